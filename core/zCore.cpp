@@ -1,0 +1,121 @@
+#include "core/zCore.h"
+
+#include <langinfo.h>
+#include <locale.h>
+#include <zlib.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "core/zFileSystem.h"
+
+namespace zun {
+
+zCoreState zCore;
+CoreHooks gCoreHooks;
+
+std::string LogValue::Text() const {
+    switch (v_.index()) {
+        case 1: return FormatBool(std::get<bool>(v_));
+        case 2: return FormatLong(std::get<int64_t>(v_));
+        case 3: return FormatDouble(std::get<double>(v_));
+        case 4: return FormatSingle(std::get<float>(v_));
+        case 5: return std::get<std::string>(v_);
+        default: return "";
+    }
+}
+
+static void WriteDebugFile(const std::string& line) {
+    std::FILE* f = std::fopen(ToHostPath(zCore.DebugLogPath).c_str(), "ab");
+    if (!f) return;
+    std::fwrite(line.data(), 1, line.size(), f);
+    std::fwrite("\r\n", 1, 2, f);
+    std::fclose(f);
+}
+
+void LogValues(const std::vector<LogValue>& values) {
+    std::string line;
+    try {
+        for (const auto& v : values) {
+            if (!v.HasText()) continue;
+            line += v.Text();
+            line += '\t';
+        }
+        if (!line.empty()) line.pop_back();
+        zCore.LogText += line;
+        zCore.LogText += "\r\n";
+    } catch (...) {
+    }
+    if (gCoreHooks.OnLogEntry) {
+        // A copy: the hook may log again, or replace itself.
+        auto hook = gCoreHooks.OnLogEntry;
+        try {
+            hook(line, values);
+        } catch (...) {
+        }
+    }
+    if (zCore.DebugToFile) {
+        try {
+            WriteDebugFile(line);
+        } catch (...) {
+        }
+    }
+    if (std::getenv("ZUN_LOG_STDERR")) std::fprintf(stderr, "%s\n", Cp1252ToUtf8(line).c_str());
+}
+
+void LogTrapped(const std::string& proc, const std::string& description) { Log("ERR", proc, description); }
+
+std::string GetLocaleString(int32_t Item) {
+    nl_item item;
+    if (Item == 22) item = MON_DECIMAL_POINT;
+    else if (Item == 23) item = MON_THOUSANDS_SEP;
+    else return "";
+    locale_t loc = newlocale(LC_MONETARY_MASK, "", (locale_t)0);
+    if (loc == (locale_t)0) return "";
+    std::string s = Utf8ToCp1252(nl_langinfo_l(item, loc));
+    freelocale(loc);
+    return s;
+}
+
+std::string GetDXErrorText(int32_t) { return ""; }
+
+int32_t CheckSystemFiles(bool) {
+    // zlib is linked into the program, so the one system file can never be missing.
+    return zlibVersion() != nullptr ? 0 : 1;
+}
+
+void Core_Start() {
+    const char* proc = "ZUN_Initialize";
+    zCore.CurrentProc = proc;
+    SkipOnFailure(proc, [] {
+        zCore.Ticks = GetTickCount();
+        zCore.FrameCounter = 0;
+    });
+    SkipOnFailure(proc, [] { SeedRandomFromClock(); });
+    SkipOnFailure(proc, [] {
+        // An empty separator (the C locale has none) would break every
+        // number <-> text conversion, so fall back to the usual ones.
+        zCore.DecimalSeparator = GetLocaleString(22);
+        zCore.ThousandSeparator = GetLocaleString(23);
+        if (zCore.DecimalSeparator.empty()) zCore.DecimalSeparator = ".";
+        if (zCore.ThousandSeparator.empty()) zCore.ThousandSeparator = ",";
+        if (const char* sep = std::getenv("ZUN_DECIMAL_SEPARATOR"); sep && *sep) zCore.DecimalSeparator = sep;
+    });
+    SkipOnFailure(proc, [] { FileSystem_Initialize(); });
+    SkipOnFailure(proc, [] {
+        zCore.DebugLogPath = zFileSystem.AppPath + "debug.log";
+        zCore.DebugToFile = FileExists(zCore.DebugLogPath);
+    });
+    Log(std::string("[ZUN ") + ZUN_VERSION + "]");
+    SkipOnFailure(proc, [] {
+        if (CheckSystemFiles(false) > 0) Log("ERR", "Missing system files");
+    });
+}
+
+void Core_Reset() {
+    zCore.Initialized = false;
+    zCore.DebugToFile = false;
+    zCore.DirectX = false;
+}
+
+}  // namespace zun

@@ -1,0 +1,124 @@
+// Program-wide framework state, the log and the trap convention.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <new>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "core/zRuntime.h"
+
+namespace zun {
+
+class iChunk;
+
+inline constexpr const char* ZUN_VERSION = "1.3.1";
+
+struct zCoreState {
+    bool Initialized = false;
+    std::string CurrentProc;
+    int32_t LastError = 0;
+    std::string LogText;  // every line followed by CRLF
+    bool DebugToFile = false;
+    std::string DebugLogPath;
+    std::string DecimalSeparator = ".";
+    std::string ThousandSeparator = ",";
+    std::vector<std::shared_ptr<iChunk>> Classes;  // the class registry, in order of registration
+    int32_t Ticks = 0;
+    int32_t FrameCounter = 0;
+    bool DirectX = false;  // the platform root object exists
+};
+extern zCoreState zCore;
+
+// One value of a log entry. An object (anything without a text form) is kept as
+// "none" and skipped when the line is built.
+class LogValue {
+public:
+    LogValue() = default;
+    LogValue(const char* s) : v_(std::string(s ? s : "")) {}
+    LogValue(std::string s) : v_(std::move(s)) {}
+    LogValue(std::string_view s) : v_(std::string(s)) {}
+    LogValue(bool b) : v_(b) {}
+    LogValue(int v) : v_(int64_t(v)) {}
+    LogValue(long v) : v_(int64_t(v)) {}
+    LogValue(long long v) : v_(int64_t(v)) {}
+    LogValue(unsigned v) : v_(int64_t(v)) {}
+    LogValue(unsigned long v) : v_(int64_t(v)) {}
+    LogValue(unsigned char v) : v_(int64_t(v)) {}
+    LogValue(short v) : v_(int64_t(v)) {}
+    LogValue(float v) : v_(v) {}
+    LogValue(double v) : v_(v) {}
+    template <class T>
+    LogValue(const std::shared_ptr<T>&) {}
+    static LogValue None() { return LogValue(); }
+
+    bool HasText() const { return v_.index() != 0; }
+    std::string Text() const;
+
+private:
+    std::variant<std::monostate, bool, int64_t, double, float, std::string> v_;
+};
+
+// Hooks through which the framework calls the game; empty slots do nothing.
+struct CoreHooks {
+    std::function<void(const std::string& line, const std::vector<LogValue>& values)> OnLogEntry;
+};
+extern CoreHooks gCoreHooks;
+
+// Log(level, subject, ...): values joined by TAB, appended to zCore.LogText,
+// handed to the log hook, then appended to debug.log when that is switched on.
+void LogValues(const std::vector<LogValue>& values);
+template <class... A>
+void Log(A&&... a) {
+    LogValues(std::vector<LogValue>{LogValue(std::forward<A>(a))...});
+}
+
+// Starts the core's own state: ticks, random seed, locale separators, paths,
+// the debug-log switch, the header line and the system-file check.
+void Core_Start();
+// Releases nothing of the core's own but resets the state for a later start.
+void Core_Reset();
+
+int32_t CheckSystemFiles(bool SystemOnly);
+constexpr bool InIDE() { return false; }
+std::string GetDXErrorText(int32_t ErrorCode);
+// Locale items: 22 = monetary decimal separator, 23 = monetary thousands separator.
+std::string GetLocaleString(int32_t Item);
+
+// A failure of a procedure that traps: logs "ERR", the procedure's name and the
+// description, and gives the procedure's failure value.
+void LogTrapped(const std::string& proc, const std::string& description);
+
+// Runs body() as the procedure `proc`: CurrentProc is set on entry, a run-time
+// failure is logged as "ERR", proc, description, and `fail` is returned.
+template <class R, class F>
+R Trap(const char* proc, R fail, F&& body) {
+    zCore.CurrentProc = proc;
+    try {
+        return body();
+    } catch (const RuntimeError& e) {
+        LogTrapped(proc, e.Description);
+    } catch (const std::bad_alloc&) {
+        LogTrapped(proc, "Out of memory");
+    } catch (const std::exception& e) {
+        LogTrapped(proc, e.what());
+    }
+    return fail;
+}
+
+// Runs each step; a failing step is logged and skipped, the next one runs.
+template <class F>
+void SkipOnFailure(const char* proc, F&& step) {
+    try {
+        step();
+    } catch (const RuntimeError& e) {
+        LogTrapped(proc, e.Description);
+    } catch (const std::exception& e) {
+        LogTrapped(proc, e.what());
+    }
+}
+
+}  // namespace zun

@@ -1,0 +1,240 @@
+#include "core/zFileSystem.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "core/zCore.h"
+
+namespace zun {
+
+zFileSystemState zFileSystem;
+
+namespace {
+std::string gAppFolderOverride;  // host path
+
+bool HostExists(const std::string& p, struct stat* st = nullptr) {
+    struct stat s;
+    return ::stat(p.c_str(), st ? st : &s) == 0;
+}
+
+std::string ApplicationFolder() {
+    if (!gAppFolderOverride.empty()) return gAppFolderOverride;
+    if (const char* env = std::getenv("ZUN_APP_PATH"); env && *env) return env;
+    char buf[4096];
+    ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
+    if (n <= 0) return ".";
+    std::string exe(buf, size_t(n));
+    auto slash = exe.rfind('/');
+    return slash == std::string::npos ? "." : exe.substr(0, slash + 1);
+}
+
+// Finds `name` in the host folder `dir` without regard to case (ASCII letters and
+// the letters of the code page alike, compared in the program's own text form).
+bool FindInsensitive(const std::string& dir, const std::string& name, std::string& found) {
+    DIR* d = ::opendir(dir.empty() ? "." : dir.c_str());
+    if (!d) return false;
+    std::string want = LCase(Utf8ToCp1252(name));
+    bool ok = false;
+    while (dirent* e = ::readdir(d)) {
+        if (LCase(Utf8ToCp1252(e->d_name)) == want) {
+            found = e->d_name;
+            ok = true;
+            break;
+        }
+    }
+    ::closedir(d);
+    return ok;
+}
+}  // namespace
+
+std::string ToHostPath(const std::string& Path) {
+    std::string p = Cp1252ToUtf8(Path);
+    for (auto& c : p)
+        if (c == '\\') c = '/';
+    if (p.empty() || HostExists(p)) return p;
+    // Assets were named on a file system that ignores case: resolve one
+    // component at a time, keeping the exact spelling wherever it matches.
+    std::string out;
+    size_t i = 0;
+    if (p[0] == '/') {
+        out = "/";
+        i = 1;
+    }
+    while (i <= p.size()) {
+        size_t j = p.find('/', i);
+        if (j == std::string::npos) j = p.size();
+        std::string part = p.substr(i, j - i);
+        if (!part.empty()) {
+            std::string candidate = out + part;
+            if (part == "." || part == ".." || HostExists(candidate)) {
+                out = candidate;
+            } else {
+                std::string found;
+                if (!FindInsensitive(out, part, found)) return p;  // missing: the literal path
+                out += found;
+            }
+        }
+        if (j < p.size()) out += '/';
+        i = j + 1;
+    }
+    return out;
+}
+
+std::string FromHostPath(const std::string& HostPath) {
+    std::string p = Utf8ToCp1252(HostPath);
+    for (auto& c : p)
+        if (c == '/') c = '\\';
+    return p;
+}
+
+void SetApplicationFolder(const std::string& hostPath) { gAppFolderOverride = hostPath; }
+
+void FileSystem_Initialize() {
+    zFileSystem.AppPath = CleanPath(FromHostPath(ApplicationFolder()), false);
+    zFileSystem.SystemPath = CleanPath(zFileSystem.AppPath + "System", false);
+    Log("INF", "Path", zFileSystem.AppPath);
+}
+
+void FileSystem_Release() {}
+
+std::string NormalizePath(const std::string& Path) {
+    if (Path.empty()) return "";
+    std::vector<std::string> parts;
+    size_t start = 0;
+    while (true) {
+        size_t k = Path.find('\\', start);
+        parts.push_back(Path.substr(start, k == std::string::npos ? std::string::npos : k - start));
+        if (k == std::string::npos) break;
+        start = k + 1;
+    }
+    if (parts.size() == 1) return "";
+    std::vector<std::string> kept;
+    for (auto& p : parts) {
+        if (p.empty() || p == ".") continue;
+        if (p == "..") {
+            // Going above the first folder is not supported; stay at the root.
+            if (!kept.empty()) kept.pop_back();
+            continue;
+        }
+        kept.push_back(p);
+    }
+    std::string result;
+    for (auto& k : kept) {
+        result += k;
+        result += '\\';
+    }
+    if (Path.rfind("\\\\", 0) == 0) return "\\\\" + result;
+    // A single leading separator is the root of an absolute path.
+    if (Path[0] == '\\') return "\\" + result;
+    return result;
+}
+
+std::string CleanPath(const std::string& Path, bool CreateFolders) {
+    std::string s;
+    s.reserve(Path.size());
+    for (char c : Path)
+        if (c != '\0') s += c;
+    size_t b = s.find_first_not_of(' ');
+    if (b == std::string::npos) s.clear();
+    else s = s.substr(b, s.find_last_not_of(' ') - b + 1);
+    for (auto& c : s)
+        if (c == '/') c = '\\';
+    s = NormalizePath(s);
+    if (CreateFolders) s = CreateFolder(s);
+    return s;
+}
+
+std::string CreateFolder(const std::string& Path) {
+    std::string rest = Path;
+    if (rest.empty() || rest.back() != '\\') rest += '\\';
+    std::string done;
+    while (!rest.empty()) {
+        size_t k = rest.find('\\');
+        done += rest.substr(0, k + 1);
+        rest.erase(0, k + 1);
+        std::string host = ToHostPath(done);
+        if (host.empty() || host == "/" || host == "//") continue;
+        if (!FolderExists(done)) {
+            if (::mkdir(host.c_str(), 0777) != 0 && !FolderExists(done)) return "";
+        }
+    }
+    return done;
+}
+
+std::string GetFilePath(const std::string& FileName, const std::string& Folder) {
+    if (FileName.rfind("\\\\", 0) == 0) Log("WARN", "Network path may cause trouble", FileName);
+    if (FileName.find(':') != std::string::npos) return FileName;
+    if (FileExists(Folder + FileName)) return Folder + FileName;
+    if (FileExists(zFileSystem.AppPath + FileName)) return zFileSystem.AppPath + FileName;
+    if (FileExists(FileName)) return FileName;
+    return "";
+}
+
+bool FileExists(const std::string& FileName) {
+    if (FileName.empty()) return false;
+    struct stat st;
+    if (!HostExists(ToHostPath(FileName), &st)) return false;
+    return !S_ISDIR(st.st_mode);
+}
+
+bool FolderExists(const std::string& Path) {
+    if (Path.empty()) return false;
+    struct stat st;
+    if (!HostExists(ToHostPath(Path), &st)) return false;
+    return S_ISDIR(st.st_mode);
+}
+
+bool DeleteFile(const std::string& FileName) {
+    if (!FileExists(FileName)) return true;
+    std::string host = ToHostPath(FileName);
+    ::chmod(host.c_str(), 0666);
+    return ::unlink(host.c_str()) == 0;
+}
+
+std::FILE* OpenFile(const std::string& FileName, bool ForWrite) {
+    if (FileName.empty()) return nullptr;
+    if (ForWrite) {
+        if (!DeleteFile(FileName) || FileExists(FileName)) return nullptr;
+        // A new file: resolve the folder case-insensitively, keep the name as given.
+        std::string host = Cp1252ToUtf8(FileName);
+        for (auto& c : host)
+            if (c == '\\') c = '/';
+        auto slash = host.rfind('/');
+        if (slash != std::string::npos) {
+            std::string dir = host.substr(0, slash);
+            host = ToHostPath(FromHostPath(dir.empty() ? "/" : dir)) + host.substr(slash);
+        }
+        return std::fopen(host.c_str(), "wb");
+    }
+    if (!FileExists(FileName)) return nullptr;
+    return std::fopen(ToHostPath(FileName).c_str(), "rb");
+}
+
+std::string GetSystemFolder() { return ""; }
+
+bool LoadFileBytes(const std::string& FileName, std::vector<uint8_t>& Data) {
+    Data.clear();
+    std::FILE* f = OpenFile(FileName, false);
+    if (!f) return false;
+    bool ok = false;
+    if (std::fseek(f, 0, SEEK_END) == 0) {
+        long n = std::ftell(f);
+        if (n > 0 && std::fseek(f, 0, SEEK_SET) == 0) {
+            try {
+                Data.resize(size_t(n));
+                ok = std::fread(Data.data(), 1, Data.size(), f) == Data.size();
+            } catch (const std::bad_alloc&) {
+                ok = false;
+            }
+        }
+    }
+    std::fclose(f);
+    if (!ok) Data.clear();
+    return ok;
+}
+
+}  // namespace zun

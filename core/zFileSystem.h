@@ -1,0 +1,44 @@
+// Program folders and the small file operations of the framework. Paths inside
+// the program use "\" as separator; every call into the operating system goes
+// through ToHostPath.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace zun {
+
+struct zFileSystemState {
+    std::string AppPath;     // cleaned, ends in "\"
+    std::string SystemPath;  // AppPath & "System\"
+};
+extern zFileSystemState zFileSystem;
+
+void FileSystem_Initialize();
+void FileSystem_Release();
+// Overrides the application folder (tests and tools; normally the executable's folder).
+void SetApplicationFolder(const std::string& hostPath);
+
+std::string NormalizePath(const std::string& Path);
+std::string CleanPath(const std::string& Path, bool CreateFolders);
+std::string CreateFolder(const std::string& Path);
+std::string GetFilePath(const std::string& FileName, const std::string& Folder);
+bool FileExists(const std::string& FileName);
+bool FolderExists(const std::string& Path);
+bool DeleteFile(const std::string& FileName);
+// Opens a file in binary mode; nullptr when it cannot be opened. Writing deletes
+// an existing file first and fails when it cannot.
+std::FILE* OpenFile(const std::string& FileName, bool ForWrite);
+std::string GetSystemFolder();
+// Reads a whole file; an empty or missing file gives False and an empty Data.
+bool LoadFileBytes(const std::string& FileName, std::vector<uint8_t>& Data);
+
+// "\" -> "/", Windows-1252 -> UTF-8; when the exact path does not exist, each
+// component is looked up without regard to case.
+std::string ToHostPath(const std::string& Path);
+// Host path (UTF-8, "/") -> program path (Windows-1252, "\").
+std::string FromHostPath(const std::string& HostPath);
+
+}  // namespace zun

@@ -1,0 +1,73 @@
+#include <gtest/gtest.h>
+
+#include "core/zCore.h"
+#include "core/zFileSystem.h"
+#include "support/TestSupport.h"
+
+using namespace zun;
+using zun::test::LogCapture;
+using zun::test::TempDir;
+
+TEST(Log, JoinsValuesWithTabsAndSkipsObjects) {
+    LogCapture cap;
+    zCore.LogText.clear();
+    Log("A", 1, "b");
+    Log();
+    Log("INF", std::make_shared<int>(3), 2.5f);
+    ASSERT_EQ(cap.Lines().size(), 3u);
+    EXPECT_EQ(cap.Lines()[0], "A\t1\tb");
+    EXPECT_EQ(cap.Lines()[1], "");
+    EXPECT_EQ(cap.Lines()[2], "INF\t2.5");
+    EXPECT_EQ(zCore.LogText, "A\t1\tb\r\n\r\nINF\t2.5\r\n");
+}
+
+TEST(Log, ARethrowingHookDoesNotStopTheLog) {
+    auto saved = gCoreHooks.OnLogEntry;
+    gCoreHooks.OnLogEntry = [](const std::string&, const std::vector<LogValue>&) { throw std::runtime_error("x"); };
+    zCore.LogText.clear();
+    Log("OK", "still here");
+    EXPECT_EQ(zCore.LogText, "OK\tstill here\r\n");
+    gCoreHooks.OnLogEntry = saved;
+}
+
+TEST(Log, DebugFileIsWrittenOnlyWhenItExistedAtStart) {
+    TempDir dir;
+    SetApplicationFolder(dir.Host());
+    Core_Start();
+    EXPECT_FALSE(zCore.DebugToFile);
+    zun::test::WriteHostFile(dir.HostPath("debug.log"), {});
+    Log("INF", "after");
+    EXPECT_TRUE(zun::test::ReadHostFile(dir.HostPath("debug.log")).empty());
+
+    Core_Start();
+    EXPECT_TRUE(zCore.DebugToFile);
+    Log("INF", "now");
+    auto bytes = zun::test::ReadHostFile(dir.HostPath("debug.log"));
+    std::string text(bytes.begin(), bytes.end());
+    EXPECT_NE(text.find("[ZUN 1.3.1]\r\n"), std::string::npos);
+    EXPECT_NE(text.find("INF\tnow\r\n"), std::string::npos);
+    Core_Reset();
+    SetApplicationFolder("");
+}
+
+TEST(Log, TrapLogsTheProcedureAndReturnsTheFailureValue) {
+    LogCapture cap;
+    int r = Trap("Texture_Export", -1, []() -> int { Raise(errOverflow); });
+    EXPECT_EQ(r, -1);
+    EXPECT_EQ(zCore.CurrentProc, "Texture_Export");
+    ASSERT_FALSE(cap.Lines().empty());
+    EXPECT_EQ(cap.Lines().back(), "ERR\tTexture_Export\tOverflow");
+}
+
+TEST(Log, StartUpHeaderAndSeparatorFallback) {
+    TempDir dir;
+    SetApplicationFolder(dir.Host());
+    LogCapture cap;
+    Core_Start();
+    EXPECT_FALSE(zCore.DecimalSeparator.empty());
+    EXPECT_TRUE(cap.Contains("[ZUN 1.3.1]"));
+    EXPECT_EQ(CheckSystemFiles(false), 0);
+    EXPECT_FALSE(cap.Contains("Missing system files"));
+    SetApplicationFolder("");
+    zCore.DecimalSeparator = ".";
+}

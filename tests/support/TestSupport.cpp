@@ -1,0 +1,87 @@
+#include "support/TestSupport.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <stdexcept>
+
+#include "core/zFileSystem.h"
+
+namespace zun::test {
+
+LogCapture::LogCapture() : previous_(gCoreHooks.OnLogEntry) {
+    gCoreHooks.OnLogEntry = [this](const std::string& line, const std::vector<LogValue>&) {
+        lines_.push_back(line);
+    };
+}
+
+LogCapture::~LogCapture() { gCoreHooks.OnLogEntry = previous_; }
+
+bool LogCapture::Contains(const std::string& fragment) const {
+    for (auto& l : lines_)
+        if (l.find(fragment) != std::string::npos) return true;
+    return false;
+}
+
+TempDir::TempDir() {
+    std::string templ = (std::filesystem::temp_directory_path() / "zun-XXXXXX").string();
+    std::vector<char> buf(templ.begin(), templ.end());
+    buf.push_back('\0');
+    if (!mkdtemp(buf.data())) throw std::runtime_error("mkdtemp failed");
+    host_ = std::string(buf.data()) + "/";
+}
+
+TempDir::~TempDir() {
+    std::error_code ec;
+    std::filesystem::remove_all(host_, ec);
+}
+
+std::string TempDir::Path(const std::string& name) const { return FromHostPath(host_) + name; }
+
+std::vector<uint8_t> Hex(const std::string& hex) {
+    std::vector<uint8_t> out;
+    int nib = -1;
+    for (char c : hex) {
+        int v;
+        if (c >= '0' && c <= '9') v = c - '0';
+        else if (c >= 'a' && c <= 'f') v = c - 'a' + 10;
+        else if (c >= 'A' && c <= 'F') v = c - 'A' + 10;
+        else continue;
+        if (nib < 0) nib = v;
+        else {
+            out.push_back(uint8_t(nib * 16 + v));
+            nib = -1;
+        }
+    }
+    return out;
+}
+
+std::string ToHex(const std::vector<uint8_t>& bytes) {
+    static const char* d = "0123456789abcdef";
+    std::string s;
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        if (i) s += ' ';
+        s += d[bytes[i] >> 4];
+        s += d[bytes[i] & 15];
+    }
+    return s;
+}
+
+std::vector<uint8_t> ReadHostFile(const std::string& hostPath) {
+    std::vector<uint8_t> out;
+    std::FILE* f = std::fopen(hostPath.c_str(), "rb");
+    if (!f) return out;
+    int c;
+    while ((c = std::fgetc(f)) != EOF) out.push_back(uint8_t(c));
+    std::fclose(f);
+    return out;
+}
+
+void WriteHostFile(const std::string& hostPath, const std::vector<uint8_t>& bytes) {
+    std::FILE* f = std::fopen(hostPath.c_str(), "wb");
+    if (!f) throw std::runtime_error("cannot write " + hostPath);
+    std::fwrite(bytes.data(), 1, bytes.size(), f);
+    std::fclose(f);
+}
+
+}  // namespace zun::test
