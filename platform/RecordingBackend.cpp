@@ -14,18 +14,6 @@ const char* PrimitiveName(Primitive p) {
     return "?";
 }
 
-// Whole primitives only, the same cut the real backend makes.
-int32_t WholePrimitiveCount(Primitive p, int32_t count) {
-    if (count < 0) return 0;
-    switch (p) {
-    case Primitive::TriangleList: return count - count % 3;
-    case Primitive::TriangleStrip: return count < 3 ? 0 : count;
-    case Primitive::LineList: return count - count % 2;
-    case Primitive::PointList: return count;
-    }
-    return 0;
-}
-
 RecordingBackend::RecordingBackend(int32_t backBufferWidth, int32_t backBufferHeight)
     : bbW_(backBufferWidth), bbH_(backBufferHeight) {}
 

@@ -33,6 +33,18 @@ static_assert(sizeof(ColorVertex) == 20, "coloured vertex record is 20 bytes");
 
 enum class Primitive : uint8_t { TriangleList, TriangleStrip, LineList, PointList };
 
+// The vertex count cut down to whole primitives (what a draw really uses).
+inline int32_t WholePrimitiveCount(Primitive p, int32_t count) {
+    if (count < 0) return 0;
+    switch (p) {
+    case Primitive::TriangleList: return count - count % 3;
+    case Primitive::TriangleStrip: return count < 3 ? 0 : count;
+    case Primitive::LineList: return count - count % 2;
+    case Primitive::PointList: return count;
+    }
+    return 0;
+}
+
 // State numbers exactly as the device numbers them.
 namespace Blend {
 enum : int32_t {
