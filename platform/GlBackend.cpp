@@ -392,7 +392,9 @@ bool GlBackend::Open(const GlBackendConfig& config, std::string* error) {
 
 GlBackend::~GlBackend() {
     if (!ctx_) return;
+    // Our context becomes current for the clean-up, so no backend is current after.
     ctx_->MakeCurrent();
+    tCurrent = nullptr;
     if (gl.DeleteTextures) {
         for (auto& t : textures_) {
             if (t.fbo) gl.DeleteFramebuffers(1, &t.fbo);
@@ -410,7 +412,6 @@ GlBackend::~GlBackend() {
         if (vbo_) gl.DeleteBuffers(1, &vbo_);
         gl.Finish();
     }
-    if (tCurrent == this) tCurrent = nullptr;
     ctx_.reset();
 }
 
