@@ -8,11 +8,7 @@
 #include "core/zCore.h"
 #include "core/zFileSystem.h"
 #include "core/zRuntime.h"
-#if __has_include("platform/Image.h")
 #include "platform/Image.h"
-#else
-namespace zun { inline bool SaveBmp24(const std::string&, int32_t, int32_t, const uint8_t*, std::string*) { return false; } }
-#endif
 #include "platform/Window.h"
 
 namespace zun {
@@ -349,7 +345,7 @@ bool zDDrawModule::SaveScreenShot(const std::string& FileName, RECT& Area, int32
         if (!ok) Raise(errInvalidCall, "Back buffer not readable");
 
         std::string error;
-        if (!SaveBmp24(ToHostPath(app + name), right - left, bottom - top, rgba.data(), &error))
+        if (!SaveBmp24(ToHostPath(app + name), rgba.data(), right - left, bottom - top, &error))
             Raise(errPathNotFound, error.empty() ? std::string("Could not write file") : error);
         Log("INF", "Screenshot saved", FileName);
         return true;

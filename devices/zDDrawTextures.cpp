@@ -11,11 +11,7 @@
 #define ZUN_TMP_STREAM 1
 #endif
 #include "devices/zDDraw.h"
-#if __has_include("platform/Image.h")
 #include "platform/Image.h"
-#else
-namespace zun { inline bool LoadImageRGBA(const std::string&, uint32_t, int32_t&, int32_t&, std::vector<uint8_t>&, std::string*) { return false; } }
-#endif
 
 namespace zun {
 
@@ -32,10 +28,15 @@ TextureId zDDrawModule::TextureObject(int32_t Texture) const {
 bool zDDrawModule::DecodeInto(const TextureEntry& e, const std::string& path, int32_t& w, int32_t& h,
                               std::vector<uint8_t>& rgba) const {
     std::string error;
-    if (!LoadImageRGBA(ToHostPath(path), uint32_t(e.ColorKey), w, h, rgba, &error)) {
+    Image img;
+    if (!LoadPngFile(ToHostPath(path), img, &error)) {
         if (!error.empty()) Log("WARN", "LoadTexture", error);
         return false;
     }
+    ApplyColorKey(img, uint32_t(e.ColorKey));
+    w = img.Width;
+    h = img.Height;
+    rgba = std::move(img.Pixels);
     return w >= 1 && h >= 1;
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <png.h>
 
 #include <memory>
 #include <string>
@@ -15,6 +16,16 @@
 #include "support/TestSupport.h"
 
 namespace zun::test {
+
+// Writes an RGBA PNG (rows top to bottom) to a host path.
+inline void WritePng(const std::string& hostPath, int32_t w, int32_t h, const std::vector<uint8_t>& rgba) {
+    png_image img{};
+    img.version = PNG_IMAGE_VERSION;
+    img.width = png_uint_32(w);
+    img.height = png_uint_32(h);
+    img.format = PNG_FORMAT_RGBA;
+    ASSERT_TRUE(png_image_write_to_file(&img, hostPath.c_str(), 0, rgba.data(), 0, nullptr)) << img.message;
+}
 
 class RecordingDevice : public ::testing::Test {
 protected:
