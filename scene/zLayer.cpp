@@ -46,6 +46,26 @@ float LayerDepth(float zTop, float zBottom, double k, int32_t camH) {
     return ToSingle(double(zTop) - LayerDiv((double(zTop) - double(zBottom)) * k, double(camH)));
 }
 
+void ExportTextureRef(zStream& iData, int32_t iTexture) {
+    if (iTexture >= 0 && iTexture <= zDDraw.TextureCount && size_t(iTexture) < zDDraw.Textures.size()) {
+        zDDraw.Texture_Export(iData, iTexture);
+        return;
+    }
+    iData.WriteString("");
+    iData.WriteLong(0);
+    iData.WriteBool(false);
+}
+
+void ImportTextureRef(zStream& iData, int32_t& oTexture) { zDDraw.Texture_Import(iData, oTexture); }
+
+bool TextureDimensions(int32_t iTexture, int32_t& oW, int32_t& oH) {
+    oW = oH = 0;
+    if (iTexture < 0 || iTexture > zDDraw.TextureCount || size_t(iTexture) >= zDDraw.Textures.size()) return false;
+    oW = zDDraw.Textures[size_t(iTexture)].W;
+    oH = zDDraw.Textures[size_t(iTexture)].H;
+    return true;
+}
+
 zTiledLayer::zTiledLayer() { Meta = std::make_shared<zValues>(); }
 
 void zTiledLayer::SetTileSize(int32_t iTileW) {

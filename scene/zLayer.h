@@ -67,6 +67,17 @@ void CopyOverlap(const Grid<uint8_t>& oldGrid, Grid<uint8_t>& newGrid);
 // beyond. A view height of 0 raises "Division by zero".
 float LayerDepth(float zTop, float zBottom, double k, int32_t camH);
 
+// A texture reference (file name, colour key, smooth flag) as the texture
+// cache writes it. A handle the cache does not hold (no device, a stale
+// handle) is written as the empty reference instead of failing the save.
+void ExportTextureRef(zStream& iData, int32_t iTexture);
+// Reads a texture reference and loads (or reuses) the texture; oTexture gets
+// the handle, 0 when the file could not be had (the cache logs why).
+void ImportTextureRef(zStream& iData, int32_t& oTexture);
+// Width and height of a texture handle as the cache records them; false (and
+// 0 x 0) for a handle outside the table.
+bool TextureDimensions(int32_t iTexture, int32_t& oW, int32_t& oH);
+
 class zTiledLayer : public iChunk, public iRender {
 public:
     float x = 0, y = 0;       // layer origin in world pixels
