@@ -8,16 +8,6 @@
 
 namespace zun {
 
-void ExportTextureRef(zStream& iData, int32_t iTexture) {
-    if (iTexture == 0 && zDDraw.Textures.empty()) {
-        iData.WriteString("");
-        iData.WriteLong(0);
-        iData.WriteBool(false);
-        return;
-    }
-    zDDraw.Texture_Export(iData, iTexture);
-}
-
 bool zSprite::Export(zStream& iData, bool iTexture) {
     iData.WriteSingle(x);
     iData.WriteSingle(y);
@@ -41,7 +31,7 @@ bool zSprite::Import(zStream& iData, bool iTexture) {
     iData.ReadSingle(y);
     iData.ReadSingle(Z);
     iData.ReadSingle(R);
-    if (iTexture) zDDraw.Texture_Import(iData, Texture);
+    if (iTexture) ImportTextureRef(iData, Texture);
     iData.ReadSingle(Alpha);
     iData.ReadSingle(ZoomX);
     iData.ReadSingle(ZoomY);
@@ -56,12 +46,7 @@ bool zSprite::Import(zStream& iData, bool iTexture) {
 
 void zSprite::LoadTexture(const std::string& iDataName, bool iSmooth, int32_t iColorKey) {
     Texture = zDDraw.LoadTexture(iDataName, iSmooth, iColorKey, 1, 0);
-    W = 0;
-    H = 0;
-    if (Texture >= 0 && Texture <= zDDraw.TextureCount && size_t(Texture) < zDDraw.Textures.size()) {
-        W = zDDraw.Textures[size_t(Texture)].W;
-        H = zDDraw.Textures[size_t(Texture)].H;
-    }
+    TextureDimensions(Texture, W, H);
     OriginX = float(W) / 2.0f;
     OriginY = float(H) / 2.0f;
 }

@@ -50,8 +50,4 @@ public:
     }
 };
 
-// Writes a texture reference; a texture table that has no entries yet (no
-// device) gives the empty reference, as texture 0 does.
-void ExportTextureRef(zStream& iData, int32_t iTexture);
-
 }  // namespace zun
