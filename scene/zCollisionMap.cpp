@@ -1,6 +1,7 @@
 #include "scene/zCollisionMap.h"
 
 #include <array>
+#include <cmath>
 #include <vector>
 
 #include "core/zCore.h"
@@ -89,14 +90,13 @@ GP Pt(float ta, float tb, float va, float vb) { return GP{ta, tb, va, vb}; }
 struct Ax {
     float a, b;
 };
-constexpr Ax k0{0, 0}, kT{1, 0}, kH{0, 1}, kTmH{1, -1}, k2TmH{2, -2}, kT2{0.5f, 0}, k2H{0, 2}, kT4{0.25f, 0},
-    k3T4{0.75f, 0};
+constexpr Ax k0{0, 0}, kT{1, 0}, kH{0, 1}, kTmH{1, -1}, k2TmH{2, -2}, kT2{0.5f, 0}, k2H{0, 2};
 GP P(Ax x, Ax y) { return Pt(x.a, x.b, y.a, y.b); }
 GPoly Rect(Ax x1, Ax y1, Ax x2, Ax y2) { return GPoly{true, {P(x1, y1), P(x2, y2)}}; }
 GPoly Poly(std::initializer_list<GP> pts) { return GPoly{false, std::vector<GP>(pts)}; }
 
 enum GeoId {
-    gFull, gCentre, gDiamond, gDiagA, gDiagB, gHalfV, gHalfH, gQ12, gQ13, gQ14, gQ15,
+    gFull, gDiamond, gDiagA, gDiagB, gHalfV, gHalfH, gQ12, gQ13, gQ14, gQ15,
     gW16, gW17, gW18, gW19, gW20, gW21, gW22, gW23, gC28, gC29, gC30, gC31, gCount
 };
 
@@ -104,9 +104,6 @@ const std::array<Geometry, gCount>& Geometries() {
     static const std::array<Geometry, gCount> g = [] {
         std::array<Geometry, gCount> t;
         t[gFull] = {{Rect(k0, k0, kT, kT)}, {}};
-        t[gCentre] = {{Rect(kT4, kT4, k3T4, k3T4)},
-                      {Rect(k0, k0, kT, kT4), Rect(k0, k3T4, kT, kT), Rect(k0, kT4, kT4, k3T4),
-                       Rect(k3T4, kT4, kT, k3T4)}};
         t[gDiamond] = {{Poly({P(kH, k0), P(kTmH, k0), P(kT, kH), P(kT, kTmH), P(kTmH, kT), P(kH, kT), P(k0, kTmH),
                               P(k0, kH)})},
                        {Poly({P(k0, k0), P(kH, k0), P(k0, kH)}), Poly({P(kTmH, k0), P(kT, k0), P(kT, kH)}),
@@ -148,7 +145,6 @@ const std::array<Geometry, gCount>& Geometries() {
 bool ShapeGeometry(uint8_t s, GeoId& g, bool& innerSolid) {
     innerSolid = true;
     if (s <= 1) { g = gFull; innerSolid = s == 0; return true; }
-    if (s == 2) { g = gCentre; return true; }
     if (s == 3) { g = gDiamond; return true; }
     if (s == 4 || s == 6) { g = gDiagA; innerSolid = s == 4; return true; }
     if (s == 5 || s == 7) { g = gDiagB; innerSolid = s == 5; return true; }
@@ -177,6 +173,17 @@ void DrawPolys(const std::vector<GPoly>& polys, float px, float py, float c, flo
                                       Y(poly.p[i + 1]), color);
         }
     }
+}
+
+// The centre square takes whole pixels on both of its closed edges (T/4 <= u
+// <= 3T/4), which no fixed fraction of the cell gives for every size.
+void DrawCentre(float px, float py, float c, int32_t T, float zoom, int32_t block, int32_t free) {
+    const float lo = ToSingle(std::ceil(T / 4.0) * zoom), hi = ToSingle((std::floor(3.0 * T / 4.0) + 1) * zoom);
+    zDDraw.BltSurface(px + lo, py + lo, hi - lo, hi - lo, block);
+    zDDraw.BltSurface(px, py, c, lo, free);
+    zDDraw.BltSurface(px, py + hi, c, c - hi, free);
+    zDDraw.BltSurface(px, py + lo, lo, hi - lo, free);
+    zDDraw.BltSurface(px + hi, py + lo, c - hi, hi - lo, free);
 }
 
 }  // namespace
@@ -262,6 +269,8 @@ void zCollisionMap::Render(const zCamera& iCam, uint8_t iFlags, int32_t iColorFr
                 zDDraw.BltSurface(px, py, c, c, solidDisc ? iColorFree : iColorBlock);
                 zDDraw.BltCircle(px + c2, py + c2, c2 * kRadius[(shape - 36) % 4], 0,
                                  solidDisc ? iColorBlock : iColorFree, quality);
+            } else if (shape == 2) {
+                DrawCentre(px, py, c, TileW, Zoom, iColorBlock, iColorFree);
             } else {
                 GeoId g;
                 bool innerSolid;
