@@ -53,6 +53,8 @@ void zEmitterMap::Render(const zCamera& iCam) {
     const zVisibleCells v = VisibleCells(*this, iCam);
     zDDraw.RenderZ = 0.0f;
     zDDraw.SetAlphaMode(1);
+    // The device names itself while it works; a failure further on is the layer's.
+    zCore.CurrentProc = "EmitterMap_Render";
     for (int32_t cy = v.y0; cy <= v.y1; ++cy) {
         for (int32_t cx = v.x0; cx <= v.x1; ++cx) {
             auto b = Cells.Get(cx, cy);
