@@ -14,8 +14,9 @@ namespace {
 
 // The marker picture is editor-only. A missing "editor.png" would log an error
 // on every frame for every emitter; after one failed load on a device the
-// marker is left out until another device is made.
+// marker is left out until another device or texture folder is in use.
 const RenderBackend* gMarkerMissingOn = nullptr;
+std::string gMarkerMissingIn;
 bool gMarkerMissing = false;
 
 }  // namespace
@@ -50,11 +51,12 @@ void zParticleEmitter::Update(float iDist) {
 }
 
 void zParticleEmitter::Render(const zCamera& iCam) {
-    if (gMarkerMissing && gMarkerMissingOn == zDDraw.Device.get()) return;
+    if (gMarkerMissing && gMarkerMissingOn == zDDraw.Device.get() && gMarkerMissingIn == zDDraw.TexturePath) return;
     const int32_t tex = zDDraw.LoadTexture("editor.png", false, -1, 1, 0);
     if (tex == 0) {
         gMarkerMissing = true;
         gMarkerMissingOn = zDDraw.Device.get();
+        gMarkerMissingIn = zDDraw.TexturePath;
         return;
     }
     gMarkerMissing = false;
