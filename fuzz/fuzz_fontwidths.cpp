@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <unistd.h>
 
@@ -15,14 +16,23 @@ using namespace zun;
 
 namespace {
 
-const std::string& Folder() {
-    static std::string host = [] {
+// The folder lives in plain storage: it is removed at exit, after the
+// program's strings may already be gone.
+char gFolder[64];
+
+void RemoveFolder() {
+    std::error_code ec;
+    std::filesystem::remove_all(gFolder, ec);
+}
+
+std::string Folder() {
+    if (!gFolder[0]) {
         char templ[] = "/tmp/zun-fuzz-font-XXXXXX";
-        const char* made = mkdtemp(templ);
-        if (!made) std::abort();
-        return std::string(made) + "/";
-    }();
-    return host;
+        if (!mkdtemp(templ)) std::abort();
+        std::snprintf(gFolder, sizeof gFolder, "%s/", templ);
+        std::atexit(RemoveFolder);
+    }
+    return gFolder;
 }
 
 }  // namespace
