@@ -39,8 +39,9 @@ bool zDDrawModule::Device_Initialize() {
         BackColor = GetColorRGB(0, 0.5f, 1);
         DiffuseColor = GetColorRGB(1, 1, 1);
         GreyscaleColor = GetColorRGB(0.4f, 0.35f, 0.25f);
-        if (!D3D) D3D = true;
-        else if (!D3DX) D3DX = true;
+        // The device system and its helper are parts of this program: they
+        // are always there.
+        D3D = true;
         D3DX = true;
         if (D3D && D3DX) {
             Adapter = FindAdapter();
@@ -278,6 +279,7 @@ int32_t zDDrawModule::CreateRenderTarget(int32_t Size) {
         TextureEntry entry;
         entry.W = int32_t(std::min<int64_t>(side, INT32_MAX));
         entry.H = entry.W;
+        Textures.resize(size_t(TextureCount) + 1);
         Textures.push_back(entry);
         TextureCount += 1;
         const int32_t index = TextureCount;

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "core/zCore.h"
+#include "core/zMath.h"
 #include "core/zRuntime.h"
 #include "devices/zDDraw.h"
 
@@ -17,7 +18,7 @@ uint32_t ComponentByte(float c) {
     return uint32_t(v);
 }
 
-float Clamp01(float v) { return v < 0 ? 0.0f : v > 1 ? 1.0f : v; }
+float Clamp01(float v) { return zMath::Clamp(v, 0.0f, 1.0f); }
 
 }  // namespace
 

@@ -6,10 +6,7 @@
 #include "core/zCore.h"
 #include "core/zFileSystem.h"
 #include "core/zRuntime.h"
-#if __has_include("core/zStream.h")
 #include "core/zStream.h"
-#define ZUN_TMP_STREAM 1
-#endif
 #include "devices/zDDraw.h"
 #include "platform/Image.h"
 
@@ -129,7 +126,6 @@ void zDDrawModule::ReleaseTextureObject(int32_t Texture) {
     }
 }
 
-#ifdef ZUN_TMP_STREAM
 void zDDrawModule::Texture_Export(zStream& Stream, int32_t Texture) {
     zCore.CurrentProc = "Texture_Export";
     if (Texture >= 0) {
@@ -155,6 +151,5 @@ int32_t zDDrawModule::Texture_Import(zStream& Stream, ByRef<int32_t> Texture) {
     Texture = LoadTexture(name, smooth, key, 1, 0);
     return Texture;
 }
-#endif
 
 }  // namespace zun

@@ -6,9 +6,15 @@
 // buffer. Rows are kept top-down in GL's row order, so row 0 of every target
 // is the top row the device means and reading back needs no flip; only the
 // final present turns the picture over for the window.
+//
+// Draws that differ only in the texture factor are merged into one GL draw:
+// the factor travels with each vertex. The device flushes its batches on every
+// change of transparency, so a fade over many particles would otherwise cost
+// one draw call per particle, which a CPU rasteriser pays dearly for.
 #include <array>
 #include <cstring>
 #include <map>
+#include <type_traits>
 
 #include "core/zCore.h"
 #include "platform/GlContext.h"
@@ -40,14 +46,17 @@ const char* kVertexShader = R"(#version 330 core
 in vec4 aPos;
 in vec4 aColor;
 in vec2 aUV;
+in vec4 aTFactor;
 uniform vec2 uScale;
 out vec4 vColor;
 out vec2 vUV;
+flat out vec4 vTFactor;
 void main() {
     // Pixel centres sit on whole numbers for the device and on halves for GL.
     gl_Position = vec4((aPos.x + 0.5) * uScale.x - 1.0, (aPos.y + 0.5) * uScale.y - 1.0, aPos.z * 2.0 - 1.0, 1.0);
     vColor = aColor;
     vUV = aUV;
+    vTFactor = aTFactor;
 }
 )";
 
@@ -76,16 +85,6 @@ GLenum GlBlendOp(int32_t op) {
     case BlendOp::Max: return GL_MAX;
     default: return GL_FUNC_ADD;
     }
-}
-
-GLenum GlMode(Primitive p) {
-    switch (p) {
-    case Primitive::TriangleList: return GL_TRIANGLES;
-    case Primitive::TriangleStrip: return GL_TRIANGLE_STRIP;
-    case Primitive::LineList: return GL_LINES;
-    case Primitive::PointList: return GL_POINTS;
-    }
-    return GL_TRIANGLES;
 }
 
 // What decides the fragment shader: texture present, alpha-test function, and
@@ -120,7 +119,7 @@ std::string ArgExpr(int32_t arg, int stage) {
     // Only the first stage ever has a texture; a texture argument of a later
     // stage reads as opaque white.
     case TexArg::Texture: src = stage == 0 ? "texel" : "vec4(1.0)"; break;
-    case TexArg::TFactor: src = "uTFactor"; break;
+    case TexArg::TFactor: src = "vTFactor"; break;
     default: src = "vec4(0.0)"; break;  // specular and unknown sources: black
     }
     if (arg & TexArg::AlphaReplicate) src = "(" + src + ").aaaa";
@@ -141,7 +140,7 @@ std::string FragmentShader(const ProgramKey& k) {
     std::string s =
         "#version 330 core\n"
         "in vec4 vColor;\nin vec2 vUV;\n"
-        "uniform sampler2D uTex;\nuniform vec4 uTFactor;\nuniform float uAlphaRef;\n"
+        "flat in vec4 vTFactor;\nuniform sampler2D uTex;\nuniform float uAlphaRef;\n"
         "out vec4 fragColor;\n"
         "void main() {\n"
         "    vec4 cur = vColor;\n";
@@ -190,13 +189,21 @@ std::string FragmentShader(const ProgramKey& k) {
     return s;
 }
 
+// What the GPU reads per vertex: position, colour, texture position and the
+// texture factor of the draw the vertex came from.
+struct GpuVertex {
+    float x, y, z;
+    uint32_t color;
+    float u, v;
+    uint32_t tfactor;
+};
+static_assert(sizeof(GpuVertex) == 28);
+
 struct Program {
     GLuint id = 0;
-    GLint scale = -1, tfactor = -1, alphaRef = -1;
+    GLint scale = -1, alphaRef = -1;
     // Last values sent, to skip unchanged uniforms.
     float lastScaleX = -1, lastScaleY = -1;
-    uint32_t lastTFactor = 0;
-    bool tfactorSet = false;
     int32_t lastRef = -1;
 };
 
@@ -264,7 +271,10 @@ private:
         }
     }
     Program* ProgramFor(const DrawState& s, bool hasTex);
-    bool Prepare(const DrawState& s, Primitive prim, int32_t& count, bool hasTex);
+    bool ApplyState(const DrawState& s, bool hasTex);
+    template <class V>
+    void Queue(const DrawState& state, Primitive prim, const V* v, int32_t count, TextureId texture);
+    void FlushPending();
     GLint Upload(const void* data, int64_t bytes, int32_t stride);
     void LogOnce(const std::string& what);
 
@@ -281,7 +291,12 @@ private:
     GLuint vs_ = 0;
     std::map<ProgramKey, Program> programs_;
     Program* program_ = nullptr;
-    GLuint vaoTex_ = 0, vaoColor_ = 0, boundVao_ = 0;
+    GLuint vao_ = 0;
+    // The merged draw not yet sent.
+    std::vector<GpuVertex> pending_;
+    DrawState pendingState_;
+    GLenum pendingMode_ = GL_TRIANGLES;
+    GLuint pendingTex_ = 0;  // 0: untextured
     GLuint vbo_ = 0;
     int64_t ringBytes_ = 0, ringPos_ = 0;
     GLuint boundTex_ = 0;
@@ -357,22 +372,14 @@ bool GlBackend::Open(const GlBackendConfig& config, std::string* error) {
     gl.BindBuffer(GL_ARRAY_BUFFER, vbo_);
     ringBytes_ = kInitialRingBytes;
     gl.BufferData(GL_ARRAY_BUFFER, ringBytes_, nullptr, GL_STREAM_DRAW);
-    gl.GenVertexArrays(1, &vaoTex_);
-    gl.BindVertexArray(vaoTex_);
-    gl.EnableVertexAttribArray(0);
-    gl.EnableVertexAttribArray(1);
-    gl.EnableVertexAttribArray(2);
-    gl.VertexAttribPointer(0, 4, GL_FLOAT, GL_FALSE, sizeof(TLVertex), reinterpret_cast<void*>(0));
+    gl.GenVertexArrays(1, &vao_);
+    gl.BindVertexArray(vao_);
+    for (GLuint i = 0; i < 4; ++i) gl.EnableVertexAttribArray(i);
+    gl.VertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, sizeof(GpuVertex), reinterpret_cast<void*>(0));
     // ARGB in a little-endian word is B, G, R, A in memory.
-    gl.VertexAttribPointer(1, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, sizeof(TLVertex), reinterpret_cast<void*>(16));
-    gl.VertexAttribPointer(2, 2, GL_FLOAT, GL_FALSE, sizeof(TLVertex), reinterpret_cast<void*>(20));
-    gl.GenVertexArrays(1, &vaoColor_);
-    gl.BindVertexArray(vaoColor_);
-    gl.EnableVertexAttribArray(0);
-    gl.EnableVertexAttribArray(1);
-    gl.VertexAttribPointer(0, 4, GL_FLOAT, GL_FALSE, sizeof(ColorVertex), reinterpret_cast<void*>(0));
-    gl.VertexAttribPointer(1, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, sizeof(ColorVertex), reinterpret_cast<void*>(16));
-    boundVao_ = vaoColor_;
+    gl.VertexAttribPointer(1, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, sizeof(GpuVertex), reinterpret_cast<void*>(12));
+    gl.VertexAttribPointer(2, 2, GL_FLOAT, GL_FALSE, sizeof(GpuVertex), reinterpret_cast<void*>(16));
+    gl.VertexAttribPointer(3, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, sizeof(GpuVertex), reinterpret_cast<void*>(24));
 
     gl.Disable(GL_CULL_FACE);
     gl.Disable(GL_SCISSOR_TEST);
@@ -407,8 +414,7 @@ GlBackend::~GlBackend() {
         if (vs_) gl.DeleteShader(vs_);
         if (samplerPoint_) gl.DeleteSamplers(1, &samplerPoint_);
         if (samplerLinear_) gl.DeleteSamplers(1, &samplerLinear_);
-        if (vaoTex_) gl.DeleteVertexArrays(1, &vaoTex_);
-        if (vaoColor_) gl.DeleteVertexArrays(1, &vaoColor_);
+        if (vao_) gl.DeleteVertexArrays(1, &vao_);
         if (vbo_) gl.DeleteBuffers(1, &vbo_);
         gl.Finish();
     }
@@ -450,6 +456,7 @@ bool GlBackend::MakeTargetFbo(GLuint tex, GLuint& fbo) {
 }
 
 TextureId GlBackend::CreateTexture(int32_t w, int32_t h, const uint8_t* rgba) {
+    FlushPending();
     if (w < 1 || h < 1 || w > kMaxTextureSide || h > kMaxTextureSide) return 0;
     Current();
     std::vector<uint8_t> zeros;
@@ -476,6 +483,7 @@ TextureId GlBackend::CreateTexture(int32_t w, int32_t h, const uint8_t* rgba) {
 }
 
 bool GlBackend::UpdateTexture(TextureId id, int32_t x, int32_t y, int32_t w, int32_t h, const uint8_t* rgba) {
+    FlushPending();
     const Tex* t = Find(id);
     if (!t || !rgba || x < 0 || y < 0 || w < 0 || h < 0 || int64_t(x) + w > t->w || int64_t(y) + h > t->h) return false;
     if (w == 0 || h == 0) return true;
@@ -486,6 +494,7 @@ bool GlBackend::UpdateTexture(TextureId id, int32_t x, int32_t y, int32_t w, int
 }
 
 void GlBackend::DeleteTexture(TextureId id) {
+    FlushPending();
     if (!Find(id)) return;
     Current();
     if (target_ == id) SetRenderTarget(0);
@@ -505,6 +514,7 @@ bool GlBackend::TextureSize(TextureId id, int32_t& w, int32_t& h) const {
 }
 
 TextureId GlBackend::CreateRenderTarget(int32_t side) {
+    FlushPending();
     if (side < 1 || side > kMaxTargetSide) return 0;
     Current();
     if (!EnsureDepth(side)) return 0;
@@ -532,6 +542,7 @@ TextureId GlBackend::CreateRenderTarget(int32_t side) {
 }
 
 bool GlBackend::SetRenderTarget(TextureId id) {
+    FlushPending();
     const Tex* t = id == 0 ? &bb_ : Find(id);
     if (!t || !t->fbo) return false;
     Current();
@@ -544,6 +555,7 @@ bool GlBackend::SetRenderTarget(TextureId id) {
 }
 
 void GlBackend::Clear(bool color, uint32_t argb, bool depth, float z) {
+    FlushPending();
     Current();
     if (color) {
         const GLfloat c[4] = {((argb >> 16) & 0xFF) / 255.0f, ((argb >> 8) & 0xFF) / 255.0f, (argb & 0xFF) / 255.0f,
@@ -582,6 +594,7 @@ Program* GlBackend::ProgramFor(const DrawState& s, bool hasTex) {
     gl.BindAttribLocation(prog, 0, "aPos");
     gl.BindAttribLocation(prog, 1, "aColor");
     gl.BindAttribLocation(prog, 2, "aUV");
+    gl.BindAttribLocation(prog, 3, "aTFactor");
     gl.BindFragDataLocation(prog, 0, "fragColor");
     gl.LinkProgram(prog);
     gl.DeleteShader(fs);
@@ -595,7 +608,6 @@ Program* GlBackend::ProgramFor(const DrawState& s, bool hasTex) {
     }
     p.id = prog;
     p.scale = gl.GetUniformLocation(prog, "uScale");
-    p.tfactor = gl.GetUniformLocation(prog, "uTFactor");
     p.alphaRef = gl.GetUniformLocation(prog, "uAlphaRef");
     gl.UseProgram(prog);
     GLint texLoc = gl.GetUniformLocation(prog, "uTex");
@@ -604,13 +616,7 @@ Program* GlBackend::ProgramFor(const DrawState& s, bool hasTex) {
     return &p;
 }
 
-bool GlBackend::Prepare(const DrawState& s, Primitive prim, int32_t& count, bool hasTex) {
-    count = WholePrimitiveCount(prim, count);
-    if (count <= 0) return false;
-    if (count > kMaxDrawVertices) {
-        LogOnce("draw of too many vertices refused");
-        return false;
-    }
+bool GlBackend::ApplyState(const DrawState& s, bool hasTex) {
     Program* p = ProgramFor(s, hasTex);
     if (!p) return false;
     if (p != program_) {
@@ -622,13 +628,6 @@ bool GlBackend::Prepare(const DrawState& s, Primitive prim, int32_t& count, bool
         gl.Uniform2f(p->scale, sx, sy);
         p->lastScaleX = sx;
         p->lastScaleY = sy;
-    }
-    if (p->tfactor >= 0 && (!p->tfactorSet || p->lastTFactor != s.TextureFactor)) {
-        uint32_t f = s.TextureFactor;
-        gl.Uniform4f(p->tfactor, ((f >> 16) & 0xFF) / 255.0f, ((f >> 8) & 0xFF) / 255.0f, (f & 0xFF) / 255.0f,
-                     ((f >> 24) & 0xFF) / 255.0f);
-        p->lastTFactor = f;
-        p->tfactorSet = true;
     }
     int32_t ref = std::clamp(s.AlphaRef, 0, 255);
     if (p->alphaRef >= 0 && p->lastRef != ref) {
@@ -693,36 +692,70 @@ GLint GlBackend::Upload(const void* data, int64_t bytes, int32_t stride) {
     return GLint(pos / stride);
 }
 
+void GlBackend::FlushPending() {
+    if (pending_.empty()) return;
+    Current();
+    if (ApplyState(pendingState_, pendingTex_ != 0)) {
+        if (pendingTex_) BindTexture(pendingTex_);
+        GLint first = Upload(pending_.data(), int64_t(pending_.size()) * int64_t(sizeof(GpuVertex)), sizeof(GpuVertex));
+        if (first >= 0) gl.DrawArrays(pendingMode_, first, GLsizei(pending_.size()));
+        else LogOnce("vertex upload failed");
+    }
+    pending_.clear();
+}
+
+// Equal in everything but the texture factor, which rides on the vertices.
+static bool SameButFactor(const DrawState& a, const DrawState& b) {
+    DrawState x = a;
+    x.TextureFactor = b.TextureFactor;
+    return x == b;
+}
+
+template <class V>
+void GlBackend::Queue(const DrawState& state, Primitive prim, const V* v, int32_t count, TextureId texture) {
+    count = WholePrimitiveCount(prim, count);
+    if (!v || count <= 0) return;
+    if (count > kMaxDrawVertices) return LogOnce("draw of too many vertices refused");
+    const Tex* t = Find(texture);
+    GLuint tex = t ? t->tex : 0;
+    GLenum mode = prim == Primitive::LineList ? GL_LINES : prim == Primitive::PointList ? GL_POINTS : GL_TRIANGLES;
+    size_t add = prim == Primitive::TriangleStrip ? size_t(count - 2) * 3 : size_t(count);
+    if (!pending_.empty() && (mode != pendingMode_ || tex != pendingTex_ || !SameButFactor(state, pendingState_) ||
+                              pending_.size() + add > size_t(kMaxDrawVertices)))
+        FlushPending();
+    pendingState_ = state;
+    pendingMode_ = mode;
+    pendingTex_ = tex;
+    const uint32_t f = state.TextureFactor;
+    auto put = [&](const V& s) {
+        if constexpr (std::is_same_v<V, TLVertex>)
+            pending_.push_back(GpuVertex{s.X, s.Y, s.Z, s.Color, s.TU, s.TV, f});
+        else
+            pending_.push_back(GpuVertex{s.X, s.Y, s.Z, s.Color, 0.0f, 0.0f, f});
+    };
+    if (prim == Primitive::TriangleStrip) {
+        // As separate triangles; with culling off the winding does not matter.
+        for (int32_t i = 0; i + 2 < count; ++i) {
+            put(v[i]);
+            put(v[i + 1]);
+            put(v[i + 2]);
+        }
+    } else {
+        for (int32_t i = 0; i < count; ++i) put(v[i]);
+    }
+}
+
 void GlBackend::DrawTextured(const DrawState& state, Primitive prim, const TLVertex* v, int32_t count,
                              TextureId texture) {
-    if (!v) return;
-    Current();
-    const Tex* t = Find(texture);
-    if (!Prepare(state, prim, count, t != nullptr)) return;
-    if (t) BindTexture(t->tex);
-    if (boundVao_ != vaoTex_) {
-        gl.BindVertexArray(vaoTex_);
-        boundVao_ = vaoTex_;
-    }
-    GLint first = Upload(v, int64_t(count) * int64_t(sizeof(TLVertex)), sizeof(TLVertex));
-    if (first < 0) return LogOnce("vertex upload failed");
-    gl.DrawArrays(GlMode(prim), first, count);
+    Queue(state, prim, v, count, texture);
 }
 
 void GlBackend::DrawColored(const DrawState& state, Primitive prim, const ColorVertex* v, int32_t count) {
-    if (!v) return;
-    Current();
-    if (!Prepare(state, prim, count, false)) return;
-    if (boundVao_ != vaoColor_) {
-        gl.BindVertexArray(vaoColor_);
-        boundVao_ = vaoColor_;
-    }
-    GLint first = Upload(v, int64_t(count) * int64_t(sizeof(ColorVertex)), sizeof(ColorVertex));
-    if (first < 0) return LogOnce("vertex upload failed");
-    gl.DrawArrays(GlMode(prim), first, count);
+    Queue(state, prim, v, count, 0);
 }
 
 bool GlBackend::ReadPixels(int32_t x, int32_t y, int32_t w, int32_t h, std::vector<uint8_t>& rgba) {
+    FlushPending();
     if (x < 0 || y < 0 || w < 0 || h < 0 || int64_t(x) + w > targetW_ || int64_t(y) + h > targetH_) return false;
     rgba.assign(size_t(w) * size_t(h) * 4, 0);
     if (w == 0 || h == 0) return true;
@@ -732,6 +765,7 @@ bool GlBackend::ReadPixels(int32_t x, int32_t y, int32_t w, int32_t h, std::vect
 }
 
 void GlBackend::Present(int32_t srcW, int32_t srcH) {
+    FlushPending();
     Current();
     if (!ctx_->HasWindow()) {
         gl.Flush();

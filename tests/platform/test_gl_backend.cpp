@@ -262,6 +262,33 @@ TEST_F(GlBackendTest, EveryBlendModeMatchesTheReferenceFormula) {
     }
 }
 
+TEST_F(GlBackendTest, DrawsThatDifferOnlyInTextureFactorBlendInOrder) {
+    // Three overlapping half-transparent quads of one texture, each with its
+    // own factor alpha, blend one after the other exactly as separate draws.
+    const uint8_t white[4] = {255, 255, 255, 255};
+    TextureId tex = backend->CreateTexture(1, 1, white);
+    TextureId target = backend->CreateRenderTarget(4);
+    ASSERT_TRUE(backend->SetRenderTarget(target));
+    backend->Clear(true, 0xFF000000u, true);
+    DrawState st;
+    ApplyMode(st, 2);
+    const uint32_t colors[3] = {0xFFFF0000u, 0xFF00FF00u, 0xFF0000FFu};
+    const double alphas[3] = {0.5, 0.25, 0.75};
+    Px want{0, 0, 0, 1};
+    for (int i = 0; i < 3; ++i) {
+        st.TextureFactor = uint32_t(Byte(alphas[i])) << 24;
+        TLVertex v[6];
+        Quad(v, -0.5f, -0.5f, 3.5f, 3.5f, 0.5f, colors[i]);
+        backend->DrawTextured(st, Primitive::TriangleList, v, 6, tex);
+        Px S = FromARGB(colors[i]);
+        double a = Q(alphas[i]);
+        want = {Q(S.r * a + want.r * (1 - a)), Q(S.g * a + want.g * (1 - a)), Q(S.b * a + want.b * (1 - a)),
+                Q(a * a + want.a * (1 - a))};
+    }
+    std::string why;
+    EXPECT_TRUE(Near(Read(1, 1, 1, 1).data(), want, 1, &why)) << why;
+}
+
 TEST_F(GlBackendTest, UntexturedDrawingTakesVertexColourAndAlpha) {
     TextureId target = backend->CreateRenderTarget(4);
     ASSERT_TRUE(backend->SetRenderTarget(target));

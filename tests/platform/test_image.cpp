@@ -101,6 +101,15 @@ TEST(PngLoader, ExpandsEveryPixelFormatToRgba) {
         Image img = Decode(EncodePng(s, {0b10100000}));
         EXPECT_EQ(img.Pixels, (std::vector<uint8_t>{255, 255, 255, 255, 0, 0, 0, 0, 255, 255, 255, 255}));
     }
+    {  // plain grey and plain palette get opaque alpha
+        PngSpec s;
+        s.w = 2, s.h = 1, s.colorType = PNG_COLOR_TYPE_GRAY;
+        EXPECT_EQ(Decode(EncodePng(s, {0x10, 0xF0})).Pixels,
+                  (std::vector<uint8_t>{0x10, 0x10, 0x10, 255, 0xF0, 0xF0, 0xF0, 255}));
+        s.colorType = PNG_COLOR_TYPE_PALETTE;
+        s.palette = {{1, 2, 3}, {4, 5, 6}};
+        EXPECT_EQ(Decode(EncodePng(s, {1, 0})).Pixels, (std::vector<uint8_t>{4, 5, 6, 255, 1, 2, 3, 255}));
+    }
     {  // grey + alpha 16 bits: scaled to 8 bits
         PngSpec s;
         s.w = 1, s.h = 1, s.colorType = PNG_COLOR_TYPE_GRAY_ALPHA, s.bitDepth = 16;
