@@ -4,7 +4,16 @@
 #include <cstdio>
 #include <cstring>
 
+#include <filesystem>
+#include <fstream>
+
+#include "core/zCore.h"
+#include "core/zDataFile.h"
+#include "core/zFile.h"
+#include "core/zFileSystem.h"
 #include "core/zRuntime.h"
+#include "core/zValues.h"
+#include "tools/zsc/zscWriter.h"
 
 namespace zun::zsc {
 
@@ -438,6 +447,104 @@ std::string DisasmClass(const ClassRecord& c) {
     for (const auto& f : c.Functions) function(f, "func " + Quoted(f.Name));
     function(c.Init, "init");
     return out;
+}
+
+namespace {
+
+std::string MetaText(const zValues& meta) {
+    std::string out;
+    std::vector<std::string> names;
+    auto add = [&](const char* type, const std::string& name, const std::string& value) {
+        out += std::string("  meta ") + type + " " + Quoted(name) + " = " + value + "\n";
+    };
+    names.clear();
+    if (meta.GetStringList(names) >= 0)
+        for (const auto& n : names) add("String", n, Quoted(meta.GetString(n)));
+    names.clear();
+    if (meta.GetByteList(names) >= 0)
+        for (const auto& n : names) add("Byte", n, std::to_string(meta.GetByte(n)));
+    names.clear();
+    if (meta.GetLongList(names) >= 0)
+        for (const auto& n : names) add("Long", n, std::to_string(meta.GetLong(n)));
+    names.clear();
+    if (meta.GetSingleList(names) >= 0)
+        for (const auto& n : names) add("Single", n, FloatText(meta.GetSingle(n)));
+    if (!meta.TemplateGUID.empty()) out += "  meta template " + Quoted(meta.TemplateGUID) + "\n";
+    return out.empty() ? "  meta (empty)\n" : out;
+}
+
+}  // namespace
+
+bool DisasmFile(const std::string& hostPath, std::string& out) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    auto size = fs::file_size(hostPath, ec);
+    if (ec || !fs::is_regular_file(hostPath, ec)) {
+        out = "cannot open '" + hostPath + "'";
+        return false;
+    }
+    if (size > uint64_t(MaxUnpackedSize)) {
+        out = "'" + hostPath + "' is too large for a compiled script file";
+        return false;
+    }
+    std::vector<uint8_t> raw(static_cast<size_t>(size));
+    std::ifstream in(hostPath, std::ios::binary);
+    if (!in.read(reinterpret_cast<char*>(raw.data()), std::streamsize(raw.size()))) {
+        out = "cannot read '" + hostPath + "'";
+        return false;
+    }
+
+    // The container and the chunk table log why they refuse a file.
+    std::string reasons;
+    auto previous = gCoreHooks.OnLogEntry;
+    gCoreHooks.OnLogEntry = [&](const std::string& line, const std::vector<LogValue>&) {
+        reasons += (reasons.empty() ? "" : "; ") + line;
+    };
+    struct Restore {
+        decltype(previous)& p;
+        ~Restore() { gCoreHooks.OnLogEntry = p; }
+    } restore{previous};
+    auto fail = [&](const std::string& what) {
+        for (auto& c : reasons)
+            if (c == '\t') c = ' ';
+        out = "'" + hostPath + "': " + what + (reasons.empty() ? "" : " (" + Cp1252ToUtf8(reasons) + ")");
+        return false;
+    };
+
+    std::vector<uint8_t> data;
+    if (!LoadDataBytes(raw, data, "", FromHostPath(hostPath))) return fail("not a readable data file");
+    int32_t flags = raw.size() >= 16 ? int32_t(raw[12] | raw[13] << 8 | raw[14] << 16 | raw[15] << 24) : 0;
+    zStream payload(std::move(data));
+    zFile file;
+    if (!file.LoadFromStream(&payload)) return fail("not a chunk file");
+
+    out = "file " + Quoted(hostPath) + ": " + std::to_string(file.ChunkCount()) + " chunk" +
+          (file.ChunkCount() == 1 ? "" : "s") + ((flags & DataFlagPacked) ? ", packed" : ", plain") + "\n";
+    for (int32_t i = 1; i <= file.ChunkCount(); ++i) {
+        auto chunk = file.GetChunk(i);
+        out += "\nchunk " + std::to_string(i) + ": " + Quoted(chunk->ContentName) + " version " +
+               std::to_string(chunk->ContentVersion) + ", GUID " + Quoted(chunk->GUID) + ", " +
+               std::to_string(chunk->Data.GetLength()) + " bytes\n";
+        if (chunk->ContentName != "zScriptClass") {
+            out += "  (not a script class)\n";
+            continue;
+        }
+        ClassRecord c;
+        zValues meta;
+        try {
+            chunk->Data.Cursor = 0;
+            ImportClass(chunk->Data, c);
+            meta.Import(chunk->Data);
+        } catch (const std::exception& e) {
+            out += "  (class chunk unreadable: " + Cp1252ToUtf8(e.what()) + ")\n";
+            continue;
+        }
+        out += DisasmClass(c);
+        out += MetaText(meta);
+        int32_t left = chunk->Data.GetLength() - chunk->Data.Cursor;
+        if (left > 0) out += "  (" + std::to_string(left) + " bytes after the meta record)\n";
+    }
+    return true;
 }
 
 }  // namespace zun::zsc
