@@ -65,7 +65,7 @@ std::string ResolveInclude(const std::string& name, const std::string& dir) {
 }
 
 CompileResult Run(std::string_view source, const std::string& displayName, const std::string& hostDir,
-                  const std::string& hostPath) {
+                  const std::string& hostPath, bool followIncludes) {
     CompileResult r;
     r.Diag.Files.push_back(displayName);
     std::vector<std::string> sources;          // keeps included texts alive
@@ -79,6 +79,7 @@ CompileResult Run(std::string_view source, const std::string& displayName, const
         if (source.size() > MaxSourceBytes) throw CompileError({0, 0, 0}, "source larger than 16 MiB");
         Unit unit;
         IncludeFn include = [&](const std::string& name, SrcPos at) -> std::vector<Token> {
+            if (!followIncludes) throw CompileError(at, "include is not available here");
             std::string path = ResolveInclude(name, dirs[size_t(at.File)]);
             std::error_code ec;
             std::string key = fs::weakly_canonical(path, ec).string();
@@ -108,8 +109,9 @@ CompileResult Run(std::string_view source, const std::string& displayName, const
 
 }  // namespace
 
-CompileResult CompileText(std::string_view source, const std::string& displayName, const std::string& hostDir) {
-    return Run(source, displayName, hostDir, "");
+CompileResult CompileText(std::string_view source, const std::string& displayName, const std::string& hostDir,
+                          bool followIncludes) {
+    return Run(source, displayName, hostDir, "", followIncludes);
 }
 
 CompileResult CompileFile(const std::string& hostPath) {
@@ -120,7 +122,7 @@ CompileResult CompileFile(const std::string& hostPath) {
         r.Diag.Fail({0, 0, 0}, error);
         return r;
     }
-    return Run(text, hostPath, FolderOf(hostPath), hostPath);
+    return Run(text, hostPath, FolderOf(hostPath), hostPath, true);
 }
 
 }  // namespace zun::zsc

@@ -22,9 +22,10 @@ struct CompileResult {
 };
 
 // Compiles source text. displayName appears in messages; includes are looked up
-// relative to hostDir (a host folder, "" for the current one).
+// relative to hostDir (a host folder, "" for the current one), or refused when
+// followIncludes is false.
 CompileResult CompileText(std::string_view source, const std::string& displayName,
-                          const std::string& hostDir = "");
+                          const std::string& hostDir = "", bool followIncludes = true);
 
 // Compiles a source file given by its host path.
 CompileResult CompileFile(const std::string& hostPath);

@@ -11,7 +11,10 @@ bool Diagnostics::HasErrors() const {
 std::string Diagnostics::Format(const Diagnostic& d) const {
     std::string file = d.Pos.File >= 0 && size_t(d.Pos.File) < Files.size() ? Files[size_t(d.Pos.File)] : "zsc";
     std::string out = file;
-    if (d.Pos.Line > 0) out += ":" + std::to_string(d.Pos.Line) + ":" + std::to_string(d.Pos.Col);
+    if (d.Pos.Line > 0) {
+        out.append(1, ':').append(std::to_string(d.Pos.Line));
+        out.append(1, ':').append(std::to_string(d.Pos.Col));
+    }
     out += d.Error ? ": error: " : ": warning: ";
     out += d.Message;
     return out;

@@ -120,7 +120,7 @@ private:
         line += off;
         line += "  ";
         line += hex;
-        if (hex.size() < 24) line += std::string(24 - hex.size(), ' ');
+        if (hex.size() < 30) line += std::string(30 - hex.size(), ' ');
         line += "  ";
         line += std::string(size_t(level) * 2, ' ');
         line += text;
@@ -428,7 +428,7 @@ std::string DisasmClass(const ClassRecord& c) {
     std::string out = "class " + Quoted(c.Name) + "\n";
     if (!c.Parents.empty()) {
         out += "  inherits";
-        for (const auto& p : c.Parents) out += " " + Quoted(p);
+        for (const auto& p : c.Parents) out.append(1, ' ').append(Quoted(p));
         out += "\n";
     }
     auto function = [&](const FunctionRecord& f, const std::string& title) {

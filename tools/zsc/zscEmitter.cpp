@@ -66,7 +66,7 @@ const std::unordered_set<std::string>& ReservedNames() {
     return kNames;
 }
 
-std::string Quote(const std::string& cp1252) { return "'" + Cp1252ToUtf8(cp1252) + "'"; }
+std::string Quote(const std::string& cp1252) { return std::string(1, '\'').append(Cp1252ToUtf8(cp1252)).append(1, '\''); }
 
 // A growing function body. Texts are Windows-1252 and go out as UTF-16LE.
 class Code {

@@ -402,7 +402,7 @@ std::vector<Token> Lex(std::string_view source, int fileIndex) { return Lexer(so
 
 std::string TokenName(Tok kind) {
     for (const auto& k : kKeywords)
-        if (k.Kind == kind) return "'" + std::string(k.Word) + "'";
+        if (k.Kind == kind) return std::string(1, '\'').append(k.Word).append(1, '\'');
     switch (kind) {
         case Tok::End: return "end of file";
         case Tok::Ident: return "name";
