@@ -11,7 +11,7 @@
 #include "tools/zsc/zscWriter.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    if (size > (1u << 20)) return 0;
+    if (size > (64u << 10)) return 0;  // each byte can become a listing line
     zun::zCore.LogText.clear();
     std::vector<uint8_t> bytes(data, data + size);
     (void)zun::zsc::DisasmBody(bytes);
