@@ -16,17 +16,23 @@ bool gDeviceHeld = false;
 }
 
 bool LoadMusic(const std::string& FileName) {
+    // The output is taken before the previous file lets it go, so that one
+    // piece following another does not close and reopen the device.
+    const bool output = AudioDevice::Acquire();
     DShow_Release();
+    if (output) gDeviceHeld = true;
     return Trap("LoadMusic", false, [&] {
         const std::string path = GetFilePath(FileName, zDMusic.MusicPath);
-        if (path.empty()) return false;
+        if (path.empty()) {
+            DShow_Release();
+            return false;
+        }
         // Music files play whether or not the wave device started, like a
         // player with its own output; only a machine without audio fails here.
-        if (!AudioDevice::Acquire()) {
+        if (!output) {
             Log("ERR", "LoadMusic", FileName, AudioDevice::LastError());
             return false;
         }
-        gDeviceHeld = true;
         std::string error;
         auto stream = AudioStream::FromFile(AudioDevice::Mixer(), ToHostPath(path), error);
         if (!stream) {
