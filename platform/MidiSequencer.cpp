@@ -9,7 +9,7 @@ namespace zun {
 namespace {
 // Loop jumps within one Advance call beyond this are not worth playing: only a
 // loop of a tick or two at an absurd tempo gets there.
-constexpr int kMaxJumpsPerAdvance = 1000;
+constexpr int kMaxJumpsPerAdvance = 64;
 }  // namespace
 
 void MidiSequencer::Load(std::shared_ptr<const MidiSong> song) {
