@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "platform/AudioBuffer.h"
+#include "platform/AudioDevice.h"
 #include "platform/AudioMixer.h"
 #include "platform/AudioStream.h"
 #include "test_sound_fixtures.h"
@@ -222,6 +223,35 @@ TEST(SoundStream, SecondsRateAndLoopPoints) {
     EXPECT_DOUBLE_EQ(s.GetPosition(), 2.0);
     s.Run();  // nothing left to play
     EXPECT_FALSE(s.IsRunning());
+}
+
+}  // namespace
+}  // namespace zun
+
+namespace zun {
+namespace {
+
+TEST(SoundDevice, TheSdlDeviceOpensOnceForAllUsersAndCloses) {
+    AudioDevice::UseHardware();
+    if (!AudioDevice::Acquire()) GTEST_SKIP() << "no audio driver: " << AudioDevice::LastError();
+    auto mixer = AudioDevice::Mixer();
+    ASSERT_TRUE(mixer);
+    EXPECT_GT(mixer->Rate(), 0);
+    EXPECT_TRUE(AudioDevice::Acquire());
+    EXPECT_EQ(AudioDevice::Mixer(), mixer);  // shared, not reopened
+    {
+        // Voices change while the device thread renders.
+        AudioBuffer b(mixer, std::make_shared<AudioData>(*Constant(4000, 0.1f)));
+        b.Play(true);
+        for (int i = 0; i < 1000; ++i) b.SetVolume(-(i % 100));
+        b.Stop();
+    }
+    AudioDevice::Release();
+    EXPECT_TRUE(AudioDevice::IsOpen());
+    AudioDevice::Release();
+    EXPECT_FALSE(AudioDevice::IsOpen());
+    EXPECT_FALSE(AudioDevice::Mixer());
+    AudioDevice::Release();  // one too many does nothing
 }
 
 }  // namespace
