@@ -8,6 +8,8 @@
 #include <fstream>
 #include <sstream>
 
+#include <sys/wait.h>
+
 #include "ZscTestHelpers.h"
 #include "core/zDataFile.h"
 #include "core/zFile.h"
