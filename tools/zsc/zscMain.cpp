@@ -86,8 +86,7 @@ int Compile(const std::string& name, const std::string& output, bool zip) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    std::vector<std::string> args(argv + 1, argv + argc);
+int Main(const std::vector<std::string>& args) {
     if (args.size() == 2 && args[0] == "--disasm") {
         std::string listing;
         if (!DisasmFile(args[1], listing)) {
@@ -135,4 +134,13 @@ int main(int argc, char** argv) {
     for (const auto& n : names)
         if (Compile(n, output, zip) != 0) status = 1;
     return status;
+}
+
+int main(int argc, char** argv) {
+    try {
+        return Main(std::vector<std::string>(argv + 1, argv + argc));
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "zsc: error: %s\n", e.what());
+        return 1;
+    }
 }

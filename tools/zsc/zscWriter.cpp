@@ -148,7 +148,12 @@ std::vector<uint8_t> BuildChunkFile(const std::vector<ClassRecord>& classes) {
 }
 
 std::string WriteScriptFile(const std::vector<ClassRecord>& classes, const std::string& hostPath, bool zip) {
-    zStream data(BuildChunkFile(classes));
+    zStream data;
+    try {
+        data.SetData(BuildChunkFile(classes));
+    } catch (const std::exception& e) {
+        return "cannot store the compiled classes: " + Cp1252ToUtf8(e.what());
+    }
     std::string programPath = FromHostPath(hostPath);
     // The log tells why a save failed; keep its lines for the message.
     std::string reasons;
