@@ -536,10 +536,6 @@ bool IsReservedCallName(const std::string& name) {
     return ReservedNames().count(name) != 0 || name.find('.') != std::string::npos;
 }
 
-std::vector<uint8_t> EmitBody(const std::vector<StmtPtr>& body, Diagnostics& diag) {
-    return FunctionEmitter(diag, false).Run(body);
-}
-
 std::vector<ClassRecord> Emit(const Unit& unit, Diagnostics& diag) {
     std::vector<ClassRecord> out;
     // Class variables per class index, own and inherited from classes of this unit.

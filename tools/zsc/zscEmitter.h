@@ -19,10 +19,6 @@ constexpr int MaxSelectCases = 255;
 // Throws CompileError at the first error; warnings go to diag.
 std::vector<ClassRecord> Emit(const Unit& unit, Diagnostics& diag);
 
-// The byte code of a few statements on their own, for tests and tools that
-// want a body without a class around it.
-std::vector<uint8_t> EmitBody(const std::vector<StmtPtr>& body, Diagnostics& diag);
-
 // True when a plain call of this name never reaches a script function: the
 // interpreter's special forms and built-ins, the host's and the game's
 // functions answer first.

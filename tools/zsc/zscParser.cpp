@@ -604,14 +604,14 @@ private:
                 if (Is(Tok::LBracket)) Fail(Cur().Pos, "only a name can be indexed");
                 return e;
             }
-            case Tok::Ident: return NameUse(true);
+            case Tok::Ident: return NameUse();
             default: break;
         }
         Fail(at, "expected an expression, found " + Describe(t));
     }
 
     // A name and what follows it: a call, a qualified call, indexes, or nothing.
-    ExprPtr NameUse(bool /*topLevel*/) {
+    ExprPtr NameUse() {
         const Token& n = Advance();
         SrcPos at = n.Pos;
         std::string name = n.Text;
@@ -667,7 +667,7 @@ private:
             if (!Is(Tok::Ident)) Fail(Cur().Pos, "expected a member name after '.', found " + Describe(Cur()));
             auto m = Node(EK::Member, at);
             m->A = std::move(e);
-            m->B = NameUse(false);
+            m->B = NameUse();
             e = Done(std::move(m));
         }
         return e;
