@@ -7,7 +7,6 @@
 #include "scene/zObjectsMap.h"
 #include "scene/zParticleEmitter.h"
 #include "scene/zSoundEmitter.h"
-#include "scene/zSpriteMap.h"
 
 namespace zun {
 
@@ -22,7 +21,6 @@ void RegisterOnce() {
 }  // namespace
 
 void RegisterSceneObjectClasses() {
-    RegisterOnce<zSpriteMap>();
     RegisterOnce<zObjectsMap>();
     RegisterOnce<zDataShape>();
     RegisterOnce<zEmitterMap>();

@@ -1,7 +1,7 @@
-// Registration of the placed-object classes of the scene with the object
-// factory, so that level files can create them by name: the sprite map (one of
-// the framework's own chunk classes) and the classes the game's start-up adds:
-// objects map, data shape, emitter map, item map, sound and particle emitters.
+// Registration of the placed-object classes that the game's start-up adds to
+// the object factory, so that level files can create them by name: objects
+// map, data shape, emitter map, item map, sound and particle emitters. (The
+// sprite map is one of the framework's own classes: RegisterSceneClasses.)
 #pragma once
 
 namespace zun {
