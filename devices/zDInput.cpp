@@ -64,7 +64,9 @@ bool zDInputModule::DInput_Initialize(intptr_t window) {
     hWnd = window;
     try {
         // Input on this platform is the window's own events, so the input
-        // system always opens; the enumeration list is filled once.
+        // system opens whenever there is a window system; the enumeration
+        // list is filled once.
+        if (NoInputSystem) Raise(errInvalidCall, "No input system");
         DInput = true;
         if (Attached.empty()) Attached = SystemDevices();
         AddInputDevice("GUID_SysKeyboard", false);

@@ -73,6 +73,9 @@ struct zDInputModule {
     // The devices enumeration finds: the system keyboard and mouse. Further
     // devices (joysticks) would be listed here by whoever discovers them.
     std::vector<std::shared_ptr<const InputDeviceInstance>> Attached;
+    // The window system offers no input: the input system cannot open. Input
+    // here is the window's own events, so only tests set this.
+    bool NoInputSystem = false;
 
     bool DInput_Initialize(intptr_t hWnd);
     void DInput_Release();
