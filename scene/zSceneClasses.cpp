@@ -6,6 +6,7 @@
 #include "scene/zCamera.h"
 #include "scene/zCollisionMap.h"
 #include "scene/zPictureLayer.h"
+#include "scene/zSpriteMap.h"
 #include "scene/zTileMap.h"
 #include "scene/zTileSet.h"
 #include "scene/zValueSetMap.h"
@@ -16,6 +17,7 @@ void RegisterSceneClasses() {
     RegisterClass(std::make_shared<zCamera>());
     RegisterClass(std::make_shared<zCollisionMap>());
     RegisterClass(std::make_shared<zPictureLayer>());
+    RegisterClass(std::make_shared<zSpriteMap>());
     RegisterClass(std::make_shared<zTileMap>());
     RegisterClass(std::make_shared<zTileSet>());
     RegisterClass(std::make_shared<zValueSetMap>());

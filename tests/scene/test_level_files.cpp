@@ -27,6 +27,15 @@ protected:
     }
 };
 
+TEST_F(LevelFileTest, TheFrameworkLayerClassesAreRegistered) {
+    for (const char* name :
+         {"zCamera", "zCollisionMap", "zPictureLayer", "zSpriteMap", "zTileMap", "zTileSet", "zValueSetMap"}) {
+        auto obj = CreateClass(name);
+        ASSERT_NE(obj, nullptr) << name;
+        EXPECT_EQ(obj->ClassName(), name);
+    }
+}
+
 TEST_F(LevelFileTest, ExportMatchesTheIndependentEncoding) {
     const auto reference = ReferenceLevel();
     EXPECT_EQ(reference.size(), 576u);
