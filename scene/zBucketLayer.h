@@ -75,6 +75,8 @@ protected:
     template <class CellFn>
     std::vector<std::shared_ptr<Bucket>> BucketsOfList(CellFn&& cellOf) const {
         std::vector<std::shared_ptr<Bucket>> out;
+        // Without a cell size nothing can have been filed.
+        if (TileW == 0) return out;
         std::unordered_set<const Bucket*> seen;
         for (const auto& p : Cells.List) {
             int64_t cx = 0, cy = 0;
