@@ -1,16 +1,12 @@
 #include "scene/zWaveService.h"
 
-#if __has_include("devices/zDSound.h")
 #include "core/zCore.h"
 #include "core/zFileSystem.h"
 #include "devices/zDSound.h"
 #include "platform/AudioBuffer.h"
-#define ZUN_SCENE_DEVICE_WAVES 1
-#endif
 
 namespace zun {
 
-#ifdef ZUN_SCENE_DEVICE_WAVES
 namespace {
 
 // The device layer's wave table as the emitters see it.
@@ -44,10 +40,6 @@ public:
 }  // namespace
 
 static std::shared_ptr<iWaveService> gWaves = std::make_shared<DeviceWaveService>();
-#else
-// Built without the wave service of the device layer: silent until one is set.
-static std::shared_ptr<iWaveService> gWaves;
-#endif
 
 std::shared_ptr<iWaveService> WaveService() { return gWaves; }
 void SetWaveService(std::shared_ptr<iWaveService> iService) { gWaves = std::move(iService); }

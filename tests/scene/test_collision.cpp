@@ -231,10 +231,14 @@ TEST_F(CollisionTest, OverlayCoversExactlyWhatCheckCollisionSays) {
                 }
             }
             // Shape numbers past the table draw no square at all.
-            if (s > 51) EXPECT_EQ(painted, 0) << "shape " << s;
+            if (s > 51) {
+                EXPECT_EQ(painted, 0) << "shape " << s;
+            }
             // Solid and free parts never overlap, except that discs are painted
             // over a whole cell.
-            if (s < 36 || s > 43) EXPECT_EQ(doubled, 0) << "shape " << s;
+            if (s < 36 || s > 43) {
+                EXPECT_EQ(doubled, 0) << "shape " << s;
+            }
         }
     }
 }
@@ -304,7 +308,9 @@ TEST_F(CollisionTest, DebugTextWritesEachCodeAndKeepsTheDepth) {
     m.Render(Camera(0, 0, 64, 64), 255, int32_t(kFree), int32_t(kBlock));
     // Every cell square after the first text still lies at "_z".
     for (const auto& d : rec->Draws)
-        if (!d.Textured) EXPECT_FLOAT_EQ(d.Vertices[0].Z, 0.5f);
+        if (!d.Textured) {
+            EXPECT_FLOAT_EQ(d.Vertices[0].Z, 0.5f);
+        }
     auto q = Quads();
     // "0", "12", "0", "0": five glyphs.
     EXPECT_EQ(q.size(), 5u);
