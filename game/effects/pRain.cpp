@@ -28,7 +28,7 @@ void pRain::Create(zParticle& p, float iX, float iY, float iZ, float iR, int32_t
     p.Dir = ToSingle(double(zMath::GetAngle(0, up, wx, wy)) + (double(Rnd()) - 0.5) * 3.141593 / 16.0);
     p.Speed = zMath::GetDistance(0, up, wx, wy);
     // The streak leans with the wind; upright without it.
-    p.R = ToSingle(double(zMath::GetAngle(-wx, wy, 0, up)) - 1.570796);
+    p.R = ToSingle(double(zMath::GetAngle(-wx, wy, 0, up)) - double(zMath::PI_2));
     p.BounceSpeed = 0;
     p.Bounce = 0;
     p.Texture = gWeather.RainTexture;
