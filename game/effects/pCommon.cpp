@@ -29,9 +29,12 @@ int32_t RandomCell(int32_t n) { return int32_t(Int(double(n) * Rnd())) * kPartic
 void MoveWithWind(zParticle& p, double iWindFactor) {
     p.x = ToSingle(double(p.x) + std::cos(double(p.Dir)) * p.Speed);
     p.y = ToSingle(double(p.y) + std::sin(double(p.Dir)) * p.Speed);
+    // Still air moves nothing; the two turns per particle are saved then.
     const double wind = double(gWeather.WindStrength) * iWindFactor;
-    p.x = ToSingle(double(p.x) + std::cos(double(gWeather.WindAngle)) * wind);
-    p.y = ToSingle(double(p.y) + std::sin(double(gWeather.WindAngle)) * wind);
+    if (wind != 0) {
+        p.x = ToSingle(double(p.x) + std::cos(double(gWeather.WindAngle)) * wind);
+        p.y = ToSingle(double(p.y) + std::sin(double(gWeather.WindAngle)) * wind);
+    }
     p.Z = ToSingle(double(p.Z) + p.SpeedZ);
 }
 

@@ -1,6 +1,7 @@
 // The eight particle kinds: their render parameters, what Create fills, how
 // Update moves and fades them over a whole life, and the glow that follows
 // another particle.
+#include <algorithm>
 #include <cmath>
 #include <map>
 

@@ -1,6 +1,7 @@
 // The weather: ambient light and sun over the day, the lightning flash and its
 // thunder, wind sounds, snow and rain around the view, the sound queue with
 // its one-shot and looping records, and the overlay.
+#include <algorithm>
 #include <cmath>
 
 #include "EffectsTestSupport.h"
