@@ -29,7 +29,9 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-double Seconds(Clock::time_point a, Clock::time_point b) { return std::chrono::duration<double>(b - a).count(); }
+double Seconds(Clock::time_point a, Clock::time_point b) {
+    return std::chrono::duration<double>(b - a).count();
+}
 
 constexpr int32_t kSparks = 2000;
 
@@ -79,8 +81,10 @@ struct PlainSparks {
     int32_t tex = 0;
 
     PlainSparks() {
-        for (auto [t, v] : {std::pair{0.0f, 0.0f}, {0.25f, 0.25f}, {0.75f, 0.25f}, {1.0f, 0.0f}}) fade.AddPoint(t, v);
-        for (auto [t, v] : {std::pair{0.0f, 0.4f}, {0.15f, 0.8f}, {0.5f, 0.8f}, {1.0f, 0.4f}}) size.AddPoint(t, v);
+        for (auto [t, v] : {std::pair{0.0f, 0.0f}, {0.25f, 0.25f}, {0.75f, 0.25f}, {1.0f, 0.0f}})
+            fade.AddPoint(t, v);
+        for (auto [t, v] : {std::pair{0.0f, 0.4f}, {0.15f, 0.8f}, {0.5f, 0.8f}, {1.0f, 0.4f}})
+            size.AddPoint(t, v);
         fade.CreateValues(100, false, true);
         size.CreateValues(100, false, true);
     }
@@ -131,7 +135,8 @@ struct PlainSparks {
             zDDraw.SetAlphaValue(0.0f, 100);
             const int32_t color = zDDrawModule::GetColorRGBA(1.0f, 0.2f, 0.0f, float(p.colorA));
             zDDraw.BltRotate(tex, float(p.x - 16 * p.zoom + camX), float(p.y - 16 * p.zoom + camY - p.z),
-                             32 * p.zoom, 32 * p.zoom, p.srcX, 0, 32, 32, color, 0, 16 * p.zoom, 16 * p.zoom, 1, 0);
+                             32 * p.zoom, 32 * p.zoom, p.srcX, 0, 32, 32, color, 0, 16 * p.zoom, 16 * p.zoom,
+                             1, 0);
         }
         zDDraw.SetAlphaValue(0.0f, 100);
     }

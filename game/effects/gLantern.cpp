@@ -21,8 +21,9 @@ void UpdateCustomEmitter(zParticleEmitter& iEmitter) {
     const double ez = iEmitter.Z;
     const double r1 = Rnd();
     gParticleSystem& ps = MainParticles();
-    auto spark = ps.CreateParticle("pSpark", ToSingle(ex + (r3 - 0.5) * 4.0), ToSingle(ey + 10.0 + (r2 - 0.5) * 4.0),
-                                   ToSingle(ez + (r1 - 0.5) * 4.0), 0.0f, 0);
+    auto spark =
+        ps.CreateParticle("pSpark", ToSingle(ex + (r3 - 0.5) * 4.0), ToSingle(ey + 10.0 + (r2 - 0.5) * 4.0),
+                          ToSingle(ez + (r1 - 0.5) * 4.0), 0.0f, 0);
     // The smoke rises from the spark; a system without sparks gets no smoke either.
     if (!spark) return;
     if (Rnd() > 0.5f) {

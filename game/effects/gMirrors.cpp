@@ -24,7 +24,8 @@ void RenderMirrorItem(const zSprite& iSprite, const zCamera& iCam, float iZoomY)
     if (iSprite.Z >= 0) {
         // Drawn with a negative height from two heights below the top, so the
         // image hangs upside down from the ground point.
-        const float Y = ToSingle(double(iSprite.y) + 2 * h * k - Int(iCam.y) - oy * k + double(iSprite.Z) * k);
+        const float Y =
+            ToSingle(double(iSprite.y) + 2 * h * k - Int(iCam.y) - oy * k + double(iSprite.Z) * k);
         zDDraw.BltRotate(iSprite.Texture, X, Y, width, ToSingle(-Int(h * k)), iSprite.SrcX, iSprite.SrcY,
                          int32_t(iSprite.W), int32_t(iSprite.H), zDDraw.DiffuseColor, angle, ToSingle(ox),
                          ToSingle(oy * k - 2 * h * k), 1.0f, 0);

@@ -33,14 +33,15 @@ void gParticleSystem::AddManager(const std::shared_ptr<iParticle>& iManager) {
     managers_.push_back(iManager);
 }
 
-std::shared_ptr<zParticle> gParticleSystem::CreateParticle(const std::string& iManager, float iX, float iY, float iZ,
-                                                           float iR, int32_t iUser) {
+std::shared_ptr<zParticle> gParticleSystem::CreateParticle(const std::string& iManager, float iX, float iY,
+                                                           float iZ, float iR, int32_t iUser) {
     return CreateLinkParticle(iManager, nullptr, iX, iY, iZ, iR, iUser);
 }
 
 std::shared_ptr<zParticle> gParticleSystem::CreateLinkParticle(const std::string& iManager,
-                                                               const std::shared_ptr<zParticle>& iLink, float iX,
-                                                               float iY, float iZ, float iR, int32_t iUser) {
+                                                               const std::shared_ptr<zParticle>& iLink,
+                                                               float iX, float iY, float iZ, float iR,
+                                                               int32_t iUser) {
     auto p = std::make_shared<zParticle>();
     p->Manager = FindManager(iManager);
     p->Link = iLink;
@@ -95,7 +96,9 @@ void gParticleSystem::UpdateParticles() {
     }
 }
 
-void gParticleSystem::RenderParticles(const zCamera& iCam, int32_t iMode) { Render(iCam, iMode, false, 1.0f); }
+void gParticleSystem::RenderParticles(const zCamera& iCam, int32_t iMode) {
+    Render(iCam, iMode, false, 1.0f);
+}
 
 void gParticleSystem::RenderParticlesMirror(const zCamera& iCam, int32_t iMode, float iZoomY) {
     Render(iCam, iMode, true, iZoomY);

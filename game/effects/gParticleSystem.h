@@ -45,11 +45,12 @@ public:
     // An unknown name gives no particle and adds nothing. A failure inside the
     // kind's Create is swallowed: the record is added and returned as far as
     // the kind got with it.
-    std::shared_ptr<zParticle> CreateParticle(const std::string& iManager, float iX, float iY, float iZ, float iR,
-                                              int32_t iUser = 0);
+    std::shared_ptr<zParticle> CreateParticle(const std::string& iManager, float iX, float iY, float iZ,
+                                              float iR, int32_t iUser = 0);
     // As CreateParticle, with Link set before the kind's Create runs.
-    std::shared_ptr<zParticle> CreateLinkParticle(const std::string& iManager, const std::shared_ptr<zParticle>& iLink,
-                                                  float iX, float iY, float iZ, float iR, int32_t iUser = 0);
+    std::shared_ptr<zParticle> CreateLinkParticle(const std::string& iManager,
+                                                  const std::shared_ptr<zParticle>& iLink, float iX, float iY,
+                                                  float iZ, float iR, int32_t iUser = 0);
     // Appends a record without asking any kind. No record, nothing added.
     void AddParticle(const std::shared_ptr<zParticle>& iParticle);
     // Drops every particle; the capacity and the kinds stay.

@@ -19,8 +19,8 @@ using namespace zun;
 
 namespace {
 
-constexpr double kFootSpread = 0.785398;   // a shadow's foot spans a quarter turn about the light's direction
-constexpr double kLayerLightRange = 192.0; // lights farther from an item's point cast no shadow of it
+constexpr double kFootSpread = 0.785398;  // a shadow's foot spans a quarter turn about the light's direction
+constexpr double kLayerLightRange = 192.0;  // lights farther from an item's point cast no shadow of it
 constexpr int32_t kWhite = -1;
 
 struct Pt {
@@ -64,7 +64,8 @@ void ItemMapRenderAmbientShadows(const zItemMap& iMap, const zCollisionMap* iCol
                                  float iSunAngle, float iSunLength, float iSunAlpha) {
     zCore.CurrentProc = "ItemMapRenderAmbientShadows";
     ForEachItemInView(iMap, iCam, [&](const zItem& item) {
-        if (item.Shadow) RenderAmbientShadow(*item.Sprite, iCollision, iCam, iSunAngle, iSunLength, iSunAlpha);
+        if (item.Shadow)
+            RenderAmbientShadow(*item.Sprite, iCollision, iCam, iSunAngle, iSunLength, iSunAlpha);
     });
 }
 
@@ -126,7 +127,8 @@ void RenderBaseShadow(const zSprite& iSprite, const zCamera& iCam) {
     if (sw < 8) sw = 8;
     const float X = ToSingle(Int(double(iSprite.x) - sw / 2) - Int(iCam.x));
     const float Y = ToSingle(Int(double(iSprite.y) - sw / 4) - Int(iCam.y));
-    zDDraw.BltDirection(gEffects.ShadowTexture, X, Y, ToSingle(sw), ToSingle(sw / 2), 0, 0, 0, 0, kWhite, 1, 1.0f);
+    zDDraw.BltDirection(gEffects.ShadowTexture, X, Y, ToSingle(sw), ToSingle(sw / 2), 0, 0, 0, 0, kWhite, 1,
+                        1.0f);
 }
 
 void RenderCharShadow(const zSprite& iSprite, const zCamera& iCam, float iZoom) {
@@ -134,10 +136,10 @@ void RenderCharShadow(const zSprite& iSprite, const zCamera& iCam, float iZoom) 
     const double zx = double(iSprite.ZoomX) * k, zy = double(iSprite.ZoomY) * k;
     const float X = ToSingle(double(iSprite.x) - Int(iCam.x) - double(iSprite.OriginX) * zx);
     const float Y = ToSingle(double(iSprite.y) - Int(iCam.y) - double(iSprite.OriginY) * zy - iSprite.Z);
-    zDDraw.BltRotate(iSprite.Texture, X, Y, ToSingle(Int(zx * iSprite.W)), ToSingle(Int(zy * iSprite.H)), iSprite.SrcX,
-                     iSprite.SrcY, int32_t(iSprite.W), int32_t(iSprite.H), zDDraw.DiffuseColor, iSprite.R,
-                     ToSingle(double(iSprite.OriginX) * iSprite.ZoomX), ToSingle(double(iSprite.OriginY) * iSprite.ZoomY),
-                     1.0f, 0);
+    zDDraw.BltRotate(iSprite.Texture, X, Y, ToSingle(Int(zx * iSprite.W)), ToSingle(Int(zy * iSprite.H)),
+                     iSprite.SrcX, iSprite.SrcY, int32_t(iSprite.W), int32_t(iSprite.H), zDDraw.DiffuseColor,
+                     iSprite.R, ToSingle(double(iSprite.OriginX) * iSprite.ZoomX),
+                     ToSingle(double(iSprite.OriginY) * iSprite.ZoomY), 1.0f, 0);
 }
 
 }  // namespace tarv

@@ -18,11 +18,13 @@ namespace tarv {
 
 // Point-light shadows of the layer's shadow-casting items in view whose raised
 // point (x, y - Z) lies within 192 pixels of the light.
-void SpriteMap_RenderShadows(const zun::zItemMap& iMap, const zun::zCamera& iCam, float iLightX, float iLightY);
+void SpriteMap_RenderShadows(const zun::zItemMap& iMap, const zun::zCamera& iCam, float iLightX,
+                             float iLightY);
 
 // Sun shadows of the layer's shadow-casting items in view.
 void ItemMapRenderAmbientShadows(const zun::zItemMap& iMap, const zun::zCollisionMap* iCollision,
-                                 const zun::zCamera& iCam, float iSunAngle, float iSunLength, float iSunAlpha);
+                                 const zun::zCamera& iCam, float iSunAngle, float iSunLength,
+                                 float iSunAlpha);
 
 // One sprite's shadow away from a point light. Drawn only while the light is
 // between half and four times the sprite's height (held to 16..128) away;
@@ -33,8 +35,8 @@ void RenderSpriteShadow(const zun::zSprite& iSprite, const zun::zCamera& iCam, f
 // One sprite's shadow away from the sun, iSunLength pixels long, at
 // transparency iSunAlpha. A sprite whose collision test point (half a cell
 // to its left) is blocked casts none. Sets the global transparency.
-void RenderAmbientShadow(const zun::zSprite& iSprite, const zun::zCollisionMap* iCollision, const zun::zCamera& iCam,
-                         float iSunAngle, float iSunLength, float iSunAlpha);
+void RenderAmbientShadow(const zun::zSprite& iSprite, const zun::zCollisionMap* iCollision,
+                         const zun::zCamera& iCam, float iSunAngle, float iSunLength, float iSunAlpha);
 
 // The soft ellipse under a sprite's foot, half as tall as wide; it shrinks as
 // the sprite rises, down to 8 pixels wide.

@@ -27,7 +27,9 @@ double Up(double u) {
     const double s = std::sin(u * kPi / 2.0);
     return s * s;
 }
-double Down(double u) { return 1.0 - Up(u); }
+double Down(double u) {
+    return 1.0 - Up(u);
+}
 
 // One ambient component: 0, rising over [r0, r1), full over [r1, f0), falling over [f0, f1), 0 after.
 double Ramp(double t, double r0, double r1, double f0, double f1) {
@@ -57,12 +59,15 @@ void FallAroundView(const char* iKind) {
     const double cy = cam.y;
     const double r2 = Rnd();
     MainParticles().CreateParticle(iKind, ToSingle(cx + (2.0 * r1 - 1.0) * cam.ScreenW),
-                                   ToSingle(cy + (2.0 * r2 - 1.0) * (double(cam.ScreenH) + 100.0)), 50.0f, 0.0f, 0);
+                                   ToSingle(cy + (2.0 * r2 - 1.0) * (double(cam.ScreenH) + 100.0)), 50.0f,
+                                   0.0f, 0);
 }
 
 // Looping sounds are heard through a tenth power, so that quiet curve values
 // still carry; a volume below 0 is silence.
-float LoopVolume(float v) { return v > 0 ? ToSingle(std::pow(double(v), 0.1)) : 0.0f; }
+float LoopVolume(float v) {
+    return v > 0 ? ToSingle(std::pow(double(v), 0.1)) : 0.0f;
+}
 
 }  // namespace
 
@@ -144,7 +149,8 @@ void gWeatherModule::UpdateWeather(float t) {
                 s.Played = true;
             }
         } else if (s.Wave == 0) {
-            if (frame > 2) s.Wave = PlayWaveFile(s.FileName, true, LoopVolume(s.Volume), float(s.Speed), false, 0);
+            if (frame > 2)
+                s.Wave = PlayWaveFile(s.FileName, true, LoopVolume(s.Volume), float(s.Speed), false, 0);
         } else {
             s.VolumeCurve.SetTime(frame);
             s.SpeedCurve.SetTime(frame);
@@ -161,8 +167,8 @@ void gWeatherModule::Flash(int32_t iTime, float iStrength) {
     FlashCurve->AddPoint(AddLong(iTime, 2), iStrength, 0);
     FlashCurve->AddPoint(AddLong(iTime, 8), 0.0f, 0);
     const double r = Rnd();
-    QueueSound(CLng(double(iTime) + 30.0 + 50.0 * r), iStrength < 0.75f ? "thunder2.wav" : "thunder1.wav", 1.0f,
-               1.0f);
+    QueueSound(CLng(double(iTime) + 30.0 + 50.0 * r), iStrength < 0.75f ? "thunder2.wav" : "thunder1.wav",
+               1.0f, 1.0f);
 }
 
 void gWeatherModule::RenderFlash() {
@@ -179,9 +185,8 @@ void gWeatherModule::RenderWeatherOverlay() {
     zDDraw.RenderZ = 0;
     zDDraw.SetAlphaMode(2);
     zDDraw.SetAlphaValue(ToSingle(1.0 - OverlayColor.A), 100);
-    const int32_t color =
-        zDDrawModule::GetColorRGBA(float(OverlayColor.R), float(OverlayColor.G), float(OverlayColor.B),
-                                   float(OverlayColor.A));
+    const int32_t color = zDDrawModule::GetColorRGBA(float(OverlayColor.R), float(OverlayColor.G),
+                                                     float(OverlayColor.B), float(OverlayColor.A));
     zDDraw.BltSurface(0, 0, float(zDDraw.ScreenW), float(zDDraw.ScreenH), color);
 }
 

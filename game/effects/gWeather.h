@@ -28,14 +28,14 @@ class zCamera;
 namespace tarv {
 
 struct WeatherSound {
-    int32_t Time = 0;        // frame after which a one-shot plays
-    std::string FileName;    // wave file in the sound folder
-    int32_t Wave = 0;        // handle it was played on; 0 = not yet (or not playable)
+    int32_t Time = 0;      // frame after which a one-shot plays
+    std::string FileName;  // wave file in the sound folder
+    int32_t Wave = 0;      // handle it was played on; 0 = not yet (or not playable)
     float Volume = 0;
     zun::zLerpStream VolumeCurve;  // looping records: volume over frames
     float Speed = 0;
-    zun::zLerpStream SpeedCurve;   // looping records: speed over frames
-    bool Played = false;     // a one-shot has been played
+    zun::zLerpStream SpeedCurve;  // looping records: speed over frames
+    bool Played = false;          // a one-shot has been played
     bool Looping = false;
 };
 
@@ -58,14 +58,15 @@ struct gWeatherModule {
     std::shared_ptr<zun::zCamera> Camera;  // the view camera; snow and rain fall around it
     AmbientColor Ambient;
     SunValues Sun;
-    std::shared_ptr<zun::zLerpStream> FlashCurve = std::make_shared<zun::zLerpStream>();  // lightning over frames
+    std::shared_ptr<zun::zLerpStream> FlashCurve =
+        std::make_shared<zun::zLerpStream>();  // lightning over frames
     OverlayValues OverlayColor;
     float WindStrength = 0, WindAngle = 0;
     int32_t RainTexture = 0, SnowTexture = 0;
     float RainDensity = 0, SnowDensity = 0;  // chance per update of one particle
     int32_t RainSound = 0;                   // index of a looping record that follows the rain; 0 = none
     int32_t SoundCount = 0;
-    std::vector<WeatherSound> Sounds{1};     // 1..SoundCount; records are never removed
+    std::vector<WeatherSound> Sounds{1};  // 1..SoundCount; records are never removed
     int32_t NextWindSound = 0;
     bool WindToggle = false;
 

@@ -18,13 +18,17 @@ zLerp MakeCurve(std::initializer_list<std::pair<float, float>> iKeys) {
     return c;
 }
 
-float LifeFraction(const zParticle& p) { return ToSingle(Div(double(p.LifeTime), double(p.LifeMax))); }
+float LifeFraction(const zParticle& p) {
+    return ToSingle(Div(double(p.LifeTime), double(p.LifeMax)));
+}
 
 int32_t DrawLifetime(float iMin, float iMax, float iPower) {
     return CLng(zMath::RandomRange(iMin, iMax, iPower, false));
 }
 
-int32_t RandomCell(int32_t n) { return int32_t(Int(double(n) * Rnd())) * kParticleCell; }
+int32_t RandomCell(int32_t n) {
+    return int32_t(Int(double(n) * Rnd())) * kParticleCell;
+}
 
 void MoveWithWind(zParticle& p, double iWindFactor) {
     p.x = ToSingle(double(p.x) + std::cos(double(p.Dir)) * p.Speed);
@@ -44,7 +48,8 @@ void FallWithWind(zParticle& p, double iWindFactor) {
     p.SpeedZ = ToSingle(double(p.SpeedZ) - p.Gravity);
 }
 
-bool SetupPass(int32_t iMode, zValues& iSettings, int32_t iPass, int32_t iAlphaMode, float iTopZ, float iBottomZ) {
+bool SetupPass(int32_t iMode, zValues& iSettings, int32_t iPass, int32_t iAlphaMode, float iTopZ,
+               float iBottomZ) {
     if (iMode != iPass) return false;
     iSettings.SetLong("AlphaMode", iAlphaMode);
     iSettings.SetSingle("TopZ", iTopZ);

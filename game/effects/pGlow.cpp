@@ -29,7 +29,9 @@ void pGlow::Create(zParticle& p, float iX, float iY, float iZ, float iR, int32_t
     p.ClipH = float(MulLong(p.H, iUser));
 }
 
-bool pGlow::SetupRenderer(int32_t iMode, zValues& iSettings) { return SetupPass(iMode, iSettings, 1, 11, 0, 0); }
+bool pGlow::SetupRenderer(int32_t iMode, zValues& iSettings) {
+    return SetupPass(iMode, iSettings, 1, 11, 0, 0);
+}
 
 void pGlow::Update(zParticle& p) {
     const zParticle* L = p.Link.get();

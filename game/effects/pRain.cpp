@@ -44,7 +44,9 @@ void pRain::Create(zParticle& p, float iX, float iY, float iZ, float iR, int32_t
     p.LifeMax = 40;
 }
 
-bool pRain::SetupRenderer(int32_t iMode, zValues& iSettings) { return SetupPass(iMode, iSettings, 0, 12, 0.8f, 0.5f); }
+bool pRain::SetupRenderer(int32_t iMode, zValues& iSettings) {
+    return SetupPass(iMode, iSettings, 0, 12, 0.8f, 0.5f);
+}
 
 void pRain::Update(zParticle& p) {
     MoveWithWind(p, 1.0);

@@ -39,7 +39,9 @@ void pSmoke::Create(zParticle& p, float iX, float iY, float iZ, float iR, int32_
     p.LifeMax = DrawLifetime(40, 70, 1.2f);
 }
 
-bool pSmoke::SetupRenderer(int32_t iMode, zValues& iSettings) { return SetupPass(iMode, iSettings, 0, 3, 0.8f, 0.5f); }
+bool pSmoke::SetupRenderer(int32_t iMode, zValues& iSettings) {
+    return SetupPass(iMode, iSettings, 0, 3, 0.8f, 0.5f);
+}
 
 void pSmoke::Update(zParticle& p) {
     const float t = LifeFraction(p);

@@ -35,7 +35,9 @@ void pSnow::Create(zParticle& p, float iX, float iY, float iZ, float iR, int32_t
     p.LifeMax = 40;
 }
 
-bool pSnow::SetupRenderer(int32_t iMode, zValues& iSettings) { return SetupPass(iMode, iSettings, 0, 12, 0.8f, 0.5f); }
+bool pSnow::SetupRenderer(int32_t iMode, zValues& iSettings) {
+    return SetupPass(iMode, iSettings, 0, 12, 0.8f, 0.5f);
+}
 
 void pSnow::Update(zParticle& p) {
     MoveWithWind(p, 2.0);

@@ -28,9 +28,13 @@ void pTrack::Create(zParticle& p, float iX, float iY, float iZ, float iR, int32_
     p.LifeMax = DrawLifetime(50, 200, 2.0f);
 }
 
-bool pTrack::SetupRenderer(int32_t iMode, zValues& iSettings) { return SetupPass(iMode, iSettings, 0, 2, 0.8f, 0.5f); }
+bool pTrack::SetupRenderer(int32_t iMode, zValues& iSettings) {
+    return SetupPass(iMode, iSettings, 0, 2, 0.8f, 0.5f);
+}
 
 // Alpha is a transparency: 0.7 for most of the life, then out to invisible.
-void pTrack::Update(zParticle& p) { p.Alpha = fade_.GetValue(LifeFraction(p)); }
+void pTrack::Update(zParticle& p) {
+    p.Alpha = fade_.GetValue(LifeFraction(p));
+}
 
 }  // namespace tarv

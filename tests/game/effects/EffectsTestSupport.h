@@ -112,8 +112,9 @@ protected:
         return s;
     }
     static bool SameBlend(const zun::DrawState& a, const zun::DrawState& b) {
-        return a.AlphaBlendEnable == b.AlphaBlendEnable && a.BlendOp == b.BlendOp && a.SrcBlend == b.SrcBlend &&
-               a.DestBlend == b.DestBlend && a.AlphaTestEnable == b.AlphaTestEnable;
+        return a.AlphaBlendEnable == b.AlphaBlendEnable && a.BlendOp == b.BlendOp &&
+               a.SrcBlend == b.SrcBlend && a.DestBlend == b.DestBlend &&
+               a.AlphaTestEnable == b.AlphaTestEnable;
     }
     // The backend's texture id of a texture handle.
     static zun::TextureId TexId(int32_t handle) { return zun::zDDraw.Textures[size_t(handle)].Texture; }

@@ -73,8 +73,7 @@ TEST_F(LanternTest, WithoutASparkKindThereIsNoSmokeEither) {
     EXPECT_EQ(bare->ParticleCount, 0);
     // No system at all is a missing object, not a silent nothing.
     gEffects.Particles.reset();
-    EXPECT_THROW(
-        for (int i = 0; i < 2000; ++i) UpdateCustomEmitter(lantern), RuntimeError);
+    EXPECT_THROW(for (int i = 0; i < 2000; ++i) UpdateCustomEmitter(lantern), RuntimeError);
 }
 
 TEST_F(LanternTest, TheSceneHooksReachTheLanternAndTheWeatherCamera) {

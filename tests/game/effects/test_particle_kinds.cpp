@@ -17,7 +17,8 @@ constexpr double kPi = 3.141593;
 
 class ParticleKindsTest : public EffectsTest {
 protected:
-    std::shared_ptr<zParticle> Make(const char* kind, float x, float y, float z, float r = 0, int32_t user = 0) {
+    std::shared_ptr<zParticle> Make(const char* kind, float x, float y, float z, float r = 0,
+                                    int32_t user = 0) {
         auto p = main->CreateParticle(kind, x, y, z, r, user);
         EXPECT_NE(p, nullptr) << kind;
         return p;
@@ -181,7 +182,9 @@ TEST_F(ParticleKindsTest, SmokeRisesGrowsGreysAndFadesButOnTheGroundItStays) {
     const int life = grounded->LifeMax;
     for (int pass = 2; pass <= life; ++pass) {
         main->UpdateParticles();
-        if (pass == life / 4) EXPECT_GT(grounded->ColorR, 0.4f);  // brightest about a quarter in
+        if (pass == life / 4) {
+            EXPECT_GT(grounded->ColorR, 0.4f);  // brightest about a quarter in
+        }
     }
     EXPECT_FLOAT_EQ(grounded->x, 80);
     EXPECT_FLOAT_EQ(grounded->y, 80);
@@ -222,8 +225,12 @@ TEST_F(ParticleKindsTest, ASparkFallsBackLandsAndFadesInPlace) {
             EXPECT_EQ(p->y, y0);
             EXPECT_EQ(p->Z, z0);
         }
-        if (pass == 18) EXPECT_FLOAT_EQ(p->ZoomX, 0.4f);   // t = 0.15: full size
-        if (pass == 60) EXPECT_FLOAT_EQ(p->ColorA, 0.25f); // middle: full glow
+        if (pass == 18) {
+            EXPECT_FLOAT_EQ(p->ZoomX, 0.4f);  // t = 0.15: full size
+        }
+        if (pass == 60) {
+            EXPECT_FLOAT_EQ(p->ColorA, 0.25f);  // middle: full glow
+        }
     }
     EXPECT_GT(landedAt, 20);
     EXPECT_LT(landedAt, 60);
@@ -252,7 +259,9 @@ TEST_F(ParticleKindsTest, ASparkleFallsUnderGravityAndLiesStillOnTheGround) {
     int landedAt = 0;
     for (int n = 1; n <= 30; ++n) {
         main->UpdateParticles();
-        if (n <= 19) EXPECT_NEAR(p->Z, 16 - 0.05 * n * (n - 1), 1e-3) << n;
+        if (n <= 19) {
+            EXPECT_NEAR(p->Z, 16 - 0.05 * n * (n - 1), 1e-3) << n;
+        }
         if (landedAt == 0 && p->Z <= 0) landedAt = n;
     }
     EXPECT_EQ(landedAt, 19);
@@ -347,8 +356,12 @@ TEST_F(ParticleKindsTest, AFootprintKeepsItsTurnAndFadesOutOverTheLastQuarter) {
     EXPECT_FLOAT_EQ(p->ColorA, 0);
     for (int pass = 1; pass <= 100; ++pass) {
         main->UpdateParticles();
-        if (pass <= 75) EXPECT_FLOAT_EQ(p->Alpha, 0.7f) << pass;
-        if (pass == 88) EXPECT_NEAR(p->Alpha, 0.7 + 0.3 * 13 / 25, 0.01);
+        if (pass <= 75) {
+            EXPECT_FLOAT_EQ(p->Alpha, 0.7f) << pass;
+        }
+        if (pass == 88) {
+            EXPECT_NEAR(p->Alpha, 0.7 + 0.3 * 13 / 25, 0.01);
+        }
     }
     EXPECT_FLOAT_EQ(p->Alpha, 1.0f);
     EXPECT_EQ(main->ParticleCount, 0);

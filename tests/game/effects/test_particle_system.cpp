@@ -362,14 +362,12 @@ TEST_F(ParticleSystemTest, TheViewTestIsStrictOnEveryEdge) {
         p.ClipH = 10;
     };
     const float cases[][3] = {
-        {-10, 100, 0},   // x + ClipW = 0: out
-        {-9.5f, 100, 1}, // in
-        {650, 100, 0},   // x - ClipW = 640: out
-        {649, 100, 1},
-        {100, -10, 0},   // y + ClipH = 0: out
-        {100, 490, 0},   // y - ClipH = 480: out
-        {100, 489, 1},
-        {100, 500, 1},   // raised 20: drawn 20 higher, inside
+        {-10, 100, 0},                   // x + ClipW = 0: out
+        {-9.5f, 100, 1},                 // in
+        {650, 100, 0},                   // x - ClipW = 640: out
+        {649, 100, 1},   {100, -10, 0},  // y + ClipH = 0: out
+        {100, 490, 0},                   // y - ClipH = 480: out
+        {100, 489, 1},   {100, 500, 1},  // raised 20: drawn 20 higher, inside
     };
     for (const auto& c : cases) {
         ps.Reset();

@@ -125,9 +125,9 @@ TEST_F(ShadowTest, APointLightShadowStartsAtTheFootAndReachesAwayFromTheLight) {
 TEST_F(ShadowTest, TheLayerCastsShadowsOfFlaggedItemsWhosePointIsNearTheLight) {
     auto m = Layer();
     Place(*m, 200, 200, true, false);
-    Place(*m, 230, 200, false, false);       // casts no shadow
+    Place(*m, 230, 200, false, false);                  // casts no shadow
     auto far = Place(*m, 200, 264 + 192, true, false);  // 192 from the light: outside the search
-    far->Sprite->H = 128;  // its own range (4 x 128) would still reach
+    far->Sprite->H = 128;                               // its own range (4 x 128) would still reach
     auto raised = Place(*m, 300, 300, true, false);
     raised->Sprite->Z = 120;  // its point (300, 180) is near the light at (200, 200 + 64)
     SpriteMap_RenderShadows(*m, *cam, 200, 264);
@@ -269,7 +269,7 @@ TEST_F(ShadowTest, AReflectionHangsUpsideDownFromTheGroundPointSquashedButNotNar
         // Upside down: the corner at the ground shows the texture's bottom row.
         const int top = q[0].Q.Y[0] < q[0].Q.Y[1] ? 0 : 1, bottom = 1 - top;
         EXPECT_GT(q[0].Q.V[top], q[0].Q.V[bottom]);
-        EXPECT_LT(q[0].Q.U[0], q[0].Q.U[3]);  // flip bits ignored
+        EXPECT_LT(q[0].Q.U[0], q[0].Q.U[3]);         // flip bits ignored
         EXPECT_FLOAT_EQ(q[0].Transparency(), 0.0f);  // the sprite's own transparency ignored
     }
     // Raised: lowered by Z times k.

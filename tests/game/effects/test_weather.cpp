@@ -292,7 +292,8 @@ protected:
     void SetUp() override {
         WeatherTest::SetUp();
         AudioDevice::UseOffline(44100);
-        zun::test::WriteHostFile(dir.HostPath("thunder1.wav"), zun::test::ConstantWav(1, 22050, 16, 2205, 0.25));
+        zun::test::WriteHostFile(dir.HostPath("thunder1.wav"),
+                                 zun::test::ConstantWav(1, 22050, 16, 2205, 0.25));
         ASSERT_TRUE(DSound_Initialize(0));
         zDSound.SoundPath = dir.Path();
     }
