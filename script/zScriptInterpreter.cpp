@@ -1,0 +1,720 @@
+// The byte-code interpreter: the statement loop, the expression evaluator,
+// paths, member access and the call dispatch.
+//
+// Every read from the body is checked against its length. Where an expression
+// ends without reading all of its operands (an empty first operand, a failed
+// path, a missing operand of "in"), the operands it did not read are skipped by
+// their encoding, so the statement loop never runs the middle of an expression.
+#include <algorithm>
+#include <cstring>
+
+#include "core/zCore.h"
+#include "core/zRuntime.h"
+#include "script/zScriptRun.h"
+
+namespace zun {
+
+const char* const kFormNames[6] = {"", "static", "global", "super", "set", "new"};
+
+namespace run {
+
+void PastEnd() { Raise(errInputPastEnd); }
+void Fail(int number) { Raise(number); }
+
+const Atom& RdName(Frame& f, int32_t& p) {
+    zScriptFunction::Text& t = const_cast<zScriptFunction::Text&>(f.fn->TextAt(p));
+    if (!t.interned) {
+        t.atom = Atom::Intern(t.text);
+        t.interned = true;
+    }
+    return t.atom;
+}
+
+const std::string& RdText(Frame& f, int32_t& p) { return f.fn->TextAt(p).text; }
+
+zScriptValue& Arg(const zScriptArgs& args, int32_t i) {
+    if (i < 1 || i > args.Count()) Raise(errSubscript);
+    zScriptValue* v = args[i];
+    if (!v) Raise(errObjectNotSet);
+    return *v;
+}
+
+namespace {
+
+struct DepthGuard {
+    int32_t& d;
+    DepthGuard(int32_t& depth, int32_t max) : d(depth) {
+        if (++d > max) {
+            --d;
+            Raise(errOutOfStack);
+        }
+    }
+    ~DepthGuard() { --d; }
+};
+
+ValueRef NewBool(bool b) {
+    ValueRef v = zScriptValue::New();
+    v->SetBool(b);
+    return v;
+}
+ValueRef NewLong(int32_t l) {
+    ValueRef v = zScriptValue::New();
+    v->SetLong(l);
+    return v;
+}
+ValueRef NewStr(std::string s) {
+    ValueRef v = zScriptValue::New();
+    v->SetString(std::move(s));
+    return v;
+}
+
+// Skips the rest of an "in" after its first operand: the ignored byte, E and
+// the list, by their encoding.
+void SkipInList(Frame& f, int32_t& p) {
+    RdByte(f, p);
+    RdLong(f, p);
+    uint8_t k = RdByte(f, p);
+    if (k == 7) {
+        int32_t n = RdCount(f, p);
+        for (int32_t i = 0; i < n; ++i) SkipExpr(f, p);
+    } else if (k == 5) {
+        RdText(f, p);
+    }
+}
+
+// E of "in": where reading goes on after a match. Only forward, within the body.
+void JumpToEnd(Frame& f, int32_t& p, int32_t e) {
+    if (e < p || e > f.L) Raise(5, "Invalid jump target");
+    p = e;
+}
+
+}  // namespace
+
+void SkipExpr(Frame& f, int32_t& p) {
+    DepthGuard depth(zScript.ExprDepth, zScript.MaxExprDepth);
+    Step();
+    uint8_t c = RdByte(f, p);
+    switch (c) {
+        case 0:
+        case 255:
+        case 22:
+        case 23: return;
+        case 4: {
+            uint8_t form = RdByte(f, p);
+            if (form == 5) {
+                RdText(f, p);
+            } else if (form == 6) {
+                RdText(f, p);
+                int32_t n = RdCount(f, p);
+                for (int32_t i = 0; i < n; ++i) SkipExpr(f, p);
+            } else {
+                return;
+            }
+            SkipExpr(f, p);
+            return;
+        }
+        case 5:
+        case 14:
+        case 15: RdText(f, p); return;
+        case 6:
+        case 8: {
+            RdText(f, p);
+            int32_t n = RdCount(f, p);
+            for (int32_t i = 0; i < n; ++i) SkipExpr(f, p);
+            return;
+        }
+        case 7: {
+            int32_t n = RdCount(f, p);
+            for (int32_t i = 0; i < n; ++i) SkipExpr(f, p);
+            return;
+        }
+        case 10:
+        case 11: RdByte(f, p); return;
+        case 12:
+        case 13: RdLong(f, p); return;
+        case 40:
+        case 50:
+        case 51: SkipExpr(f, p); return;
+        case 41:
+            SkipExpr(f, p);
+            SkipInList(f, p);
+            return;
+        default:
+            SkipExpr(f, p);
+            SkipExpr(f, p);
+            return;
+    }
+}
+
+namespace {
+
+// The array a path step works on: cur's array when it is an array value;
+// with create, a new one that replaces cur's content.
+zScriptArray* ArrayOf(zScriptValue* cur, uint8_t create) {
+    if (!cur) Fail(errObjectNotSet);
+    if (cur->Typ == typArray) return cur->GetArray();
+    if (create == 1) {
+        ArrayRef a = zScriptArray::New();
+        cur->SetArray(a);
+        return a.get();
+    }
+    return nullptr;
+}
+
+// Evaluates a path index where the path was written (the writer's context
+// during a member access).
+ValueRef EvalIndex(Frame& f, int32_t& p) {
+    if (!f.cur.ArgCtx) return Evaluate(f, p);
+    RunCtx target = f.cur;
+    f.cur = *target.ArgCtx;
+    struct Back {
+        Frame& f;
+        RunCtx t;
+        ~Back() { f.cur = t; }
+    } back{f, target};
+    return Evaluate(f, p);
+}
+
+// One step of a path: the entry an index selects. Sets `failed` for index
+// types that cannot select (bool, array, object).
+zScriptValue* Select(zScriptArray* arr, zScriptValue* cur, const zScriptValue& idx, uint8_t create, bool& failed) {
+    switch (idx.Typ) {
+        case typByte:
+        case typInt:
+        case typFloat:
+            if (!arr) Fail(errObjectNotSet);
+            return arr->GetIndex(idx.Data.ToLong(), create);
+        case typStr:
+            if (!arr) Fail(errObjectNotSet);
+            return arr->GetName(idx.Data.ToText(), create);
+        case typBool:
+        case typArray:
+        case typObject: failed = true; return nullptr;
+        default: return cur;
+    }
+}
+
+}  // namespace
+
+zScriptValue* Resolve(Frame& f, int32_t& p, zScriptArray* iValues, uint8_t iCreate) {
+    const Atom& name = RdName(f, p);
+    zScriptValue* cur = iValues->GetName(name, iCreate);
+    int32_t n = RdCount(f, p);
+    if (!cur) {
+        Log("ERR", "Array not set", name.Text());
+        for (int32_t i = 0; i < n; ++i) SkipExpr(f, p);
+        return nullptr;
+    }
+    zScriptArray* arr = ArrayOf(cur, iCreate);
+    if (n == 0) {
+        if (!arr) Fail(errObjectNotSet);
+        return arr->GetIndex(arr->Size() + 1, 1);
+    }
+    // Holds the entries while later index expressions run.
+    ValueRef keepCur = cur;
+    ArrayRef keepArr = arr;
+    for (int32_t k = 1; k <= n; ++k) {
+        ValueRef idx = EvalIndex(f, p);
+        bool failed = false;
+        if (k == n) {
+            if (!idx) return nullptr;
+            zScriptValue* r = Select(arr, cur, *idx, iCreate, failed);
+            return failed ? nullptr : r;
+        }
+        if (!idx) Fail(errObjectNotSet);
+        cur = Select(arr, cur, *idx, iCreate, failed);
+        if (failed) {
+            for (int32_t i = k + 1; i <= n; ++i) SkipExpr(f, p);
+            return nullptr;
+        }
+        keepCur = cur;
+        arr = ArrayOf(cur, iCreate);
+        keepArr = arr;
+    }
+    return cur;
+}
+
+namespace {
+
+ValueRef MemberAccess(Frame& f, int32_t& p) {
+    RunCtx saved = f.cur;
+    zScriptArray* parentBefore = saved.Values->Parent.get();
+    ArrayRef keepParent = saved.Values->Parent;
+    ValueRef o = Evaluate(f, p);
+    if (!o) Fail(errObjectNotSet);
+    if (o->Data.Kind() != HK::Object) Fail(errObjectRequired);
+    std::shared_ptr<iClass> held = o->Data.AsObject();
+    auto* obj = dynamic_cast<zScriptObject*>(held.get());
+    if (!obj) Fail(held ? errObjectRequired : errObjectNotSet);
+    ArrayRef scope = zScriptArray::New();
+    scope->Parent = obj->Locals;
+    obj->Locals->Parent = zScript.Globals;
+    f.cur.Caller = obj;
+    f.cur.Class = obj->Class.get();
+    f.cur.Values = scope.get();
+    f.cur.ArgCtx = &saved;
+    struct Back {
+        Frame& f;
+        RunCtx& saved;
+        zScriptArray* parent;
+        ~Back() {
+            f.cur = saved;
+            if (f.cur.Values->Parent.get() != parent) f.cur.Values->Parent = parent;
+        }
+    } back{f, saved, parentBefore};
+    return Evaluate(f, p);
+}
+
+ValueRef InExpr(Frame& f, int32_t& p, const ValueRef& a) {
+    RdByte(f, p);
+    int32_t e = RdLong(f, p);
+    uint8_t k = RdByte(f, p);
+    if (k == 7) {
+        int32_t n = RdCount(f, p);
+        for (int32_t i = 1; i <= n; ++i) {
+            ValueRef item = Evaluate(f, p);
+            if (a->Equals(item.get())) {
+                JumpToEnd(f, p, e);
+                return NewLong(i);
+            }
+        }
+        return NewLong(0);
+    }
+    if (k == 5) {
+        --p;
+        ValueRef v = Evaluate(f, p);
+        if (!v) Fail(errObjectNotSet);
+        if (v->Data.IsEmpty()) return NewLong(0);
+        zScriptArray* arr = v->GetArray();
+        if (!arr) Fail(errObjectNotSet);
+        ArrayRef keep = arr;
+        for (int32_t i = 1; i <= arr->Size(); ++i) {
+            if (a->Equals(arr->At(i))) {
+                JumpToEnd(f, p, e);
+                return NewLong(i);
+            }
+        }
+        return NewLong(0);
+    }
+    JumpToEnd(f, p, e);
+    return NewLong(0);
+}
+
+std::string RemoveAll(const std::string& s, const std::string& what) {
+    if (what.empty()) return s;
+    std::string out;
+    size_t pos = 0;
+    for (;;) {
+        size_t q = s.find(what, pos);
+        if (q == std::string::npos) break;
+        out.append(s, pos, q - pos);
+        pos = q + what.size();
+    }
+    out.append(s, pos, std::string::npos);
+    return out;
+}
+
+ValueRef Operator(Frame& f, int32_t& p, uint8_t c) {
+    ValueRef a = Evaluate(f, p);
+    if (!a) {
+        switch (c) {
+            case 50: return NewBool(true);
+            case 40:
+            case 51: return NewBool(false);
+            case 41:
+                SkipInList(f, p);
+                return NewLong(0);
+            default:
+                Evaluate(f, p);
+                return NewBool(false);
+        }
+    }
+    uint8_t ta = a->Typ;
+    if (ta == typVar || ta > typObject) {
+        // The operator ends here; its remaining operands are skipped.
+        if (c == 41) SkipInList(f, p);
+        else if (c != 40 && c != 50 && c != 51) SkipExpr(f, p);
+        return zScriptValue::New();
+    }
+    switch (c) {
+        case 50:
+            switch (ta) {
+                case typBool: return NewBool(!a->GetBool());
+                case typStr: {
+                    std::string s = a->GetString();
+                    std::reverse(s.begin(), s.end());
+                    return NewStr(std::move(s));
+                }
+                case typArray:
+                case typObject: {
+                    const HostValue& d = a->Data;
+                    bool empty = d.IsEmpty() || (d.Kind() == HK::Array && !d.AsArray()) ||
+                                 (d.Kind() == HK::Object && !d.AsObject());
+                    return NewBool(empty);
+                }
+                default: {
+                    ValueRef r = zScriptValue::New();
+                    r->Typ = ta;
+                    r->Data = hv::BitNot(a->Data);
+                    return r;
+                }
+            }
+        case 51:
+            switch (ta) {
+                case typBool: return NewBool(!a->GetBool());
+                case typByte:
+                case typInt:
+                case typFloat: {
+                    ValueRef r = zScriptValue::New();
+                    r->Typ = ta;
+                    r->Data = hv::Negate(a->Data);
+                    return r;
+                }
+                default: return NewBool(false);
+            }
+        case 40:
+            if (ta == typArray || ta == typObject) {
+                const HostValue& d = a->Data;
+                bool held = (d.Kind() == HK::Array && d.AsArray()) || (d.Kind() == HK::Object && d.AsObject());
+                return NewBool(held);
+            }
+            return NewBool(false);
+        case 41: return InExpr(f, p, a);
+        default: break;
+    }
+
+    ValueRef b = Evaluate(f, p);
+    if (!b) return NewBool(false);
+    uint8_t tb = b->Typ;
+    if (ta >= typStr || tb >= typStr) {
+        switch (c) {
+            case 30: return NewBool(a->GetString() == b->GetString());
+            case 31: return NewBool(a->GetString() != b->GetString());
+            case 60:
+            case 67: {
+                std::string s = a->GetString();
+                const std::string t = b->GetString();
+                if (s.size() + t.size() > kMaxScriptText) Raise(14, "Out of string space");
+                s += t;
+                return NewStr(std::move(s));
+            }
+            case 61: return NewStr(RemoveAll(a->GetString(), b->GetString()));
+            case 65: return NewBool(LikeMatch(a->GetString(), b->GetString()));
+            case 66: return NewBool(!LikeMatch(a->GetString(), b->GetString()));
+            default: return zScriptValue::New();
+        }
+    }
+    const HostValue& x = a->Data;
+    const HostValue& y = b->Data;
+    switch (c) {
+        case 30: return NewBool(hv::Compare(x, y) == 0);
+        case 31: return NewBool(hv::Compare(x, y) != 0);
+        case 32: return NewBool(hv::Compare(x, y) < 0);
+        case 33: return NewBool(hv::Compare(x, y) <= 0);
+        case 34: return NewBool(hv::Compare(x, y) > 0);
+        case 35: return NewBool(hv::Compare(x, y) >= 0);
+        case 68: {
+            bool l = a->GetBool();
+            bool r = b->GetBool();
+            return NewBool(l && r);
+        }
+        case 70: {
+            bool l = a->GetBool();
+            bool r = b->GetBool();
+            return NewBool(l || r);
+        }
+        case 60:
+        case 61:
+        case 62:
+        case 63:
+        case 64: {
+            ValueRef r = zScriptValue::New();
+            r->Typ = ta;
+            switch (c) {
+                case 60: r->Data = hv::Add(x, y); break;
+                case 61: r->Data = hv::Sub(x, y); break;
+                case 62: r->Data = hv::Mul(x, y); break;
+                case 63: r->Data = hv::Divide(x, y); break;
+                default: r->Data = hv::Power(x, y); break;
+            }
+            return r;
+        }
+        case 65: return NewLong(hv::ModLong(x, y));
+        case 67: return NewLong(hv::AndLong(x, y));
+        case 69: return NewLong(hv::OrLong(x, y));
+        default: {
+            ValueRef r = zScriptValue::New();
+            r->Typ = std::max(ta, tb);
+            return r;
+        }
+    }
+}
+
+}  // namespace
+
+ValueRef Evaluate(Frame& f, int32_t& p) {
+    DepthGuard depth(zScript.ExprDepth, zScript.MaxExprDepth);
+    Step();
+    uint8_t c = RdByte(f, p);
+    switch (c) {
+        case 0:
+        case 255: return zScriptValue::New();
+        case 4: {
+            uint8_t form = RdByte(f, p);
+            ValueRef t;
+            if (form == 5) {
+                const Atom& name = RdName(f, p);
+                t = f.cur.Values->GetName(name, 1);
+            } else if (form == 6) {
+                t = Resolve(f, p, f.cur.Values, 1);
+            } else {
+                return zScriptValue::New();
+            }
+            ValueRef s = Evaluate(f, p);
+            if (!t) Fail(errObjectNotSet);
+            t->Assign(s.get(), 0);
+            ValueRef r = zScriptValue::New();
+            r->Assign(t.get(), 0);
+            return r;
+        }
+        case 5: {
+            const Atom& name = RdName(f, p);
+            zScriptValue* v = f.cur.Values->GetName(name, 0);
+            if (!v) Log("ERR", "Value not set", name.Text());
+            return ValueRef(v);
+        }
+        case 6: return ValueRef(Resolve(f, p, f.cur.Values, 0));
+        case 7: {
+            int32_t n = RdCount(f, p);
+            ArrayRef arr = zScriptArray::New();
+            arr->SetSize(n);
+            for (int32_t i = 1; i <= n; ++i) arr->SetIndex(i, Evaluate(f, p));
+            ValueRef r = zScriptValue::New();
+            r->SetArray(arr);
+            return r;
+        }
+        case 8: return CallFunction(f, p);
+        case 9: return MemberAccess(f, p);
+        case 10: {
+            ValueRef r = zScriptValue::New();
+            r->SetBool(RdByte(f, p) != 0);
+            return r;
+        }
+        case 11: {
+            ValueRef r = zScriptValue::New();
+            r->SetByte(RdByte(f, p));
+            return r;
+        }
+        case 12: return NewLong(RdLong(f, p));
+        case 13: {
+            ValueRef r = zScriptValue::New();
+            r->SetSingle(RdSingle(f, p));
+            return r;
+        }
+        case 14:
+        case 15: return NewStr(RdText(f, p));
+        case 22: return f.SelectValue;
+        case 23: {
+            ValueRef r = zScriptValue::New();
+            std::shared_ptr<iClass> self;
+            if (f.cur.Caller) self = f.cur.Caller->weak_from_this().lock();
+            r->SetObject(std::move(self));
+            return r;
+        }
+        default: return Operator(f, p, c);
+    }
+}
+
+// ---- calls -----------------------------------------------------------------------
+
+namespace {
+
+void EvalArgs(Frame& f, int32_t& p, zScriptArgs& args, int32_t argc) {
+    args.Resize(argc);
+    for (int32_t i = 1; i <= argc; ++i) args.At(i) = Evaluate(f, p);
+}
+
+ValueRef CallForm(int id, Frame& f, zScriptArgs& args, zScriptArray* scope) {
+    switch (id) {
+        case 0:  // "": a parenthesised expression, argument 1 itself
+            if (args.Count() < 1) Fail(errSubscript);
+            return args.At(1);
+        case 1:  // "static"
+            for (int32_t i = 1; i <= args.Count(); ++i) Arg(args, i).Fixed = true;
+            return zScriptValue::New();
+        case 2: {  // "global"
+            zScriptValue& a = Arg(args, 1);
+            ValueRef keep(&a);
+            zScript.Globals->SetName(a.Name, zScript.VariantToScriptValue(a.Data));
+            return zScriptValue::New();
+        }
+        case 3: {  // "super": the parents of the class that defined this function
+            if (!f.cur.Class) Fail(errObjectNotSet);
+            std::shared_ptr<zScriptClass> owner = f.fn->Owner.lock();
+            zScriptClass* cls = owner ? owner.get() : f.cur.Class;
+            return cls->ExecuteSuper("", f.cur.Caller, scope, f.fn->NameAtom(), args);
+        }
+        case 4:  // "set"
+            if (args.Count() < 1) Fail(errSubscript);
+            return NewBool(args[1] != nullptr);
+        case 5: {  // "new"
+            zScriptValue& a = Arg(args, 1);
+            std::string cls = a.GetString();
+            auto o = zScriptObject::New();
+            ValueRef r = zScriptValue::New();
+            if (o->SetClass(cls, "")) r->SetObject(o);
+            else r->SetObject(nullptr);
+            return r;
+        }
+        default: return zScriptValue::New();
+    }
+}
+
+ValueRef QualifiedCall(Frame& f, const Atom& name, zScriptArgs& args, zScriptArray* scope) {
+    const std::string& n = name.Text();
+    size_t dot = n.find('.');
+    std::string_view clsPart(n.data(), dot);
+    std::string_view fnPart(n.data() + dot + 1, n.size() - dot - 1);
+    if (!f.cur.Class) Fail(errObjectNotSet);
+    zScriptClass* parent = f.cur.Class->FindParentClass(clsPart);
+    if (!parent) return zScriptValue::New();
+    return parent->Execute(f.cur.Caller, scope, Atom::Intern(fnPart), args);
+}
+
+}  // namespace
+
+ValueRef CallFunction(Frame& f, int32_t& p) {
+    const Atom& name = RdName(f, p);
+    int32_t argc = RdCount(f, p);
+    zScriptArgs args;
+    if (f.cur.ArgCtx) {
+        // Arguments of a member call see the place where the call was written.
+        RunCtx target = f.cur;
+        f.cur = *target.ArgCtx;
+        struct Back {
+            Frame& f;
+            RunCtx t;
+            ~Back() { f.cur = t; }
+        } back{f, target};
+        EvalArgs(f, p, args, argc);
+    } else {
+        EvalArgs(f, p, args, argc);
+    }
+    AtomData* d = name.Data();
+    zScriptArray* scope = f.cur.Values->Parent.get();
+    if (!d) return CallForm(0, f, args, scope);
+    if (d->HasDot) return QualifiedCall(f, name, args, scope);
+    if (d->FormId >= 0) return CallForm(d->FormId, f, args, scope);
+    if (d->EngineId >= 0) return EngineBuiltin(d->EngineId, f, args);
+    ValueRef r = zScript.CallBuiltin(f.cur.Caller, scope, name, args);
+    if (r) return r;
+    if (!f.cur.Class) {
+        Log("ERR", "Undefined function", name.Text());
+        return nullptr;
+    }
+    return f.cur.Class->Execute(f.cur.Caller, scope, name, args);
+}
+
+}  // namespace run
+
+// ---- statements ----------------------------------------------------------------------
+
+using namespace run;
+
+void zScriptFunction::SetupParameters(zScriptArray* iValues, const zScriptArgs& iArgs) {
+    if (!Params) return;
+    int32_t n = Params->Size();
+    for (int32_t i = 1; i <= n; ++i) {
+        zScriptValue* param = Params->At(i);
+        if (!param) continue;
+        ValueRef v = zScriptValue::New();
+        v->Name = param->Name;
+        v->Typ = param->Typ;
+        v->Assign(i <= iArgs.Count() ? iArgs[i] : param, 2);
+        iValues->SetName(v->Name, v);
+    }
+}
+
+ValueRef zScriptFunction::Execute(zScriptObject* iCaller, zScriptArray* iValues, zScriptClass* iClass) {
+    DepthGuard depth(zScript.CallDepth, zScript.MaxCallDepth);
+    Step();
+    ValueRef result = zScriptValue::New();
+    if (length_ <= 0) return result;
+    Frame f;
+    f.fn = this;
+    f.code = code_;
+    f.L = length_;
+    f.cur.Caller = iCaller;
+    f.cur.Class = iClass;
+    f.cur.Values = iValues;
+    ArrayRef keepValues = iValues;
+    const int32_t L = length_;
+    int32_t p = 0;
+    while (p < L) {
+        Step();
+        uint8_t op = f.code[p++];
+        switch (op) {
+            case 0: break;
+            case 8: CallFunction(f, p); break;
+            case 9:
+                --p;
+                result = Evaluate(f, p);
+                break;
+            case 20: {
+                ValueRef c = Evaluate(f, p);
+                if (!c) Fail(errObjectNotSet);
+                if (c->GetBool()) p += 5;
+                break;
+            }
+            case 2: {
+                int32_t t = RdLong(f, p);
+                if (t < 1) Raise(5, "Invalid jump target");
+                p = t - 1 > L ? L : t - 1;
+                break;
+            }
+            case 52:
+            case 53: {
+                ValueRef t = Evaluate(f, p);
+                if (!t) Fail(errObjectNotSet);
+                static const HostValue one(static_cast<int16_t>(1));
+                t->Data = op == 52 ? hv::Add(t->Data, one) : hv::Sub(t->Data, one);
+                break;
+            }
+            case 4: {
+                uint8_t form = RdByte(f, p);
+                ValueRef t;
+                if (form == 5) {
+                    const Atom& name = RdName(f, p);
+                    t = f.cur.Values->GetName(name, 1);
+                } else if (form == 6) {
+                    t = Resolve(f, p, f.cur.Values, 1);
+                } else if (form == 9) {
+                    --p;
+                    t = Evaluate(f, p);
+                } else {
+                    break;
+                }
+                ValueRef s = Evaluate(f, p);
+                if (!t) Fail(errObjectNotSet);
+                t->Assign(s.get(), 0);
+                break;
+            }
+            case 21: {
+                f.SelectValue = Evaluate(f, p);
+                int32_t n = RdByte(f, p);
+                for (int32_t k = 1; k <= n; ++k) {
+                    ValueRef c = Evaluate(f, p);
+                    if (!c) Fail(errObjectNotSet);
+                    if (c->GetBool()) break;
+                    p += 5;
+                }
+                break;
+            }
+            case 3: return Evaluate(f, p);
+            default: break;
+        }
+    }
+    return result;
+}
+
+}  // namespace zun
