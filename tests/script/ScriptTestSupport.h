@@ -14,6 +14,7 @@
 #include "support/TestSupport.h"
 #include "core/zRuntime.h"
 #include "core/zStream.h"
+#include "core/zValues.h"
 #include "script/zScript.h"
 #include "script/zScriptHost.h"
 
