@@ -26,7 +26,7 @@ function(zun_tests label)
   set_target_properties(${exe} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
   target_link_libraries(${exe} PRIVATE zun_test_support ${Z_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
   gtest_discover_tests(${exe}
-    PROPERTIES LABELS ${label} ENVIRONMENT "ZUN_HEADLESS=1;SDL_VIDEODRIVER=dummy;SDL_AUDIODRIVER=dummy"
+    PROPERTIES LABELS ${label} ENVIRONMENT "ZUN_HEADLESS=1"
     WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/tests
     DISCOVERY_TIMEOUT 60)
 endfunction()

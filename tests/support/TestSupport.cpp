@@ -80,7 +80,7 @@ std::vector<uint8_t> ReadHostFile(const std::string& hostPath) {
 void WriteHostFile(const std::string& hostPath, const std::vector<uint8_t>& bytes) {
     std::FILE* f = std::fopen(hostPath.c_str(), "wb");
     if (!f) throw std::runtime_error("cannot write " + hostPath);
-    std::fwrite(bytes.data(), 1, bytes.size(), f);
+    if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), f);
     std::fclose(f);
 }
 
