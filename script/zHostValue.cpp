@@ -300,7 +300,7 @@ std::string Hex(const HostValue& a) {
 namespace {
 
 struct Token {
-    enum Kind { Char, Any, Digit, Set, Star } kind;
+    enum Kind { Char, Any, Digit, Set, Star } kind = Char;
     unsigned char c = 0;
     bool negate = false;
     std::vector<std::pair<unsigned char, unsigned char>> ranges;
@@ -329,7 +329,8 @@ std::vector<Token> ParsePattern(std::string_view p) {
     std::vector<Token> out;
     for (size_t i = 0; i < p.size(); ++i) {
         unsigned char ch = static_cast<unsigned char>(p[i]);
-        Token t{Token::Char};
+        Token t;
+        t.kind = Token::Char;
         if (ch == '?') {
             t.kind = Token::Any;
         } else if (ch == '#') {

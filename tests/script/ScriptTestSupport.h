@@ -112,7 +112,7 @@ public:
 struct ParamSpec {
     std::string name;
     uint8_t typ = typVar;
-    HostValue def;  // content of the default
+    HostValue def = {};  // content of the default
 };
 
 // Stored form of one value (type, name, payload).
@@ -126,8 +126,8 @@ FunctionRef MakeFunction(const std::string& name, const std::vector<uint8_t>& bo
 
 struct FnSpec {
     std::string name;
-    std::vector<uint8_t> body;
-    std::vector<ParamSpec> params;
+    std::vector<uint8_t> body = {};
+    std::vector<ParamSpec> params = {};
     bool super = false;
 };
 // A class chunk's data in stored form (without the meta record).
