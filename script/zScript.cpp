@@ -87,28 +87,40 @@ void zScriptModule::LoadScriptFile(const std::string& iFile) {
         Log("ERR", "LoadScriptFile", "File not found", "<" + iFile + ">");
         return;
     }
+    zFile file;
+    bool loaded = false;
+    try {
+        loaded = file.Load(path);
+    } catch (const std::exception&) {
+        loaded = false;
+    }
+    if (!loaded) {
+        ScriptMessageBox("Error loading script:\r\n\r\n<" + iFile + ">", "", kBoxCritical);
+        return;
+    }
+    LoadScriptChunks(file, iFile);
+}
+
+void zScriptModule::LoadScriptChunks(zFile& iFile, const std::string& iName) {
+    zCore.CurrentProc = "LoadScriptFile";
     size_t before = Classes.size();
     try {
-        zFile file;
-        if (!file.Load(path)) {
-            ScriptMessageBox("Error loading script:\r\n\r\n<" + iFile + ">", "", kBoxCritical);
-            return;
-        }
-        file.ImportFromStreams();
+        iFile.ImportFromStreams();
         // Inheritance copies functions down; a file may not make more than this.
         gFunctionSlotBudget = 1 << 20;
         struct Back {
             ~Back() { gFunctionSlotBudget = -1; }
         } back;
-        for (int32_t i = 1; i <= file.ChunkCount(); ++i) {
-            std::shared_ptr<zFileChunk> chunk = file.GetChunk(i);
+        for (int32_t i = 1; i <= iFile.ChunkCount(); ++i) {
+            std::shared_ptr<zFileChunk> chunk = iFile.GetChunk(i);
+            // A class chunk that could not be read spoils the whole file.
             if (chunk->ContentName == "zScriptClass" && !chunk->Instance) Raise(321, "Invalid file format");
             auto cls = std::dynamic_pointer_cast<zScriptClass>(chunk->Instance);
             if (!cls) continue;
             std::shared_ptr<zScriptClass> old = FindScriptClass(cls->Name);
             if (old) {
                 if (old->InheritLevel == 255) {
-                    Log("ERR", "LoadScriptFile", "Too many versions of class " + cls->Name, "<" + iFile + ">");
+                    Log("ERR", "LoadScriptFile", "Too many versions of class " + cls->Name, "<" + iName + ">");
                     continue;
                 }
                 cls->InheritLevel = static_cast<uint8_t>(old->InheritLevel + 1);
@@ -118,10 +130,10 @@ void zScriptModule::LoadScriptFile(const std::string& iFile) {
         }
     } catch (const RuntimeError& e) {
         Classes.resize(before);
-        Log("ERR", "LoadScriptFile", e.Description, "<" + iFile + ">");
+        Log("ERR", "LoadScriptFile", e.Description, "<" + iName + ">");
     } catch (const std::exception& e) {
         Classes.resize(before);
-        Log("ERR", "LoadScriptFile", e.what(), "<" + iFile + ">");
+        Log("ERR", "LoadScriptFile", e.what(), "<" + iName + ">");
     }
 }
 

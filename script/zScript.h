@@ -21,6 +21,8 @@
 
 namespace zun {
 
+class zFile;
+
 // What the engine needs from the game and the platform. Empty slots are
 // skipped (dialogs then log their text and answer OK / cancel).
 struct ScriptHooks {
@@ -57,12 +59,20 @@ struct zScriptModule {
     // Statements and expressions a run may still take; tools and the fuzzer
     // set it to stop endless scripts ("Out of budget"). Negative: no limit.
     int64_t StepBudget = -1;
+    // Texts a script builds stay below this length ("Out of string space"), so
+    // a doubling loop fails instead of taking all memory; an entry cannot be
+    // created this far past the end of an array ("Subscript out of range").
+    size_t MaxTextLength = size_t(64) << 20;
+    int32_t MaxIndexGrowth = 1000000;
 
     // Registers the class prototype and makes the state new and empty.
     void Script_Initialize();
     // Loads a compiled script file and registers its classes. A file that
     // cannot be read or parsed is logged and registers nothing.
     void LoadScriptFile(const std::string& iFile);
+    // The second half of LoadScriptFile: creates the objects of an already read
+    // chunk file and registers its script classes; on a failure none of them.
+    void LoadScriptChunks(zFile& iFile, const std::string& iName);
     // The loaded class of that name with the highest level (the later one on a tie).
     std::shared_ptr<zScriptClass> FindScriptClass(std::string_view iName) const;
     // A new script value typed from the host kind of iValue.

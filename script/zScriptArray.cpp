@@ -8,6 +8,31 @@
 
 namespace zun {
 
+namespace {
+zScriptArray* gLiveArrays = nullptr;
+}
+
+zScriptArray::zScriptArray() {
+    nextLive_ = gLiveArrays;
+    if (gLiveArrays) gLiveArrays->prevLive_ = this;
+    gLiveArrays = this;
+}
+
+zScriptArray::~zScriptArray() {
+    if (prevLive_) prevLive_->nextLive_ = nextLive_;
+    else gLiveArrays = nextLive_;
+    if (nextLive_) nextLive_->prevLive_ = prevLive_;
+}
+
+void zScriptArray::ReleaseAll() {
+    std::vector<ArrayRef> all;
+    for (zScriptArray* a = gLiveArrays; a; a = a->nextLive_) all.emplace_back(a);
+    for (auto& a : all) {
+        a->items_.clear();
+        a->Parent.reset();
+    }
+}
+
 zScriptValue* zScriptArray::GetIndex(int32_t Index, uint8_t iCreate) {
     try {
         if (Index >= 1 && Index <= Size()) return At(Index);
@@ -27,7 +52,7 @@ void zScriptArray::SetIndex(int32_t Index, const ValueRef& iValue) {
         items_[static_cast<size_t>(Index - 1)] = iValue;
         return;
     }
-    if (Index - Size() > kMaxIndexGrowth) Raise(errSubscript);
+    if (Index - Size() > zScript.MaxIndexGrowth) Raise(errSubscript);
     items_.resize(static_cast<size_t>(Index));
     items_.back() = iValue;
     if (iValue) iValue->Name = Atom();
@@ -119,7 +144,7 @@ void zScriptArray::DeleteIndex(int32_t Index, bool iKeepOrder) {
 
 void zScriptArray::SetSize(int32_t iSize) {
     if (iSize < 0) Raise(errSubscript);
-    if (iSize > Size() && iSize - Size() > kMaxIndexGrowth) Raise(errSubscript);
+    if (iSize > Size() && iSize - Size() > zScript.MaxIndexGrowth) Raise(errSubscript);
     items_.resize(static_cast<size_t>(iSize));
 }
 

@@ -24,8 +24,14 @@ public:
     // Enclosing scope, or Nothing.
     Ref<zScriptArray> Parent;
 
-    zScriptArray() = default;
+    zScriptArray();
+    ~zScriptArray() override;
     static Ref<zScriptArray> New() { return Ref<zScriptArray>(new zScriptArray()); }
+
+    // Empties every array that exists, which breaks the reference cycles
+    // scripts can make (an array holding itself, an object keeping "this").
+    // Only for the very end of a run: loaded classes lose their defaults too.
+    static void ReleaseAll();
 
     std::string ClassName() const override { return "zScriptArray"; }
     uint8_t ClassVersion() const override { return 1; }
@@ -91,6 +97,9 @@ public:
 
 private:
     std::vector<ValueRef> items_;
+    // Every live array is in one list, for ReleaseAll.
+    zScriptArray* prevLive_ = nullptr;
+    zScriptArray* nextLive_ = nullptr;
 };
 
 using ArrayRef = Ref<zScriptArray>;
@@ -98,7 +107,6 @@ using ArrayRef = Ref<zScriptArray>;
 inline zScriptArray* HostValue::AsArray() const noexcept { return static_cast<zScriptArray*>(u_.a); }
 
 // Limits that keep a script or a file from asking for unbounded memory.
-inline constexpr int32_t kMaxIndexGrowth = 1000000;  // creating an entry this far past the end fails
 inline constexpr int kMaxArrayDepth = 64;            // nesting of stored arrays
 inline constexpr int kMaxTextDepth = 32;             // nesting shown by ToString
 

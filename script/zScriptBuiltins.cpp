@@ -25,7 +25,7 @@ namespace run {
 namespace {
 
 void CheckText(size_t n) {
-    if (n > kMaxScriptText) Raise(14, "Out of string space");
+    if (n > zScript.MaxTextLength) Raise(14, "Out of string space");
 }
 
 double Num(const zScriptArgs& a, int32_t i) { return Arg(a, i).Data.ToDouble(); }

@@ -72,7 +72,6 @@ private:
     std::vector<FunctionRef> functions_;
     std::unordered_map<AtomData*, zScriptFunction*> index_;
     zScriptFunction* emptyName_ = nullptr;
-    int initDepth_ = 0;
 };
 
 using ClassRef = std::shared_ptr<zScriptClass>;

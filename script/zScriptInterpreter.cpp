@@ -394,7 +394,7 @@ ValueRef Operator(Frame& f, int32_t& p, uint8_t c) {
             case 67: {
                 std::string s = a->GetString();
                 const std::string t = b->GetString();
-                if (s.size() + t.size() > kMaxScriptText) Raise(14, "Out of string space");
+                if (s.size() + t.size() > zScript.MaxTextLength) Raise(14, "Out of string space");
                 s += t;
                 return NewStr(std::move(s));
             }

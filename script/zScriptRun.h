@@ -29,10 +29,6 @@ struct Frame {
     ValueRef SelectValue;
 };
 
-// Texts a script builds are kept below this size ("Out of string space"), so a
-// doubling loop fails instead of taking all memory.
-inline constexpr size_t kMaxScriptText = size_t(64) << 20;
-
 namespace run {
 
 [[noreturn]] void PastEnd();
