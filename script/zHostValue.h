@@ -60,7 +60,10 @@ public:
     HostValue(HostValue&& o) noexcept : k_(HK::Empty) { MoveFrom(std::move(o)); }
     HostValue& operator=(const HostValue& o) {
         if (this != &o) {
-            if (k_ == HK::String && o.k_ == HK::String) {
+            if (k_ < HK::String && o.k_ < HK::String) {
+                u_.d = o.u_.d;  // the widest plain member carries every plain content
+                k_ = o.k_;
+            } else if (k_ == HK::String && o.k_ == HK::String) {
                 u_.s = o.u_.s;
             } else {
                 HostValue tmp(o);
@@ -72,12 +75,35 @@ public:
     }
     HostValue& operator=(HostValue&& o) noexcept {
         if (this != &o) {
-            Clear();
-            MoveFrom(std::move(o));
+            if (k_ < HK::String && o.k_ < HK::String) {
+                u_.d = o.u_.d;
+                k_ = o.k_;
+            } else {
+                Clear();
+                MoveFrom(std::move(o));
+            }
         }
         return *this;
     }
     ~HostValue() { Clear(); }
+
+    // Plain contents replace the old one without a round through a temporary.
+    HostValue& operator=(bool v) noexcept { return SetPlain(HK::Bool, [&] { u_.b = v; }); }
+    HostValue& operator=(uint8_t v) noexcept { return SetPlain(HK::Byte, [&] { u_.by = v; }); }
+    HostValue& operator=(int16_t v) noexcept { return SetPlain(HK::Integer, [&] { u_.i = v; }); }
+    HostValue& operator=(int32_t v) noexcept { return SetPlain(HK::Long, [&] { u_.l = v; }); }
+    HostValue& operator=(float v) noexcept { return SetPlain(HK::Single, [&] { u_.f = v; }); }
+    HostValue& operator=(double v) noexcept { return SetPlain(HK::Double, [&] { u_.d = v; }); }
+    HostValue& operator=(std::string v) {
+        if (k_ == HK::String) {
+            u_.s = std::move(v);
+        } else {
+            Clear();
+            new (&u_.s) std::string(std::move(v));
+            k_ = HK::String;
+        }
+        return *this;
+    }
 
     HK Kind() const noexcept { return k_; }
     bool IsEmpty() const noexcept { return k_ == HK::Empty; }
@@ -141,6 +167,13 @@ private:
     } u_;
     HK k_;
 
+    template <class F>
+    HostValue& SetPlain(HK k, F set) noexcept {
+        if (k_ >= HK::String) Clear();
+        set();
+        k_ = k;
+        return *this;
+    }
     void CopyFrom(const HostValue& o) {
         switch (o.k_) {
             case HK::String: new (&u_.s) std::string(o.u_.s); break;

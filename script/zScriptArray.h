@@ -27,6 +27,13 @@ public:
     zScriptArray();
     ~zScriptArray() override;
     static Ref<zScriptArray> New() { return Ref<zScriptArray>(new zScriptArray()); }
+    static void* operator new(size_t n) {
+        return n == sizeof(zScriptArray) ? BlockPool<sizeof(zScriptArray)>::Alloc() : ::operator new(n);
+    }
+    static void operator delete(void* p, size_t n) noexcept {
+        if (n == sizeof(zScriptArray)) BlockPool<sizeof(zScriptArray)>::Free(p);
+        else ::operator delete(p);
+    }
 
     // Empties every array that exists, which breaks the reference cycles
     // scripts can make (an array holding itself, an object keeping "this").

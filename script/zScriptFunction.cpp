@@ -44,25 +44,20 @@ bool zScriptFunction::Import(zStream& iData) {
 void zScriptFunction::BodyChanged() {
     code_ = Body.Bytes().data();
     length_ = Body.GetLength();
-    textSlot_.clear();
+    slots_.clear();
     texts_.clear();
 }
 
-const zScriptFunction::Text& zScriptFunction::TextAt(int32_t& iPos) {
+zScriptFunction::Text& zScriptFunction::DecodeText(int32_t& iPos) {
     if (iPos < 0 || iPos >= length_) Raise(errInputPastEnd);
-    if (textSlot_.empty()) textSlot_.assign(static_cast<size_t>(length_), 0);
-    int32_t slot = textSlot_[static_cast<size_t>(iPos)];
-    if (slot) {
-        const Text& t = texts_[static_cast<size_t>(slot - 1)];
-        iPos = t.end;
-        return t;
-    }
+    if (slots_.empty()) slots_.assign(static_cast<size_t>(length_), nullptr);
     int32_t pos = iPos;
     std::string text = Body.GetStringU(pos);
     texts_.push_back(Text{std::move(text), Atom(), false, pos});
-    textSlot_[static_cast<size_t>(iPos)] = static_cast<int32_t>(texts_.size());
+    Text* t = &texts_.back();
+    slots_[static_cast<size_t>(iPos)] = t;
     iPos = pos;
-    return texts_.back();
+    return *t;
 }
 
 }  // namespace zun

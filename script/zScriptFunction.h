@@ -63,7 +63,15 @@ public:
         int32_t end = 0;  // position after the StringU
     };
     // The StringU at iPos, decoded once; advances iPos past it.
-    const Text& TextAt(int32_t& iPos);
+    Text& TextAt(int32_t& iPos) {
+        if (static_cast<uint32_t>(iPos) < slots_.size()) {
+            if (Text* t = slots_[static_cast<size_t>(iPos)]) {
+                iPos = t->end;
+                return *t;
+            }
+        }
+        return DecodeText(iPos);
+    }
     const uint8_t* Code() const { return code_; }
     int32_t Length() const { return length_; }
     // Must be called after Body changes (Import does it).
@@ -73,7 +81,8 @@ private:
     Atom nameAtom_;
     const uint8_t* code_ = nullptr;
     int32_t length_ = 0;
-    std::vector<int32_t> textSlot_;  // offset -> index + 1 into texts_
+    std::vector<Text*> slots_;  // offset -> decoded text, once met
+    Text& DecodeText(int32_t& iPos);
     std::deque<Text> texts_;  // stable addresses: callers keep references
 };
 

@@ -21,15 +21,6 @@ namespace run {
 void PastEnd() { Raise(errInputPastEnd); }
 void Fail(int number) { Raise(number); }
 
-const Atom& RdName(Frame& f, int32_t& p) {
-    zScriptFunction::Text& t = const_cast<zScriptFunction::Text&>(f.fn->TextAt(p));
-    if (!t.interned) {
-        t.atom = Atom::Intern(t.text);
-        t.interned = true;
-    }
-    return t.atom;
-}
-
 const std::string& RdText(Frame& f, int32_t& p) { return f.fn->TextAt(p).text; }
 
 zScriptValue& Arg(const zScriptArgs& args, int32_t i) {
@@ -163,8 +154,8 @@ zScriptArray* ArrayOf(zScriptValue* cur, uint8_t create) {
 
 // Evaluates a path index where the path was written (the writer's context
 // during a member access).
-ValueRef EvalIndex(Frame& f, int32_t& p) {
-    if (!f.cur.ArgCtx) return Evaluate(f, p);
+const zScriptValue* EvalIndex(Frame& f, int32_t& p, zScriptValue& tmp, ValueRef& hold) {
+    if (!f.cur.ArgCtx) return EvalUse(f, p, tmp, hold);
     RunCtx target = f.cur;
     f.cur = *target.ArgCtx;
     struct Back {
@@ -172,7 +163,7 @@ ValueRef EvalIndex(Frame& f, int32_t& p) {
         RunCtx t;
         ~Back() { f.cur = t; }
     } back{f, target};
-    return Evaluate(f, p);
+    return EvalUse(f, p, tmp, hold);
 }
 
 // One step of a path: the entry an index selects. Sets `failed` for index
@@ -214,7 +205,9 @@ zScriptValue* Resolve(Frame& f, int32_t& p, zScriptArray* iValues, uint8_t iCrea
     ValueRef keepCur = cur;
     ArrayRef keepArr = arr;
     for (int32_t k = 1; k <= n; ++k) {
-        ValueRef idx = EvalIndex(f, p);
+        zScriptValue tmp;
+        ValueRef hold;
+        const zScriptValue* idx = EvalIndex(f, p, tmp, hold);
         bool failed = false;
         if (k == n) {
             if (!idx) return nullptr;
@@ -265,39 +258,43 @@ ValueRef MemberAccess(Frame& f, int32_t& p) {
     return Evaluate(f, p);
 }
 
-ValueRef InExpr(Frame& f, int32_t& p, const ValueRef& a) {
+void InExpr(Frame& f, int32_t& p, const zScriptValue* a, zScriptValue& out) {
     RdByte(f, p);
     int32_t e = RdLong(f, p);
     uint8_t k = RdByte(f, p);
+    out.SetLong(0);
     if (k == 7) {
         int32_t n = RdCount(f, p);
         for (int32_t i = 1; i <= n; ++i) {
-            ValueRef item = Evaluate(f, p);
-            if (a->Equals(item.get())) {
+            zScriptValue tmp;
+            ValueRef hold;
+            const zScriptValue* item = EvalUse(f, p, tmp, hold);
+            if (a->Equals(item)) {
                 JumpToEnd(f, p, e);
-                return NewLong(i);
+                out.SetLong(i);
+                return;
             }
         }
-        return NewLong(0);
+        return;
     }
     if (k == 5) {
         --p;
         ValueRef v = Evaluate(f, p);
         if (!v) Fail(errObjectNotSet);
-        if (v->Data.IsEmpty()) return NewLong(0);
+        if (v->Data.IsEmpty()) return;
         zScriptArray* arr = v->GetArray();
         if (!arr) Fail(errObjectNotSet);
         ArrayRef keep = arr;
         for (int32_t i = 1; i <= arr->Size(); ++i) {
             if (a->Equals(arr->At(i))) {
                 JumpToEnd(f, p, e);
-                return NewLong(i);
+                out.SetLong(i);
+                return;
             }
         }
-        return NewLong(0);
+        return;
     }
     JumpToEnd(f, p, e);
-    return NewLong(0);
 }
 
 std::string RemoveAll(const std::string& s, const std::string& what) {
@@ -314,140 +311,158 @@ std::string RemoveAll(const std::string& s, const std::string& what) {
     return out;
 }
 
-ValueRef Operator(Frame& f, int32_t& p, uint8_t c) {
-    ValueRef a = Evaluate(f, p);
+bool HoldsNothing(const HostValue& d) {
+    return d.IsEmpty() || (d.Kind() == HK::Array && !d.AsArray()) || (d.Kind() == HK::Object && !d.AsObject());
+}
+
+// The operator's result goes into `out`, a fresh empty value.
+void OperatorInto(Frame& f, int32_t& p, uint8_t c, zScriptValue& out) {
+    zScriptValue ta_tmp;
+    ValueRef ta_hold;
+    const zScriptValue* a = EvalUse(f, p, ta_tmp, ta_hold);
     if (!a) {
         switch (c) {
-            case 50: return NewBool(true);
+            case 50: out.SetBool(true); return;
             case 40:
-            case 51: return NewBool(false);
+            case 51: out.SetBool(false); return;
             case 41:
                 SkipInList(f, p);
-                return NewLong(0);
-            default:
-                Evaluate(f, p);
-                return NewBool(false);
+                out.SetLong(0);
+                return;
+            default: {
+                zScriptValue tb;
+                ValueRef hb;
+                EvalUse(f, p, tb, hb);
+                out.SetBool(false);
+                return;
+            }
         }
     }
-    uint8_t ta = a->Typ;
+    const uint8_t ta = a->Typ;
     if (ta == typVar || ta > typObject) {
         // The operator ends here; its remaining operands are skipped.
         if (c == 41) SkipInList(f, p);
         else if (c != 40 && c != 50 && c != 51) SkipExpr(f, p);
-        return zScriptValue::New();
+        return;
     }
     switch (c) {
         case 50:
             switch (ta) {
-                case typBool: return NewBool(!a->GetBool());
+                case typBool: out.SetBool(!a->GetBool()); return;
                 case typStr: {
                     std::string s = a->GetString();
                     std::reverse(s.begin(), s.end());
-                    return NewStr(std::move(s));
+                    out.SetString(std::move(s));
+                    return;
                 }
                 case typArray:
-                case typObject: {
-                    const HostValue& d = a->Data;
-                    bool empty = d.IsEmpty() || (d.Kind() == HK::Array && !d.AsArray()) ||
-                                 (d.Kind() == HK::Object && !d.AsObject());
-                    return NewBool(empty);
-                }
-                default: {
-                    ValueRef r = zScriptValue::New();
-                    r->Typ = ta;
-                    r->Data = hv::BitNot(a->Data);
-                    return r;
-                }
+                case typObject: out.SetBool(HoldsNothing(a->Data)); return;
+                default:
+                    out.Typ = ta;
+                    out.Data = hv::BitNot(a->Data);
+                    return;
             }
         case 51:
             switch (ta) {
-                case typBool: return NewBool(!a->GetBool());
+                case typBool: out.SetBool(!a->GetBool()); return;
                 case typByte:
                 case typInt:
-                case typFloat: {
-                    ValueRef r = zScriptValue::New();
-                    r->Typ = ta;
-                    r->Data = hv::Negate(a->Data);
-                    return r;
-                }
-                default: return NewBool(false);
+                case typFloat:
+                    out.Typ = ta;
+                    out.Data = hv::Negate(a->Data);
+                    return;
+                default: out.SetBool(false); return;
             }
-        case 40:
-            if (ta == typArray || ta == typObject) {
-                const HostValue& d = a->Data;
-                bool held = (d.Kind() == HK::Array && d.AsArray()) || (d.Kind() == HK::Object && d.AsObject());
-                return NewBool(held);
-            }
-            return NewBool(false);
-        case 41: return InExpr(f, p, a);
+        case 40: out.SetBool((ta == typArray || ta == typObject) && !HoldsNothing(a->Data)); return;
+        case 41: InExpr(f, p, a, out); return;
         default: break;
     }
 
-    ValueRef b = Evaluate(f, p);
-    if (!b) return NewBool(false);
-    uint8_t tb = b->Typ;
+    zScriptValue tb_tmp;
+    ValueRef tb_hold;
+    const zScriptValue* b = EvalUse(f, p, tb_tmp, tb_hold);
+    if (!b) {
+        out.SetBool(false);
+        return;
+    }
+    const uint8_t tb = b->Typ;
     if (ta >= typStr || tb >= typStr) {
         switch (c) {
-            case 30: return NewBool(a->GetString() == b->GetString());
-            case 31: return NewBool(a->GetString() != b->GetString());
+            case 30: out.SetBool(a->GetString() == b->GetString()); return;
+            case 31: out.SetBool(a->GetString() != b->GetString()); return;
             case 60:
             case 67: {
                 std::string s = a->GetString();
                 const std::string t = b->GetString();
                 if (s.size() + t.size() > zScript.MaxTextLength) Raise(14, "Out of string space");
                 s += t;
-                return NewStr(std::move(s));
+                out.SetString(std::move(s));
+                return;
             }
-            case 61: return NewStr(RemoveAll(a->GetString(), b->GetString()));
-            case 65: return NewBool(LikeMatch(a->GetString(), b->GetString()));
-            case 66: return NewBool(!LikeMatch(a->GetString(), b->GetString()));
-            default: return zScriptValue::New();
+            case 61: out.SetString(RemoveAll(a->GetString(), b->GetString())); return;
+            case 65: out.SetBool(LikeMatch(a->GetString(), b->GetString())); return;
+            case 66: out.SetBool(!LikeMatch(a->GetString(), b->GetString())); return;
+            default: return;
         }
     }
     const HostValue& x = a->Data;
     const HostValue& y = b->Data;
+    if (x.Kind() == HK::Long && y.Kind() == HK::Long) {
+        // The common case, without the general rules.
+        const int64_t l = x.AsLong(), r = y.AsLong();
+        switch (c) {
+            case 30: out.SetBool(l == r); return;
+            case 31: out.SetBool(l != r); return;
+            case 32: out.SetBool(l < r); return;
+            case 33: out.SetBool(l <= r); return;
+            case 34: out.SetBool(l > r); return;
+            case 35: out.SetBool(l >= r); return;
+            case 60:
+            case 61: {
+                int64_t v = c == 60 ? l + r : l - r;
+                out.Typ = ta;
+                if (v >= INT32_MIN && v <= INT32_MAX) out.Data = static_cast<int32_t>(v);
+                else out.Data = static_cast<double>(v);
+                return;
+            }
+            default: break;
+        }
+    }
     switch (c) {
-        case 30: return NewBool(hv::Compare(x, y) == 0);
-        case 31: return NewBool(hv::Compare(x, y) != 0);
-        case 32: return NewBool(hv::Compare(x, y) < 0);
-        case 33: return NewBool(hv::Compare(x, y) <= 0);
-        case 34: return NewBool(hv::Compare(x, y) > 0);
-        case 35: return NewBool(hv::Compare(x, y) >= 0);
+        case 30: out.SetBool(hv::Compare(x, y) == 0); return;
+        case 31: out.SetBool(hv::Compare(x, y) != 0); return;
+        case 32: out.SetBool(hv::Compare(x, y) < 0); return;
+        case 33: out.SetBool(hv::Compare(x, y) <= 0); return;
+        case 34: out.SetBool(hv::Compare(x, y) > 0); return;
+        case 35: out.SetBool(hv::Compare(x, y) >= 0); return;
         case 68: {
             bool l = a->GetBool();
             bool r = b->GetBool();
-            return NewBool(l && r);
+            out.SetBool(l && r);
+            return;
         }
         case 70: {
             bool l = a->GetBool();
             bool r = b->GetBool();
-            return NewBool(l || r);
+            out.SetBool(l || r);
+            return;
         }
-        case 60:
-        case 61:
-        case 62:
-        case 63:
-        case 64: {
-            ValueRef r = zScriptValue::New();
-            r->Typ = ta;
-            switch (c) {
-                case 60: r->Data = hv::Add(x, y); break;
-                case 61: r->Data = hv::Sub(x, y); break;
-                case 62: r->Data = hv::Mul(x, y); break;
-                case 63: r->Data = hv::Divide(x, y); break;
-                default: r->Data = hv::Power(x, y); break;
-            }
-            return r;
-        }
-        case 65: return NewLong(hv::ModLong(x, y));
-        case 67: return NewLong(hv::AndLong(x, y));
-        case 69: return NewLong(hv::OrLong(x, y));
-        default: {
-            ValueRef r = zScriptValue::New();
-            r->Typ = std::max(ta, tb);
-            return r;
-        }
+        case 60: out.Typ = ta; out.Data = hv::Add(x, y); return;
+        case 61: out.Typ = ta; out.Data = hv::Sub(x, y); return;
+        case 62: out.Typ = ta; out.Data = hv::Mul(x, y); return;
+        case 63: out.Typ = ta; out.Data = hv::Divide(x, y); return;
+        case 64: out.Typ = ta; out.Data = hv::Power(x, y); return;
+        case 65: out.SetLong(hv::ModLong(x, y)); return;
+        case 67: out.SetLong(hv::AndLong(x, y)); return;
+        case 69: out.SetLong(hv::OrLong(x, y)); return;
+        default: out.Typ = std::max(ta, tb); return;
     }
+}
+
+ValueRef Operator(Frame& f, int32_t& p, uint8_t c) {
+    ValueRef r = zScriptValue::New();
+    OperatorInto(f, p, c, *r);
+    return r;
 }
 
 }  // namespace
@@ -470,9 +485,11 @@ ValueRef Evaluate(Frame& f, int32_t& p) {
             } else {
                 return zScriptValue::New();
             }
-            ValueRef s = Evaluate(f, p);
+            zScriptValue tmp;
+            ValueRef hold;
+            const zScriptValue* s = EvalUse(f, p, tmp, hold);
             if (!t) Fail(errObjectNotSet);
-            t->Assign(s.get(), 0);
+            t->Assign(s, 0);
             ValueRef r = zScriptValue::New();
             r->Assign(t.get(), 0);
             return r;
@@ -522,6 +539,50 @@ ValueRef Evaluate(Frame& f, int32_t& p) {
             return r;
         }
         default: return Operator(f, p, c);
+    }
+}
+
+const zScriptValue* EvalUse(Frame& f, int32_t& p, zScriptValue& tmp, ValueRef& hold) {
+    if (p >= f.L) PastEnd();
+    uint8_t c = f.code[p];
+    switch (c) {
+        case 10:
+        case 11:
+        case 12:
+        case 13:
+        case 14:
+        case 15: {
+            Step();
+            ++p;
+            switch (c) {
+                case 10: tmp.SetBool(RdByte(f, p) != 0); break;
+                case 11: tmp.SetByte(RdByte(f, p)); break;
+                case 12: tmp.SetLong(RdLong(f, p)); break;
+                case 13: tmp.SetSingle(RdSingle(f, p)); break;
+                default: tmp.SetString(RdText(f, p)); break;
+            }
+            return &tmp;
+        }
+        case 5: {
+            Step();
+            ++p;
+            const Atom& name = RdName(f, p);
+            zScriptValue* v = f.cur.Values->GetName(name, 0);
+            if (!v) Log("ERR", "Value not set", name.Text());
+            hold = v;
+            return v;
+        }
+        case 30: case 31: case 32: case 33: case 34: case 35: case 40: case 41: case 50: case 51:
+        case 60: case 61: case 62: case 63: case 64: case 65: case 66: case 67: case 68: case 69: case 70: {
+            DepthGuard depth(zScript.ExprDepth, zScript.MaxExprDepth);
+            Step();
+            ++p;
+            OperatorInto(f, p, c, tmp);
+            return &tmp;
+        }
+        default:
+            hold = Evaluate(f, p);
+            return hold.get();
     }
 }
 
@@ -638,8 +699,10 @@ void zScriptFunction::SetupParameters(zScriptArray* iValues, const zScriptArgs& 
 ValueRef zScriptFunction::Execute(zScriptObject* iCaller, zScriptArray* iValues, zScriptClass* iClass) {
     DepthGuard depth(zScript.CallDepth, zScript.MaxCallDepth);
     Step();
-    ValueRef result = zScriptValue::New();
-    if (length_ <= 0) return result;
+    // The result: the last member statement's value, else a new empty value.
+    ValueRef result;
+    bool memberResult = false;
+    if (length_ <= 0) return zScriptValue::New();
     Frame f;
     f.fn = this;
     f.code = code_;
@@ -659,9 +722,12 @@ ValueRef zScriptFunction::Execute(zScriptObject* iCaller, zScriptArray* iValues,
             case 9:
                 --p;
                 result = Evaluate(f, p);
+                memberResult = true;
                 break;
             case 20: {
-                ValueRef c = Evaluate(f, p);
+                zScriptValue tmp;
+                ValueRef hold;
+                const zScriptValue* c = EvalUse(f, p, tmp, hold);
                 if (!c) Fail(errObjectNotSet);
                 if (c->GetBool()) p += 5;
                 break;
@@ -676,6 +742,14 @@ ValueRef zScriptFunction::Execute(zScriptObject* iCaller, zScriptArray* iValues,
             case 53: {
                 ValueRef t = Evaluate(f, p);
                 if (!t) Fail(errObjectNotSet);
+                if (t->Data.Kind() == HK::Long) {
+                    // Long plus the 16-bit 1 stays a Long unless it overflows.
+                    int64_t v = int64_t(t->Data.AsLong()) + (op == 52 ? 1 : -1);
+                    if (v >= INT32_MIN && v <= INT32_MAX) {
+                        t->Data = static_cast<int32_t>(v);
+                        break;
+                    }
+                }
                 static const HostValue one(static_cast<int16_t>(1));
                 t->Data = op == 52 ? hv::Add(t->Data, one) : hv::Sub(t->Data, one);
                 break;
@@ -694,16 +768,20 @@ ValueRef zScriptFunction::Execute(zScriptObject* iCaller, zScriptArray* iValues,
                 } else {
                     break;
                 }
-                ValueRef s = Evaluate(f, p);
+                zScriptValue tmp;
+                ValueRef hold;
+                const zScriptValue* s = EvalUse(f, p, tmp, hold);
                 if (!t) Fail(errObjectNotSet);
-                t->Assign(s.get(), 0);
+                t->Assign(s, 0);
                 break;
             }
             case 21: {
                 f.SelectValue = Evaluate(f, p);
                 int32_t n = RdByte(f, p);
                 for (int32_t k = 1; k <= n; ++k) {
-                    ValueRef c = Evaluate(f, p);
+                    zScriptValue tmp;
+                    ValueRef hold;
+                    const zScriptValue* c = EvalUse(f, p, tmp, hold);
                     if (!c) Fail(errObjectNotSet);
                     if (c->GetBool()) break;
                     p += 5;
@@ -714,6 +792,7 @@ ValueRef zScriptFunction::Execute(zScriptObject* iCaller, zScriptArray* iValues,
             default: break;
         }
     }
+    if (!memberResult) result = zScriptValue::New();
     return result;
 }
 

@@ -58,10 +58,22 @@ inline int32_t RdCount(const Frame& f, int32_t& p) {
     if (n < 0 || n > f.L - p) PastEnd();
     return n;
 }
-const Atom& RdName(Frame& f, int32_t& p);
+const Atom& RdNameSlow(Frame& f, int32_t& p);
+inline const Atom& RdName(Frame& f, int32_t& p) {
+    zScriptFunction::Text& t = f.fn->TextAt(p);
+    if (t.interned) return t.atom;
+    t.atom = Atom::Intern(t.text);
+    t.interned = true;
+    return t.atom;
+}
 const std::string& RdText(Frame& f, int32_t& p);
 
 ValueRef Evaluate(Frame& f, int32_t& p);
+// Evaluates an expression whose value the caller only reads (an operand, a
+// condition, the source of an assignment, an index): literal and operator
+// results go into `tmp` on the caller's stack instead of a new shared value.
+// Never hand the result to anything that keeps it.
+const zScriptValue* EvalUse(Frame& f, int32_t& p, zScriptValue& tmp, ValueRef& hold);
 void SkipExpr(Frame& f, int32_t& p);
 ValueRef CallFunction(Frame& f, int32_t& p);
 zScriptValue* Resolve(Frame& f, int32_t& p, zScriptArray* iValues, uint8_t iCreate);

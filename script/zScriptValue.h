@@ -42,6 +42,13 @@ public:
 
     zScriptValue() = default;
     static ValueRef New() { return ValueRef(new zScriptValue()); }
+    static void* operator new(size_t n) {
+        return n == sizeof(zScriptValue) ? BlockPool<sizeof(zScriptValue)>::Alloc() : ::operator new(n);
+    }
+    static void operator delete(void* p, size_t n) noexcept {
+        if (n == sizeof(zScriptValue)) BlockPool<sizeof(zScriptValue)>::Free(p);
+        else ::operator delete(p);
+    }
 
     std::string ClassName() const override { return "zScriptValue"; }
     uint8_t ClassVersion() const override { return 1; }
@@ -66,23 +73,23 @@ public:
     }
     void SetBool(bool iValue) {
         Typ = typBool;
-        Data = HostValue(iValue);
+        Data = iValue;
     }
     void SetByte(uint8_t iValue) {
         Typ = typByte;
-        Data = HostValue(iValue);
+        Data = iValue;
     }
     void SetLong(int32_t iValue) {
         Typ = typInt;
-        Data = HostValue(iValue);
+        Data = iValue;
     }
     void SetSingle(float iValue) {
         Typ = typFloat;
-        Data = HostValue(iValue);
+        Data = iValue;
     }
     void SetString(std::string iValue) {
         Typ = typStr;
-        Data = HostValue(std::move(iValue));
+        Data = std::move(iValue);
     }
     void SetArray(zScriptArray* iValue);
     void SetArray(const Ref<zScriptArray>& iValue);
