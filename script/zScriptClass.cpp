@@ -45,9 +45,25 @@ void zScriptClass::AddFunction(const FunctionRef& iFunction) {
     const Atom& a = iFunction->NameAtom();
     if (a.Empty()) {
         if (!emptyName_) emptyName_ = iFunction.get();
-    } else {
-        index_.try_emplace(a.Data(), iFunction.get());
+    } else if (!FindFunction(a)) {
+        IndexAdd(a.Data(), iFunction.get());
     }
+}
+
+void zScriptClass::IndexAdd(const AtomData* key, zScriptFunction* fn) {
+    if ((indexCount_ + 1) * 2 > index_.size()) {
+        std::vector<IndexSlot> old = std::move(index_);
+        index_.assign(old.empty() ? 16 : old.size() * 2, IndexSlot());
+        indexCount_ = 0;
+        for (const auto& s : old) {
+            if (s.key) IndexAdd(s.key, s.fn);
+        }
+    }
+    size_t mask = index_.size() - 1;
+    size_t i = Slot(key, mask);
+    while (index_[i].key) i = (i + 1) & mask;
+    index_[i] = IndexSlot{key, fn};
+    ++indexCount_;
 }
 
 zScriptFunction* zScriptClass::FindFunction(std::string_view iName) const {
@@ -169,6 +185,7 @@ bool zScriptClass::Import(zStream& iData) {
     if (count < 0 || int64_t(count) * 17 > left()) Raise(errInputPastEnd);
     functions_.clear();
     index_.clear();
+    indexCount_ = 0;
     emptyName_ = nullptr;
     std::weak_ptr<zScriptClass> self = weak_from_this();
     for (int32_t i = 0; i < count; ++i) {

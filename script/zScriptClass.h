@@ -8,7 +8,6 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "core/zInterfaces.h"
@@ -43,8 +42,14 @@ public:
     zScriptFunction* FindFunction(std::string_view iName) const;
     zScriptFunction* FindFunction(const Atom& iName) const {
         if (iName.Empty()) return emptyName_;
-        auto it = index_.find(iName.Data());
-        return it == index_.end() ? nullptr : it->second;
+        if (index_.empty()) return nullptr;
+        const AtomData* key = iName.Data();
+        size_t mask = index_.size() - 1;
+        for (size_t i = Slot(key, mask);; i = (i + 1) & mask) {
+            const IndexSlot& s = index_[i];
+            if (s.key == key) return s.fn;
+            if (!s.key) return nullptr;
+        }
     }
     zScriptClass* FindParentClass(std::string_view iName) const;
 
@@ -70,7 +75,18 @@ public:
 
 private:
     std::vector<FunctionRef> functions_;
-    std::unordered_map<AtomData*, zScriptFunction*> index_;
+    // Functions by name atom (the first of a name), open addressing, at most
+    // half full.
+    struct IndexSlot {
+        const AtomData* key = nullptr;
+        zScriptFunction* fn = nullptr;
+    };
+    std::vector<IndexSlot> index_;
+    size_t indexCount_ = 0;
+    static size_t Slot(const AtomData* key, size_t mask) {
+        return static_cast<size_t>((reinterpret_cast<uintptr_t>(key) >> 4) * 0x9E3779B97F4A7C15ull >> 20) & mask;
+    }
+    void IndexAdd(const AtomData* key, zScriptFunction* fn);
     zScriptFunction* emptyName_ = nullptr;
 };
 
