@@ -84,7 +84,7 @@ int32_t CheckSystemFiles(bool) {
     return zlibVersion() != nullptr ? 0 : 1;
 }
 
-void Core_Start() {
+int32_t Core_Start() {
     const char* proc = "ZUN_Initialize";
     zCore.CurrentProc = proc;
     SkipOnFailure(proc, [] {
@@ -107,9 +107,12 @@ void Core_Start() {
         zCore.DebugToFile = FileExists(zCore.DebugLogPath);
     });
     Log(std::string("[ZUN ") + ZUN_VERSION + "]");
-    SkipOnFailure(proc, [] {
-        if (CheckSystemFiles(false) > 0) Log("ERR", "Missing system files");
+    int32_t missing = 0;
+    SkipOnFailure(proc, [&] {
+        missing = CheckSystemFiles(false);
+        if (missing > 0) Log("ERR", "Missing system files");
     });
+    return missing;
 }
 
 void Core_Reset() {

@@ -77,8 +77,9 @@ void Log(A&&... a) {
 }
 
 // Starts the core's own state: ticks, random seed, locale separators, paths,
-// the debug-log switch, the header line and the system-file check.
-void Core_Start();
+// the debug-log switch, the header line and the system-file check. Returns
+// the number of missing system files, for the caller to tell the user.
+int32_t Core_Start();
 // Releases nothing of the core's own but resets the state for a later start.
 void Core_Reset();
 

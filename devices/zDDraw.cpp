@@ -1,0 +1,377 @@
+// The device half of zDDraw: creation, display formats, screen size, scenes,
+// render targets, the frame clock, screenshots and release.
+#include "devices/zDDraw.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "core/zCore.h"
+#include "core/zFileSystem.h"
+#include "core/zRuntime.h"
+#include "platform/Image.h"
+#include "platform/Window.h"
+
+namespace zun {
+
+zDDrawModule zDDraw;
+
+namespace {
+
+std::string ModeText(const DisplayModeRecord& m) {
+    return FormatLong(m.Width) + " x " + FormatLong(m.Height) + " x " + FormatLong(m.RefreshRate) + " x " +
+           FormatLong(m.Format);
+}
+
+bool Offers(const std::vector<int32_t>& list, int32_t v) { return std::find(list.begin(), list.end(), v) != list.end(); }
+
+}  // namespace
+
+RenderBackend& zDDrawModule::Dev() const {
+    if (!Device) Raise(errObjectNotSet);
+    return *Device;
+}
+
+bool zDDrawModule::Device_Initialize() {
+    zCore.CurrentProc = "Device_Initialize";
+    try {
+        VertexSize = 28;
+        ColorVertexSize = 20;
+        BackColor = GetColorRGB(0, 0.5f, 1);
+        DiffuseColor = GetColorRGB(1, 1, 1);
+        GreyscaleColor = GetColorRGB(0.4f, 0.35f, 0.25f);
+        // The device system and its helper are parts of this program: they
+        // are always there.
+        D3D = true;
+        D3DX = true;
+        if (D3D && D3DX) {
+            Adapter = FindAdapter();
+            if (Adapter >= 0) {
+                TextureEntry placeholder;
+                placeholder.W = 256;
+                placeholder.H = 256;
+                Textures.assign(1, placeholder);
+                TextureCount = 0;
+                Log("OK", "Device_Initialize");
+                return true;
+            }
+        }
+    } catch (const std::exception&) {
+    }
+    return false;
+}
+
+int32_t zDDrawModule::FindAdapter() {
+    // One adapter: the desktop the window lives on.
+    try {
+        if (AdapterInfo.DesktopMode.Width <= 0) {
+            DisplayModeInfo m = DesktopDisplayMode();
+            AdapterInfo.DesktopMode = {m.Width, m.Height, m.RefreshRate, 22};
+        }
+        DisplayMode = AdapterInfo.DesktopMode;
+        DeviceType = 1;
+        return 0;
+    } catch (const std::exception&) {
+    }
+    DeviceType = 0;
+    return -1;
+}
+
+int32_t zDDrawModule::FindDepthBufferFormat(int32_t) {
+    DisplayMode = AdapterInfo.DesktopMode;
+    for (int32_t f : {71, 80, 79, 75, 77, 73})
+        if (Offers(AdapterInfo.DepthFormats, f)) return f;
+    Log("ERR", "No working Depth Buffer format found");
+    return 0;
+}
+
+int32_t zDDrawModule::FindStencilBufferFormat(int32_t) {
+    DisplayMode = AdapterInfo.DesktopMode;
+    for (int32_t f : {75, 79, 73})
+        if (Offers(AdapterInfo.StencilFormats, f)) return f;
+    Log("ERR", "No working Stencil Buffer format found");
+    return 0;
+}
+
+int32_t zDDrawModule::FindRenderTargetFormat(int32_t) {
+    DisplayMode = AdapterInfo.DesktopMode;
+    for (int32_t f : {21, 22, 24, 23})
+        if (Offers(AdapterInfo.RenderTargetFormats, f)) return f;
+    return 0;
+}
+
+int32_t zDDrawModule::FindMultiSampleType(int32_t, int32_t MaxMultiSample) {
+    DisplayMode = AdapterInfo.DesktopMode;
+    AdapterInfo.MultiSampleTried.clear();
+    for (int32_t n = 8; n >= 2; --n) {
+        if (n > MaxMultiSample) continue;
+        AdapterInfo.MultiSampleTried.push_back(n);
+        if (Offers(AdapterInfo.MultiSampleTypes, n)) return n;
+    }
+    return 0;
+}
+
+bool zDDrawModule::Device_InitWindowed(Window* hWnd, int32_t Width, int32_t Height, float Zoom,
+                                       int32_t MaxMultiSample, bool iUseStencil) {
+    zCore.CurrentProc = "Device_InitWindowed";
+    try {
+        PresentParams = PresentParameters{};
+        PresentParams.Windowed = 1;
+        PresentParams.hDeviceWindow = hWnd;
+        PresentParams.BackBufferCount = 1;
+        PresentParams.BackBufferFormat = DisplayMode.Format;
+        // The back buffer takes the desktop mode, and never less than the
+        // window or the logical screen, so a view can always be presented whole.
+        int32_t bw = DisplayMode.Width, bh = DisplayMode.Height;
+        if (hWnd) {
+            int32_t cw = 0, ch = 0;
+            hWnd->ClientSize(cw, ch);
+            bw = std::max(bw, cw);
+            bh = std::max(bh, ch);
+        }
+        bw = std::max(bw, Width);
+        bh = std::max(bh, Height);
+        PresentParams.BackBufferWidth = bw;
+        PresentParams.BackBufferHeight = bh;
+        Log("INF", "RequestMode", ModeText(DisplayMode));
+
+        PresentParams.EnableAutoDepthStencil = 1;
+        if (iUseStencil) {
+            PresentParams.AutoDepthStencilFormat = FindStencilBufferFormat(Adapter);
+            UseStencil = true;
+        } else {
+            PresentParams.AutoDepthStencilFormat = FindDepthBufferFormat(Adapter);
+        }
+        PresentParams.SwapEffect = 1;
+        PresentParams.MultiSampleType = FindMultiSampleType(Adapter, MaxMultiSample);
+        Log("INF", "DisplaySetup",
+            FormatLong(PresentParams.AutoDepthStencilFormat) + ", " + FormatLong(PresentParams.SwapEffect) + ", " +
+                FormatLong(PresentParams.MultiSampleType));
+
+        Device_CreateDevice(hWnd, Adapter, PresentParams);
+        SetScreenSize(Width, Height, Zoom, true);
+
+        Dev();  // a device that was not created fails here
+        State = DrawState{};
+        State.AlphaRef = 0;
+        State.AlphaFunc = Cmp::Greater;
+        State.AlphaTestEnable = true;
+        State.AlphaBlendEnable = false;
+        State.ZEnable = true;
+        Log("OK", "Device_InitWindowed");
+        return true;
+    } catch (const std::exception&) {
+    }
+    return false;
+}
+
+bool zDDrawModule::Device_CreateDevice(Window* hWnd, int32_t, PresentParameters& pp) {
+    // The drawing backend has a single kind of device; a failure is final.
+    if (!Device) {
+        DeviceType = 1;
+        try {
+            GlBackendConfig cfg;
+            cfg.window = hWnd;
+            cfg.backBufferWidth = pp.BackBufferWidth;
+            cfg.backBufferHeight = pp.BackBufferHeight;
+            std::string error;
+            if (BackendFactory) Device = BackendFactory(cfg);
+            else Device = CreateGlBackend(cfg, &error);
+            if (!Device && !error.empty()) Log("INF", "Device_CreateDevice", error);
+        } catch (const std::exception&) {
+            Device.reset();
+        }
+    }
+    if (!Device) return false;
+    DisplayMode = AdapterInfo.DesktopMode;
+    Log("INF", "Device DisplayMode", ModeText(DisplayMode));
+    Log("OK", "Device_CreateDevice");
+    return true;
+}
+
+void zDDrawModule::SetScreenSize(int32_t Width, int32_t Height, float Zoom, bool SetViewSize) {
+    zCore.CurrentProc = "SetScreenSize";
+    ScreenW = Width;
+    ScreenH = Height;
+    if (SetViewSize) {
+        ViewW = Width;
+        ViewH = Height;
+    }
+    RenderZoom = Zoom;
+    Log("INF", "Screen size", FormatLong(Width) + " x " + FormatLong(Height) + " x " + FormatSingle(Zoom));
+}
+
+bool zDDrawModule::BeginScene(int32_t ClearColor, int32_t iRenderTarget) {
+    zCore.CurrentProc = "BeginScene";
+    if (!zCore.Initialized || !Device) return false;
+
+    DeviceStatus status = Device->Status();
+    if (status != DeviceStatus::Ok) {
+        // A lost context comes back by rebuilding it and uploading the
+        // textures again; only when that fails is the frame skipped.
+        bool back = Device->Reset() && ReloadTextures() && Device->Status() == DeviceStatus::Ok;
+        if (!back) {
+            Log("ERR", status == DeviceStatus::Lost ? "Device lost!" : "Device could not be reset!");
+            return false;
+        }
+    }
+
+    // Whatever a script queued for the old target is drawn there, not into
+    // the new one.
+    FlushAll();
+
+    RenderTargetActive = false;
+    TextureId target = 0;
+    if (iRenderTarget > 0) {
+        const TextureEntry& e = Entry(iRenderTarget);
+        RenderTarget = iRenderTarget;
+        if (e.Texture != 0) {
+            target = e.Texture;
+            RenderTargetActive = true;
+        }
+    }
+    if (!Device->SetRenderTarget(target)) {
+        RenderTargetActive = false;
+        Device->SetRenderTarget(0);
+        Raise(errInvalidCall, "Invalid procedure call or argument");
+    }
+
+    Device->Clear(ClearColor != 0, uint32_t(ClearColor), true, 1.0f);
+    BackColor = ClearColor;
+    // Scenes may nest (a script beginning its own scene inside the frame's);
+    // the count only pairs them up.
+    SceneDepth += 1;
+    return true;
+}
+
+void zDDrawModule::EndScene(bool Present) {
+    Trap("EndScene", 0, [&] {
+        if (RenderTargetActive) {
+            EndTextureScene();
+            return 0;
+        }
+        FlushAll();
+        if (SceneDepth > 0) SceneDepth -= 1;
+        if (Present && Device) {
+            if (PresentParams.Windowed == 1) Device->Present(ViewW, ViewH);
+            else Device->Present(Device->BackBufferWidth(), Device->BackBufferHeight());
+        }
+        return 0;
+    });
+}
+
+void zDDrawModule::EndTextureScene() {
+    zCore.CurrentProc = "EndTextureScene";
+    if (!RenderTargetActive) return;
+    FlushAll();
+    if (SceneDepth > 0) SceneDepth -= 1;
+    Dev().SetRenderTarget(0);
+    RenderTargetActive = false;
+}
+
+int32_t zDDrawModule::CreateRenderTarget(int32_t Size) {
+    return Trap("CreateRenderTarget", int32_t(0), [&]() -> int32_t {
+        if (Size < 16) return 0;
+        RenderBackend& dev = Dev();
+        // The smallest power of two not below Size.
+        int64_t side = 16;
+        while (side < Size) side *= 2;
+
+        TextureEntry entry;
+        entry.W = int32_t(std::min<int64_t>(side, INT32_MAX));
+        entry.H = entry.W;
+        Textures.resize(size_t(TextureCount) + 1);
+        Textures.push_back(entry);
+        TextureCount += 1;
+        const int32_t index = TextureCount;
+
+        TextureId tex = 0;
+        if (side <= kMaxTargetSide && FindRenderTargetFormat(Adapter) != 0)
+            tex = dev.CreateRenderTarget(int32_t(side));
+        if (tex == 0) {
+            int32_t result = CreateRenderTarget(int32_t(side / 2));
+            zCore.CurrentProc = "CreateRenderTarget";
+            Log("ERR", "Could not create RenderTarget", Size);
+            return result;
+        }
+        Textures[size_t(index)].Texture = tex;
+        int32_t w = 0, h = 0;
+        if (!dev.TextureSize(tex, w, h)) w = h = int32_t(side);
+        Log("OK", "RenderTarget created:", FormatLong(w) + " x " + FormatLong(h));
+        return index;
+    });
+}
+
+void zDDrawModule::UpdateFrameRate() {
+    zCore.Ticks = TickSource ? TickSource() : GetTickCount();
+    zCore.FrameCounter += 1;
+    const int64_t elapsed = int64_t(zCore.Ticks) - int64_t(FPSStart);
+    if (elapsed <= 1000 && FPSFrames <= FPS) {
+        FPSFrames += 1;
+    } else {
+        if (elapsed > 0) FPS = int32_t(RoundHalfEven(double(FPSFrames) * 1000.0 / double(elapsed)));
+        FPSStart = zCore.Ticks;
+        FPSFrames = 1;
+    }
+    BltCount = 0;
+    LineCount = 0;
+    PointCount = 0;
+}
+
+bool zDDrawModule::SaveScreenShot(const std::string& FileName, RECT& Area, int32_t Format) {
+    return Trap("SaveScreenShot", false, [&] {
+        if (Area.Right == 0) Area.Right = ScreenW;
+        if (Area.Bottom == 0) Area.Bottom = ScreenH;
+
+        // Screenshots go into the program folder only: the name comes from
+        // scripts, so no folder may be named in it.
+        std::string name = FileName;
+        const std::string& app = zFileSystem.AppPath;
+        if (!app.empty() && name.size() > app.size() && UCase(name.substr(0, app.size())) == UCase(app))
+            name = name.substr(app.size());
+        if (name.empty() || name.find('\\') != std::string::npos || name.find('/') != std::string::npos ||
+            name.find("..") != std::string::npos || name.find(':') != std::string::npos)
+            Raise(errInvalidCall, "Invalid file name");
+        if (Format != 0) Raise(errInvalidCall, "Unsupported image format");
+
+        RenderBackend& dev = Dev();
+        int32_t left = std::max(Area.Left, 0), top = std::max(Area.Top, 0);
+        int32_t right = std::min(Area.Right, dev.BackBufferWidth());
+        int32_t bottom = std::min(Area.Bottom, dev.BackBufferHeight());
+        if (right <= left || bottom <= top) Raise(errInvalidCall, "Empty area");
+
+        std::vector<uint8_t> rgba;
+        TextureId was = dev.CurrentTarget();
+        if (was != 0) dev.SetRenderTarget(0);
+        bool ok = dev.ReadPixels(left, top, right - left, bottom - top, rgba);
+        if (was != 0) dev.SetRenderTarget(was);
+        if (!ok) Raise(errInvalidCall, "Back buffer not readable");
+
+        std::string error;
+        if (!SaveBmp24(ToHostPath(app + name), rgba.data(), right - left, bottom - top, &error))
+            Raise(errPathNotFound, error.empty() ? std::string("Could not write file") : error);
+        Log("INF", "Screenshot saved", FileName);
+        return true;
+    });
+}
+
+void zDDrawModule::Device_Release() {
+    zCore.CurrentProc = "Device_Release";
+    if (Device) {
+        for (int32_t i = 1; i <= TextureCount && size_t(i) < Textures.size(); ++i)
+            if (Textures[size_t(i)].Texture != 0) Device->DeleteTexture(Textures[size_t(i)].Texture);
+    }
+    Textures.clear();
+    TextureCount = 0;
+    // Nothing queued can be drawn any more.
+    for (auto& b : PolyBuffers) b.Count = 0;
+    PolyBufferCount = 0;
+    LineBuffer.Count = 0;
+    PointBuffer.Count = 0;
+    RenderTargetActive = false;
+    SceneDepth = 0;
+    Device.reset();
+    D3DX = false;
+    D3D = false;
+}
+
+}  // namespace zun

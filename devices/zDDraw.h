@@ -1,0 +1,216 @@
+// The graphics device: one drawing device for the whole program, its scenes and
+// render targets, the texture table, the batched 2-D drawing, blend modes,
+// filters and colours.
+//
+// Everything is in logical screen pixels (ScreenW x ScreenH); the batch flush
+// scales positions to the back buffer by RenderZoom (or to the render target by
+// its side). Drawing is queued per texture and drawn one call per texture when
+// a state change, a target change or the end of a scene flushes; the shared
+// depth buffer restores the order between the texture groups.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "devices/ByRef.h"
+#include "platform/RenderBackend.h"
+
+namespace zun {
+
+class zStream;
+class Window;
+
+struct TextureEntry {
+    int32_t ColorKey = 0;   // ARGB made fully transparent at load; 0 = none
+    bool Smooth = false;    // resampling filter asked for at load
+    int32_t MipLevels = 0;
+    int32_t Format = 0;     // pixel format asked for; 0 = the file's own
+    std::string FileName;   // as given to LoadTexture; empty for targets and the placeholder
+    TextureId Texture = 0;  // the drawing surface's texture; 0 = none
+    int32_t W = 0, H = 0;   // image size in pixels (a render target's side)
+    bool Loaded = false;
+};
+
+template <class V>
+struct PolyBuffer {
+    int32_t Texture = 0;
+    int32_t Capacity = 0;  // highest usable index of Vertices
+    int32_t Count = 0;     // vertices in use
+    std::vector<V> Vertices = std::vector<V>(1);
+};
+
+struct DisplayModeRecord {
+    int32_t Width = 0, Height = 0, RefreshRate = 0, Format = 0;
+};
+
+struct PresentParameters {
+    int32_t BackBufferWidth = 0, BackBufferHeight = 0, BackBufferFormat = 0, BackBufferCount = 0;
+    int32_t MultiSampleType = 0, SwapEffect = 0;
+    Window* hDeviceWindow = nullptr;
+    int32_t Windowed = 0, EnableAutoDepthStencil = 0, AutoDepthStencilFormat = 0;
+    int32_t Flags = 0, FullScreen_RefreshRateInHz = 0, FullScreen_PresentationInterval = 0;
+};
+
+struct RECT {
+    int32_t Left = 0, Top = 0, Right = 0, Bottom = 0;
+};
+
+// What the adapter offers, for the format searches. The desktop mode comes
+// from the window system; the format lists describe the drawing backend.
+struct AdapterDescription {
+    DisplayModeRecord DesktopMode;
+    std::vector<int32_t> DepthFormats{80, 75, 77};  // D16, D24S8, D24X8
+    std::vector<int32_t> StencilFormats{75};        // D24S8
+    std::vector<int32_t> RenderTargetFormats{21, 22};
+    std::vector<int32_t> MultiSampleTypes;          // none: the back buffer is single-sampled
+    std::vector<int32_t> MultiSampleTried;          // every candidate the last search tried
+};
+
+struct zDDrawModule {
+    // ---- device --------------------------------------------------------
+    bool D3D = false, D3DX = false;         // the device system and its helper exist
+    std::unique_ptr<RenderBackend> Device;  // null: no drawing
+    int32_t Adapter = -1;
+    int32_t DeviceType = 0;
+    DisplayModeRecord DisplayMode;
+    PresentParameters PresentParams;
+    AdapterDescription AdapterInfo;
+    bool UseStencil = false;
+    DrawState State;  // render and texture-stage states of the device
+
+    int32_t ScreenW = 0, ScreenH = 0;
+    int32_t ViewW = 0, ViewH = 0;
+    float RenderZoom = 1.0f;
+    int32_t BackColor = 0;
+    bool RenderTargetActive = false;
+    int32_t RenderTarget = 0;
+    int32_t SceneDepth = 0;  // begun and not yet ended scenes
+
+    int32_t BltCount = 0, LineCount = 0, PointCount = 0;
+    int32_t FPS = 0, FPSStart = 0, FPSFrames = 0;
+
+    // How a device is made; the default opens the OpenGL backend for the
+    // window (offscreen when there is none). Tests put a recorder here.
+    std::function<std::unique_ptr<RenderBackend>(const GlBackendConfig&)> BackendFactory;
+    // The millisecond clock of UpdateFrameRate; the default is the system's.
+    std::function<int32_t()> TickSource;
+
+    // ---- textures ------------------------------------------------------
+    std::vector<TextureEntry> Textures;  // 0..TextureCount; entry 0 is the placeholder
+    int32_t TextureCount = 0;
+    std::string TexturePath;
+
+    // ---- batches -------------------------------------------------------
+    std::vector<PolyBuffer<TLVertex>> PolyBuffers{1};  // 1..PolyBufferSize
+    int32_t PolyBufferCount = 0;
+    int32_t PolyBufferSize = 0;
+    PolyBuffer<ColorVertex> LineBuffer;
+    PolyBuffer<ColorVertex> PointBuffer;
+    int32_t CurrentTexture = 0;
+    int32_t VertexSize = 0, ColorVertexSize = 0;
+    float RenderZ = 0;
+    int32_t DiffuseColor = 0;
+
+    // ---- blend modes and colours ---------------------------------------
+    float GlobalAlpha = 0;
+    int32_t GreyscaleColor = 0;
+
+    // Device, display and scenes.
+    bool Device_Initialize();
+    int32_t FindAdapter();
+    bool Device_InitWindowed(Window* hWnd, int32_t Width, int32_t Height, float Zoom, int32_t MaxMultiSample,
+                             bool UseStencil);
+    bool Device_CreateDevice(Window* hWnd, int32_t Adapter, PresentParameters& PresentParams);
+    int32_t FindDepthBufferFormat(int32_t Adapter);
+    int32_t FindStencilBufferFormat(int32_t Adapter);
+    int32_t FindRenderTargetFormat(int32_t Adapter);
+    int32_t FindMultiSampleType(int32_t Adapter, int32_t MaxMultiSample);
+    void SetScreenSize(int32_t Width, int32_t Height, float Zoom, bool SetViewSize);
+    bool BeginScene(int32_t ClearColor, int32_t RenderTarget);
+    void EndScene(bool Present);
+    void EndTextureScene();
+    int32_t CreateRenderTarget(int32_t Size);
+    void UpdateFrameRate();
+    bool SaveScreenShot(const std::string& FileName, RECT& Area, int32_t Format);
+    bool SaveScreenShot(const std::string& FileName, RECT&& Area, int32_t Format) {
+        return SaveScreenShot(FileName, Area, Format);
+    }
+    void Device_Release();
+
+    // Texture table.
+    int32_t LoadTexture(const std::string& FileName, bool Smooth, int32_t ColorKey, int32_t MipLevels, int32_t Format);
+    void Texture_Export(zStream& Stream, int32_t Texture);
+    int32_t Texture_Import(zStream& Stream, ByRef<int32_t> Texture);
+    // Frees the texture object of an entry but keeps the entry (a render
+    // target rebuilt at another size, for example); drawing with the handle
+    // afterwards is untextured, and BeginScene with it draws to the back buffer.
+    void ReleaseTextureObject(int32_t Texture);
+
+    // Batched and immediate drawing.
+    void Blt(int32_t Texture, float X, float Y, ByRef<float> Width, ByRef<float> Height, int32_t SrcX, int32_t SrcY,
+             ByRef<int32_t> SrcWidth, ByRef<int32_t> SrcHeight, int32_t Color, float SrcScale);
+    void BltRotate(int32_t Texture, float X, float Y, ByRef<float> Width, ByRef<float> Height, int32_t SrcX,
+                   int32_t SrcY, ByRef<int32_t> SrcWidth, ByRef<int32_t> SrcHeight, int32_t Color, float Angle,
+                   float CenterX, float CenterY, float SrcScale, uint8_t Flip);
+    void BltDirection(int32_t Texture, float X, float Y, ByRef<float> Width, ByRef<float> Height, int32_t SrcX,
+                      int32_t SrcY, ByRef<int32_t> SrcWidth, ByRef<int32_t> SrcHeight, int32_t Color,
+                      uint8_t Direction, float SrcScale);
+    void BltEx(int32_t Texture, float X1, float Y1, float X2, float Y2, float X3, float Y3, float X4, float Y4,
+               float SrcX, float SrcY, ByRef<float> SrcWidth, ByRef<float> SrcHeight, int32_t Color, float SrcScale);
+    void BltRect(int32_t Texture, float X1, float Y1, float X2, float Y2, float X3, float Y3, float X4, float Y4,
+                 int32_t Color, float U, float V, float UWidth, float VHeight);
+    void BltPolygon(int32_t Texture, float X1, float Y1, float X2, float Y2, float X3, float Y3, int32_t Color,
+                    float U1, float V1, float U2, float V2, float U3, float V3);
+    void BltLine(float X1, float Y1, float X2, float Y2, int32_t Color1, int32_t Color2);
+    void BltPoint(float X, float Y, int32_t Color);
+    void BltNow(int32_t Texture, float X, float Y, ByRef<float> Width, ByRef<float> Height, int32_t SrcX, int32_t SrcY,
+                ByRef<int32_t> SrcWidth, ByRef<int32_t> SrcHeight, int32_t Color, float Angle, float CenterX,
+                float CenterY, float SrcScale);
+    void BltSurface(float X, float Y, float Width, float Height, int32_t Color);
+    void BltPolygonFlat(float X1, float Y1, float X2, float Y2, float X3, float Y3, int32_t Color);
+    void BltCircle(float X, float Y, float Radius, int32_t LineColor, int32_t FillColor, float Quality);
+    void BltEllipse(float X, float Y, float RadiusX, float RadiusY, int32_t LineColor, int32_t FillColor,
+                    float Quality);
+    int32_t GetPolyBufferIndex(int32_t Texture);
+    void FlushPolyBuffer();
+    void FlushLineBuffer();
+    void FlushPointBuffer();
+
+    // Blend modes, filters and colours.
+    void SetAlphaMode(int32_t Mode);
+    void SetAlphaValue(ByRef<float> Value, float Steps);
+    void SetTextureFilter(int32_t Filter);
+    static int32_t GetColorRGB(float Red, float Green, float Blue);
+    static int32_t GetColorRGBA(ByRef<float> Red, ByRef<float> Green, ByRef<float> Blue, ByRef<float> Alpha);
+    static int32_t GetGrayColor(ByRef<float> Value);
+    void ApplyGamma(ByRef<float> Gamma);
+    void ApplyTint(float Red, float Green, float Blue);
+
+    // The most a circle or ellipse is cut into.
+    static constexpr int32_t MaxSegments = 4096;
+
+private:
+    void FlushAll();
+    void Scale(double& sx, double& sy) const;
+    const TextureEntry& Entry(int32_t Texture) const;
+    RenderBackend& Dev() const;
+    TextureId TextureObject(int32_t Texture) const;
+    void SourceRect(int32_t Texture, float& Width, float& Height, bool setSize, float SrcX, float SrcY,
+                    float& SrcWidth, float& SrcHeight, float SrcScale, float& U0, float& V0, float& DU,
+                    float& DV) const;
+    TLVertex* QueueVertices(int32_t Texture, int32_t n);
+    void QueueQuad(int32_t Texture, const float (&pos)[4][2], const float (&uv)[4][2], int32_t Color);
+    bool ReloadTextures();
+    bool DecodeInto(const TextureEntry& e, const std::string& path, int32_t& w, int32_t& h,
+                    std::vector<uint8_t>& rgba) const;
+};
+extern zDDrawModule zDDraw;
+
+// Packs four components 0..1 into a 32-bit ARGB colour: each becomes
+// floor(c * 255 + 0.5), held to 0..255 (a component that is not a number gives 0).
+int32_t ColorFromComponents(float Red, float Green, float Blue, float Alpha);
+
+}  // namespace zun

@@ -1,0 +1,155 @@
+// The texture table of zDDraw: a cache over image files keyed by name and
+// colour key, render targets as further entries, and texture references in
+// streams.
+#include <algorithm>
+
+#include "core/zCore.h"
+#include "core/zFileSystem.h"
+#include "core/zRuntime.h"
+#include "core/zStream.h"
+#include "devices/zDDraw.h"
+#include "platform/Image.h"
+
+namespace zun {
+
+const TextureEntry& zDDrawModule::Entry(int32_t Texture) const {
+    if (Texture < 0 || Texture > TextureCount || size_t(Texture) >= Textures.size()) Raise(errSubscript);
+    return Textures[size_t(Texture)];
+}
+
+TextureId zDDrawModule::TextureObject(int32_t Texture) const {
+    if (Texture <= 0 || Texture > TextureCount || size_t(Texture) >= Textures.size()) return 0;
+    return Textures[size_t(Texture)].Texture;
+}
+
+bool zDDrawModule::DecodeInto(const TextureEntry& e, const std::string& path, int32_t& w, int32_t& h,
+                              std::vector<uint8_t>& rgba) const {
+    std::string error;
+    Image img;
+    if (!LoadPngFile(ToHostPath(path), img, &error)) {
+        if (!error.empty()) Log("WARN", "LoadTexture", error);
+        return false;
+    }
+    ApplyColorKey(img, uint32_t(e.ColorKey));
+    w = img.Width;
+    h = img.Height;
+    rgba = std::move(img.Pixels);
+    return w >= 1 && h >= 1;
+}
+
+int32_t zDDrawModule::LoadTexture(const std::string& FileName, bool Smooth, int32_t ColorKey, int32_t MipLevels,
+                                  int32_t Format) {
+    zCore.CurrentProc = "LoadTexture";
+    if (FileName.empty()) {
+        Log("WARN", "LoadTexture", "No filename given");
+        return 0;
+    }
+    const std::string key = UCase(FileName);
+    for (int32_t i = 1; i <= TextureCount && size_t(i) < Textures.size(); ++i) {
+        const TextureEntry& e = Textures[size_t(i)];
+        if (e.ColorKey == ColorKey && e.FileName.size() == FileName.size() && UCase(e.FileName) == key) return i;
+    }
+    std::string path;
+    try {
+        path = GetFilePath(FileName, TexturePath);
+    } catch (const std::exception&) {
+        path.clear();
+    }
+    if (path.empty()) {
+        Log("ERR", "LoadTexture", "File not found", "<" + FileName + ">");
+        return 0;
+    }
+
+    const int32_t countBefore = TextureCount;
+    const size_t sizeBefore = Textures.size();
+    try {
+        TextureEntry entry;
+        entry.FileName = FileName;
+        entry.Smooth = Smooth;
+        entry.ColorKey = ColorKey;
+        entry.MipLevels = MipLevels;
+        entry.Format = Format;
+        Textures.resize(size_t(countBefore) + 1);  // a failed load left its slot behind
+        Textures.push_back(entry);
+        TextureCount = countBefore + 1;
+        Log("INF", "LoadTexture", "<" + FileName + ">");
+
+        RenderBackend& dev = Dev();
+        std::vector<uint8_t> rgba;
+        int32_t w = 0, h = 0;
+        TextureId tex = 0;
+        // The image goes up at its own size: coordinates 0..1 span the whole
+        // image either way, and nothing is lost to resampling.
+        if (DecodeInto(entry, path, w, h, rgba)) tex = dev.CreateTexture(w, h, rgba.data());
+        if (tex != 0) {
+            TextureEntry& e = Textures[size_t(TextureCount)];
+            e.Texture = tex;
+            e.W = w;
+            e.H = h;
+            e.Loaded = true;
+            return TextureCount;
+        }
+    } catch (const std::exception&) {
+    }
+    Log("ERR", zCore.CurrentProc, GetDXErrorText(0), "<" + FileName + ">");
+    TextureCount = countBefore;
+    Textures.resize(std::min(sizeBefore, size_t(countBefore) + 1));
+    return 0;
+}
+
+bool zDDrawModule::ReloadTextures() {
+    bool ok = true;
+    for (int32_t i = 1; i <= TextureCount && size_t(i) < Textures.size(); ++i) {
+        const TextureEntry& e = Textures[size_t(i)];
+        if (e.Texture == 0 || !e.Loaded || e.FileName.empty()) continue;
+        std::string path = GetFilePath(e.FileName, TexturePath);
+        std::vector<uint8_t> rgba;
+        int32_t w = 0, h = 0;
+        if (path.empty() || !DecodeInto(e, path, w, h, rgba) || w != e.W || h != e.H ||
+            !Device->UpdateTexture(e.Texture, 0, 0, w, h, rgba.data()))
+            ok = false;
+    }
+    return ok;
+}
+
+void zDDrawModule::ReleaseTextureObject(int32_t Texture) {
+    zCore.CurrentProc = "ReleaseTextureObject";
+    if (Texture <= 0 || Texture > TextureCount || size_t(Texture) >= Textures.size()) return;
+    TextureEntry& e = Textures[size_t(Texture)];
+    if (e.Texture == 0) return;
+    FlushAll();  // queued drawing still needs it
+    if (Device) Device->DeleteTexture(e.Texture);
+    e.Texture = 0;
+    if (RenderTargetActive && RenderTarget == Texture) {
+        if (Device) Device->SetRenderTarget(0);
+        RenderTargetActive = false;
+    }
+}
+
+void zDDrawModule::Texture_Export(zStream& Stream, int32_t Texture) {
+    zCore.CurrentProc = "Texture_Export";
+    if (Texture >= 0) {
+        const TextureEntry& e = Entry(Texture);
+        Stream.WriteString(e.FileName);
+        Stream.WriteLong(e.ColorKey);
+        Stream.WriteBool(e.Smooth);
+    } else {
+        Stream.WriteString("");
+        Stream.WriteLong(0);
+        Stream.WriteBool(false);
+    }
+}
+
+int32_t zDDrawModule::Texture_Import(zStream& Stream, ByRef<int32_t> Texture) {
+    zCore.CurrentProc = "Texture_Import";
+    std::string name;
+    int32_t key = 0;
+    bool smooth = false;
+    Stream.ReadString(name);
+    Stream.ReadLong(key);
+    Stream.ReadBool(smooth);
+    Texture = LoadTexture(name, smooth, key, 1, 0);
+    return Texture;
+}
+
+}  // namespace zun

@@ -1,0 +1,128 @@
+#include "devices/zDShow.h"
+
+#include <algorithm>
+
+#include "core/zCore.h"
+#include "core/zFileSystem.h"
+#include "devices/zDMusic.h"
+#include "platform/AudioDevice.h"
+
+namespace zun {
+
+zDShowState zDShow;
+
+namespace {
+bool gDeviceHeld = false;
+}
+
+bool LoadMusic(const std::string& FileName) {
+    // The output is taken before the previous file lets it go, so that one
+    // piece following another does not close and reopen the device.
+    const bool output = AudioDevice::Acquire();
+    DShow_Release();
+    if (output) gDeviceHeld = true;
+    return Trap("LoadMusic", false, [&] {
+        const std::string path = GetFilePath(FileName, zDMusic.MusicPath);
+        if (path.empty()) {
+            DShow_Release();
+            return false;
+        }
+        // Music files play whether or not the wave device started, like a
+        // player with its own output; only a machine without audio fails here.
+        if (!output) {
+            Log("ERR", "LoadMusic", FileName, AudioDevice::LastError());
+            return false;
+        }
+        std::string error;
+        auto stream = AudioStream::FromFile(AudioDevice::Mixer(), ToHostPath(path), error);
+        if (!stream) {
+            Log("ERR", "LoadMusic", FileName, error);
+            DShow_Release();
+            return false;
+        }
+        stream->SetRate(1.0);
+        zDShow.MediaControl = std::move(stream);
+        zDShow.Loaded = true;
+        return true;
+    });
+}
+
+bool PlayMusicFile(const std::string& FileName, bool Looping, float Volume, float Speed, int32_t LoopStartMs,
+                   int32_t LoopEndMs, int32_t StartMs) {
+    zCore.CurrentProc = "PlayMusicFile";
+    if (!LoadMusic(FileName)) return false;
+    zCore.CurrentProc = "PlayMusicFile";
+    zDShow.Looping = Looping;
+    zDShow.LoopStart = LoopStartMs / 1000.0;
+    zDShow.LoopEnd = LoopEndMs != 0 ? LoopEndMs / 1000.0 : zDShow.MediaControl->GetStopTime();
+    // The stream wraps by itself to the sample; the per-frame check stays for
+    // loop points it cannot take (an end past the data).
+    zDShow.MediaControl->SetLoop(Looping, zDShow.LoopStart, zDShow.LoopEnd);
+    SetupMusic(Volume, Speed);
+    MusicPlay(StartMs);
+    zCore.CurrentProc = "PlayMusicFile";
+    return true;
+}
+
+void SetupMusic(float Volume, float Speed) {
+    zCore.CurrentProc = "SetupMusic";
+    auto& m = zDShow.MediaControl;
+    if (!m) return;
+    if (Volume > -1) {
+        const double v = double(std::clamp(Volume, 0.0f, 1.0f)) * zDShow.Volume;
+        m->SetVolume(CLng((v - 1.0) * 10000.0));
+    }
+    // A rate of 0 would stall the stream; it is kept at 0.01 or more.
+    if (Speed > -1) m->SetRate(std::clamp(double(Speed), 0.0, 64.0));
+}
+
+void MusicPlay(int32_t StartMs) {
+    zCore.CurrentProc = "MusicPlay";
+    auto& m = zDShow.MediaControl;
+    if (!m) return;
+    m->SetPosition(StartMs / 1000.0);
+    m->Run();
+}
+
+void MusicStop() {
+    zCore.CurrentProc = "MusicStop";
+    auto& m = zDShow.MediaControl;
+    if (!m) return;
+    m->Stop();
+    m->SetPosition(0);
+}
+
+int32_t GetMusicPosition() {
+    auto& m = zDShow.MediaControl;
+    if (!m) return 0;
+    return CLng(m->GetPosition() * 1000.0);
+}
+
+void MusicCheckLoop() {
+    zCore.CurrentProc = "MusicCheckLoop";
+    auto& m = zDShow.MediaControl;
+    if (!m) return;
+    if (m->GetPosition() + 0.001 >= zDShow.LoopEnd) {
+        if (zDShow.Looping) {
+            m->SetPosition(zDShow.LoopStart);
+            m->Run();
+        } else {
+            // Played to its end: rewound and silent until played again.
+            m->Stop();
+            m->SetPosition(0);
+        }
+    }
+}
+
+void DShow_Release() {
+    zCore.CurrentProc = "DShow_Release";
+    if (zDShow.MediaControl) zDShow.MediaControl->Stop();
+    zDShow.MediaControl.reset();
+    zDShow.Loaded = false;
+    if (gDeviceHeld) {
+        AudioDevice::Release();
+        gDeviceHeld = false;
+    }
+}
+
+}  // namespace zun

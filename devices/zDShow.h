@@ -1,0 +1,34 @@
+// Music files (WAV, Ogg, FLAC, Opus, MP3): one at a time, with volume, rate,
+// a start position and looping between two points checked once per frame.
+// Positions are milliseconds at this interface and seconds inside.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "platform/AudioStream.h"
+
+namespace zun {
+
+struct zDShowState {
+    float Volume = 0.0f;  // 0 until the game's settings set it
+    std::shared_ptr<AudioStream> MediaControl;  // the loaded file; none when nothing is loaded
+    bool Loaded = false;
+    bool Looping = false;
+    double LoopStart = 0;  // seconds
+    double LoopEnd = 0;    // seconds
+};
+extern zDShowState zDShow;
+
+void MusicCheckLoop();
+int32_t GetMusicPosition();
+bool PlayMusicFile(const std::string& FileName, bool Looping, float Volume, float Speed, int32_t LoopStartMs,
+                   int32_t LoopEndMs, int32_t StartMs);
+void DShow_Release();
+bool LoadMusic(const std::string& FileName);
+void SetupMusic(float Volume, float Speed);
+void MusicStop();
+void MusicPlay(int32_t StartMs);
+
+}  // namespace zun

@@ -1,0 +1,45 @@
+// Sound effects from wave files: a table of loaded waves addressed by a
+// 1-based index, played with volume, speed, looping and a start position; a
+// wave asked to play while it plays overlaps itself on a duplicate buffer.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/AudioBuffer.h"
+
+namespace zun {
+
+struct zDSoundState {
+    std::string SoundPath;
+    float Volume = 1.0f;
+    bool DSound = false;  // the device is held
+    bool Enabled = false;
+    int32_t WaveCount = 0;
+    std::vector<std::shared_ptr<AudioBuffer>> Waves;  // [0] unused; 1..WaveCount
+    std::vector<std::string> WaveFiles;                // [0] unused
+    int32_t DuplicateCount = 0;
+    std::vector<std::shared_ptr<AudioBuffer>> Duplicates;  // [0] unused
+    std::vector<int32_t> DuplicateOf;  // the wave each duplicate slot last played
+};
+extern zDSoundState zDSound;
+
+bool DSound_Initialize(intptr_t hWnd);
+int32_t GetWavePosition(int32_t Wave);
+int32_t LoadWave(const std::string& FileName, bool ForceNew);
+int32_t CreateWave();
+// Volume and Speed are written back with the values that took effect.
+int32_t PlayWaveFile(const std::string& FileName, bool Looping, float& Volume, float& Speed, bool ForceNew,
+                     int32_t StartMs);
+int32_t PlayWaveFile(const std::string& FileName, bool Looping, float&& Volume, float&& Speed, bool ForceNew,
+                     int32_t StartMs);
+void PlayWave(int32_t Wave, bool Looping, float& Volume, float& Speed, int32_t StartMs);
+void PlayWave(int32_t Wave, bool Looping, float&& Volume, float&& Speed, int32_t StartMs);
+void SetupWave(int32_t Wave, float Volume, float Speed);
+void StopWave(int32_t Wave);
+void StopAllWaves();
+void DSound_Release();
+
+}  // namespace zun

@@ -1,0 +1,129 @@
+#include "devices/zFont.h"
+
+#include <cmath>
+#include <cstdio>
+
+#include "core/zCore.h"
+#include "core/zFileSystem.h"
+#include "core/zRuntime.h"
+#include "devices/zDDraw.h"
+
+namespace zun {
+
+zFontModule zFont;
+
+void SetFontWidths(FontEntry& Font, const uint8_t* Data, size_t Size) {
+    Font.Width.fill(0);
+    const size_t n = Size < Font.Width.size() ? Size : Font.Width.size();
+    for (size_t i = 0; i < n; ++i) Font.Width[i] = Data[i];
+    Font.Extra = Font.Width[0];
+    Font.Width[0] = 0;
+    Font.Width[9] = 0;
+    Font.Width[10] = 0;
+}
+
+bool ReadFontWidthFile(const std::string& FileName, std::vector<uint8_t>& Data) {
+    Data.clear();
+    std::FILE* f = OpenFile(FileName, false);
+    if (!f) return false;
+    Data.resize(256);
+    const size_t got = std::fread(Data.data(), 1, Data.size(), f);
+    const bool failed = std::ferror(f) != 0;
+    std::fclose(f);
+    Data.resize(got);
+    return !failed;
+}
+
+int32_t zFontModule::FindFont(const std::string& Name) const {
+    const std::string key = UCase(Name);
+    for (int32_t i = 1; i <= FontCount && size_t(i) < Fonts.size(); ++i)
+        if (Fonts[size_t(i)].Name.size() == Name.size() && UCase(Fonts[size_t(i)].Name) == key) return i;
+    return 0;
+}
+
+int32_t zFontModule::LoadFont(const std::string& Name, const std::string& Extension, int32_t ColorKey) {
+    if (int32_t found = FindFont(Name); found > 0) return found;
+    FontEntry font;
+    font.Name = Name;
+    font.Texture = zDDraw.LoadTexture(FontPath + Name + "." + Extension, false, ColorKey, 1, 0);
+    const std::string widthFile = FontPath + Name + ".dat";
+    if (FileExists(widthFile)) {
+        std::vector<uint8_t> data;
+        if (!ReadFontWidthFile(widthFile, data)) Raise(errFileNotFound, "File not found");
+        SetFontWidths(font, data.data(), data.size());
+    } else {
+        std::vector<uint8_t> sixteen(256, 16);
+        SetFontWidths(font, sixteen.data(), sixteen.size());
+    }
+    // The entry goes in whole or not at all.
+    Fonts.resize(size_t(FontCount) + 1);
+    Fonts.push_back(font);
+    FontCount += 1;
+    return FontCount;
+}
+
+void zFontModule::DrawText(int32_t Font, float X, float Y, const std::string& Text, float Scale, bool UseZoom,
+                           int32_t AlignH, int32_t AlignV, int32_t Color) {
+    Draw(Font, X, Y, Text, false, 0, 0, Scale, UseZoom, AlignH, AlignV, Color);
+}
+
+void zFontModule::DrawTextClipped(int32_t Font, float X, float Y, const std::string& Text, float ClipTop,
+                                  float ClipBottom, float Scale, bool UseZoom, int32_t AlignH, int32_t AlignV,
+                                  int32_t Color) {
+    Draw(Font, X, Y, Text, true, ClipTop, ClipBottom, Scale, UseZoom, AlignH, AlignV, Color);
+}
+
+void zFontModule::Draw(int32_t Font, float X, float Y, const std::string& Text, bool clipped, float ClipTop,
+                       float ClipBottom, float Scale, bool UseZoom, int32_t AlignH, int32_t AlignV, int32_t Color) {
+    // Callers hand over whatever font handle they hold, 0 included.
+    if (Font < 1 || Font > FontCount || size_t(Font) >= Fonts.size()) return;
+    if (Text.empty()) return;
+    const FontEntry& f = Fonts[size_t(Font)];
+    const auto& width = f.Width;
+
+    if (AlignH != 0) {
+        float total = 0;
+        for (unsigned char b : Text) total += float(width[b]) * Scale;
+        if (AlignH == 1) X -= total;
+        else if (AlignH == 2) X -= total / 2;
+    }
+    if (AlignV == 1) Y -= 16 * Scale;
+    else if (AlignV == 2) Y -= 8 * Scale;
+    else if (AlignV == 4) Y -= float(f.Extra) * Scale;
+
+    const double zoom = UseZoom ? double(zDDraw.RenderZoom) : 1.0;
+    // Text lies in front of everything and is never smoothed.
+    zDDraw.RenderZ = 0;
+    zDDraw.SetTextureFilter(0);
+
+    const double top = Div(double(Y), zoom);
+    const double cell = Div(16.0 * Scale, zoom);
+    double clipRow = 0, clipSpan = 0;
+    if (clipped) {
+        clipRow = Div(double(ClipTop), double(Scale));
+        clipSpan = Div(double(ClipTop) + double(ClipBottom), double(Scale));
+    }
+    float advance = 0;
+    for (unsigned char b : Text) {
+        const int32_t wd = width[b];
+        const double left = Div(double(X) + double(advance), zoom);
+        const double right = left + Div(double(wd) * Scale, zoom);
+        const float u = float((b % 16) * 16) / 256.0f, uw = float(wd) / 256.0f;
+        const double row = double((b / 16) * 16);
+        if (!clipped) {
+            const float l = float(left), r = float(right), t = float(top), btm = float(top + cell);
+            zDDraw.BltRect(f.Texture, l, t, r, t, r, btm, l, btm, Color, u, float(row / 256.0), uw, 16.0f / 256.0f);
+        } else {
+            const double t = top + ClipTop, btm = top + cell - ClipBottom;
+            // A glyph cut away entirely would come out upside down.
+            if (btm - t > 0) {
+                const float l = float(left), r = float(right), tf = float(t), bf = float(btm);
+                zDDraw.BltRect(f.Texture, l, tf, r, tf, r, bf, l, bf, Color, u, float((row + clipRow) / 256.0), uw,
+                               float((16.0 - clipSpan) / 256.0));
+            }
+        }
+        advance += float(wd) * Scale;
+    }
+}
+
+}  // namespace zun

@@ -1,0 +1,3 @@
+class Hello {
+  func add(int a, int b = 2) { return a + b; }
+}

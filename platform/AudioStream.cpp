@@ -1,0 +1,98 @@
+#include "platform/AudioStream.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "platform/AudioDecode.h"
+
+namespace zun {
+
+AudioStream::AudioStream(std::shared_ptr<AudioMixer> mixer, std::shared_ptr<const AudioData> data)
+    : mixer_(std::move(mixer)), data_(std::move(data)) {
+    voice_ = mixer_->AddVoice(data_);
+    std::lock_guard<std::mutex> lk(mixer_->Mutex());
+    voice_->End = AudioVoice::EndMode::Hold;
+    voice_->Frequency = data_->SampleRate;
+}
+
+AudioStream::~AudioStream() { mixer_->RemoveVoice(voice_); }
+
+std::shared_ptr<AudioStream> AudioStream::FromFile(const std::shared_ptr<AudioMixer>& mixer,
+                                                   const std::string& hostPath, std::string& error) {
+    if (!mixer) {
+        error = "No audio output";
+        return nullptr;
+    }
+    auto data = std::make_shared<AudioData>();
+    if (!DecodeAudioFile(hostPath, *data, error)) return nullptr;
+    return std::make_shared<AudioStream>(mixer, std::move(data));
+}
+
+void AudioStream::Run() {
+    std::lock_guard<std::mutex> lk(mixer_->Mutex());
+    // A stream that stands at its end has nothing left to play.
+    voice_->Playing = voice_->Frame() < data_->Frames || voice_->Looping;
+}
+
+void AudioStream::Stop() {
+    std::lock_guard<std::mutex> lk(mixer_->Mutex());
+    voice_->Playing = false;
+}
+
+bool AudioStream::IsRunning() const {
+    std::lock_guard<std::mutex> lk(mixer_->Mutex());
+    return voice_->Playing;
+}
+
+double AudioStream::GetPosition() const {
+    std::lock_guard<std::mutex> lk(mixer_->Mutex());
+    return double(voice_->Position) / 4294967296.0 / double(data_->SampleRate);
+}
+
+void AudioStream::SetPosition(double seconds) {
+    if (!(seconds > 0)) seconds = 0;
+    double frames = std::min(seconds * data_->SampleRate, double(data_->Frames));
+    std::lock_guard<std::mutex> lk(mixer_->Mutex());
+    voice_->Position = uint64_t(frames * 4294967296.0);
+}
+
+double AudioStream::GetStopTime() const { return double(data_->Frames) / double(data_->SampleRate); }
+
+double AudioStream::GetRate() const {
+    std::lock_guard<std::mutex> lk(mixer_->Mutex());
+    return rate_;
+}
+
+void AudioStream::SetRate(double rate) {
+    if (!(rate >= MinRate)) rate = MinRate;  // also NaN
+    if (rate > MaxRate) rate = MaxRate;
+    std::lock_guard<std::mutex> lk(mixer_->Mutex());
+    rate_ = rate;
+    voice_->Frequency = rate * data_->SampleRate;
+}
+
+int32_t AudioStream::GetVolume() const {
+    std::lock_guard<std::mutex> lk(mixer_->Mutex());
+    return voice_->Attenuation;
+}
+
+void AudioStream::SetVolume(int32_t mB) {
+    std::lock_guard<std::mutex> lk(mixer_->Mutex());
+    voice_->Attenuation = std::clamp(mB, -10000, 0);
+}
+
+void AudioStream::SetLoop(bool looping, double start, double end) {
+    const double rate = data_->SampleRate;
+    const double s = std::max(0.0, start) * rate;
+    const double e = end * rate;
+    std::lock_guard<std::mutex> lk(mixer_->Mutex());
+    if (!looping || !(e > s) || e > double(data_->Frames)) {
+        voice_->Looping = false;
+        return;
+    }
+    voice_->Looping = true;
+    voice_->LoopStart = int64_t(std::floor(s));
+    voice_->LoopEnd = std::max<int64_t>(voice_->LoopStart + 1, int64_t(std::floor(e)));
+}
+
+}  // namespace zun

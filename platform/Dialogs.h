@@ -1,0 +1,40 @@
+// Modal message and input boxes. With a display they are SDL message boxes;
+// without one (or with ZUN_HEADLESS=1) they log their text and answer from a
+// queue that tests and scripted runs fill beforehand.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace zun {
+
+// Button sets, icons and default-button choice, added together, and the
+// answers, numbered as the game's runtime numbers them.
+namespace MsgBoxStyle {
+enum : int32_t {
+    OkOnly = 0, OkCancel = 1, AbortRetryIgnore = 2, YesNoCancel = 3, YesNo = 4, RetryCancel = 5,
+    Critical = 16, Question = 32, Exclamation = 48, Information = 64,
+    DefaultButton2 = 256, DefaultButton3 = 512
+};
+}
+namespace MsgBoxResult {
+enum : int32_t { Ok = 1, Cancel = 2, Abort = 3, Retry = 4, Ignore = 5, Yes = 6, No = 7 };
+}
+
+// Shows `text` (Windows-1252) and returns the answer. Headless: logs
+// "INF", "MsgBox", title, text and returns the next queued answer, or the
+// default button when the queue is empty.
+int32_t ShowMessageBox(const std::string& text, int32_t style = MsgBoxStyle::OkOnly, const std::string& title = "");
+
+// Asks for a line of text; "" when cancelled. Headless: logs "INF",
+// "InputBox", title, prompt and returns the next queued text, or
+// `defaultText` when the queue is empty. With a display there is no text
+// field: OK gives `defaultText`, Cancel "".
+std::string ShowInputBox(const std::string& prompt, const std::string& title = "",
+                         const std::string& defaultText = "");
+
+void PushMessageBoxAnswer(int32_t answer);
+void PushInputBoxAnswer(const std::string& text);
+void ClearDialogAnswers();
+
+}  // namespace zun

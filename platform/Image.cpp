@@ -1,0 +1,221 @@
+#include "platform/Image.h"
+
+#include <png.h>
+
+#include <csetjmp>
+#include <cstdio>
+#include <cstring>
+
+#include "platform/RenderBackend.h"
+
+namespace zun {
+
+namespace {
+
+constexpr size_t kMaxImageFileBytes = size_t(256) << 20;
+constexpr int32_t kMaxBmpSide = 32768;
+
+// Everything the decoder touches after setjmp lives here, reached through a
+// pointer, so a long jump back leaves nothing in an indeterminate state.
+struct PngDecode {
+    const uint8_t* data = nullptr;
+    size_t size = 0;
+    size_t pos = 0;
+    char error[200] = {};
+    std::vector<uint8_t> row;
+    std::vector<png_bytep> rows;
+};
+
+void PngError(png_structp png, png_const_charp msg) {
+    auto* d = static_cast<PngDecode*>(png_get_error_ptr(png));
+    std::snprintf(d->error, sizeof d->error, "%s", msg ? msg : "PNG error");
+    png_longjmp(png, 1);
+}
+
+void PngWarning(png_structp, png_const_charp) {}
+
+void PngRead(png_structp png, png_bytep out, size_t n) {
+    auto* d = static_cast<PngDecode*>(png_get_io_ptr(png));
+    if (n > d->size - d->pos) png_error(png, "file is truncated");
+    std::memcpy(out, d->data + d->pos, n);
+    d->pos += n;
+}
+
+// The body between setjmp and the end of decoding. Kept free of objects with
+// destructors so that the long jump out of libpng skips none.
+bool DecodeBody(png_structp png, png_infop info, PngDecode* d, Image* out) {
+    png_set_read_fn(png, d, PngRead);
+    png_set_user_limits(png, uint32_t(kMaxTextureSide), uint32_t(kMaxTextureSide));
+    png_set_chunk_malloc_max(png, 16u << 20);
+    png_set_chunk_cache_max(png, 1000);
+    png_read_info(png, info);
+
+    png_uint_32 w = 0, h = 0;
+    int depth = 0, type = 0, interlace = 0;
+    png_get_IHDR(png, info, &w, &h, &depth, &type, &interlace, nullptr, nullptr);
+    if (w < 1 || h < 1 || w > uint32_t(kMaxTextureSide) || h > uint32_t(kMaxTextureSide))
+        png_error(png, "image size out of range");
+
+    if (type == PNG_COLOR_TYPE_PALETTE) png_set_palette_to_rgb(png);
+    if (type == PNG_COLOR_TYPE_GRAY && depth < 8) png_set_expand_gray_1_2_4_to_8(png);
+    bool hasAlpha = (type & PNG_COLOR_MASK_ALPHA) != 0;
+    if (png_get_valid(png, info, PNG_INFO_tRNS)) {
+        png_set_tRNS_to_alpha(png);
+        hasAlpha = true;
+    }
+    if (depth == 16) png_set_scale_16(png);
+    if (type == PNG_COLOR_TYPE_GRAY || type == PNG_COLOR_TYPE_GRAY_ALPHA) png_set_gray_to_rgb(png);
+    if (!hasAlpha) png_set_add_alpha(png, 0xFF, PNG_FILLER_AFTER);
+    int passes = png_set_interlace_handling(png);
+    png_read_update_info(png, info);
+    size_t rowBytes = png_get_rowbytes(png, info);
+    if (rowBytes != size_t(w) * 4) png_error(png, "unexpected pixel layout");
+
+    out->Width = int32_t(w);
+    out->Height = int32_t(h);
+    if (passes > 1) {
+        // Interlaced images need the whole picture at once.
+        out->Pixels.assign(rowBytes * h, 0);
+        d->rows.resize(h);
+        for (png_uint_32 y = 0; y < h; ++y) d->rows[y] = out->Pixels.data() + rowBytes * y;
+        png_read_image(png, d->rows.data());
+    } else {
+        // Row by row, so a file that claims a large size but holds little data
+        // fails before the whole picture is allocated.
+        d->row.resize(rowBytes);
+        for (png_uint_32 y = 0; y < h; ++y) {
+            png_read_row(png, d->row.data(), nullptr);
+            out->Pixels.insert(out->Pixels.end(), d->row.begin(), d->row.end());
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+bool DecodePng(const uint8_t* data, size_t size, Image& out, std::string* error) {
+    out = Image{};
+    if (!data || size < 8 || png_sig_cmp(data, 0, 8) != 0) {
+        if (error) *error = "not a PNG file";
+        return false;
+    }
+    PngDecode d;
+    d.data = data;
+    d.size = size;
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &d, PngError, PngWarning);
+    if (!png) {
+        if (error) *error = "out of memory";
+        return false;
+    }
+    png_infop info = png_create_info_struct(png);
+    if (!info) {
+        png_destroy_read_struct(&png, nullptr, nullptr);
+        if (error) *error = "out of memory";
+        return false;
+    }
+    volatile bool ok = false;
+    if (setjmp(png_jmpbuf(png)) == 0) {
+        try {
+            ok = DecodeBody(png, info, &d, &out);
+        } catch (const std::bad_alloc&) {
+            std::snprintf(d.error, sizeof d.error, "out of memory");
+        }
+    }
+    png_destroy_read_struct(&png, &info, nullptr);
+    if (!ok) {
+        out = Image{};
+        if (error) *error = d.error[0] ? d.error : "PNG error";
+    }
+    return ok;
+}
+
+bool LoadPngFile(const std::string& hostPath, Image& out, std::string* error) {
+    out = Image{};
+    std::FILE* f = std::fopen(hostPath.c_str(), "rb");
+    if (!f) {
+        if (error) *error = "cannot open the file";
+        return false;
+    }
+    std::vector<uint8_t> bytes;
+    bool ok = std::fseek(f, 0, SEEK_END) == 0;
+    long len = ok ? std::ftell(f) : -1;
+    if (len < 0 || size_t(len) > kMaxImageFileBytes) {
+        std::fclose(f);
+        if (error) *error = len < 0 ? "cannot read the file" : "file is too large";
+        return false;
+    }
+    std::rewind(f);
+    bytes.resize(size_t(len));
+    size_t got = len > 0 ? std::fread(bytes.data(), 1, bytes.size(), f) : 0;
+    std::fclose(f);
+    if (got != bytes.size()) {
+        if (error) *error = "cannot read the file";
+        return false;
+    }
+    return DecodePng(bytes.data(), bytes.size(), out, error);
+}
+
+void ApplyColorKey(Image& img, uint32_t colorKey) {
+    if (colorKey == 0) return;
+    const uint8_t a = uint8_t(colorKey >> 24), r = uint8_t(colorKey >> 16), g = uint8_t(colorKey >> 8),
+                  b = uint8_t(colorKey);
+    uint8_t* p = img.Pixels.data();
+    for (size_t i = 0, n = img.Pixels.size() / 4; i < n; ++i, p += 4) {
+        if (p[0] == r && p[1] == g && p[2] == b && p[3] == a) p[0] = p[1] = p[2] = p[3] = 0;
+    }
+}
+
+std::vector<uint8_t> EncodeBmp24(const uint8_t* rgba, int32_t width, int32_t height) {
+    std::vector<uint8_t> out;
+    if (!rgba || width < 1 || height < 1 || width > kMaxBmpSide || height > kMaxBmpSide) return out;
+    const size_t stride = (size_t(width) * 3 + 3) & ~size_t(3);
+    const size_t image = stride * size_t(height);
+    out.assign(54 + image, 0);
+    auto put16 = [&](size_t at, uint32_t v) {
+        out[at] = uint8_t(v);
+        out[at + 1] = uint8_t(v >> 8);
+    };
+    auto put32 = [&](size_t at, uint32_t v) {
+        for (int i = 0; i < 4; ++i) out[at + i] = uint8_t(v >> (8 * i));
+    };
+    out[0] = 'B';
+    out[1] = 'M';
+    put32(2, uint32_t(out.size()));
+    put32(10, 54);          // offset of the pixels
+    put32(14, 40);          // info header size
+    put32(18, uint32_t(width));
+    put32(22, uint32_t(height));  // positive: rows bottom-up
+    put16(26, 1);           // planes
+    put16(28, 24);          // bits per pixel
+    put32(30, 0);           // uncompressed
+    put32(34, uint32_t(image));
+    for (int32_t y = 0; y < height; ++y) {
+        const uint8_t* src = rgba + size_t(height - 1 - y) * size_t(width) * 4;
+        uint8_t* dst = out.data() + 54 + size_t(y) * stride;
+        for (int32_t x = 0; x < width; ++x, src += 4, dst += 3) {
+            dst[0] = src[2];
+            dst[1] = src[1];
+            dst[2] = src[0];
+        }
+    }
+    return out;
+}
+
+bool SaveBmp24(const std::string& hostPath, const uint8_t* rgba, int32_t width, int32_t height, std::string* error) {
+    std::vector<uint8_t> bytes = EncodeBmp24(rgba, width, height);
+    if (bytes.empty()) {
+        if (error) *error = "image size out of range";
+        return false;
+    }
+    std::FILE* f = std::fopen(hostPath.c_str(), "wb");
+    if (!f) {
+        if (error) *error = "cannot create the file";
+        return false;
+    }
+    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    ok = (std::fclose(f) == 0) && ok;
+    if (!ok && error) *error = "cannot write the file";
+    return ok;
+}
+
+}  // namespace zun

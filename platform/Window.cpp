@@ -1,0 +1,194 @@
+#include "platform/Window.h"
+
+#include <SDL2/SDL.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "core/zRuntime.h"
+#include "platform/KeyMap.h"
+
+namespace zun {
+
+bool IsHeadless() {
+    const char* h = std::getenv("ZUN_HEADLESS");
+    if (h && std::strcmp(h, "1") == 0) return true;
+    const char* x = std::getenv("DISPLAY");
+    const char* w = std::getenv("WAYLAND_DISPLAY");
+    return (!x || !*x) && (!w || !*w);
+}
+
+bool AcquireSdlVideo(std::string* error) {
+    if (IsHeadless()) SDL_SetHint(SDL_HINT_VIDEODRIVER, "dummy");
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+        if (error) *error = std::string("SDL video could not start: ") + SDL_GetError();
+        return false;
+    }
+    return true;
+}
+
+void ReleaseSdlVideo() { SDL_QuitSubSystem(SDL_INIT_VIDEO); }
+
+DisplayModeInfo DesktopDisplayMode() {
+    DisplayModeInfo m;
+    if (IsHeadless() || !AcquireSdlVideo(nullptr)) return m;
+    SDL_DisplayMode dm;
+    if (SDL_GetDesktopDisplayMode(0, &dm) == 0 && dm.w > 0 && dm.h > 0) {
+        m.Width = dm.w;
+        m.Height = dm.h;
+        m.RefreshRate = dm.refresh_rate > 0 ? dm.refresh_rate : 60;
+    }
+    ReleaseSdlVideo();
+    return m;
+}
+
+bool TranslateSdlEvent(const SDL_Event& e, WindowEvent& out) {
+    out = WindowEvent{};
+    switch (e.type) {
+    case SDL_QUIT: out.Type = WindowEventType::Quit; return true;
+    case SDL_WINDOWEVENT:
+        switch (e.window.event) {
+        case SDL_WINDOWEVENT_CLOSE: out.Type = WindowEventType::Close; return true;
+        case SDL_WINDOWEVENT_SIZE_CHANGED:
+            out.Type = WindowEventType::Resized;
+            out.Width = e.window.data1;
+            out.Height = e.window.data2;
+            return true;
+        case SDL_WINDOWEVENT_MOVED:
+            out.Type = WindowEventType::Moved;
+            out.X = e.window.data1;
+            out.Y = e.window.data2;
+            return true;
+        case SDL_WINDOWEVENT_FOCUS_GAINED: out.Type = WindowEventType::Activated; return true;
+        case SDL_WINDOWEVENT_FOCUS_LOST: out.Type = WindowEventType::Deactivated; return true;
+        default: return false;
+        }
+    case SDL_KEYDOWN:
+    case SDL_KEYUP:
+        out.Key = VirtualKeyFromSdl(e.key.keysym.sym, e.key.keysym.scancode);
+        if (out.Key == 0) return false;
+        out.Type = e.type == SDL_KEYDOWN ? WindowEventType::KeyDown : WindowEventType::KeyUp;
+        out.Shift = ShiftMaskFromSdl(e.key.keysym.mod);
+        // Held keys repeat their key-down, as the game has always seen them.
+        out.Repeat = e.key.repeat != 0;
+        return true;
+    case SDL_MOUSEBUTTONDOWN:
+    case SDL_MOUSEBUTTONUP:
+        out.Button = ButtonBitFromSdl(e.button.button);
+        if (out.Button == 0) return false;
+        out.Type = e.type == SDL_MOUSEBUTTONDOWN ? WindowEventType::MouseDown : WindowEventType::MouseUp;
+        out.Shift = ShiftMaskFromSdl(SDL_GetModState());
+        out.X = e.button.x;
+        out.Y = e.button.y;
+        return true;
+    case SDL_MOUSEMOTION:
+        out.Type = WindowEventType::MouseMove;
+        out.Button = ButtonMaskFromSdl(e.motion.state);
+        out.Shift = ShiftMaskFromSdl(SDL_GetModState());
+        out.X = e.motion.x;
+        out.Y = e.motion.y;
+        return true;
+    case SDL_MOUSEWHEEL:
+        out.Type = WindowEventType::MouseWheel;
+        out.Wheel = e.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -e.wheel.y : e.wheel.y;
+        out.Shift = ShiftMaskFromSdl(SDL_GetModState());
+        return out.Wheel != 0;
+    default: return false;
+    }
+}
+
+std::unique_ptr<Window> Window::Create(const std::string& title, int32_t clientWidth, int32_t clientHeight,
+                                       std::string* error) {
+    if (clientWidth < 1 || clientHeight < 1 || clientWidth > 16384 || clientHeight > 16384) {
+        if (error) *error = "window size out of range";
+        return nullptr;
+    }
+    if (!AcquireSdlVideo(error)) return nullptr;
+    std::unique_ptr<Window> w(new Window());
+    w->sdlVideo_ = true;
+    w->headless_ = IsHeadless();
+    std::string utf8 = Cp1252ToUtf8(title);
+    if (!w->headless_) {
+        SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
+        SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
+        SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
+        SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+        // Drawing happens offscreen with its own depth buffer; the window only
+        // receives the finished picture.
+        SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 0);
+        SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0);
+        w->window_ = SDL_CreateWindow(utf8.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, clientWidth,
+                                      clientHeight, SDL_WINDOW_HIDDEN | SDL_WINDOW_OPENGL);
+        w->gl_ = w->window_ != nullptr;
+    }
+    if (!w->window_)
+        w->window_ = SDL_CreateWindow(utf8.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, clientWidth,
+                                      clientHeight, SDL_WINDOW_HIDDEN);
+    if (!w->window_) {
+        if (error) *error = std::string("SDL_CreateWindow failed: ") + SDL_GetError();
+        return nullptr;
+    }
+    w->handle_ = int32_t(SDL_GetWindowID(w->window_));
+    return w;
+}
+
+Window::~Window() {
+    if (window_) SDL_DestroyWindow(window_);
+    if (sdlVideo_) ReleaseSdlVideo();
+}
+
+void Window::SetTitle(const std::string& title) { SDL_SetWindowTitle(window_, Cp1252ToUtf8(title).c_str()); }
+void Window::Show() { SDL_ShowWindow(window_); }
+void Window::Hide() { SDL_HideWindow(window_); }
+bool Window::Visible() const { return (SDL_GetWindowFlags(window_) & SDL_WINDOW_SHOWN) != 0; }
+
+void Window::Position(int32_t& x, int32_t& y) const {
+    int ix = 0, iy = 0;
+    SDL_GetWindowPosition(window_, &ix, &iy);
+    x = ix;
+    y = iy;
+}
+
+void Window::SetPosition(int32_t x, int32_t y) { SDL_SetWindowPosition(window_, x, y); }
+
+void Window::Size(int32_t& w, int32_t& h) const {
+    int cw = 0, ch = 0, top = 0, left = 0, bottom = 0, right = 0;
+    SDL_GetWindowSize(window_, &cw, &ch);
+    if (SDL_GetWindowBordersSize(window_, &top, &left, &bottom, &right) != 0) top = left = bottom = right = 0;
+    w = cw + left + right;
+    h = ch + top + bottom;
+}
+
+void Window::ClientSize(int32_t& w, int32_t& h) const {
+    int cw = 0, ch = 0;
+    SDL_GetWindowSize(window_, &cw, &ch);
+    w = cw;
+    h = ch;
+}
+
+void Window::SetClientSize(int32_t w, int32_t h) {
+    if (w < 1 || h < 1) return;
+    SDL_SetWindowSize(window_, w, h);
+}
+
+void Window::SetBordered(bool bordered) { SDL_SetWindowBordered(window_, bordered ? SDL_TRUE : SDL_FALSE); }
+
+void Window::CaptureMouse(bool capture) { SDL_CaptureMouse(capture ? SDL_TRUE : SDL_FALSE); }
+
+bool Window::PollEvent(WindowEvent& out, int32_t timeoutMs) {
+    SDL_Event e;
+    bool waited = false;
+    for (;;) {
+        bool got;
+        if (timeoutMs > 0 && !waited) {
+            got = SDL_WaitEventTimeout(&e, timeoutMs) != 0;
+            waited = true;
+        } else {
+            got = SDL_PollEvent(&e) != 0;
+        }
+        if (!got) return false;
+        if (TranslateSdlEvent(e, out)) return true;
+    }
+}
+
+}  // namespace zun

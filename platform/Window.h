@@ -1,0 +1,110 @@
+// The main window and its events. With no display (or ZUN_HEADLESS=1) the
+// window lives on SDL's dummy video driver: it has sizes and events but shows
+// nothing, and drawing goes to an offscreen context instead.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+struct SDL_Window;
+union SDL_Event;
+
+namespace zun {
+
+// True with ZUN_HEADLESS=1, or when neither DISPLAY nor WAYLAND_DISPLAY is set.
+bool IsHeadless();
+
+struct DisplayModeInfo {
+    int32_t Width = 1024;
+    int32_t Height = 768;
+    int32_t RefreshRate = 60;
+};
+// The desktop's current mode; headless, 1024 x 768 at 60 Hz.
+DisplayModeInfo DesktopDisplayMode();
+
+enum class WindowEventType : uint8_t {
+    None,
+    Close,        // the user asked to close the window
+    Quit,         // the application is asked to end
+    Resized,      // Width, Height: the new client size
+    Moved,        // X, Y: the window's new place
+    Activated,    // the window got the input focus
+    Deactivated,  // the window lost it
+    KeyDown,      // Key, Shift, Repeat
+    KeyUp,        // Key, Shift
+    MouseDown,    // Button (1, 2, 4, 8, 16), Shift, X, Y
+    MouseUp,      // Button, Shift, X, Y
+    MouseMove,    // Button = the held buttons added up, Shift, X, Y
+    MouseWheel,   // Wheel: steps, positive away from the user
+};
+
+// One event in the game's own terms: virtual-key numbers, button bits, and
+// shift bits (1 Shift, 2 Ctrl, 4 Alt). Positions are client-area pixels.
+struct WindowEvent {
+    WindowEventType Type = WindowEventType::None;
+    int32_t Key = 0;
+    int32_t Shift = 0;
+    bool Repeat = false;
+    int32_t Button = 0;
+    int32_t X = 0, Y = 0;
+    int32_t Wheel = 0;
+    int32_t Width = 0, Height = 0;
+};
+
+// Turns one SDL event into ours; false for events the game has no use for.
+bool TranslateSdlEvent(const SDL_Event& e, WindowEvent& out);
+
+class Window {
+public:
+    // A window of the given client size, not yet shown. With a display it
+    // carries a GL-capable surface. Null and `error` filled on failure.
+    static std::unique_ptr<Window> Create(const std::string& title, int32_t clientWidth, int32_t clientHeight,
+                                          std::string* error = nullptr);
+    ~Window();
+    Window(const Window&) = delete;
+    Window& operator=(const Window&) = delete;
+
+    bool Headless() const { return headless_; }
+    bool HasGLSurface() const { return gl_; }
+    SDL_Window* Sdl() const { return window_; }
+    // Stands in for the window system's window handle: a non-zero number
+    // unique to this window.
+    int32_t Handle() const { return handle_; }
+
+    void SetTitle(const std::string& title);  // Windows-1252 text
+    void Show();
+    void Hide();
+    bool Visible() const;
+
+    void Position(int32_t& x, int32_t& y) const;
+    void SetPosition(int32_t x, int32_t y);
+    // Outer size, the frame included.
+    void Size(int32_t& w, int32_t& h) const;
+    // The drawing area in pixels.
+    void ClientSize(int32_t& w, int32_t& h) const;
+    void SetClientSize(int32_t w, int32_t h);
+    void SetBordered(bool bordered);
+
+    // Keeps mouse events coming while the pointer is outside the window.
+    void CaptureMouse(bool capture);
+
+    // Takes the next event from the queue; false when there is none (after
+    // waiting up to timeoutMs, 0 = do not wait).
+    bool PollEvent(WindowEvent& e, int32_t timeoutMs = 0);
+
+private:
+    Window() = default;
+    SDL_Window* window_ = nullptr;
+    bool headless_ = false;
+    bool gl_ = false;
+    int32_t handle_ = 0;
+    bool sdlVideo_ = false;
+};
+
+// Takes a reference on SDL's video subsystem, picking the dummy driver when
+// headless. Every successful call needs one ReleaseSdlVideo.
+bool AcquireSdlVideo(std::string* error);
+void ReleaseSdlVideo();
+
+}  // namespace zun

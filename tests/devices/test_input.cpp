@@ -1,0 +1,116 @@
+// The input device table and the state arrays.
+#include <gtest/gtest.h>
+
+#include "core/zCore.h"
+#include "devices/zDInput.h"
+#include "support/TestSupport.h"
+
+namespace zun::test {
+namespace {
+
+class Input : public ::testing::Test {
+protected:
+    void SetUp() override { zDInput = zDInputModule{}; }
+    void TearDown() override { zDInput = zDInputModule{}; }
+
+    std::shared_ptr<InputDeviceInstance> Joystick(const std::string& guid,
+                                                  std::vector<InputDeviceInstance::Object> objects) {
+        auto j = std::make_shared<InputDeviceInstance>();
+        j->GuidInstance = guid;
+        j->DevType = 0x114;
+        j->CapsDevType = 0x114;
+        j->ProductName = "Stick " + guid;
+        j->Objects = std::move(objects);
+        zDInput.Attached.push_back(j);
+        return j;
+    }
+};
+
+TEST_F(Input, InitialisingOpensKeyboardAndMouse) {
+    LogCapture log;
+    zDInput.Keys[65] = true;
+    ASSERT_TRUE(zDInput.DInput_Initialize(42));
+    EXPECT_TRUE(log.Contains("OK\tDInput_Initialize"));
+    EXPECT_EQ(zDInput.hWnd, 42);
+    ASSERT_EQ(zDInput.DeviceCount, 2);
+    const auto& kb = zDInput.Devices[1];
+    EXPECT_TRUE(kb.Enabled);
+    EXPECT_EQ(kb.GUID, "GUID_SysKeyboard");
+    EXPECT_EQ(kb.DevType, 19);
+    EXPECT_EQ(kb.Device->DataFormat, 1);
+    EXPECT_EQ(kb.Device->CooperativeLevel, 2 | 4);
+    EXPECT_EQ(kb.AxisMode, 0);
+    const auto& mouse = zDInput.Devices[2];
+    EXPECT_EQ(mouse.DevType, 18);
+    EXPECT_EQ(mouse.Device->DataFormat, 2);
+    EXPECT_FALSE(zDInput.Keys[65]);
+}
+
+TEST_F(Input, DevicesAreFoundWithoutRegardToCaseAndAddedOnce) {
+    zDInput.DInput_Initialize(1);
+    EXPECT_EQ(zDInput.FindInputDevice("guid_syskeyboard"), 1);
+    EXPECT_EQ(zDInput.AddInputDevice("GUID_SYSMOUSE", true), 2);
+    EXPECT_EQ(zDInput.DeviceCount, 2);
+    EXPECT_EQ(zDInput.AddInputDevice("GUID_NoSuchThing", false), 0);
+    EXPECT_EQ(zDInput.FindDeviceInstance("GUID_NoSuchThing"), nullptr);
+    EXPECT_EQ(zDInput.FindInputDevice("GUID_NoSuchThing"), 0);
+}
+
+TEST_F(Input, JoysticksGetTheirRangeAndAxisMode) {
+    zDInput.DInput_Initialize(1);
+    Joystick("J2", {{"GUID_XAxis", 1}, {"GUID_YAxis", 1}, {"GUID_Button", 4}});
+    Joystick("J1", {{"GUID_YAxis", 1}, {"GUID_XAxis", 2}});  // a relative X does not count
+    Joystick("J0", {{"GUID_Button", 4}});
+    int32_t j2 = zDInput.AddInputDevice("j2", true);
+    int32_t j1 = zDInput.AddInputDevice("J1", false);
+    int32_t j0 = zDInput.AddInputDevice("J0", false);
+    ASSERT_EQ(j2, 3);
+    EXPECT_EQ(zDInput.Devices[size_t(j2)].AxisMode, 2);
+    EXPECT_EQ(zDInput.Devices[size_t(j1)].AxisMode, 1);
+    EXPECT_EQ(zDInput.Devices[size_t(j0)].AxisMode, 0);
+    const auto& dev = *zDInput.Devices[size_t(j2)].Device;
+    EXPECT_EQ(dev.DataFormat, 3);
+    EXPECT_EQ(dev.CooperativeLevel, 1 | 4);
+    EXPECT_EQ(dev.RangeMin, 0);
+    EXPECT_EQ(dev.RangeMax, 10000);
+    EXPECT_EQ(dev.DeadZone[0], 800);
+    EXPECT_EQ(dev.DeadZone[1], 800);
+    EXPECT_EQ(dev.Saturation[1], 9500);
+}
+
+TEST_F(Input, RemovingMovesTheLastDeviceIntoTheHole) {
+    zDInput.DInput_Initialize(1);
+    Joystick("J", {});
+    ASSERT_EQ(zDInput.AddInputDevice("J", false), 3);
+    auto keyboard = zDInput.Devices[1].Device;
+    zDInput.RemoveInputDevice(0);
+    zDInput.RemoveInputDevice(4);
+    EXPECT_EQ(zDInput.DeviceCount, 3);
+    zDInput.RemoveInputDevice(1);
+    EXPECT_EQ(zDInput.DeviceCount, 2);
+    EXPECT_EQ(zDInput.Devices[1].GUID, "J");
+    EXPECT_EQ(zDInput.Devices[2].GUID, "GUID_SysMouse");
+    EXPECT_TRUE(keyboard->Released);
+    zDInput.DInput_Release();
+    EXPECT_EQ(zDInput.DeviceCount, 0);
+    EXPECT_EQ(zDInput.FindInputDevice("J"), 0);
+}
+
+TEST_F(Input, ResetClearsEveryKeyAndButtonAndTheirCopies) {
+    zDInput.SetKey(87, true);
+    zDInput.SetKey(300, true);  // no such key: ignored
+    zDInput.SetMouseButton(1, true);
+    zDInput.SetMouseButton(-1, true);
+    zDInput.LastKeys[13] = true;
+    zDInput.LastMouseButtons[2] = true;
+    EXPECT_TRUE(zDInput.Keys[87]);
+    EXPECT_TRUE(zDInput.MouseButtons[1]);
+    zDInput.ResetKeyStates();
+    for (bool k : zDInput.Keys) EXPECT_FALSE(k);
+    for (bool k : zDInput.LastKeys) EXPECT_FALSE(k);
+    for (bool b : zDInput.MouseButtons) EXPECT_FALSE(b);
+    for (bool b : zDInput.LastMouseButtons) EXPECT_FALSE(b);
+}
+
+}  // namespace
+}  // namespace zun::test

@@ -1,0 +1,151 @@
+// MIDI music through the mixer with a recording synthesizer, and once with the
+// real sound font when the machine has it.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cmath>
+
+#include "devices/zDMusic.h"
+#include "test_sound_fixtures.h"
+
+namespace zun {
+namespace {
+
+using test::MidiTrack;
+
+std::vector<uint8_t> Song(int program, int quarters) {
+    MidiTrack t;
+    t.Event(0, {0xC0, uint8_t(program)});
+    for (int i = 0; i < quarters; ++i) t.Event(0, {0x90, 60, 100}).Event(96, {0x80, 60, 0});
+    t.End();
+    return test::MakeMidi(0, 96, {t});
+}
+
+class Midi : public ::testing::Test {
+protected:
+    test::TempDir dir;
+    std::shared_ptr<std::vector<test::MidiMessage>> sent;
+    void SetUp() override {
+        AudioDevice::UseOffline(48000);
+        zDMusic.CreateSynth = [this](int32_t, std::string&) {
+            auto s = std::make_unique<test::RecordingSynth>();
+            sent = s->Log;
+            return s;
+        };
+        test::WriteHostFile(dir.HostPath("a.mid"), Song(1, 4));
+        test::WriteHostFile(dir.HostPath("b.mid"), Song(2, 8));
+        test::WriteHostFile(dir.HostPath("bad.mid"), {'M', 'T', 'h', 'd', 0, 0});
+        ASSERT_TRUE(DMusic_Initialize(0));
+        zDMusic.MusicPath = dir.Path();
+    }
+    void TearDown() override {
+        DMusic_Release();
+        zDMusic.CreateSynth = nullptr;
+        AudioDevice::UseHardware();
+    }
+    int32_t Attenuation() { return zDMusic.Performance->Attenuation(); }
+    double Tempo() { return zDMusic.Performance->Sequencer().TempoFactor(); }
+    bool Sent(test::MidiMessage m) { return std::find(sent->begin(), sent->end(), m) != sent->end(); }
+};
+
+TEST_F(Midi, SetupSetsMasterVolumeAndClampsTheTempo) {
+    SetupMidi(0.5f, 100.0f);
+    EXPECT_EQ(Attenuation(), -5000);
+    EXPECT_EQ(Tempo(), 64.0);
+    zDMusic.Volume = 0.5f;
+    SetupMidi(0.5f, 0.0f);
+    EXPECT_EQ(Attenuation(), -7500);
+    EXPECT_EQ(Tempo(), 0.01);  // never a standstill
+    SetupMidi(-1.0f, -1.0f);
+    EXPECT_EQ(Attenuation(), -7500);
+    EXPECT_EQ(Tempo(), 0.01);
+}
+
+TEST_F(Midi, PlaysLoopsAndReportsMusicTime) {
+    ASSERT_TRUE(PlayMidiFile("a.mid", true, 1.0f, 1.0f, 0, 0, 0));
+    test::RenderSeconds(1.0);
+    EXPECT_TRUE(Sent({0xC0, 1, 0}));
+    EXPECT_NEAR(GetMidiPosition(), 1536, 8);
+    test::RenderSeconds(1.5);  // past the end of the 4 quarters: looped
+    EXPECT_NEAR(GetMidiPosition(), 768, 8);
+    test::RenderSeconds(10.0);
+    EXPECT_GT(GetMidiPosition(), 0);
+
+    MidiStop();
+    EXPECT_EQ(GetMidiPosition(), 0);
+    EXPECT_TRUE(Sent({0xB0, 120, 0}));
+}
+
+TEST_F(Midi, StartPointResumesAndASecondFileStopsTheFirst) {
+    ASSERT_TRUE(PlayMidiFile("a.mid", false, 1.0f, 1.0f, 0, 0, 0));
+    test::RenderSeconds(0.6);
+    const int32_t pos = GetMidiPosition();
+    sent->clear();
+    ASSERT_TRUE(PlayMidiFile("a.mid", false, 1.0f, 1.0f, 0, 0, pos));
+    EXPECT_TRUE(Sent({0xC0, 1, 0}));  // chased from before the start point
+    EXPECT_EQ(GetMidiPosition(), pos);
+
+    sent->clear();
+    ASSERT_TRUE(PlayMidiFile("b.mid", false, 1.0f, 1.0f, 0, 0, 0));
+    EXPECT_TRUE(Sent({0xB0, 120, 0}));  // the first one was cut
+    test::RenderSeconds(3.0);
+    EXPECT_TRUE(Sent({0xC0, 2, 0}));
+    EXPECT_GT(GetMidiPosition(), 0);
+    test::RenderSeconds(2.0);  // eight quarters: 4 s, then it ends
+    EXPECT_EQ(GetMidiPosition(), 0);
+}
+
+TEST_F(Midi, MissingAndBrokenFiles) {
+    test::LogCapture log;
+    EXPECT_FALSE(PlayMidiFile("none.mid", true, 1.0f, 1.0f, 0, 0, 0));
+    EXPECT_TRUE(log.Lines().empty());
+    EXPECT_FALSE(LoadMidi("bad.mid"));
+    ASSERT_EQ(log.Lines().size(), 1u);
+    EXPECT_EQ(log.Lines()[0].rfind("ERR\tLoadMidi\tbad.mid", 0), 0u);
+    EXPECT_EQ(GetMidiPosition(), 0);
+}
+
+TEST(MidiOff, NoSoundFontOrNoDeviceDisablesMidi) {
+    AudioDevice::UseOffline(48000);
+    zDMusic.SoundFont = "/nonexistent/none.sf2";
+    EXPECT_FALSE(DMusic_Initialize(0));
+    EXPECT_FALSE(zDMusic.Enabled);
+    EXPECT_FALSE(AudioDevice::IsOpen());  // what was taken is given back
+    zDMusic.SoundFont = kDefaultSoundFont;
+
+    AudioDevice::UseOffline(0);
+    EXPECT_FALSE(DMusic_Initialize(0));
+    EXPECT_FALSE(PlayMidiFile("a.mid", true, 1.0f, 1.0f, 0, 0, 0));
+    EXPECT_FALSE(LoadMidi("a.mid"));
+    SetupMidi(0.5f, 1.0f);
+    MidiStop();
+    EXPECT_EQ(GetMidiPosition(), 0);
+    DMusic_Release();
+    AudioDevice::UseHardware();
+}
+
+TEST(MidiSoundFont, TheSynthesizerSoundsANote) {
+    struct stat st;
+    if (::stat(kDefaultSoundFont, &st) != 0) GTEST_SKIP() << "no sound font on this machine";
+    std::string err;
+    auto synth = CreateFluidSynth(kDefaultSoundFont, 48000, err);
+    ASSERT_TRUE(synth) << err;
+    MidiPlayer player(std::move(synth));
+    std::vector<float> out(4800 * 2, 0.0f);
+    player.RenderAdd(out.data(), 4800, 48000);
+    EXPECT_TRUE(std::all_of(out.begin(), out.end(), [](float s) { return std::fabs(s) < 1e-6f; }));
+    player.Synth().Send(0x90, 60, 120);
+    player.RenderAdd(out.data(), 4800, 48000);
+    float peak = 0;
+    for (float s : out) peak = std::max(peak, std::fabs(s));
+    EXPECT_GT(peak, 0.01f);
+    player.SetAttenuation(-10000);
+    std::fill(out.begin(), out.end(), 0.0f);
+    player.RenderAdd(out.data(), 4800, 48000);
+    EXPECT_TRUE(std::all_of(out.begin(), out.end(), [](float s) { return s == 0.0f; }));
+}
+
+}  // namespace
+}  // namespace zun

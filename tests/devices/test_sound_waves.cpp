@@ -1,0 +1,161 @@
+// The wave table: loading, playing with volume, speed and start position,
+// duplicates, stops, and the paths taken with sound off.
+#include <gtest/gtest.h>
+
+#include "core/zCore.h"
+#include "core/zFileSystem.h"
+#include "devices/zDSound.h"
+#include "test_sound_fixtures.h"
+
+namespace zun {
+namespace {
+
+class Waves : public ::testing::Test {
+protected:
+    test::TempDir dir;
+    void SetUp() override {
+        AudioDevice::UseOffline(44100);
+        test::WriteHostFile(dir.HostPath("beep.wav"), test::ConstantWav(1, 22050, 16, 22050, 0.25));
+        test::WriteHostFile(dir.HostPath("music.wav"), test::ConstantWav(2, 44100, 16, 88200, 0.25));
+        test::WriteHostFile(dir.HostPath("broken.wav"), {'R', 'I', 'F', 'F', 1, 2, 3});
+        ASSERT_TRUE(DSound_Initialize(0));
+        zDSound.SoundPath = dir.Path();
+    }
+    void TearDown() override {
+        DSound_Release();
+        AudioDevice::UseHardware();
+    }
+    AudioBuffer& Buffer(int32_t w) { return *zDSound.Waves[size_t(w)]; }
+};
+
+TEST_F(Waves, SecondPlayWhilePlayingOverlapsOnADuplicate) {
+    int32_t a = PlayWaveFile("beep.wav", false, 1.0f, 1.0f, false, 0);
+    int32_t b = PlayWaveFile("BEEP.WAV", false, 1.0f, 1.0f, false, 0);
+    EXPECT_EQ(a, 1);
+    EXPECT_EQ(b, a);
+    EXPECT_EQ(zDSound.WaveCount, 1);
+    EXPECT_EQ(zDSound.DuplicateCount, 1);
+    auto out = test::RenderMixer(16);
+    EXPECT_NEAR(out[0], 0.5, 1e-3);  // both heard
+
+    // Once the duplicate has stopped, its slot is reused rather than added.
+    test::RenderSeconds(1.1);
+    PlayWaveFile("beep.wav", false, 1.0f, 1.0f, false, 0);
+    PlayWaveFile("beep.wav", false, 1.0f, 1.0f, false, 0);
+    EXPECT_EQ(zDSound.DuplicateCount, 1);
+
+    EXPECT_EQ(PlayWaveFile("beep.wav", false, 1.0f, 1.0f, true, 0), 2);  // ForceNew
+    EXPECT_EQ(zDSound.WaveFiles[2], "beep.wav");
+}
+
+TEST_F(Waves, VolumeAndSpeedAreClampedScaledAndWrittenBack) {
+    zDSound.Volume = 0.5f;
+    float vol = 2.0f, speed = 100.0f;
+    int32_t w = PlayWaveFile("beep.wav", false, vol, speed, false, 0);
+    EXPECT_EQ(vol, 0.5f);
+    EXPECT_EQ(Buffer(w).GetVolume(), -5000);
+    EXPECT_FLOAT_EQ(speed, 100000.0f / 22050.0f);
+    EXPECT_EQ(Buffer(w).GetFrequency(), 100000);
+    EXPECT_EQ(zDSound.DuplicateCount, 0);
+
+    StopAllWaves();
+    vol = -1.0f;
+    speed = 0.0f;
+    PlayWave(w, false, vol, speed, 0);
+    EXPECT_EQ(Buffer(w).GetVolume(), -5000);  // -1 leaves it
+    EXPECT_EQ(vol, -1.0f);
+    EXPECT_FLOAT_EQ(speed, 100.0f / 22050.0f);
+    EXPECT_EQ(Buffer(w).GetFrequency(), 100);
+
+    SetupWave(w, 1.0f, 1.0f);
+    EXPECT_EQ(Buffer(w).GetVolume(), -5000);  // master 0.5 applies
+    EXPECT_EQ(Buffer(w).GetFrequency(), 22050);
+    SetupWave(w, -1.0f, -1.0f);
+    EXPECT_EQ(Buffer(w).GetFrequency(), 22050);
+    zDSound.Volume = 1.0f;
+    SetupWave(w, 0.0f, 2.0f);
+    EXPECT_EQ(Buffer(w).GetVolume(), -10000);
+    EXPECT_EQ(Buffer(w).GetFrequency(), 44100);
+}
+
+TEST_F(Waves, StartPositionIsInBytesOfWholeFrames) {
+    int32_t w = PlayWaveFile("music.wav", false, 1.0f, 1.0f, false, 500);
+    EXPECT_EQ(Buffer(w).GetCurrentPosition(), 88200);
+    EXPECT_EQ(GetWavePosition(w), 500);
+    StopWave(w);
+    // 3 ms of 44.1 kHz 16-bit stereo is 529.2 bytes: down to the frame at 528.
+    PlayWave(w, false, 1.0f, 1.0f, 3);
+    EXPECT_EQ(Buffer(w).GetCurrentPosition(), 528);
+    test::RenderSeconds(0.25);
+    EXPECT_NEAR(GetWavePosition(w), 253, 1);
+}
+
+TEST_F(Waves, StopsReachOwnBufferAndLoopingDuplicates) {
+    int32_t w = PlayWaveFile("beep.wav", true, 1.0f, 1.0f, false, 0);
+    PlayWaveFile("beep.wav", true, 1.0f, 1.0f, false, 0);    // looping duplicate
+    PlayWaveFile("beep.wav", false, 1.0f, 1.0f, false, 0);   // one-shot duplicate
+    ASSERT_EQ(zDSound.DuplicateCount, 2);
+    test::RenderSeconds(0.1);
+    StopWave(w);
+    EXPECT_EQ(Buffer(w).GetStatus(), 0u);
+    EXPECT_EQ(zDSound.Duplicates[1]->GetStatus(), 0u);
+    EXPECT_EQ(zDSound.Duplicates[2]->GetStatus(), AudioBuffer::StatusPlaying);  // plays on
+
+    StopWave(0);
+    StopWave(99);
+    const int32_t kept = Buffer(w).GetCurrentPosition();
+    EXPECT_GT(kept, 0);  // StopWave keeps the position
+    StopAllWaves();
+    EXPECT_EQ(Buffer(w).GetCurrentPosition(), 0);
+    EXPECT_EQ(zDSound.Duplicates[2]->GetStatus(), 0u);
+
+    // A one-shot wave that ends reads position 0 again.
+    PlayWave(w, false, 1.0f, 1.0f, 900);
+    test::RenderSeconds(0.2);
+    EXPECT_EQ(Buffer(w).GetStatus(), 0u);
+    EXPECT_EQ(GetWavePosition(w), 0);
+}
+
+TEST_F(Waves, FailedLoadsLeaveNoSlotBehind) {
+    test::LogCapture log;
+    EXPECT_EQ(LoadWave("broken.wav", false), 0);
+    EXPECT_EQ(LoadWave("broken.wav", false), 0);
+    EXPECT_EQ(zDSound.WaveCount, 0);
+    EXPECT_EQ(zDSound.Waves.size(), 1u);
+    ASSERT_GE(log.Lines().size(), 2u);
+    EXPECT_EQ(log.Lines()[0].rfind("ERR\tLoadWave\tbroken.wav", 0), 0u);
+
+    log.Clear();
+    EXPECT_EQ(PlayWaveFile("missing.wav", false, 1.0f, 1.0f, false, 0), 0);
+    EXPECT_TRUE(log.Lines().empty());  // a missing file is not an error
+    EXPECT_EQ(LoadWave("beep.wav", false), 1);  // the table goes on from 1
+}
+
+TEST_F(Waves, WaveZeroAndUnknownWavesReadPositionZero) {
+    EXPECT_EQ(GetWavePosition(0), 0);
+    EXPECT_EQ(GetWavePosition(5), 0);
+    EXPECT_THROW(PlayWave(5, false, 1.0f, 1.0f, 0), RuntimeError);
+    SetupWave(0, 1.0f, 1.0f);  // nothing below 1
+}
+
+TEST(WavesOff, EverythingIsANoOpWithoutADevice) {
+    AudioDevice::UseOffline(0);  // a machine without audio output
+    EXPECT_FALSE(DSound_Initialize(0));
+    EXPECT_FALSE(zDSound.Enabled);
+    test::TempDir dir;
+    test::WriteHostFile(dir.HostPath("beep.wav"), test::ConstantWav(1, 22050, 16, 100));
+    zDSound.SoundPath = dir.Path();
+    EXPECT_EQ(PlayWaveFile("beep.wav", true, 1.0f, 1.0f, false, 0), 0);
+    EXPECT_EQ(LoadWave("beep.wav", false), 0);
+    EXPECT_EQ(GetWavePosition(1), 0);
+    StopAllWaves();
+    StopWave(1);
+    SetupWave(1, 1.0f, 1.0f);
+    EXPECT_EQ(zDSound.WaveCount, 0);
+    DSound_Release();
+    DSound_Release();
+    AudioDevice::UseHardware();
+}
+
+}  // namespace
+}  // namespace zun

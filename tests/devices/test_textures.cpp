@@ -1,0 +1,108 @@
+// The texture cache over image files, on the recording backend.
+#include <cstdio>
+
+#include "DeviceTestSupport.h"
+
+namespace zun::test {
+namespace {
+
+class Textures : public RecordingDevice {
+protected:
+    TempDir dir;
+    void SetUp() override {
+        RecordingDevice::SetUp();
+        zDDraw.TexturePath = dir.Path();
+    }
+    void Png(const std::string& name, int32_t w, int32_t h) {
+        WritePng(dir.HostPath(name), w, h, std::vector<uint8_t>(size_t(w) * size_t(h) * 4, 200));
+    }
+    int CountLines(const LogCapture& log, const std::string& fragment) {
+        int n = 0;
+        for (const auto& l : log.Lines()) n += l.find(fragment) != std::string::npos;
+        return n;
+    }
+};
+
+TEST_F(Textures, AFileIsLoadedOnceWhateverTheCaseOfItsName) {
+    Png("Tree.png", 3, 5);
+    LogCapture log;
+    int32_t t = zDDraw.LoadTexture("Tree.png", true, 0, 1, 0);
+    ASSERT_EQ(t, 1);
+    EXPECT_EQ(zDDraw.LoadTexture("Tree.png", true, 0, 1, 0), t);
+    EXPECT_EQ(zDDraw.LoadTexture("TREE.PNG", false, 0, 0, 21), t);
+    EXPECT_EQ(CountLines(log, "INF\tLoadTexture\t<Tree.png>"), 1);
+    const TextureEntry& e = zDDraw.Textures[size_t(t)];
+    EXPECT_EQ(e.W, 3);  // the image's own size, not a power of two
+    EXPECT_EQ(e.H, 5);
+    EXPECT_TRUE(e.Loaded);
+    EXPECT_TRUE(e.Smooth);  // the first request's settings stay
+    EXPECT_EQ(e.MipLevels, 1);
+    EXPECT_EQ(e.FileName, "Tree.png");
+    int32_t w = 0, h = 0;
+    ASSERT_TRUE(rec->TextureSize(e.Texture, w, h));
+    EXPECT_EQ(w, 3);
+}
+
+TEST_F(Textures, TheColourKeyIsPartOfTheCacheKey) {
+    Png("Tree.png", 2, 2);
+    int32_t plain = zDDraw.LoadTexture("Tree.png", false, 0, 1, 0);
+    int32_t keyed = zDDraw.LoadTexture("tree.png", false, int32_t(0xFFFF00FFu), 1, 0);
+    EXPECT_NE(plain, keyed);
+    EXPECT_EQ(zDDraw.TextureCount, 2);
+    EXPECT_EQ(zDDraw.LoadTexture("Tree.png", false, int32_t(0xFFFF00FFu), 1, 0), keyed);
+}
+
+TEST_F(Textures, NoNameAndMissingFilesGiveNoHandleAndNoEntry) {
+    LogCapture log;
+    EXPECT_EQ(zDDraw.LoadTexture("", false, 0, 1, 0), 0);
+    EXPECT_TRUE(log.Contains("WARN\tLoadTexture\tNo filename given"));
+    EXPECT_EQ(zDDraw.LoadTexture("Nowhere.png", false, 0, 1, 0), 0);
+    EXPECT_TRUE(log.Contains("ERR\tLoadTexture\tFile not found\t<Nowhere.png>"));
+    EXPECT_EQ(zDDraw.TextureCount, 0);
+    EXPECT_EQ(zDDraw.Textures.size(), 1u);
+}
+
+TEST_F(Textures, AFailedLoadGivesItsSlotToTheNextOne) {
+    WriteHostFile(dir.HostPath("Broken.png"), {0x89, 'P', 'N', 'G', 1, 2, 3});
+    WriteHostFile(dir.HostPath("Empty.png"), {});
+    Png("Good.png", 4, 4);
+    LogCapture log;
+    EXPECT_EQ(zDDraw.LoadTexture("Broken.png", false, 0, 1, 0), 0);
+    EXPECT_TRUE(log.Contains("ERR\tLoadTexture\t\t<Broken.png>"));
+    EXPECT_EQ(zDDraw.TextureCount, 0);
+    EXPECT_EQ(zDDraw.LoadTexture("Empty.png", false, 0, 1, 0), 0);
+    EXPECT_EQ(zDDraw.LoadTexture("Good.png", false, 0, 1, 0), 1);
+    EXPECT_EQ(zDDraw.Textures.size(), 2u);
+
+    rec->FailTextures = true;  // the drawing surface refuses it
+    Png("Other.png", 4, 4);
+    EXPECT_EQ(zDDraw.LoadTexture("Other.png", false, 0, 1, 0), 0);
+    EXPECT_EQ(zDDraw.TextureCount, 1);
+    // A failure is not cached: the file is tried again next time.
+    rec->FailTextures = false;
+    EXPECT_EQ(zDDraw.LoadTexture("Other.png", false, 0, 1, 0), 2);
+}
+
+TEST_F(Textures, TexturesAreUploadedAgainWhenTheDeviceComesBack) {
+    Png("A.png", 2, 2);
+    int32_t a = zDDraw.LoadTexture("A.png", false, 0, 1, 0);
+    int32_t rt = zDDraw.CreateRenderTarget(16);
+    ASSERT_GT(a, 0);
+    ASSERT_GT(rt, 0);
+    rec->ClearLog();
+    rec->NextStatus = DeviceStatus::NotReset;
+    EXPECT_TRUE(zDDraw.BeginScene(0, 0));
+    ASSERT_GE(rec->Calls.size(), 2u);
+    EXPECT_EQ(rec->Calls[0], "Reset");
+    EXPECT_EQ(rec->Calls[1], "UpdateTexture " + std::to_string(zDDraw.Textures[size_t(a)].Texture) + " 2x2");
+
+    // Should the files be gone, the frame is skipped and logged, and tried again.
+    std::remove(dir.HostPath("A.png").c_str());
+    rec->NextStatus = DeviceStatus::Lost;
+    LogCapture log;
+    EXPECT_FALSE(zDDraw.BeginScene(0, 0));
+    EXPECT_TRUE(log.Contains("ERR\tDevice lost!"));
+}
+
+}  // namespace
+}  // namespace zun::test
