@@ -77,8 +77,8 @@ ValueRef Check(zScriptObject* caller, zScriptArgs& args) {
     if (ok) {
         ++gPassed;
     } else {
-        ++gFailed;
         Print(stdout, "FAIL " + Label(args, args.Count() >= 3 ? 3 : 2, caller) + detail);
+        ++gFailed;
     }
     ValueRef r = zScriptValue::New();
     r->SetBool(ok);
