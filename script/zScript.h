@@ -65,7 +65,8 @@ struct zScriptModule {
     size_t MaxTextLength = size_t(64) << 20;
     int32_t MaxIndexGrowth = 1000000;
 
-    // Registers the class prototype and makes the state new and empty.
+    // Registers the class prototype, makes the state new and empty, and binds
+    // the host built-ins to the device layer and the dialogs to the platform's.
     void Script_Initialize();
     // Loads a compiled script file and registers its classes. A file that
     // cannot be read or parsed is logged and registers nothing.
