@@ -103,7 +103,7 @@ public:
     }
 
 private:
-    std::vector<ValueRef> items_;
+    std::vector<ValueRef, PoolAllocator<ValueRef>> items_;
     // Every live array is in one list, for ReleaseAll.
     zScriptArray* prevLive_ = nullptr;
     zScriptArray* nextLive_ = nullptr;
