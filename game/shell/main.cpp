@@ -17,6 +17,8 @@
 #include "devices/zFont.h"
 #include "platform/Dialogs.h"
 #include "platform/Window.h"
+#include "scene/zObjectClasses.h"
+#include "scene/zSceneClasses.h"
 
 using namespace zun;
 
@@ -38,7 +40,9 @@ void DrawFrame(int32_t ms) {
 }  // namespace
 
 int main() {
+    gFrameworkHooks.RegisterSceneClasses = [] { RegisterSceneClasses(); };
     ZUN_Initialize();
+    RegisterSceneObjectClasses();
     zDInput.ResetKeyStates();
     std::string error;
     auto window = Window::Create("Vorlund", 800, 600, &error);

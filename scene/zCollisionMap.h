@@ -1,0 +1,53 @@
+// Which movers each cell of a level blocks, and which part of the cell is
+// solid: a code grid (bit mask of mover classes) and a shape grid (52
+// sub-cell shapes). Pixel and cell tests for movement and path finding, and a
+// coloured overlay for the debug view and the water mask.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "core/zGrid.h"
+#include "scene/zLayer.h"
+
+namespace zun {
+
+// Whether the pixel at offset (u, v) inside a cell of edge T (half edge h)
+// is solid for the given shape number; numbers above 51 are never solid.
+bool CollisionShapeSolid(uint8_t iShape, int32_t u, int32_t v, int32_t T, int32_t h);
+
+class zCollisionMap : public zTiledLayer {
+public:
+    zCollisionMap();
+
+    std::string ClassName() const override { return "zCollisionMap"; }
+    uint8_t ClassVersion() const override { return 1; }
+    std::shared_ptr<iChunk> Create() const override { return std::make_shared<zCollisionMap>(); }
+    bool Export(zStream& iData) override;
+    bool Import(zStream& iData) override;
+
+    // Outside the grid the outputs keep their values.
+    void GetTile(int32_t iX, int32_t iY, uint8_t& oCol, uint8_t& oMask) const;
+    // Outside the grid nothing happens.
+    void SetTile(int32_t iX, int32_t iY, uint8_t iCol, uint8_t iMask);
+    // True when the pixel (map space, no origin or zoom) is solid for a mover
+    // of class mask iFlags; everything outside the map is solid.
+    bool CheckCollision(int32_t iX, int32_t iY, uint8_t iFlags) const;
+    // True when the whole cell is passable for the mover: its code lacks a bit
+    // of iFlags. A cell outside the grid is not passable.
+    bool CheckTileCollision(int32_t mX, int32_t mY, uint8_t iFlags) const;
+    void SetSize(int32_t iW, int32_t iH);
+    void Resize(int32_t iW, int32_t iH);
+
+    void Update() override {}
+    void Render(const zCamera& iCam) override { Render(iCam, 0, -1, -1); }
+    // The overlay: flags 0 take meta "_ShowMode"; colour -1 takes the default
+    // green (free) or red (block) with alpha 1 - "_Alpha". Colour 0 draws nothing.
+    void Render(const zCamera& iCam, uint8_t iFlags, int32_t iColorFree = -1, int32_t iColorBlock = -1);
+
+private:
+    Grid<uint8_t> codeGrid_, shapeGrid_;
+};
+
+}  // namespace zun

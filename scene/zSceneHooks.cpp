@@ -1,0 +1,7 @@
+#include "scene/zSceneHooks.h"
+
+namespace zun {
+
+SceneHooks gSceneHooks;
+
+}  // namespace zun

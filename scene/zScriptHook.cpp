@@ -1,0 +1,7 @@
+#include "scene/zScriptHook.h"
+
+namespace zun {
+
+SceneScriptHooks gSceneScript;
+
+}  // namespace zun

@@ -1,0 +1,141 @@
+#include "scene/zSpriteMap.h"
+
+#include "core/zCore.h"
+#include "core/zStream.h"
+#include "devices/zDDraw.h"
+#include "scene/zCamera.h"
+#include "scene/zVisibleCells.h"
+
+namespace zun {
+
+namespace {
+
+float SortKey(const zSprite& s) { return float(double(s.y) - s.Z); }
+
+// Sorts list[lo..hi] by ascending y with the classic middle-pivot partition.
+// The two halves are disjoint, so recursing into the smaller one and looping
+// on the larger gives the same order with a stack depth of log n.
+void QuickSort(std::vector<zSprite*>& list, int64_t lo, int64_t hi) {
+    while (lo < hi) {
+        int64_t i = lo, j = hi;
+        const float pivot = list[size_t((lo + hi) / 2)]->y;
+        while (i <= j) {
+            while (list[size_t(i)]->y < pivot && i < hi) ++i;
+            while (pivot < list[size_t(j)]->y && j > lo) --j;
+            if (i <= j) {
+                std::swap(list[size_t(i)], list[size_t(j)]);
+                ++i;
+                --j;
+            }
+        }
+        if (j - lo < hi - i) {
+            if (lo < j) QuickSort(list, lo, j);
+            lo = i;
+        } else {
+            if (i < hi) QuickSort(list, i, hi);
+            hi = j;
+        }
+    }
+}
+
+}  // namespace
+
+void zSpriteMap::CellOf(const zSprite& iSprite, int64_t& oX, int64_t& oY) const {
+    oX = CellIndex(iSprite.x, TileW);
+    oY = CellIndex(double(iSprite.y) - iSprite.Z, TileW);
+}
+
+void zSpriteMap::AddSprite(const Ptr& iSprite, bool iSort) {
+    if (!iSprite || FindSprite(iSprite) >= 1) return;
+    Cells.List.push_back(iSprite);
+    RegisterSprite(iSprite, iSort);
+}
+
+void zSpriteMap::RemoveSprite(const Ptr& iSprite) {
+    const int32_t i = FindSprite(iSprite);
+    if (i < 1) return;
+    UnregisterSprite(iSprite);
+    Cells.RemoveAt(i);
+}
+
+void zSpriteMap::RegisterSprite(const Ptr& iSprite, bool iSort) {
+    if (!iSprite) return;
+    int64_t cx = 0, cy = 0;
+    CellOf(*iSprite, cx, cy);
+    if (!Cells.Register(iSprite, cx, cy)) return;
+    if (iSort) DepthSort(int32_t(cx), int32_t(cy));
+}
+
+void zSpriteMap::UnregisterSprite(const Ptr& iSprite) {
+    if (!iSprite) return;
+    int64_t cx = 0, cy = 0;
+    CellOf(*iSprite, cx, cy);
+    Cells.Unregister(iSprite.get(), cx, cy);
+}
+
+void zSpriteMap::DepthSort(int32_t iX, int32_t iY) {
+    auto b = Cells.Get(iX, iY);
+    if (!b) return;
+    PassSort(*b, [](const Ptr& p) { return SortKey(*p); });
+}
+
+void zSpriteMap::SortAll() {
+    for (auto& b : BucketsOfList([this](const zSprite& s, int64_t& cx, int64_t& cy) { CellOf(s, cx, cy); }))
+        PassSort(*b, [](const Ptr& p) { return SortKey(*p); });
+}
+
+void zSpriteMap::Resize(int32_t iTileW, int32_t iW, int32_t iH) {
+    for (const auto& s : Cells.List) UnregisterSprite(s);
+    SetSize(iTileW, iW, iH);
+    for (const auto& s : Cells.List) RegisterSprite(s, false);
+    SortAll();
+}
+
+void zSpriteMap::Render(const zCamera& iCam, float iZoom) {
+    zCore.CurrentProc = "SpriteMap_Render";
+    if (W == 0 || H == 0 || TileW == 0) return;
+    const zVisibleCells v = VisibleCells(*this, iCam, 1, 2);
+    const float zTop = MetaSingle("_z"), zBottom = MetaSingle("_z2");
+
+    size_t n = 0;
+    for (int32_t cy = v.y0; cy <= v.y1; ++cy) {
+        for (int32_t cx = v.x0; cx <= v.x1; ++cx) {
+            auto b = Cells.Get(cx, cy);
+            if (!b) continue;
+            for (const auto& s : *b) {
+                if (n >= renderList_.size()) renderList_.resize(renderList_.size() + 32);
+                renderList_[n++] = s.get();
+            }
+        }
+    }
+    if (n > 1) QuickSort(renderList_, 0, int64_t(n) - 1);
+    for (size_t i = 0; i < n; ++i) {
+        zSprite& s = *renderList_[i];
+        zDDraw.RenderZ = LayerDepth(zTop, zBottom, double(s.y) - iCam.y, iCam.H);
+        s.Render(iCam, iZoom);
+    }
+}
+
+bool zSpriteMap::Export(zStream& iData) {
+    ExportHeader(iData);
+    iData.WriteLong(int32_t(Cells.List.size()));
+    for (const auto& s : Cells.List) s->Export(iData, true);
+    return true;
+}
+
+bool zSpriteMap::Import(zStream& iData) {
+    ImportHeaderAndGrid(iData);
+    int32_t n = 0;
+    iData.ReadLong(n);
+    for (int32_t i = 0; i < n; ++i) {
+        auto s = std::make_shared<zSprite>();
+        s->Import(iData, true);
+        // A new sprite cannot be in the list yet: no search needed.
+        Cells.List.push_back(s);
+        RegisterSprite(s, false);
+    }
+    SortAll();
+    return true;
+}
+
+}  // namespace zun
