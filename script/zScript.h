@@ -56,8 +56,9 @@ struct zScriptModule {
     // calls and nested expressions fail with "Out of stack space".
     int32_t MaxCallDepth = 400;
     int32_t MaxExprDepth = 2000;
-    // Statements and expressions a run may still take; tools and the fuzzer
-    // set it to stop endless scripts ("Out of budget"). Negative: no limit.
+    // Statements and function calls a run may still take; tools and the fuzzer
+    // set it to stop endless scripts. (An expression's work is bounded by its
+    // bytes: reading inside one only goes forward.) Negative: no limit.
     int64_t StepBudget = -1;
     // Texts a script builds stay below this length ("Out of string space"), so
     // a doubling loop fails instead of taking all memory; an entry cannot be
