@@ -503,7 +503,7 @@ ValueRef Evaluate(Frame& f, int32_t& p) {
             ValueRef t;
             if (form == 5) {
                 const Atom& name = RdName(f, p);
-                t = f.cur.Values->GetName(name, 1);
+                t = f.cur.Values->Lookup(name, 1);
             } else if (form == 6) {
                 t = Resolve(f, p, f.cur.Values, 1);
             } else {
@@ -520,7 +520,7 @@ ValueRef Evaluate(Frame& f, int32_t& p) {
         }
         case 5: {
             const Atom& name = RdName(f, p);
-            zScriptValue* v = f.cur.Values->GetName(name, 0);
+            zScriptValue* v = f.cur.Values->Lookup(name, 0);
             if (!v) Log("ERR", "Value not set", name.Text());
             return ValueRef(v);
         }
@@ -604,7 +604,7 @@ View EvalUse(Frame& f, int32_t& p, Temp& tmp, ValueRef& hold) {
         case 5: {
             ++p;
             const Atom& name = RdName(f, p);
-            zScriptValue* v = f.cur.Values->GetName(name, 0);
+            zScriptValue* v = f.cur.Values->Lookup(name, 0);
             if (!v) {
                 Log("ERR", "Value not set", name.Text());
                 return View{};
@@ -706,8 +706,11 @@ ValueRef CallFunction(Frame& f, int32_t& p) {
     if (d->HasDot) return QualifiedCall(f, name, args, scope);
     if (d->FormId >= 0) return CallForm(d->FormId, f, args, scope);
     if (d->EngineId >= 0) return EngineBuiltin(d->EngineId, f, args);
-    ValueRef r = zScript.CallBuiltin(f.cur.Caller, scope, name, args);
-    if (r) return r;
+    // The game's table and the host built-ins, unless neither can know the name.
+    if (d->HostId >= 0 || gScriptHooks.CallGameFunction) {
+        ValueRef r = zScript.CallBuiltin(f.cur.Caller, scope, name, args);
+        if (r) return r;
+    }
     if (!f.cur.Class) {
         Log("ERR", "Undefined function", name.Text());
         return nullptr;
@@ -779,18 +782,23 @@ ValueRef zScriptFunction::Execute(zScriptObject* iCaller, zScriptArray* iValues,
             }
             case 52:
             case 53: {
-                ValueRef t = Evaluate(f, p);
-                if (!t) Fail(errObjectNotSet);
-                if (t->Data.Kind() == HK::Long) {
+                Temp tmp;
+                ValueRef t;
+                // The target is read as an operand would be; a literal target
+                // changes a temporary nobody sees, as a new value would be.
+                View v = EvalUse(f, p, tmp, t);
+                if (!v) Fail(errObjectNotSet);
+                HostValue& data = const_cast<HostValue&>(v.Data());
+                if (data.Kind() == HK::Long) {
                     // Long plus the 16-bit 1 stays a Long unless it overflows.
-                    int64_t v = int64_t(t->Data.AsLong()) + (op == 52 ? 1 : -1);
-                    if (v >= INT32_MIN && v <= INT32_MAX) {
-                        t->Data = static_cast<int32_t>(v);
+                    int64_t x = int64_t(data.AsLong()) + (op == 52 ? 1 : -1);
+                    if (x >= INT32_MIN && x <= INT32_MAX) {
+                        data = static_cast<int32_t>(x);
                         break;
                     }
                 }
                 static const HostValue one(static_cast<int16_t>(1));
-                t->Data = op == 52 ? hv::Add(t->Data, one) : hv::Sub(t->Data, one);
+                data = op == 52 ? hv::Add(data, one) : hv::Sub(data, one);
                 break;
             }
             case 4: {
@@ -798,7 +806,7 @@ ValueRef zScriptFunction::Execute(zScriptObject* iCaller, zScriptArray* iValues,
                 ValueRef t;
                 if (form == 5) {
                     const Atom& name = RdName(f, p);
-                    t = f.cur.Values->GetName(name, 1);
+                    t = f.cur.Values->Lookup(name, 1);
                 } else if (form == 6) {
                     t = Resolve(f, p, f.cur.Values, 1);
                 } else if (form == 9) {
