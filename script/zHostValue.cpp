@@ -1,0 +1,398 @@
+#include "script/zHostValue.h"
+
+#include <cfloat>
+#include <cmath>
+#include <vector>
+
+#include "core/zRuntime.h"
+
+namespace zun {
+
+namespace {
+
+[[noreturn]] void Mismatch() { Raise(errTypeMismatch); }
+
+double ParseOrFail(const std::string& s) {
+    double d;
+    if (!ParseNumber(s, d)) Mismatch();
+    return d;
+}
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        unsigned char x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
+        if (x >= 'a' && x <= 'z') x = static_cast<unsigned char>(x - 32);
+        if (y >= 'a' && y <= 'z') y = static_cast<unsigned char>(y - 32);
+        if (x != y) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+// ---- conversions ---------------------------------------------------------------
+
+double HostValue::ToDouble() const {
+    switch (k_) {
+        case HK::Empty: return 0.0;
+        case HK::Bool: return u_.b ? -1.0 : 0.0;
+        case HK::Byte: return u_.by;
+        case HK::Integer: return u_.i;
+        case HK::Long: return u_.l;
+        case HK::Single: return u_.f;
+        case HK::Double: return u_.d;
+        case HK::String: return ParseOrFail(u_.s);
+        default: Mismatch();
+    }
+}
+
+bool HostValue::ToBool() const {
+    switch (k_) {
+        case HK::Empty: return false;
+        case HK::Bool: return u_.b;
+        case HK::Byte: return u_.by != 0;
+        case HK::Integer: return u_.i != 0;
+        case HK::Long: return u_.l != 0;
+        case HK::Single: return u_.f != 0.0f;
+        case HK::Double: return u_.d != 0.0;
+        case HK::String: {
+            if (u_.s.empty()) return false;
+            if (EqualsNoCase(u_.s, "True")) return true;
+            if (EqualsNoCase(u_.s, "False")) return false;
+            return ParseOrFail(u_.s) != 0.0;
+        }
+        default: Mismatch();
+    }
+}
+
+uint8_t HostValue::ToByte() const {
+    if (k_ == HK::Byte) return u_.by;
+    return CByte(ToDouble());
+}
+
+int16_t HostValue::ToInteger() const {
+    if (k_ == HK::Integer) return u_.i;
+    return CInt(ToDouble());
+}
+
+int32_t HostValue::ToLong() const {
+    switch (k_) {
+        case HK::Long: return u_.l;
+        case HK::Integer: return u_.i;
+        case HK::Byte: return u_.by;
+        case HK::Bool: return u_.b ? -1 : 0;
+        case HK::Empty: return 0;
+        default: return CLng(ToDouble());
+    }
+}
+
+float HostValue::ToSingle() const {
+    switch (k_) {
+        case HK::Single: return u_.f;
+        case HK::Double: return zun::ToSingle(u_.d);
+        case HK::String: return zun::ToSingle(ParseOrFail(u_.s));
+        default: return static_cast<float>(ToDouble());
+    }
+}
+
+std::string HostValue::ToText() const {
+    switch (k_) {
+        case HK::Empty: return std::string();
+        case HK::Bool: return FormatBool(u_.b);
+        case HK::Byte: return FormatLong(u_.by);
+        case HK::Integer: return FormatLong(u_.i);
+        case HK::Long: return FormatLong(u_.l);
+        case HK::Single: return FormatSingle(u_.f);
+        case HK::Double: return FormatDouble(u_.d);
+        case HK::String: return u_.s;
+        default: Mismatch();
+    }
+}
+
+bool HostValue::TextIsEmpty() const {
+    switch (k_) {
+        case HK::Empty: return true;
+        case HK::String: return u_.s.empty();
+        case HK::Array:
+        case HK::Object: Mismatch();
+        default: return false;
+    }
+}
+
+// ---- arithmetic ------------------------------------------------------------------
+
+namespace hv {
+namespace {
+
+// An operand taken as a number: integer kinds in i, Single and Double in d.
+struct Num {
+    HK k;
+    int64_t i = 0;
+    double d = 0.0;
+};
+
+Num ToNum(const HostValue& v) {
+    switch (v.Kind()) {
+        case HK::Empty: return {HK::Empty};
+        case HK::Bool: return {HK::Integer, v.AsBool() ? -1 : 0};
+        case HK::Byte: return {HK::Byte, v.AsByte()};
+        case HK::Integer: return {HK::Integer, v.AsInteger()};
+        case HK::Long: return {HK::Long, v.AsLong()};
+        case HK::Single: return {HK::Single, 0, v.AsSingle()};
+        case HK::Double: return {HK::Double, 0, v.AsDouble()};
+        case HK::String: return {HK::Double, 0, ParseOrFail(v.AsString())};
+        default: Mismatch();
+    }
+}
+
+bool IsWhole(HK k) { return k == HK::Byte || k == HK::Integer || k == HK::Long; }
+double AsD(const Num& n) { return IsWhole(n.k) ? double(n.i) : n.d; }
+
+// Empty takes the other side's kind; two Empty are two 16-bit zeros.
+void Settle(Num& a, Num& b) {
+    if (a.k == HK::Empty && b.k == HK::Empty) {
+        a.k = b.k = HK::Integer;
+    } else if (a.k == HK::Empty) {
+        a = Num{b.k};
+    } else if (b.k == HK::Empty) {
+        b = Num{a.k};
+    }
+}
+
+HK Wider(HK a, HK b) {
+    if ((a == HK::Single && b == HK::Long) || (a == HK::Long && b == HK::Single)) return HK::Double;
+    return a > b ? a : b;
+}
+
+// A whole result in the smallest kind at or above `from` that holds it.
+HostValue FitWhole(int64_t r, HK from) {
+    if (from == HK::Byte && r >= 0 && r <= 255) return HostValue(static_cast<uint8_t>(r));
+    if (from <= HK::Integer && r >= INT16_MIN && r <= INT16_MAX) return HostValue(static_cast<int16_t>(r));
+    if (r >= INT32_MIN && r <= INT32_MAX) return HostValue(static_cast<int32_t>(r));
+    return HostValue(static_cast<double>(r));
+}
+
+HostValue FitFloat(double r, HK k) {
+    if (k == HK::Single) {
+        if (std::isfinite(r) && std::fabs(r) <= double(FLT_MAX)) return HostValue(static_cast<float>(r));
+    }
+    return HostValue(CheckFinite(r));
+}
+
+enum class Op { Add, Sub, Mul };
+
+HostValue Arith(const HostValue& av, const HostValue& bv, Op op) {
+    Num a = ToNum(av), b = ToNum(bv);
+    Settle(a, b);
+    HK k = Wider(a.k, b.k);
+    if (IsWhole(k)) {
+        int64_t r = op == Op::Add ? a.i + b.i : op == Op::Sub ? a.i - b.i : a.i * b.i;
+        return FitWhole(r, k);
+    }
+    double x = AsD(a), y = AsD(b);
+    double r = op == Op::Add ? x + y : op == Op::Sub ? x - y : x * y;
+    return FitFloat(r, k);
+}
+
+}  // namespace
+
+HostValue Add(const HostValue& a, const HostValue& b) {
+    // The common case first: two Longs.
+    if (a.Kind() == HK::Long && b.Kind() == HK::Long) return FitWhole(int64_t(a.AsLong()) + b.AsLong(), HK::Long);
+    return Arith(a, b, Op::Add);
+}
+HostValue Sub(const HostValue& a, const HostValue& b) {
+    if (a.Kind() == HK::Long && b.Kind() == HK::Long) return FitWhole(int64_t(a.AsLong()) - b.AsLong(), HK::Long);
+    return Arith(a, b, Op::Sub);
+}
+HostValue Mul(const HostValue& a, const HostValue& b) { return Arith(a, b, Op::Mul); }
+
+HostValue Divide(const HostValue& av, const HostValue& bv) {
+    Num a = ToNum(av), b = ToNum(bv);
+    Settle(a, b);
+    auto small = [](HK k) { return k == HK::Byte || k == HK::Integer || k == HK::Single; };
+    double q = Div(AsD(a), AsD(b));
+    if (small(a.k) && small(b.k)) return FitFloat(q, HK::Single);
+    return HostValue(q);
+}
+
+HostValue Power(const HostValue& av, const HostValue& bv) {
+    double x = av.ToDouble(), y = bv.ToDouble();
+    if (x < 0.0 && y != std::floor(y)) Raise(errInvalidCall);
+    if (x == 0.0 && y < 0.0) Raise(errDivByZero);
+    return HostValue(CheckFinite(std::pow(x, y)));
+}
+
+int32_t ModLong(const HostValue& a, const HostValue& b) { return Mod(a.ToLong(), b.ToLong()); }
+int32_t AndLong(const HostValue& a, const HostValue& b) { return a.ToLong() & b.ToLong(); }
+int32_t OrLong(const HostValue& a, const HostValue& b) { return a.ToLong() | b.ToLong(); }
+
+HostValue Negate(const HostValue& a) {
+    switch (a.Kind()) {
+        case HK::Empty: return HostValue(int16_t(0));
+        case HK::Single: return HostValue(-a.AsSingle());
+        case HK::Double: return HostValue(-a.AsDouble());
+        case HK::String: return HostValue(-ParseOrFail(a.AsString()));
+        default: {
+            Num n = ToNum(a);
+            // A negated Byte cannot stay a Byte.
+            return FitWhole(-n.i, n.k == HK::Byte ? HK::Integer : n.k);
+        }
+    }
+}
+
+HostValue BitNot(const HostValue& a) {
+    switch (a.Kind()) {
+        case HK::Empty: return HostValue(int16_t(-1));
+        case HK::Bool: return HostValue(!a.AsBool());
+        case HK::Byte: return HostValue(static_cast<uint8_t>(~a.AsByte()));
+        case HK::Integer: return HostValue(static_cast<int16_t>(~a.AsInteger()));
+        case HK::Long: return HostValue(static_cast<int32_t>(~a.AsLong()));
+        default: return HostValue(static_cast<int32_t>(~CLng(a.ToDouble())));
+    }
+}
+
+int Compare(const HostValue& a, const HostValue& b) {
+    HK ka = a.Kind(), kb = b.Kind();
+    if (a.IsReference() || b.IsReference()) Mismatch();
+    if (ka == HK::String || kb == HK::String) {
+        if (ka != HK::String && ka != HK::Empty) return -1;  // a number is below any text
+        if (kb != HK::String && kb != HK::Empty) return 1;
+        static const std::string empty;
+        const std::string& x = ka == HK::String ? a.AsString() : empty;
+        const std::string& y = kb == HK::String ? b.AsString() : empty;
+        int c = x.compare(y);  // char_traits<char> compares as unsigned bytes
+        return c < 0 ? -1 : c > 0 ? 1 : 0;
+    }
+    if (ka == HK::Long && kb == HK::Long) {
+        return a.AsLong() < b.AsLong() ? -1 : a.AsLong() > b.AsLong() ? 1 : 0;
+    }
+    double x = a.ToDouble(), y = b.ToDouble();
+    return x < y ? -1 : x > y ? 1 : 0;
+}
+
+std::string Hex(const HostValue& a) {
+    uint32_t v;
+    int width;
+    switch (a.Kind()) {
+        case HK::Empty: return "0";
+        case HK::Bool: v = a.AsBool() ? 0xFFFFu : 0u; width = 16; break;
+        case HK::Byte: v = a.AsByte(); width = 8; break;
+        case HK::Integer: v = static_cast<uint16_t>(a.AsInteger()); width = 16; break;
+        case HK::Long: v = static_cast<uint32_t>(a.AsLong()); width = 32; break;
+        default: v = static_cast<uint32_t>(CLng(a.ToDouble())); width = 32; break;
+    }
+    (void)width;
+    static const char* digits = "0123456789ABCDEF";
+    std::string out;
+    do {
+        out.insert(out.begin(), digits[v & 15u]);
+        v >>= 4;
+    } while (v);
+    return out;
+}
+
+}  // namespace hv
+
+// ---- pattern match ---------------------------------------------------------------
+
+namespace {
+
+struct Token {
+    enum Kind { Char, Any, Digit, Set, Star } kind = Char;
+    unsigned char c = 0;
+    bool negate = false;
+    std::vector<std::pair<unsigned char, unsigned char>> ranges;
+
+    bool Matches(unsigned char x) const {
+        switch (kind) {
+            case Char: return x == c;
+            case Any: return true;
+            case Digit: return x >= '0' && x <= '9';
+            case Set: {
+                bool in = false;
+                for (auto& r : ranges) {
+                    if (x >= r.first && x <= r.second) {
+                        in = true;
+                        break;
+                    }
+                }
+                return in != negate;
+            }
+            default: return false;
+        }
+    }
+};
+
+std::vector<Token> ParsePattern(std::string_view p) {
+    std::vector<Token> out;
+    for (size_t i = 0; i < p.size(); ++i) {
+        unsigned char ch = static_cast<unsigned char>(p[i]);
+        Token t;
+        t.kind = Token::Char;
+        if (ch == '?') {
+            t.kind = Token::Any;
+        } else if (ch == '#') {
+            t.kind = Token::Digit;
+        } else if (ch == '*') {
+            if (!out.empty() && out.back().kind == Token::Star) continue;
+            t.kind = Token::Star;
+        } else if (ch == '[') {
+            size_t j = i + 1;
+            t.kind = Token::Set;
+            if (j < p.size() && p[j] == '!') {
+                t.negate = true;
+                ++j;
+            }
+            size_t start = j;
+            while (j < p.size() && p[j] != ']') {
+                unsigned char lo = static_cast<unsigned char>(p[j]);
+                // "a-f" is a range; a "-" first or last in the list is itself.
+                if (j + 2 < p.size() && p[j + 1] == '-' && p[j + 2] != ']') {
+                    unsigned char hi = static_cast<unsigned char>(p[j + 2]);
+                    if (hi < lo) Raise(93, "Invalid pattern string");
+                    t.ranges.emplace_back(lo, hi);
+                    j += 3;
+                } else {
+                    t.ranges.emplace_back(lo, lo);
+                    ++j;
+                }
+            }
+            if (j >= p.size()) Raise(93, "Invalid pattern string");
+            i = j;
+            // "[]" matches no character at all: it is left out.
+            if (j == start && !t.negate) continue;
+        } else {
+            t.c = ch;
+        }
+        out.push_back(std::move(t));
+    }
+    return out;
+}
+
+}  // namespace
+
+bool LikeMatch(std::string_view text, std::string_view pattern) {
+    std::vector<Token> toks = ParsePattern(pattern);
+    size_t ti = 0, pi = 0, n = text.size(), m = toks.size();
+    size_t starP = SIZE_MAX, starT = 0;
+    while (ti < n) {
+        if (pi < m && toks[pi].kind == Token::Star) {
+            starP = pi++;
+            starT = ti;
+        } else if (pi < m && toks[pi].Matches(static_cast<unsigned char>(text[ti]))) {
+            ++ti;
+            ++pi;
+        } else if (starP != SIZE_MAX) {
+            pi = starP + 1;
+            ti = ++starT;
+        } else {
+            return false;
+        }
+    }
+    while (pi < m && toks[pi].kind == Token::Star) ++pi;
+    return pi == m;
+}
+
+}  // namespace zun

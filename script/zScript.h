@@ -1,0 +1,106 @@
+// The script engine's module: its shared state (the loaded classes, the
+// globals, the saved values), loading compiled script files, class lookup,
+// the host built-ins dispatcher and the hooks through which it reaches the
+// game and the platform.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "script/zScriptArgs.h"
+#include "script/zScriptArray.h"
+#include "script/zScriptClass.h"
+#include "script/zScriptFunction.h"
+#include "script/zScriptObject.h"
+#include "script/zScriptValue.h"
+
+namespace zun {
+
+class zFile;
+
+// What the engine needs from the game and the platform. Empty slots are
+// skipped (dialogs then log their text and answer OK / cancel).
+struct ScriptHooks {
+    // The game's script-function table: answers a value when the name is one of
+    // its functions (after running it), Nothing otherwise.
+    std::function<ValueRef(zScriptObject* iCaller, zScriptArray* iValues, const std::string& iName,
+                           zScriptArgs& iArgs)>
+        CallGameFunction;
+    // Optional: whether the game's table has a name. When set, the engine asks
+    // it once per name and calls CallGameFunction only for names it knows;
+    // call zScript.ResetDispatch() after changing either slot.
+    std::function<bool(const std::string& iName)> IsGameFunction;
+    // Modal message box: returns the code of the button pressed (OK = 1).
+    std::function<int32_t(const std::string& iText, const std::string& iTitle, int32_t iStyle)> MessageBox;
+    // Modal input box: the text entered, or nothing when cancelled.
+    std::function<std::optional<std::string>(const std::string& iPrompt, const std::string& iTitle)> InputBox;
+};
+extern ScriptHooks gScriptHooks;
+
+// Message box styles the engine uses.
+inline constexpr int32_t kBoxOk = 0;
+inline constexpr int32_t kBoxCritical = 16;
+
+struct zScriptModule {
+    std::string ScriptPath;
+    std::vector<std::shared_ptr<zScriptClass>> Classes;
+    ArrayRef SavedValues;
+    ArrayRef Globals;
+
+    // Limits that keep scripts from taking the program down: nested script
+    // calls and nested expressions fail with "Out of stack space".
+    int32_t MaxCallDepth = 400;
+    int32_t MaxExprDepth = 2000;
+    // Statements and expressions a run may still take; tools and the fuzzer
+    // set it to stop endless scripts ("Out of budget"). Negative: no limit.
+    int64_t StepBudget = -1;
+    // Texts a script builds stay below this length ("Out of string space"), so
+    // a doubling loop fails instead of taking all memory; an entry cannot be
+    // created this far past the end of an array ("Subscript out of range").
+    size_t MaxTextLength = size_t(64) << 20;
+    int32_t MaxIndexGrowth = 1000000;
+
+    // Registers the class prototype and makes the state new and empty.
+    void Script_Initialize();
+    // Loads a compiled script file and registers its classes. A file that
+    // cannot be read or parsed is logged and registers nothing.
+    void LoadScriptFile(const std::string& iFile);
+    // The second half of LoadScriptFile: creates the objects of an already read
+    // chunk file and registers its script classes; on a failure none of them.
+    void LoadScriptChunks(zFile& iFile, const std::string& iName);
+    // The loaded class of that name with the highest level (the later one on a tie).
+    std::shared_ptr<zScriptClass> FindScriptClass(std::string_view iName) const;
+    // A new script value typed from the host kind of iValue.
+    ValueRef VariantToScriptValue(const HostValue& iValue) const;
+    std::string TypeName(int32_t iTyp) const;
+    std::string TrimChar(const std::string& iText, const std::string& iChar) const;
+
+    // The game's table first, then the host built-ins; Nothing when neither
+    // knows the name.
+    ValueRef CallBuiltin(zScriptObject* iCaller, zScriptArray* iValues, const Atom& iName, zScriptArgs& iArgs);
+    ValueRef CallBuiltin(zScriptObject* iCaller, zScriptArray* iValues, const std::string& iName,
+                         zScriptArgs& iArgs);
+    // Extends iArgs with the defaults of missing optional arguments.
+    void ParseArguments(zScriptArgs& iArgs, int32_t iRequired, std::string_view iDefaults) const;
+
+    // Forgets the cached answers of IsGameFunction.
+    void ResetDispatch();
+
+    // Run-time bookkeeping (not for game code).
+    int32_t ExecuteDepth = 0;
+    int32_t CallDepth = 0;
+    int32_t ExprDepth = 0;
+    uint32_t DispatchGeneration = 1;
+};
+extern zScriptModule zScript;
+
+// Shows a message box through the hook (or logs it when there is none).
+int32_t ScriptMessageBox(const std::string& iText, const std::string& iTitle, int32_t iStyle);
+std::optional<std::string> ScriptInputBox(const std::string& iPrompt, const std::string& iTitle);
+
+}  // namespace zun

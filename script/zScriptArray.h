@@ -1,0 +1,120 @@
+// The engine's one container: a 1-based list of values whose entries may carry
+// names, a scope of named variables with a Parent chain (arguments and locals,
+// an object's variables, the globals), and the store of saved values.
+//
+// Entries are the value objects themselves: Add, Insert, SetIndex and the
+// appending branch of SetName store the given object, not a copy, and rename
+// it; writing to an existing named entry copies into that entry.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "script/zScriptValue.h"
+
+namespace zun {
+
+class zStream;
+class zValues;
+
+class zScriptArray final : public RefObject {
+public:
+    // Enclosing scope, or Nothing.
+    Ref<zScriptArray> Parent;
+
+    zScriptArray();
+    ~zScriptArray() override;
+    static Ref<zScriptArray> New() { return Ref<zScriptArray>(new zScriptArray()); }
+    static void* operator new(size_t n) {
+        return n == sizeof(zScriptArray) ? BlockPool<sizeof(zScriptArray)>::Alloc() : ::operator new(n);
+    }
+    static void operator delete(void* p, size_t n) noexcept {
+        if (n == sizeof(zScriptArray)) BlockPool<sizeof(zScriptArray)>::Free(p);
+        else ::operator delete(p);
+    }
+
+    // Empties every array that exists, which breaks the reference cycles
+    // scripts can make (an array holding itself, an object keeping "this").
+    // Only for the very end of a run: loaded classes lose their defaults too.
+    static void ReleaseAll();
+
+    std::string ClassName() const override { return "zScriptArray"; }
+    uint8_t ClassVersion() const override { return 1; }
+
+    // Number of entries; entries are numbered 1..Size.
+    int32_t Size() const { return static_cast<int32_t>(items_.size()); }
+
+    // Entry at a position; Nothing for a hole, a position out of range, or any
+    // failure. With iCreate = 1 a position past the end gets a new empty value.
+    zScriptValue* GetIndex(int32_t Index, uint8_t iCreate = 0);
+    // Stores iValue itself at a position; past the end the array grows (holes
+    // between) and the value loses its name.
+    void SetIndex(int32_t Index, const ValueRef& iValue);
+    // Appends iValue itself (its name is cleared); returns the new position.
+    int32_t Add(const ValueRef& iValue);
+    // Inserts iValue itself at Index (1..Size + 1); its name is cleared.
+    void Insert(int32_t Index, const ValueRef& iValue);
+
+    // Scope lookup: this array, then up the Parent chain. With iCreate = 1 a
+    // name found nowhere is appended here as a new empty value.
+    zScriptValue* GetName(const Atom& iName, uint8_t iCreate = 0);
+    zScriptValue* GetName(std::string_view iName, uint8_t iCreate = 0);
+    // Scope write: the nearest holder of the name takes a copy (mode 0);
+    // otherwise iValue itself is appended here under that name.
+    void SetName(const Atom& iName, const ValueRef& iValue);
+    void SetName(std::string_view iName, const ValueRef& iValue);
+    // SetName with a host value converted to a script value by its kind.
+    void SetNameValue(std::string_view iName, const HostValue& iValue);
+    void SetIndexValue(int32_t Index, const HostValue& iValue);
+    // Removes the first own entry of that name; the last entry takes its place.
+    void DeleteName(const Atom& iName);
+    void DeleteName(std::string_view iName);
+    // Removes a position (1..Size; others change nothing). iKeepOrder moves the
+    // following entries down, otherwise the last entry moves into the gap.
+    void DeleteIndex(int32_t Index, bool iKeepOrder);
+    // Grows or shrinks to iSize entries; new positions are empty.
+    void SetSize(int32_t iSize);
+
+    // A new array (no Parent) holding the entries marked Fixed, by name.
+    Ref<zScriptArray> GetFixed();
+    // Writes every entry of this array into iValues by name.
+    void OverrideFixed(zScriptArray* iValues);
+    // Adds the typed entries of a value store as named entries (Byte, Long,
+    // Single, then String list).
+    void ImportValues(const zValues* iValues);
+
+    // Debug text of the entries; nesting stops at a depth where only a cyclic
+    // array can reach.
+    std::string ToString(int32_t iSub = 1) const;
+
+    bool Export(zStream& iData, int iDepth = 0) const;
+    bool Import(zStream& iData, int iDepth = 0);
+
+    // Direct access for the interpreter and game code (position 1..Size).
+    zScriptValue* At(int32_t Index) const { return items_[static_cast<size_t>(Index - 1)].get(); }
+    // The own entry of a name, without walking the chain.
+    zScriptValue* FindOwn(const Atom& iName) const {
+        for (const auto& v : items_) {
+            if (v && v->Name == iName) return v.get();
+        }
+        return nullptr;
+    }
+
+private:
+    std::vector<ValueRef> items_;
+    // Every live array is in one list, for ReleaseAll.
+    zScriptArray* prevLive_ = nullptr;
+    zScriptArray* nextLive_ = nullptr;
+};
+
+using ArrayRef = Ref<zScriptArray>;
+
+inline zScriptArray* HostValue::AsArray() const noexcept { return static_cast<zScriptArray*>(u_.a); }
+
+// Limits that keep a script or a file from asking for unbounded memory.
+inline constexpr int kMaxArrayDepth = 64;            // nesting of stored arrays
+inline constexpr int kMaxTextDepth = 32;             // nesting shown by ToString
+
+}  // namespace zun

@@ -1,0 +1,799 @@
+// The byte-code interpreter: the statement loop, the expression evaluator,
+// paths, member access and the call dispatch.
+//
+// Every read from the body is checked against its length. Where an expression
+// ends without reading all of its operands (an empty first operand, a failed
+// path, a missing operand of "in"), the operands it did not read are skipped by
+// their encoding, so the statement loop never runs the middle of an expression.
+#include <algorithm>
+#include <cstring>
+
+#include "core/zCore.h"
+#include "core/zRuntime.h"
+#include "script/zScriptRun.h"
+
+namespace zun {
+
+const char* const kFormNames[6] = {"", "static", "global", "super", "set", "new"};
+
+namespace run {
+
+void PastEnd() { Raise(errInputPastEnd); }
+void Fail(int number) { Raise(number); }
+
+const std::string& RdText(Frame& f, int32_t& p) { return f.fn->TextAt(p).text; }
+
+zScriptValue& Arg(const zScriptArgs& args, int32_t i) {
+    if (i < 1 || i > args.Count()) Raise(errSubscript);
+    zScriptValue* v = args[i];
+    if (!v) Raise(errObjectNotSet);
+    return *v;
+}
+
+namespace {
+
+struct DepthGuard {
+    int32_t& d;
+    DepthGuard(int32_t& depth, int32_t max) : d(depth) {
+        if (++d > max) {
+            --d;
+            Raise(errOutOfStack);
+        }
+    }
+    ~DepthGuard() { --d; }
+};
+
+ValueRef NewBool(bool b) {
+    ValueRef v = zScriptValue::New();
+    v->SetBool(b);
+    return v;
+}
+ValueRef NewLong(int32_t l) {
+    ValueRef v = zScriptValue::New();
+    v->SetLong(l);
+    return v;
+}
+ValueRef NewStr(std::string s) {
+    ValueRef v = zScriptValue::New();
+    v->SetString(std::move(s));
+    return v;
+}
+
+// Skips the rest of an "in" after its first operand: the ignored byte, E and
+// the list, by their encoding.
+void SkipInList(Frame& f, int32_t& p) {
+    RdByte(f, p);
+    RdLong(f, p);
+    uint8_t k = RdByte(f, p);
+    if (k == 7) {
+        int32_t n = RdCount(f, p);
+        for (int32_t i = 0; i < n; ++i) SkipExpr(f, p);
+    } else if (k == 5) {
+        RdText(f, p);
+    }
+}
+
+// E of "in": where reading goes on after a match. Only forward, within the body.
+void JumpToEnd(Frame& f, int32_t& p, int32_t e) {
+    if (e < p || e > f.L) Raise(5, "Invalid jump target");
+    p = e;
+}
+
+}  // namespace
+
+void SkipExpr(Frame& f, int32_t& p) {
+    DepthGuard depth(zScript.ExprDepth, zScript.MaxExprDepth);
+    Step();
+    uint8_t c = RdByte(f, p);
+    switch (c) {
+        case 0:
+        case 255:
+        case 22:
+        case 23: return;
+        case 4: {
+            uint8_t form = RdByte(f, p);
+            if (form == 5) {
+                RdText(f, p);
+            } else if (form == 6) {
+                RdText(f, p);
+                int32_t n = RdCount(f, p);
+                for (int32_t i = 0; i < n; ++i) SkipExpr(f, p);
+            } else {
+                return;
+            }
+            SkipExpr(f, p);
+            return;
+        }
+        case 5:
+        case 14:
+        case 15: RdText(f, p); return;
+        case 6:
+        case 8: {
+            RdText(f, p);
+            int32_t n = RdCount(f, p);
+            for (int32_t i = 0; i < n; ++i) SkipExpr(f, p);
+            return;
+        }
+        case 7: {
+            int32_t n = RdCount(f, p);
+            for (int32_t i = 0; i < n; ++i) SkipExpr(f, p);
+            return;
+        }
+        case 10:
+        case 11: RdByte(f, p); return;
+        case 12:
+        case 13: RdLong(f, p); return;
+        case 40:
+        case 50:
+        case 51: SkipExpr(f, p); return;
+        case 41:
+            SkipExpr(f, p);
+            SkipInList(f, p);
+            return;
+        default:
+            SkipExpr(f, p);
+            SkipExpr(f, p);
+            return;
+    }
+}
+
+namespace {
+
+// The array a path step works on: cur's array when it is an array value;
+// with create, a new one that replaces cur's content.
+zScriptArray* ArrayOf(zScriptValue* cur, uint8_t create) {
+    if (!cur) Fail(errObjectNotSet);
+    if (cur->Typ == typArray) return cur->GetArray();
+    if (create == 1) {
+        ArrayRef a = zScriptArray::New();
+        cur->SetArray(a);
+        return a.get();
+    }
+    return nullptr;
+}
+
+// Evaluates a path index where the path was written (the writer's context
+// during a member access).
+const zScriptValue* EvalIndex(Frame& f, int32_t& p, zScriptValue& tmp, ValueRef& hold) {
+    if (!f.cur.ArgCtx) return EvalUse(f, p, tmp, hold);
+    RunCtx target = f.cur;
+    f.cur = *target.ArgCtx;
+    struct Back {
+        Frame& f;
+        RunCtx t;
+        ~Back() { f.cur = t; }
+    } back{f, target};
+    return EvalUse(f, p, tmp, hold);
+}
+
+// One step of a path: the entry an index selects. Sets `failed` for index
+// types that cannot select (bool, array, object).
+zScriptValue* Select(zScriptArray* arr, zScriptValue* cur, const zScriptValue& idx, uint8_t create, bool& failed) {
+    switch (idx.Typ) {
+        case typByte:
+        case typInt:
+        case typFloat:
+            if (!arr) Fail(errObjectNotSet);
+            return arr->GetIndex(idx.Data.ToLong(), create);
+        case typStr:
+            if (!arr) Fail(errObjectNotSet);
+            return arr->GetName(idx.Data.ToText(), create);
+        case typBool:
+        case typArray:
+        case typObject: failed = true; return nullptr;
+        default: return cur;
+    }
+}
+
+}  // namespace
+
+zScriptValue* Resolve(Frame& f, int32_t& p, zScriptArray* iValues, uint8_t iCreate) {
+    const Atom& name = RdName(f, p);
+    zScriptValue* cur = iValues->GetName(name, iCreate);
+    int32_t n = RdCount(f, p);
+    if (!cur) {
+        Log("ERR", "Array not set", name.Text());
+        for (int32_t i = 0; i < n; ++i) SkipExpr(f, p);
+        return nullptr;
+    }
+    zScriptArray* arr = ArrayOf(cur, iCreate);
+    if (n == 0) {
+        if (!arr) Fail(errObjectNotSet);
+        return arr->GetIndex(arr->Size() + 1, 1);
+    }
+    // Holds the entries while later index expressions run.
+    ValueRef keepCur = cur;
+    ArrayRef keepArr = arr;
+    for (int32_t k = 1; k <= n; ++k) {
+        zScriptValue tmp;
+        ValueRef hold;
+        const zScriptValue* idx = EvalIndex(f, p, tmp, hold);
+        bool failed = false;
+        if (k == n) {
+            if (!idx) return nullptr;
+            zScriptValue* r = Select(arr, cur, *idx, iCreate, failed);
+            return failed ? nullptr : r;
+        }
+        if (!idx) Fail(errObjectNotSet);
+        cur = Select(arr, cur, *idx, iCreate, failed);
+        if (failed) {
+            for (int32_t i = k + 1; i <= n; ++i) SkipExpr(f, p);
+            return nullptr;
+        }
+        keepCur = cur;
+        arr = ArrayOf(cur, iCreate);
+        keepArr = arr;
+    }
+    return cur;
+}
+
+namespace {
+
+ValueRef MemberAccess(Frame& f, int32_t& p) {
+    RunCtx saved = f.cur;
+    zScriptArray* parentBefore = saved.Values->Parent.get();
+    ArrayRef keepParent = saved.Values->Parent;
+    ValueRef o = Evaluate(f, p);
+    if (!o) Fail(errObjectNotSet);
+    if (o->Data.Kind() != HK::Object) Fail(errObjectRequired);
+    std::shared_ptr<iClass> held = o->Data.AsObject();
+    auto* obj = dynamic_cast<zScriptObject*>(held.get());
+    if (!obj) Fail(held ? errObjectRequired : errObjectNotSet);
+    ArrayRef scope = zScriptArray::New();
+    scope->Parent = obj->Locals;
+    obj->Locals->Parent = zScript.Globals;
+    f.cur.Caller = obj;
+    f.cur.Class = obj->Class.get();
+    f.cur.Values = scope.get();
+    f.cur.ArgCtx = &saved;
+    struct Back {
+        Frame& f;
+        RunCtx& saved;
+        zScriptArray* parent;
+        ~Back() {
+            f.cur = saved;
+            if (f.cur.Values->Parent.get() != parent) f.cur.Values->Parent = parent;
+        }
+    } back{f, saved, parentBefore};
+    return Evaluate(f, p);
+}
+
+void InExpr(Frame& f, int32_t& p, const zScriptValue* a, zScriptValue& out) {
+    RdByte(f, p);
+    int32_t e = RdLong(f, p);
+    uint8_t k = RdByte(f, p);
+    out.SetLong(0);
+    if (k == 7) {
+        int32_t n = RdCount(f, p);
+        for (int32_t i = 1; i <= n; ++i) {
+            zScriptValue tmp;
+            ValueRef hold;
+            const zScriptValue* item = EvalUse(f, p, tmp, hold);
+            if (a->Equals(item)) {
+                JumpToEnd(f, p, e);
+                out.SetLong(i);
+                return;
+            }
+        }
+        return;
+    }
+    if (k == 5) {
+        --p;
+        ValueRef v = Evaluate(f, p);
+        if (!v) Fail(errObjectNotSet);
+        if (v->Data.IsEmpty()) return;
+        zScriptArray* arr = v->GetArray();
+        if (!arr) Fail(errObjectNotSet);
+        ArrayRef keep = arr;
+        for (int32_t i = 1; i <= arr->Size(); ++i) {
+            if (a->Equals(arr->At(i))) {
+                JumpToEnd(f, p, e);
+                out.SetLong(i);
+                return;
+            }
+        }
+        return;
+    }
+    JumpToEnd(f, p, e);
+}
+
+std::string RemoveAll(const std::string& s, const std::string& what) {
+    if (what.empty()) return s;
+    std::string out;
+    size_t pos = 0;
+    for (;;) {
+        size_t q = s.find(what, pos);
+        if (q == std::string::npos) break;
+        out.append(s, pos, q - pos);
+        pos = q + what.size();
+    }
+    out.append(s, pos, std::string::npos);
+    return out;
+}
+
+bool HoldsNothing(const HostValue& d) {
+    return d.IsEmpty() || (d.Kind() == HK::Array && !d.AsArray()) || (d.Kind() == HK::Object && !d.AsObject());
+}
+
+// The operator's result goes into `out`, a fresh empty value.
+void OperatorInto(Frame& f, int32_t& p, uint8_t c, zScriptValue& out) {
+    zScriptValue ta_tmp;
+    ValueRef ta_hold;
+    const zScriptValue* a = EvalUse(f, p, ta_tmp, ta_hold);
+    if (!a) {
+        switch (c) {
+            case 50: out.SetBool(true); return;
+            case 40:
+            case 51: out.SetBool(false); return;
+            case 41:
+                SkipInList(f, p);
+                out.SetLong(0);
+                return;
+            default: {
+                zScriptValue tb;
+                ValueRef hb;
+                EvalUse(f, p, tb, hb);
+                out.SetBool(false);
+                return;
+            }
+        }
+    }
+    const uint8_t ta = a->Typ;
+    if (ta == typVar || ta > typObject) {
+        // The operator ends here; its remaining operands are skipped.
+        if (c == 41) SkipInList(f, p);
+        else if (c != 40 && c != 50 && c != 51) SkipExpr(f, p);
+        return;
+    }
+    switch (c) {
+        case 50:
+            switch (ta) {
+                case typBool: out.SetBool(!a->GetBool()); return;
+                case typStr: {
+                    std::string s = a->GetString();
+                    std::reverse(s.begin(), s.end());
+                    out.SetString(std::move(s));
+                    return;
+                }
+                case typArray:
+                case typObject: out.SetBool(HoldsNothing(a->Data)); return;
+                default:
+                    out.Typ = ta;
+                    out.Data = hv::BitNot(a->Data);
+                    return;
+            }
+        case 51:
+            switch (ta) {
+                case typBool: out.SetBool(!a->GetBool()); return;
+                case typByte:
+                case typInt:
+                case typFloat:
+                    out.Typ = ta;
+                    out.Data = hv::Negate(a->Data);
+                    return;
+                default: out.SetBool(false); return;
+            }
+        case 40: out.SetBool((ta == typArray || ta == typObject) && !HoldsNothing(a->Data)); return;
+        case 41: InExpr(f, p, a, out); return;
+        default: break;
+    }
+
+    zScriptValue tb_tmp;
+    ValueRef tb_hold;
+    const zScriptValue* b = EvalUse(f, p, tb_tmp, tb_hold);
+    if (!b) {
+        out.SetBool(false);
+        return;
+    }
+    const uint8_t tb = b->Typ;
+    if (ta >= typStr || tb >= typStr) {
+        switch (c) {
+            case 30: out.SetBool(a->GetString() == b->GetString()); return;
+            case 31: out.SetBool(a->GetString() != b->GetString()); return;
+            case 60:
+            case 67: {
+                std::string s = a->GetString();
+                const std::string t = b->GetString();
+                if (s.size() + t.size() > zScript.MaxTextLength) Raise(14, "Out of string space");
+                s += t;
+                out.SetString(std::move(s));
+                return;
+            }
+            case 61: out.SetString(RemoveAll(a->GetString(), b->GetString())); return;
+            case 65: out.SetBool(LikeMatch(a->GetString(), b->GetString())); return;
+            case 66: out.SetBool(!LikeMatch(a->GetString(), b->GetString())); return;
+            default: return;
+        }
+    }
+    const HostValue& x = a->Data;
+    const HostValue& y = b->Data;
+    if (x.Kind() == HK::Long && y.Kind() == HK::Long) {
+        // The common case, without the general rules.
+        const int64_t l = x.AsLong(), r = y.AsLong();
+        switch (c) {
+            case 30: out.SetBool(l == r); return;
+            case 31: out.SetBool(l != r); return;
+            case 32: out.SetBool(l < r); return;
+            case 33: out.SetBool(l <= r); return;
+            case 34: out.SetBool(l > r); return;
+            case 35: out.SetBool(l >= r); return;
+            case 60:
+            case 61: {
+                int64_t v = c == 60 ? l + r : l - r;
+                out.Typ = ta;
+                if (v >= INT32_MIN && v <= INT32_MAX) out.Data = static_cast<int32_t>(v);
+                else out.Data = static_cast<double>(v);
+                return;
+            }
+            default: break;
+        }
+    }
+    switch (c) {
+        case 30: out.SetBool(hv::Compare(x, y) == 0); return;
+        case 31: out.SetBool(hv::Compare(x, y) != 0); return;
+        case 32: out.SetBool(hv::Compare(x, y) < 0); return;
+        case 33: out.SetBool(hv::Compare(x, y) <= 0); return;
+        case 34: out.SetBool(hv::Compare(x, y) > 0); return;
+        case 35: out.SetBool(hv::Compare(x, y) >= 0); return;
+        case 68: {
+            bool l = a->GetBool();
+            bool r = b->GetBool();
+            out.SetBool(l && r);
+            return;
+        }
+        case 70: {
+            bool l = a->GetBool();
+            bool r = b->GetBool();
+            out.SetBool(l || r);
+            return;
+        }
+        case 60: out.Typ = ta; out.Data = hv::Add(x, y); return;
+        case 61: out.Typ = ta; out.Data = hv::Sub(x, y); return;
+        case 62: out.Typ = ta; out.Data = hv::Mul(x, y); return;
+        case 63: out.Typ = ta; out.Data = hv::Divide(x, y); return;
+        case 64: out.Typ = ta; out.Data = hv::Power(x, y); return;
+        case 65: out.SetLong(hv::ModLong(x, y)); return;
+        case 67: out.SetLong(hv::AndLong(x, y)); return;
+        case 69: out.SetLong(hv::OrLong(x, y)); return;
+        default: out.Typ = std::max(ta, tb); return;
+    }
+}
+
+ValueRef Operator(Frame& f, int32_t& p, uint8_t c) {
+    ValueRef r = zScriptValue::New();
+    OperatorInto(f, p, c, *r);
+    return r;
+}
+
+}  // namespace
+
+ValueRef Evaluate(Frame& f, int32_t& p) {
+    DepthGuard depth(zScript.ExprDepth, zScript.MaxExprDepth);
+    Step();
+    uint8_t c = RdByte(f, p);
+    switch (c) {
+        case 0:
+        case 255: return zScriptValue::New();
+        case 4: {
+            uint8_t form = RdByte(f, p);
+            ValueRef t;
+            if (form == 5) {
+                const Atom& name = RdName(f, p);
+                t = f.cur.Values->GetName(name, 1);
+            } else if (form == 6) {
+                t = Resolve(f, p, f.cur.Values, 1);
+            } else {
+                return zScriptValue::New();
+            }
+            zScriptValue tmp;
+            ValueRef hold;
+            const zScriptValue* s = EvalUse(f, p, tmp, hold);
+            if (!t) Fail(errObjectNotSet);
+            t->Assign(s, 0);
+            ValueRef r = zScriptValue::New();
+            r->Assign(t.get(), 0);
+            return r;
+        }
+        case 5: {
+            const Atom& name = RdName(f, p);
+            zScriptValue* v = f.cur.Values->GetName(name, 0);
+            if (!v) Log("ERR", "Value not set", name.Text());
+            return ValueRef(v);
+        }
+        case 6: return ValueRef(Resolve(f, p, f.cur.Values, 0));
+        case 7: {
+            int32_t n = RdCount(f, p);
+            ArrayRef arr = zScriptArray::New();
+            arr->SetSize(n);
+            for (int32_t i = 1; i <= n; ++i) arr->SetIndex(i, Evaluate(f, p));
+            ValueRef r = zScriptValue::New();
+            r->SetArray(arr);
+            return r;
+        }
+        case 8: return CallFunction(f, p);
+        case 9: return MemberAccess(f, p);
+        case 10: {
+            ValueRef r = zScriptValue::New();
+            r->SetBool(RdByte(f, p) != 0);
+            return r;
+        }
+        case 11: {
+            ValueRef r = zScriptValue::New();
+            r->SetByte(RdByte(f, p));
+            return r;
+        }
+        case 12: return NewLong(RdLong(f, p));
+        case 13: {
+            ValueRef r = zScriptValue::New();
+            r->SetSingle(RdSingle(f, p));
+            return r;
+        }
+        case 14:
+        case 15: return NewStr(RdText(f, p));
+        case 22: return f.SelectValue;
+        case 23: {
+            ValueRef r = zScriptValue::New();
+            std::shared_ptr<iClass> self;
+            if (f.cur.Caller) self = f.cur.Caller->weak_from_this().lock();
+            r->SetObject(std::move(self));
+            return r;
+        }
+        default: return Operator(f, p, c);
+    }
+}
+
+const zScriptValue* EvalUse(Frame& f, int32_t& p, zScriptValue& tmp, ValueRef& hold) {
+    if (p >= f.L) PastEnd();
+    uint8_t c = f.code[p];
+    switch (c) {
+        case 10:
+        case 11:
+        case 12:
+        case 13:
+        case 14:
+        case 15: {
+            Step();
+            ++p;
+            switch (c) {
+                case 10: tmp.SetBool(RdByte(f, p) != 0); break;
+                case 11: tmp.SetByte(RdByte(f, p)); break;
+                case 12: tmp.SetLong(RdLong(f, p)); break;
+                case 13: tmp.SetSingle(RdSingle(f, p)); break;
+                default: tmp.SetString(RdText(f, p)); break;
+            }
+            return &tmp;
+        }
+        case 5: {
+            Step();
+            ++p;
+            const Atom& name = RdName(f, p);
+            zScriptValue* v = f.cur.Values->GetName(name, 0);
+            if (!v) Log("ERR", "Value not set", name.Text());
+            hold = v;
+            return v;
+        }
+        case 30: case 31: case 32: case 33: case 34: case 35: case 40: case 41: case 50: case 51:
+        case 60: case 61: case 62: case 63: case 64: case 65: case 66: case 67: case 68: case 69: case 70: {
+            DepthGuard depth(zScript.ExprDepth, zScript.MaxExprDepth);
+            Step();
+            ++p;
+            OperatorInto(f, p, c, tmp);
+            return &tmp;
+        }
+        default:
+            hold = Evaluate(f, p);
+            return hold.get();
+    }
+}
+
+// ---- calls -----------------------------------------------------------------------
+
+namespace {
+
+void EvalArgs(Frame& f, int32_t& p, zScriptArgs& args, int32_t argc) {
+    args.Resize(argc);
+    for (int32_t i = 1; i <= argc; ++i) args.At(i) = Evaluate(f, p);
+}
+
+ValueRef CallForm(int id, Frame& f, zScriptArgs& args, zScriptArray* scope) {
+    switch (id) {
+        case 0:  // "": a parenthesised expression, argument 1 itself
+            if (args.Count() < 1) Fail(errSubscript);
+            return args.At(1);
+        case 1:  // "static"
+            for (int32_t i = 1; i <= args.Count(); ++i) Arg(args, i).Fixed = true;
+            return zScriptValue::New();
+        case 2: {  // "global"
+            zScriptValue& a = Arg(args, 1);
+            ValueRef keep(&a);
+            zScript.Globals->SetName(a.Name, zScript.VariantToScriptValue(a.Data));
+            return zScriptValue::New();
+        }
+        case 3: {  // "super": the parents of the class that defined this function
+            if (!f.cur.Class) Fail(errObjectNotSet);
+            std::shared_ptr<zScriptClass> owner = f.fn->Owner.lock();
+            zScriptClass* cls = owner ? owner.get() : f.cur.Class;
+            return cls->ExecuteSuper("", f.cur.Caller, scope, f.fn->NameAtom(), args);
+        }
+        case 4:  // "set"
+            if (args.Count() < 1) Fail(errSubscript);
+            return NewBool(args[1] != nullptr);
+        case 5: {  // "new"
+            zScriptValue& a = Arg(args, 1);
+            std::string cls = a.GetString();
+            auto o = zScriptObject::New();
+            ValueRef r = zScriptValue::New();
+            if (o->SetClass(cls, "")) r->SetObject(o);
+            else r->SetObject(nullptr);
+            return r;
+        }
+        default: return zScriptValue::New();
+    }
+}
+
+ValueRef QualifiedCall(Frame& f, const Atom& name, zScriptArgs& args, zScriptArray* scope) {
+    const std::string& n = name.Text();
+    size_t dot = n.find('.');
+    std::string_view clsPart(n.data(), dot);
+    std::string_view fnPart(n.data() + dot + 1, n.size() - dot - 1);
+    if (!f.cur.Class) Fail(errObjectNotSet);
+    zScriptClass* parent = f.cur.Class->FindParentClass(clsPart);
+    if (!parent) return zScriptValue::New();
+    return parent->Execute(f.cur.Caller, scope, Atom::Intern(fnPart), args);
+}
+
+}  // namespace
+
+ValueRef CallFunction(Frame& f, int32_t& p) {
+    const Atom& name = RdName(f, p);
+    int32_t argc = RdCount(f, p);
+    zScriptArgs args;
+    if (f.cur.ArgCtx) {
+        // Arguments of a member call see the place where the call was written.
+        RunCtx target = f.cur;
+        f.cur = *target.ArgCtx;
+        struct Back {
+            Frame& f;
+            RunCtx t;
+            ~Back() { f.cur = t; }
+        } back{f, target};
+        EvalArgs(f, p, args, argc);
+    } else {
+        EvalArgs(f, p, args, argc);
+    }
+    AtomData* d = name.Data();
+    zScriptArray* scope = f.cur.Values->Parent.get();
+    if (!d) return CallForm(0, f, args, scope);
+    if (d->HasDot) return QualifiedCall(f, name, args, scope);
+    if (d->FormId >= 0) return CallForm(d->FormId, f, args, scope);
+    if (d->EngineId >= 0) return EngineBuiltin(d->EngineId, f, args);
+    ValueRef r = zScript.CallBuiltin(f.cur.Caller, scope, name, args);
+    if (r) return r;
+    if (!f.cur.Class) {
+        Log("ERR", "Undefined function", name.Text());
+        return nullptr;
+    }
+    return f.cur.Class->Execute(f.cur.Caller, scope, name, args);
+}
+
+}  // namespace run
+
+// ---- statements ----------------------------------------------------------------------
+
+using namespace run;
+
+void zScriptFunction::SetupParameters(zScriptArray* iValues, const zScriptArgs& iArgs) {
+    if (!Params) return;
+    int32_t n = Params->Size();
+    for (int32_t i = 1; i <= n; ++i) {
+        zScriptValue* param = Params->At(i);
+        if (!param) continue;
+        ValueRef v = zScriptValue::New();
+        v->Name = param->Name;
+        v->Typ = param->Typ;
+        v->Assign(i <= iArgs.Count() ? iArgs[i] : param, 2);
+        iValues->SetName(v->Name, v);
+    }
+}
+
+ValueRef zScriptFunction::Execute(zScriptObject* iCaller, zScriptArray* iValues, zScriptClass* iClass) {
+    DepthGuard depth(zScript.CallDepth, zScript.MaxCallDepth);
+    Step();
+    // The result: the last member statement's value, else a new empty value.
+    ValueRef result;
+    bool memberResult = false;
+    if (length_ <= 0) return zScriptValue::New();
+    Frame f;
+    f.fn = this;
+    f.code = code_;
+    f.L = length_;
+    f.cur.Caller = iCaller;
+    f.cur.Class = iClass;
+    f.cur.Values = iValues;
+    ArrayRef keepValues = iValues;
+    const int32_t L = length_;
+    int32_t p = 0;
+    while (p < L) {
+        Step();
+        uint8_t op = f.code[p++];
+        switch (op) {
+            case 0: break;
+            case 8: CallFunction(f, p); break;
+            case 9:
+                --p;
+                result = Evaluate(f, p);
+                memberResult = true;
+                break;
+            case 20: {
+                zScriptValue tmp;
+                ValueRef hold;
+                const zScriptValue* c = EvalUse(f, p, tmp, hold);
+                if (!c) Fail(errObjectNotSet);
+                if (c->GetBool()) p += 5;
+                break;
+            }
+            case 2: {
+                int32_t t = RdLong(f, p);
+                if (t < 1) Raise(5, "Invalid jump target");
+                p = t - 1 > L ? L : t - 1;
+                break;
+            }
+            case 52:
+            case 53: {
+                ValueRef t = Evaluate(f, p);
+                if (!t) Fail(errObjectNotSet);
+                if (t->Data.Kind() == HK::Long) {
+                    // Long plus the 16-bit 1 stays a Long unless it overflows.
+                    int64_t v = int64_t(t->Data.AsLong()) + (op == 52 ? 1 : -1);
+                    if (v >= INT32_MIN && v <= INT32_MAX) {
+                        t->Data = static_cast<int32_t>(v);
+                        break;
+                    }
+                }
+                static const HostValue one(static_cast<int16_t>(1));
+                t->Data = op == 52 ? hv::Add(t->Data, one) : hv::Sub(t->Data, one);
+                break;
+            }
+            case 4: {
+                uint8_t form = RdByte(f, p);
+                ValueRef t;
+                if (form == 5) {
+                    const Atom& name = RdName(f, p);
+                    t = f.cur.Values->GetName(name, 1);
+                } else if (form == 6) {
+                    t = Resolve(f, p, f.cur.Values, 1);
+                } else if (form == 9) {
+                    --p;
+                    t = Evaluate(f, p);
+                } else {
+                    break;
+                }
+                zScriptValue tmp;
+                ValueRef hold;
+                const zScriptValue* s = EvalUse(f, p, tmp, hold);
+                if (!t) Fail(errObjectNotSet);
+                t->Assign(s, 0);
+                break;
+            }
+            case 21: {
+                f.SelectValue = Evaluate(f, p);
+                int32_t n = RdByte(f, p);
+                for (int32_t k = 1; k <= n; ++k) {
+                    zScriptValue tmp;
+                    ValueRef hold;
+                    const zScriptValue* c = EvalUse(f, p, tmp, hold);
+                    if (!c) Fail(errObjectNotSet);
+                    if (c->GetBool()) break;
+                    p += 5;
+                }
+                break;
+            }
+            case 3: return Evaluate(f, p);
+            default: break;
+        }
+    }
+    if (!memberResult) result = zScriptValue::New();
+    return result;
+}
+
+}  // namespace zun

@@ -1,0 +1,123 @@
+#include "script/zScriptObject.h"
+
+#include "core/zCore.h"
+#include "core/zRuntime.h"
+#include "script/zScript.h"
+
+namespace zun {
+
+namespace {
+
+// Counts the script work running on behalf of the game. The outermost level
+// contains failures: the game gets an empty value and the log has the reason;
+// inner levels pass them on, so a failure ends the whole script call.
+struct ExecuteLevel {
+    ExecuteLevel() { ++zScript.ExecuteDepth; }
+    ~ExecuteLevel() { --zScript.ExecuteDepth; }
+};
+
+template <class F>
+bool Contained(const std::string& where, F&& body) {
+    if (zScript.ExecuteDepth > 0) {
+        ExecuteLevel level;
+        body();
+        return true;
+    }
+    ExecuteLevel level;
+    try {
+        body();
+        return true;
+    } catch (const RuntimeError& e) {
+        Log("ERR", "Script", where, e.Description);
+    } catch (const std::bad_alloc&) {
+        Log("ERR", "Script", where, "Out of memory");
+    } catch (const std::exception& e) {
+        Log("ERR", "Script", where, e.what());
+    }
+    return false;
+}
+
+}  // namespace
+
+zScriptObject::zScriptObject() : Locals(zScriptArray::New()) {}
+zScriptObject::~zScriptObject() = default;
+
+ValueRef zScriptObject::Execute(std::string_view iName, std::initializer_list<HostValue> iArgs) {
+    if (!Class) return nullptr;
+    zScriptArgs args(static_cast<int32_t>(iArgs.size()));
+    int32_t i = 0;
+    for (const HostValue& a : iArgs) {
+        ValueRef v = zScriptValue::New();
+        v->SetVar(a);
+        args.At(++i) = std::move(v);
+    }
+    return Run(iName, args);
+}
+
+ValueRef zScriptObject::Execute(std::string_view iName, const std::vector<HostValue>& iArgs) {
+    if (!Class) return nullptr;
+    zScriptArgs args(static_cast<int32_t>(iArgs.size()));
+    int32_t i = 0;
+    for (const HostValue& a : iArgs) {
+        ValueRef v = zScriptValue::New();
+        v->SetVar(a);
+        args.At(++i) = std::move(v);
+    }
+    return Run(iName, args);
+}
+
+ValueRef zScriptObject::ExecuteList(std::string_view iName, const zScriptArgs& iArgs) {
+    if (!Class) return nullptr;
+    return Run(iName, iArgs);
+}
+
+ValueRef zScriptObject::Run(std::string_view iName, const zScriptArgs& iArgs) {
+    // A name that was never interned is no function of any class.
+    Atom name = Atom::Find(iName);
+    if (name.Empty() && !iName.empty()) return zScriptValue::New();
+    // Kept alive while the script runs: it may drop its own object or class.
+    std::shared_ptr<zScriptObject> self = weak_from_this().lock();
+    std::shared_ptr<zScriptClass> cls = Class;
+    ArrayRef locals = Locals;
+    ValueRef result;
+    Contained(cls->Name + "." + std::string(iName),
+              [&] { result = cls->Execute(this, locals.get(), name, iArgs); });
+    // The game always gets a value from an object with a class.
+    if (!result) result = zScriptValue::New();
+    return result;
+}
+
+void zScriptObject::SaveValues() {
+    if (Name.empty()) return;
+    ValueRef v = zScriptValue::New();
+    v->SetObjectArray(Locals->GetFixed().get());
+    zScript.SavedValues->SetName(Name, v);
+}
+
+void zScriptObject::LoadValues() {
+    if (Name.empty()) return;
+    zScriptValue* saved = zScript.SavedValues->GetName(Name, 0);
+    if (!saved || saved->Data.Kind() != HK::Array || !saved->Data.AsArray()) return;
+    ArrayRef keep = saved->Data.AsArray();
+    keep->OverrideFixed(Locals.get());
+}
+
+bool zScriptObject::SetClass(const std::string& iClass, const std::string& iKeyName) {
+    if (iClass.empty()) return false;
+    Class = zScript.FindScriptClass(iClass);
+    if (!Class) {
+        Log("ERR", "Script class not found", iClass);
+        return false;
+    }
+    std::shared_ptr<zScriptObject> self = weak_from_this().lock();
+    std::shared_ptr<zScriptClass> cls = Class;
+    Locals = zScriptArray::New();
+    Locals->Parent = zScript.Globals;
+    ArrayRef locals = Locals;
+    // A failing initialiser leaves the class attached with what it set up.
+    Contained(cls->Name + ".", [&] { cls->InitValues(this, locals.get()); });
+    if (!iKeyName.empty()) Name = iKeyName;
+    return true;
+}
+
+}  // namespace zun

@@ -1,0 +1,104 @@
+// Inside the interpreter: the per-invocation frame and the entry points the
+// statement loop, the expression evaluator, the call dispatch and the built-in
+// functions share. Not for game code.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+
+#include "core/zRuntime.h"
+#include "script/zScript.h"
+
+namespace zun {
+
+// Who a piece of byte code runs for and where its names are looked up. A
+// member access switches it and keeps the writer's context in ArgCtx, so that
+// call arguments and path indexes are evaluated where they were written.
+struct RunCtx {
+    zScriptObject* Caller = nullptr;
+    zScriptClass* Class = nullptr;
+    zScriptArray* Values = nullptr;
+    RunCtx* ArgCtx = nullptr;
+};
+
+struct Frame {
+    zScriptFunction* fn = nullptr;
+    const uint8_t* code = nullptr;
+    int32_t L = 0;
+    RunCtx cur;
+    ValueRef SelectValue;
+};
+
+namespace run {
+
+[[noreturn]] void PastEnd();
+[[noreturn]] void Fail(int number);
+
+inline uint8_t RdByte(const Frame& f, int32_t& p) {
+    if (p >= f.L) PastEnd();
+    return f.code[p++];
+}
+inline int32_t RdLong(const Frame& f, int32_t& p) {
+    if (p > f.L - 4) PastEnd();
+    int32_t v;
+    std::memcpy(&v, f.code + p, 4);
+    p += 4;
+    return v;
+}
+inline float RdSingle(const Frame& f, int32_t& p) {
+    if (p > f.L - 4) PastEnd();
+    float v;
+    std::memcpy(&v, f.code + p, 4);
+    p += 4;
+    return v;
+}
+// A count read from the body: every counted item takes at least one byte.
+inline int32_t RdCount(const Frame& f, int32_t& p) {
+    int32_t n = RdLong(f, p);
+    if (n < 0 || n > f.L - p) PastEnd();
+    return n;
+}
+const Atom& RdNameSlow(Frame& f, int32_t& p);
+inline const Atom& RdName(Frame& f, int32_t& p) {
+    zScriptFunction::Text& t = f.fn->TextAt(p);
+    if (t.interned) return t.atom;
+    t.atom = Atom::Intern(t.text);
+    t.interned = true;
+    return t.atom;
+}
+const std::string& RdText(Frame& f, int32_t& p);
+
+ValueRef Evaluate(Frame& f, int32_t& p);
+// Evaluates an expression whose value the caller only reads (an operand, a
+// condition, the source of an assignment, an index): literal and operator
+// results go into `tmp` on the caller's stack instead of a new shared value.
+// Never hand the result to anything that keeps it.
+const zScriptValue* EvalUse(Frame& f, int32_t& p, zScriptValue& tmp, ValueRef& hold);
+void SkipExpr(Frame& f, int32_t& p);
+ValueRef CallFunction(Frame& f, int32_t& p);
+zScriptValue* Resolve(Frame& f, int32_t& p, zScriptArray* iValues, uint8_t iCreate);
+
+// Built-in functions of the engine and the host, by their table index.
+ValueRef EngineBuiltin(int id, Frame& f, zScriptArgs& args);
+ValueRef HostBuiltin(int id, zScriptObject* caller, zScriptArray* values, zScriptArgs& args);
+
+// An argument the built-in reads: a missing one or Nothing is a failure.
+zScriptValue& Arg(const zScriptArgs& args, int32_t i);
+
+// Counts a step against zScript.StepBudget.
+inline void Step() {
+    if (zScript.StepBudget >= 0 && --zScript.StepBudget < 0) {
+        zScript.StepBudget = 0;
+        Raise(17, "Script step budget exhausted");
+    }
+}
+
+}  // namespace run
+
+// Names of the call forms, the engine built-ins and the host built-ins, in
+// their comparison order.
+extern const char* const kFormNames[6];
+extern const char* const kEngineNames[56];
+extern const char* const kHostNames[36];
+
+}  // namespace zun
