@@ -26,6 +26,8 @@ namespace tarv {
 
 class gChar;
 class gPath;
+class gTextArea;
+class gTextSelect;
 
 struct gCharTestModule {
     // ---- controller stack -------------------------------------------------
@@ -69,6 +71,16 @@ struct gCharTestModule {
     // The first scripted area containing the point in scan order, or null.
     std::shared_ptr<zun::zDataShape> GetAreaAt(const zun::zObjectsMap* iObjectsMap, float iX, float iY,
                                                const std::string& iEvent);
+
+    // ---- messages and text boxes ------------------------------------------
+    // Font of the option rows.
+    int32_t FontGeorgia = 0;
+    // The box the messages type out in; the option list finishes its typing.
+    std::shared_ptr<gTextArea> MessageArea;
+    // The message or question on screen; cleared when it is answered.
+    std::shared_ptr<gTextSelect> Message;
+    // The mouse position divided by the drawing zoom.
+    float MouseViewX = 0, MouseViewY = 0;
 };
 extern gCharTestModule gCharTest;
 
