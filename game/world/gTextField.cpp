@@ -107,6 +107,8 @@ void gTextField::Render() {
     zDDraw.SetAlphaMode(2);
     zDDraw.SetTextureFilter(0);
     zDDraw.SetAlphaValue(Alpha, 100);
+    // Glyphs without a scale have no size and no source rows to cut.
+    if (!(FontZoom != 0)) return;
     SkipOnFailure("TextField_Render", [&] {
         for (int32_t i = 1; i <= LineCount; ++i) {
             const TextFieldLine& line = Lines[size_t(i)];
