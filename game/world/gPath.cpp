@@ -141,10 +141,13 @@ int32_t gPath::FindPath(const zCollisionMap* iCollisionMap, uint8_t iCollisionFl
         const int32_t cCost = g.cost[c];
         const uint8_t cAngle = g.angle[c];
 
+        // The cell to fall back on is the one where the way there plus the
+        // weighted distance still to go is least; the weight says how much
+        // getting nearer is worth against walking further.
         const int64_t h = (std::abs(int64_t(x2) - cx) + std::abs(int64_t(y2) - cy)) * weight;
         if (h + cCost < bestValue) {
             best = c;
-            bestValue = h;
+            bestValue = h + cCost;
         }
 
         for (int s = 0; s < nSteps; ++s) {
