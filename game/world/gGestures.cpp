@@ -77,7 +77,7 @@ void gGestures::PatternCancelled(int32_t iReason) {
 }
 
 void gGestures::Render(const zCamera& iCam) {
-    for (const auto& p : Patterns) p->Render(iCam);
+    for (const auto& p : Patterns) SkipOnFailure("Gestures_Render", [&] { p->Render(iCam); });
 }
 
 bool gGestures::MouseMove(float, float, int16_t) {
