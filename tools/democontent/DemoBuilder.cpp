@@ -1,0 +1,268 @@
+#include "tools/democontent/DemoBuilder.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <memory>
+
+#include "core/zCore.h"
+#include "core/zFileSystem.h"
+#include "core/zRuntime.h"
+#include "devices/zDDraw.h"
+#include "platform/RecordingBackend.h"
+#include "tools/democontent/DemoArt.h"
+#include "tools/democontent/DemoFont.h"
+#include "tools/democontent/DemoLevel.h"
+#include "tools/democontent/DemoMusic.h"
+#include "tools/democontent/DemoSound.h"
+#include "tools/zsc/zscCompiler.h"
+
+namespace fs = std::filesystem;
+
+namespace tarv::demo {
+
+using zun::Log;
+
+namespace {
+
+// Largest source file the builder reads (scripts, levels, the story).
+constexpr uintmax_t kMaxSourceFile = 4u << 20;
+
+bool ReadText(const fs::path& p, std::string& out) {
+    std::error_code ec;
+    const uintmax_t size = fs::file_size(p, ec);
+    if (ec || size > kMaxSourceFile) {
+        Log("ERR", "DemoContent", ec ? "Cannot read" : "File too large", p.string());
+        return false;
+    }
+    std::ifstream in(p, std::ios::binary);
+    if (!in) {
+        Log("ERR", "DemoContent", "Cannot read", p.string());
+        return false;
+    }
+    out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return true;
+}
+
+bool MakeFolder(const fs::path& p) {
+    std::error_code ec;
+    fs::create_directories(p, ec);
+    if (ec) {
+        Log("ERR", "DemoContent", "Cannot create folder", p.string());
+        return false;
+    }
+    return true;
+}
+
+std::vector<fs::path> FilesWithExtension(const fs::path& dir, const std::string& ext) {
+    std::vector<fs::path> out;
+    std::error_code ec;
+    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec))
+        if (it->is_regular_file() && it->path().extension() == ext) out.push_back(it->path());
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+// The texture cache of a device on the recording backend: the pictures are
+// loaded back through the same loader the game uses, and levels refer to
+// them by handle while they are written.
+class PictureDevice {
+public:
+    explicit PictureDevice(const std::string& imgFolder) {
+        zun::zDDraw = zun::zDDrawModule{};
+        wasInitialized_ = zun::zCore.Initialized;
+        zun::zCore.Initialized = true;
+        zun::zDDraw.AdapterInfo.DesktopMode = {1024, 768, 60, 22};
+        zun::zDDraw.BackendFactory = [](const zun::GlBackendConfig& c) {
+            return std::make_unique<zun::RecordingBackend>(c.backBufferWidth, c.backBufferHeight);
+        };
+        ok_ = zun::zDDraw.Device_Initialize() && zun::zDDraw.Device_InitWindowed(nullptr, 640, 480, 1.0f, 0, false);
+        zun::zDDraw.TexturePath = zun::FromHostPath(imgFolder);
+    }
+    ~PictureDevice() {
+        zun::zDDraw.Device_Release();
+        zun::zDDraw = zun::zDDrawModule{};
+        zun::zCore.Initialized = wasInitialized_;
+    }
+    bool Ok() const { return ok_; }
+
+private:
+    bool ok_ = false;
+    bool wasInitialized_ = false;
+};
+
+std::string Crlf(const std::string& text) {
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r') continue;
+        if (text[i] == '\n') out += '\r';
+        out += text[i];
+    }
+    return out;
+}
+
+}  // namespace
+
+bool WriteIfChanged(const std::string& hostPath, const std::vector<uint8_t>& bytes) {
+    std::error_code ec;
+    if (fs::is_regular_file(hostPath, ec) && fs::file_size(hostPath, ec) == bytes.size()) {
+        std::ifstream in(hostPath, std::ios::binary);
+        std::vector<uint8_t> old((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        if (old == bytes) return true;
+    }
+    const std::string tmp = hostPath + ".part";
+    {
+        std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
+        out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+        if (!out) {
+            Log("ERR", "DemoContent", "Cannot write", hostPath);
+            fs::remove(tmp, ec);
+            return false;
+        }
+    }
+    fs::rename(tmp, hostPath, ec);
+    if (ec) {
+        Log("ERR", "DemoContent", "Cannot write", hostPath);
+        fs::remove(tmp, ec);
+        return false;
+    }
+    return true;
+}
+
+bool CompileDemoScript(const std::string& sourceFile, const std::string& outFile) {
+    zun::zsc::CompileResult r = zun::zsc::CompileFile(sourceFile);
+    for (const auto& d : r.Diag.Items) Log(d.Error ? "ERR" : "WARN", "zsc", r.Diag.Format(d));
+    if (!r.Ok) {
+        Log("ERR", "DemoContent", "Script does not compile", sourceFile);
+        return false;
+    }
+    if (outFile.empty()) return true;
+    const std::string error = zun::zsc::WriteScriptFile(r.Classes, outFile, false);
+    if (!error.empty()) {
+        Log("ERR", "DemoContent", error, outFile);
+        return false;
+    }
+    return true;
+}
+
+bool BuildDemoContent(const std::string& sourceDir, const std::string& outputDir) {
+    const fs::path src(sourceDir), out(outputDir);
+    bool ok = true;
+    for (const char* sub : {"img", "fonts", "sound", "music", "data", "scripts"}) ok = MakeFolder(out / sub) && ok;
+    if (!ok) return false;
+    auto write = [&](const fs::path& p, const std::vector<uint8_t>& bytes) { ok = WriteIfChanged(p.string(), bytes) && ok; };
+
+    // Pictures.
+    const ArtCatalogue art = MakeArt();
+    for (const ArtSheet& s : art.Sheets) {
+        std::vector<uint8_t> png;
+        std::string error;
+        if (!s.Picture.EncodePng(png, error)) {
+            Log("ERR", "DemoContent", "Cannot encode " + s.File, error);
+            ok = false;
+            continue;
+        }
+        write(out / "img" / s.File, png);
+    }
+
+    // Fonts: the glyph picture and the width table of each.
+    const FontStyle styles[3] = {FontStyle::Plain, FontStyle::Shadowed, FontStyle::Runes};
+    for (int i = 0; i < 3; ++i) {
+        const BitmapFont f = MakeFont(styles[i]);
+        std::vector<uint8_t> png;
+        std::string error;
+        if (!f.Texture.EncodePng(png, error)) {
+            Log("ERR", "DemoContent", "Cannot encode font", error);
+            ok = false;
+            continue;
+        }
+        write(out / "fonts" / (std::string(kFontNames[i]) + ".png"), png);
+        write(out / "fonts" / (std::string(kFontNames[i]) + ".dat"), std::vector<uint8_t>(f.Widths.begin(), f.Widths.end()));
+    }
+
+    // Sounds and music.
+    for (const DemoSound& s : MakeSounds()) write(out / "sound" / s.File, EncodeWave(s.Samples, kSoundRate));
+    for (const Tune& t : MakeTunes()) write(out / "music" / t.File, EncodeMidi(t));
+    for (const MusicSetup& m : MakeMusicSetups()) write(out / "music" / m.File, EncodeMusicSetup(m));
+
+    // Levels, written with the pictures loaded back through the texture cache.
+    {
+        PictureDevice device((out / "img").string() + "/");
+        if (!device.Ok()) {
+            Log("ERR", "DemoContent", "No picture device for the levels");
+            return false;
+        }
+        std::map<std::string, int32_t> handles;
+        TextureLookup lookup = [&](const std::string& file) {
+            auto it = handles.find(file);
+            if (it != handles.end()) return it->second;
+            const ArtSheet* s = art.FindSheet(file);
+            const int32_t h = s ? zun::zDDraw.LoadTexture(file, s->Smooth, s->ColorKey, 1, 0) : 0;
+            handles[file] = h;
+            return h;
+        };
+        std::map<std::string, std::string> names;
+        const auto levels = FilesWithExtension(src / "levels", ".lvl");
+        if (levels.empty()) {
+            Log("ERR", "DemoContent", "No level descriptions", (src / "levels").string());
+            ok = false;
+        }
+        for (const fs::path& p : levels) {
+            std::string text;
+            if (!ReadText(p, text)) {
+                ok = false;
+                continue;
+            }
+            LevelDesc desc;
+            std::vector<std::string> errors;
+            std::vector<uint8_t> bytes;
+            if (ParseLevel(text, p.filename().string(), desc, errors) && BuildLevel(desc, art, lookup, bytes, errors)) {
+                if (names.count(zun::UCase(desc.Name))) {
+                    errors.push_back(p.filename().string() + ": level '" + desc.Name + "' is also described in " +
+                                     names[zun::UCase(desc.Name)]);
+                } else {
+                    names[zun::UCase(desc.Name)] = p.filename().string();
+                    write(out / "data" / desc.Name, bytes);
+                }
+            }
+            for (const std::string& e : errors) Log("ERR", "DemoLevel", e);
+            ok = ok && errors.empty();
+        }
+    }
+
+    // Scripts: the sources go along (the game's command line compiles them
+    // from there), each must compile on its own, and "Game" with everything
+    // it includes becomes "Game.dat".
+    const auto scripts = FilesWithExtension(src / "scripts", ".zs");
+    bool haveGame = false;
+    for (const fs::path& p : scripts) {
+        std::string text;
+        if (!ReadText(p, text)) {
+            ok = false;
+            continue;
+        }
+        write(out / "scripts" / p.filename(), std::vector<uint8_t>(text.begin(), text.end()));
+        const bool game = p.stem() == kGameScript;
+        haveGame = haveGame || game;
+        const std::string target = game ? (out / "scripts" / (std::string(kGameScript) + ".dat")).string() : "";
+        ok = CompileDemoScript(p.string(), target) && ok;
+    }
+    if (!haveGame) {
+        Log("ERR", "DemoContent", "No game script", (src / "scripts" / "Game.zs").string());
+        ok = false;
+    }
+
+    // The story shown before the first message: Windows-1252 text with CR LF.
+    std::string story;
+    if (ReadText(src / "story.txt", story)) {
+        const std::string text = Crlf(zun::Utf8ToCp1252(story));
+        write(out / "story.txt", std::vector<uint8_t>(text.begin(), text.end()));
+    } else {
+        ok = false;
+    }
+    return ok;
+}
+
+}  // namespace tarv::demo

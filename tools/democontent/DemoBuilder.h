@@ -1,0 +1,32 @@
+// The demo content builder: reads the demo's own sources (level descriptions
+// in "levels", game scripts in "scripts", the story text) and writes the
+// program folder's content: "img", "fonts", "sound", "music", "data",
+// "scripts" with the compiled "Game.dat", and "story.txt".
+//
+// Usage:
+//   democontent DEMO_SOURCE_FOLDER PROGRAM_FOLDER
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace tarv::demo {
+
+// The fonts the game loads by name, and the compiled game script.
+inline const char* const kFontNames[3] = {"arial", "georgia", "runes"};
+inline const char* const kGameScript = "Game";
+
+// Host paths. Every fault is logged ("ERR", "DemoContent", what, where);
+// the result is false when anything could not be made. Files whose bytes
+// have not changed are left untouched.
+bool BuildDemoContent(const std::string& sourceDir, const std::string& outputDir);
+
+// Compiles one script and, when outFile is not empty, writes the compiled
+// file there. Compiler messages are logged; false on an error.
+bool CompileDemoScript(const std::string& sourceFile, const std::string& outFile);
+
+// Writes a file unless it already holds exactly these bytes.
+bool WriteIfChanged(const std::string& hostPath, const std::vector<uint8_t>& bytes);
+
+}  // namespace tarv::demo

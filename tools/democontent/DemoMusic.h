@@ -1,0 +1,61 @@
+// The demo's music: two short tunes written as standard MIDI files by code,
+// and the music-setup files that start them, loop them and fire timed events
+// (a sound to play, a function of the "music" script object to call).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace tarv::demo {
+
+// A note of a tune, in the tune's own ticks (kTuneDivision per quarter).
+struct TuneNote {
+    int32_t Start = 0, Length = 0;
+    uint8_t Key = 60, Velocity = 90;
+};
+
+struct TuneTrack {
+    std::string Name;
+    uint8_t Channel = 0;
+    uint8_t Program = 0;  // General MIDI instrument, 0-based
+    uint8_t Volume = 100;
+    std::vector<TuneNote> Notes;
+};
+
+inline constexpr int32_t kTuneDivision = 96;
+
+struct Tune {
+    std::string File;           // file name in "music"
+    int32_t Tempo = 500000;     // microseconds per quarter note
+    int32_t Bars = 0;           // of four quarters each
+    std::vector<TuneTrack> Tracks;
+};
+
+// A standard MIDI file of format 1: a tempo track, then one track per part.
+std::vector<uint8_t> EncodeMidi(const Tune& tune);
+
+// A timed event of a music setup; Position is in music time (768 per quarter).
+struct SetupEvent {
+    int32_t Position = 0;
+    std::string SoundFile;  // played when set
+    float Volume = 1.0f;
+    std::string Call;       // function of the "music" script object, when set
+};
+
+struct MusicSetup {
+    std::string File;        // the setup's own file name in "music"
+    std::string Track;       // the piece it plays
+    uint8_t Type = 2;        // 1 wave, 2 MIDI, 3 music file
+    int32_t Start = 0, LoopStart = 0, LoopEnd = 0, End = 0;
+    float Volume = 1.0f, Speed = 1.0f;
+    std::vector<SetupEvent> Events;
+};
+
+// The setup record (version 2) in a packed data-file container.
+std::vector<uint8_t> EncodeMusicSetup(const MusicSetup& setup);
+
+std::vector<Tune> MakeTunes();
+std::vector<MusicSetup> MakeMusicSetups();
+
+}  // namespace tarv::demo

@@ -1,0 +1,26 @@
+// democontent: builds the demo's content into the program folder.
+//
+//   democontent DEMO_SOURCE_FOLDER PROGRAM_FOLDER
+//
+// Faults are printed on stderr; the exit status is 1 when anything failed.
+#include <cstdio>
+#include <string>
+
+#include "core/zCore.h"
+#include "core/zRuntime.h"
+#include "tools/democontent/DemoBuilder.h"
+
+int main(int argc, char** argv) {
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: democontent DEMO_SOURCE_FOLDER PROGRAM_FOLDER\n");
+        return 2;
+    }
+    // Only what went wrong is worth printing during a build.
+    zun::gCoreHooks.OnLogEntry = [](const std::string& line, const auto&) {
+        if (line.rfind("ERR", 0) == 0 || line.rfind("WARN", 0) == 0)
+            std::fprintf(stderr, "%s\n", zun::Cp1252ToUtf8(line).c_str());
+    };
+    const bool ok = tarv::demo::BuildDemoContent(argv[1], argv[2]);
+    if (!ok) std::fprintf(stderr, "democontent: the demo content is incomplete\n");
+    return ok ? 0 : 1;
+}
