@@ -229,6 +229,11 @@ void gTextArea::SetText(const std::string& iText) {
         }
         start = stop + 1;
     }
+    // The layout skips a text without lines; its measures are those of nothing.
+    if (LineCount == 0) {
+        TextW = 0;
+        TextH = 0;
+    }
     UpdatePositions();
 }
 
