@@ -144,15 +144,6 @@ void ApplyTag(const std::string& tag, const gTextArea& area, TextLine& line, Mar
     }
 }
 
-std::string ReplaceAll(std::string s, const std::string& what, const std::string& with) {
-    size_t p = 0;
-    while ((p = s.find(what, p)) != std::string::npos) {
-        s.replace(p, what.size(), with);
-        p += with.size();
-    }
-    return s;
-}
-
 }  // namespace
 
 void gTextArea::SetBounds(float iX, float iY, float iW, float iH) {
