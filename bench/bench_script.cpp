@@ -94,8 +94,8 @@ struct Bc {
 
 struct Fn {
     std::string name;
-    std::vector<uint8_t> body;
-    std::vector<std::string> params;
+    std::vector<uint8_t> body = {};
+    std::vector<std::string> params = {};
 };
 
 void WriteFunction(zStream& s, const Fn& f) {

@@ -2,7 +2,7 @@
 // byte chooses whether the rest is a chunk-file table or one class chunk; every
 // class that loads gets an object and every function of it runs, each with a
 // step budget, so endless loops end and nothing grows without bound.
-// fuzz-libs: zun_script zun_core
+// fuzz-libs: zun_script zun_devices zun_platform zun_core
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -13,6 +13,7 @@
 #include "core/zRegistry.h"
 #include "core/zStream.h"
 #include "script/zScript.h"
+#include "script/zScriptHost.h"
 
 using namespace zun;
 
@@ -25,6 +26,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 1 || size > (1u << 16)) return 0;
     zCore.LogText.clear();
     zScript.Script_Initialize();
+    gScriptDevices = ScriptDevices();
+    gScriptHooks = ScriptHooks();
     zScript.MaxTextLength = 4096;
     zScript.MaxIndexGrowth = 100;
 

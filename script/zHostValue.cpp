@@ -197,13 +197,28 @@ HostValue Arith(const HostValue& av, const HostValue& bv, Op op) {
 
 }  // namespace
 
+// A Double with a Long or a Double: the result is a Double (the common case of
+// sums that outgrew the Long range).
+bool DoublePair(const HostValue& a, const HostValue& b, double& x, double& y) {
+    HK ka = a.Kind(), kb = b.Kind();
+    if ((ka != HK::Double && ka != HK::Long) || (kb != HK::Double && kb != HK::Long)) return false;
+    if (ka != HK::Double && kb != HK::Double) return false;
+    x = ka == HK::Double ? a.AsDouble() : a.AsLong();
+    y = kb == HK::Double ? b.AsDouble() : b.AsLong();
+    return true;
+}
+
 HostValue Add(const HostValue& a, const HostValue& b) {
-    // The common case first: two Longs.
+    // The common cases first: two Longs, a Double with a Long.
     if (a.Kind() == HK::Long && b.Kind() == HK::Long) return FitWhole(int64_t(a.AsLong()) + b.AsLong(), HK::Long);
+    double x, y;
+    if (DoublePair(a, b, x, y)) return HostValue(CheckFinite(x + y));
     return Arith(a, b, Op::Add);
 }
 HostValue Sub(const HostValue& a, const HostValue& b) {
     if (a.Kind() == HK::Long && b.Kind() == HK::Long) return FitWhole(int64_t(a.AsLong()) - b.AsLong(), HK::Long);
+    double x, y;
+    if (DoublePair(a, b, x, y)) return HostValue(CheckFinite(x - y));
     return Arith(a, b, Op::Sub);
 }
 HostValue Mul(const HostValue& a, const HostValue& b) { return Arith(a, b, Op::Mul); }

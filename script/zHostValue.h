@@ -85,7 +85,9 @@ public:
         }
         return *this;
     }
-    ~HostValue() { Clear(); }
+    ~HostValue() {
+        if (k_ >= HK::String) Clear();
+    }
 
     // Plain contents replace the old one without a round through a temporary.
     HostValue& operator=(bool v) noexcept { return SetPlain(HK::Bool, [&] { u_.b = v; }); }

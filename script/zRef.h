@@ -83,6 +83,34 @@ private:
     }
 };
 
+// An allocator for the small lists the interpreter makes per call (scopes,
+// argument and array literals): lists of up to 64 bytes come from block pools.
+template <class T>
+struct PoolAllocator {
+    using value_type = T;
+    PoolAllocator() noexcept = default;
+    template <class U>
+    PoolAllocator(const PoolAllocator<U>&) noexcept {}
+    T* allocate(size_t n) {
+        size_t bytes = n * sizeof(T);
+        if (bytes <= 16) return static_cast<T*>(BlockPool<16>::Alloc());
+        if (bytes <= 32) return static_cast<T*>(BlockPool<32>::Alloc());
+        if (bytes <= 64) return static_cast<T*>(BlockPool<64>::Alloc());
+        return static_cast<T*>(::operator new(bytes));
+    }
+    void deallocate(T* p, size_t n) noexcept {
+        size_t bytes = n * sizeof(T);
+        if (bytes <= 16) BlockPool<16>::Free(p);
+        else if (bytes <= 32) BlockPool<32>::Free(p);
+        else if (bytes <= 64) BlockPool<64>::Free(p);
+        else ::operator delete(p);
+    }
+    template <class U>
+    bool operator==(const PoolAllocator<U>&) const noexcept {
+        return true;
+    }
+};
+
 template <class T>
 class Ref {
 public:

@@ -54,8 +54,11 @@ std::optional<std::string> ScriptInputBox(const std::string& iPrompt, const std:
 
 // ---- module ------------------------------------------------------------------------
 
+void BindScriptDevices();
+
 void zScriptModule::Script_Initialize() {
     RegisterClass(std::make_shared<zScriptClass>());
+    BindScriptDevices();
     Classes.clear();
     SavedValues = zScriptArray::New();
     Globals = zScriptArray::New();

@@ -56,8 +56,9 @@ struct zScriptModule {
     // calls and nested expressions fail with "Out of stack space".
     int32_t MaxCallDepth = 400;
     int32_t MaxExprDepth = 2000;
-    // Statements and expressions a run may still take; tools and the fuzzer
-    // set it to stop endless scripts ("Out of budget"). Negative: no limit.
+    // Statements and function calls a run may still take; tools and the fuzzer
+    // set it to stop endless scripts. (An expression's work is bounded by its
+    // bytes: reading inside one only goes forward.) Negative: no limit.
     int64_t StepBudget = -1;
     // Texts a script builds stay below this length ("Out of string space"), so
     // a doubling loop fails instead of taking all memory; an entry cannot be
@@ -65,7 +66,8 @@ struct zScriptModule {
     size_t MaxTextLength = size_t(64) << 20;
     int32_t MaxIndexGrowth = 1000000;
 
-    // Registers the class prototype and makes the state new and empty.
+    // Registers the class prototype, makes the state new and empty, and binds
+    // the host built-ins to the device layer and the dialogs to the platform's.
     void Script_Initialize();
     // Loads a compiled script file and registers its classes. A file that
     // cannot be read or parsed is logged and registers nothing.

@@ -163,7 +163,7 @@ Ref<zScriptArray> zScriptArray::GetFixed() {
 void zScriptArray::OverrideFixed(zScriptArray* iValues) {
     if (!iValues) Raise(errObjectNotSet);
     // A snapshot: when iValues is this array, appending must not disturb the walk.
-    std::vector<ValueRef> snap = items_;
+    std::vector<ValueRef> snap(items_.begin(), items_.end());
     for (const ValueRef& v : snap) {
         if (v) iValues->SetName(v->Name, v);
     }
@@ -251,7 +251,7 @@ bool zScriptArray::Import(zStream& iData, int iDepth) {
     // Every stored value takes at least a type byte and a name count.
     int64_t left = int64_t(iData.GetLength()) - iData.Cursor;
     if (n < 0 || int64_t(n) * 5 > left) Raise(errInputPastEnd);
-    std::vector<ValueRef> items;
+    std::vector<ValueRef, PoolAllocator<ValueRef>> items;
     items.reserve(static_cast<size_t>(n));
     for (int32_t i = 0; i < n; ++i) {
         auto v = zScriptValue::New();

@@ -94,6 +94,11 @@ public:
 
     // Direct access for the interpreter and game code (position 1..Size).
     zScriptValue* At(int32_t Index) const { return items_[static_cast<size_t>(Index - 1)].get(); }
+    // GetName with the own entries looked at in place first (the usual hit).
+    zScriptValue* Lookup(const Atom& iName, uint8_t iCreate) {
+        if (zScriptValue* v = FindOwn(iName)) return v;
+        return GetName(iName, iCreate);
+    }
     // The own entry of a name, without walking the chain.
     zScriptValue* FindOwn(const Atom& iName) const {
         for (const auto& v : items_) {
@@ -103,7 +108,7 @@ public:
     }
 
 private:
-    std::vector<ValueRef> items_;
+    std::vector<ValueRef, PoolAllocator<ValueRef>> items_;
     // Every live array is in one list, for ReleaseAll.
     zScriptArray* prevLive_ = nullptr;
     zScriptArray* nextLive_ = nullptr;

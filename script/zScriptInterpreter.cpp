@@ -83,7 +83,6 @@ void JumpToEnd(Frame& f, int32_t& p, int32_t e) {
 
 void SkipExpr(Frame& f, int32_t& p) {
     DepthGuard depth(zScript.ExprDepth, zScript.MaxExprDepth);
-    Step();
     uint8_t c = RdByte(f, p);
     switch (c) {
         case 0:
@@ -154,7 +153,7 @@ zScriptArray* ArrayOf(zScriptValue* cur, uint8_t create) {
 
 // Evaluates a path index where the path was written (the writer's context
 // during a member access).
-const zScriptValue* EvalIndex(Frame& f, int32_t& p, zScriptValue& tmp, ValueRef& hold) {
+View EvalIndex(Frame& f, int32_t& p, Temp& tmp, ValueRef& hold) {
     if (!f.cur.ArgCtx) return EvalUse(f, p, tmp, hold);
     RunCtx target = f.cur;
     f.cur = *target.ArgCtx;
@@ -168,16 +167,16 @@ const zScriptValue* EvalIndex(Frame& f, int32_t& p, zScriptValue& tmp, ValueRef&
 
 // One step of a path: the entry an index selects. Sets `failed` for index
 // types that cannot select (bool, array, object).
-zScriptValue* Select(zScriptArray* arr, zScriptValue* cur, const zScriptValue& idx, uint8_t create, bool& failed) {
-    switch (idx.Typ) {
+zScriptValue* Select(zScriptArray* arr, zScriptValue* cur, View idx, uint8_t create, bool& failed) {
+    switch (idx.Typ()) {
         case typByte:
         case typInt:
         case typFloat:
             if (!arr) Fail(errObjectNotSet);
-            return arr->GetIndex(idx.Data.ToLong(), create);
+            return arr->GetIndex(idx.Data().ToLong(), create);
         case typStr:
             if (!arr) Fail(errObjectNotSet);
-            return arr->GetName(idx.Data.ToText(), create);
+            return arr->GetName(idx.Data().ToText(), create);
         case typBool:
         case typArray:
         case typObject: failed = true; return nullptr;
@@ -205,17 +204,17 @@ zScriptValue* Resolve(Frame& f, int32_t& p, zScriptArray* iValues, uint8_t iCrea
     ValueRef keepCur = cur;
     ArrayRef keepArr = arr;
     for (int32_t k = 1; k <= n; ++k) {
-        zScriptValue tmp;
+        Temp tmp;
         ValueRef hold;
-        const zScriptValue* idx = EvalIndex(f, p, tmp, hold);
+        View idx = EvalIndex(f, p, tmp, hold);
         bool failed = false;
         if (k == n) {
             if (!idx) return nullptr;
-            zScriptValue* r = Select(arr, cur, *idx, iCreate, failed);
+            zScriptValue* r = Select(arr, cur, idx, iCreate, failed);
             return failed ? nullptr : r;
         }
         if (!idx) Fail(errObjectNotSet);
-        cur = Select(arr, cur, *idx, iCreate, failed);
+        cur = Select(arr, cur, idx, iCreate, failed);
         if (failed) {
             for (int32_t i = k + 1; i <= n; ++i) SkipExpr(f, p);
             return nullptr;
@@ -258,20 +257,43 @@ ValueRef MemberAccess(Frame& f, int32_t& p) {
     return Evaluate(f, p);
 }
 
-void InExpr(Frame& f, int32_t& p, const zScriptValue* a, zScriptValue& out) {
+// An operator's result: a type code and a content.
+struct Out {
+    uint8_t& typ;
+    HostValue& data;
+    void Bool(bool v) {
+        typ = typBool;
+        data = v;
+    }
+    void Long(int32_t v) {
+        typ = typInt;
+        data = v;
+    }
+    void Str(std::string v) {
+        typ = typStr;
+        data = std::move(v);
+    }
+};
+
+bool EqualsView(View a, View b) {
+    if (!b) Fail(errObjectNotSet);
+    return ValuesEqual(a.Typ(), a.Data(), b.Typ(), b.Data());
+}
+
+void InExpr(Frame& f, int32_t& p, View a, Out out) {
     RdByte(f, p);
     int32_t e = RdLong(f, p);
     uint8_t k = RdByte(f, p);
-    out.SetLong(0);
+    out.Long(0);
     if (k == 7) {
         int32_t n = RdCount(f, p);
         for (int32_t i = 1; i <= n; ++i) {
-            zScriptValue tmp;
+            Temp tmp;
             ValueRef hold;
-            const zScriptValue* item = EvalUse(f, p, tmp, hold);
-            if (a->Equals(item)) {
+            View item = EvalUse(f, p, tmp, hold);
+            if (EqualsView(a, item)) {
                 JumpToEnd(f, p, e);
-                out.SetLong(i);
+                out.Long(i);
                 return;
             }
         }
@@ -286,9 +308,9 @@ void InExpr(Frame& f, int32_t& p, const zScriptValue* a, zScriptValue& out) {
         if (!arr) Fail(errObjectNotSet);
         ArrayRef keep = arr;
         for (int32_t i = 1; i <= arr->Size(); ++i) {
-            if (a->Equals(arr->At(i))) {
+            if (EqualsView(a, ViewOf(arr->At(i)))) {
                 JumpToEnd(f, p, e);
-                out.SetLong(i);
+                out.Long(i);
                 return;
             }
         }
@@ -315,30 +337,30 @@ bool HoldsNothing(const HostValue& d) {
     return d.IsEmpty() || (d.Kind() == HK::Array && !d.AsArray()) || (d.Kind() == HK::Object && !d.AsObject());
 }
 
-// The operator's result goes into `out`, a fresh empty value.
-void OperatorInto(Frame& f, int32_t& p, uint8_t c, zScriptValue& out) {
-    zScriptValue ta_tmp;
+// The operator's result goes into `out`, which starts as an empty var value.
+void OperatorInto(Frame& f, int32_t& p, uint8_t c, Out out) {
+    Temp ta_tmp;
     ValueRef ta_hold;
-    const zScriptValue* a = EvalUse(f, p, ta_tmp, ta_hold);
+    View a = EvalUse(f, p, ta_tmp, ta_hold);
     if (!a) {
         switch (c) {
-            case 50: out.SetBool(true); return;
+            case 50: out.Bool(true); return;
             case 40:
-            case 51: out.SetBool(false); return;
+            case 51: out.Bool(false); return;
             case 41:
                 SkipInList(f, p);
-                out.SetLong(0);
+                out.Long(0);
                 return;
             default: {
-                zScriptValue tb;
+                Temp tb;
                 ValueRef hb;
                 EvalUse(f, p, tb, hb);
-                out.SetBool(false);
+                out.Bool(false);
                 return;
             }
         }
     }
-    const uint8_t ta = a->Typ;
+    const uint8_t ta = a.Typ();
     if (ta == typVar || ta > typObject) {
         // The operator ends here; its remaining operands are skipped.
         if (c == 41) SkipInList(f, p);
@@ -348,120 +370,123 @@ void OperatorInto(Frame& f, int32_t& p, uint8_t c, zScriptValue& out) {
     switch (c) {
         case 50:
             switch (ta) {
-                case typBool: out.SetBool(!a->GetBool()); return;
+                case typBool: out.Bool(!ValueTruth(a.Data())); return;
                 case typStr: {
-                    std::string s = a->GetString();
+                    std::string s = ValueText(ta, a.Data());
                     std::reverse(s.begin(), s.end());
-                    out.SetString(std::move(s));
+                    out.Str(std::move(s));
                     return;
                 }
                 case typArray:
-                case typObject: out.SetBool(HoldsNothing(a->Data)); return;
+                case typObject: out.Bool(HoldsNothing(a.Data())); return;
                 default:
-                    out.Typ = ta;
-                    out.Data = hv::BitNot(a->Data);
+                    out.data = hv::BitNot(a.Data());
+                    out.typ = ta;
                     return;
             }
         case 51:
             switch (ta) {
-                case typBool: out.SetBool(!a->GetBool()); return;
+                case typBool: out.Bool(!ValueTruth(a.Data())); return;
                 case typByte:
                 case typInt:
                 case typFloat:
-                    out.Typ = ta;
-                    out.Data = hv::Negate(a->Data);
+                    out.data = hv::Negate(a.Data());
+                    out.typ = ta;
                     return;
-                default: out.SetBool(false); return;
+                default: out.Bool(false); return;
             }
-        case 40: out.SetBool((ta == typArray || ta == typObject) && !HoldsNothing(a->Data)); return;
+        case 40: out.Bool((ta == typArray || ta == typObject) && !HoldsNothing(a.Data())); return;
         case 41: InExpr(f, p, a, out); return;
         default: break;
     }
 
-    zScriptValue tb_tmp;
+    Temp tb_tmp;
     ValueRef tb_hold;
-    const zScriptValue* b = EvalUse(f, p, tb_tmp, tb_hold);
+    View b = EvalUse(f, p, tb_tmp, tb_hold);
     if (!b) {
-        out.SetBool(false);
+        out.Bool(false);
         return;
     }
-    const uint8_t tb = b->Typ;
-    if (ta >= typStr || tb >= typStr) {
+    // Read again: the second operand may have changed the first one's entry.
+    const uint8_t ta2 = a.Typ();
+    const uint8_t tb = b.Typ();
+    if (ta2 >= typStr || tb >= typStr) {
         switch (c) {
-            case 30: out.SetBool(a->GetString() == b->GetString()); return;
-            case 31: out.SetBool(a->GetString() != b->GetString()); return;
+            case 30: out.Bool(ValueText(ta2, a.Data()) == ValueText(tb, b.Data())); return;
+            case 31: out.Bool(ValueText(ta2, a.Data()) != ValueText(tb, b.Data())); return;
             case 60:
             case 67: {
-                std::string s = a->GetString();
-                const std::string t = b->GetString();
+                std::string s = ValueText(ta2, a.Data());
+                const std::string t = ValueText(tb, b.Data());
                 if (s.size() + t.size() > zScript.MaxTextLength) Raise(14, "Out of string space");
                 s += t;
-                out.SetString(std::move(s));
+                out.Str(std::move(s));
                 return;
             }
-            case 61: out.SetString(RemoveAll(a->GetString(), b->GetString())); return;
-            case 65: out.SetBool(LikeMatch(a->GetString(), b->GetString())); return;
-            case 66: out.SetBool(!LikeMatch(a->GetString(), b->GetString())); return;
+            case 61: out.Str(RemoveAll(ValueText(ta2, a.Data()), ValueText(tb, b.Data()))); return;
+            case 65: out.Bool(LikeMatch(ValueText(ta2, a.Data()), ValueText(tb, b.Data()))); return;
+            case 66: out.Bool(!LikeMatch(ValueText(ta2, a.Data()), ValueText(tb, b.Data()))); return;
             default: return;
         }
     }
-    const HostValue& x = a->Data;
-    const HostValue& y = b->Data;
+    const HostValue& x = a.Data();
+    const HostValue& y = b.Data();
     if (x.Kind() == HK::Long && y.Kind() == HK::Long) {
         // The common case, without the general rules.
         const int64_t l = x.AsLong(), r = y.AsLong();
         switch (c) {
-            case 30: out.SetBool(l == r); return;
-            case 31: out.SetBool(l != r); return;
-            case 32: out.SetBool(l < r); return;
-            case 33: out.SetBool(l <= r); return;
-            case 34: out.SetBool(l > r); return;
-            case 35: out.SetBool(l >= r); return;
+            case 30: out.Bool(l == r); return;
+            case 31: out.Bool(l != r); return;
+            case 32: out.Bool(l < r); return;
+            case 33: out.Bool(l <= r); return;
+            case 34: out.Bool(l > r); return;
+            case 35: out.Bool(l >= r); return;
             case 60:
             case 61: {
                 int64_t v = c == 60 ? l + r : l - r;
-                out.Typ = ta;
-                if (v >= INT32_MIN && v <= INT32_MAX) out.Data = static_cast<int32_t>(v);
-                else out.Data = static_cast<double>(v);
+                if (v >= INT32_MIN && v <= INT32_MAX) out.data = static_cast<int32_t>(v);
+                else out.data = static_cast<double>(v);
+                out.typ = ta2;
                 return;
             }
             default: break;
         }
     }
     switch (c) {
-        case 30: out.SetBool(hv::Compare(x, y) == 0); return;
-        case 31: out.SetBool(hv::Compare(x, y) != 0); return;
-        case 32: out.SetBool(hv::Compare(x, y) < 0); return;
-        case 33: out.SetBool(hv::Compare(x, y) <= 0); return;
-        case 34: out.SetBool(hv::Compare(x, y) > 0); return;
-        case 35: out.SetBool(hv::Compare(x, y) >= 0); return;
+        case 30: out.Bool(hv::Compare(x, y) == 0); return;
+        case 31: out.Bool(hv::Compare(x, y) != 0); return;
+        case 32: out.Bool(hv::Compare(x, y) < 0); return;
+        case 33: out.Bool(hv::Compare(x, y) <= 0); return;
+        case 34: out.Bool(hv::Compare(x, y) > 0); return;
+        case 35: out.Bool(hv::Compare(x, y) >= 0); return;
         case 68: {
-            bool l = a->GetBool();
-            bool r = b->GetBool();
-            out.SetBool(l && r);
+            bool l = ValueTruth(x);
+            bool r = ValueTruth(y);
+            out.Bool(l && r);
             return;
         }
         case 70: {
-            bool l = a->GetBool();
-            bool r = b->GetBool();
-            out.SetBool(l || r);
+            bool l = ValueTruth(x);
+            bool r = ValueTruth(y);
+            out.Bool(l || r);
             return;
         }
-        case 60: out.Typ = ta; out.Data = hv::Add(x, y); return;
-        case 61: out.Typ = ta; out.Data = hv::Sub(x, y); return;
-        case 62: out.Typ = ta; out.Data = hv::Mul(x, y); return;
-        case 63: out.Typ = ta; out.Data = hv::Divide(x, y); return;
-        case 64: out.Typ = ta; out.Data = hv::Power(x, y); return;
-        case 65: out.SetLong(hv::ModLong(x, y)); return;
-        case 67: out.SetLong(hv::AndLong(x, y)); return;
-        case 69: out.SetLong(hv::OrLong(x, y)); return;
-        default: out.Typ = std::max(ta, tb); return;
+        case 60: out.data = hv::Add(x, y); break;
+        case 61: out.data = hv::Sub(x, y); break;
+        case 62: out.data = hv::Mul(x, y); break;
+        case 63: out.data = hv::Divide(x, y); break;
+        case 64: out.data = hv::Power(x, y); break;
+        case 65: out.Long(hv::ModLong(x, y)); return;
+        case 67: out.Long(hv::AndLong(x, y)); return;
+        case 69: out.Long(hv::OrLong(x, y)); return;
+        default: out.typ = std::max(ta2, tb); return;
     }
+    out.typ = ta2;
 }
 
 ValueRef Operator(Frame& f, int32_t& p, uint8_t c) {
     ValueRef r = zScriptValue::New();
-    OperatorInto(f, p, c, *r);
+    OperatorInto(f, p, c, Out{r->Typ, r->Data});
     return r;
 }
 
@@ -469,7 +494,6 @@ ValueRef Operator(Frame& f, int32_t& p, uint8_t c) {
 
 ValueRef Evaluate(Frame& f, int32_t& p) {
     DepthGuard depth(zScript.ExprDepth, zScript.MaxExprDepth);
-    Step();
     uint8_t c = RdByte(f, p);
     switch (c) {
         case 0:
@@ -479,24 +503,24 @@ ValueRef Evaluate(Frame& f, int32_t& p) {
             ValueRef t;
             if (form == 5) {
                 const Atom& name = RdName(f, p);
-                t = f.cur.Values->GetName(name, 1);
+                t = f.cur.Values->Lookup(name, 1);
             } else if (form == 6) {
                 t = Resolve(f, p, f.cur.Values, 1);
             } else {
                 return zScriptValue::New();
             }
-            zScriptValue tmp;
+            Temp tmp;
             ValueRef hold;
-            const zScriptValue* s = EvalUse(f, p, tmp, hold);
+            View s = EvalUse(f, p, tmp, hold);
             if (!t) Fail(errObjectNotSet);
-            t->Assign(s, 0);
+            if (s) t->AssignContent(s.Typ(), s.Data());
             ValueRef r = zScriptValue::New();
             r->Assign(t.get(), 0);
             return r;
         }
         case 5: {
             const Atom& name = RdName(f, p);
-            zScriptValue* v = f.cur.Values->GetName(name, 0);
+            zScriptValue* v = f.cur.Values->Lookup(name, 0);
             if (!v) Log("ERR", "Value not set", name.Text());
             return ValueRef(v);
         }
@@ -542,7 +566,7 @@ ValueRef Evaluate(Frame& f, int32_t& p) {
     }
 }
 
-const zScriptValue* EvalUse(Frame& f, int32_t& p, zScriptValue& tmp, ValueRef& hold) {
+View EvalUse(Frame& f, int32_t& p, Temp& tmp, ValueRef& hold) {
     if (p >= f.L) PastEnd();
     uint8_t c = f.code[p];
     switch (c) {
@@ -552,37 +576,52 @@ const zScriptValue* EvalUse(Frame& f, int32_t& p, zScriptValue& tmp, ValueRef& h
         case 13:
         case 14:
         case 15: {
-            Step();
             ++p;
             switch (c) {
-                case 10: tmp.SetBool(RdByte(f, p) != 0); break;
-                case 11: tmp.SetByte(RdByte(f, p)); break;
-                case 12: tmp.SetLong(RdLong(f, p)); break;
-                case 13: tmp.SetSingle(RdSingle(f, p)); break;
-                default: tmp.SetString(RdText(f, p)); break;
+                case 10:
+                    tmp.Typ = typBool;
+                    tmp.Data = RdByte(f, p) != 0;
+                    break;
+                case 11:
+                    tmp.Typ = typByte;
+                    tmp.Data = RdByte(f, p);
+                    break;
+                case 12:
+                    tmp.Typ = typInt;
+                    tmp.Data = RdLong(f, p);
+                    break;
+                case 13:
+                    tmp.Typ = typFloat;
+                    tmp.Data = RdSingle(f, p);
+                    break;
+                default:
+                    tmp.Typ = typStr;
+                    tmp.Data = RdText(f, p);
+                    break;
             }
-            return &tmp;
+            return ViewOf(tmp);
         }
         case 5: {
-            Step();
             ++p;
             const Atom& name = RdName(f, p);
-            zScriptValue* v = f.cur.Values->GetName(name, 0);
-            if (!v) Log("ERR", "Value not set", name.Text());
+            zScriptValue* v = f.cur.Values->Lookup(name, 0);
+            if (!v) {
+                Log("ERR", "Value not set", name.Text());
+                return View{};
+            }
             hold = v;
-            return v;
+            return ViewOf(v);
         }
         case 30: case 31: case 32: case 33: case 34: case 35: case 40: case 41: case 50: case 51:
         case 60: case 61: case 62: case 63: case 64: case 65: case 66: case 67: case 68: case 69: case 70: {
             DepthGuard depth(zScript.ExprDepth, zScript.MaxExprDepth);
-            Step();
             ++p;
-            OperatorInto(f, p, c, tmp);
-            return &tmp;
+            OperatorInto(f, p, c, Out{tmp.Typ, tmp.Data});
+            return ViewOf(tmp);
         }
         default:
             hold = Evaluate(f, p);
-            return hold.get();
+            return ViewOf(hold.get());
     }
 }
 
@@ -667,8 +706,11 @@ ValueRef CallFunction(Frame& f, int32_t& p) {
     if (d->HasDot) return QualifiedCall(f, name, args, scope);
     if (d->FormId >= 0) return CallForm(d->FormId, f, args, scope);
     if (d->EngineId >= 0) return EngineBuiltin(d->EngineId, f, args);
-    ValueRef r = zScript.CallBuiltin(f.cur.Caller, scope, name, args);
-    if (r) return r;
+    // The game's table and the host built-ins, unless neither can know the name.
+    if (d->HostId >= 0 || gScriptHooks.CallGameFunction) {
+        ValueRef r = zScript.CallBuiltin(f.cur.Caller, scope, name, args);
+        if (r) return r;
+    }
     if (!f.cur.Class) {
         Log("ERR", "Undefined function", name.Text());
         return nullptr;
@@ -725,11 +767,11 @@ ValueRef zScriptFunction::Execute(zScriptObject* iCaller, zScriptArray* iValues,
                 memberResult = true;
                 break;
             case 20: {
-                zScriptValue tmp;
+                Temp tmp;
                 ValueRef hold;
-                const zScriptValue* c = EvalUse(f, p, tmp, hold);
+                View c = EvalUse(f, p, tmp, hold);
                 if (!c) Fail(errObjectNotSet);
-                if (c->GetBool()) p += 5;
+                if (ValueTruth(c.Data())) p += 5;
                 break;
             }
             case 2: {
@@ -740,18 +782,23 @@ ValueRef zScriptFunction::Execute(zScriptObject* iCaller, zScriptArray* iValues,
             }
             case 52:
             case 53: {
-                ValueRef t = Evaluate(f, p);
-                if (!t) Fail(errObjectNotSet);
-                if (t->Data.Kind() == HK::Long) {
+                Temp tmp;
+                ValueRef t;
+                // The target is read as an operand would be; a literal target
+                // changes a temporary nobody sees, as a new value would be.
+                View v = EvalUse(f, p, tmp, t);
+                if (!v) Fail(errObjectNotSet);
+                HostValue& data = const_cast<HostValue&>(v.Data());
+                if (data.Kind() == HK::Long) {
                     // Long plus the 16-bit 1 stays a Long unless it overflows.
-                    int64_t v = int64_t(t->Data.AsLong()) + (op == 52 ? 1 : -1);
-                    if (v >= INT32_MIN && v <= INT32_MAX) {
-                        t->Data = static_cast<int32_t>(v);
+                    int64_t x = int64_t(data.AsLong()) + (op == 52 ? 1 : -1);
+                    if (x >= INT32_MIN && x <= INT32_MAX) {
+                        data = static_cast<int32_t>(x);
                         break;
                     }
                 }
                 static const HostValue one(static_cast<int16_t>(1));
-                t->Data = op == 52 ? hv::Add(t->Data, one) : hv::Sub(t->Data, one);
+                data = op == 52 ? hv::Add(data, one) : hv::Sub(data, one);
                 break;
             }
             case 4: {
@@ -759,7 +806,7 @@ ValueRef zScriptFunction::Execute(zScriptObject* iCaller, zScriptArray* iValues,
                 ValueRef t;
                 if (form == 5) {
                     const Atom& name = RdName(f, p);
-                    t = f.cur.Values->GetName(name, 1);
+                    t = f.cur.Values->Lookup(name, 1);
                 } else if (form == 6) {
                     t = Resolve(f, p, f.cur.Values, 1);
                 } else if (form == 9) {
@@ -768,22 +815,22 @@ ValueRef zScriptFunction::Execute(zScriptObject* iCaller, zScriptArray* iValues,
                 } else {
                     break;
                 }
-                zScriptValue tmp;
+                Temp tmp;
                 ValueRef hold;
-                const zScriptValue* s = EvalUse(f, p, tmp, hold);
+                View s = EvalUse(f, p, tmp, hold);
                 if (!t) Fail(errObjectNotSet);
-                t->Assign(s, 0);
+                if (s) t->AssignContent(s.Typ(), s.Data());
                 break;
             }
             case 21: {
                 f.SelectValue = Evaluate(f, p);
                 int32_t n = RdByte(f, p);
                 for (int32_t k = 1; k <= n; ++k) {
-                    zScriptValue tmp;
+                    Temp tmp;
                     ValueRef hold;
-                    const zScriptValue* c = EvalUse(f, p, tmp, hold);
+                    View c = EvalUse(f, p, tmp, hold);
                     if (!c) Fail(errObjectNotSet);
-                    if (c->GetBool()) break;
+                    if (ValueTruth(c.Data())) break;
                     p += 5;
                 }
                 break;

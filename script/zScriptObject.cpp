@@ -16,8 +16,10 @@ struct ExecuteLevel {
     ~ExecuteLevel() { --zScript.ExecuteDepth; }
 };
 
-template <class F>
-bool Contained(const std::string& where, F&& body) {
+// `where` names the call for the log ("Class.function"); it is only built when
+// something failed.
+template <class W, class F>
+bool Contained(W&& where, F&& body) {
     if (zScript.ExecuteDepth > 0) {
         ExecuteLevel level;
         body();
@@ -28,11 +30,11 @@ bool Contained(const std::string& where, F&& body) {
         body();
         return true;
     } catch (const RuntimeError& e) {
-        Log("ERR", "Script", where, e.Description);
+        Log("ERR", "Script", where(), e.Description);
     } catch (const std::bad_alloc&) {
-        Log("ERR", "Script", where, "Out of memory");
+        Log("ERR", "Script", where(), "Out of memory");
     } catch (const std::exception& e) {
-        Log("ERR", "Script", where, e.what());
+        Log("ERR", "Script", where(), e.what());
     }
     return false;
 }
@@ -80,7 +82,7 @@ ValueRef zScriptObject::Run(std::string_view iName, const zScriptArgs& iArgs) {
     std::shared_ptr<zScriptClass> cls = Class;
     ArrayRef locals = Locals;
     ValueRef result;
-    Contained(cls->Name + "." + std::string(iName),
+    Contained([&] { return cls->Name + "." + std::string(iName); },
               [&] { result = cls->Execute(this, locals.get(), name, iArgs); });
     // The game always gets a value from an object with a class.
     if (!result) result = zScriptValue::New();
@@ -115,7 +117,7 @@ bool zScriptObject::SetClass(const std::string& iClass, const std::string& iKeyN
     Locals->Parent = zScript.Globals;
     ArrayRef locals = Locals;
     // A failing initialiser leaves the class attached with what it set up.
-    Contained(cls->Name + ".", [&] { cls->InitValues(this, locals.get()); });
+    Contained([&] { return cls->Name + "."; }, [&] { cls->InitValues(this, locals.get()); });
     if (!iKeyName.empty()) Name = iKeyName;
     return true;
 }

@@ -69,11 +69,28 @@ inline const Atom& RdName(Frame& f, int32_t& p) {
 const std::string& RdText(Frame& f, int32_t& p);
 
 ValueRef Evaluate(Frame& f, int32_t& p);
+// A value an expression's reader only looks at: a script value object, or a
+// temporary on the reader's stack. The type is read through a pointer, as an
+// entry's type may change while later operands run.
+struct Temp {
+    uint8_t Typ = typVar;
+    HostValue Data;
+};
+struct View {
+    const uint8_t* typ = nullptr;
+    const HostValue* data = nullptr;
+    explicit operator bool() const { return data != nullptr; }
+    uint8_t Typ() const { return *typ; }
+    const HostValue& Data() const { return *data; }
+};
+inline View ViewOf(const zScriptValue* v) { return v ? View{&v->Typ, &v->Data} : View{}; }
+inline View ViewOf(const Temp& t) { return View{&t.Typ, &t.Data}; }
+
 // Evaluates an expression whose value the caller only reads (an operand, a
 // condition, the source of an assignment, an index): literal and operator
-// results go into `tmp` on the caller's stack instead of a new shared value.
-// Never hand the result to anything that keeps it.
-const zScriptValue* EvalUse(Frame& f, int32_t& p, zScriptValue& tmp, ValueRef& hold);
+// results go into `tmp` instead of a new shared value object, variables are
+// held by `hold`. Nothing gives an empty view.
+View EvalUse(Frame& f, int32_t& p, Temp& tmp, ValueRef& hold);
 void SkipExpr(Frame& f, int32_t& p);
 ValueRef CallFunction(Frame& f, int32_t& p);
 zScriptValue* Resolve(Frame& f, int32_t& p, zScriptArray* iValues, uint8_t iCreate);

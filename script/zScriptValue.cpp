@@ -76,20 +76,33 @@ void zScriptValue::Assign(const zScriptValue* iValue, uint8_t iMatchType) {
     }
 }
 
-bool zScriptValue::Equals(const zScriptValue* iValue) const {
-    if (!iValue) Raise(errObjectNotSet);
-    if (Typ >= typStr || iValue->Typ >= typStr) {
-        if (Typ == typStr || iValue->Typ == typStr) return GetString() == iValue->GetString();
-        return false;
-    }
-    return hv::Compare(Data, iValue->Data) == 0;
+void zScriptValue::AssignContent(uint8_t iTyp, const HostValue& iData) {
+    Typ = iTyp;
+    if (&iData == &Data) return;
+    if (iTyp == typObject && iData.IsEmpty()) Data = HostValue::Nothing();
+    else Data = iData;
 }
 
-std::string zScriptValue::GetString() const {
-    if (Typ == typArray) return "Array";
-    if (Typ == typObject) return "Object";
-    return Data.ToText();
+bool ValuesEqual(uint8_t iTypA, const HostValue& iA, uint8_t iTypB, const HostValue& iB) {
+    if (iTypA >= typStr || iTypB >= typStr) {
+        if (iTypA == typStr || iTypB == typStr) return ValueText(iTypA, iA) == ValueText(iTypB, iB);
+        return false;
+    }
+    return hv::Compare(iA, iB) == 0;
 }
+
+bool zScriptValue::Equals(const zScriptValue* iValue) const {
+    if (!iValue) Raise(errObjectNotSet);
+    return ValuesEqual(Typ, Data, iValue->Typ, iValue->Data);
+}
+
+std::string ValueText(uint8_t iTyp, const HostValue& iData) {
+    if (iTyp == typArray) return "Array";
+    if (iTyp == typObject) return "Object";
+    return iData.ToText();
+}
+
+std::string zScriptValue::GetString() const { return ValueText(Typ, Data); }
 
 std::string zScriptValue::ToString(int32_t iSub) const {
     switch (Typ) {

@@ -30,6 +30,16 @@ enum : uint8_t {
     typObject = 7,
 };
 
+// The rules of GetString, GetBool, Equals and Assign (mode 0) on a type code
+// and a content, for the interpreter's temporaries, which are no value objects.
+std::string ValueText(uint8_t iTyp, const HostValue& iData);
+inline bool ValueTruth(const HostValue& iData) {
+    if (iData.Kind() == HK::Bool) return iData.AsBool();
+    if (iData.TextIsEmpty()) return false;
+    return iData.ToBool();
+}
+bool ValuesEqual(uint8_t iTypA, const HostValue& iA, uint8_t iTypB, const HostValue& iB);
+
 class zScriptValue final : public RefObject {
 public:
     uint8_t Typ = typVar;
@@ -64,6 +74,8 @@ public:
     // between equal types, 2 takes the type from the content, others keep the
     // type. Name and Fixed are never copied. Nothing does nothing.
     void Assign(const zScriptValue* iValue, uint8_t iMatchType = 0);
+    // Assign mode 0 from a type code and a content.
+    void AssignContent(uint8_t iTyp, const HostValue& iData);
     bool Equals(const zScriptValue* iValue) const;
     std::string ToString(int32_t iSub = 0) const;
 
@@ -103,11 +115,7 @@ public:
 
     // For type 1 the 16-bit -1 / 0; otherwise a copy of the content.
     HostValue GetVar() const;
-    bool GetBool() const {
-        if (Data.Kind() == HK::Bool) return Data.AsBool();
-        if (Data.TextIsEmpty()) return false;
-        return Data.ToBool();
-    }
+    bool GetBool() const { return ValueTruth(Data); }
     uint8_t GetByte() const { return Data.ToByte(); }
     int32_t GetLong() const { return Data.ToLong(); }
     float GetSingle() const { return Data.ToSingle(); }

@@ -22,6 +22,7 @@
 #include "core/zRegistry.h"
 #include "core/zRuntime.h"
 #include "script/zScript.h"
+#include "script/zScriptHost.h"
 
 using namespace zun;
 
@@ -122,6 +123,7 @@ int main(int argc, char** argv) {
     zCore.DecimalSeparator = ".";
     RegisterCoreClasses();
     zScript.Script_Initialize();
+    gScriptDevices = ScriptDevices();  // nothing is drawn here
     gScriptHooks.CallGameFunction = [](zScriptObject* caller, zScriptArray*, const std::string& name,
                                        zScriptArgs& args) -> ValueRef {
         if (name == "check") return Check(caller, args);

@@ -1,6 +1,7 @@
 // The host built-ins against a recording device, and the default arguments.
 #include "ScriptTestSupport.h"
 #include "core/zFileSystem.h"
+#include "devices/zDDraw.h"
 
 namespace zun::test {
 namespace {
@@ -188,6 +189,32 @@ TEST_F(Host, LoadScriptFileAndLog) {
     Run(Bc().CallStmt("loadScriptFile", 1).Str("missing.dat").CallStmt("log", 1).Str("written").b);
     EXPECT_TRUE(log.Contains("ERR\tLoadScriptFile\tFile not found\t<missing.dat>"));
     EXPECT_TRUE(log.Contains("written"));
+}
+
+}  // namespace
+}  // namespace zun::test
+
+namespace zun::test {
+namespace {
+
+using HostBinding = ScriptTest;
+
+TEST_F(HostBinding, StartUpBindsTheDeviceLayer) {
+    zScript.Script_Initialize();
+    ASSERT_TRUE(gScriptDevices.BltLine);
+    int32_t before = zDDraw.LineCount;
+    RunBody(Bc().CallStmt("drawLine", 5).Int(0).Int(0).Int(5).Int(5).Int(-1).b);
+    EXPECT_EQ(zDDraw.LineCount, before + 1);
+    // Colours come from the device's own conversion.
+    zScriptArgs args;
+    for (float v : {1.0f, 0.0f, 0.0f}) {
+        ValueRef x = zScriptValue::New();
+        x->SetSingle(v);
+        args.Push(x);
+    }
+    ValueRef c = zScript.CallBuiltin(nullptr, nullptr, "rgbx", args);
+    EXPECT_EQ(c->GetLong(), zDDrawModule::GetColorRGB(1, 0, 0));
+    zDDraw.LineBuffer.Count = 0;
 }
 
 }  // namespace

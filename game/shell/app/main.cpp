@@ -19,6 +19,7 @@
 #include "platform/Window.h"
 #include "scene/zObjectClasses.h"
 #include "scene/zSceneClasses.h"
+#include "script/zScript.h"
 
 using namespace zun;
 
@@ -41,6 +42,7 @@ void DrawFrame(int32_t ms) {
 
 int main() {
     gFrameworkHooks.RegisterSceneClasses = [] { RegisterSceneClasses(); };
+    gFrameworkHooks.ScriptInitialize = [] { zScript.Script_Initialize(); };
     ZUN_Initialize();
     RegisterSceneObjectClasses();
     zDInput.ResetKeyStates();
@@ -82,7 +84,7 @@ int main() {
     std::printf("%s", Cp1252ToUtf8(zCore.LogText).c_str());
     std::printf(
         "\nThe framework ran %d frames on its %s drawing device and shut down.\n"
-        "The game itself (levels, characters, scripts) is not built yet, so there is\n"
+        "The game itself (levels, characters, its scripts) is not built yet, so there is\n"
         "nothing to play; `make test` runs what exists.\n",
         int(frames), headless ? "offscreen" : "windowed");
     return 0;

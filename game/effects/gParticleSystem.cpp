@@ -1,0 +1,177 @@
+#include "game/effects/gParticleSystem.h"
+
+#include <climits>
+#include <utility>
+
+#include "core/zRuntime.h"
+#include "core/zValues.h"
+#include "devices/zDDraw.h"
+#include "scene/zCamera.h"
+#include "scene/zLayer.h"
+
+namespace tarv {
+
+using namespace zun;
+
+namespace {
+
+// The keyed list's own failure for a key that is already taken.
+constexpr int kErrDuplicateKey = 457;
+
+}  // namespace
+
+std::shared_ptr<iParticle> gParticleSystem::FindManager(const std::string& iName) const {
+    for (const auto& m : managers_)
+        if (m->ClassName() == iName) return m;
+    return nullptr;
+}
+
+void gParticleSystem::AddManager(const std::shared_ptr<iParticle>& iManager) {
+    if (!iManager) Raise(errObjectNotSet);
+    if (FindManager(iManager->ClassName()))
+        Raise(kErrDuplicateKey, "This key is already associated with an element of this collection");
+    managers_.push_back(iManager);
+}
+
+std::shared_ptr<zParticle> gParticleSystem::CreateParticle(const std::string& iManager, float iX, float iY,
+                                                           float iZ, float iR, int32_t iUser) {
+    return CreateLinkParticle(iManager, nullptr, iX, iY, iZ, iR, iUser);
+}
+
+std::shared_ptr<zParticle> gParticleSystem::CreateLinkParticle(const std::string& iManager,
+                                                               const std::shared_ptr<zParticle>& iLink,
+                                                               float iX, float iY, float iZ, float iR,
+                                                               int32_t iUser) {
+    auto p = std::make_shared<zParticle>();
+    p->Manager = FindManager(iManager);
+    p->Link = iLink;
+    if (!p->Manager) return nullptr;
+    // Effects are decoration: a kind that fails half-way still gets its
+    // particle, which then dies by age like any other.
+    try {
+        p->Manager->Create(*p, iX, iY, iZ, iR, iUser);
+    } catch (const RuntimeError&) {
+    }
+    AddParticle(p);
+    return p;
+}
+
+void gParticleSystem::AddParticle(const std::shared_ptr<zParticle>& iParticle) {
+    if (!iParticle) return;
+    ParticleCount += 1;
+    if (Capacity() < ParticleCount) particles_.resize(size_t(ParticleCount) + 101);
+    particles_[size_t(ParticleCount)] = iParticle;
+}
+
+void gParticleSystem::Reset() {
+    for (int32_t i = 1; i <= ParticleCount; ++i) particles_[size_t(i)].reset();
+    ParticleCount = 0;
+    ++resets_;
+}
+
+void gParticleSystem::UpdateParticles() {
+    const int32_t n = ParticleCount;
+    const uint64_t walk = resets_;
+    for (int32_t i = 1; i <= n; ++i) {
+        // A kind's update may have emptied the system; what it holds now
+        // joined after this walk began.
+        if (resets_ != walk) break;
+        // Held for the call, so the record outlives anything the kind does to the system.
+        std::shared_ptr<zParticle> p = particles_[size_t(i)];
+        if (!p) continue;
+        if (p->LifeTime < INT32_MAX) p->LifeTime += 1;
+        if (p->LifeMax > 0 && p->LifeTime >= p->LifeMax) {
+            p->Dead = true;
+            if (p->Link && p->Link->LifeMax == 0) p->Link->Dead = true;
+        }
+        // A record added without a kind has nothing to update it; it still ages.
+        std::shared_ptr<iParticle> m = p->Manager;
+        if (p->LifeTime > 0 && m) m->Update(*p);
+    }
+    for (int32_t i = ParticleCount; i >= 1; --i) {
+        if (!particles_[size_t(i)]->Dead) continue;
+        if (i != ParticleCount) particles_[size_t(i)] = std::move(particles_[size_t(ParticleCount)]);
+        particles_[size_t(ParticleCount)].reset();
+        ParticleCount -= 1;
+    }
+}
+
+void gParticleSystem::RenderParticles(const zCamera& iCam, int32_t iMode) {
+    Render(iCam, iMode, false, 1.0f);
+}
+
+void gParticleSystem::RenderParticlesMirror(const zCamera& iCam, int32_t iMode, float iZoomY) {
+    Render(iCam, iMode, true, iZoomY);
+}
+
+void gParticleSystem::Render(const zCamera& iCam, int32_t iMode, bool iMirror, float iZoomY) {
+    const double camX = Int(-double(iCam.x)), camY = Int(-double(iCam.y));
+    const double zy = iMirror ? double(iZoomY) : 1.0;
+    for (const auto& m : managers_) {
+        zValues s;
+        if (!m->SetupRenderer(iMode, s)) continue;
+        zDDraw.SetAlphaMode(s.GetLong("AlphaMode", 1));
+        const float topZ = s.GetSingle("TopZ", 0.0f);
+        const float bottomZ = s.GetSingle("BottomZ", 0.0f);
+        const double zoomMul = s.GetSingle("ZoomMul", 1.0f);
+        const double alphaMul = s.GetSingle("AlphaMul", 1.0f);
+        const double viewW = Div(double(zDDraw.ScreenW), zDDraw.RenderZoom);
+        const double viewH = Div(double(zDDraw.ScreenH), zDDraw.RenderZoom);
+        for (int32_t i = 1; i <= ParticleCount; ++i) {
+            const zParticle& p = *particles_[size_t(i)];
+            if (p.LifeTime <= 0 || p.Manager != m) continue;
+            zDDraw.RenderZ = LayerDepth(topZ, bottomZ, double(p.y) - iCam.y, iCam.H);
+            // The view test compares Single sums, as the drawing positions are Singles.
+            const float left = ToSingle(double(p.x) - p.ClipW + camX);
+            const float right = ToSingle(double(p.x) + p.ClipW + camX);
+            // In a reflection the height lies below the ground point instead of above it.
+            const double lift = iMirror ? double(p.Z) * zy : -double(p.Z);
+            const float top = ToSingle(double(p.y) - p.ClipH + camY + lift);
+            const float bottom = ToSingle(double(p.y) + p.ClipH + camY + lift);
+            if (!(right > 0 && left < viewW && bottom > 0 && top < viewH)) continue;
+            zDDraw.SetAlphaValue(ToSingle(double(p.Alpha) * alphaMul), 100);
+            const double sx = double(p.ZoomX) * zoomMul, sy = double(p.ZoomY) * zoomMul * zy;
+            const float X = ToSingle(double(p.x) - double(p.OriginX) * sx + camX);
+            const float Y = ToSingle(double(p.y) - double(p.OriginY) * sy + camY + lift);
+            const int32_t color = zDDrawModule::GetColorRGBA(p.ColorR, p.ColorG, p.ColorB, p.ColorA);
+            zDDraw.BltRotate(p.Texture, X, Y, ToSingle(sx * p.W), ToSingle(sy * p.H), p.SourceX, p.SourceY,
+                             int32_t(p.W), int32_t(p.H), color, p.R, ToSingle(double(p.OriginX) * sx),
+                             ToSingle(double(p.OriginY) * sy), 1.0f, 0);
+        }
+        zDDraw.SetAlphaValue(0.0f, 100);
+    }
+}
+
+void gParticleSystem::DepthSort(int32_t iStart, int32_t iEnd) {
+    if (iStart < 1) iStart = 1;
+    if (iEnd > ParticleCount) iEnd = ParticleCount;
+    // Quicksort that recurses into the smaller part and loops on the larger,
+    // so the depth stays logarithmic whatever the order of the y values.
+    while (iStart < iEnd) {
+        int32_t lo = iStart, hi = iEnd;
+        const float pivot = particles_[size_t((iStart + iEnd) / 2)]->y;
+        while (lo <= hi) {
+            while (particles_[size_t(lo)]->y < pivot && lo < iEnd) ++lo;
+            while (pivot < particles_[size_t(hi)]->y && hi > iStart) --hi;
+            if (lo <= hi) {
+                std::swap(particles_[size_t(lo)], particles_[size_t(hi)]);
+                ++lo;
+                --hi;
+            }
+        }
+        if (hi - iStart < iEnd - lo) {
+            if (iStart < hi) DepthSort(iStart, hi);
+            iStart = lo;
+        } else {
+            if (lo < iEnd) DepthSort(lo, iEnd);
+            iEnd = hi;
+        }
+    }
+}
+
+std::shared_ptr<zParticle> gParticleSystem::Particle(int32_t i) const {
+    if (i < 1 || i > ParticleCount) return nullptr;
+    return particles_[size_t(i)];
+}
+
+}  // namespace tarv
