@@ -149,7 +149,7 @@ protected:
     // Compiles the source into the program folder's "scripts\Game.dat".
     void WriteGame(const std::string& source) {
         auto r = zsc::CompileText(source, "Game.zs");
-        ASSERT_TRUE(r.Ok) << "script does not compile";
+        ASSERT_TRUE(r.Ok) << r.Diag.FormatAll();
         ASSERT_EQ(zsc::WriteScriptFile(r.Classes, dir.HostPath("scripts/Game.dat"), false), "");
     }
 
