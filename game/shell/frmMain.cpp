@@ -1,6 +1,7 @@
 // Start-up and shut-down of the main window, the script globals, and the loop
 // that turns the window's events and a 15 ms timer into the form's events.
 #include "game/shell/frmMain.h"
+#include "game/shell/mShellWindows.h"
 
 #include <chrono>
 #include <thread>
@@ -303,6 +304,9 @@ void frmMainForm::Form_Unload() {
 }
 
 void frmMainForm::DispatchEvent(const WindowEvent& e) {
+    // The shell's own windows lie over the game and take their input first;
+    // they see mouse positions in screen pixels.
+    const float sx = float(e.X) / MouseScaleX, sy = float(e.Y) / MouseScaleY;
     switch (e.Type) {
         case WindowEventType::Close:
         case WindowEventType::Quit:
@@ -313,19 +317,25 @@ void frmMainForm::DispatchEvent(const WindowEvent& e) {
             Form_GotFocus();
             break;
         case WindowEventType::KeyDown:
-            Form_KeyDown(int16_t(e.Key), int16_t(e.Shift));
+            if (!ShellWindows_KeyDown(e.Key, e.Shift)) Form_KeyDown(int16_t(e.Key), int16_t(e.Shift));
             break;
         case WindowEventType::KeyUp:
             Form_KeyUp(int16_t(e.Key), int16_t(e.Shift));
             break;
         case WindowEventType::MouseDown:
-            Front_MouseDown(int16_t(e.Button), int16_t(e.Shift), float(e.X), float(e.Y));
+            if (!ShellWindows_MouseDown(e.Button, sx, sy))
+                Front_MouseDown(int16_t(e.Button), int16_t(e.Shift), float(e.X), float(e.Y));
             break;
         case WindowEventType::MouseUp:
-            Front_MouseUp(int16_t(e.Button), int16_t(e.Shift), float(e.X), float(e.Y));
+            if (!ShellWindows_MouseUp(e.Button, sx, sy))
+                Front_MouseUp(int16_t(e.Button), int16_t(e.Shift), float(e.X), float(e.Y));
             break;
         case WindowEventType::MouseMove:
-            Front_MouseMove(int16_t(e.Button), int16_t(e.Shift), float(e.X), float(e.Y));
+            if (!ShellWindows_MouseMove(e.Button, sx, sy))
+                Front_MouseMove(int16_t(e.Button), int16_t(e.Shift), float(e.X), float(e.Y));
+            break;
+        case WindowEventType::MouseWheel:
+            ShellWindows_MouseWheel(e.Wheel, zDInput.MouseX, zDInput.MouseY);
             break;
         default:
             break;

@@ -6,15 +6,11 @@
 #include <string>
 
 #include "core/zCore.h"
-#include "core/zRuntime.h"
 #include "game/shell/frmMain.h"
 #include "game/shell/gRender.h"
-#include "platform/Window.h"
-
-#if __has_include("game/shell/mShellWindows.h")
+#include "game/shell/mCommandLine.h"
 #include "game/shell/mShellWindows.h"
-#define TARV_HAS_SHELL_WINDOWS 1
-#endif
+#include "platform/Window.h"
 
 #if __has_include("game/scriptapi/gScript.h")
 #include "game/scriptapi/gScript.h"
@@ -29,23 +25,14 @@ namespace {
 // Without a display nobody can close the window: a headless run stops itself.
 constexpr int32_t kHeadlessRunMs = 3000;
 
-std::string JoinArguments(int argc, char** argv) {
-    std::string line;
-    for (int i = 1; i < argc; ++i) {
-        if (i > 1) line += ' ';
-        line += Utf8ToCp1252(argv[i]);
-    }
-    return line;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
     gShellParts.RenderGamePre = RenderGamePre;
     gShellParts.RenderGame = RenderGame;
-#ifdef TARV_HAS_SHELL_WINDOWS
+    // The compiler, settings, console and settings windows, and the log hook
+    // (which also mirrors the log to stderr).
     InstallShellWindows();
-#endif
 #ifdef TARV_HAS_SCRIPT_FUNCTIONS
     RegisterGameFunctions();
 #endif
@@ -57,7 +44,7 @@ int main(int argc, char** argv) {
     const bool headless = !window || window->Headless();
     frmMain.Window = window.get();
 
-    if (!frmMain.Form_Load(JoinArguments(argc, argv))) {
+    if (!frmMain.Form_Load(CommandLineFromArgs(argc, argv))) {
         window.reset();
         return 1;
     }
@@ -67,9 +54,6 @@ int main(int argc, char** argv) {
     const int32_t frames = zCore.FrameCounter;
     frmMain.Window = nullptr;
     window.reset();
-    if (headless) {
-        std::printf("%s", Cp1252ToUtf8(zCore.LogText).c_str());
-        std::printf("\nRan %d frames without a display and shut down.\n", int(frames));
-    }
+    if (headless) std::printf("Ran %d frames without a display and shut down.\n", int(frames));
     return 0;
 }
