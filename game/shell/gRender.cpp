@@ -9,6 +9,7 @@
 #include "game/effects/gParticleSystem.h"
 #include "game/effects/gWeather.h"
 #include "game/shell/frmMain.h"
+#include "game/shell/mShellWindows.h"
 #include "game/world/gBorder.h"
 #include "game/world/gChar.h"
 #include "game/world/gCharTest.h"
@@ -307,6 +308,8 @@ void RenderGame() {
         static_cast<const iController*>(g.Gestures.get()) == g.Controller.get())
         g.Gestures->Render(Cam());
     RenderViewFrame();
+    // The settings dialog and the console lie over the finished frame.
+    ShellWindows_Render();
     zDDraw.EndScene(true);
 }
 
