@@ -52,6 +52,16 @@ const char* const kNoteText =
     "Die \"High Quality Buffers\" sind f\xFCr die korrekte Darstellung der Schatteneffekte notwendig. Sie sollten "
     "nur dann deaktiviert werden, wenn das Spiel selbst mit \"Low Scenery\" noch immer nicht fl\xFCssig l\xE4uft.";
 
+// A bar refuses a value outside its range; the pointer or key then changes
+// nothing. Logged as a warning: an error would pop up a box over the dialog.
+void SetBarValue(gFormControl& bar, double value) {
+    try {
+        bar.SetValue(value);
+    } catch (const RuntimeError& e) {
+        Log("WARN", "scrValues", e.Description);
+    }
+}
+
 bool Focusable(const gFormControl& c) {
     return c.Visible && c.Enabled &&
            (c.Kind == "CheckBox" || c.Kind == "HScrollBar" || c.Kind == "CommandButton" ||
@@ -267,7 +277,7 @@ void frmSettingsForm::DragTo(gFormControl& iBar, float iX) {
     const float span = std::max(1.0f, iBar.Width - 12);
     const double frac = std::clamp(double(x - 6) / double(span), 0.0, 1.0);
     const double v = double(iBar.Min) + frac * (double(iBar.Max) - double(iBar.Min));
-    SkipOnFailure("scrValues", [&] { iBar.SetValue(RoundHalfEven(v)); });
+    SetBarValue(iBar, RoundHalfEven(v));
 }
 
 bool frmSettingsForm::KeyDown(int32_t iKey, int32_t iShift) {
@@ -293,7 +303,7 @@ bool frmSettingsForm::KeyDown(int32_t iKey, int32_t iShift) {
         const int32_t step = (iKey == 33 || iKey == 34 || shift) ? c->LargeChange : c->SmallChange;
         const int32_t dir = (iKey == 37 || iKey == 33) ? -1 : 1;
         const int32_t v = std::clamp(int32_t(c->Value) + dir * step, int32_t(c->Min), int32_t(c->Max));
-        SkipOnFailure("scrValues", [&] { c->SetValue(v); });
+        SetBarValue(*c, v);
         return true;
     }
     default: return false;
