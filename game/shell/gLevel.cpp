@@ -198,7 +198,7 @@ void BindChunks(zFile& file) {
         const std::shared_ptr<zFileChunk> chunk = file.GetChunk(i);
         const std::shared_ptr<iChunk> instance = chunk->Instance;
         if (!instance) {
-            ShowMessageBox("Could not load Chunk " + chunk->ContentName, MsgBoxStyle::OkOnly, kAppTitle);
+            ShowMessageBox("Could not load Chunk " + chunk->ContentName, MsgBoxStyle::OkOnly, kLevelBoxTitle);
             continue;
         }
         Bind(instance->Meta ? instance->Meta->GetString("__Name", "") : std::string(), instance);
@@ -370,7 +370,7 @@ void LoadLevel(const std::string& LevelName) {
     BindChunks(*file);
     if (!gCharTest.solidGround)
         ShowMessageBox("No solidGround layer found!\r\n\r\nThe game won't run properly!", MsgBoxStyle::Critical,
-                       kAppTitle);
+                       kLevelBoxTitle);
 
     BuildLevel(scope);
 }

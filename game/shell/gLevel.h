@@ -20,8 +20,8 @@
 
 namespace tarv {
 
-// Title of the level loader's message boxes.
-inline constexpr const char* kAppTitle = "Vorlund";
+// Title of the level loader's message boxes: the program's.
+inline constexpr const char* kLevelBoxTitle = "Vorlund";
 
 // Deeper nesting of loads from inside level events is refused (logged): a
 // level whose "onLoad" loads itself would otherwise recurse without end.
