@@ -8,10 +8,10 @@
 // no video at all) the framework draws offscreen and the surface is the
 // offscreen size.
 //
-// The shell's other modules (command line and compiler, settings and their
-// windows, level loading, the render pipeline) are reached through
-// `gShellParts`: the program fills the slots at start-up, tests fill them with
-// stand-ins. An empty slot is skipped.
+// The shell's other modules (the compiler run, settings and their windows,
+// the render pipeline) are reached through `gShellParts`: the program fills
+// the slots at start-up, tests fill them with stand-ins. An empty slot does
+// nothing; an empty compiler slot counts as a missing compiler.
 #pragma once
 
 #include <cstdint>
