@@ -41,7 +41,9 @@ namespace {
 
 // The families, in any order: each fills its own places of the table.
 void (*const kFamilies[])() = {
-    AddTimelineFunctions, AddLookupFunctions, AddItemFunctions, AddCharFunctions, AddAreaFunctions,
+    AddTimelineFunctions, AddLookupFunctions, AddItemFunctions,   AddCharFunctions,    AddAreaFunctions,
+    AddWorldFunctions,    AddControlFunctions, AddMessageFunctions, AddMediaFunctions, AddGeometryFunctions,
+    AddRenderFunctions,
 };
 
 std::array<GameFunction, kGameFunctionCount> gTable{};

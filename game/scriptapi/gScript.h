@@ -119,6 +119,12 @@ void AddLookupFunctions();
 void AddItemFunctions();
 void AddCharFunctions();
 void AddAreaFunctions();
+void AddWorldFunctions();
+void AddControlFunctions();
+void AddMessageFunctions();
+void AddMediaFunctions();
+void AddGeometryFunctions();
+void AddRenderFunctions();
 
 // Extends iArgs with the defaults of the trailing optional arguments: a
 // comma-separated list of entries, each a number (int, or float when it has

@@ -1,0 +1,7 @@
+#include "game/scriptapi/gScript.h"
+
+namespace tarv {
+
+void AddRenderFunctions() {}
+
+}  // namespace tarv
