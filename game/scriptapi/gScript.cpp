@@ -83,7 +83,11 @@ const zScriptValue& GameCall::Arg(int32_t i) {
 const ValueRef& GameCall::ArgRef(int32_t i) {
     if (i < 1 || i > Args.Count()) throw MissingArgument{};
     ValueRef& v = Args.At(i);
-    if (!v) v = zScriptValue::New();
+    if (!v) {
+        // Past what the script passed, an empty position is one no default filled.
+        if (i > Count) throw MissingArgument{};
+        v = zScriptValue::New();
+    }
     return v;
 }
 
