@@ -142,6 +142,8 @@ void Window::Show() { SDL_ShowWindow(window_); }
 void Window::Hide() { SDL_HideWindow(window_); }
 bool Window::Visible() const { return (SDL_GetWindowFlags(window_) & SDL_WINDOW_SHOWN) != 0; }
 
+bool Window::Minimized() const { return (SDL_GetWindowFlags(window_) & SDL_WINDOW_MINIMIZED) != 0; }
+
 void Window::Position(int32_t& x, int32_t& y) const {
     int ix = 0, iy = 0;
     SDL_GetWindowPosition(window_, &ix, &iy);

@@ -76,6 +76,7 @@ public:
     void Show();
     void Hide();
     bool Visible() const;
+    bool Minimized() const;
 
     void Position(int32_t& x, int32_t& y) const;
     void SetPosition(int32_t x, int32_t y);

@@ -21,6 +21,8 @@
 
 namespace zun {
 class Window;
+struct WindowEvent;
+class zScriptObject;
 class zCamera;
 class zFile;
 class zDataShape;
@@ -54,8 +56,6 @@ struct frmMainForm {
     bool Running = false;
     // Set by Form_Unload; the frame loop ends and the program with it.
     bool Closed = false;
-    // The window is minimised (the frame loop keeps it from the window's events).
-    bool Minimized = false;
 
     std::shared_ptr<zun::zCamera> Camera;
     // Chunk file of the current level (set by level loading).
@@ -70,6 +70,8 @@ struct frmMainForm {
     bool MessageShown = false;
     // "debug" was the command line.
     bool DebugRequest = false;
+    // The "music" script object; the music setups run their timed calls on it.
+    std::shared_ptr<zun::zScriptObject> MusicObject;
 
     // ---- kept between calls ----------------------------------------------
     // System tick count (ms) of the last frame let through by the limiter.
@@ -103,6 +105,8 @@ struct frmMainForm {
     // Runs the window's events and the timer until the window is closed;
     // iMaxMs > 0 closes it after that many milliseconds (headless runs).
     void RunFrameLoop(int32_t iMaxMs = 0);
+    // Hands one window event to the form's handler for it.
+    void DispatchEvent(const zun::WindowEvent& e);
 
     // ---- mouse and keys -------------------------------------------------------
     void Front_MouseDown(int16_t Button, int16_t Shift, float X, float Y);
