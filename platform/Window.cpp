@@ -173,7 +173,10 @@ void Window::SetClientSize(int32_t w, int32_t h) {
     SDL_SetWindowSize(window_, w, h);
 }
 
-void Window::SetBordered(bool bordered) { SDL_SetWindowBordered(window_, bordered ? SDL_TRUE : SDL_FALSE); }
+void Window::SetBordered(bool bordered) {
+    bordered_ = bordered;
+    SDL_SetWindowBordered(window_, bordered ? SDL_TRUE : SDL_FALSE);
+}
 
 void Window::CaptureMouse(bool capture) { SDL_CaptureMouse(capture ? SDL_TRUE : SDL_FALSE); }
 

@@ -86,6 +86,9 @@ public:
     void ClientSize(int32_t& w, int32_t& h) const;
     void SetClientSize(int32_t w, int32_t h);
     void SetBordered(bool bordered);
+    // The caption and frame as last asked for (drivers without frames, as
+    // the headless one, keep the request all the same).
+    bool Bordered() const { return bordered_; }
 
     // Keeps mouse events coming while the pointer is outside the window.
     void CaptureMouse(bool capture);
@@ -101,6 +104,7 @@ private:
     bool gl_ = false;
     int32_t handle_ = 0;
     bool sdlVideo_ = false;
+    bool bordered_ = true;
 };
 
 // Takes a reference on SDL's video subsystem, picking the dummy driver when

@@ -8,7 +8,13 @@
 #include "core/zCore.h"
 #include "core/zRuntime.h"
 #include "game/shell/frmMain.h"
+#include "game/shell/gRender.h"
 #include "platform/Window.h"
+
+#if __has_include("game/shell/mShellWindows.h")
+#include "game/shell/mShellWindows.h"
+#define TARV_HAS_SHELL_WINDOWS 1
+#endif
 
 #if __has_include("game/scriptapi/gScript.h")
 #include "game/scriptapi/gScript.h"
@@ -35,6 +41,11 @@ std::string JoinArguments(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    gShellParts.RenderGamePre = RenderGamePre;
+    gShellParts.RenderGame = RenderGame;
+#ifdef TARV_HAS_SHELL_WINDOWS
+    InstallShellWindows();
+#endif
 #ifdef TARV_HAS_SCRIPT_FUNCTIONS
     RegisterGameFunctions();
 #endif
