@@ -209,6 +209,11 @@ private:
 };
 extern zDDrawModule zDDraw;
 
+// The draw-state changes of one blend mode on top of the previous state: blend
+// op and factors persist when a mode does not set them. SetAlphaMode flushes
+// and applies this to the device's state.
+void ApplyBlendMode(DrawState& s, int32_t Mode, uint32_t GreyscaleFactor);
+
 // Packs four components 0..1 into a 32-bit ARGB colour: each becomes
 // floor(c * 255 + 0.5), held to 0..255 (a component that is not a number gives 0).
 int32_t ColorFromComponents(float Red, float Green, float Blue, float Alpha);

@@ -49,7 +49,11 @@ void zDDrawModule::SetAlphaMode(int32_t Mode) {
     zCore.CurrentProc = "SetAlphaMode";
     FlushAll();
     Dev();
-    DrawState& s = State;
+    ApplyBlendMode(State, Mode, uint32_t(GreyscaleColor));
+    GlobalAlpha = 0;
+}
+
+void ApplyBlendMode(DrawState& s, int32_t Mode, uint32_t GreyscaleFactor) {
     // The states every mode starts from: texture times vertex colour, the
     // texture's alpha, pixels of alpha 0 discarded, blending on with whatever
     // factors the last mode left.
@@ -66,7 +70,6 @@ void zDDrawModule::SetAlphaMode(int32_t Mode) {
     s.Stages[1].AlphaOp = TexOp::Disable;
     s.Stages[2].AlphaOp = TexOp::Disable;
     s.TextureFactor = uint32_t(ColorFromComponents(0, 0, 0, 1));
-    GlobalAlpha = 0;
     s.AlphaRef = 0;
     s.AlphaFunc = Cmp::Greater;
 
@@ -112,7 +115,7 @@ void zDDrawModule::SetAlphaMode(int32_t Mode) {
             s.AlphaBlendEnable = false;
             break;
         case 128:
-            s.TextureFactor = uint32_t(GreyscaleColor);
+            s.TextureFactor = GreyscaleFactor;
             s.Stages[0].ColorOp = TexOp::DotProduct3;
             s.Stages[0].ColorArg1 = TexArg::Texture;
             s.Stages[0].ColorArg2 = TexArg::TFactor;

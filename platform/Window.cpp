@@ -142,6 +142,8 @@ void Window::Show() { SDL_ShowWindow(window_); }
 void Window::Hide() { SDL_HideWindow(window_); }
 bool Window::Visible() const { return (SDL_GetWindowFlags(window_) & SDL_WINDOW_SHOWN) != 0; }
 
+bool Window::Minimized() const { return (SDL_GetWindowFlags(window_) & SDL_WINDOW_MINIMIZED) != 0; }
+
 void Window::Position(int32_t& x, int32_t& y) const {
     int ix = 0, iy = 0;
     SDL_GetWindowPosition(window_, &ix, &iy);
@@ -171,7 +173,10 @@ void Window::SetClientSize(int32_t w, int32_t h) {
     SDL_SetWindowSize(window_, w, h);
 }
 
-void Window::SetBordered(bool bordered) { SDL_SetWindowBordered(window_, bordered ? SDL_TRUE : SDL_FALSE); }
+void Window::SetBordered(bool bordered) {
+    bordered_ = bordered;
+    SDL_SetWindowBordered(window_, bordered ? SDL_TRUE : SDL_FALSE);
+}
 
 void Window::CaptureMouse(bool capture) { SDL_CaptureMouse(capture ? SDL_TRUE : SDL_FALSE); }
 

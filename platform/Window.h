@@ -76,6 +76,7 @@ public:
     void Show();
     void Hide();
     bool Visible() const;
+    bool Minimized() const;
 
     void Position(int32_t& x, int32_t& y) const;
     void SetPosition(int32_t x, int32_t y);
@@ -85,6 +86,9 @@ public:
     void ClientSize(int32_t& w, int32_t& h) const;
     void SetClientSize(int32_t w, int32_t h);
     void SetBordered(bool bordered);
+    // The caption and frame as last asked for (drivers without frames, as
+    // the headless one, keep the request all the same).
+    bool Bordered() const { return bordered_; }
 
     // Keeps mouse events coming while the pointer is outside the window.
     void CaptureMouse(bool capture);
@@ -100,6 +104,7 @@ private:
     bool gl_ = false;
     int32_t handle_ = 0;
     bool sdlVideo_ = false;
+    bool bordered_ = true;
 };
 
 // Takes a reference on SDL's video subsystem, picking the dummy driver when

@@ -58,9 +58,15 @@ bool ItemHit(const zItem& iItem, float iX, float iY) {
     if (!iItem.Sprite) return false;
     const zSprite& s = *iItem.Sprite;
     if (s.ZoomX == 0.0f || s.ZoomY == 0.0f) return false;
-    const Vector2 p = zMath::ToLocalPoint(iX, iY, s.x, ToSingle(double(s.y) - s.Z), s.OriginX, s.OriginY, s.R,
-                                          s.ZoomX, s.ZoomY);
-    return 0 <= p.x && p.x < s.W && 0 <= p.y && p.y < s.H;
+    try {
+        const Vector2 p = zMath::ToLocalPoint(iX, iY, s.x, ToSingle(double(s.y) - s.Z), s.OriginX, s.OriginY, s.R,
+                                              s.ZoomX, s.ZoomY);
+        return 0 <= p.x && p.x < s.W && 0 <= p.y && p.y < s.H;
+    } catch (const RuntimeError&) {
+        // The point lies beyond any number the sprite's own frame can hold
+        // (a vanishing zoom, a position far off): it is not on the sprite.
+        return false;
+    }
 }
 
 namespace {

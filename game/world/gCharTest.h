@@ -20,11 +20,24 @@ class zItemMap;
 class zItem;
 class zObjectsMap;
 class zDataShape;
+class zEmitterMap;
+class zPictureLayer;
+class zScriptObject;
+class zSprite;
+class zTileMap;
+class zValueSetMap;
+class zValues;
+class LogValue;
 }  // namespace zun
 
 namespace tarv {
 
+class gBorder;
+class gForm;
+class gFormControl;
 class gChar;
+class gGestures;
+class gParticleSystem;
 class gPath;
 class gTextArea;
 class gTextSelect;
@@ -81,6 +94,78 @@ struct gCharTestModule {
     std::shared_ptr<gTextSelect> Message;
     // The mouse position divided by the drawing zoom.
     float MouseViewX = 0, MouseViewY = 0;
+
+    // ---- the shell's program-wide state (filled at start-up and by level loading)
+    std::shared_ptr<zun::zValues> Settings;
+    // The "HighQualityBuffers" value the pass targets were last made for.
+    uint8_t BufferQuality = 0;
+    // While False the frame tick only draws.
+    bool GameUpdates = false;
+    bool FullScreen = false;
+    int32_t FontArial = 0, FontRunes = 0;
+    // Targets of the light, shadow and mirror passes, and the two lens targets.
+    int32_t LightTarget = 0, ShadowTarget = 0, MirrorTarget = 0;
+    int32_t RenderBuffers[2] = {0, 0};
+    int32_t RenderBuffer = 0;
+    std::shared_ptr<zun::zSprite> Cursor;
+    // Distances of the cursor actions from the player.
+    float UseRange = 0, LookRange = 0;
+    // Script event of the current cursor action ("onLook", "onUse", "onTalk" or "").
+    std::string CursorEvent;
+    bool MouseInReach = false;
+    int32_t ParticleTexture = 0, LightTexture = 0;
+    bool TorchEnabled = false;
+    // The message box: frame, name plate, face.
+    std::shared_ptr<gBorder> Border;
+    std::shared_ptr<gTextArea> EventArea;
+    std::shared_ptr<zun::zSprite> Face, FaceBack;
+    int32_t FaceFrameTexture = 0;
+    // Queued messages and questions; the script object that queued the one on screen.
+    std::vector<std::shared_ptr<gTextSelect>> Messages;
+    std::shared_ptr<zun::zScriptObject> MessageOwner;
+    // The main and the light particle system.
+    std::shared_ptr<gParticleSystem> Particles, LightParticles;
+    std::shared_ptr<gGestures> Gestures;
+    // Script objects "game", the current "level", and the lens.
+    std::shared_ptr<zun::zScriptObject> GameObject, LevelObject, Lens;
+    // Level script objects that get "onUpdate" every tick.
+    std::vector<std::shared_ptr<zun::zScriptObject>> UpdateObjects;
+    std::vector<std::shared_ptr<gChar>> Deco;
+    // The level's layers, by chunk name.
+    std::shared_ptr<zun::zTileMap> solidGround, maskGround, solidWalls, maskWalls, maskRoof;
+    std::shared_ptr<zun::zItemMap> mapItems, mapLights, mapChars, mapDeco;
+    std::shared_ptr<zun::zPictureLayer> picFog, picClouds, picWater;
+    std::shared_ptr<zun::zCollisionMap> mapWater;
+    std::shared_ptr<zun::zObjectsMap> mapAreas;
+    std::shared_ptr<zun::zValueSetMap> mapMaterials;
+    std::shared_ptr<zun::zEmitterMap> mapEmitters;
+    std::shared_ptr<zun::zValues> mapValues;
+    // Game time of day; the weather gets GameTime / 1000.
+    float GameTime = 0;
+    int32_t MusicSetup = 0;
+
+    // Arrows become W, A, S, D and Enter becomes Space; other codes pass.
+    int16_t MapKeyCode(int16_t KeyCode) const;
+    // Places the message box, the face and the two text boxes for the
+    // current drawing zoom.
+    void LayoutInterface();
+
+    // ---- settings, their binding to dialog controls, the log hook (game/shell)
+    // Writes every settings default into Settings (made when missing).
+    void SetDefaultSettings();
+    // Sets the master volumes and remakes the pass targets when the buffer
+    // quality changed since they were made.
+    void ApplySettings();
+    // Copies between a value store and every tagged control of a form.
+    void ValuesToForm(zun::zValues& iValues, gForm& iForm);
+    void FormToValues(zun::zValues& iValues, gForm& iForm);
+    // Selects the first entry whose item data equals iValue, else entry 0.
+    void SelectListItem(gFormControl& iList, int32_t iValue);
+    // The selected entry's item data; iDefault when nothing is selected.
+    int32_t GetListValue(const gFormControl& iList, int32_t iDefault);
+    // The framework's log hook: "ERR" entries pop up while the console is
+    // hidden. Always False.
+    bool OnLogEntry(const std::string& iText, const std::vector<zun::LogValue>& iEntry);
 };
 extern gCharTestModule gCharTest;
 

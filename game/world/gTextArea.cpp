@@ -144,15 +144,6 @@ void ApplyTag(const std::string& tag, const gTextArea& area, TextLine& line, Mar
     }
 }
 
-std::string ReplaceAll(std::string s, const std::string& what, const std::string& with) {
-    size_t p = 0;
-    while ((p = s.find(what, p)) != std::string::npos) {
-        s.replace(p, what.size(), with);
-        p += with.size();
-    }
-    return s;
-}
-
 }  // namespace
 
 void gTextArea::SetBounds(float iX, float iY, float iW, float iH) {
@@ -228,6 +219,11 @@ void gTextArea::SetText(const std::string& iText) {
             ++k;
         }
         start = stop + 1;
+    }
+    // The layout skips a text without lines; its measures are those of nothing.
+    if (LineCount == 0) {
+        TextW = 0;
+        TextH = 0;
     }
     UpdatePositions();
 }

@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <string>
 
 #include "core/zRuntime.h"
 #include "devices/zFont.h"
@@ -25,6 +26,17 @@ inline int32_t SafeRound(double v) {
     if (v >= 2147483647.0) return INT32_MAX;
     if (v <= -2147483648.0) return INT32_MIN;
     return int32_t(zun::RoundHalfEven(v));
+}
+
+// Every occurrence of `what` replaced, left to right, without rescanning the
+// replacement.
+inline std::string ReplaceAll(std::string s, const std::string& what, const std::string& with) {
+    size_t p = 0;
+    while ((p = s.find(what, p)) != std::string::npos) {
+        s.replace(p, what.size(), with);
+        p += with.size();
+    }
+    return s;
 }
 
 }  // namespace tarv

@@ -9,19 +9,6 @@ namespace tarv {
 
 using namespace zun;
 
-namespace {
-
-std::string ReplaceAll(std::string s, const std::string& what, const std::string& with) {
-    size_t p = 0;
-    while ((p = s.find(what, p)) != std::string::npos) {
-        s.replace(p, what.size(), with);
-        p += with.size();
-    }
-    return s;
-}
-
-}  // namespace
-
 void gTextField::SetText(int32_t iFont, const std::string& iText, float iZoom) {
     Text = ReplaceAll(ReplaceAll(iText + "\r\n", "\\n", "\n"), "\r\n", "\n");
     Font = iFont;

@@ -3,6 +3,8 @@
 // reference of the combiner and blend formulas, one 8-bit step of tolerance.
 #include <gtest/gtest.h>
 
+#include "devices/zDDraw.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -38,67 +40,8 @@ struct Lcg {
     }
 };
 
-// The device's blend modes as state changes on top of the previous state
-// (blend op and factors persist when a mode does not set them).
-void ApplyMode(DrawState& s, int mode, uint32_t greyscale = 0) {
-    s.AlphaTestEnable = true;
-    s.AlphaBlendEnable = true;
-    s.Stages[0] = {TexOp::Modulate, TexArg::Texture, TexArg::Current, TexOp::SelectArg1, TexArg::Texture, TexArg::Current};
-    s.Stages[1].ColorOp = s.Stages[2].ColorOp = TexOp::Disable;
-    s.Stages[1].AlphaOp = s.Stages[2].AlphaOp = TexOp::Disable;
-    s.TextureFactor = 0xFF000000u;
-    s.AlphaRef = 0;
-    s.AlphaFunc = Cmp::Greater;
-    auto blend = [&](int32_t op, int32_t src, int32_t dst) {
-        s.BlendOp = op;
-        s.SrcBlend = src;
-        s.DestBlend = dst;
-    };
-    switch (mode) {
-    case 0: s.AlphaTestEnable = false; s.AlphaBlendEnable = false; break;
-    case 1: s.AlphaBlendEnable = false; break;
-    case 2:
-        s.Stages[0].AlphaOp = TexOp::Modulate;
-        s.Stages[0].AlphaArg2 = TexArg::TFactor;
-        blend(BlendOp::Add, Blend::SrcAlpha, Blend::InvSrcAlpha);
-        break;
-    case 3: blend(BlendOp::Add, Blend::SrcColor, Blend::InvSrcColor); break;
-    case 4: blend(BlendOp::Add, Blend::InvSrcColor, Blend::SrcColor); break;
-    case 5: blend(BlendOp::Add, Blend::DestColor, Blend::InvDestColor); break;
-    case 6:
-        s.Stages[0].AlphaOp = TexOp::Modulate;
-        s.Stages[0].AlphaArg1 = TexArg::Texture;
-        s.Stages[0].AlphaArg2 = TexArg::Current;
-        blend(BlendOp::Add, Blend::SrcAlpha, Blend::InvSrcAlpha);
-        break;
-    case 10: blend(BlendOp::Add, Blend::One, Blend::One); break;
-    case 11: blend(BlendOp::Add, Blend::One, Blend::InvSrcColor); break;
-    case 12: blend(BlendOp::Add, Blend::SrcColor, Blend::One); break;
-    case 13: blend(BlendOp::RevSubtract, Blend::DestColor, Blend::One); break;
-    case 14: blend(BlendOp::RevSubtract, Blend::Zero, Blend::SrcColor); break;
-    case 20: blend(BlendOp::RevSubtract, Blend::One, Blend::One); break;
-    case 21: blend(BlendOp::Subtract, Blend::One, Blend::One); break;
-    case 30: blend(BlendOp::Min, Blend::One, Blend::One); break;
-    case 31: blend(BlendOp::Max, Blend::One, Blend::One); break;
-    case 127:
-        s.Stages[0].ColorOp = TexOp::SelectArg1;
-        s.Stages[0].ColorArg1 = TexArg::Diffuse;
-        s.AlphaBlendEnable = false;
-        break;
-    case 128:
-        s.TextureFactor = greyscale;
-        s.Stages[0].ColorOp = TexOp::DotProduct3;
-        s.Stages[0].ColorArg1 = TexArg::Texture;
-        s.Stages[0].ColorArg2 = TexArg::TFactor;
-        s.Stages[1].ColorOp = TexOp::SelectArg1;
-        s.Stages[1].ColorArg1 = TexArg::Current | TexArg::Complement;
-        s.AlphaRef = 255;
-        s.AlphaFunc = Cmp::Less;
-        s.AlphaBlendEnable = false;
-        break;
-    default: break;
-    }
-}
+// The device's blend modes as state changes on top of the previous state.
+void ApplyMode(DrawState& s, int mode, uint32_t greyscale = 0) { ApplyBlendMode(s, mode, greyscale); }
 
 // Blend of one channel, both factors taken as the blend unit takes them.
 double Factor(int32_t f, const Px& S, const Px& D, double sc, double dc) {

@@ -16,12 +16,16 @@ namespace tarv::test {
 class WidgetTest : public CharTest {
 protected:
     double now = 0;  // the time of day the effects see
+    size_t logStart = 0;
 
     void SetUp() override {
         CharTest::SetUp();
         mClock.Source = [this] { return now; };
         zCore.FrameCounter = 0;
+        logStart = zCore.LogText.size();
     }
+    // What this test has logged so far.
+    std::string Logged() const { return zCore.LogText.substr(logStart); }
     void TearDown() override {
         mClock.Source = nullptr;
         zCore.FrameCounter = 0;

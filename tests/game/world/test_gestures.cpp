@@ -261,7 +261,7 @@ TEST_F(GestureTest, ArgumentListsAreReadWithTheZoomAndChecked) {
     shortList.Push(Num(1));
     ctl->AddPattern(shortList);
     EXPECT_EQ(ctl->Patterns.size(), 1u);
-    EXPECT_NE(zCore.LogText.find("AddPattern"), std::string::npos);
+    EXPECT_NE(Logged().find("AddPattern"), std::string::npos);
 
     zScriptArgs badPoints;
     for (int i = 0; i < 6; ++i) badPoints.Push(Num(1));

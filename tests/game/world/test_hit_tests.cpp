@@ -128,6 +128,8 @@ TEST_F(Hits, TurnedAndScaledItems) {
     EXPECT_EQ(ExecItem(115, 55), "zoomed");
     zoomed->Sprite->ZoomX = 0;
     EXPECT_EQ(ExecItem(100, 55), "nothing") << "an item drawn with no width covers nothing";
+    zoomed->Sprite->ZoomX = 1e-40f;
+    EXPECT_EQ(ExecItem(101, 55), "nothing") << "nor does one whose frame overflows";
 }
 
 TEST_F(Hits, AHitAtHeightZeroIsFoundButNotChosen) {

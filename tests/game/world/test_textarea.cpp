@@ -63,8 +63,11 @@ TEST_F(TextAreaTest, UnclosedTagSwallowsTheLineAndStrayCloserIsAGlyph) {
 }
 
 TEST_F(TextAreaTest, EmptyTextAndABareBreak) {
+    area.SetText("one");
     area.SetText("");
     EXPECT_EQ(area.GetLineCount(), 0);
+    EXPECT_EQ(area.TextH, 0);
+    EXPECT_EQ(area.TextW, 0);
     area.ShowChars = 100;
     area.Render();
     EXPECT_TRUE(Quads().empty());

@@ -113,7 +113,7 @@ TEST_F(TextFieldTest, ZeroScaleDrawsNothingAndDoesNotFail) {
     field.ScrollY = -5;
     field.Render();
     EXPECT_TRUE(Quads().empty());
-    EXPECT_EQ(zCore.LogText.find("ERR"), std::string::npos);
+    EXPECT_EQ(Logged().find("ERR"), std::string::npos);
 }
 
 }  // namespace

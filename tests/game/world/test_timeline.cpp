@@ -108,7 +108,7 @@ TEST_F(TimelineTest, FactorShapesTheCurveAndLaterEventsWriteLast) {
 TEST_F(TimelineTest, EventWithoutTargetWarnsOnceAndIsDropped) {
     mTimeline.AddTimeObject(owner, 0, 10, nullptr, "x", 0, 1, 1, "done");
     At(1);
-    EXPECT_NE(zCore.LogText.find("WARN\tTimeline\tNo target\towner"), std::string::npos);
+    EXPECT_NE(Logged().find("WARN\tTimeline\tNo target\towner"), std::string::npos);
     EXPECT_TRUE(mTimeline.Events.empty());
     At(20);
     EXPECT_TRUE(records.empty());
@@ -123,7 +123,7 @@ TEST_F(TimelineTest, FailingEventIsReportedAndTheOthersGoOn) {
     At(5);
     EXPECT_FLOAT_EQ(Number(v), 5);
     EXPECT_EQ(mTimeline.Events.size(), 1u);
-    EXPECT_NE(zCore.LogText.find("ERR\tUpdateTimeline"), std::string::npos);
+    EXPECT_NE(Logged().find("ERR\tUpdateTimeline"), std::string::npos);
     At(20);
     EXPECT_TRUE(records.empty());  // dropped events make no done call
 }

@@ -1,0 +1,85 @@
+// Timed events and the list of level objects updated every frame.
+#include <algorithm>
+
+#include "core/zCore.h"
+#include "core/zRuntime.h"
+#include "game/scriptapi/gScript.h"
+#include "game/world/gChar.h"
+#include "game/world/gCharTest.h"
+#include "game/world/mTimeline.h"
+#include "scene/zSprite.h"
+
+using namespace zun;
+
+namespace tarv {
+
+namespace {
+
+// Frame numbers are 32-bit; a delay that would run past them fails instead of
+// wrapping round to the past.
+int32_t FromNow(int32_t iFrames) {
+    return AddLong(zCore.FrameCounter, iFrames);
+}
+
+void AddTimeCall(GameCall& c) {
+    const int32_t delay = c.Long(1);
+    std::shared_ptr<iClass> target = c.Object(2);
+    const std::string function = c.Str(3);
+    mTimeline.AddTimeCall(c.CallerRef(), target, FromNow(delay), function);
+}
+
+void AddTimeValue(GameCall& c) {
+    c.FillDefaults(5, "1");
+    const int32_t start = c.Long(1);
+    const int32_t duration = c.Long(2);
+    ValueRef value = c.ArgRef(3);
+    const float from = c.Single(4), to = c.Single(5), factor = c.Single(6);
+    const int32_t first = FromNow(start);
+    mTimeline.AddTimeValue(c.CallerRef(), first, AddLong(first, duration), value, from, to, factor);
+}
+
+// The animated object is always the player's sprite; the third argument is
+// required but not read.
+void AddTimeObject(GameCall& c) {
+    c.FillDefaults(6, "1,");
+    const int32_t start = c.Long(1);
+    const int32_t duration = c.Long(2);
+    c.Arg(3);
+    const std::string property = c.Str(4);
+    const float from = c.Single(5), to = c.Single(6), factor = c.Single(7);
+    const std::string done = c.Str(8);
+    if (!gCharTest.Player) Raise(errObjectNotSet);
+    std::shared_ptr<iClass> target = gCharTest.Player->Sprite;
+    const int32_t first = FromNow(start);
+    mTimeline.AddTimeObject(c.CallerRef(), first, AddLong(first, duration), target, property, from, to, factor,
+                            done);
+}
+
+void AddUpdateObject(GameCall& c) {
+    std::shared_ptr<zScriptObject> o = c.ObjectAs<zScriptObject>(1);
+    gCharTest.UpdateObjects.push_back(o);
+    o->Execute("onLoad");
+}
+
+void RemoveUpdateObject(GameCall& c) {
+    std::shared_ptr<zScriptObject> o = c.ObjectAs<zScriptObject>(1);
+    o->Execute("onRelease");
+    auto& list = gCharTest.UpdateObjects;
+    auto it = std::find(list.begin(), list.end(), o);
+    if (it != list.end()) list.erase(it);
+}
+
+}  // namespace
+
+void AddTimelineFunctions() {
+    static const GameFunctionEntry kEntries[] = {
+        {"addTimeCall", AddTimeCall},
+        {"addTimeValue", AddTimeValue},
+        {"addTimeObject", AddTimeObject},
+        {"addUpdateObject", AddUpdateObject},
+        {"removeUpdateObject", RemoveUpdateObject},
+    };
+    AddGameFunctions(kEntries);
+}
+
+}  // namespace tarv

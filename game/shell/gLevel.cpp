@@ -1,0 +1,378 @@
+#include "game/shell/gLevel.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/zCore.h"
+#include "core/zFile.h"
+#include "core/zFileSystem.h"
+#include "core/zRegistry.h"
+#include "core/zRuntime.h"
+#include "core/zValues.h"
+#include "devices/zDInput.h"
+#include "game/effects/gParticleSystem.h"
+#include "game/shell/frmMain.h"
+#include "game/world/gBorder.h"
+#include "game/world/gChar.h"
+#include "game/world/gCharTest.h"
+#include "game/world/gCharset.h"
+#include "game/world/gPath.h"
+#include "platform/Dialogs.h"
+#include "scene/zCollisionMap.h"
+#include "scene/zDataShape.h"
+#include "scene/zEmitterMap.h"
+#include "scene/zItem.h"
+#include "scene/zItemMap.h"
+#include "scene/zLayer.h"
+#include "scene/zObjectsMap.h"
+#include "scene/zPictureLayer.h"
+#include "scene/zSprite.h"
+#include "scene/zTileMap.h"
+#include "scene/zValueSetMap.h"
+#include "script/zScriptClass.h"
+#include "script/zScriptObject.h"
+
+namespace tarv {
+
+using namespace zun;
+
+namespace {
+
+constexpr const char* kProc = "LoadLevel";
+
+// Every LoadLevel counts itself here. An event sent during a load that runs
+// a load of its own moves the count on; the outer load sees that and stops,
+// since the level it was building is gone.
+struct LoadState {
+    uint64_t Generation = 0;
+    int Depth = 0;
+};
+LoadState gLoad;
+
+class LoadScope {
+public:
+    LoadScope() : generation_(++gLoad.Generation) { ++gLoad.Depth; }
+    ~LoadScope() { --gLoad.Depth; }
+    LoadScope(const LoadScope&) = delete;
+    LoadScope& operator=(const LoadScope&) = delete;
+    // A later load has replaced the level this one works on.
+    bool Superseded() const { return gLoad.Generation != generation_; }
+
+private:
+    uint64_t generation_;
+};
+
+// ---- release -------------------------------------------------------------------
+
+// "onRelease", then the fixed values saved under the object's name.
+void ReleaseAndSave(const std::shared_ptr<zScriptObject>& so) {
+    so->Execute("onRelease");
+    so->SaveValues();
+}
+
+// Returns False when a nested load took over.
+bool ReleaseLevel(const LoadScope& scope) {
+    // Every walk is over a copy: the events may add or remove what is walked.
+    const auto updateObjects = gCharTest.UpdateObjects;
+    for (const auto& so : updateObjects) {
+        if (!so) continue;
+        so->Execute("onRelease");
+        if (scope.Superseded()) return false;
+    }
+    for (const auto& layer : {gCharTest.mapItems, gCharTest.mapDoors}) {
+        if (!layer) continue;
+        const auto items = layer->Items();
+        for (const auto& item : items) {
+            if (!item || !item->ScriptObject) continue;
+            ReleaseAndSave(std::shared_ptr<zScriptObject>(item->ScriptObject));
+            if (scope.Superseded()) return false;
+        }
+    }
+    const auto chars = gCharTest.Chars;
+    for (const auto& c : chars) {
+        if (!c || !c->Item || !c->Item->ScriptObject) continue;
+        ReleaseAndSave(std::shared_ptr<zScriptObject>(c->Item->ScriptObject));
+        if (scope.Superseded()) return false;
+    }
+    // Decoration characters start from the file's values at every visit.
+    const auto deco = gCharTest.Deco;
+    for (const auto& c : deco) {
+        if (!c || !c->Item || !c->Item->ScriptObject) continue;
+        std::shared_ptr<zScriptObject>(c->Item->ScriptObject)->Execute("onRelease");
+        if (scope.Superseded()) return false;
+    }
+    if (gCharTest.mapAreas) {
+        const auto objects = gCharTest.mapAreas->Objects();
+        for (const auto& o : objects) {
+            const auto area = std::dynamic_pointer_cast<zDataShape>(o);
+            if (!area || !area->ScriptObject) continue;
+            ReleaseAndSave(std::shared_ptr<zScriptObject>(area->ScriptObject));
+            if (scope.Superseded()) return false;
+        }
+    }
+    if (gCharTest.mapEmitters) {
+        const auto emitters = gCharTest.mapEmitters->Emitters();
+        for (const auto& e : emitters)
+            if (e) e->Unload();
+    }
+    if (const std::shared_ptr<zScriptObject> level = gCharTest.LevelObject) {
+        ReleaseAndSave(level);
+        if (scope.Superseded()) return false;
+    }
+
+    if (gCharTest.Particles) gCharTest.Particles->Reset();
+    if (gCharTest.LightParticles) gCharTest.LightParticles->Reset();
+    if (gCharTest.Border) {
+        if (!gCharTest.Border->Meta) gCharTest.Border->Meta = std::make_shared<zValues>();
+        gCharTest.Border->Meta->SetSingle("_Alpha", 1.0f);
+    }
+    zDInput.ResetKeyStates();
+    if (gCharTest.Player && gCharTest.Player->MovePath) gCharTest.Player->MovePath->Reset();
+
+    gCharTest.Chars.clear();
+    gCharTest.Deco.clear();
+    gCharTest.UpdateObjects.clear();
+
+    gCharTest.solidGround.reset();
+    gCharTest.maskGround.reset();
+    gCharTest.solidWalls.reset();
+    gCharTest.maskWalls.reset();
+    gCharTest.maskRoof.reset();
+    gCharTest.mapItems.reset();
+    gCharTest.mapDoors.reset();
+    gCharTest.mapLights.reset();
+    gCharTest.mapChars.reset();
+    gCharTest.mapDeco.reset();
+    gCharTest.picFog.reset();
+    gCharTest.picWater.reset();
+    gCharTest.picClouds.reset();
+    gCharTest.mapCollision.reset();
+    gCharTest.mapWater.reset();
+    gCharTest.mapMaterials.reset();
+    gCharTest.mapEmitters.reset();
+    gCharTest.mapAreas.reset();
+    gCharTest.mapValues.reset();
+    return true;
+}
+
+// ---- binding -------------------------------------------------------------------
+
+template <class T>
+void BindAs(std::shared_ptr<T>& slot, const std::shared_ptr<iChunk>& instance, const std::string& name) {
+    auto typed = std::dynamic_pointer_cast<T>(instance);
+    if (!typed) {
+        // A layer slot of the wrong kind would fail every reader of the level.
+        Log("ERR", kProc, "Chunk of the wrong class", name, instance->ClassName());
+        return;
+    }
+    slot = std::move(typed);
+}
+
+// Binds the instance to the slot of its name; names are compared exactly.
+void Bind(const std::string& name, const std::shared_ptr<iChunk>& instance) {
+    auto& g = gCharTest;
+    if (name == "solidGround") BindAs(g.solidGround, instance, name);
+    else if (name == "maskGround") BindAs(g.maskGround, instance, name);
+    else if (name == "solidWalls") BindAs(g.solidWalls, instance, name);
+    else if (name == "maskWalls") BindAs(g.maskWalls, instance, name);
+    else if (name == "maskRoof") BindAs(g.maskRoof, instance, name);
+    else if (name == "mapItems") BindAs(g.mapItems, instance, name);
+    else if (name == "mapDoors") BindAs(g.mapDoors, instance, name);
+    else if (name == "mapLights") BindAs(g.mapLights, instance, name);
+    else if (name == "mapChars") BindAs(g.mapChars, instance, name);
+    else if (name == "mapDeco") BindAs(g.mapDeco, instance, name);
+    else if (name == "picFog") BindAs(g.picFog, instance, name);
+    else if (name == "picWater") BindAs(g.picWater, instance, name);
+    else if (name == "picClouds") BindAs(g.picClouds, instance, name);
+    else if (name == "mapCollision") BindAs(g.mapCollision, instance, name);
+    else if (name == "mapWater") BindAs(g.mapWater, instance, name);
+    else if (name == "mapMaterials") BindAs(g.mapMaterials, instance, name);
+    else if (name == "mapEmitters") BindAs(g.mapEmitters, instance, name);
+    else if (name == "mapAreas") BindAs(g.mapAreas, instance, name);
+    else if (name == "mapValues") BindAs(g.mapValues, instance, name);
+}
+
+void BindChunks(zFile& file) {
+    for (int32_t i = 1; i <= file.ChunkCount(); ++i) {
+        const std::shared_ptr<zFileChunk> chunk = file.GetChunk(i);
+        const std::shared_ptr<iChunk> instance = chunk->Instance;
+        if (!instance) {
+            ShowMessageBox("Could not load Chunk " + chunk->ContentName, MsgBoxStyle::OkOnly, kLevelBoxTitle);
+            continue;
+        }
+        Bind(instance->Meta ? instance->Meta->GetString("__Name", "") : std::string(), instance);
+        const std::string cls = instance->ClassName();
+        if (cls == "zValues" || cls == "zTileSet") continue;
+        if (auto* layer = dynamic_cast<iRender*>(instance.get())) {
+            // One bad layer must not cost the level its other layers.
+            SkipOnFailure(kProc, [&] { layer->Update(); });
+        } else {
+            Log("WARN", kProc, "Chunk is no map layer", cls);
+        }
+    }
+}
+
+// ---- building ------------------------------------------------------------------
+
+// Attaches the class, hands over the values and sends "onLoad". Returns False
+// when a nested load took over.
+bool Script(const LoadScope& scope, const std::shared_ptr<zScriptObject>& so, const std::string& cls,
+            const std::string& key, const zValues* values, const zSprite* sprite) {
+    const bool attached = so->SetClass(cls, key);
+    if (scope.Superseded()) return false;
+    if (!attached) return true;
+    if (const ArrayRef locals = so->Locals) {
+        locals->ImportValues(values);
+        locals->SetNameValue("_name", HostValue(key));
+        locals->SetNameValue("_class", HostValue(cls));
+        if (sprite) {
+            // Set after the import: the sprite's place wins over a stored "_x".
+            locals->SetNameValue("_x", HostValue(sprite->x));
+            locals->SetNameValue("_y", HostValue(sprite->y));
+            locals->SetNameValue("_z", HostValue(sprite->Z));
+            locals->SetNameValue("_r", HostValue(sprite->R));
+        }
+    }
+    so->LoadValues();
+    so->Execute("onLoad");
+    return !scope.Superseded();
+}
+
+bool ScriptItem(const LoadScope& scope, const std::shared_ptr<zItem>& item) {
+    if (item->ClassName_.empty()) return true;
+    auto so = zScriptObject::New();
+    item->ScriptObject = so;
+    so->Origin = item;
+    return Script(scope, so, item->ClassName_, item->KeyName, item->Values.get(), item->Sprite.get());
+}
+
+bool ScriptItems(const LoadScope& scope, const std::shared_ptr<zItemMap>& layer) {
+    if (!layer) return true;
+    const auto items = layer->Items();
+    for (const auto& item : items)
+        if (item && !ScriptItem(scope, item)) return false;
+    return true;
+}
+
+// A live character made from a placed item; null (logged) when the item's
+// sprite gives no usable sheet.
+std::shared_ptr<gChar> BuildChar(const std::shared_ptr<zItem>& item, bool deco) {
+    std::shared_ptr<gChar> c;
+    SkipOnFailure(kProc, [&] {
+        if (!item->Sprite) Raise(errObjectNotSet);
+        auto made = std::dynamic_pointer_cast<gChar>(CreateClass("gChar", true));
+        if (!made) Raise(errObjectNotSet);
+        made->Item = item;
+        made->Sprite = item->Sprite;
+        const zSprite& s = *item->Sprite;
+        auto set = std::make_shared<gCharset>();
+        set->Texture = s.Texture;
+        set->x = s.SrcX;
+        set->y = s.SrcY;
+        set->W = s.W;
+        set->H = s.H;
+        set->FramesX = 3;
+        set->FramesY = 4;
+        set->AniWait = 2;
+        if (deco) {
+            set->OffsetX = CLng(double(set->W) / 2.0);
+            set->OffsetY = CLng(double(set->H) - 1.0);
+        } else {
+            set->OffsetX = CLng(s.OriginX);
+            set->OffsetY = CLng(s.OriginY);
+        }
+        made->SetCharSet(set);
+        made->CollisionShape = item->Collides;
+        made->CollisionFlags = 1;
+        made->AniWalkOffset = 0;
+        c = std::move(made);
+    });
+    return c;
+}
+
+bool BuildChars(const LoadScope& scope, const std::shared_ptr<zItemMap>& layer, bool deco) {
+    if (!layer) return true;
+    const auto items = layer->Items();
+    for (const auto& item : items) {
+        // A placement without a class stays an item of its (never drawn) layer.
+        if (!item || item->ClassName_.empty()) continue;
+        const std::shared_ptr<gChar> c = BuildChar(item, deco);
+        if (!c) continue;
+        (deco ? gCharTest.Deco : gCharTest.Chars).push_back(c);
+        auto so = zScriptObject::New();
+        item->ScriptObject = so;
+        so->Origin = c;
+        if (!Script(scope, so, item->ClassName_, item->KeyName, item->Values.get(), item->Sprite.get()))
+            return false;
+    }
+    return true;
+}
+
+bool ScriptAreas(const LoadScope& scope) {
+    if (!gCharTest.mapAreas) return true;
+    const auto objects = gCharTest.mapAreas->Objects();
+    for (const auto& o : objects) {
+        const auto area = std::dynamic_pointer_cast<zDataShape>(o);
+        if (!area || area->ClassName_.empty()) continue;
+        auto so = zScriptObject::New();
+        area->ScriptObject = so;
+        so->Origin = area;
+        if (!Script(scope, so, area->ClassName_, area->KeyName, area->Values.get(), nullptr)) return false;
+    }
+    return true;
+}
+
+void ScriptLevelObject(const LoadScope& scope) {
+    auto so = zScriptObject::New();
+    gCharTest.LevelObject = so;
+    so->Origin = frmMain.LevelFile;
+    const std::shared_ptr<zValues> values = gCharTest.mapValues;
+    // Without level values there is no class to give the level object.
+    if (!values) Log("WARN", kProc, "No mapValues chunk");
+    const std::string cls = values ? values->GetString("class", "") : std::string();
+    const bool attached = so->SetClass(cls, "level");
+    if (scope.Superseded() || !attached) return;
+    if (const ArrayRef locals = so->Locals) {
+        locals->ImportValues(values.get());
+        locals->SetNameValue("_name", HostValue(so->Name));
+        locals->SetNameValue("_class", HostValue(so->Class ? so->Class->Name : cls));
+    }
+    so->LoadValues();
+    so->Execute("onLoad");
+}
+
+void BuildLevel(const LoadScope& scope) {
+    if (!ScriptItems(scope, gCharTest.mapItems)) return;
+    if (!ScriptItems(scope, gCharTest.mapDoors)) return;
+    if (gCharTest.Player) gCharTest.Chars.push_back(gCharTest.Player);
+    if (!BuildChars(scope, gCharTest.mapChars, false)) return;
+    if (!BuildChars(scope, gCharTest.mapDeco, true)) return;
+    if (!ScriptAreas(scope)) return;
+    ScriptLevelObject(scope);
+}
+
+}  // namespace
+
+void LoadLevel(const std::string& LevelName) {
+    if (gLoad.Depth >= kMaxLevelLoadNesting) {
+        Log("ERR", kProc, "Level loads nested too deeply", "<" + LevelName + ">");
+        return;
+    }
+    const LoadScope scope;
+    if (!ReleaseLevel(scope)) return;
+
+    auto file = std::make_shared<zFile>();
+    frmMain.LevelFile = file;
+    if (!file->Load(zFileSystem.AppPath + "data\\" + LevelName, ""))
+        Log("ERR", kProc, "Cannot read level file", "<" + LevelName + ">");
+    file->ImportFromStreams();
+    BindChunks(*file);
+    if (!gCharTest.solidGround)
+        ShowMessageBox("No solidGround layer found!\r\n\r\nThe game won't run properly!", MsgBoxStyle::Critical,
+                       kLevelBoxTitle);
+
+    BuildLevel(scope);
+}
+
+}  // namespace tarv

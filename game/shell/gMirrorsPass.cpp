@@ -1,0 +1,182 @@
+// Reflections in water. The mirrors pass draws what the water shows into the
+// mirror target with the camera snapped to a grid of two target texels, and
+// blacks out every cell that is not water; DrawMirrors lays the target over
+// the ground shifted by the same snapping offset, whole or in thin strips
+// moved sideways by a wave fixed to the ground.
+#include <cmath>
+#include <memory>
+
+#include "core/zRuntime.h"
+#include "core/zValues.h"
+#include "devices/zDDraw.h"
+#include "game/effects/gMirrors.h"
+#include "game/effects/gParticleSystem.h"
+#include "game/shell/frmMain.h"
+#include "game/shell/gRender.h"
+#include "game/world/gChar.h"
+#include "game/world/gCharTest.h"
+#include "game/world/mClock.h"
+#include "scene/zCamera.h"
+#include "scene/zCollisionMap.h"
+#include "scene/zItem.h"
+#include "scene/zItemMap.h"
+#include "scene/zPictureLayer.h"
+#include "scene/zSprite.h"
+
+namespace tarv {
+
+using namespace zun;
+
+namespace {
+
+// More strips than this would not fit any screen; the wave stops there.
+constexpr double kMaxStrips = 65536;
+
+// Side of the mirror target in texels; 0 when there is no usable target.
+int32_t MirrorSide() {
+    const int32_t t = gCharTest.MirrorTarget;
+    if (t < 1 || t > zDDraw.TextureCount || size_t(t) >= zDDraw.Textures.size()) return 0;
+    return zDDraw.Textures[size_t(t)].W;
+}
+
+// Two target texels in screen pixels, and the camera position snapped to them.
+struct Snap {
+    double sX = 0, sY = 0;
+    double x = 0, y = 0;
+};
+
+Snap SnapCamera(const zCamera& cam, int32_t side) {
+    Snap s;
+    s.sX = double(zDDraw.ScreenW) / (double(side) / 2.0);
+    s.sY = double(zDDraw.ScreenH) / (double(side) / 2.0);
+    // Halves go to the even neighbour.
+    s.x = s.sX * std::nearbyint(double(cam.x) / s.sX) - s.sX / 2.0;
+    s.y = s.sY * std::nearbyint(double(cam.y) / s.sY) - s.sY / 2.0;
+    return s;
+}
+
+// The camera moved for the pass and put back afterwards, also when a step fails.
+class CameraShift {
+public:
+    CameraShift(zCamera& cam, float x, float y) : cam_(cam), x_(cam.x), y_(cam.y) {
+        cam.x = x;
+        cam.y = y;
+    }
+    ~CameraShift() {
+        cam_.x = x_;
+        cam_.y = y_;
+    }
+    CameraShift(const CameraShift&) = delete;
+    CameraShift& operator=(const CameraShift&) = delete;
+
+private:
+    zCamera& cam_;
+    float x_, y_;
+};
+
+// Seconds since midnight, as the game's Single clock gives them.
+double TimeOfDay() { return double(ToSingle(mClock.Timer())); }
+
+void MirrorChars(const zCamera& cam, const std::vector<std::shared_ptr<gChar>>& chars, int32_t kept) {
+    for (const auto& c : chars) {
+        if (!c || !c->Item || !c->Sprite || !c->Item->Mirrored) continue;
+        const zItem& item = *c->Item;
+        zDDraw.DiffuseColor = item.Colored ? (item.Values ? item.Values->GetLong("_color", 0) : 0) : kept;
+        RenderMirrorItem(*c->Sprite, cam, 0.75f);
+    }
+}
+
+}  // namespace
+
+void RenderMirrors() {
+    auto& g = gCharTest;
+    const std::shared_ptr<zCamera> camera = frmMain.Camera;
+    if (!camera) Raise(errObjectNotSet);
+    const int32_t side = MirrorSide();
+    // Without a target there is no grid to snap to.
+    if (side < 2) return;
+    zCamera& cam = *camera;
+
+    const Snap snap = SnapCamera(cam, side);
+    const CameraShift shift(cam, ToSingle(snap.x), ToSingle(snap.y));
+    // The water picture is drawn at half brightness.
+    zDDraw.DiffuseColor = zDDraw.GetGrayColor(0.5f);
+    render::TargetScene scene(zDDraw.GetColorRGB(0, 0, 0), g.MirrorTarget);
+
+    zDDraw.RenderZ = 1.0f;
+    zDDraw.SetAlphaMode(0);
+    if (g.picWater) g.picWater->Render(cam);
+
+    zDDraw.SetAlphaMode(10);
+    const bool objects = render::On("MirrorObjects");
+    if (objects && g.mapItems) ItemMapRenderMirrors(*g.mapItems, cam, 0.75f);
+    if (objects) {
+        zDDraw.SetAlphaMode(10);
+        const int32_t kept = zDDraw.DiffuseColor;
+        MirrorChars(cam, g.Chars, kept);
+        if (render::SettingByte("EnableDeco") != 0) MirrorChars(cam, g.Deco, kept);
+        zDDraw.DiffuseColor = kept;
+        zDDraw.SetAlphaMode(10);
+        if (g.Cursor) RenderMirrorItem(*g.Cursor, cam, 1.0f);
+    }
+    if (render::On("ParticleSystem") && render::On("MirrorParticles") && g.Particles)
+        g.Particles->RenderParticlesMirror(cam, 0, 0.75f);
+    if (g.mapWater) {
+        zDDraw.SetAlphaMode(1);
+        g.mapWater->Render(cam, 0, zDDraw.GetColorRGB(0, 0, 0), 0);
+    }
+    scene.End();
+}
+
+void DrawMirrors(int32_t iColor, int32_t& iWaveSize, float iWaveFactor, bool iConnected) {
+    const std::shared_ptr<zCamera> camera = frmMain.Camera;
+    if (!camera) Raise(errObjectNotSet);
+    const zCamera& cam = *camera;
+    const int32_t target = gCharTest.MirrorTarget;
+    const int32_t side = MirrorSide();
+    if (iWaveSize == 0) iWaveSize = 1;
+    if (side < 2) return;
+    const double ws = double(ToSingle(double(iWaveSize)));
+    const double strips = double(zDDraw.ScreenH) / ws;
+
+    const Snap snap = SnapCamera(cam, side);
+    const float offX = ToSingle(snap.x - Int(double(cam.x)));
+    const float offY = ToSingle(snap.y - Int(double(cam.y)));
+    const float screenW = float(zDDraw.ScreenW);
+
+    if (iWaveFactor <= 0 || iWaveSize <= 0) {
+        zDDraw.Blt(target, offX, offY, screenW, float(zDDraw.ScreenH), 0, 0, 0, 0, -1, 1.0f);
+        return;
+    }
+
+    double lastStrip = std::nearbyint(strips / double(zDDraw.RenderZoom) - 1.0);
+    if (!(lastStrip < kMaxStrips)) lastStrip = kMaxStrips;
+    const int32_t last = int32_t(lastStrip);
+    const double wf = iWaveFactor;
+    // The strip's row counted in world strips keeps the wave fixed to the ground.
+    const double row0 = (Int(double(cam.y)) + double(offY)) / ws;
+    double dPrev = 0;
+    for (int32_t i = 0; i <= last; ++i) {
+        const double p = (row0 + i) * wf * ws / strips * 384.0 * ws;
+        const double c = std::cos(3.0 * (TimeOfDay() + p / 5.0));
+        const double d = std::sin(2.0 * (TimeOfDay() + p * wf) + 50.0 * p) * c * wf;
+        if (iConnected) {
+            if (i > 0) {
+                const float y0 = ToSingle(ws * i + offY - ws), y1 = ToSingle(ws * i + offY);
+                const float v0 = ToSingle((i - 1) / strips), v1 = ToSingle(i / strips);
+                const float topL = ToSingle(dPrev + offX), topR = ToSingle(screenW + dPrev + offX);
+                const float botL = ToSingle(d + offX), botR = ToSingle(screenW + d + offX);
+                zDDraw.BltPolygon(target, topL, y0, topR, y0, botR, y1, iColor, 0, v0, 1, v0, 1, v1);
+                zDDraw.BltPolygon(target, topL, y0, botR, y1, botL, y1, iColor, 0, v0, 1, v1, 0, v1);
+            }
+            dPrev = d;
+        } else {
+            const int32_t srcY = CLng(std::nearbyint(double(side) * i / strips));
+            const int32_t srcH = CLng(std::nearbyint(double(side) / strips + 0.5));
+            zDDraw.Blt(target, ToSingle(d + offX), ToSingle(ws * i + offY), screenW, ToSingle(ws), 0, srcY,
+                       int32_t(side), srcH, iColor, 1.0f);
+        }
+    }
+}
+
+}  // namespace tarv

@@ -1,0 +1,34 @@
+// The command line: "debug" asks for the script debug switch; any other words
+// are script files that the outside compiler "Compiler.exe" (our zsc, copied
+// into the program folder under that name) compiles before the game starts.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace tarv {
+
+// The program's arguments (UTF-8) as one Windows-1252 string, joined by
+// single blanks; argv[0] is not part of it.
+std::string CommandLineFromArgs(int argc, const char* const* argv);
+
+// Blanks removed at both ends.
+std::string TrimBlanks(const std::string& iText);
+
+// The words of a parameter string, split at every single blank: two blanks in
+// a row give an empty word between them.
+std::vector<std::string> SplitParams(const std::string& iParams);
+
+// The first start-up step: the exact text "debug" sets oDebug and compiles
+// nothing; an empty line does nothing; anything else goes trimmed to
+// ExecuteParams. False when the start-up must end.
+bool HandleCommandLine(const std::string& iCommandLine, bool& oDebug);
+
+// Runs "Compiler.exe" (looked up in the current folder) once per word, in the
+// program folder, and waits for each run. True when every word compiled;
+// False when the compiler is missing, a run could not be started or a run
+// ended with a non-zero exit status (each failure is told in a message box;
+// the remaining words are still compiled).
+bool ExecuteParams(const std::string& iParams);
+
+}  // namespace tarv

@@ -1,0 +1,423 @@
+// Gestures, music setups, sounds by distance, level loading, lantern
+// emitters, lightning and the lens, driven from scripts.
+#include <filesystem>
+
+#include "core/zFileSystem.h"
+#include "core/zValues.h"
+#include "devices/test_sound_fixtures.h"
+#include "devices/zDMusic.h"
+#include "devices/zDShow.h"
+#include "devices/zDSound.h"
+#include "devices/zMusicSetup.h"
+#include "game/shell/frmMain.h"
+#include "game/world/gGestures.h"
+#include "scene/zCamera.h"
+#include "support/LevelWriter.h"
+#include "ScriptApiTestSupport.h"
+
+namespace tarv::test {
+namespace {
+
+class MediaTest : public ScriptApiTest {
+protected:
+    zun::test::TempDir media;
+
+    void SetUp() override {
+        ScriptApiTest::SetUp();
+        LoadScript(R"(class M {
+            func gesture(on) { gestureMode(on); }
+            func center(x, y) { setGestureCenter(x, y); }
+            func functions(c, p) { setGestureFunctions(c, p); }
+            func clear() { clearGestures(); }
+            func add() { addGesture("line", 0.5, 2, 100, 8, 0, [[0, 0], [40, 0]]); }
+            func music2(n, r) { playMusic(n, r); }
+            func music3(n, r, l) { playMusic(n, r, l); }
+            func musicName(n) { playMusic(n); record("after"); }
+            func volume(f) { setMusicVolume(f); }
+            func stop() { stopMusic(); }
+            func sound(f) { playSound(f); }
+            func soundAt(f, v, s) { playSound(f, v, s); }
+            func level(n, x, y) { loadLevel(n, x, y); }
+            func lantern(x, y, z) { createEmitter(x, y, z); }
+            func flash0() { flash(); }
+            func flash1(d) { flash(d); }
+            func flash2(d, s) { flash(d, s); }
+            func flash3() { flash(1, 0.5, 3); }
+            func lens(o) { assignLens(o); }
+            func noLens() { assignLens(); }
+        }
+        class Lens {
+            who = "";
+            func onAssign() { record("assign", who); }
+            func onRemove() { record("remove", who); }
+        })");
+    }
+
+    std::shared_ptr<zScriptObject> M() { return Object("M"); }
+};
+
+// ---- gestures -----------------------------------------------------------------
+
+TEST_F(MediaTest, GestureModePushesAControllerForTheCaller) {
+    auto so = M();
+    so->Execute("gesture", {HostValue(true)});
+    auto first = gCharTest.Gestures;
+    ASSERT_TRUE(first);
+    EXPECT_EQ(first->Caller, so);
+    EXPECT_EQ(gCharTest.Controller, first);
+
+    // Again: a new controller on top; the old one stays on the stack, forgotten.
+    so->Execute("gesture", {HostValue(true)});
+    auto second = gCharTest.Gestures;
+    ASSERT_TRUE(second);
+    EXPECT_NE(second, first);
+    EXPECT_EQ(gCharTest.Controllers.size(), 2u);
+    EXPECT_EQ(gCharTest.Controller, second);
+
+    so->Execute("gesture", {HostValue(false)});
+    EXPECT_FALSE(gCharTest.Gestures);
+    ASSERT_EQ(gCharTest.Controllers.size(), 1u);
+    EXPECT_EQ(gCharTest.Controller, first);
+    // Off while already off takes nothing more away.
+    so->Execute("gesture", {HostValue(false)});
+    EXPECT_EQ(gCharTest.Controllers.size(), 1u);
+    EXPECT_EQ(LogCount("ERR"), 0u);
+}
+
+TEST_F(MediaTest, GesturePatternsFunctionsAndCentre) {
+    auto so = M();
+    so->Execute("gesture", {HostValue(true)});
+    so->Execute("add");
+    so->Execute("add");
+    gGestures& g = *gCharTest.Gestures;
+    ASSERT_EQ(g.Patterns.size(), 2u);
+    so->Execute("functions", {HostValue("onCancel"), HostValue("onProgress")});
+    EXPECT_EQ(g.CancelFunction, "onCancel");
+    EXPECT_EQ(g.ProgressFunction, "onProgress");
+
+    // World pixels to screen pixels through the camera and the render zoom.
+    gWeather.Camera = std::make_shared<zCamera>();
+    gWeather.Camera->x = 100;
+    gWeather.Camera->y = 50;
+    zDDraw.RenderZoom = 2.0f;
+    so->Execute("center", {HostValue(130.0f), HostValue(60.5f)});
+    EXPECT_FLOAT_EQ(g.Patterns[0]->GetCenter().x, 60.0f);
+    EXPECT_FLOAT_EQ(g.Patterns[0]->GetCenter().y, 21.0f);
+    EXPECT_FLOAT_EQ(g.Patterns[1]->GetCenter().x, 60.0f);
+
+    so->Execute("clear");
+    EXPECT_TRUE(g.Patterns.empty());
+    EXPECT_EQ(LogCount("ERR"), 0u);
+}
+
+TEST_F(MediaTest, GestureFunctionsFailWhileTheModeIsOff) {
+    auto so = M();
+    so->Execute("add");
+    so->Execute("clear");
+    so->Execute("functions", {HostValue("a"), HostValue("b")});
+    gWeather.Camera = std::make_shared<zCamera>();
+    so->Execute("center", {HostValue(1.0f), HostValue(1.0f)});
+    EXPECT_EQ(LogCount("Object variable or With block variable not set"), 4u);
+    // With the mode on but no camera the centre cannot be placed either.
+    so->Execute("gesture", {HostValue(true)});
+    gWeather.Camera.reset();
+    so->Execute("center", {HostValue(1.0f), HostValue(1.0f)});
+    EXPECT_EQ(LogCount("Object variable or With block variable not set"), 5u);
+}
+
+// ---- music --------------------------------------------------------------------
+
+class MusicTest : public MediaTest {
+protected:
+    void SetUp() override {
+        MediaTest::SetUp();
+        AudioDevice::UseOffline(8000);
+        zun::test::WriteHostFile(media.HostPath("long.wav"), zun::test::ConstantWav(1, 8000, 8, 8000 * 4, 0.5));
+        ASSERT_TRUE(DSound_Initialize(0));
+        zDMusic.CreateSynth = [](int32_t, std::string&) { return std::make_unique<zun::test::RecordingSynth>(); };
+        ASSERT_TRUE(DMusic_Initialize(0));
+        zDSound.SoundPath = media.Path();
+        zDMusic.MusicPath = media.Path();
+        zMusicSetup = zMusicSetupState{};
+        for (const char* name : {"town.zms", "forest.zms"}) WriteSetup(name);
+    }
+    void TearDown() override {
+        zMusicSetup = zMusicSetupState{};
+        DShow_Release();
+        DMusic_Release();
+        DSound_Release();
+        zDMusic.CreateSynth = nullptr;
+        AudioDevice::UseHardware();
+        MediaTest::TearDown();
+    }
+    // A setup playing the wave "long.wav", without events.
+    void WriteSetup(const std::string& name) {
+        zStream s;
+        s.WriteByte(2);
+        s.WriteString("long.wav");
+        s.WriteByte(1);
+        for (int k = 0; k < 4; ++k) s.WriteLong(0);
+        s.WriteSingle(0.8f);
+        s.WriteSingle(1.0f);
+        s.WriteLong(0);
+        ASSERT_TRUE(s.FileExport(media.Path(name), false));
+    }
+    static const MusicSetupEntry& Entry(int32_t i) { return zMusicSetup.Setups[size_t(i)]; }
+};
+
+TEST_F(MusicTest, PlayMusicKeepsTheSameSetupAndSwitchesToAnother) {
+    auto so = M();
+    so->Execute("music2", {HostValue("town.zms"), HostValue(false)});
+    ASSERT_EQ(gCharTest.MusicSetup, 1);
+    EXPECT_TRUE(Entry(1).Running);
+    EXPECT_TRUE(Entry(1).Looping);  // two arguments loop
+    EXPECT_EQ(Entry(1).Name, "town.zms");
+
+    // The same name again: nothing happens, not even a restart.
+    const int32_t wave = Entry(1).Wave;
+    so->Execute("music2", {HostValue("town.zms"), HostValue(true)});
+    EXPECT_EQ(gCharTest.MusicSetup, 1);
+    EXPECT_EQ(zMusicSetup.SetupCount, 1);
+    EXPECT_EQ(Entry(1).Wave, wave);
+
+    // Another name stops the current one first.
+    so->Execute("music3", {HostValue("forest.zms"), HostValue(false), HostValue(false)});
+    EXPECT_EQ(gCharTest.MusicSetup, 2);
+    EXPECT_FALSE(Entry(1).Running);
+    EXPECT_TRUE(Entry(2).Running);
+    EXPECT_FALSE(Entry(2).Looping);
+
+    // Back with restart: the existing entry starts again, no new one is made.
+    so->Execute("music2", {HostValue("town.zms"), HostValue(true)});
+    EXPECT_EQ(gCharTest.MusicSetup, 1);
+    EXPECT_EQ(zMusicSetup.SetupCount, 2);
+    EXPECT_TRUE(Entry(1).Running);
+    EXPECT_FALSE(Entry(2).Running);
+
+    // Without restart a known name is added as a new entry.
+    so->Execute("music2", {HostValue("forest.zms"), HostValue(false)});
+    EXPECT_EQ(gCharTest.MusicSetup, 3);
+    EXPECT_EQ(zMusicSetup.SetupCount, 3);
+}
+
+TEST_F(MusicTest, StopKeepsTheIndexAndVolumeWritesTheFactor) {
+    auto so = M();
+    // Nothing started: both do nothing.
+    so->Execute("stop");
+    so->Execute("volume", {HostValue(0.5f)});
+    EXPECT_EQ(gCharTest.MusicSetup, 0);
+
+    so->Execute("music2", {HostValue("town.zms"), HostValue(false)});
+    so->Execute("volume", {HostValue(0.25f)});
+    EXPECT_FLOAT_EQ(Entry(1).Setup.VolumeFactor, 0.25f);
+    so->Execute("stop");
+    EXPECT_FALSE(Entry(1).Running);
+    EXPECT_EQ(gCharTest.MusicSetup, 1);
+    // Asking for it again finds it equal and leaves it stopped.
+    so->Execute("music2", {HostValue("town.zms"), HostValue(false)});
+    EXPECT_FALSE(Entry(1).Running);
+    EXPECT_EQ(zMusicSetup.SetupCount, 1);
+
+    // An index that names no entry fails instead of writing past the table.
+    gCharTest.MusicSetup = 9;
+    so->Execute("volume", {HostValue(0.5f)});
+    EXPECT_EQ(LogCount("Subscript out of range"), 1u);
+}
+
+TEST_F(MusicTest, PlayMusicNeedsTheRestartArgumentAndSurvivesAMissingFile) {
+    auto so = M();
+    so->Execute("musicName", {HostValue("town.zms")});
+    EXPECT_EQ(LogCount("Not enough arguments!\tplayMusic"), 1u);
+    EXPECT_EQ(gCharTest.MusicSetup, 0);
+    EXPECT_EQ(zMusicSetup.SetupCount, 0);
+    EXPECT_EQ(records, (std::vector<std::string>{"after"}));
+
+    so->Execute("music2", {HostValue("town.zms"), HostValue(false)});
+    so->Execute("music2", {HostValue("nowhere.zms"), HostValue(false)});
+    // The old setup was stopped; there is no new one.
+    EXPECT_FALSE(Entry(1).Running);
+    EXPECT_EQ(gCharTest.MusicSetup, 0);
+}
+
+// ---- sounds -------------------------------------------------------------------
+
+TEST_F(MusicTest, SoundsFadeWithTheDistanceFromThePlayer) {
+    MakeLevel();  // the player at (100, 100)
+    for (const char* f : {"a.wav", "b.wav", "c.wav", "d.wav", "e.wav"})
+        zun::test::WriteHostFile(media.HostPath(f), zun::test::ConstantWav(1, 8000, 8, 800, 0.5));
+    auto volumeOf = [](const std::string& file) -> int32_t {
+        for (int32_t i = 1; i <= zDSound.WaveCount; ++i)
+            if (zDSound.WaveFiles[size_t(i)] == file) return zDSound.Waves[size_t(i)]->GetVolume();
+        return 1;  // never loaded
+    };
+    // A script object without a place plays at the volume given.
+    auto nowhere = M();
+    nowhere->Execute("soundAt", {HostValue("a.wav"), HostValue(0.5f), HostValue(2.0f)});
+    EXPECT_EQ(volumeOf("a.wav"), -5000);
+    EXPECT_EQ(zDSound.Waves[size_t(zDSound.WaveCount)]->GetFrequency(), 16000);
+
+    auto placed = M();
+    auto at = [&](float x, float y) {
+        placed->Locals->SetNameValue("_x", HostValue(x));
+        placed->Locals->SetNameValue("_y", HostValue(y));
+    };
+    at(100, 850);  // 750 pixels away: half the volume
+    placed->Execute("sound", {HostValue("b.wav")});
+    EXPECT_EQ(volumeOf("b.wav"), -5000);
+    at(1600, 100);  // 1500 away: volume 0, still played
+    placed->Execute("sound", {HostValue("c.wav")});
+    EXPECT_EQ(volumeOf("c.wav"), -10000);
+    at(100, 1601);  // beyond: not played at all
+    placed->Execute("sound", {HostValue("d.wav")});
+    EXPECT_EQ(volumeOf("d.wav"), 1);
+    at(400, 500);  // 500 away at volume 0.6: 0.4
+    placed->Execute("soundAt", {HostValue("e.wav"), HostValue(0.6f), HostValue(1.0f)});
+    EXPECT_EQ(volumeOf("e.wav"), -6000);
+    EXPECT_EQ(LogCount("ERR"), 0u);
+
+    // A place without a player to hear it from fails.
+    gCharTest.Player.reset();
+    placed->Execute("sound", {HostValue("a.wav")});
+    EXPECT_EQ(LogCount("Object variable or With block variable not set"), 1u);
+}
+
+TEST_F(MusicTest, AMissingSoundFileIsLoggedByTheSoundLayer) {
+    M()->Execute("sound", {HostValue("missing.wav")});
+    EXPECT_EQ(LogCount("ERR\tScript"), 0u);
+    EXPECT_EQ(zDSound.WaveCount, 0);
+}
+
+// ---- levels, emitters, lightning, lens -------------------------------------------
+
+TEST_F(MediaTest, LoadLevelPlacesPlayerAndCamera) {
+    MakeLevel();
+    zFileSystem.AppPath = media.Path();
+    std::filesystem::create_directories(media.HostPath("data"));
+    zun::test::LevelWriter w;
+    auto col = std::make_shared<zCollisionMap>();
+    col->SetTileSize(16);
+    col->SetSize(30, 20);
+    w.Add(col, "00000000000000000000000000000001", "mapCollision");
+    zun::test::WriteHostFile(media.HostPath("data/small.lvl"), w.LevelBytes());
+    frmMain.Camera = std::make_shared<zCamera>();
+    frmMain.Camera->W = 320;
+    frmMain.Camera->H = 240;
+
+    M()->Execute("level", {HostValue("small.lvl"), HostValue(int32_t(10)), HostValue(int32_t(5))});
+    EXPECT_FLOAT_EQ(gCharTest.Player->Sprite->x, 168);
+    EXPECT_FLOAT_EQ(gCharTest.Player->Sprite->y, 88);
+    EXPECT_FLOAT_EQ(frmMain.Camera->x, 168);
+    EXPECT_FLOAT_EQ(frmMain.Camera->y, 72);
+    // The level was loaded: its collision layer replaced the test's.
+    ASSERT_TRUE(gCharTest.mapCollision);
+    EXPECT_EQ(gCharTest.mapCollision->TileW, 16);
+    ASSERT_TRUE(frmMain.LevelFile);
+
+    // Fractional cells and a centred camera.
+    frmMain.Camera->CenterTarget = true;
+    M()->Execute("level", {HostValue("small.lvl"), HostValue(2.5f), HostValue(0.0f)});
+    EXPECT_FLOAT_EQ(gCharTest.Player->Sprite->x, 48);
+    EXPECT_FLOAT_EQ(gCharTest.Player->Sprite->y, 8);
+    EXPECT_FLOAT_EQ(frmMain.Camera->x, 48 - 160);
+    EXPECT_FLOAT_EQ(frmMain.Camera->y, -8 - 120);
+    frmMain = frmMainForm{};
+    zFileSystem.AppPath.clear();
+}
+
+TEST_F(MediaTest, CreateEmitterAddsALanternToTheLevel) {
+    auto so = M();
+    so->Execute("lantern", {HostValue(1.0f), HostValue(2.0f), HostValue(3.0f)});
+    EXPECT_EQ(LogCount("Object variable or With block variable not set"), 1u);
+
+    gCharTest.mapEmitters = std::make_shared<zEmitterMap>();
+    gCharTest.mapEmitters->Resize(32, 10, 10);
+    so->Execute("lantern", {HostValue(40.0f), HostValue(50.0f), HostValue(12.0f)});
+    so->Execute("lantern", {HostValue(40.0f), HostValue(50.0f), HostValue(12.0f)});
+    const auto& list = gCharTest.mapEmitters->Emitters();
+    ASSERT_EQ(list.size(), 2u);
+    auto e = std::dynamic_pointer_cast<zParticleEmitter>(list[0]);
+    ASSERT_TRUE(e);
+    EXPECT_EQ(e->ManagerName, "Laterne");
+    EXPECT_FLOAT_EQ(e->x, 40);
+    EXPECT_FLOAT_EQ(e->y, 50);
+    EXPECT_FLOAT_EQ(e->Z, 12);
+    EXPECT_NE(list[0], list[1]);
+    // Filed under its cell.
+    auto bucket = gCharTest.mapEmitters->GetTile(1, 1);
+    ASSERT_TRUE(bucket);
+    EXPECT_EQ(bucket->size(), 2u);
+}
+
+TEST_F(MediaTest, FlashByArgumentCount) {
+    zCore.FrameCounter = 100;
+    auto so = M();
+    auto strengthAt = [](int32_t frame) {
+        gWeather.FlashCurve->SetTime(frame);
+        return gWeather.FlashCurve->Value;
+    };
+    so->Execute("flash2", {HostValue(int32_t(20)), HostValue(0.9f)});
+    EXPECT_FLOAT_EQ(strengthAt(122), 0.9f);
+    ASSERT_EQ(gWeather.SoundCount, 1);
+    EXPECT_EQ(gWeather.Sounds[1].FileName, "thunder1.wav");
+    EXPECT_GE(gWeather.Sounds[1].Time, 150);
+    EXPECT_LE(gWeather.Sounds[1].Time, 200);
+
+    // One argument: a delay and a random strength of 0.5 up to 1.
+    gWeather.FlashCurve = std::make_shared<zLerpStream>();
+    so->Execute("flash1", {HostValue(int32_t(10))});
+    ASSERT_EQ(gWeather.SoundCount, 2);
+    EXPECT_GE(gWeather.Sounds[2].Time, 140);
+    EXPECT_LE(gWeather.Sounds[2].Time, 190);
+    const float s1 = strengthAt(112);
+    EXPECT_GE(s1, 0.5f);
+    EXPECT_LT(s1, 1.0f);
+
+    // None: now, random strength.
+    zCore.FrameCounter = 300;
+    gWeather.FlashCurve = std::make_shared<zLerpStream>();
+    so->Execute("flash0");
+    ASSERT_EQ(gWeather.SoundCount, 3);
+    EXPECT_GE(gWeather.Sounds[3].Time, 330);
+    const float s0 = strengthAt(302);
+    EXPECT_GE(s0, 0.5f);
+    EXPECT_LT(s0, 1.0f);
+
+    // More than two: nothing.
+    so->Execute("flash3");
+    EXPECT_EQ(gWeather.SoundCount, 3);
+    // A delay that would run the frame count past its range fails.
+    so->Execute("flash1", {HostValue(int32_t(2147483600))});
+    EXPECT_EQ(LogCount("Overflow"), 1u);
+    EXPECT_EQ(gWeather.SoundCount, 3);
+}
+
+TEST_F(MediaTest, LensAssignedSwappedAndRemoved) {
+    auto a = Object("Lens");
+    a->Locals->SetNameValue("who", HostValue("a"));
+    auto b = Object("Lens");
+    b->Locals->SetNameValue("who", HostValue("b"));
+    auto so = M();
+    so->Execute("lens", {HostValue(a)});
+    EXPECT_EQ(gCharTest.Lens, a);
+    so->Execute("lens", {HostValue(b)});
+    EXPECT_EQ(gCharTest.Lens, b);
+    so->Execute("noLens");
+    EXPECT_FALSE(gCharTest.Lens);
+    so->Execute("noLens");
+    EXPECT_EQ(records, (std::vector<std::string>{"assign,a", "remove,a", "assign,b", "remove,b"}));
+
+    // Something that is no script object is refused before the lens hears anything.
+    so->Execute("lens", {HostValue(a)});
+    records.clear();
+    so->Execute("lens", {HostValue(std::static_pointer_cast<iClass>(std::make_shared<zSprite>()))});
+    EXPECT_EQ(LogCount("Type mismatch"), 1u);
+    EXPECT_EQ(gCharTest.Lens, a);
+    EXPECT_TRUE(records.empty());
+    // An empty object argument takes the lens away, as no argument does.
+    so->Execute("lens", {HostValue::Nothing()});
+    EXPECT_FALSE(gCharTest.Lens);
+    EXPECT_EQ(records, (std::vector<std::string>{"remove,a"}));
+}
+
+}  // namespace
+}  // namespace tarv::test

@@ -1,0 +1,204 @@
+// Level loading: chunks bound by name, the script objects of items, doors,
+// characters, decoration, areas and the level made in order, the release of
+// the old level with its saved values, and bad or missing files.
+#include <algorithm>
+
+#include "ShellTestSupport.h"
+#include "game/world/gCharset.h"
+#include "scene/zCollisionMap.h"
+#include "scene/zDataShape.h"
+#include "scene/zEmitterMap.h"
+#include "scene/zObjectsMap.h"
+#include "scene/zShape.h"
+#include "scene/zSoundEmitter.h"
+#include "scene/zTileMap.h"
+
+namespace tarv::test {
+namespace {
+
+using zun::test::LevelWriter;
+
+// A chunk class the loader does not know.
+class Ghost : public iChunk {
+public:
+    std::string ClassName() const override { return "tGhost"; }
+    std::shared_ptr<iChunk> Create() const override { return std::make_shared<Ghost>(); }
+    bool Import(zStream&) override { return true; }
+    bool Export(zStream&) override { return true; }
+};
+
+const char* kScript = R"(
+class Thing {
+  visits = 0;
+  static(visits);
+  func onLoad() { visits = visits + 1; record("load", _name, _class, _x, _y, visits); }
+  func onRelease() { record("release", _name); }
+}
+class Walker : Thing { }
+class Spot { func onLoad() { record("area", _name, _class); } func onRelease() { record("release", _name); } }
+class Forest : Thing { func onLoad() { visits = visits + 1; record("level", _name, _class, type, visits); } }
+class Hero { func onRelease() { record("release", "hero"); } }
+class Jumper { func onLoad() { loadLevel(target); } }
+)";
+
+class LevelLoadTest : public ShellTest {
+protected:
+    void SetUp() override {
+        ShellTest::SetUp();
+        LoadScript(kScript);
+        gCharTest.Player->Item->ScriptObject = Object("Hero");
+    }
+
+    // The full test level: every kind of placed object, and chunks that must not bind.
+    void WriteForest(const std::string& file = "forest") {
+        LevelWriter w;
+        w.Add(std::make_shared<Ghost>(), "G1");
+        auto ground = w.Add(std::make_shared<zTileMap>(), "T1", "solidGround");
+        ground->SetTileSize(32);
+        w.Add(ItemLayer({Item("stale", "Thing", 1, 1)}), "I0", "mapItems");
+        w.Add(std::make_shared<zCollisionMap>(), "C0", "mapItems");  // wrong class: not bound
+        auto chest = Item("chest", "Thing", 100, 50);
+        chest->Values->SetSingle("_x", 999);  // the sprite's place wins
+        w.Add(ItemLayer({chest, Item("rock", "", 10, 10)}), "I1", "mapItems");
+        w.Add(ItemLayer({Item("fake", "Thing", 5, 5)}), "I2", "MapItems");
+        w.Add(ItemLayer({Item("door", "Thing", 200, 60)}), "D1", "mapDoors");
+        auto guard = Item("guard", "Walker", 300, 70, 33, 48, 15.5f, 30.5f);
+        guard->Collides = 2;
+        w.Add(ItemLayer({guard, Item("statue", "", 20, 20)}), "CH", "mapChars");
+        w.Add(ItemLayer({Item("bird", "Thing", 40, 80, 33, 20), Item("bird2", "Thing", 41, 80, 35, 20)}), "DE",
+              "mapDeco");
+        auto areas = w.Add(std::make_shared<zObjectsMap>(), "A1", "mapAreas");
+        auto pond = std::make_shared<zDataShape>();
+        pond->KeyName = "pond";
+        pond->ClassName_ = "Spot";
+        pond->Shape->Mode = zShape::ModeRectangle;
+        pond->Shape->W = pond->Shape->H = 10;
+        areas->AddObject(pond);
+        auto emitters = w.Add(std::make_shared<zEmitterMap>(), "E1", "mapEmitters");
+        emitters->AddEmitter(std::make_shared<zSoundEmitter>());
+        auto values = w.Add(std::make_shared<zValues>(), "V1", "mapValues");
+        values->SetString("class", "Forest");
+        values->SetString("type", "outdoor");
+        w.Add(std::make_shared<zValues>(), "V2");
+        WriteLevel(file, w);
+    }
+};
+
+TEST_F(LevelLoadTest, AFirstLoadBindsTheLayersAndBuildsTheScriptObjectsInOrder) {
+    WriteForest();
+    zun::test::LogCapture log;
+    LoadLevel("forest");
+
+    EXPECT_EQ(records, (std::vector<std::string>{"load,chest,Thing,100,50,1", "load,door,Thing,200,60,1",
+                                                 "load,guard,Walker,300,70,1", "load,bird,Thing,40,80,1",
+                                                 "load,bird2,Thing,41,80,1", "area,pond,Spot",
+                                                 "level,level,Forest,outdoor,1"}));
+    EXPECT_TRUE(log.Contains("Could not load Chunk tGhost"));
+    EXPECT_TRUE(log.Contains("Chunk of the wrong class"));
+    EXPECT_FALSE(log.Contains("No solidGround"));
+    ASSERT_TRUE(gCharTest.mapItems && gCharTest.solidGround && gCharTest.mapDoors && gCharTest.mapAreas);
+    ASSERT_EQ(gCharTest.mapItems->Items().size(), 2u);
+    EXPECT_EQ(gCharTest.mapItems->Items()[0]->KeyName, "chest");
+    EXPECT_EQ(gCharTest.mapItems->Items()[1]->ScriptObject, nullptr);  // "rock" has no class
+    EXPECT_EQ(gCharTest.mapItems->Items()[0]->ScriptObject->Origin.lock(), gCharTest.mapItems->Items()[0]);
+    EXPECT_FALSE(gCharTest.picFog || gCharTest.mapWater || gCharTest.mapLights);
+
+    // The player first, then the scripted placements; decoration apart.
+    ASSERT_EQ(gCharTest.Chars.size(), 2u);
+    EXPECT_EQ(gCharTest.Chars[0], gCharTest.Player);
+    const auto guard = gCharTest.Chars[1];
+    EXPECT_EQ(guard->Item->KeyName, "guard");
+    EXPECT_EQ(guard->Sprite, guard->Item->Sprite);
+    EXPECT_EQ(guard->Item->ScriptObject->Origin.lock(), guard);
+    EXPECT_EQ(guard->CollisionShape, 2);
+    EXPECT_EQ(guard->CollisionFlags, 1);
+    EXPECT_EQ(guard->CharSet->FramesX, 3);
+    EXPECT_EQ(guard->CharSet->FramesY, 4);
+    EXPECT_EQ(guard->CharSet->AniWait, 2);
+    EXPECT_EQ(guard->CharSet->OffsetX, 16);  // 15.5 to even
+    EXPECT_EQ(guard->CharSet->OffsetY, 30);  // 30.5 to even
+    ASSERT_EQ(gCharTest.Deco.size(), 2u);
+    EXPECT_EQ(gCharTest.Deco[0]->CharSet->OffsetX, 16);  // 33 / 2 to even
+    EXPECT_EQ(gCharTest.Deco[1]->CharSet->OffsetX, 18);  // 35 / 2 to even
+    EXPECT_EQ(gCharTest.Deco[0]->CharSet->OffsetY, 19);
+    EXPECT_EQ(gCharTest.LevelObject->Origin.lock(), frmMain.LevelFile);
+}
+
+TEST_F(LevelLoadTest, TheNextLoadReleasesTheOldLevelAndGivesBackSavedValues) {
+    WriteForest();
+    LoadLevel("forest");
+    auto tick = Object("Spot");
+    tick->Locals->SetNameValue("_name", HostValue(std::string("tick")));
+    gCharTest.UpdateObjects.push_back(tick);
+    auto sound = std::dynamic_pointer_cast<zSoundEmitter>(gCharTest.mapEmitters->Emitters()[0]);
+    sound->Playing = true;
+    gCharTest.Particles->AddParticle(std::make_shared<zParticle>());
+    gCharTest.LightParticles->AddParticle(std::make_shared<zParticle>());
+    gCharTest.Player->MovePath->IsActive = true;
+    records.clear();
+
+    LoadLevel("forest");
+    EXPECT_EQ(records, (std::vector<std::string>{
+                           "release,tick", "release,chest", "release,door", "release,hero", "release,guard",
+                           "release,bird", "release,bird2", "release,pond", "release,level",
+                           // Decoration saved nothing: it starts again from the file.
+                           "load,chest,Thing,100,50,2", "load,door,Thing,200,60,2", "load,guard,Walker,300,70,2",
+                           "load,bird,Thing,40,80,1", "load,bird2,Thing,41,80,1", "area,pond,Spot",
+                           "level,level,Forest,outdoor,2"}));
+    EXPECT_TRUE(gCharTest.UpdateObjects.empty());
+    EXPECT_FALSE(sound->Playing);
+    EXPECT_EQ(gCharTest.Particles->ParticleCount, 0);
+    EXPECT_EQ(gCharTest.LightParticles->ParticleCount, 0);
+    EXPECT_FALSE(gCharTest.Player->MovePath->IsActive);
+    EXPECT_EQ(gCharTest.Border->Meta->GetSingle("_Alpha"), 1.0f);
+    EXPECT_EQ(std::count(gCharTest.Chars.begin(), gCharTest.Chars.end(), gCharTest.Player), 1);
+}
+
+TEST_F(LevelLoadTest, AMissingOrBrokenFileLeavesAnEmptyLevel) {
+    WriteForest();
+    auto bytes = zun::test::ReadHostFile(dir.HostPath("data/forest"));
+    bytes.resize(bytes.size() / 2);
+    zun::test::WriteHostFile(dir.HostPath("data/half"), bytes);
+    zun::test::WriteHostFile(dir.HostPath("data/noise"), std::vector<uint8_t>(300, 0x5A));
+
+    for (const char* name : {"nowhere", "half", "noise"}) {
+        LoadLevel("forest");
+        zun::test::LogCapture log;
+        records.clear();
+        LoadLevel(name);
+        EXPECT_TRUE(log.Contains("Cannot read level file")) << name;
+        EXPECT_TRUE(log.Contains("No solidGround layer found!")) << name;
+        EXPECT_EQ(records.back(), "release,level") << name;
+        EXPECT_EQ(gCharTest.Chars, std::vector<std::shared_ptr<gChar>>{gCharTest.Player}) << name;
+        EXPECT_TRUE(gCharTest.Deco.empty());
+        EXPECT_FALSE(gCharTest.solidGround || gCharTest.mapItems || gCharTest.mapValues) << name;
+        ASSERT_NE(gCharTest.LevelObject, nullptr);
+        EXPECT_EQ(gCharTest.LevelObject->Class, nullptr) << name;
+        EXPECT_EQ(frmMain.LevelFile->ChunkCount(), 0) << name;
+    }
+}
+
+TEST_F(LevelLoadTest, ALoadFromInsideALevelEventEndsTheOuterLoad) {
+    WriteForest();
+    LevelWriter jump;
+    auto j = Item("jump", "Jumper", 0, 0);
+    j->Values->SetString("target", "forest");
+    jump.Add(ItemLayer({j, Item("after", "Thing", 0, 0)}), "J1", "mapItems");
+    WriteLevel("jump", jump);
+    LoadLevel("jump");
+    EXPECT_EQ(gCharTest.mapItems->Items()[0]->KeyName, "chest");
+    EXPECT_EQ(records.back(), "level,level,Forest,outdoor,1");
+    EXPECT_EQ(std::count(records.begin(), records.end(), "load,after,Thing,0,0,1"), 0);
+    EXPECT_EQ(gCharTest.Chars.size(), 2u);
+
+    // A level that loads itself stops at the nesting limit.
+    j->Values->SetString("target", "loop");
+    WriteLevel("loop", jump);
+    zun::test::LogCapture log;
+    LoadLevel("loop");
+    EXPECT_TRUE(log.Contains("Level loads nested too deeply"));
+    EXPECT_EQ(gCharTest.Chars, std::vector<std::shared_ptr<gChar>>{gCharTest.Player});
+}
+
+}  // namespace
+}  // namespace tarv::test
