@@ -11,7 +11,7 @@ class Cellar {
     playMusic("cellar.mus", false);
     msgBack(1, 0);
     if (g.metTobin) return;
-    msg("<Aren 7> Dark down here... and someone is muttering by the fire.");
+    msg("<Hero 7> Dark down here... and someone is muttering by the fire.");
   }
 }
 
@@ -23,7 +23,7 @@ class Tobin : Person {
   }
 
   func onLook() {
-    msg("<Aren 1> An old man with a grey beard, warming his hands at the brazier.");
+    msg("<Hero 1> An old man with a grey beard, warming his hands at the brazier.");
     return true;
   }
 
@@ -40,7 +40,7 @@ class Tobin : Person {
       g.tobinHappy = true;
       g.hasLantern = true;
       msg("<Tobin 4> My coin! My lucky coin! Where was it?");
-      msg("<Aren 2> In the far corner, behind the flour sack.");
+      msg("<Hero 2> In the far corner, behind the flour sack.");
       msg("<Tobin 6> Behind the sack! Of course it was. Well then, supper. Tell Marla I'm on my way.");
       msg("<Tobin 1> And keep the lantern. The square is dark at night.");
       setPath(80, 76, 2.2);
@@ -89,7 +89,7 @@ class Coin : Usable {
   }
 
   func onLook() {
-    msg("<Aren 4> Something glints on the floor!");
+    msg("<Hero 4> Something glints on the floor!");
     return true;
   }
 
@@ -118,11 +118,11 @@ class Candle : Usable {
     if (lit) {
       lit = false;
       itemSetVisible(light, false);
-      msg("<Aren 1> I pinch out the candle.");
+      msg("<Hero 1> I pinch out the candle.");
     } else {
       lit = true;
       itemSetVisible(light, true);
-      msg("<Aren 1> I light the candle again from the brazier.");
+      msg("<Hero 1> I light the candle again from the brazier.");
     }
     return true;
   }
@@ -140,7 +140,7 @@ class Stairs {
   }
 
   func onLook() {
-    msg("<Aren 1> The stairs up to the old hall.");
+    msg("<Hero 1> The stairs up to the old hall.");
     return true;
   }
 
@@ -161,7 +161,7 @@ class Cistern {
   func onEnter() {
     if (seen) return;
     seen = true;
-    msg("<Aren 1> Black water. I can't see the bottom of the cistern.");
+    msg("<Hero 1> Black water. I can't see the bottom of the cistern.");
   }
 }
 
@@ -170,7 +170,7 @@ class CoinCorner {
     g = getGameObject();
     if (g.hasCoin) return;
     if (g.tobinHappy) return;
-    if (g.torchOn) msg("<Aren 7> Something glints behind the flour sack...");
-    else msg("<Aren 3> Too dark to see much in this corner.");
+    if (g.torchOn) msg("<Hero 7> Something glints behind the flour sack...");
+    else msg("<Hero 3> Too dark to see much in this corner.");
   }
 }

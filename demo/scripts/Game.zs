@@ -7,6 +7,8 @@ include "Village.zs";
 include "Cellar.zs";
 
 class Game {
+  // The player's script object: the game looks for it here after onLoad.
+  player = empty;
   hasKey = false;
   hasLantern = false;
   hasCoin = false;
@@ -19,12 +21,10 @@ class Game {
 
   func onLoad() {
     player = new("Player");
-    // Pixels twice the size: the village is seen close up, the texts read well.
-    setRenderZoom(2);
-    setGameTime(730);
+    setGameTime(660);
     loadLevel("village", 30, 36);
     msg("#");
-    msg("<Aren 1> Hollowmere at last, and soaked to the bone. Old Tobin must be somewhere in this village.");
+    msg("<Hero 1> Hollowmere at last, and soaked to the bone. Old Tobin must be somewhere in this village.");
   }
 
   // The evening darkens slowly as the game runs.

@@ -25,7 +25,7 @@ class Player {
           playSound("fire.wav", 0.4);
         }
       } else {
-        msg("<Aren 3> I have nothing to light.");
+        msg("<Hero 3> I have nothing to light.");
       }
     }
   }

@@ -24,7 +24,7 @@ class Marla : Person {
   }
 
   func onLook() {
-    msg("<Aren 1> A woman in an apron, standing in the doorway of the inn.");
+    msg("<Hero 1> A woman in an apron, standing in the doorway of the inn.");
     return true;
   }
 
@@ -75,7 +75,7 @@ class Marla : Person {
       case 2:
         exitGame();
       default:
-        msg("<Aren 2> A little longer, then. The rain is easing.");
+        msg("<Hero 2> A little longer, then. The rain is easing.");
     }
   }
 }
@@ -89,7 +89,7 @@ class TobinVillage : Person {
   }
 
   func onLook() {
-    msg("<Aren 2> Tobin, dry and warm at last.");
+    msg("<Hero 2> Tobin, dry and warm at last.");
     return true;
   }
 
@@ -126,14 +126,14 @@ class Cat {
   }
 
   func onLook() {
-    msg("<Aren 2> A ginger cat. Not the lost grey one from the notice board, then.");
+    msg("<Hero 2> A ginger cat. Not the lost grey one from the notice board, then.");
     return true;
   }
 
   func onUse() {
     lookAtPlayer();
     playSound("meow.wav");
-    msg("<Aren 6> It purrs and rubs against my wet boots.");
+    msg("<Hero 6> It purrs and rubs against my wet boots.");
     return true;
   }
 }
@@ -141,14 +141,14 @@ class Cat {
 class Fountain : Usable {
   func onUse() {
     playSound("step_water.wav");
-    msg("<Aren 2> Cold, clear water. I wash the mud off my hands.");
+    msg("<Hero 2> Cold, clear water. I wash the mud off my hands.");
     return true;
   }
 }
 
 class Bench : Usable {
   func onUse() {
-    msg("<Aren 8> I sit for a moment and listen to the rain on the square.");
+    msg("<Hero 8> I sit for a moment and listen to the rain on the square.");
     return true;
   }
 }
@@ -168,7 +168,7 @@ class HallDoor {
   }
 
   func onLook() {
-    msg("<Aren 1> A heavy door in the old hall. Stairs lead down behind it.");
+    msg("<Hero 1> A heavy door in the old hall. Stairs lead down behind it.");
     return true;
   }
 
@@ -182,7 +182,7 @@ class HallDoor {
       addTimeCall(12, this, "goDown");
     } else {
       playSound("step_wood.wav");
-      msg("<Aren 3> Locked. Someone in the village must have the key.");
+      msg("<Hero 3> Locked. Someone in the village must have the key.");
     }
     return true;
   }
@@ -205,14 +205,14 @@ class FountainArea {
     g = getGameObject();
     if (g.sawFountain) return;
     g.sawFountain = true;
-    msg("<Aren 1> Coins glint at the bottom of the basin. None of them mine, sadly.");
+    msg("<Hero 1> Coins glint at the bottom of the basin. None of them mine, sadly.");
   }
 }
 
 class SouthRoad {
   func onEnter() {
     g = getGameObject();
-    if (g.finished) msg("<Aren 2> The road home. It will keep until morning.");
-    else msg("<Aren 3> The road home. Not before I've found Tobin.");
+    if (g.finished) msg("<Hero 2> The road home. It will keep until morning.");
+    else msg("<Hero 3> The road home. Not before I've found Tobin.");
   }
 }

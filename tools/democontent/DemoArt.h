@@ -66,6 +66,6 @@ void AddItemArt(ArtCatalogue& art);
 void AddPeopleArt(ArtCatalogue& art);
 
 // The names of the speakers whose face sheets the demo paints ("Face <name>.png").
-inline const char* const kHeroName = "Aren";
+inline const char* const kHeroName = "Hero";
 
 }  // namespace tarv::demo

@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "core/zCore.h"
+#include "core/zDataFile.h"
 #include "core/zFileSystem.h"
 #include "core/zRuntime.h"
 #include "devices/zDDraw.h"
@@ -139,12 +140,19 @@ bool CompileDemoScript(const std::string& sourceFile, const std::string& outFile
         return false;
     }
     if (outFile.empty()) return true;
-    const std::string error = zun::zsc::WriteScriptFile(r.Classes, outFile, false);
-    if (!error.empty()) {
-        Log("ERR", "DemoContent", error, outFile);
+    // The compiler's own file format (a plain data file holding the chunk
+    // file), written only when it changed.
+    std::vector<uint8_t> file;
+    try {
+        if (!zun::SaveDataBytes(zun::zsc::BuildChunkFile(r.Classes), false, "", file)) file.clear();
+    } catch (const std::exception&) {
+        file.clear();
+    }
+    if (file.empty()) {
+        Log("ERR", "DemoContent", "Cannot store the compiled classes", outFile);
         return false;
     }
-    return true;
+    return WriteIfChanged(outFile, file);
 }
 
 bool BuildDemoContent(const std::string& sourceDir, const std::string& outputDir) {

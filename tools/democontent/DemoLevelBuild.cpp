@@ -216,7 +216,9 @@ public:
     }
 
     std::shared_ptr<zTileSet> MakeTileSet() {
-        auto ts = Named(std::make_shared<zTileSet>(), "tiles");
+        // The tile set is reached through the tile maps, not by a name.
+        auto ts = std::make_shared<zTileSet>();
+        ts->SetGUID(Guid("tiles"));
         ts->SetTileSize(kTileSize);
         ts->Texture = Texture(desc.TileSheet);
         auto tiles = art.Tiles.find(desc.TileSheet);
