@@ -2,7 +2,7 @@
 // description and built into a level file through the scene layers' own
 // classes and their Export.
 //
-// The format, one statement a line ('#' starts a comment outside quotes):
+// The format, one statement a line ('#' at the start of a word starts a comment):
 //   level NAME                      the level file's name below "data"
 //   size COLS ROWS                  the level in cells of 16 pixels (1..256 each)
 //   tileset "FILE"                  the tile sheet of every tile layer

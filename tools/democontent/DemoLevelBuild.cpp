@@ -427,6 +427,7 @@ public:
     std::shared_ptr<zPictureLayer> MakePicture(const std::string& chunk, const LevelStatement* s) {
         auto pic = Named(std::make_shared<zPictureLayer>(), chunk);
         if (!s) return pic;
+        line = s->Line;
         const PropList& p = s->Props;
         pic->Texture = Texture(Text(p, "texture"));
         pic->x = float(Num(p, "x", 0, -kMaxCoordinate, kMaxCoordinate));

@@ -35,7 +35,6 @@ bool Words(const std::string& text, std::vector<Prop>& out, Reader& r) {
         bool inKey = true, quoted = false;
         while (i < text.size() && text[i] != ' ' && text[i] != '\t') {
             const char c = text[i];
-            if (c == '#') break;
             if (c == '=' && inKey && !quoted) {
                 p.Key = cur;
                 cur.clear();
@@ -79,7 +78,6 @@ bool Words(const std::string& text, std::vector<Prop>& out, Reader& r) {
             p.Key.clear();
         }
         out.push_back(std::move(p));
-        if (i < text.size() && text[i] == '#') break;
     }
     return true;
 }
