@@ -103,7 +103,8 @@ Tune VillageTune() {
         const int third = c.Root + (c.Minor ? 3 : 4), fifth = c.Root + 7;
         const int pattern[8] = {c.Root, fifth, c.Root + 12, third + 12, c.Root + 12, fifth, third + 12, fifth};
         for (int i = 0; i < 8; ++i)
-            guitar.Notes.push_back(TuneNote{b * kBar + i * kEighth, kEighth * 2, uint8_t(pattern[i]), uint8_t(i % 4 ? 60 : 74)});
+            guitar.Notes.push_back(TuneNote{b * kBar + i * kEighth, i == 7 ? kEighth : kEighth * 2, uint8_t(pattern[i]),
+                                            uint8_t(i % 4 ? 60 : 74)});
         bass.Notes.push_back(TuneNote{b * kBar, kBar / 2 - 6, uint8_t(c.Root - 12), 90});
         bass.Notes.push_back(TuneNote{b * kBar + kBar / 2, kBar / 2 - 6, uint8_t(fifth - 12), 80});
     }
