@@ -6,7 +6,9 @@
 // path, a missing operand of "in"), the operands it did not read are skipped by
 // their encoding, so the statement loop never runs the middle of an expression.
 #include <algorithm>
+#include <cmath>
 #include <cstring>
+#include <typeinfo>
 
 #include "core/zCore.h"
 #include "core/zRuntime.h"
@@ -57,6 +59,35 @@ ValueRef NewStr(std::string s) {
     ValueRef v = zScriptValue::New();
     v->SetString(std::move(s));
     return v;
+}
+
+[[gnu::noinline]] View VarNotSet(const Atom& name) {
+    Log("ERR", "Value not set", name.Text());
+    return View{};
+}
+
+[[gnu::noinline]] View UseOther(Frame& f, int32_t& p, Temp& tmp, ValueRef& hold, uint8_t c);
+
+// EvalUse with the two commonest operands, a variable and a Long literal, read
+// without a call.
+[[gnu::always_inline]] inline View Use(Frame& f, int32_t& p, Temp& tmp, ValueRef& hold) {
+    if (p >= f.L) PastEnd();
+    const uint8_t c = f.code[p];
+    if (c == 5) {
+        ++p;
+        const Atom& name = RdName(f, p);
+        zScriptValue* v = f.cur.Values->Lookup(name, 0);
+        if (!v) return VarNotSet(name);
+        hold = v;
+        return ViewOf(v);
+    }
+    if (c == 12) {
+        ++p;
+        tmp.Typ = typInt;
+        tmp.Data = RdLong(f, p);
+        return ViewOf(tmp);
+    }
+    return UseOther(f, p, tmp, hold, c);
 }
 
 // Skips the rest of an "in" after its first operand: the ignored byte, E and
@@ -154,7 +185,7 @@ zScriptArray* ArrayOf(zScriptValue* cur, uint8_t create) {
 // Evaluates a path index where the path was written (the writer's context
 // during a member access).
 View EvalIndex(Frame& f, int32_t& p, Temp& tmp, ValueRef& hold) {
-    if (!f.cur.ArgCtx) return EvalUse(f, p, tmp, hold);
+    if (!f.cur.ArgCtx) return Use(f, p, tmp, hold);
     RunCtx target = f.cur;
     f.cur = *target.ArgCtx;
     struct Back {
@@ -162,7 +193,7 @@ View EvalIndex(Frame& f, int32_t& p, Temp& tmp, ValueRef& hold) {
         RunCtx t;
         ~Back() { f.cur = t; }
     } back{f, target};
-    return EvalUse(f, p, tmp, hold);
+    return Use(f, p, tmp, hold);
 }
 
 // One step of a path: the entry an index selects. Sets `failed` for index
@@ -236,7 +267,10 @@ ValueRef MemberAccess(Frame& f, int32_t& p) {
     if (!o) Fail(errObjectNotSet);
     if (o->Data.Kind() != HK::Object) Fail(errObjectRequired);
     std::shared_ptr<iClass> held = o->Data.AsObject();
-    auto* obj = dynamic_cast<zScriptObject*>(held.get());
+    // The exact class is by far the usual case and much cheaper to test.
+    iClass* target = held.get();
+    auto* obj = target && typeid(*target) == typeid(zScriptObject) ? static_cast<zScriptObject*>(target)
+                                                                    : dynamic_cast<zScriptObject*>(target);
     if (!obj) Fail(held ? errObjectRequired : errObjectNotSet);
     ArrayRef scope = zScriptArray::New();
     scope->Parent = obj->Locals;
@@ -290,7 +324,7 @@ void InExpr(Frame& f, int32_t& p, View a, Out out) {
         for (int32_t i = 1; i <= n; ++i) {
             Temp tmp;
             ValueRef hold;
-            View item = EvalUse(f, p, tmp, hold);
+            View item = Use(f, p, tmp, hold);
             if (EqualsView(a, item)) {
                 JumpToEnd(f, p, e);
                 out.Long(i);
@@ -341,7 +375,7 @@ bool HoldsNothing(const HostValue& d) {
 void OperatorInto(Frame& f, int32_t& p, uint8_t c, Out out) {
     Temp ta_tmp;
     ValueRef ta_hold;
-    View a = EvalUse(f, p, ta_tmp, ta_hold);
+    View a = Use(f, p, ta_tmp, ta_hold);
     if (!a) {
         switch (c) {
             case 50: out.Bool(true); return;
@@ -354,7 +388,7 @@ void OperatorInto(Frame& f, int32_t& p, uint8_t c, Out out) {
             default: {
                 Temp tb;
                 ValueRef hb;
-                EvalUse(f, p, tb, hb);
+                Use(f, p, tb, hb);
                 out.Bool(false);
                 return;
             }
@@ -402,7 +436,7 @@ void OperatorInto(Frame& f, int32_t& p, uint8_t c, Out out) {
 
     Temp tb_tmp;
     ValueRef tb_hold;
-    View b = EvalUse(f, p, tb_tmp, tb_hold);
+    View b = Use(f, p, tb_tmp, tb_hold);
     if (!b) {
         out.Bool(false);
         return;
@@ -450,6 +484,17 @@ void OperatorInto(Frame& f, int32_t& p, uint8_t c, Out out) {
                 return;
             }
             default: break;
+        }
+    } else if (c == 60 || c == 61) {
+        // A Double with a Long or a Double: a Double, as the general rules give.
+        const HK kx = x.Kind(), ky = y.Kind();
+        if ((kx == HK::Double && (ky == HK::Double || ky == HK::Long)) || (kx == HK::Long && ky == HK::Double)) {
+            const double l = kx == HK::Double ? x.AsDouble() : x.AsLong();
+            const double r = ky == HK::Double ? y.AsDouble() : y.AsLong();
+            const double v = c == 60 ? l + r : l - r;
+            out.data = std::isfinite(v) ? v : CheckFinite(v);
+            out.typ = ta2;
+            return;
         }
     }
     switch (c) {
@@ -511,7 +556,7 @@ ValueRef Evaluate(Frame& f, int32_t& p) {
             }
             Temp tmp;
             ValueRef hold;
-            View s = EvalUse(f, p, tmp, hold);
+            View s = Use(f, p, tmp, hold);
             if (!t) Fail(errObjectNotSet);
             if (s) t->AssignContent(s.Typ(), s.Data());
             ValueRef r = zScriptValue::New();
@@ -566,13 +611,13 @@ ValueRef Evaluate(Frame& f, int32_t& p) {
     }
 }
 
-View EvalUse(Frame& f, int32_t& p, Temp& tmp, ValueRef& hold) {
-    if (p >= f.L) PastEnd();
-    uint8_t c = f.code[p];
+namespace {
+
+// Everything but the variables and the Long literals, which Use handles in line.
+View UseOther(Frame& f, int32_t& p, Temp& tmp, ValueRef& hold, uint8_t c) {
     switch (c) {
         case 10:
         case 11:
-        case 12:
         case 13:
         case 14:
         case 15: {
@@ -586,10 +631,6 @@ View EvalUse(Frame& f, int32_t& p, Temp& tmp, ValueRef& hold) {
                     tmp.Typ = typByte;
                     tmp.Data = RdByte(f, p);
                     break;
-                case 12:
-                    tmp.Typ = typInt;
-                    tmp.Data = RdLong(f, p);
-                    break;
                 case 13:
                     tmp.Typ = typFloat;
                     tmp.Data = RdSingle(f, p);
@@ -600,17 +641,6 @@ View EvalUse(Frame& f, int32_t& p, Temp& tmp, ValueRef& hold) {
                     break;
             }
             return ViewOf(tmp);
-        }
-        case 5: {
-            ++p;
-            const Atom& name = RdName(f, p);
-            zScriptValue* v = f.cur.Values->Lookup(name, 0);
-            if (!v) {
-                Log("ERR", "Value not set", name.Text());
-                return View{};
-            }
-            hold = v;
-            return ViewOf(v);
         }
         case 30: case 31: case 32: case 33: case 34: case 35: case 40: case 41: case 50: case 51:
         case 60: case 61: case 62: case 63: case 64: case 65: case 66: case 67: case 68: case 69: case 70: {
@@ -624,6 +654,10 @@ View EvalUse(Frame& f, int32_t& p, Temp& tmp, ValueRef& hold) {
             return ViewOf(hold.get());
     }
 }
+
+}  // namespace
+
+View EvalUse(Frame& f, int32_t& p, Temp& tmp, ValueRef& hold) { return Use(f, p, tmp, hold); }
 
 // ---- calls -----------------------------------------------------------------------
 
@@ -769,7 +803,7 @@ ValueRef zScriptFunction::Execute(zScriptObject* iCaller, zScriptArray* iValues,
             case 20: {
                 Temp tmp;
                 ValueRef hold;
-                View c = EvalUse(f, p, tmp, hold);
+                View c = Use(f, p, tmp, hold);
                 if (!c) Fail(errObjectNotSet);
                 if (ValueTruth(c.Data())) p += 5;
                 break;
@@ -786,7 +820,7 @@ ValueRef zScriptFunction::Execute(zScriptObject* iCaller, zScriptArray* iValues,
                 ValueRef t;
                 // The target is read as an operand would be; a literal target
                 // changes a temporary nobody sees, as a new value would be.
-                View v = EvalUse(f, p, tmp, t);
+                View v = Use(f, p, tmp, t);
                 if (!v) Fail(errObjectNotSet);
                 HostValue& data = const_cast<HostValue&>(v.Data());
                 if (data.Kind() == HK::Long) {
@@ -817,7 +851,7 @@ ValueRef zScriptFunction::Execute(zScriptObject* iCaller, zScriptArray* iValues,
                 }
                 Temp tmp;
                 ValueRef hold;
-                View s = EvalUse(f, p, tmp, hold);
+                View s = Use(f, p, tmp, hold);
                 if (!t) Fail(errObjectNotSet);
                 if (s) t->AssignContent(s.Typ(), s.Data());
                 break;
@@ -828,7 +862,7 @@ ValueRef zScriptFunction::Execute(zScriptObject* iCaller, zScriptArray* iValues,
                 for (int32_t k = 1; k <= n; ++k) {
                     Temp tmp;
                     ValueRef hold;
-                    View c = EvalUse(f, p, tmp, hold);
+                    View c = Use(f, p, tmp, hold);
                     if (!c) Fail(errObjectNotSet);
                     if (ValueTruth(c.Data())) break;
                     p += 5;
