@@ -68,6 +68,30 @@ ValueRef NewStr(std::string s) {
 
 [[gnu::noinline]] View UseOther(Frame& f, int32_t& p, Temp& tmp, ValueRef& hold, uint8_t c);
 
+// An operator's result: a type code and a content.
+struct Out {
+    uint8_t& typ;
+    HostValue& data;
+    void Bool(bool v) {
+        typ = typBool;
+        data = v;
+    }
+    void Long(int32_t v) {
+        typ = typInt;
+        data = v;
+    }
+    void Str(std::string v) {
+        typ = typStr;
+        data = std::move(v);
+    }
+};
+void OperatorInto(Frame& f, int32_t& p, uint8_t c, Out out);
+
+// The codes 30..70 that are operators.
+constexpr bool IsOperatorCode(uint8_t c) {
+    return (c >= 30 && c <= 35) || c == 40 || c == 41 || c == 50 || c == 51 || (c >= 60 && c <= 70);
+}
+
 // EvalUse with the two commonest operands, a variable and a Long literal, read
 // without a call.
 [[gnu::always_inline]] inline View Use(Frame& f, int32_t& p, Temp& tmp, ValueRef& hold) {
@@ -85,6 +109,12 @@ ValueRef NewStr(std::string s) {
         ++p;
         tmp.Typ = typInt;
         tmp.Data = RdLong(f, p);
+        return ViewOf(tmp);
+    }
+    if (c >= 30 && c <= 70 && IsOperatorCode(c)) {
+        DepthGuard depth(zScript.ExprDepth, zScript.MaxExprDepth);
+        ++p;
+        OperatorInto(f, p, c, Out{tmp.Typ, tmp.Data});
         return ViewOf(tmp);
     }
     return UseOther(f, p, tmp, hold, c);
@@ -290,24 +320,6 @@ ValueRef MemberAccess(Frame& f, int32_t& p) {
     } back{f, saved, parentBefore};
     return Evaluate(f, p);
 }
-
-// An operator's result: a type code and a content.
-struct Out {
-    uint8_t& typ;
-    HostValue& data;
-    void Bool(bool v) {
-        typ = typBool;
-        data = v;
-    }
-    void Long(int32_t v) {
-        typ = typInt;
-        data = v;
-    }
-    void Str(std::string v) {
-        typ = typStr;
-        data = std::move(v);
-    }
-};
 
 bool EqualsView(View a, View b) {
     if (!b) Fail(errObjectNotSet);
@@ -540,6 +552,15 @@ ValueRef Operator(Frame& f, int32_t& p, uint8_t c) {
 ValueRef Evaluate(Frame& f, int32_t& p) {
     DepthGuard depth(zScript.ExprDepth, zScript.MaxExprDepth);
     uint8_t c = RdByte(f, p);
+    // Calls, member accesses and variables first, tested in turn.
+    if (c == 8) return CallFunction(f, p);
+    if (c == 9) return MemberAccess(f, p);
+    if (c == 5) {
+        const Atom& name = RdName(f, p);
+        zScriptValue* v = f.cur.Values->Lookup(name, 0);
+        if (!v) Log("ERR", "Value not set", name.Text());
+        return ValueRef(v);
+    }
     switch (c) {
         case 0:
         case 255: return zScriptValue::New();
@@ -563,12 +584,6 @@ ValueRef Evaluate(Frame& f, int32_t& p) {
             r->Assign(t.get(), 0);
             return r;
         }
-        case 5: {
-            const Atom& name = RdName(f, p);
-            zScriptValue* v = f.cur.Values->Lookup(name, 0);
-            if (!v) Log("ERR", "Value not set", name.Text());
-            return ValueRef(v);
-        }
         case 6: return ValueRef(Resolve(f, p, f.cur.Values, 0));
         case 7: {
             int32_t n = RdCount(f, p);
@@ -579,8 +594,6 @@ ValueRef Evaluate(Frame& f, int32_t& p) {
             r->SetArray(arr);
             return r;
         }
-        case 8: return CallFunction(f, p);
-        case 9: return MemberAccess(f, p);
         case 10: {
             ValueRef r = zScriptValue::New();
             r->SetBool(RdByte(f, p) != 0);
@@ -613,7 +626,8 @@ ValueRef Evaluate(Frame& f, int32_t& p) {
 
 namespace {
 
-// Everything but the variables and the Long literals, which Use handles in line.
+// Everything but the variables, the Long literals and the operators, which Use
+// handles in line.
 View UseOther(Frame& f, int32_t& p, Temp& tmp, ValueRef& hold, uint8_t c) {
     switch (c) {
         case 10:
@@ -640,13 +654,6 @@ View UseOther(Frame& f, int32_t& p, Temp& tmp, ValueRef& hold, uint8_t c) {
                     tmp.Data = RdText(f, p);
                     break;
             }
-            return ViewOf(tmp);
-        }
-        case 30: case 31: case 32: case 33: case 34: case 35: case 40: case 41: case 50: case 51:
-        case 60: case 61: case 62: case 63: case 64: case 65: case 66: case 67: case 68: case 69: case 70: {
-            DepthGuard depth(zScript.ExprDepth, zScript.MaxExprDepth);
-            ++p;
-            OperatorInto(f, p, c, Out{tmp.Typ, tmp.Data});
             return ViewOf(tmp);
         }
         default:
@@ -792,6 +799,23 @@ ValueRef zScriptFunction::Execute(zScriptObject* iCaller, zScriptArray* iValues,
     while (p < L) {
         Step();
         uint8_t op = f.code[p++];
+        // The statements of loops and calls tested in turn: cheaper to predict
+        // than one jump through a table.
+        if (op == 20) {
+            Temp tmp;
+            ValueRef hold;
+            View c = Use(f, p, tmp, hold);
+            if (!c) Fail(errObjectNotSet);
+            if (ValueTruth(c.Data())) p += 5;
+            continue;
+        }
+        if (op == 2) {
+            int32_t t = RdLong(f, p);
+            if (t < 1) Raise(5, "Invalid jump target");
+            p = t - 1 > L ? L : t - 1;
+            continue;
+        }
+        if (op == 3) return Evaluate(f, p);
         switch (op) {
             case 0: break;
             case 8: CallFunction(f, p); break;
@@ -800,20 +824,6 @@ ValueRef zScriptFunction::Execute(zScriptObject* iCaller, zScriptArray* iValues,
                 result = Evaluate(f, p);
                 memberResult = true;
                 break;
-            case 20: {
-                Temp tmp;
-                ValueRef hold;
-                View c = Use(f, p, tmp, hold);
-                if (!c) Fail(errObjectNotSet);
-                if (ValueTruth(c.Data())) p += 5;
-                break;
-            }
-            case 2: {
-                int32_t t = RdLong(f, p);
-                if (t < 1) Raise(5, "Invalid jump target");
-                p = t - 1 > L ? L : t - 1;
-                break;
-            }
             case 52:
             case 53: {
                 Temp tmp;
@@ -869,7 +879,6 @@ ValueRef zScriptFunction::Execute(zScriptObject* iCaller, zScriptArray* iValues,
                 }
                 break;
             }
-            case 3: return Evaluate(f, p);
             default: break;
         }
     }
