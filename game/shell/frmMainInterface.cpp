@@ -282,9 +282,12 @@ void frmMainForm::CreateTextBoxes() {
     border->PaddingY = border->FillY + 2;
     PlaceFrame();
     if (!border->Meta) border->Meta = std::make_shared<zValues>();
-    border->Meta->SetByte("_AlphaMode", 2);
+    // The frame reads its blend mode and filter as Longs: stored under another
+    // type they would not be found, and the box would draw unblended (opaque
+    // fill, and the face frame's keyed-out middle covering the face).
+    border->Meta->SetLong("_AlphaMode", 2);
     border->Meta->SetSingle("_Alpha", 1.0f);
-    border->Meta->SetByte("_FilterMode", 0);
+    border->Meta->SetLong("_FilterMode", 0);
     border->Meta->SetSingle("_z", 0);
 
     gCharTest.Face = std::make_shared<zSprite>();

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "MainFormTestSupport.h"
+#include "game/shell/gRender.h"
 #include "game/world/gBorder.h"
 #include "game/world/gTextArea.h"
 #include "game/world/gTextSelect.h"
@@ -152,6 +153,58 @@ TEST_F(Interface, MessagesOpenTypeOutAndCloseTheBox) {
     EXPECT_FLOAT_EQ(Alpha(), 0.3f);
     Update(10);
     EXPECT_EQ(Alpha(), 1.0f);
+}
+
+// The box as built at start-up, open with a face: its fill is blended half
+// transparent, and face and face frame are drawn blended with the alpha test,
+// so that the frame's keyed-out middle does not paint over the face.
+TEST_F(Interface, TheOpenBoxBlendsItsFillAndShowsTheFace) {
+    auto texture = [this](int32_t w, int32_t h) {
+        TextureEntry e;
+        e.W = w;
+        e.H = h;
+        e.Loaded = true;
+        e.Texture = rec->CreateTexture(w, h, nullptr);
+        zDDraw.Textures.push_back(e);
+        zDDraw.TextureCount = int32_t(zDDraw.Textures.size()) - 1;
+        return zDDraw.TextureCount;
+    };
+    const int32_t faceTex = texture(144, 48);
+    gCharTest.FaceBack->Texture = texture(48, 48);
+    gCharTest.FaceFrameTexture = texture(64, 64);
+    auto face = std::make_shared<zSprite>();
+    face->Texture = faceTex;
+    face->SrcX = 48;
+    auto m = Message("Hello", "Bob", nullptr);
+    m->Face = face;
+    gCharTest.Messages = {m};
+    Update(12);
+    ASSERT_EQ(Alpha(), 0.0f);
+
+    rec->ClearLog();
+    RenderGame();
+    const auto& b = *gCharTest.Border;
+    const auto id = [](int32_t h) { return zDDraw.Textures[size_t(h)].Texture; };
+    const RecordedDraw* fill = nullptr;
+    const RecordedDraw *faceDraw = nullptr, *frameDraw = nullptr;
+    for (const auto& d : rec->Draws) {
+        if (!d.Textured && !d.Vertices.empty() && d.Vertices[0].X == b.x + float(b.FillX) &&
+            d.Vertices[0].Y == b.y + float(b.FillY))
+            fill = &d;
+        if (d.Textured && d.Texture == id(faceTex)) faceDraw = &d;
+        if (d.Textured && d.Texture == id(gCharTest.FaceFrameTexture)) frameDraw = &d;
+    }
+    ASSERT_TRUE(fill && faceDraw && frameDraw);
+    EXPECT_TRUE(fill->State.AlphaBlendEnable);
+    EXPECT_EQ(fill->Vertices[0].Color >> 24, 127u);
+    for (const RecordedDraw* d : {faceDraw, frameDraw}) {
+        EXPECT_TRUE(d->State.AlphaBlendEnable);
+        EXPECT_TRUE(d->State.AlphaTestEnable);
+        EXPECT_EQ(d->Vertices[0].Z, 0.0f);
+    }
+    // Queued quads sit half a pixel up and left on the pixel grid.
+    EXPECT_EQ(faceDraw->Vertices[0].X, gCharTest.Face->x - 0.5f);
+    EXPECT_EQ(faceDraw->Vertices[0].Y, gCharTest.Face->y - 0.5f);
 }
 
 TEST_F(Interface, SpeakerNamePlate) {
