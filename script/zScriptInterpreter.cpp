@@ -247,7 +247,9 @@ zScriptValue* Select(zScriptArray* arr, zScriptValue* cur, View idx, uint8_t cre
 
 }  // namespace
 
-zScriptValue* Resolve(Frame& f, int32_t& p, zScriptArray* iValues, uint8_t iCreate) {
+// The result is held by a reference made before the entries kept alive here are
+// let go: an index expression may have replaced the variable that held the array.
+ValueRef Resolve(Frame& f, int32_t& p, zScriptArray* iValues, uint8_t iCreate) {
     const Atom& name = RdName(f, p);
     zScriptValue* cur = iValues->GetName(name, iCreate);
     int32_t n = RdCount(f, p);
@@ -272,7 +274,7 @@ zScriptValue* Resolve(Frame& f, int32_t& p, zScriptArray* iValues, uint8_t iCrea
         if (k == n) {
             if (!idx) return nullptr;
             zScriptValue* r = Select(arr, cur, idx, iCreate, failed);
-            return failed ? nullptr : r;
+            return failed ? ValueRef() : ValueRef(r);
         }
         if (!idx) Fail(errObjectNotSet);
         cur = Select(arr, cur, idx, iCreate, failed);
@@ -584,7 +586,7 @@ ValueRef Evaluate(Frame& f, int32_t& p) {
             r->Assign(t.get(), 0);
             return r;
         }
-        case 6: return ValueRef(Resolve(f, p, f.cur.Values, 0));
+        case 6: return Resolve(f, p, f.cur.Values, 0);
         case 7: {
             int32_t n = RdCount(f, p);
             ArrayRef arr = zScriptArray::New();

@@ -93,7 +93,7 @@ inline View ViewOf(const Temp& t) { return View{&t.Typ, &t.Data}; }
 View EvalUse(Frame& f, int32_t& p, Temp& tmp, ValueRef& hold);
 void SkipExpr(Frame& f, int32_t& p);
 ValueRef CallFunction(Frame& f, int32_t& p);
-zScriptValue* Resolve(Frame& f, int32_t& p, zScriptArray* iValues, uint8_t iCreate);
+ValueRef Resolve(Frame& f, int32_t& p, zScriptArray* iValues, uint8_t iCreate);
 
 // Built-in functions of the engine and the host, by their table index.
 ValueRef EngineBuiltin(int id, Frame& f, zScriptArgs& args);

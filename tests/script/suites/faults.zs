@@ -50,6 +50,12 @@ class Suite {
     cyc = [];
     cyc[] = cyc;
     check(dump(cyc), 1, "a cyclic array can be dumped");
+    arr = [1, 2];
+    arr[(arr = 1)] = 7;
+    check(arr, 1, "an index that replaces its own array leaves the new value");
+    arr2 = [1, 2];
+    arr2[(arr2 = 4)] = 8;
+    check(arr2, 4, "also when the index creates the entry");
     summary();
   }
 }
