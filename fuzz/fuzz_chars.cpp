@@ -26,40 +26,26 @@
 #include "scene/zItem.h"
 #include "scene/zSceneClasses.h"
 #include "scene/zSprite.h"
+#include "fuzz/FuzzSupport.h"
 
 using namespace zun;
 using namespace tarv;
 
 namespace {
 
-RecordingBackend* gRec = nullptr;
+using fuzz::gRec;
 
 bool Ready() {
     RegisterCoreClasses();
     RegisterSceneClasses();
     RegisterCharClasses();
-    zCore.Initialized = true;
-    zDDraw.AdapterInfo.DesktopMode = {1024, 768, 60, 22};
-    zDDraw.BackendFactory = [](const GlBackendConfig& c) {
-        auto b = std::make_unique<RecordingBackend>(c.backBufferWidth, c.backBufferHeight);
-        gRec = b.get();
-        return b;
-    };
-    zDDraw.Device_Initialize();
-    zDDraw.Device_InitWindowed(nullptr, 640, 480, 1.0f, 0, false);
-    zDDraw.TexturePath = "\\nonexistent-fuzz-textures\\";
+    fuzz::StartRecordingDevice();
     // Nothing is logged to the console; the log text must not grow without end.
     gCoreHooks.OnLogEntry = [](const std::string&, const std::vector<LogValue>&) { zCore.LogText.clear(); };
     return true;
 }
 
-template <class F>
-void Try(F&& f) {
-    try {
-        f();
-    } catch (const std::exception&) {
-    }
-}
+using fuzz::Try;
 
 std::shared_ptr<zCollisionMap> SmallMap() {
     auto m = std::make_shared<zCollisionMap>();
@@ -123,15 +109,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
 
     // A chunk file of them.
-    zStream s(bytes);
-    if (size >= 4 && data[0] == 'Z' && data[1] == 'U' && data[2] == 'N' && data[3] == '2') {
-        std::vector<uint8_t> plain;
-        if (!LoadDataBytes(bytes, plain, "", "fuzz")) return 0;
-        s.SetData(std::move(plain));
-    }
     zFile f;
-    if (!f.LoadFromStream(&s)) return 0;
-    f.ImportFromStreams();
+    if (!fuzz::LoadChunkFile(data, size, f)) return 0;
     std::vector<std::shared_ptr<gChar>> chars;
     for (int32_t i = 1; i <= f.ChunkCount() && chars.size() < 8; ++i)
         if (auto c = std::dynamic_pointer_cast<gChar>(f.GetChunk(i)->Instance)) chars.push_back(c);

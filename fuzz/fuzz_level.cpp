@@ -25,36 +25,22 @@
 #include "scene/zTileMap.h"
 #include "scene/zTileSet.h"
 #include "scene/zValueSetMap.h"
+#include "fuzz/FuzzSupport.h"
 
 using namespace zun;
 
 namespace {
 
-RecordingBackend* gRec = nullptr;
+using fuzz::gRec;
 
 bool Ready() {
     RegisterCoreClasses();
     RegisterSceneClasses();
-    zCore.Initialized = true;
-    zDDraw.AdapterInfo.DesktopMode = {1024, 768, 60, 22};
-    zDDraw.BackendFactory = [](const GlBackendConfig& c) {
-        auto b = std::make_unique<RecordingBackend>(c.backBufferWidth, c.backBufferHeight);
-        gRec = b.get();
-        return b;
-    };
-    zDDraw.Device_Initialize();
-    zDDraw.Device_InitWindowed(nullptr, 640, 480, 1.0f, 0, false);
-    zDDraw.TexturePath = "\\nonexistent-fuzz-textures\\";
+    fuzz::StartRecordingDevice();
     return true;
 }
 
-template <class F>
-void Try(F&& f) {
-    try {
-        f();
-    } catch (const std::exception&) {
-    }
-}
+using fuzz::Try;
 
 void Exercise(iChunk& obj, const zCamera& cam) {
     if (auto* r = dynamic_cast<iRender*>(&obj)) {
@@ -91,16 +77,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size > (1u << 20)) return 0;
     zCore.LogText.clear();  // the log keeps every line; don't let it grow across runs
 
-    std::vector<uint8_t> bytes(data, data + size);
-    if (size >= 4 && std::memcmp(data, "ZUN2", 4) == 0) {
-        std::vector<uint8_t> payload;
-        if (!LoadDataBytes(bytes, payload, "", "fuzz")) return 0;
-        bytes = std::move(payload);
-    }
-    zStream s(std::move(bytes));
     zFile f;
-    if (!f.LoadFromStream(&s)) return 0;
-    f.ImportFromStreams();
+    if (!fuzz::LoadChunkFile(data, size, f)) return 0;
 
     zCamera cam;
     cam.x = 10.5f;

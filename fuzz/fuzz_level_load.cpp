@@ -43,13 +43,14 @@
 #include "script/zScript.h"
 #include "script/zScriptObject.h"
 #include "tools/zsc/zscCompiler.h"
+#include "fuzz/FuzzSupport.h"
 
 using namespace zun;
 using namespace tarv;
 
 namespace {
 
-RecordingBackend* gRec = nullptr;
+using fuzz::gRec;
 std::string gLevelHostPath;
 
 // Classes a fuzzed item may name: events that read and keep values.
@@ -73,16 +74,7 @@ bool Ready() {
     RegisterSceneObjectClasses();
     RegisterCharClasses();
     RegisterClass(std::make_shared<gBorder>());
-    zCore.Initialized = true;
-    zDDraw.AdapterInfo.DesktopMode = {1024, 768, 60, 22};
-    zDDraw.BackendFactory = [](const GlBackendConfig& c) {
-        auto b = std::make_unique<RecordingBackend>(c.backBufferWidth, c.backBufferHeight);
-        gRec = b.get();
-        return b;
-    };
-    zDDraw.Device_Initialize();
-    zDDraw.Device_InitWindowed(nullptr, 640, 480, 1.0f, 0, false);
-    zDDraw.TexturePath = "\\nonexistent-fuzz-textures\\";
+    fuzz::StartRecordingDevice();
 
     zScript.Script_Initialize();
     auto compiled = zsc::CompileText(kScript, "fuzz.zs");

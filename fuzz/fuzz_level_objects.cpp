@@ -33,12 +33,13 @@
 #include "scene/zSoundEmitter.h"
 #include "scene/zSpriteMap.h"
 #include "scene/zWaveService.h"
+#include "fuzz/FuzzSupport.h"
 
 using namespace zun;
 
 namespace {
 
-RecordingBackend* gRec = nullptr;
+using fuzz::gRec;
 int gEvents = 0;
 
 // Loads every file it is asked for, as the device would when sound is on.
@@ -61,29 +62,14 @@ bool Ready() {
     RegisterCoreClasses();
     RegisterSceneClasses();
     RegisterSceneObjectClasses();
-    zCore.Initialized = true;
-    zDDraw.AdapterInfo.DesktopMode = {1024, 768, 60, 22};
-    zDDraw.BackendFactory = [](const GlBackendConfig& c) {
-        auto b = std::make_unique<RecordingBackend>(c.backBufferWidth, c.backBufferHeight);
-        gRec = b.get();
-        return b;
-    };
-    zDDraw.Device_Initialize();
-    zDDraw.Device_InitWindowed(nullptr, 640, 480, 1.0f, 0, false);
-    zDDraw.TexturePath = "\\nonexistent-fuzz-textures\\";
+    fuzz::StartRecordingDevice();
     SetWaveService(std::make_shared<SilentWaves>());
     gSceneScript.Execute = [](zScriptObject&, const std::string&) { ++gEvents; };
     gSceneHooks.UpdateCustomEmitter = [](zParticleEmitter&) { ++gEvents; };
     return true;
 }
 
-template <class F>
-void Try(F&& f) {
-    try {
-        f();
-    } catch (const std::exception&) {
-    }
-}
+using fuzz::Try;
 
 // Every lookup a hit test makes: the cells around a few points, edges included.
 template <class L>
@@ -150,16 +136,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size > (1u << 20)) return 0;
     zCore.LogText.clear();  // the log keeps every line; don't let it grow across runs
 
-    std::vector<uint8_t> bytes(data, data + size);
-    if (size >= 4 && std::memcmp(data, "ZUN2", 4) == 0) {
-        std::vector<uint8_t> payload;
-        if (!LoadDataBytes(bytes, payload, "", "fuzz")) return 0;
-        bytes = std::move(payload);
-    }
-    zStream s(std::move(bytes));
     zFile f;
-    if (!f.LoadFromStream(&s)) return 0;
-    f.ImportFromStreams();
+    if (!fuzz::LoadChunkFile(data, size, f)) return 0;
 
     zCamera cam;
     cam.x = 10.5f;

@@ -15,13 +15,14 @@
 #include "game/world/gTextField.h"
 #include "game/world/mClock.h"
 #include "platform/RecordingBackend.h"
+#include "fuzz/FuzzSupport.h"
 
 using namespace zun;
 using namespace tarv;
 
 namespace {
 
-RecordingBackend* gRec = nullptr;
+using fuzz::gRec;
 double gNow = 0;
 
 int32_t MakeFont() {
@@ -37,16 +38,7 @@ int32_t MakeFont() {
 }
 
 bool Ready() {
-    zCore.Initialized = true;
-    zDDraw.AdapterInfo.DesktopMode = {1024, 768, 60, 22};
-    zDDraw.BackendFactory = [](const GlBackendConfig& c) {
-        auto b = std::make_unique<RecordingBackend>(c.backBufferWidth, c.backBufferHeight);
-        gRec = b.get();
-        return b;
-    };
-    zDDraw.Device_Initialize();
-    zDDraw.Device_InitWindowed(nullptr, 640, 480, 1.0f, 0, false);
-    zDDraw.TexturePath = "\\nonexistent-fuzz-textures\\";
+    fuzz::StartRecordingDevice();
     zFont.FontPath = "\\nonexistent-fuzz-fonts\\";
     mClock.Source = [] { return gNow; };
     return true;
