@@ -25,6 +25,7 @@
 #include "game/effects/pSpark.h"
 #include "platform/RecordingBackend.h"
 #include "scene/zCamera.h"
+#include "bench/BenchSupport.h"
 
 namespace {
 
@@ -35,29 +36,12 @@ double Seconds(Clock::time_point a, Clock::time_point b) {
 
 constexpr int32_t kSparks = 2000;
 
-zun::RecordingBackend* gParticleRec = nullptr;
 
 // A recording device of its own with one 256 x 256 texture; returns its handle.
 int32_t OpenParticleDevice() {
-    using namespace zun;
-    zDDraw.Device_Release();
-    zCore.Initialized = true;
-    zDDraw.AdapterInfo.DesktopMode = {1024, 768, 60, 22};
-    zDDraw.BackendFactory = [](const GlBackendConfig& c) {
-        auto b = std::make_unique<RecordingBackend>(c.backBufferWidth, c.backBufferHeight);
-        gParticleRec = b.get();
-        return b;
-    };
-    zDDraw.Device_Initialize();
-    zDDraw.Device_InitWindowed(nullptr, 640, 480, 1.0f, 0, false);
-    TextureEntry e;
-    e.W = e.H = 256;
-    e.Loaded = true;
-    e.Texture = gParticleRec->CreateTexture(256, 256, nullptr);
-    zDDraw.Textures.resize(size_t(zDDraw.TextureCount) + 1);
-    zDDraw.Textures.push_back(e);
-    zDDraw.TextureCount += 1;
-    return zDDraw.TextureCount;
+    zun::zDDraw.Device_Release();
+    zun::bench::OpenRecordingDevice();
+    return zun::bench::AddBlankTexture(256);
 }
 
 // Where a spark is thrown from: spread over the view so that all are drawn.
@@ -182,7 +166,7 @@ void BM_ParticleSystemUpdateAndRender(benchmark::State& state) {
         sys.Frame(cam);
         peer.Frame(cam);
         zun::zDDraw.EndScene(false);
-        gParticleRec->ClearLog();
+        zun::bench::gRec->ClearLog();
     }
 
     double tSys = 0, tPeer = 0;
@@ -191,12 +175,12 @@ void BM_ParticleSystemUpdateAndRender(benchmark::State& state) {
         sys.Frame(cam);
         zun::zDDraw.EndScene(false);
         auto t1 = Clock::now();
-        gParticleRec->ClearLog();
+        zun::bench::gRec->ClearLog();
         auto t2 = Clock::now();
         peer.Frame(cam);
         zun::zDDraw.EndScene(false);
         auto t3 = Clock::now();
-        gParticleRec->ClearLog();
+        zun::bench::gRec->ClearLog();
         tSys += Seconds(t0, t1);
         tPeer += Seconds(t2, t3);
         state.SetIterationTime(Seconds(t0, t1));

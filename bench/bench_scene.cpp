@@ -19,35 +19,20 @@
 #include "scene/zItem.h"
 #include "scene/zItemMap.h"
 #include "scene/zSprite.h"
+#include "bench/BenchSupport.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 double Seconds(Clock::time_point a, Clock::time_point b) { return std::chrono::duration<double>(b - a).count(); }
 
-zun::RecordingBackend* gRec = nullptr;
+using zun::bench::gRec;
 
 // A recording device with one 64 x 64 texture; returns its handle.
 int32_t OpenDevice() {
-    using namespace zun;
-    if (zDDraw.Device) return zDDraw.TextureCount;
-    zCore.Initialized = true;
-    zDDraw.AdapterInfo.DesktopMode = {1024, 768, 60, 22};
-    zDDraw.BackendFactory = [](const GlBackendConfig& c) {
-        auto b = std::make_unique<RecordingBackend>(c.backBufferWidth, c.backBufferHeight);
-        gRec = b.get();
-        return b;
-    };
-    zDDraw.Device_Initialize();
-    zDDraw.Device_InitWindowed(nullptr, 640, 480, 1.0f, 0, false);
-    TextureEntry e;
-    e.W = e.H = 64;
-    e.Loaded = true;
-    e.Texture = gRec->CreateTexture(64, 64, nullptr);
-    zDDraw.Textures.resize(size_t(zDDraw.TextureCount) + 1);
-    zDDraw.Textures.push_back(e);
-    zDDraw.TextureCount += 1;
-    return zDDraw.TextureCount;
+    if (zun::zDDraw.Device) return zun::zDDraw.TextureCount;
+    zun::bench::OpenRecordingDevice();
+    return zun::bench::AddBlankTexture(64);
 }
 
 // 10,000 items, one per 32-pixel cell of the first 100 x 100 cells; every

@@ -14,25 +14,13 @@
 #include "scene/zTileMap.h"
 #include "scene/zTileSet.h"
 #include "scene/zVisibleCells.h"
+#include "bench/BenchSupport.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-zun::RecordingBackend* gRecorder = nullptr;
-
-bool OpenRecordingDevice() {
-    using namespace zun;
-    if (zDDraw.Device) return true;
-    zCore.Initialized = true;
-    zDDraw.AdapterInfo.DesktopMode = {1024, 768, 60, 22};
-    zDDraw.BackendFactory = [](const GlBackendConfig& c) {
-        auto b = std::make_unique<RecordingBackend>(c.backBufferWidth, c.backBufferHeight);
-        gRecorder = b.get();
-        return b;
-    };
-    return zDDraw.Device_Initialize() && zDDraw.Device_InitWindowed(nullptr, 640, 480, 1.0f, 0, false);
-}
+using zun::bench::OpenRecordingDevice;
 
 std::unique_ptr<zun::zTileMap> MakeMap(int32_t cells, const std::shared_ptr<zun::zTileSet>& set) {
     auto m = std::make_unique<zun::zTileMap>();
@@ -52,7 +40,7 @@ double Frame(zun::zTileMap& m, const zun::zCamera& cam) {
     m.Render(cam);
     zun::zDDraw.EndScene(false);
     const auto t1 = Clock::now();
-    if (gRecorder) gRecorder->ClearLog();
+    if (zun::bench::gRec) zun::bench::gRec->ClearLog();
     return std::chrono::duration<double>(t1 - t0).count();
 }
 
