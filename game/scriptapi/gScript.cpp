@@ -69,6 +69,13 @@ GameFunction Lookup(const std::string& iName) {
 // dispatcher only.
 struct MissingArgument {};
 
+// A failure that already names the game function it happened in, so that a
+// call made from inside another (a level event during "loadLevel") keeps the
+// innermost name.
+struct GameFunctionFailure : RuntimeError {
+    using RuntimeError::RuntimeError;
+};
+
 }  // namespace
 
 // ---- the call ----------------------------------------------------------------
@@ -134,6 +141,12 @@ ValueRef CallGameFunction(zScriptObject* iCaller, zScriptArray* iValues, const s
     } catch (const MissingArgument&) {
         if (!call.MissingLogged) Log("ERR", "Not enough arguments!", iName);
         return zScriptValue::New();
+    } catch (const GameFunctionFailure&) {
+        throw;
+    } catch (const RuntimeError& e) {
+        // The failure still ends the script call; its log line names the
+        // function, so the script's author can find the line that called it.
+        throw GameFunctionFailure(e.Number, iName + ": " + e.Description);
     }
     return call.Result;
 }

@@ -1,6 +1,7 @@
 // The markup of message texts: "<speaker [face]> text".
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 #include "core/zRuntime.h"
 #include "devices/zDDraw.h"
@@ -20,11 +21,11 @@ constexpr int32_t kFacesPerRow = 4;
 // source position within range.
 constexpr double kMaxFaceCell = 1000000;
 
-// A face number as written; what is no number reads as 0, fractions are
-// rounded.
-int32_t FaceNumber(std::string_view iText) {
+// A face number as written, fractions rounded; none when it is no number,
+// which then shows no face rather than a cell off the sheet.
+std::optional<int32_t> FaceNumber(std::string_view iText) {
     double d = 0;
-    if (!ParseNumber(iText, d) || !std::isfinite(d)) return 0;
+    if (!ParseNumber(iText, d) || !std::isfinite(d)) return std::nullopt;
     d = std::clamp(d, -kMaxFaceCell, kMaxFaceCell);
     return CLng(d);
 }
@@ -38,12 +39,14 @@ std::shared_ptr<gTextSelect> ParseMessage(const std::string& iText) {
 
     std::string speaker = kHeroName;
     std::string message = iText;
-    int32_t column = 0, row = 0;
+    std::optional<int32_t> column = 0, row = 0;
     const size_t close = iText.find('>');
-    if (close != std::string::npos && iText.find('<') != std::string::npos) {
-        // The header sits between the first character (the "<") and the ">";
-        // the character right after the ">" separates it from the message.
-        const std::string header = close >= 1 ? iText.substr(1, close - 1) : std::string();
+    // Only a text that opens with the "<" names a speaker: a ">" and a "<"
+    // further in are the message's own.
+    if (close != std::string::npos && !iText.empty() && iText[0] == '<') {
+        // The header sits between the "<" and the ">"; the character right
+        // after the ">" separates it from the message.
+        const std::string header = iText.substr(1, close - 1);
         message = close + 2 <= iText.size() ? iText.substr(close + 2) : std::string();
         const size_t blank = header.find(' ');
         if (blank != std::string::npos) {
@@ -53,19 +56,23 @@ std::shared_ptr<gTextSelect> ParseMessage(const std::string& iText) {
             if (comma != std::string::npos) {
                 column = FaceNumber(std::string_view(spec).substr(0, comma));
                 row = FaceNumber(std::string_view(spec).substr(comma + 1));
+            } else if (const std::optional<int32_t> k = FaceNumber(spec)) {
+                column = (*k - 1) % kFacesPerRow;
+                row = int32_t(std::floor((double(*k) - 1.0) / kFacesPerRow));
             } else {
-                const int32_t k = FaceNumber(spec) - 1;
-                column = k % kFacesPerRow;
-                row = int32_t(std::floor(double(k) / kFacesPerRow));
+                column = row = std::nullopt;
             }
         } else {
             speaker = header;
         }
     }
 
-    face->SrcX = kFaceSize * column;
-    face->SrcY = kFaceSize * row;
-    face->Texture = zDDraw.LoadTexture("Face " + speaker + ".png", true, -1, 1, 0);
+    // "<>" names nobody: there is no sheet to take a face from.
+    if (column && row && !speaker.empty()) {
+        face->SrcX = kFaceSize * *column;
+        face->SrcY = kFaceSize * *row;
+        face->Texture = zDDraw.LoadTexture("Face " + speaker + ".png", true, -1, 1, 0);
+    }
     dialog->Message = message;
     dialog->Mirrored = speaker != kHeroName;
     dialog->FaceName = speaker;

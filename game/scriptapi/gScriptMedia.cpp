@@ -18,6 +18,7 @@
 #include "scene/zEmitterMap.h"
 #include "scene/zParticleEmitter.h"
 #include "scene/zSprite.h"
+#include "scene/zTileMap.h"
 
 using namespace zun;
 
@@ -41,17 +42,18 @@ gGestures& ActiveGestures() {
 }
 
 void gestureMode(GameCall& c) {
+    // Held: removing it may run script code that changes the slot. A mode
+    // switched on again replaces its controller, so that switching it off
+    // once always gives the input back.
+    if (std::shared_ptr<gGestures> old = gCharTest.Gestures) {
+        gCharTest.RemoveController(old.get());
+        gCharTest.Gestures.reset();
+    }
     if (c.Bool(1)) {
         auto g = std::make_shared<gGestures>();
         g->Caller = c.CallerRef();
-        // A controller made before is forgotten here, not taken off the stack.
         gCharTest.Gestures = g;
         gCharTest.PushController(g);
-    } else {
-        // Held: removing it may run script code that changes the slot.
-        std::shared_ptr<gGestures> g = gCharTest.Gestures;
-        gCharTest.RemoveController(g.get());
-        gCharTest.Gestures.reset();
     }
 }
 
@@ -84,8 +86,9 @@ void playMusic(GameCall& c) {
     const bool restart = c.Bool(2);
     const bool looping = c.Count == 3 ? c.Bool(3) : true;
     const int32_t index = FindMusicSetup(name);
-    // The setup named last keeps playing; it is not started over.
-    if (index != 0 && index == gCharTest.MusicSetup) return;
+    // The setup named last keeps playing; it is not started over. Once
+    // stopped, asking for it again plays it again.
+    if (index != 0 && index == gCharTest.MusicSetup && zMusicSetup.Setups[size_t(index)].Running) return;
     StopMusicSetup(gCharTest.MusicSetup);
     gCharTest.MusicSetup = StartMusicSetup(name, looping, restart);
 }
@@ -99,7 +102,7 @@ void setMusicVolume(GameCall& c) {
 }
 
 void stopMusic(GameCall&) {
-    // The index stays, so asking for the same music again does not restart it.
+    // The index stays; "playMusic" sees that it no longer runs.
     if (gCharTest.MusicSetup > 0) StopMusicSetup(gCharTest.MusicSetup);
 }
 
@@ -126,7 +129,9 @@ void playSound(GameCall& c) {
 void loadLevel(GameCall& c) {
     const std::string name = c.Str(1);
     const float cellX = c.Single(2), cellY = c.Single(3);
-    LoadLevel(name);
+    // A refused name keeps the player where it is; a load made from inside
+    // this one has placed the player on its own cell already.
+    if (!LoadLevel(name)) return;
     zSprite& player = Need(Need(gCharTest.Player).Sprite);
     player.SetPosition(ToSingle(double(cellX) * kLevelCell + kCellMiddle),
                        ToSingle(double(cellY) * kLevelCell + kCellMiddle));
@@ -135,7 +140,14 @@ void loadLevel(GameCall& c) {
 
 void createEmitter(GameCall& c) {
     const float x = c.Single(1), y = c.Single(2), z = c.Single(3);
-    zEmitterMap& map = Need(gCharTest.mapEmitters);
+    if (!gCharTest.mapEmitters) {
+        // A level placed without emitters gets its layer on the first one,
+        // over the ground's cells, so the frame tick finds it like a loaded one.
+        auto made = std::make_shared<zEmitterMap>();
+        if (const auto& ground = gCharTest.solidGround) made->Resize(ground->TileW, ground->W, ground->H);
+        gCharTest.mapEmitters = made;
+    }
+    zEmitterMap& map = *gCharTest.mapEmitters;
     auto e = std::make_shared<zParticleEmitter>();
     // The game's effects give a lantern emitter its particles.
     e->ManagerName = kLanternKind;

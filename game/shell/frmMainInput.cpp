@@ -205,14 +205,15 @@ void frmMainForm::Form_KeyDown(int16_t KeyCode, int16_t Shift) {
             break;
     }
 
-    // The surface may have changed size: mouse units per screen pixel. A
-    // surface with no area (a minimised window) keeps the last scale rather
-    // than sending every later mouse position to infinity.
+    // The surface may have changed size: mouse units per pixel of the view,
+    // which full screen stretches over the whole surface. A surface with no
+    // area (a minimised window) keeps the last scale rather than sending
+    // every later mouse position to infinity.
     int32_t w = 0, h = 0;
     FrontSize(w, h);
-    if (w > 0 && h > 0 && zDDraw.ScreenW > 0 && zDDraw.ScreenH > 0) {
-        MouseScaleX = float(w) / float(zDDraw.ScreenW);
-        MouseScaleY = float(h) / float(zDDraw.ScreenH);
+    if (w > 0 && h > 0 && zDDraw.ViewW > 0 && zDDraw.ViewH > 0) {
+        MouseScaleX = float(w) / float(zDDraw.ViewW);
+        MouseScaleY = float(h) / float(zDDraw.ViewH);
     }
 }
 

@@ -89,7 +89,8 @@ void PlaceFrame() {
     const auto& b = gCharTest.Border;
     if (!b) return;
     b->SetPosition(20, 20);
-    b->SetSize(ToSingle(double(zDDraw.ScreenW) / double(zDDraw.RenderZoom) - 40.0), 100);
+    // The view, not the back buffer: in full screen the view is narrower.
+    b->SetSize(ToSingle(double(zDDraw.ViewW) / double(zDDraw.RenderZoom) - 40.0), 100);
 }
 
 void PlaceFace(zSprite& s) {
@@ -376,6 +377,8 @@ void frmMainForm::SetFullScreen(bool iFull) {
         zDDraw.ViewW = Camera->ScreenW;
         zDDraw.ViewH = Camera->ScreenH;
     }
+    // The message box spans the view, which has just changed its width.
+    gCharTest.LayoutInterface();
 }
 
 }  // namespace tarv

@@ -93,10 +93,12 @@ void frmMainForm::tmrMain_Timer() {
     gCharTest.MouseViewX = zDInput.MouseX / zDDraw.RenderZoom;
     gCharTest.MouseViewY = zDInput.MouseY / zDDraw.RenderZoom;
 
-    // 5. At most one frame per 33 ms while the limiter is on.
+    // 5. At most one frame per 33 ms while the limiter is on. The tick count
+    // turns negative after 24.9 days of uptime and wraps after 49.7: only the
+    // unsigned distance between two counts is meaningful.
     if (Setting("DisableTimer") == 0) {
         auto tick = [this] { return TickSource ? TickSource() : GetTickCount(); };
-        if (int64_t(tick()) - int64_t(LastFrameTick) < 33) return;
+        if (uint32_t(tick()) - uint32_t(LastFrameTick) < 33u) return;
         LastFrameTick = tick();
     }
 

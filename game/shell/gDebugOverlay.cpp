@@ -41,7 +41,8 @@ std::string ObjectLabel(const std::string& key, const std::string& cls, bool scr
 }
 
 void Line(float y, const std::string& text) {
-    zFont.DrawText(gCharTest.FontArial, float(zDDraw.ScreenW) - 10.0f, y, text, 1.0f, true, 1, 0,
+    // Right-aligned to the view, which full screen makes narrower than the buffer.
+    zFont.DrawText(gCharTest.FontArial, float(zDDraw.ViewW) - 10.0f, y, text, 1.0f, true, 1, 0,
                    zDDraw.GetGrayColor(1.0f));
 }
 

@@ -63,6 +63,13 @@ private:
     uint64_t generation_;
 };
 
+// Whether an error line was logged after the log held `mark` characters.
+bool ErrorLoggedSince(size_t mark) {
+    const std::string& log = zCore.LogText;
+    if (mark > log.size()) return false;
+    return log.compare(mark, 4, "ERR\t") == 0 || log.find("\r\nERR\t", mark) != std::string::npos;
+}
+
 // ---- release -------------------------------------------------------------------
 
 // "onRelease", then the fixed values saved under the object's name.
@@ -354,25 +361,42 @@ void BuildLevel(const LoadScope& scope) {
 
 }  // namespace
 
-void LoadLevel(const std::string& LevelName) {
+bool LoadLevel(const std::string& LevelName) {
+    if (!IsLevelName(LevelName)) {
+        // Refused before the release: a bad name must not cost the player the level.
+        Log("ERR", kProc, "Level name outside the data folder", "<" + LevelName + ">");
+        return false;
+    }
     if (gLoad.Depth >= kMaxLevelLoadNesting) {
         Log("ERR", kProc, "Level loads nested too deeply", "<" + LevelName + ">");
-        return;
+        return false;
     }
     const LoadScope scope;
-    if (!ReleaseLevel(scope)) return;
+    if (!ReleaseLevel(scope)) return false;
 
     auto file = std::make_shared<zFile>();
     frmMain.LevelFile = file;
-    if (!file->Load(zFileSystem.AppPath + "data\\" + LevelName, ""))
-        Log("ERR", kProc, "Cannot read level file", "<" + LevelName + ">");
-    file->ImportFromStreams();
-    BindChunks(*file);
-    if (!gCharTest.solidGround)
-        ShowMessageBox("No solidGround layer found!\r\n\r\nThe game won't run properly!", MsgBoxStyle::Critical,
-                       kLevelBoxTitle);
+    const size_t logMark = zCore.LogText.size();
+    if (file->Load(zFileSystem.AppPath + "data\\" + LevelName, "")) {
+        file->ImportFromStreams();
+        BindChunks(*file);
+        if (!gCharTest.solidGround)
+            ShowMessageBox("No solidGround layer found!\r\n\r\nThe game won't run properly!", MsgBoxStyle::Critical,
+                           kLevelBoxTitle);
+    } else {
+        // Every logged error is a box for the player: one per unreadable
+        // file. A file that is there but broken has been reported by the file
+        // layer already; the missing ground would only repeat it.
+        Log(ErrorLoggedSince(logMark) ? "WARN" : "ERR", kProc, "Cannot read level file", "<" + LevelName + ">");
+    }
 
     BuildLevel(scope);
+    return !scope.Superseded();
+}
+
+bool IsLevelName(const std::string& LevelName) {
+    if (!LevelName.empty() && (LevelName[0] == '\\' || LevelName[0] == '/')) return false;
+    return LevelName.find("..") == std::string::npos;
 }
 
 }  // namespace tarv

@@ -11,9 +11,9 @@
 //   LoadLevel("Forest.lvl");   // from the script function "loadLevel"
 //
 // A file that is missing or cannot be read leaves an empty level (only the
-// player); a chunk of an unknown class is skipped with a message. A script
-// that loads another level from inside one of these events ends this load:
-// the later request is the level that stays.
+// player) and logs one error; a chunk of an unknown class is skipped with a
+// message. A script that loads another level from inside one of these
+// events ends this load: the later request is the level that stays.
 #pragma once
 
 #include <string>
@@ -27,6 +27,13 @@ inline constexpr const char* kLevelBoxTitle = "Vorlund";
 // level whose "onLoad" loads itself would otherwise recurse without end.
 inline constexpr int kMaxLevelLoadNesting = 8;
 
-void LoadLevel(const std::string& LevelName);
+// True when the level loaded here is the one that stands: False when the name
+// was refused (the current level stays) or a load started from inside one of
+// its events replaced it.
+bool LoadLevel(const std::string& LevelName);
+
+// A level name stays below the "data" folder: a backslash and "/" both separate
+// folders, and a name may neither start with one nor climb with "..".
+bool IsLevelName(const std::string& LevelName);
 
 }  // namespace tarv

@@ -47,6 +47,14 @@ bool SetSpriteField(zSprite& s, const std::string& name, float v) {
     return true;
 }
 
+// What a failing event ran, for the log: its owner and the function it
+// calls or the property it moves.
+std::string EventLabel(const cTimeEvent& e) {
+    const std::string owner = e.Caller ? e.Caller->Name : std::string();
+    const std::string what = e.TimeEnd > 0 && !e.ValueName.empty() ? e.ValueName : e.DoneFunction;
+    return owner + "." + what;
+}
+
 }  // namespace
 
 void mTimelineModule::AddTimeValue(const std::shared_ptr<zScriptObject>& iCaller, int32_t iTimeStart,
@@ -149,10 +157,10 @@ void mTimelineModule::UpdateTimeline() {
             zCore.CurrentProc = "UpdateTimeline";
             Step(*e, f);
         } catch (const RuntimeError& err) {
-            LogTrapped("UpdateTimeline", err.Description);
+            Log("ERR", "UpdateTimeline", err.Description, EventLabel(*e));
             e->State = 2;
         } catch (const std::exception& err) {
-            LogTrapped("UpdateTimeline", err.what());
+            Log("ERR", "UpdateTimeline", err.what(), EventLabel(*e));
             e->State = 2;
         }
     }

@@ -101,13 +101,19 @@ TEST_F(DispatchTest, AMissingArgumentSkipsTheWorkAndIsLogged) {
     EXPECT_EQ(records, (std::vector<std::string>{"r=,on"}));
 }
 
-TEST_F(DispatchTest, AWrongObjectArgumentFailsTheScriptNotTheProgram) {
+TEST_F(DispatchTest, AFailingCallEndsTheScriptNotTheProgramAndTheLogNamesTheFunction) {
     LoadScript(R"(class T {
         func run() { record("before"); itemSetVisible(5, true); record("after"); }
+        func lens() { assignLens(this); }
+        func onAssign() { itemSetRot(5, 1); }
     })");
     Run("T", "run");
     EXPECT_EQ(records, (std::vector<std::string>{"before"}));
-    EXPECT_NE(Logged().find("Object"), std::string::npos);
+    EXPECT_NE(Logged().find("ERR\tScript\tT.run\titemSetVisible: Object"), std::string::npos) << Logged();
+    // A call failing inside an event that another game function sent names
+    // itself, not the function around it.
+    Run("T", "lens");
+    EXPECT_NE(Logged().find("ERR\tScript\tT.lens\titemSetRot: "), std::string::npos) << Logged();
 }
 
 // ---- default arguments --------------------------------------------------------

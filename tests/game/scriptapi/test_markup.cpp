@@ -31,9 +31,16 @@ TEST_F(MarkupTest, PlainTextIsTheHerosMessage) {
     EXPECT_FALSE(gCharTest.Message);
     EXPECT_TRUE(gCharTest.Messages.empty());
 
-    // Only one of the two brackets: no markup either.
+    // Only one of the two brackets, or a "<" that does not open the text: no
+    // markup either.
     EXPECT_EQ(ParseMessage("a > b")->Message, "a > b");
     EXPECT_EQ(ParseMessage("<Anna says hi")->FaceName, "Hero");
+    for (const char* text : {"2 > 1 <3", "x<Anna> hi", " <Anna> hi", "><x"}) {
+        auto m = ParseMessage(text);
+        EXPECT_EQ(m->FaceName, "Hero") << text;
+        EXPECT_EQ(m->Message, text);
+        EXPECT_EQ(SheetOf(*m), "Face Hero.png") << text;
+    }
 }
 
 TEST_F(MarkupTest, ASpeakerWithoutFaceUsesTheFirstCellMirrored) {
@@ -89,26 +96,29 @@ TEST_F(MarkupTest, DegenerateMarkupGivesEmptyParts) {
     EXPECT_EQ(a->Message, "");
     auto b = ParseMessage("<Anna> ");
     EXPECT_EQ(b->Message, "");
-    auto c = ParseMessage("><x");
-    EXPECT_EQ(c->FaceName, "");
-    EXPECT_EQ(c->Message, "x");
+    // Nobody named: no face sheet is looked for.
     auto d = ParseMessage("<> hi");
     EXPECT_EQ(d->FaceName, "");
     EXPECT_EQ(d->Message, "hi");
     EXPECT_TRUE(d->Mirrored);
+    EXPECT_EQ(d->Face->Texture, 0);
+    EXPECT_EQ(LogCount("Face .png"), 0u);
     auto e = ParseMessage("");
     EXPECT_EQ(e->FaceName, "Hero");
     EXPECT_EQ(e->Message, "");
 }
 
 TEST_F(MarkupTest, FaceSpecificationsThatAreNoWholeNumbers) {
-    // Not a number: face 0 of the count, which steps back before the first cell.
-    auto a = ParseMessage("<Anna x> hi");
-    EXPECT_EQ(a->Face->SrcX, -48);
-    EXPECT_EQ(a->Face->SrcY, -48);
-    auto b = ParseMessage("<Anna a,b> hi");
-    EXPECT_EQ(b->Face->SrcX, 0);
-    EXPECT_EQ(b->Face->SrcY, 0);
+    // Not a number: no face rather than a cell off the sheet.
+    WriteTexture("Face Anna.png", 192, 96);
+    for (const char* text : {"<Anna x> hi", "<Anna a,b> hi", "<Anna 1,b> hi"}) {
+        auto a = ParseMessage(text);
+        EXPECT_EQ(a->Face->Texture, 0) << text;
+        EXPECT_EQ(a->Face->SrcX, 0) << text;
+        EXPECT_EQ(a->Face->SrcY, 0) << text;
+        EXPECT_EQ(a->FaceName, "Anna");
+        EXPECT_EQ(a->Message, "hi");
+    }
     // Fractions round to the nearest whole number.
     auto c = ParseMessage("<Anna 1.6,0.4> hi");
     EXPECT_EQ(c->Face->SrcX, 96);

@@ -12,6 +12,7 @@
 #include "game/shell/frmMain.h"
 #include "game/world/gGestures.h"
 #include "scene/zCamera.h"
+#include "scene/zTileMap.h"
 #include "support/LevelWriter.h"
 #include "ScriptApiTestSupport.h"
 
@@ -46,6 +47,7 @@ protected:
             func lens(o) { assignLens(o); }
             func noLens() { assignLens(); }
         }
+        class Hop { func onLoad() { loadLevel("small.lvl", 3, 4); } }
         class Lens {
             who = "";
             func onAssign() { record("assign", who); }
@@ -66,21 +68,22 @@ TEST_F(MediaTest, GestureModePushesAControllerForTheCaller) {
     EXPECT_EQ(first->Caller, so);
     EXPECT_EQ(gCharTest.Controller, first);
 
-    // Again: a new controller on top; the old one stays on the stack, forgotten.
+    // Again: a new controller replaces the old one on the stack.
     so->Execute("gesture", {HostValue(true)});
     auto second = gCharTest.Gestures;
     ASSERT_TRUE(second);
     EXPECT_NE(second, first);
-    EXPECT_EQ(gCharTest.Controllers.size(), 2u);
+    EXPECT_EQ(gCharTest.Controllers.size(), 1u);
     EXPECT_EQ(gCharTest.Controller, second);
 
+    // Off once gives the input back to what was there before.
     so->Execute("gesture", {HostValue(false)});
     EXPECT_FALSE(gCharTest.Gestures);
-    ASSERT_EQ(gCharTest.Controllers.size(), 1u);
-    EXPECT_EQ(gCharTest.Controller, first);
+    EXPECT_TRUE(gCharTest.Controllers.empty());
+    EXPECT_FALSE(gCharTest.Controller);
     // Off while already off takes nothing more away.
     so->Execute("gesture", {HostValue(false)});
-    EXPECT_EQ(gCharTest.Controllers.size(), 1u);
+    EXPECT_TRUE(gCharTest.Controllers.empty());
     EXPECT_EQ(LogCount("ERR"), 0u);
 }
 
@@ -200,7 +203,7 @@ TEST_F(MusicTest, PlayMusicKeepsTheSameSetupAndSwitchesToAnother) {
     EXPECT_EQ(zMusicSetup.SetupCount, 3);
 }
 
-TEST_F(MusicTest, StopKeepsTheIndexAndVolumeWritesTheFactor) {
+TEST_F(MusicTest, StopKeepsTheIndexTheSameNamePlaysAgainAndVolumeWritesTheFactor) {
     auto so = M();
     // Nothing started: both do nothing.
     so->Execute("stop");
@@ -213,9 +216,10 @@ TEST_F(MusicTest, StopKeepsTheIndexAndVolumeWritesTheFactor) {
     so->Execute("stop");
     EXPECT_FALSE(Entry(1).Running);
     EXPECT_EQ(gCharTest.MusicSetup, 1);
-    // Asking for it again finds it equal and leaves it stopped.
-    so->Execute("music2", {HostValue("town.zms"), HostValue(false)});
-    EXPECT_FALSE(Entry(1).Running);
+    // Asking for it again plays it again.
+    so->Execute("music2", {HostValue("town.zms"), HostValue(true)});
+    EXPECT_EQ(gCharTest.MusicSetup, 1);
+    EXPECT_TRUE(Entry(1).Running);
     EXPECT_EQ(zMusicSetup.SetupCount, 1);
 
     // An index that names no entry fails instead of writing past the table.
@@ -324,15 +328,69 @@ TEST_F(MediaTest, LoadLevelPlacesPlayerAndCamera) {
     zFileSystem.AppPath.clear();
 }
 
-TEST_F(MediaTest, CreateEmitterAddsALanternToTheLevel) {
-    auto so = M();
-    so->Execute("lantern", {HostValue(1.0f), HostValue(2.0f), HostValue(3.0f)});
-    EXPECT_EQ(LogCount("Object variable or With block variable not set"), 1u);
+TEST_F(MediaTest, LoadLevelKeepsTheInnerPlacementAndRefusesNamesOutsideData) {
+    MakeLevel();
+    zFileSystem.AppPath = media.Path();
+    std::filesystem::create_directories(media.HostPath("data/sub"));
+    zun::test::LevelWriter w;
+    auto col = std::make_shared<zCollisionMap>();
+    col->SetTileSize(16);
+    col->SetSize(30, 20);
+    w.Add(col, "00000000000000000000000000000001", "mapCollision");
+    for (const char* at : {"data/small.lvl", "data/sub/small.lvl", "small.lvl"})
+        zun::test::WriteHostFile(media.HostPath(at), w.LevelBytes());
+    zun::test::LevelWriter hop;
+    auto values = hop.Add(std::make_shared<zValues>(), "00000000000000000000000000000002", "mapValues");
+    values->SetString("class", "Hop");
+    zun::test::WriteHostFile(media.HostPath("data/hop.lvl"), hop.LevelBytes());
+    frmMain.Camera = std::make_shared<zCamera>();
+    const auto level = [&](const char* name) {
+        M()->Execute("level", {HostValue(name), HostValue(int32_t(10)), HostValue(int32_t(5))});
+    };
 
-    gCharTest.mapEmitters = std::make_shared<zEmitterMap>();
-    gCharTest.mapEmitters->Resize(32, 10, 10);
+    // The level's own load, made from its "onLoad", places the player.
+    level("hop.lvl");
+    EXPECT_FLOAT_EQ(gCharTest.Player->Sprite->x, 56);
+    EXPECT_FLOAT_EQ(gCharTest.Player->Sprite->y, 72);
+    EXPECT_FLOAT_EQ(frmMain.Camera->y, 56);
+
+    // Both separators name a folder below "data".
+    for (const char* name : {"sub/small.lvl", "sub\\small.lvl"}) {
+        gCharTest.mapCollision.reset();
+        level(name);
+        EXPECT_TRUE(gCharTest.mapCollision) << name;
+        EXPECT_EQ(LogCount("ERR"), 0u) << name;
+    }
+
+    // A name that leaves "data" is refused: the level and the player stay.
+    const auto kept = gCharTest.mapCollision;
+    const auto file = frmMain.LevelFile;
+    gCharTest.Player->Sprite->SetPosition(1, 2);
+    for (const char* name : {"../small.lvl", "sub/../../small.lvl", "\\small.lvl", "/small.lvl"}) {
+        level(name);
+        EXPECT_EQ(gCharTest.mapCollision, kept) << name;
+        EXPECT_EQ(frmMain.LevelFile, file) << name;
+        EXPECT_FLOAT_EQ(gCharTest.Player->Sprite->x, 1) << name;
+    }
+    EXPECT_EQ(LogCount("Level name outside the data folder"), 4u);
+    frmMain = frmMainForm{};
+    zFileSystem.AppPath.clear();
+}
+
+TEST_F(MediaTest, CreateEmitterAddsALanternToTheLevel) {
+    // A level placed without emitters gets its emitter layer, over the
+    // ground's cells, with the first lantern.
+    auto ground = std::make_shared<zTileMap>();
+    ground->SetTileSize(32);
+    ground->SetSize(10, 10);
+    gCharTest.solidGround = ground;
+    auto so = M();
     so->Execute("lantern", {HostValue(40.0f), HostValue(50.0f), HostValue(12.0f)});
+    ASSERT_TRUE(gCharTest.mapEmitters);
+    EXPECT_EQ(gCharTest.mapEmitters->TileW, 32);
+    EXPECT_EQ(gCharTest.mapEmitters->W, 10);
     so->Execute("lantern", {HostValue(40.0f), HostValue(50.0f), HostValue(12.0f)});
+    EXPECT_EQ(LogCount("ERR"), 0u);
     const auto& list = gCharTest.mapEmitters->Emitters();
     ASSERT_EQ(list.size(), 2u);
     auto e = std::dynamic_pointer_cast<zParticleEmitter>(list[0]);

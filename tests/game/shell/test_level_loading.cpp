@@ -161,13 +161,22 @@ TEST_F(LevelLoadTest, AMissingOrBrokenFileLeavesAnEmptyLevel) {
     zun::test::WriteHostFile(dir.HostPath("data/half"), bytes);
     zun::test::WriteHostFile(dir.HostPath("data/noise"), std::vector<uint8_t>(300, 0x5A));
 
+    // Errors reach the player as boxes, as in the game: one per unreadable file.
+    gCoreHooks.OnLogEntry = [](const std::string& t, const std::vector<LogValue>& v) { gCharTest.OnLogEntry(t, v); };
+    struct Unhook {
+        ~Unhook() { gCoreHooks.OnLogEntry = nullptr; }
+    } unhook;
     for (const char* name : {"nowhere", "half", "noise"}) {
         LoadLevel("forest");
-        zun::test::LogCapture log;
         records.clear();
+        const size_t mark = zCore.LogText.size();
         LoadLevel(name);
-        EXPECT_TRUE(log.Contains("Cannot read level file")) << name;
-        EXPECT_TRUE(log.Contains("No solidGround layer found!")) << name;
+        const std::string logged = zCore.LogText.substr(mark);
+        EXPECT_NE(logged.find("Cannot read level file"), std::string::npos) << name;
+        EXPECT_EQ(logged.find("No solidGround layer found!"), std::string::npos) << name;
+        size_t boxes = 0;
+        for (size_t p = logged.find("\tMsgBox\t"); p != std::string::npos; p = logged.find("\tMsgBox\t", p + 1)) ++boxes;
+        EXPECT_EQ(boxes, 1u) << name << logged;
         EXPECT_EQ(records.back(), "release,level") << name;
         EXPECT_EQ(gCharTest.Chars, std::vector<std::shared_ptr<gChar>>{gCharTest.Player}) << name;
         EXPECT_TRUE(gCharTest.Deco.empty());

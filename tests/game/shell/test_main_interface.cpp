@@ -287,6 +287,14 @@ TEST_F(Interface, FullScreenDropsTheCaptionAndComesBack) {
     EXPECT_EQ(frmMain.Camera->ScreenH, 512 * screen.Height / screen.Width);
     EXPECT_EQ(zDDraw.ViewW, 512);
     EXPECT_EQ(frmMain.WindowedWidth, 320);
+    // The view is stretched over the whole screen: the box keeps its margin in
+    // the view, and the mouse is measured in view pixels.
+    EXPECT_EQ(gCharTest.Border->W, 512.0f - 40.0f);
+    frmMain.Form_KeyDown(65, 0);
+    int32_t fw = 0, fh = 0;
+    window->ClientSize(fw, fh);
+    EXPECT_FLOAT_EQ(frmMain.MouseScaleX, float(fw) / 512.0f);
+    EXPECT_FLOAT_EQ(frmMain.MouseScaleY, float(fh) / float(zDDraw.ViewH));
 
     // A second request keeps the first saved place.
     frmMain.SetFullScreen(true);

@@ -216,6 +216,25 @@ TEST_F(FrameTick, StepsRunInOrderAndTheLimiterLetsOneFrameThroughPer33Ms) {
     EXPECT_EQ(zScript.Globals->GetName("_frame")->GetLong(), 3);
 }
 
+// After 24.9 days of uptime the tick count is negative, after 49.7 it wraps:
+// the limiter still lets one frame through per 33 ms.
+TEST_F(FrameTick, TheLimiterCountsAcrossANegativeAndWrappingTickCount) {
+    Start(kGame);
+    gCharTest.LevelObject = Object("Obj");
+    now = -2000000000;
+    frmMain.tmrMain_Timer();
+    EXPECT_EQ(zCore.FrameCounter, 1);
+    EXPECT_EQ(frmMain.LastFrameTick, now);
+
+    frmMain.LastFrameTick = INT32_MAX - 10;
+    now = INT32_MIN + 21;  // 32 ms later
+    frmMain.tmrMain_Timer();
+    EXPECT_EQ(zCore.FrameCounter, 1);
+    now += 1;
+    frmMain.tmrMain_Timer();
+    EXPECT_EQ(zCore.FrameCounter, 2);
+}
+
 TEST_F(FrameTick, EscAsksAndOnlyYesClosesTheWindow) {
     Start(kGame);
     zDInput.Keys[27] = true;

@@ -211,6 +211,17 @@ TEST_F(DebugOverlayTest, TheOverlayNamesWhatIsUnderTheCursor) {
     EXPECT_EQ(lines[10], "42 (max)");
     EXPECT_EQ(lines[60], "guard");
 
+    // Right-aligned to the view, which full screen makes narrower than the buffer.
+    zDDraw.ScreenW = 640;
+    zDDraw.ViewW = 512;
+    rec->ClearLog();
+    RenderDebugData();
+    float right = 0;
+    for (const auto& q : Quads())
+        if (q.Texture == Id(font)) right = std::max(right, q.Left() + q.Width());
+    EXPECT_GT(right, 480.0f);
+    EXPECT_LE(right, 502.0f);
+
     // F4: the frame draws the overlay only while the switch is on.
     frmMain.ShowDebug = false;
     EXPECT_EQ(QuadCount(Frame(), font), 0);
