@@ -56,6 +56,23 @@ protected:
     }
 
     std::shared_ptr<zScriptObject> M() { return Object("M"); }
+
+    // The media folder becomes the program folder, with a level of one
+    // 16-pixel collision layer at each path below it; a fresh camera.
+    void WriteSmallLevel(std::initializer_list<const char*> paths) {
+        MakeLevel();
+        zFileSystem.AppPath = media.Path();
+        zun::test::LevelWriter w;
+        auto col = std::make_shared<zCollisionMap>();
+        col->SetTileSize(16);
+        col->SetSize(30, 20);
+        w.Add(col, "00000000000000000000000000000001", "mapCollision");
+        for (const char* at : paths) {
+            std::filesystem::create_directories(std::filesystem::path(media.HostPath(at)).parent_path());
+            zun::test::WriteHostFile(media.HostPath(at), w.LevelBytes());
+        }
+        frmMain.Camera = std::make_shared<zCamera>();
+    }
 };
 
 // ---- gestures -----------------------------------------------------------------
@@ -294,16 +311,7 @@ TEST_F(MusicTest, AMissingSoundFileIsLoggedByTheSoundLayer) {
 // ---- levels, emitters, lightning, lens -------------------------------------------
 
 TEST_F(MediaTest, LoadLevelPlacesPlayerAndCamera) {
-    MakeLevel();
-    zFileSystem.AppPath = media.Path();
-    std::filesystem::create_directories(media.HostPath("data"));
-    zun::test::LevelWriter w;
-    auto col = std::make_shared<zCollisionMap>();
-    col->SetTileSize(16);
-    col->SetSize(30, 20);
-    w.Add(col, "00000000000000000000000000000001", "mapCollision");
-    zun::test::WriteHostFile(media.HostPath("data/small.lvl"), w.LevelBytes());
-    frmMain.Camera = std::make_shared<zCamera>();
+    WriteSmallLevel({"data/small.lvl"});
     frmMain.Camera->W = 320;
     frmMain.Camera->H = 240;
 
@@ -329,21 +337,11 @@ TEST_F(MediaTest, LoadLevelPlacesPlayerAndCamera) {
 }
 
 TEST_F(MediaTest, LoadLevelKeepsTheInnerPlacementAndRefusesNamesOutsideData) {
-    MakeLevel();
-    zFileSystem.AppPath = media.Path();
-    std::filesystem::create_directories(media.HostPath("data/sub"));
-    zun::test::LevelWriter w;
-    auto col = std::make_shared<zCollisionMap>();
-    col->SetTileSize(16);
-    col->SetSize(30, 20);
-    w.Add(col, "00000000000000000000000000000001", "mapCollision");
-    for (const char* at : {"data/small.lvl", "data/sub/small.lvl", "small.lvl"})
-        zun::test::WriteHostFile(media.HostPath(at), w.LevelBytes());
+    WriteSmallLevel({"data/small.lvl", "data/sub/small.lvl", "small.lvl"});
     zun::test::LevelWriter hop;
     auto values = hop.Add(std::make_shared<zValues>(), "00000000000000000000000000000002", "mapValues");
     values->SetString("class", "Hop");
     zun::test::WriteHostFile(media.HostPath("data/hop.lvl"), hop.LevelBytes());
-    frmMain.Camera = std::make_shared<zCamera>();
     const auto level = [&](const char* name) {
         M()->Execute("level", {HostValue(name), HostValue(int32_t(10)), HostValue(int32_t(5))});
     };
