@@ -1,8 +1,10 @@
 // The text markup parser and layout on random text: the marked-up text area
 // parses, lays out, animates and draws it in a box whose size comes from the
-// first bytes; the plain text field wraps and draws the same text. Nothing may
-// throw, hang or grow without bound.
+// first bytes, then again as the game's message box reveals it; the plain
+// text field wraps and draws the same text. Nothing may throw, hang or grow
+// without bound.
 // fuzz-libs: tarv_world zun_script zun_scene zun_devices zun_platform zun_core
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -74,6 +76,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     area.Render();
     area.SetBounds(0, 0, h, w);
     area.Render();
+    // As the game draws its message box, frame after frame: the effects move
+    // on, the box grows to the lines revealed so far, and the reveal runs to
+    // the end of the text.
+    area.ShowChars = 0;
+    for (int frame = 0; frame < 4; ++frame) {
+        area.ShowChars = frame == 3 ? area.CharsMax : area.ShowChars + show;
+        gNow += 0.3;
+        area.Update();
+        area.H = std::max(area.VisibleH, int32_t(80));
+        area.Render();
+    }
 
     gTextField field;
     field.SetText(font, text, zoom);

@@ -57,7 +57,9 @@ bool zShape::CheckCollision(float iX, float iY) const {
     case ModePoint:
         return iX == x && iY == y;
     case ModeEllipse: {
-        if (H == 0) Raise(errDivByZero);
+        // A flat ellipse covers nothing. Areas are tested under the cursor
+        // every frame, so one drawn flat must not fail each time.
+        if (W == 0 || H == 0) return false;
         const double dx = double(iX) - x, dy = double(iY) - y;
         const double r = double(W) / double(H);
         const float lhs = float(dx * dx + dy * dy * r * r);

@@ -117,7 +117,14 @@ void gWeatherModule::UpdateWeather(float t) {
     OverlayColor.R = OverlayColor.G = OverlayColor.B = 0.7f;
 
     const double dim = 1.0 - 0.8 * OverlayColor.A;
-    const double flash = FlashCurve && FlashCurve->Value > 0 ? 0.2 * FlashCurve->Value : 0.0;
+    double flash = 0.0;
+    if (FlashCurve) {
+        // Moved on here as well as where the flash is drawn: with weather
+        // drawing off nothing else would, and the ambient would keep the
+        // brightness of whatever frame of the flash was sampled last.
+        FlashCurve->SetTime(zCore.FrameCounter);
+        if (FlashCurve->Value > 0) flash = 0.2 * FlashCurve->Value;
+    }
     for (float* c : {&Ambient.R, &Ambient.G, &Ambient.B})
         *c = zMath::Clamp(ToSingle(double(*c) * dim + flash), 0.0f, 1.0f);
 

@@ -162,23 +162,6 @@ int32_t CellOf(float iPixel, const zCollisionMap& iMap) {
     return CLng((double(iPixel) - iMap.TileW2) / double(iMap.TileW));
 }
 
-// A new path to the pixel point, searched on the collision map. Without a
-// collision map (no level yet) the walker gets the empty path and stands.
-void WalkTo(gChar& iWalker, int32_t iX, int32_t iY, float iSpeed) {
-    const zSprite& s = SpriteOf(iWalker.Sprite);
-    auto path = std::make_shared<gPath>();
-    iWalker.MovePath = path;
-    // The player mover walks the planned path of the player, which must stay
-    // the player's own path.
-    if (&iWalker == gCharTest.Player.get()) gCharTest.PlayerPath = path;
-    const zCollisionMap* map = gCharTest.mapCollision.get();
-    if (map && map->TileW > 0) {
-        path->FindPath(map, 1, CellOf(s.x, *map), CellOf(s.y, *map), CellOf(float(iX), *map),
-                       CellOf(float(iY), *map), true, 5);
-    }
-    iWalker.Speed = iSpeed;
-}
-
 void PlayerSetPath(GameCall& c) {
     const int32_t x = c.Long(1), y = c.Long(2);
     const float speed = c.Single(3);
@@ -199,7 +182,29 @@ void CharRemove(GameCall& c) {
     if (it != list.end()) list.erase(it);
 }
 
+// The player mover walks gCharTest.PlayerPath while the player's own update
+// walks its MovePath: for the player both must always be the one object, or
+// the two would walk different plans and a key would stop only one.
+void SetWalkPath(gChar& iWalker, const std::shared_ptr<gPath>& iPath) {
+    iWalker.MovePath = iPath;
+    if (&iWalker == gCharTest.Player.get()) gCharTest.PlayerPath = iPath;
+}
+
 }  // namespace
+
+void WalkTo(gChar& iWalker, int32_t iX, int32_t iY, float iSpeed) {
+    const zSprite& s = SpriteOf(iWalker.Sprite);
+    auto path = std::make_shared<gPath>();
+    SetWalkPath(iWalker, path);
+    const zCollisionMap* map = gCharTest.mapCollision.get();
+    if (map && map->TileW > 0) {
+        path->FindPath(map, 1, CellOf(s.x, *map), CellOf(s.y, *map), CellOf(float(iX), *map),
+                       CellOf(float(iY), *map), true, 5);
+    }
+    iWalker.Speed = iSpeed;
+}
+
+void StopWalking(gChar& iWalker) { SetWalkPath(iWalker, nullptr); }
 
 void AddCharFunctions() {
     static const GameFunctionEntry kEntries[] = {

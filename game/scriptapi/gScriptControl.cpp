@@ -7,6 +7,7 @@
 #include "core/zValues.h"
 #include "game/scriptapi/gScript.h"
 #include "game/scriptapi/gScriptOrigin.h"
+#include "game/scriptapi/gScriptShared.h"
 #include "game/world/gChar.h"
 #include "game/world/gCharTest.h"
 #include "game/world/gCharset.h"
@@ -75,7 +76,9 @@ void setDir(GameCall& c) {
 void getDir(GameCall& c) {
     std::shared_ptr<gChar> ch = OriginChar(c);
     const float quarters = zMath::NormalizeAngle(ch->Angle) / kQuarter;
-    c.Result->SetLong(CLng(Int(quarters)));
+    // An angle a hair below a full turn divides to 4 quarters by rounding:
+    // that is facing right again, so scripts only ever see 0 to 3.
+    c.Result->SetLong(Mod(CLng(Int(quarters)), 4));
 }
 
 void setRot(GameCall& c) {
@@ -147,26 +150,18 @@ void tryToMove(GameCall& c) {
     ch->SetAngle(angle);
 }
 
-int32_t PathCell(float iPixel, const zCollisionMap& iMap) {
-    return CLng(Div(double(iPixel) - double(iMap.TileW2), double(iMap.TileW)));
-}
-
 void setPath(GameCall& c) {
     std::shared_ptr<gChar> ch = OriginChar(c);
     const int32_t x = c.Long(1), y = c.Long(2);
     const float speed = c.Single(3);
-    const zSprite& sprite = Need(ch->Sprite);
-    const zCollisionMap& map = Need(gCharTest.mapCollision);
-    ch->MovePath = std::make_shared<gPath>();
-    const int32_t sx = PathCell(sprite.x, map), sy = PathCell(sprite.y, map);
-    const int32_t gx = PathCell(float(x), map), gy = PathCell(float(y), map);
+    // Without a level to walk on the call fails and the old path stays.
+    Need(gCharTest.mapCollision);
     // Whether a way was found shows in the path itself (pathComplete, pathMoving).
-    ch->MovePath->FindPath(&map, 1, sx, sy, gx, gy, true, 5);
-    ch->Speed = speed;
+    WalkTo(*ch, x, y, speed);
 }
 
 void stopMoving(GameCall& c) {
-    OriginChar(c)->MovePath.reset();
+    StopWalking(*OriginChar(c));
 }
 
 void pathComplete(GameCall& c) {

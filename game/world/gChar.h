@@ -98,8 +98,8 @@ public:
     void RenderContacts(const zun::zCamera& iCam);
 
     // One step along the path; True when the character moved. After a blocked
-    // step iPath refers to a newly planned path to the same end.
-    bool MoveAlongPath(const zun::zCollisionMap* iColMap, std::shared_ptr<gPath>& iPath, float iSpeed);
+    // step iPath holds a newly planned way to the same end, not yet started.
+    bool MoveAlongPath(const zun::zCollisionMap* iColMap, const std::shared_ptr<gPath>& iPath, float iSpeed);
 
     // The contact ring, points 1..ContactCount.
     int32_t ContactCount() const { return static_cast<int32_t>(contacts_.size()); }

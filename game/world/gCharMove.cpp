@@ -161,9 +161,9 @@ void gChar::RenderContacts(const zCamera& iCam) {
     }
 }
 
-bool gChar::MoveAlongPath(const zCollisionMap* iColMap, std::shared_ptr<gPath>& iPath, float iSpeed) {
+bool gChar::MoveAlongPath(const zCollisionMap* iColMap, const std::shared_ptr<gPath>& iPath, float iSpeed) {
     if (!iPath || !iColMap || iPath->WayPointCount < 1) return false;
-    // The caller's reference may be replaced below; this one keeps the path alive.
+    // Held here: the caller's reference may be dropped while we work on it.
     const std::shared_ptr<gPath> path = iPath;
     const zSprite& s = NeedSprite(Sprite);
     const float sx = s.x, sy = s.y;
@@ -184,13 +184,15 @@ bool gChar::MoveAlongPath(const zCollisionMap* iColMap, std::shared_ptr<gPath>& 
     if (TryToMove(iColMap, Angle, iSpeed, 1.570796f, 0)) return true;
 
     // Blocked (another character in the way, say): plan anew from here to the
-    // same end; the walk goes on along the new path from the next call.
+    // same end, in the same path object. The player's mover and its own update
+    // hold that one object; a new one would leave each walking a different
+    // plan, and a movement key would stop only one of them.
     const gPathNode g = path->GetNode(1);
-    iPath = std::make_shared<gPath>();
     const double t = iColMap->TileW;
     const int32_t cx = CLng(Div(double(sx) - iColMap->TileW2, t));
     const int32_t cy = CLng(Div(double(sy) - iColMap->TileW2, t));
-    iPath->FindPath(iColMap, 1, cx, cy, g.x, g.y, true, 5);
+    *path = gPath{};
+    path->FindPath(iColMap, 1, cx, cy, g.x, g.y, true, 5);
     return false;
 }
 

@@ -90,16 +90,17 @@ void gPattern::CheckPos(float MouseX, float MouseY) {
     if (Index > LastIndex) {
         const PatternPoint& last = Points[size_t(LastIndex)];
         if (zMath::GetDistance(Center.x + last.PosX, Center.y + last.PosY, MouseX, MouseY) > last.BestDist) {
-            Reset(ResetRestart, MouseX, MouseY);
-            if (LastIndex == -1) return;
-            // The scaling divides out of both sums; what is left is the share of
-            // the circles' radii by which the hits missed the centres.
+            // The share of the circles' radii by which the hits missed the
+            // centres, taken before the restart: a dynamic pattern rescales
+            // there to wherever the mouse left, and the hits were measured at
+            // the scale the stroke was drawn at.
             double best = 0, radius = 0;
             for (const PatternPoint& p : Points) {
                 best += p.BestDist;
                 radius += p.Radius;
             }
             const float accuracy = radius != 0 ? float(1.0 - best / radius) : 0.0f;
+            Reset(ResetRestart, MouseX, MouseY);
             if (auto caller = Caller.lock()) caller->PatternDone(Name, accuracy);
         }
         return;

@@ -1,5 +1,6 @@
 #include "game/world/gTextArea.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -64,6 +65,14 @@ struct MarkupStyle {
     uint8_t Effect = 0;
 };
 
+// Sizes and slants are held to this magnitude when they are read: a glyph of
+// zoom 64 is 1024 pixels high, more than any screen. Without a bound a value
+// near the top of the float range overflows the glyph's geometry, and its
+// source rectangle then fails at every frame it is drawn.
+constexpr float kMaxMarkupScale = 64;
+
+float MarkupScale(float v) { return std::clamp(v, -kMaxMarkupScale, kMaxMarkupScale); }
+
 int HexDigit(char c) {
     if (c >= '0' && c <= '9') return c - '0';
     if (c >= 'a' && c <= 'f') return c - 'a' + 10;
@@ -122,7 +131,7 @@ void ApplyTag(const std::string& tag, const gTextArea& area, TextLine& line, Mar
     } else if (name == "/font") {
         s.Font = area.DefaultFont;
     } else if (name == "size") {
-        if (ParseMarkupNumber(value, n)) s.Zoom = n;
+        if (ParseMarkupNumber(value, n)) s.Zoom = MarkupScale(n);
     } else if (name == "/size") {
         s.Zoom = area.DefaultZoom;
     } else if (name == "effect") {
@@ -138,7 +147,7 @@ void ApplyTag(const std::string& tag, const gTextArea& area, TextLine& line, Mar
         s.Alpha = 0;
     } else if (name == "i") {
         if (value.empty()) s.Italic = 2;
-        else if (ParseMarkupNumber(value, n)) s.Italic = n;
+        else if (ParseMarkupNumber(value, n)) s.Italic = MarkupScale(n);
     } else if (name == "/i") {
         s.Italic = 0;
     }

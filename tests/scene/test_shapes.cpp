@@ -38,9 +38,13 @@ TEST_F(ShapeTest, RectangleAndEllipseEdges) {
     EXPECT_FALSE(e.CheckCollision(0, 5));
     EXPECT_FALSE(e.CheckCollision(-10, 0));
 
-    // Without a height there is no ratio to test with.
-    const zShape flat = Make(zShape::ModeEllipse, 0, 0, 10, 0);
-    EXPECT_EQ(FailureOf([&] { flat.CheckCollision(1, 0); }), "Division by zero");
+    // A flat ellipse covers nothing, even its own centre, and raises nothing.
+    for (const auto& [w, h] : {std::pair{10.0f, 0.0f}, std::pair{0.0f, 10.0f}, std::pair{0.0f, 0.0f}}) {
+        const zShape flat = Make(zShape::ModeEllipse, 0, 0, w, h);
+        bool hit = true;
+        EXPECT_EQ(FailureOf([&] { hit = flat.CheckCollision(0, 0) || flat.CheckCollision(1, 0); }), "") << w << "x" << h;
+        EXPECT_FALSE(hit) << w << "x" << h;
+    }
 
     const zShape p = Make(zShape::ModePoint, 3, 4, 0, 0);
     EXPECT_TRUE(p.CheckCollision(3, 4));

@@ -158,6 +158,20 @@ TEST_F(WeatherTest, AFlashLightsUpForEightFramesAndItsThunderPlaysOnceLater) {
     EXPECT_EQ(gWeather.QueueSound(0, "x.wav", 1, 1), 4);
 }
 
+TEST_F(WeatherTest, TheFlashBrightensTheAmbientEvenWhenItIsNotDrawn) {
+    gWeather.Flash(100, 1.0f);
+    std::vector<float> blue;
+    for (int32_t f = 100; f <= 110; ++f) {
+        zCore.FrameCounter = f;
+        gWeather.UpdateWeather(0.0f);  // midnight: blue 0.6
+        blue.push_back(gWeather.Ambient.B);
+    }
+    EXPECT_NEAR(blue[1], 0.7f, 1e-5);
+    EXPECT_NEAR(blue[2], 0.8f, 1e-5) << "the peak two frames in";
+    EXPECT_NEAR(blue[5], 0.7f, 1e-5);
+    for (size_t i = 8; i < blue.size(); ++i) EXPECT_NEAR(blue[i], 0.6f, 1e-6) << "dark again at " << 100 + i;
+}
+
 TEST_F(WeatherTest, WindQueuesAlternatingWindSoundsSoonerTheStrongerItBlows) {
     gWeather.WindStrength = 1.0f;
     std::vector<int32_t> at;

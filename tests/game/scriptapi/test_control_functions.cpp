@@ -1,6 +1,8 @@
 // A character's or an item's script steering the object it belongs to.
 #include "core/zMath.h"
 #include "core/zValues.h"
+#include "devices/zDInput.h"
+#include "game/world/gPlayerMover.h"
 #include "ScriptApiTestSupport.h"
 
 namespace tarv::test {
@@ -123,9 +125,10 @@ TEST_F(ControlTest, ZoomAndColourOfTheCharactersItem) {
 TEST_F(ControlTest, DirectionsAndAngles) {
     auto ch = Char("anna", 50, 60);
     auto so = ScriptOf(ch);
-    for (float a : {0.0f, 1.570796f, 3.141593f, 4.712389f, -1.570796f, 0.7f, 6.28f})
+    // A hair below a full turn, and a hair below 0, face right.
+    for (float a : {0.0f, 1.570796f, 3.141593f, 4.712389f, -1.570796f, 0.7f, 6.2831855f, -1e-7f, 6.28f})
         so->Execute("dir", {HostValue(a)});
-    EXPECT_EQ(Take(), (std::vector<std::string>{"0", "1", "2", "3", "3", "0", "3"}));
+    EXPECT_EQ(Take(), (std::vector<std::string>{"0", "1", "2", "3", "3", "0", "0", "0", "3"}));
     EXPECT_NEAR(ch->Angle, 6.28f, 1e-5);
 
     for (int32_t d : {1, 2, 3, 4, 0}) {
@@ -259,6 +262,27 @@ TEST_F(ControlTest, PathsPlannedStoppedAndAsked) {
     so->Execute("path", {HostValue(int32_t(1)), HostValue(int32_t(1)), HostValue(1.0f)});
     EXPECT_EQ(ch->MovePath, kept);
     EXPECT_EQ(LogCount("Object variable or With block variable not set"), 1u);
+}
+
+TEST_F(ControlTest, ThePlayersOwnScriptSetsAndStopsThePathItsMoverWalks) {
+    gChar& player = *gCharTest.Player;
+    auto so = ScriptOf(gCharTest.Player);
+    gPlayerMover mover;
+    zDInput.ResetKeyStates();
+    so->Execute("path", {HostValue(int32_t(400)), HostValue(int32_t(112)), HostValue(2.0f)});
+    ASSERT_TRUE(player.MovePath);
+    EXPECT_EQ(gCharTest.PlayerPath, player.MovePath) << "the mover walks the player's own path";
+    mover.CheckKeys();
+    EXPECT_GT(player.Sprite->x, 100) << "walked by the mover";
+
+    so->Execute("stop");
+    EXPECT_FALSE(player.MovePath);
+    EXPECT_FALSE(gCharTest.PlayerPath) << "told to stop, the mover stops too";
+    const float x = player.Sprite->x;
+    mover.CheckKeys();
+    player.Update();
+    EXPECT_FLOAT_EQ(player.Sprite->x, x);
+    EXPECT_EQ(Take(), (std::vector<std::string>{"True,True", "True,False"}));
 }
 
 TEST_F(ControlTest, FrameOffsetsShiftTheSharedSheet) {

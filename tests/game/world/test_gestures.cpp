@@ -47,14 +47,15 @@ protected:
         v->SetArray(list);
         return v;
     }
-    // A straight chain to the right: points 1..4 pattern units out, scale held at 10.
-    void AddLine(const std::string& name = "line", int exclusive = -1, float autoMode = 0) {
+    // A straight chain to the right: points 1..4 pattern units out, scale held at 10 unless told.
+    void AddLine(const std::string& name = "line", int exclusive = -1, float autoMode = 0, float minScale = 10,
+                 float maxScale = 10) {
         zScriptArgs a;
         auto text = zScriptValue::New();
         text->SetString(name);
         a.Push(text);
-        a.Push(Num(10));  // min scale
-        a.Push(Num(10));  // max scale
+        a.Push(Num(minScale));
+        a.Push(Num(maxScale));
         a.Push(Num(15));  // max delay
         a.Push(Num(0.5f));
         a.Push(Num(autoMode));
@@ -124,19 +125,24 @@ TEST_F(GestureTest, CompleteGestureReportsProgressThenAccuracy) {
     EXPECT_EQ(ctl->Patterns[0]->GetIndex(), 0);  // and it starts again
 }
 
-TEST_F(GestureTest, AccuracyIsTheShareOfTheRadiiMissed) {
-    AddLine();
-    ctl->SetCenter(100, 100);
-    // Radii 5, 6.67, 8.33, 20 (the last point has its own radius 1 x 10 x 2).
-    Move(110, 104);
-    Move(120, 100);
-    Move(130, 100);
-    Move(140, 110);
-    records.clear();
-    Move(140, 111);
-    ASSERT_EQ(records.size(), 1u);
-    const double expected = 1 - (4.0 + 10.0) / (5 + 10 / 1.5 + 25 / 3.0 + 20);
-    EXPECT_NEAR(std::stod(records[0].substr(5)), expected, 1e-5);
+TEST_F(GestureTest, AccuracyIsTheShareOfTheRadiiMissedWhicheverWayTheStrokeLeaves) {
+    // Free to scale: leaving the last circle restarts at a new scale, which
+    // must not change the score of the stroke just drawn.
+    AddLine("line", -1, 0, 8, 64);
+    for (const auto& [x, y] : {std::pair{140.0f, 111.0f}, std::pair{129.0f, 100.0f}}) {
+        Mouse(110, 100);
+        ctl->SetCenter(100, 100);  // scale 10: radii 5, 6.67, 8.33, 20 (the last has its own radius 1)
+        ASSERT_FLOAT_EQ(ctl->Patterns[0]->Scaling, 10);
+        Move(110, 104);
+        Move(120, 100);
+        Move(130, 100);
+        Move(140, 110);
+        records.clear();
+        Move(x, y);
+        ASSERT_EQ(records.size(), 1u) << x;
+        const double expected = 1 - (4.0 + 10.0) / (5 + 10 / 1.5 + 25 / 3.0 + 20);
+        EXPECT_NEAR(std::stod(records[0].substr(5)), expected, 1e-5) << "left towards " << x << ", " << y;
+    }
 }
 
 TEST_F(GestureTest, BestHitIsRefinedWhileTheMouseApproaches) {

@@ -84,9 +84,7 @@ TEST_F(Following, SpeedZeroPlansAnewAtEveryCall) {
     auto path = std::make_shared<gPath>();
     path->FindPath(map.get(), 0, 1, 1, 5, 1, false);
     for (int i = 0; i < 3; ++i) {
-        const auto before = path;
         EXPECT_FALSE(c->MoveAlongPath(map.get(), path, 0));
-        EXPECT_NE(path, before);
         EXPECT_FALSE(path->IsActive);
         EXPECT_EQ(path->GetNode(1).x, 5);
     }
@@ -100,21 +98,21 @@ TEST_F(Following, ABlockedStepPlansANewWayAndTriesItNextCall) {
     path->FindPath(map.get(), 1, 1, 1, 5, 1, false);
     const auto first = path;
     EXPECT_FALSE(c->MoveAlongPath(map.get(), path, 4));
-    ASSERT_NE(path, first);
-    EXPECT_FALSE(path->IsActive);
+    EXPECT_EQ(path, first) << "planned anew in the same object";
+    EXPECT_FALSE(path->IsActive) << "the first plan was started on; the new one not yet";
     EXPECT_TRUE(path->IsComplete);
     EXPECT_EQ(path->GetNode(1).x, 5);
-    const auto second = path;
     EXPECT_FALSE(c->MoveAlongPath(map.get(), path, 4));
-    EXPECT_TRUE(second->IsActive) << "the new path was started on";
-    EXPECT_NE(path, second);
+    EXPECT_EQ(path, first);
+    EXPECT_FALSE(path->IsActive) << "started on, blocked again, planned anew";
+    EXPECT_EQ(path->GetNode(1).x, 5);
 
     gCharTest.Chars.resize(1);  // the obstacle leaves
     EXPECT_TRUE(c->MoveAlongPath(map.get(), path, 4));
     EXPECT_GT(c->Sprite->x, 48);
 }
 
-TEST_F(Following, UpdateKeepsTheReplacedPath) {
+TEST_F(Following, UpdateKeepsItsPathObjectThroughABlockedStep) {
     auto c = Walker(48, 48);
     Wall();
     c->MovePath = std::make_shared<gPath>();
@@ -122,7 +120,8 @@ TEST_F(Following, UpdateKeepsTheReplacedPath) {
     const auto first = c->MovePath;
     c->Speed = 4;
     c->Update();
-    EXPECT_NE(c->MovePath, first);
+    EXPECT_EQ(c->MovePath, first);
+    EXPECT_FALSE(first->IsActive);
     EXPECT_EQ(c->AniFrame, 0) << "a blocked step does not animate";
 }
 

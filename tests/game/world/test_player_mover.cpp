@@ -110,6 +110,37 @@ TEST_F(Mover, AMovementKeyDropsThePlannedPathForGood) {
     EXPECT_FLOAT_EQ(player->Speed, 0);
 }
 
+TEST_F(Mover, AfterABlockedWalkAKeyStillStopsThePathForGood) {
+    auto blocker = Char(380, 336, Sheet(96));
+    blocker->CollisionShape = 2;
+    gCharTest.Chars.push_back(blocker);
+    player->Sprite->SetPosition(336, 336);
+    gCharTest.PlayerPath->FindPath(gCharTest.mapCollision.get(), 1, 10, 10, 15, 10, false);
+    const auto shared = gCharTest.PlayerPath;
+    Press({});
+    Frame();
+    player->Update();
+    ASSERT_FALSE(player->Animate) << "the step was blocked";
+    EXPECT_EQ(gCharTest.PlayerPath, shared);
+    EXPECT_EQ(player->MovePath, shared) << "the mover and the player's own update share one plan";
+    EXPECT_GE(shared->WayPointCount, 1);
+
+    Press({gPlayerMover::kKeyS});
+    Frame();
+    player->Update();
+    gCharTest.Chars.resize(1);  // the way is free again
+    Press({});
+    const float x = player->Sprite->x, y = player->Sprite->y;
+    for (int i = 0; i < 3; ++i) {
+        Frame();
+        player->Update();
+    }
+    EXPECT_EQ(player->MovePath, shared);
+    EXPECT_EQ(shared->WayPointCount, 0);
+    EXPECT_FLOAT_EQ(player->Sprite->x, x);
+    EXPECT_FLOAT_EQ(player->Sprite->y, y);
+}
+
 TEST_F(Mover, WithoutKeysThePlannedPathIsWalked) {
     player->Sprite->SetPosition(336, 336);
     gCharTest.PlayerPath->FindPath(gCharTest.mapCollision.get(), 1, 10, 10, 15, 10, false);

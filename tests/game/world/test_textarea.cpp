@@ -1,5 +1,6 @@
 // The marked-up text area: parsing of the tag language, wrapping and
 // alignment, the typewriter reveal, glyph effects and the drawn quads.
+#include <algorithm>
 #include <cmath>
 
 #include "WidgetTestSupport.h"
@@ -140,6 +141,31 @@ TEST_F(TextAreaTest, ItalicSizeAlphaAndEffectValues) {
     EXPECT_EQ(G(1, 3).Effect, 0);
     EXPECT_FLOAT_EQ(G(1, 4).Alpha, 0);
     EXPECT_FLOAT_EQ(G(1, 5).Zoom, 2);
+}
+
+TEST_F(TextAreaTest, HugeSizesAndSlantsAreHeldSoAnyMarkupDraws) {
+    area.SetText("<size=99999999999999999999>a<size=-99999999999999999999>b<size=3><i=99999999999999999999>c");
+    EXPECT_FLOAT_EQ(G(1, 1).Zoom, 64);
+    EXPECT_FLOAT_EQ(G(1, 1).H, 64 * 16);
+    EXPECT_FLOAT_EQ(G(1, 2).Zoom, -64);
+    EXPECT_FLOAT_EQ(G(1, 3).Slant, 64 * 3);
+
+    // Drawn as the game draws the message box, every frame; a raise here would
+    // put an error box up each time.
+    for (const char* text : {"<size=99999999999999999999>ab cd<br>ef", "x<size=340282346638528859811704183484516925440>y z",
+                             "<effect=5><size=99999999999999999999><i=99999999999999999999>gh",
+                             "<size=-300000000000000000000000000000000000000>ab<size=0.00000000000000000000000000000000000000000001>cd"}) {
+        area.SetText(text);
+        for (int frame = 0; frame < 3; ++frame) {
+            area.ShowChars = area.CharsMax;
+            area.ScrollY = float(frame * 700);
+            area.Update();
+            area.H = std::max(area.VisibleH, int32_t(80));
+            EXPECT_NO_THROW(area.Render()) << text;
+        }
+        for (const Quad& q : Quads())
+            for (int k = 0; k < 4; ++k) EXPECT_TRUE(std::isfinite(q.X[k]) && std::isfinite(q.Y[k])) << text;
+    }
 }
 
 TEST_F(TextAreaTest, NumberFormatOfTagValues) {
