@@ -306,10 +306,11 @@ void frmLogForm::Render() {
         const std::string line = Line(first + i);
         const float y = log->Top + kTopInset + float(i) * kLineHeight;
         const int64_t start = int64_t(lineStarts_[size_t(first + i)]);
-        const int64_t a = std::clamp(selFrom, start, start + int64_t(line.size()));
+        const int64_t end = start + int64_t(line.size());
+        const int64_t a = std::clamp(selFrom, start, end);
         // A marked line end shows as a little room after the line.
-        const int64_t b = std::clamp(selTo, start, start + int64_t(line.size()) + 1);
-        if (b > a) {
+        const int64_t b = std::clamp(selTo, start, end + 1);
+        if (selFrom <= end && selTo > start && b > a) {
             const float x1 = textX + mOverlayDraw::TextWidth(font, line.substr(0, size_t(a - start)));
             const float x2 = b > start + int64_t(line.size())
                                  ? textX + mOverlayDraw::TextWidth(font, line) + 6

@@ -90,6 +90,10 @@ void gToolWindow::Open(const std::string& iTitle, int32_t iWidth, int32_t iHeigh
         std::string error;
         if (AcquireSdlVideo(&error)) {
             sdlVideo_ = true;
+            // The window's picture goes through a plain surface: a renderer
+            // behind it would make its own GL context current and take the
+            // game's from under the device.
+            SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
             // A utility window stays above the game on X11 window managers,
             // also over a game that covers the screen; Wayland has no such
             // hint and raises the window that has the focus.

@@ -25,7 +25,12 @@ namespace tarv {
 bool ShellWindows_Event(const WindowEvent& e) {
     if (e.WindowId == 0) return false;
     if (frmMain.Window && e.WindowId == uint32_t(frmMain.Window->Handle())) return false;
-    if (!frmLog.HandleEvent(e)) frmSettings.HandleEvent(e);
+    const bool console = frmLog.HandleEvent(e);
+    if (!console) frmSettings.HandleEvent(e);
+    // F1 and F10 show the tool windows from either of them too (the console
+    // closes itself on F10).
+    if (e.Type == WindowEventType::KeyDown && (e.Key == 112 || (e.Key == 121 && !console)))
+        frmMain.Form_KeyDown(int16_t(e.Key), int16_t(e.Shift));
     return true;
 }
 
