@@ -3,6 +3,8 @@
 // picture off-screen as a player's window would show it.
 #include "SettingsTestSupport.h"
 #include "game/shell/frmInputBox.h"
+#include "game/shell/frmMain.h"
+#include "game/shell/mOverlayDraw.h"
 #include "game/shell/mShellWindows.h"
 
 namespace tarv::test {
@@ -61,6 +63,12 @@ TEST_F(ToolWindows, SettingsTakeTheirOwnEventsAndChangeTheGameAtOnce) {
     // The game window's own events are not the dialog's.
     EXPECT_FALSE(ShellWindows_Event(Key(0, 27)));
     EXPECT_TRUE(frmSettings.Visible());
+    // F10 in the dialog shows the console as it does in the game.
+    gShellParts.ConsoleVisible = [] { return frmLog.Visible(); };
+    gShellParts.ShowConsole = [] { frmLog.Show(); };
+    ShellWindows_Event(Key(id, 121));
+    EXPECT_TRUE(frmLog.Visible());
+    gShellParts = {};
 
     // Cleared buffers and the close box: the note once, then never again.
     Click(id, *box("HighQualityBuffers"));
@@ -232,9 +240,13 @@ TEST_F(ToolWindowPixels, EachWindowDrawsItsOwnPictureOffScreen) {
 
     Log("INF", "One");
     frmLog.Show();
+    const gToolWindow& c = frmLog.Window;
+    // Nothing marked: no line end shows as marked.
+    frmLog.Render();
+    const int32_t end0 = 4 + int32_t(mOverlayDraw::TextWidth(gCharTest.FontArial, frmLog.Line(0)));
+    EXPECT_NE(c.PixelAt(end0 + 2, 10), uint32_t(kConsoleMarked));
     frmLog.KeyDown('A', 2);
     frmLog.Render();
-    const gToolWindow& c = frmLog.Window;
     EXPECT_EQ(c.Width(), kConsoleW);
     ExpectNear(c.PixelAt(6, 10), kConsoleMarked, "marked text");
     ExpectNear(c.PixelAt(c.Width() - 4, c.Height() - 4), ColorFromComponents(0.1f, 0.1f, 0.15f, 1), "command box");
