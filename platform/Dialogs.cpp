@@ -10,7 +10,12 @@
 
 namespace zun {
 
+std::string gProgramTitle;
+std::function<std::string(const std::string&, const std::string&, const std::string&)> gInputBoxHandler;
+
 namespace {
+
+const std::string& Shown(const std::string& title) { return title.empty() ? gProgramTitle : title; }
 
 std::deque<int32_t> gMessageAnswers;
 std::deque<std::string> gInputAnswers;
@@ -79,7 +84,8 @@ int32_t SdlBox(const std::string& title, const std::string& text, int32_t style,
 
 }  // namespace
 
-int32_t ShowMessageBox(const std::string& text, int32_t style, const std::string& title) {
+int32_t ShowMessageBox(const std::string& text, int32_t style, const std::string& iTitle) {
+    const std::string& title = Shown(iTitle);
     std::vector<int32_t> ids = Buttons(style);
     size_t def = size_t((style >> 8) & 3);
     int32_t defaultId = ids[def < ids.size() ? def : 0];
@@ -95,7 +101,8 @@ int32_t ShowMessageBox(const std::string& text, int32_t style, const std::string
     return SdlBox(title, text, style, ids, defaultId, escapeId);
 }
 
-std::string ShowInputBox(const std::string& prompt, const std::string& title, const std::string& defaultText) {
+std::string ShowInputBox(const std::string& prompt, const std::string& iTitle, const std::string& defaultText) {
+    const std::string& title = Shown(iTitle);
     if (IsHeadless()) {
         Log("INF", "InputBox", title, prompt);
         if (gInputAnswers.empty()) return defaultText;
@@ -103,6 +110,7 @@ std::string ShowInputBox(const std::string& prompt, const std::string& title, co
         gInputAnswers.pop_front();
         return a;
     }
+    if (const auto handler = gInputBoxHandler) return handler(prompt, title, defaultText);
     std::string text = prompt;
     if (!defaultText.empty()) text += "\n\n" + defaultText;
     int32_t r = SdlBox(title, text, MsgBoxStyle::Question, {MsgBoxResult::Ok, MsgBoxResult::Cancel}, MsgBoxResult::Ok,

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace zun {
@@ -21,17 +22,27 @@ namespace MsgBoxResult {
 enum : int32_t { Ok = 1, Cancel = 2, Abort = 3, Retry = 4, Ignore = 5, Yes = 6, No = 7 };
 }
 
-// Shows `text` (Windows-1252) and returns the answer. Headless: logs
-// "INF", "MsgBox", title, text and returns the next queued answer, or the
+// The title a box shows when it is given none: the program's own. The
+// program fills it at start-up.
+extern std::string gProgramTitle;
+
+// Shows `text` (Windows-1252) and returns the answer; an empty title shows
+// gProgramTitle. Headless: logs "INF", "MsgBox", the title shown, text and
+// returns the next queued answer, or the
 // default button when the queue is empty.
 int32_t ShowMessageBox(const std::string& text, int32_t style = MsgBoxStyle::OkOnly, const std::string& title = "");
 
 // Asks for a line of text; "" when cancelled. Headless: logs "INF",
-// "InputBox", title, prompt and returns the next queued text, or
-// `defaultText` when the queue is empty. With a display there is no text
-// field: OK gives `defaultText`, Cancel "".
+// "InputBox", the title shown, prompt and returns the next queued text, or
+// `defaultText` when the queue is empty. With a display the program's own
+// box (gInputBoxHandler) asks; without one an SDL box offers OK, which
+// gives `defaultText`, and Cancel.
 std::string ShowInputBox(const std::string& prompt, const std::string& title = "",
                          const std::string& defaultText = "");
+
+// The program's modal input box (prompt, title shown, default text) -> the
+// typed text, "" when cancelled. Empty: the SDL box above.
+extern std::function<std::string(const std::string&, const std::string&, const std::string&)> gInputBoxHandler;
 
 void PushMessageBoxAnswer(int32_t answer);
 void PushInputBoxAnswer(const std::string& text);

@@ -42,8 +42,61 @@ DisplayModeInfo DesktopDisplayMode() {
     return m;
 }
 
+namespace {
+
+std::string gLocalClipboard;
+
+// Typed text arrives as UTF-8; the game's characters are Windows-1252, and
+// control characters are no text.
+std::string TypedText(const char* utf8) {
+    std::string s;
+    for (char c : Utf8ToCp1252(utf8))
+        if (static_cast<unsigned char>(c) >= 32 && c != 127) s += c;
+    return s;
+}
+
+}  // namespace
+
+void SetClipboardText(const std::string& text) {
+    gLocalClipboard = text;
+    if (!IsHeadless() && SDL_WasInit(SDL_INIT_VIDEO)) SDL_SetClipboardText(Cp1252ToUtf8(text).c_str());
+}
+
+std::string ClipboardText() {
+    if (!IsHeadless() && SDL_WasInit(SDL_INIT_VIDEO) && SDL_HasClipboardText()) {
+        char* t = SDL_GetClipboardText();
+        std::string s = t ? Utf8ToCp1252(t) : std::string();
+        SDL_free(t);
+        return s;
+    }
+    return gLocalClipboard;
+}
+
+bool OpenUrl(const std::string& address, std::string* error) {
+    if (IsHeadless()) {
+        if (error) *error = "no desktop to open it on";
+        return false;
+    }
+    if (SDL_OpenURL(address.c_str()) != 0) {
+        if (error) *error = SDL_GetError();
+        return false;
+    }
+    return true;
+}
+
 bool TranslateSdlEvent(const SDL_Event& e, WindowEvent& out) {
     out = WindowEvent{};
+    switch (e.type) {
+    case SDL_WINDOWEVENT: out.WindowId = e.window.windowID; break;
+    case SDL_KEYDOWN:
+    case SDL_KEYUP: out.WindowId = e.key.windowID; break;
+    case SDL_MOUSEBUTTONDOWN:
+    case SDL_MOUSEBUTTONUP: out.WindowId = e.button.windowID; break;
+    case SDL_MOUSEMOTION: out.WindowId = e.motion.windowID; break;
+    case SDL_MOUSEWHEEL: out.WindowId = e.wheel.windowID; break;
+    case SDL_TEXTINPUT: out.WindowId = e.text.windowID; break;
+    default: break;
+    }
     switch (e.type) {
     case SDL_QUIT: out.Type = WindowEventType::Quit; return true;
     case SDL_WINDOWEVENT:
@@ -93,6 +146,10 @@ bool TranslateSdlEvent(const SDL_Event& e, WindowEvent& out) {
         out.Wheel = e.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -e.wheel.y : e.wheel.y;
         out.Shift = ShiftMaskFromSdl(SDL_GetModState());
         return out.Wheel != 0;
+    case SDL_TEXTINPUT:
+        out.Type = WindowEventType::TextInput;
+        out.Text = TypedText(e.text.text);
+        return !out.Text.empty();
     default: return false;
     }
 }

@@ -37,6 +37,7 @@ enum class WindowEventType : uint8_t {
     MouseUp,      // Button, Shift, X, Y
     MouseMove,    // Button = the held buttons added up, Shift, X, Y
     MouseWheel,   // Wheel: steps, positive away from the user
+    TextInput,    // Text: typed characters in Windows-1252 (others became "?")
 };
 
 // One event in the game's own terms: virtual-key numbers, button bits, and
@@ -50,6 +51,10 @@ struct WindowEvent {
     int32_t X = 0, Y = 0;
     int32_t Wheel = 0;
     int32_t Width = 0, Height = 0;
+    std::string Text;
+    // The window the event belongs to (SDL's window id); 0 for events of the
+    // whole application.
+    uint32_t WindowId = 0;
 };
 
 // Turns one SDL event into ours; false for events the game has no use for.
@@ -106,6 +111,15 @@ private:
     bool sdlVideo_ = false;
     bool bordered_ = true;
 };
+
+// The desktop's clipboard, in Windows-1252 text. Without a display the text
+// stays inside the program, so that copying can still be seen.
+void SetClipboardText(const std::string& text);
+std::string ClipboardText();
+
+// Hands an address (UTF-8) to the desktop's opener. False, with the reason in
+// `error`, when there is no display or no opener took it.
+bool OpenUrl(const std::string& address, std::string* error = nullptr);
 
 // Takes a reference on SDL's video subsystem, picking the dummy driver when
 // headless. Every successful call needs one ReleaseSdlVideo.

@@ -304,9 +304,8 @@ void frmMainForm::Form_Unload() {
 }
 
 void frmMainForm::DispatchEvent(const WindowEvent& e) {
-    // The shell's own windows lie over the game and take their input first;
-    // they see mouse positions in screen pixels.
-    const float sx = float(e.X) / MouseScaleX, sy = float(e.Y) / MouseScaleY;
+    // The shell's own windows take their own events.
+    if (ShellWindows_Event(e)) return;
     switch (e.Type) {
         case WindowEventType::Close:
         case WindowEventType::Quit:
@@ -317,25 +316,19 @@ void frmMainForm::DispatchEvent(const WindowEvent& e) {
             Form_GotFocus();
             break;
         case WindowEventType::KeyDown:
-            if (!ShellWindows_KeyDown(e.Key, e.Shift)) Form_KeyDown(int16_t(e.Key), int16_t(e.Shift));
+            Form_KeyDown(int16_t(e.Key), int16_t(e.Shift));
             break;
         case WindowEventType::KeyUp:
             Form_KeyUp(int16_t(e.Key), int16_t(e.Shift));
             break;
         case WindowEventType::MouseDown:
-            if (!ShellWindows_MouseDown(e.Button, sx, sy))
-                Front_MouseDown(int16_t(e.Button), int16_t(e.Shift), float(e.X), float(e.Y));
+            Front_MouseDown(int16_t(e.Button), int16_t(e.Shift), float(e.X), float(e.Y));
             break;
         case WindowEventType::MouseUp:
-            if (!ShellWindows_MouseUp(e.Button, sx, sy))
-                Front_MouseUp(int16_t(e.Button), int16_t(e.Shift), float(e.X), float(e.Y));
+            Front_MouseUp(int16_t(e.Button), int16_t(e.Shift), float(e.X), float(e.Y));
             break;
         case WindowEventType::MouseMove:
-            if (!ShellWindows_MouseMove(e.Button, sx, sy))
-                Front_MouseMove(int16_t(e.Button), int16_t(e.Shift), float(e.X), float(e.Y));
-            break;
-        case WindowEventType::MouseWheel:
-            ShellWindows_MouseWheel(e.Wheel, zDInput.MouseX, zDInput.MouseY);
+            Front_MouseMove(int16_t(e.Button), int16_t(e.Shift), float(e.X), float(e.Y));
             break;
         default:
             break;

@@ -1,15 +1,17 @@
 #include "game/shell/frmSettings.h"
 
 #include <algorithm>
+#include <cctype>
+#include <filesystem>
 #include <cmath>
 
 #include "core/zCore.h"
+#include "core/zFileSystem.h"
 #include "core/zRuntime.h"
 #include "core/zValues.h"
 #include "devices/zDDraw.h"
 #include "game/shell/mOverlayDraw.h"
 #include "game/shell/mSettings.h"
-#include "game/shell/mShellExecute.h"
 #include "game/world/gCharTest.h"
 #include "platform/Dialogs.h"
 #include "platform/Window.h"
@@ -22,6 +24,8 @@ frmSettingsForm frmSettings;
 
 namespace {
 
+// The window's size; the layout below was made with a caption bar of kTitleH
+// above it, which the window system now draws.
 constexpr float kPanelW = 460, kPanelH = 404, kTitleH = 22;
 
 struct CheckDef {
@@ -70,6 +74,26 @@ bool Focusable(const gFormControl& c) {
 
 int32_t Grey(float v, float a = 1) { return ColorFromComponents(v, v, v, a); }
 
+// The documentation beside the program, as a file address.
+std::string DocumentationAddress() {
+    static const char* const kHex = "0123456789ABCDEF";
+    std::string address = "file://";
+    std::error_code ec;
+    const std::filesystem::path file = ToHostPath(zFileSystem.AppPath + "README.md");
+    // A file address needs the whole path.
+    const std::filesystem::path whole = std::filesystem::absolute(file, ec);
+    for (unsigned char c : (ec ? file : whole).string()) {
+        if (std::isalnum(c) || c == '/' || c == '-' || c == '_' || c == '.' || c == '~') {
+            address += char(c);
+        } else {
+            address += '%';
+            address += kHex[c >> 4];
+            address += kHex[c & 15];
+        }
+    }
+    return Utf8ToCp1252(address);
+}
+
 }  // namespace
 
 int32_t frmSettingsForm::FontHandle() const { return Font ? Font : gCharTest.FontArial; }
@@ -86,6 +110,7 @@ void frmSettingsForm::Show() {
     }
     visible_ = true;
     Focused = true;
+    Window.Open(Form.Caption, int32_t(Form.Width), int32_t(Form.Height), false, 0);
 }
 
 void frmSettingsForm::Unload() {
@@ -97,18 +122,18 @@ void frmSettingsForm::Unload() {
     pressed_.reset();
     dragging_.reset();
     focus_.reset();
-    closePressed_ = false;
     Form.Controls.clear();
+    Window.Close();
 }
 
 void frmSettingsForm::CreateControls() {
     Form = gForm{};
     Form.Caption = "Demo Settings";
     Form.Width = kPanelW;
-    Form.Height = kPanelH;
+    Form.Height = kPanelH - kTitleH;
     auto place = [](gFormControl& c, float x, float y, float w, float h) {
         c.Left = x;
-        c.Top = y;
+        c.Top = y - kTitleH;
         c.Width = w;
         c.Height = h;
     };
@@ -153,6 +178,7 @@ void frmSettingsForm::CreateControls() {
         place(c, b.X, b.Y, 72, 24);
         c.Click = [this, h = b.Handler](gFormControl&) { (this->*h)(); };
     }
+    if (LinkAddress.empty()) LinkAddress = DocumentationAddress();
     gFormControl& link = Form.Add("Label", "lblLink", -1, LinkAddress);
     place(link, 12, 344, 300, 18);
     link.Click = [this](gFormControl&) { lblLink_Click(); };
@@ -163,7 +189,6 @@ void frmSettingsForm::CreateControls() {
 
 void frmSettingsForm::Form_Load() {
     CreateControls();
-    Place();
     gCharTest.ValuesToForm(SettingsStore(), Form);
     if (auto a = Form.Find("chkAutoApply")) a->SetValue(1);
     // The "OFF" preset is for the development environment only.
@@ -208,12 +233,12 @@ void frmSettingsForm::cmdOK_Click() {
 void frmSettingsForm::lblLink_Click() {
     auto link = Form.Find("lblLink");
     const std::string address = link ? link->Caption : LinkAddress;
-    if (OpenLink) {
-        OpenLink(address);
-    } else if (IsHeadless()) {
-        Log("INF", "OpenLink", address);
-    } else {
-        mShellExecute::ShellOpen(Cp1252ToUtf8(address));
+    std::string why = "not taken";
+    const bool opened = OpenLink ? OpenLink(address) : OpenUrl(Cp1252ToUtf8(address), &why);
+    if (!opened) {
+        // Without a desktop opener the game stays as it is.
+        Log("WARN", "OpenLink", address, why);
+        return;
     }
     if (MinimizeMain) MinimizeMain();
 }
@@ -233,22 +258,23 @@ void frmSettingsForm::ApplyPreset(const SettingsPreset& iValues) {
 
 // ---- input -------------------------------------------------------------------
 
-void frmSettingsForm::Place() {
-    const float sw = zDDraw.ScreenW > 0 ? float(zDDraw.ScreenW) : kPanelW;
-    const float sh = zDDraw.ScreenH > 0 ? float(zDDraw.ScreenH) : kPanelH;
-    Form.Width = kPanelW;
-    Form.Height = kPanelH;
-    Form.Left = std::max(0.0f, std::floor((sw - kPanelW) / 2));
-    Form.Top = std::max(0.0f, std::floor((sh - kPanelH) / 2));
+bool frmSettingsForm::Inside(float iX, float iY) const {
+    return iX >= 0 && iX < Form.Width && iY >= 0 && iY < Form.Height;
 }
 
-bool frmSettingsForm::InsidePanel(float iX, float iY) const {
-    return iX >= Form.Left && iX < Form.Left + Form.Width && iY >= Form.Top && iY < Form.Top + Form.Height;
-}
-
-bool frmSettingsForm::InCloseBox(float iX, float iY) const {
-    const float x = iX - Form.Left, y = iY - Form.Top;
-    return x >= Form.Width - 22 && x < Form.Width - 4 && y >= 2 && y < kTitleH - 2;
+bool frmSettingsForm::HandleEvent(const WindowEvent& e) {
+    if (!Visible() || e.WindowId == 0 || e.WindowId != Window.Id()) return false;
+    switch (e.Type) {
+    case WindowEventType::Close: cmdCancel_Click(); break;
+    case WindowEventType::Activated: Focused = true; break;
+    case WindowEventType::Deactivated: Focused = false; break;
+    case WindowEventType::KeyDown: KeyDown(e.Key, e.Shift); break;
+    case WindowEventType::MouseDown: MouseDown(e.Button, float(e.X), float(e.Y)); break;
+    case WindowEventType::MouseMove: MouseMove(e.Button, float(e.X), float(e.Y)); break;
+    case WindowEventType::MouseUp: MouseUp(e.Button, float(e.X), float(e.Y)); break;
+    default: break;
+    }
+    return true;
 }
 
 void frmSettingsForm::MoveFocus(int32_t iStep) {
@@ -273,7 +299,7 @@ void frmSettingsForm::MoveFocus(int32_t iStep) {
 }
 
 void frmSettingsForm::DragTo(gFormControl& iBar, float iX) {
-    const float x = iX - Form.Left - iBar.Left;
+    const float x = iX - iBar.Left;
     const float span = std::max(1.0f, iBar.Width - 12);
     const double frac = std::clamp(double(x - 6) / double(span), 0.0, 1.0);
     const double v = double(iBar.Min) + frac * (double(iBar.Max) - double(iBar.Min));
@@ -311,15 +337,9 @@ bool frmSettingsForm::KeyDown(int32_t iKey, int32_t iShift) {
 }
 
 bool frmSettingsForm::MouseDown(int32_t /*iButton*/, float iX, float iY) {
-    if (!Visible()) return false;
-    if (!InsidePanel(iX, iY)) {
-        Focused = false;
-        return false;
-    }
+    if (!Visible() || !Inside(iX, iY)) return false;
     Focused = true;
-    closePressed_ = InCloseBox(iX, iY);
-    if (closePressed_) return true;
-    auto c = Form.ControlAt(iX - Form.Left, iY - Form.Top);
+    auto c = Form.ControlAt(iX, iY);
     pressed_ = c;
     if (c && Focusable(*c)) focus_ = c;
     if (c && c->Kind == "HScrollBar") {
@@ -335,40 +355,27 @@ bool frmSettingsForm::MouseMove(int32_t /*iButton*/, float iX, float iY) {
         DragTo(*bar, iX);
         return true;
     }
-    return InsidePanel(iX, iY);
+    return Inside(iX, iY);
 }
 
 bool frmSettingsForm::MouseUp(int32_t /*iButton*/, float iX, float iY) {
     if (!Visible()) return false;
-    const bool wasPressed = pressed_ || dragging_ || closePressed_;
+    const bool wasPressed = pressed_ || dragging_;
     dragging_.reset();
-    if (closePressed_) {
-        closePressed_ = false;
-        if (InCloseBox(iX, iY)) Unload();
-        return true;
-    }
     // A click counts where the button went down and came up on the same control.
     auto c = std::move(pressed_);
     pressed_.reset();
-    if (c && c->Kind != "HScrollBar" && c->Contains(iX - Form.Left, iY - Form.Top)) c->UserClick();
-    return wasPressed || InsidePanel(iX, iY);
+    if (c && c->Kind != "HScrollBar" && c->Contains(iX, iY)) c->UserClick();
+    return wasPressed || Inside(iX, iY);
 }
 
 // ---- drawing -----------------------------------------------------------------
 
 void frmSettingsForm::Render() {
-    if (!Visible()) return;
-    Place();
-    if (!mOverlayDraw::Begin()) return;
+    if (!Visible() || !Window.BeginDraw(kSettingsBack)) return;
+    mOverlayDraw::Begin();
     const int32_t font = FontHandle();
-    const float x0 = Form.Left, y0 = Form.Top;
-    mOverlayDraw::Fill(x0, y0, Form.Width, Form.Height, ColorFromComponents(0.12f, 0.13f, 0.16f, 0.94f));
-    mOverlayDraw::Fill(x0, y0, Form.Width, kTitleH,
-                       Focused ? ColorFromComponents(0.2f, 0.3f, 0.55f, 1) : ColorFromComponents(0.3f, 0.3f, 0.35f, 1));
-    mOverlayDraw::Outline(x0, y0, Form.Width, Form.Height, Grey(0.6f));
-    mOverlayDraw::Text(font, x0 + 8, y0 + 3, Form.Caption, Grey(1));
-    mOverlayDraw::Outline(x0 + Form.Width - 22, y0 + 2, 18, kTitleH - 4, Grey(0.8f));
-    mOverlayDraw::Text(font, x0 + Form.Width - 17, y0 + 3, "x", Grey(1));
+    const float x0 = 0, y0 = 0;
 
     const auto focus = FocusedControl();
     for (const auto& cp : Form.Controls) {
@@ -405,6 +412,7 @@ void frmSettingsForm::Render() {
         if (Focused && focus.get() == &c)
             mOverlayDraw::Outline(x - 2, y - 1, c.Width + 4, c.Height + 2, ColorFromComponents(1, 0.85f, 0.3f, 1));
     }
+    Window.EndDraw();
 }
 
 }  // namespace tarv

@@ -1,8 +1,8 @@
 // The settings dialog "Demo Settings": the drawing switches as check boxes
 // and the two volumes as scroll bars, bound to the settings store by their
-// tags, four quality presets, Apply / OK / Close and a web link. It is drawn
-// in the middle of the game window, not modal: keys go to it while it has
-// the focus (a click outside gives the focus back to the game).
+// tags, four quality presets, Apply / OK / Close and a link to the program's
+// documentation. A window of its own beside the game, not modal, so the
+// player watches the game change while ticking the boxes.
 #pragma once
 
 #include <array>
@@ -12,6 +12,8 @@
 #include <string>
 
 #include "game/shell/gForm.h"
+#include "game/shell/gToolWindow.h"
+#include "platform/Window.h"
 
 namespace tarv {
 
@@ -25,18 +27,23 @@ inline constexpr SettingsPreset kPresetLow = {0, 1, 1, 0, 1, 0, 0, 0};
 inline constexpr SettingsPreset kPresetMedium = {1, 1, 1, 0, 0, 1, 1, 0};
 inline constexpr SettingsPreset kPresetHigh = {1, 1, 1, 1, 1, 1, 1, 1};
 
+// The dialog's background (ARGB).
+inline constexpr int32_t kSettingsBack = int32_t(0xFF1F2129u);
+
 class frmSettingsForm {
 public:
     gForm Form;
-    // The address the link label shows and opens.
-    std::string LinkAddress = "https://example.org/vorlund/";
+    gToolWindow Window;
+    // The address the link label shows and opens; empty: the documentation
+    // in the program folder.
+    std::string LinkAddress;
     // Called by OK after applying (the main window takes the focus back).
     std::function<void()> FocusMain;
     // Called after the link was handed on (the main window is minimised).
     std::function<void()> MinimizeMain;
-    // Opens an address; empty: the desktop's opener with a display, only a
-    // log line without one.
-    std::function<void(const std::string&)> OpenLink;
+    // Opens an address and tells whether it was; empty: the desktop's
+    // opener (none without a display).
+    std::function<bool(const std::string&)> OpenLink;
     // Font of the texts; 0 takes gCharTest.FontArial.
     int32_t Font = 0;
     bool Focused = false;
@@ -64,12 +71,15 @@ public:
     void lblLink_Click();
     void ApplyPreset(const SettingsPreset& iValues);
 
-    // ---- input from the main window (screen pixels); True when taken --------
+    // ---- input: the window's own events (window pixels) ---------------------
+    // True when the event is this window's; it is then handled.
+    bool HandleEvent(const zun::WindowEvent& e);
     bool KeyDown(int32_t iKey, int32_t iShift);
     bool MouseDown(int32_t iButton, float iX, float iY);
     bool MouseMove(int32_t iButton, float iX, float iY);
     bool MouseUp(int32_t iButton, float iX, float iY);
 
+    // Draws the dialog into its window.
     void Render();
 
     // The control that has the keyboard focus (null for none).
@@ -86,15 +96,12 @@ private:
     std::weak_ptr<gFormControl> focus_;
     std::shared_ptr<gFormControl> pressed_;
     std::shared_ptr<gFormControl> dragging_;
-    bool closePressed_ = false;
 
     void CreateControls();
-    void Place();
     bool AutoApply() const;
     int32_t FontHandle() const;
-    bool InsidePanel(float iX, float iY) const;
-    bool InCloseBox(float iX, float iY) const;
-    // A scroll bar's value for a pointer at iX (screen pixels).
+    bool Inside(float iX, float iY) const;
+    // A scroll bar's value for a pointer at iX (window pixels).
     void DragTo(gFormControl& iBar, float iX);
 };
 extern frmSettingsForm frmSettings;

@@ -31,8 +31,10 @@ public:
     std::string Tag;
 
     std::string Text;
-    // Caret position in Text (a text box).
+    // Caret position in Text (a text box) and the length of the selected
+    // text that starts there.
     int32_t SelStart = 0;
+    int32_t SelLength = 0;
     // Check box: 0 clear, 1 ticked, 2 greyed. Scroll bar: Min..Max.
     int16_t Value = 0;
     int16_t Min = 0, Max = 32767;

@@ -308,9 +308,9 @@ void RenderGame() {
         static_cast<const iController*>(g.Gestures.get()) == g.Controller.get())
         g.Gestures->Render(Cam());
     RenderViewFrame();
-    // The settings dialog and the console lie over the finished frame.
-    ShellWindows_Render();
     zDDraw.EndScene(true);
+    // The settings dialog and the console, in their own windows.
+    ShellWindows_Render();
 }
 
 }  // namespace tarv

@@ -76,27 +76,4 @@ void Text(int32_t iFont, float iX, float iY, const std::string& iText, int32_t i
     zFont.DrawText(iFont, iX, iY, s, 1.0f, true, 0, 0, iColor);
 }
 
-char KeyChar(int32_t iKey, int32_t iShift) {
-    const bool shift = (iShift & 1) != 0;
-    if (iKey >= 'A' && iKey <= 'Z') return char(shift ? iKey : iKey + ('a' - 'A'));
-    if (iKey >= '0' && iKey <= '9') return shift ? ")!@#$%^&*("[iKey - '0'] : char(iKey);
-    if (iKey >= 96 && iKey <= 105) return char('0' + (iKey - 96));  // number pad
-    switch (iKey) {
-    case 32: return ' ';
-    case 106: return '*';
-    case 107: return '+';
-    case 109: return '-';
-    case 110: return '.';
-    case 111: return '/';
-    case 186: return shift ? ':' : ';';
-    case 187: return shift ? '+' : '=';
-    case 188: return shift ? '<' : ',';
-    case 189: return shift ? '_' : '-';
-    case 190: return shift ? '>' : '.';
-    case 191: return shift ? '?' : '/';
-    case 222: return shift ? '"' : '\'';
-    default: return 0;
-    }
-}
-
 }  // namespace tarv::mOverlayDraw

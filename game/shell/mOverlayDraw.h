@@ -1,6 +1,7 @@
-// Drawing of the shell's own windows (settings, console) into the game's
-// frame: flat panels and one-line texts in screen pixels, in front of
-// everything else. Nothing is drawn when there is no drawing device.
+// Drawing of the shell's own windows (settings, console, input box): flat
+// panels and one-line texts in the window's pixels, drawn by the game's
+// device between a tool window's BeginDraw and EndDraw. Nothing is drawn when
+// there is no drawing device.
 #pragma once
 
 #include <cstdint>
@@ -8,8 +9,7 @@
 
 namespace tarv::mOverlayDraw {
 
-// Flushes what the game has queued so far, so the panels lie on top of it,
-// and selects blending by the colours' alpha. False when there is no device.
+// Selects blending by the colours' alpha. False when there is no device.
 bool Begin();
 void Fill(float iX, float iY, float iW, float iH, int32_t iColor);
 // A one-pixel outline.
@@ -22,9 +22,5 @@ std::string FitText(int32_t iFont, const std::string& iText, float iMaxWidth);
 // One line at (iX, iY) (top left), cut to iMaxWidth when that is above 0;
 // TAB characters show as blanks.
 void Text(int32_t iFont, float iX, float iY, const std::string& iText, int32_t iColor, float iMaxWidth = 0);
-
-// The character a key gives in a one-line text box (virtual-key code, shift
-// bits 1 Shift); 0 for keys that type nothing.
-char KeyChar(int32_t iKey, int32_t iShift);
 
 }  // namespace tarv::mOverlayDraw

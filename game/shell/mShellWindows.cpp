@@ -6,39 +6,33 @@
 
 #include "core/zCore.h"
 #include "core/zRuntime.h"
+#include "devices/zDDraw.h"
+#include "game/shell/frmInputBox.h"
 #include "game/shell/frmLog.h"
 #include "game/shell/frmMain.h"
 #include "game/shell/frmSettings.h"
+#include "game/shell/gLevel.h"
+#include "game/shell/gToolWindow.h"
 #include "game/shell/mCommandLine.h"
 #include "game/world/gCharTest.h"
+#include "platform/Dialogs.h"
 #include "platform/Window.h"
 
 using namespace zun;
 
 namespace tarv {
 
-// The console lies over the top of the screen and is drawn last, so it is
-// asked first.
-bool ShellWindows_KeyDown(int32_t iKey, int32_t iShift) {
-    if (frmLog.KeyDown(iKey, iShift)) return true;
-    return frmSettings.KeyDown(iKey, iShift);
+bool ShellWindows_Event(const WindowEvent& e) {
+    if (e.WindowId == 0) return false;
+    if (frmMain.Window && e.WindowId == uint32_t(frmMain.Window->Handle())) return false;
+    const bool console = frmLog.HandleEvent(e);
+    if (!console) frmSettings.HandleEvent(e);
+    // F1 and F10 show the tool windows from either of them too (the console
+    // closes itself on F10).
+    if (e.Type == WindowEventType::KeyDown && (e.Key == 112 || (e.Key == 121 && !console)))
+        frmMain.Form_KeyDown(int16_t(e.Key), int16_t(e.Shift));
+    return true;
 }
-
-bool ShellWindows_MouseDown(int32_t iButton, float iX, float iY) {
-    // Each window learns whether it keeps the focus, so both are told.
-    const bool console = frmLog.MouseDown(iButton, iX, iY);
-    if (console) {
-        frmSettings.Focused = false;
-        return true;
-    }
-    return frmSettings.MouseDown(iButton, iX, iY);
-}
-
-bool ShellWindows_MouseMove(int32_t iButton, float iX, float iY) { return frmSettings.MouseMove(iButton, iX, iY); }
-
-bool ShellWindows_MouseUp(int32_t iButton, float iX, float iY) { return frmSettings.MouseUp(iButton, iX, iY); }
-
-bool ShellWindows_MouseWheel(int32_t iSteps, float iX, float iY) { return frmLog.MouseWheel(iSteps, iX, iY); }
 
 void ShellWindows_Render() {
     frmSettings.Render();
@@ -56,6 +50,31 @@ void InstallShellWindows(bool iMirrorToStderr) {
     gShellParts.UnloadConsole = [] { frmLog.Unload(); };
 
     frmLog.UnloadMain = [] { frmMain.Form_Unload(); };
+    gToolWindows.GameArea = [] {
+        gToolRect r{0, 0, zDDraw.ViewW, zDDraw.ViewH};
+        if (frmMain.Window && !frmMain.Window->Headless()) {
+            frmMain.Window->Position(r.X, r.Y);
+            frmMain.Window->ClientSize(r.W, r.H);
+        }
+        return r;
+    };
+    gToolWindows.Desktop = [] {
+        if (frmMain.Window && !frmMain.Window->Headless() && frmMain.Window->Sdl()) {
+            SDL_Rect b;
+            const int display = SDL_GetWindowDisplayIndex(frmMain.Window->Sdl());
+            if (display >= 0 && SDL_GetDisplayUsableBounds(display, &b) == 0) return gToolRect{b.x, b.y, b.w, b.h};
+        }
+        const DisplayModeInfo m = DesktopDisplayMode();
+        return gToolRect{0, 0, m.Width, m.Height};
+    };
+    gToolWindows.FocusGame = [] {
+        if (frmMain.Window && !frmMain.Window->Headless() && frmMain.Window->Sdl())
+            SDL_RaiseWindow(frmMain.Window->Sdl());
+    };
+    gProgramTitle = kLevelBoxTitle;
+    gInputBoxHandler = [](const std::string& prompt, const std::string& title, const std::string& defaultText) {
+        return frmInputBoxForm::Ask(prompt, title, defaultText);
+    };
     frmSettings.MinimizeMain = [] {
         if (frmMain.Window && !frmMain.Window->Headless() && frmMain.Window->Sdl())
             SDL_MinimizeWindow(frmMain.Window->Sdl());

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <SDL2/SDL.h>
 
+#include <cstdio>
+
 #include "platform/Dialogs.h"
 #include "platform/KeyMap.h"
 #include "platform/Window.h"
@@ -191,4 +193,37 @@ TEST(Dialogs, HeadlessBoxesLogAndAnswerFromTheQueue) {
     PushInputBoxAnswer("left over");
     ClearDialogAnswers();
     EXPECT_EQ(ShowInputBox("Name?", "", "d"), "d");
+}
+
+TEST(Dialogs, BoxesWithoutATitleShowTheProgramsTitle) {
+    test::LogCapture log;
+    ClearDialogAnswers();
+    gProgramTitle = "Prog";
+    ShowMessageBox("Hello");
+    ShowInputBox("Name?");
+    ShowMessageBox("Own", MsgBoxStyle::OkOnly, "Mine");
+    gProgramTitle.clear();
+    EXPECT_TRUE(log.Contains("MsgBox\tProg\tHello"));
+    EXPECT_TRUE(log.Contains("InputBox\tProg\tName?"));
+    EXPECT_TRUE(log.Contains("MsgBox\tMine\tOwn"));
+}
+
+TEST(WindowEvents, TypedTextBecomesWindows1252AndCarriesItsWindow) {
+    SDL_Event e{};
+    e.type = SDL_TEXTINPUT;
+    e.text.windowID = 7;
+    // e acute, euro sign, a Cyrillic letter the game cannot show.
+    std::snprintf(e.text.text, sizeof e.text.text, "%s", "\xC3\xA9\xE2\x82\xAC\xD0\xB6");
+    WindowEvent out;
+    ASSERT_TRUE(TranslateSdlEvent(e, out));
+    EXPECT_EQ(out.Type, WindowEventType::TextInput);
+    EXPECT_EQ(out.Text, "\xE9\x80?");
+    EXPECT_EQ(out.WindowId, 7u);
+
+    SDL_Event click{};
+    click.type = SDL_MOUSEBUTTONDOWN;
+    click.button.button = SDL_BUTTON_LEFT;
+    click.button.windowID = 3;
+    ASSERT_TRUE(TranslateSdlEvent(click, out));
+    EXPECT_EQ(out.WindowId, 3u);
 }

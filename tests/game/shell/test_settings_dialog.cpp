@@ -21,10 +21,8 @@ protected:
         ADD_FAILURE() << key;
         return nullptr;
     }
-    // Screen position of a control's middle.
-    std::pair<float, float> Middle(const gFormControl& c) {
-        return {frmSettings.Form.Left + c.Left + c.Width / 2, frmSettings.Form.Top + c.Top + c.Height / 2};
-    }
+    // Window position of a control's middle.
+    std::pair<float, float> Middle(const gFormControl& c) { return {c.Left + c.Width / 2, c.Top + c.Height / 2}; }
     void ClickOn(const gFormControl& c) {
         auto [x, y] = Middle(c);
         EXPECT_TRUE(frmSettings.MouseDown(1, x, y));
@@ -167,18 +165,26 @@ TEST_F(SettingsDialog, NoNoteWhileTheBuffersAreOn) {
     EXPECT_EQ(Settings().GetByte("QualityNote"), 0);
 }
 
-TEST_F(SettingsDialog, TheLinkOpensItsCaptionAndMinimisesTheGame) {
+TEST_F(SettingsDialog, TheLinkOpensTheDocumentationAndMinimisesTheGame) {
     std::string opened;
     int minimised = 0;
     frmSettings.MinimizeMain = [&] { ++minimised; };
     frmSettings.Show();
+    const std::string address = Ctl("lblLink")->Caption;
+    EXPECT_EQ(address.rfind("file:///", 0), 0u) << address;
+    EXPECT_EQ(address.substr(address.size() - 10), "/README.md");
+    // No desktop opener: a warning, and the game stays as it is.
     Ctl("lblLink")->UserClick();
-    EXPECT_TRUE(Logged("INF\tOpenLink\t" + frmSettings.LinkAddress));
-    EXPECT_EQ(minimised, 1);
-    frmSettings.OpenLink = [&](const std::string& a) { opened = a; };
+    EXPECT_TRUE(Logged("WARN\tOpenLink\t" + address));
+    EXPECT_EQ(minimised, 0);
+    frmSettings.OpenLink = [&](const std::string& a) {
+        opened = a;
+        return true;
+    };
     Ctl("lblLink")->Caption = "http://example.org/x";
     Ctl("lblLink")->UserClick();
     EXPECT_EQ(opened, "http://example.org/x");
+    EXPECT_EQ(minimised, 1);
 }
 
 TEST_F(SettingsDialog, KeysMoveTheFocusAndActOnTheFocusedControl) {
@@ -233,8 +239,8 @@ TEST_F(SettingsDialog, MouseTicksDragsAndPresses) {
     frmSettings.MouseUp(1, x, yy + 100);
     EXPECT_TRUE(frmSettings.Loaded());
 
-    // A click outside gives the keys back to the game.
-    EXPECT_FALSE(frmSettings.MouseDown(1, 1, 1));
+    // Another window taking the focus gives the keys back to the game.
+    EXPECT_TRUE(frmSettings.HandleEvent({.Type = WindowEventType::Deactivated, .WindowId = frmSettings.Window.Id()}));
     EXPECT_FALSE(frmSettings.Focused);
     EXPECT_FALSE(frmSettings.KeyDown(27, 0));
     EXPECT_TRUE(frmSettings.Visible());
