@@ -33,6 +33,27 @@ static void WriteDebugFile(const std::string& line) {
     std::fclose(f);
 }
 
+namespace {
+
+constexpr std::string_view kDroppedNote = "LOG\tOlder lines dropped from this view\t";
+
+// Keeps the newest half of the limit, cut at a line end, behind a first line
+// that counts every line dropped so far.
+void BoundLogText() {
+    std::string& t = zCore.LogText;
+    if (t.size() <= zCore.LogTextLimit) return;
+    size_t cut = t.find("\r\n", t.size() - zCore.LogTextLimit / 2);
+    cut = cut == std::string::npos ? t.size() : cut + 2;
+    int64_t lines = 0;
+    for (size_t p = t.find("\r\n"); p != std::string::npos && p < cut; p = t.find("\r\n", p + 2)) ++lines;
+    // The note of an earlier drop is no line of the log.
+    if (t.compare(0, kDroppedNote.size(), kDroppedNote) == 0) --lines;
+    zCore.LogLinesDropped += lines;
+    t = std::string(kDroppedNote) + FormatLong(zCore.LogLinesDropped) + "\r\n" + t.substr(cut);
+}
+
+}  // namespace
+
 void LogValues(const std::vector<LogValue>& values) {
     std::string line;
     try {
@@ -44,6 +65,7 @@ void LogValues(const std::vector<LogValue>& values) {
         if (!line.empty()) line.pop_back();
         zCore.LogText += line;
         zCore.LogText += "\r\n";
+        BoundLogText();
     } catch (...) {
     }
     if (gCoreHooks.OnLogEntry) {

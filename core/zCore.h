@@ -6,6 +6,7 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <unordered_set>
 #include <variant>
 #include <vector>
 
@@ -21,7 +22,13 @@ struct zCoreState {
     bool Initialized = false;
     std::string CurrentProc;
     int32_t LastError = 0;
-    std::string LogText;  // every line followed by CRLF
+    std::string LogText;  // every line followed by CRLF; the newest lines only, see LogTextLimit
+    // Past this size the oldest lines leave LogText, which then starts with a
+    // line saying how many have gone; the debug file still gets every line.
+    size_t LogTextLimit = size_t(4) << 20;
+    int64_t LogLinesDropped = 0;
+    // Keys of the notes LogOnce has written in this run.
+    std::unordered_set<std::string> LoggedOnce;
     bool DebugToFile = false;
     std::string DebugLogPath;
     std::string DecimalSeparator = ".";
@@ -74,6 +81,12 @@ void LogValues(const std::vector<LogValue>& values);
 template <class... A>
 void Log(A&&... a) {
     LogValues(std::vector<LogValue>{LogValue(std::forward<A>(a))...});
+}
+// Log, but only the first time iKey comes by in a run: for notes that code
+// called many times a frame would otherwise repeat without end.
+template <class... A>
+void LogOnce(const std::string& iKey, A&&... a) {
+    if (zCore.LoggedOnce.insert(iKey).second) Log(std::forward<A>(a)...);
 }
 
 // Starts the core's own state: ticks, random seed, locale separators, paths,

@@ -79,7 +79,8 @@ float WrapValue(float Value, float Min, float Max, float Step) {
 }
 
 float AngleDiff(float A, float B) {
-    Log("DEP", "AngleDiff", "AngleDist");
+    // The gesture recogniser calls it for every stroke segment: one note a run is enough.
+    LogOnce("AngleDiff", "DEP", "AngleDiff", "AngleDist");
     return AngleDist(B, A);
 }
 

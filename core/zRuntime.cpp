@@ -144,7 +144,7 @@ bool ParseNumber(std::string_view text, double& out) {
     while (e > b && IsBlank(text[e - 1])) --e;
     if (b == e) return false;
     std::string s(text.substr(b, e - b));
-    // Hexadecimal and octal literals of the classic runtime.
+    // Hexadecimal ("&H1F") and octal ("&O17") literals read as numbers too.
     if (s.size() > 2 && s[0] == '&' && (s[1] == 'H' || s[1] == 'h' || s[1] == 'O' || s[1] == 'o')) {
         int base = (s[1] == 'H' || s[1] == 'h') ? 16 : 8;
         uint64_t v = 0;

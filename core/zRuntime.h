@@ -1,5 +1,5 @@
 // Runtime rules shared by the whole program: the failure type, whole-number
-// conversions with the classic rounding and overflow rules, number <-> text,
+// conversions (round half to even; out of range is "Overflow"), number <-> text,
 // the Windows-1252 text model and the program-wide random source.
 #pragma once
 
@@ -11,7 +11,8 @@
 
 namespace zun {
 
-// Classic run-time error numbers; the description is what logs print.
+// Run-time error numbers: stored files and scripts can see them, so they stay
+// as they are; the description is what logs print.
 enum ErrNo : int {
     errReturnWithoutGosub = 3,
     errInvalidCall = 5,
@@ -37,7 +38,7 @@ public:
     std::string Description;
 };
 
-// Standard description of a classic error number ("Overflow", ...).
+// Standard description of an error number ("Overflow", ...).
 std::string ErrorDescription(int number);
 [[noreturn]] void Raise(int number);
 [[noreturn]] void Raise(int number, const std::string& description);
@@ -59,7 +60,7 @@ uint8_t AddByte(uint8_t a, int b);
 // Integer division and Mod with operands already whole; "Division by zero" on 0.
 int32_t IDiv(int32_t a, int32_t b);
 int32_t Mod(int32_t a, int32_t b);
-// Float division with the classic checks: x/0 is "Division by zero", 0/0 "Overflow".
+// Float division with its checks: x/0 is "Division by zero", 0/0 "Overflow".
 double Div(double a, double b);
 // Fails with "Overflow" when the value is not finite (an infinite or NaN result).
 double CheckFinite(double v);

@@ -42,11 +42,6 @@ public:
         w_ = iW;
         h_ = iH;
     }
-    // Drops the list and the buckets.
-    void Clear() {
-        List.clear();
-        buckets_.clear();
-    }
 
     bool InGrid(int64_t cx, int64_t cy) const { return cx >= 0 && cy >= 0 && cx <= w_ && cy <= h_; }
 

@@ -26,19 +26,19 @@ public:
     // Every emitter in the order of adding (position i is [i - 1]).
     const std::vector<Ptr>& Emitters() const { return Cells.List; }
 
-    void AddEmitter(const Ptr& iEmitter);
-    void RemoveEmitter(const Ptr& iEmitter);
+    void AddEmitter(const Ptr& iEmitter) { AddToLayer(iEmitter, false); }
+    void RemoveEmitter(const Ptr& iEmitter) { RemoveFromLayer(iEmitter); }
     int32_t FindEmitter(const Ptr& iEmitter) const { return Cells.Find(iEmitter.get()); }
     // Files the emitter under the cell of (GetX, GetY); the height plays no part.
-    void RegisterEmitter(const Ptr& iEmitter);
-    void UnregisterEmitter(const Ptr& iEmitter);
-    void Resize(int32_t iTileW, int32_t iW, int32_t iH);
+    void RegisterEmitter(const Ptr& iEmitter) { RegisterInCell(iEmitter, false); }
+    void UnregisterEmitter(const Ptr& iEmitter) { UnregisterFromCell(iEmitter); }
+    void Resize(int32_t iTileW, int32_t iW, int32_t iH) { ResizeGrid(iTileW, iW, iH); }
 
     // Nothing: the game updates each emitter with its distance to the listener.
     void Update() override {}
     void Render(const zCamera& iCam) override;
 
-    void CellOf(const iEmitter& iEmitter, int64_t& oX, int64_t& oY) const;
+    void CellOf(const iEmitter& iEmitter, int64_t& oX, int64_t& oY) const override;
 };
 
 }  // namespace zun

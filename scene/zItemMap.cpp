@@ -10,63 +10,13 @@
 
 namespace zun {
 
-namespace {
-
-float SortKey(const zItem& i) { return i.Sprite ? i.Sprite->y : 0.0f; }
-
-}  // namespace
+double zItemMap::SortKey(const zItem& iItem) const { return iItem.Sprite ? double(iItem.Sprite->y) : 0.0; }
 
 void zItemMap::CellOf(const zItem& iItem, int64_t& oX, int64_t& oY) const {
     const zSprite empty;
     const zSprite& s = iItem.Sprite ? *iItem.Sprite : empty;
     oX = CellIndex(s.x, TileW);
     oY = CellIndex(double(s.y) - s.Z, TileW);
-}
-
-void zItemMap::AddItem(const Ptr& iItem, bool iSort) {
-    if (!iItem || FindItem(iItem) >= 1) return;
-    Cells.List.push_back(iItem);
-    RegisterItem(iItem, iSort);
-}
-
-void zItemMap::RemoveItem(const Ptr& iItem) {
-    const int32_t i = FindItem(iItem);
-    if (i < 1) return;
-    UnregisterItem(iItem);
-    Cells.RemoveAt(i);
-}
-
-void zItemMap::RegisterItem(const Ptr& iItem, bool iSort) {
-    if (!iItem) return;
-    int64_t cx = 0, cy = 0;
-    CellOf(*iItem, cx, cy);
-    if (!Cells.Register(iItem, cx, cy)) return;
-    if (iSort) DepthSort(int32_t(cx), int32_t(cy));
-}
-
-void zItemMap::UnregisterItem(const Ptr& iItem) {
-    if (!iItem) return;
-    int64_t cx = 0, cy = 0;
-    CellOf(*iItem, cx, cy);
-    Cells.Unregister(iItem.get(), cx, cy);
-}
-
-void zItemMap::DepthSort(int32_t iX, int32_t iY) {
-    auto b = Cells.Get(iX, iY);
-    if (!b) return;
-    PassSort(*b, [](const Ptr& p) { return SortKey(*p); });
-}
-
-void zItemMap::SortAll() {
-    for (auto& b : BucketsOfList([this](const zItem& i, int64_t& cx, int64_t& cy) { CellOf(i, cx, cy); }))
-        PassSort(*b, [](const Ptr& p) { return SortKey(*p); });
-}
-
-void zItemMap::Resize(int32_t iTileW, int32_t iW, int32_t iH) {
-    for (const auto& i : Cells.List) UnregisterItem(i);
-    SetSize(iTileW, iW, iH);
-    for (const auto& i : Cells.List) RegisterItem(i, false);
-    SortAll();
 }
 
 void zItemMap::Update() {
@@ -120,7 +70,7 @@ bool zItemMap::Import(zStream& iData) {
         Cells.List.push_back(item);
         RegisterItem(item, false);
     }
-    SortAll();
+    SortAllCells();
     return true;
 }
 

@@ -27,16 +27,16 @@ public:
     // Every item of the layer in the order of adding (position i is [i - 1]).
     const std::vector<Ptr>& Items() const { return Cells.List; }
 
-    void AddItem(const Ptr& iItem, bool iSort);
-    void RemoveItem(const Ptr& iItem);
+    void AddItem(const Ptr& iItem, bool iSort) { AddToLayer(iItem, iSort); }
+    void RemoveItem(const Ptr& iItem) { RemoveFromLayer(iItem); }
     int32_t FindItem(const Ptr& iItem) const { return Cells.Find(iItem.get()); }
     // Files the item under the cell of its sprite's (x, y - Z) as it is now.
-    void RegisterItem(const Ptr& iItem, bool iSort);
-    void UnregisterItem(const Ptr& iItem);
+    void RegisterItem(const Ptr& iItem, bool iSort) { RegisterInCell(iItem, iSort); }
+    void UnregisterItem(const Ptr& iItem) { UnregisterFromCell(iItem); }
     // Orders one bucket by the sprites' ground y; a cell outside the grid or
     // without a bucket is left alone.
-    void DepthSort(int32_t iX, int32_t iY);
-    void Resize(int32_t iTileW, int32_t iW, int32_t iH);
+    void DepthSort(int32_t iX, int32_t iY) { SortCell(iX, iY); }
+    void Resize(int32_t iTileW, int32_t iW, int32_t iH) { ResizeGrid(iTileW, iW, iH); }
 
     // Every item's Update, in list order. The walk is over a copy of the list:
     // item scripts may add and remove items (even their own) while it runs.
@@ -45,10 +45,12 @@ public:
     // Leaves the draw colour as it found it.
     void Render(const zCamera& iCam, float iZoom);
 
-    void CellOf(const zItem& iItem, int64_t& oX, int64_t& oY) const;
+    void CellOf(const zItem& iItem, int64_t& oX, int64_t& oY) const override;
 
-private:
-    void SortAll();
+protected:
+    bool SortsBuckets() const override { return true; }
+    // The sprite's ground y; an item without a sprite sorts as 0.
+    double SortKey(const zItem& iItem) const override;
 };
 
 }  // namespace zun

@@ -30,18 +30,18 @@ public:
     // Every object in the order of adding (position i is [i - 1]).
     const std::vector<Ptr>& Objects() const { return Cells.List; }
 
-    void AddObject(const Ptr& iObject);
-    void RemoveObject(const Ptr& iObject);
+    void AddObject(const Ptr& iObject) { AddToLayer(iObject, false); }
+    void RemoveObject(const Ptr& iObject) { RemoveFromLayer(iObject); }
     int32_t FindObject(const Ptr& iObject) const { return Cells.Find(iObject.get()); }
     // Files the object under the cell of (GetX, GetY) as it is now.
-    void RegisterObject(const Ptr& iObject);
-    void UnregisterObject(const Ptr& iObject);
-    void Resize(int32_t iTileW, int32_t iW, int32_t iH);
+    void RegisterObject(const Ptr& iObject) { RegisterInCell(iObject, false); }
+    void UnregisterObject(const Ptr& iObject) { UnregisterFromCell(iObject); }
+    void Resize(int32_t iTileW, int32_t iW, int32_t iH) { ResizeGrid(iTileW, iW, iH); }
 
     void Update() override {}
     void Render(const zCamera& iCam) override;
 
-    void CellOf(const iMapItem& iObject, int64_t& oX, int64_t& oY) const;
+    void CellOf(const iMapItem& iObject, int64_t& oX, int64_t& oY) const override;
 };
 
 }  // namespace zun

@@ -10,8 +10,6 @@ namespace zun {
 
 namespace {
 
-float SortKey(const zSprite& s) { return float(double(s.y) - s.Z); }
-
 // Sorts list[lo..hi] by ascending y with the classic middle-pivot partition.
 // The two halves are disjoint, so recursing into the smaller one and looping
 // on the larger gives the same order with a stack depth of log n.
@@ -43,52 +41,6 @@ void QuickSort(std::vector<zSprite*>& list, int64_t lo, int64_t hi) {
 void zSpriteMap::CellOf(const zSprite& iSprite, int64_t& oX, int64_t& oY) const {
     oX = CellIndex(iSprite.x, TileW);
     oY = CellIndex(double(iSprite.y) - iSprite.Z, TileW);
-}
-
-void zSpriteMap::AddSprite(const Ptr& iSprite, bool iSort) {
-    if (!iSprite || FindSprite(iSprite) >= 1) return;
-    Cells.List.push_back(iSprite);
-    RegisterSprite(iSprite, iSort);
-}
-
-void zSpriteMap::RemoveSprite(const Ptr& iSprite) {
-    const int32_t i = FindSprite(iSprite);
-    if (i < 1) return;
-    UnregisterSprite(iSprite);
-    Cells.RemoveAt(i);
-}
-
-void zSpriteMap::RegisterSprite(const Ptr& iSprite, bool iSort) {
-    if (!iSprite) return;
-    int64_t cx = 0, cy = 0;
-    CellOf(*iSprite, cx, cy);
-    if (!Cells.Register(iSprite, cx, cy)) return;
-    if (iSort) DepthSort(int32_t(cx), int32_t(cy));
-}
-
-void zSpriteMap::UnregisterSprite(const Ptr& iSprite) {
-    if (!iSprite) return;
-    int64_t cx = 0, cy = 0;
-    CellOf(*iSprite, cx, cy);
-    Cells.Unregister(iSprite.get(), cx, cy);
-}
-
-void zSpriteMap::DepthSort(int32_t iX, int32_t iY) {
-    auto b = Cells.Get(iX, iY);
-    if (!b) return;
-    PassSort(*b, [](const Ptr& p) { return SortKey(*p); });
-}
-
-void zSpriteMap::SortAll() {
-    for (auto& b : BucketsOfList([this](const zSprite& s, int64_t& cx, int64_t& cy) { CellOf(s, cx, cy); }))
-        PassSort(*b, [](const Ptr& p) { return SortKey(*p); });
-}
-
-void zSpriteMap::Resize(int32_t iTileW, int32_t iW, int32_t iH) {
-    for (const auto& s : Cells.List) UnregisterSprite(s);
-    SetSize(iTileW, iW, iH);
-    for (const auto& s : Cells.List) RegisterSprite(s, false);
-    SortAll();
 }
 
 void zSpriteMap::Render(const zCamera& iCam, float iZoom) {
@@ -134,7 +86,7 @@ bool zSpriteMap::Import(zStream& iData) {
         Cells.List.push_back(s);
         RegisterSprite(s, false);
     }
-    SortAll();
+    SortAllCells();
     return true;
 }
 

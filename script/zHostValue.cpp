@@ -289,16 +289,14 @@ int Compare(const HostValue& a, const HostValue& b) {
 
 std::string Hex(const HostValue& a) {
     uint32_t v;
-    int width;
     switch (a.Kind()) {
         case HK::Empty: return "0";
-        case HK::Bool: v = a.AsBool() ? 0xFFFFu : 0u; width = 16; break;
-        case HK::Byte: v = a.AsByte(); width = 8; break;
-        case HK::Integer: v = static_cast<uint16_t>(a.AsInteger()); width = 16; break;
-        case HK::Long: v = static_cast<uint32_t>(a.AsLong()); width = 32; break;
-        default: v = static_cast<uint32_t>(CLng(a.ToDouble())); width = 32; break;
+        case HK::Bool: v = a.AsBool() ? 0xFFFFu : 0u; break;
+        case HK::Byte: v = a.AsByte(); break;
+        case HK::Integer: v = static_cast<uint16_t>(a.AsInteger()); break;
+        case HK::Long: v = static_cast<uint32_t>(a.AsLong()); break;
+        default: v = static_cast<uint32_t>(CLng(a.ToDouble())); break;
     }
-    (void)width;
     static const char* digits = "0123456789ABCDEF";
     std::string out;
     do {

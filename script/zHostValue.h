@@ -1,5 +1,5 @@
-// The content of a script value: a small dynamically typed value with the
-// classic variant rules. Everything the engine does with contents goes through
+// The content of a script value: a small dynamically typed value (Empty, Bool,
+// Byte, Integer, Long, Single, Double, text, array, object). Everything the engine does with contents goes through
 // this one module: conversions (whole numbers round half to even, out of range
 // is "Overflow", text that is no number is "Type mismatch"), mixed arithmetic
 // with its result kinds and overflow promotion, comparisons, text forms and the
@@ -231,7 +231,7 @@ HostValue Negate(const HostValue& a);
 // Bitwise complement within the content's integer width; Single and Double are
 // rounded to Long first; Bool is logical.
 HostValue BitNot(const HostValue& a);
-// Three-way comparison with the variant rules: numbers numerically (Empty is 0,
+// Three-way comparison: numbers numerically (Empty is 0,
 // Bool -1/0), a number is below any text, text by bytes, Empty against text as
 // the empty text. Arrays and objects are "Type mismatch".
 int Compare(const HostValue& a, const HostValue& b);

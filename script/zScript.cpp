@@ -30,7 +30,7 @@ void ClassifyCallName(AtomData& d) {
             break;
         }
     }
-    for (int i = 0; i < 36; ++i) {
+    for (int i = 0; i < kHostNameCount; ++i) {
         if (d.Text == kHostNames[i]) {
             d.HostId = static_cast<int16_t>(i);
             break;

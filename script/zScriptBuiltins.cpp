@@ -94,7 +94,8 @@ int32_t FindLast(const std::string& hay, const std::string& needle) {
     return q == std::string::npos ? -1 : static_cast<int32_t>(q);
 }
 
-// Arc sine and cosine the classic way, through the arc tangent.
+// Arc sine and cosine are computed as atan(x / sqrt(1 - x * x)); that is the
+// rounding of their results that scripts get.
 double ArcTail(double x) {
     if (x < -1.0 || x > 1.0) Raise(errInvalidCall);
     return std::atan(x / std::sqrt(1.0 - x * x));
@@ -261,7 +262,7 @@ ValueRef EngineBuiltin(int id, Frame& f, zScriptArgs& a) {
         }
         case 30: {  // log
             // The logarithm keeps the name; a single text that is no number is
-            // written to the log instead (the host's "log" cannot be reached).
+            // written to the log instead.
             if (argc == 1) {
                 zScriptValue& x = Arg(a, 1);
                 if (x.Data.Kind() == HK::String && !IsNumeric(x.Data.AsString())) {

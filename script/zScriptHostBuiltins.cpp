@@ -1,6 +1,6 @@
 // The host built-ins: drawing, colours, angles and distances, scenes and
-// render targets, images, the mouse and the view, script loading, calls by
-// name and logging. They read their arguments with the value getters, so a
+// render targets, images, the mouse and the view, script loading and calls by
+// name. Logging is the engine's "log", which answers before any host name. They read their arguments with the value getters, so a
 // script may pass anything that converts.
 #include <algorithm>
 
@@ -15,13 +15,13 @@ namespace zun {
 
 ScriptDevices gScriptDevices;
 
-const char* const kHostNames[36] = {
+const char* const kHostNames[kHostNameCount] = {
     "drawPoint",       "drawLine",     "drawRect",       "fillRect",        "drawCircle",     "clipValue",
     "clipAngle",       "angleDiff",    "getAngle",       "getDist",         "beginScene",     "endScene",
     "createRenderTarget", "endTextureScene", "applyGamma", "applyTint",    "saveScreenshot", "setRenderZ",
     "loadImage",       "blt",          "bltRotate",      "rgba",            "rgbx",           "rgbGrey",
     "rgb",             "setDiffuseColor", "setBackColor", "setGreyscaleColor", "getMouseX",   "getMouseY",
-    "getScreenW",      "getScreenH",   "loadScriptFile", "callByName",      "log",            "debug"};
+    "getScreenW",      "getScreenH",   "loadScriptFile", "callByName",      "debug"};
 
 namespace run {
 namespace {
@@ -146,8 +146,7 @@ ValueRef HostBuiltin(int id, zScriptObject* caller, zScriptArray* values, zScrip
             obj->Execute(T(a, 2));
             break;
         }
-        case 34: Log(T(a, 1)); break;
-        case 35: T(a, 1); break;
+        case 34: T(a, 1); break;
         default: break;
     }
     (void)caller;

@@ -116,6 +116,7 @@ inline void Step() {
 // their comparison order.
 extern const char* const kFormNames[6];
 extern const char* const kEngineNames[56];
-extern const char* const kHostNames[36];
+inline constexpr int kHostNameCount = 35;
+extern const char* const kHostNames[kHostNameCount];
 
 }  // namespace zun

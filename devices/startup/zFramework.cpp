@@ -21,10 +21,6 @@ namespace {
 
 constexpr const char* kExitTail = "The application will now exit.";
 
-// The platform root object is part of this program, not a system component
-// that may be missing, so creating it cannot fail here.
-bool CreateRootObject() { return true; }
-
 // Every device box has the same shape; its second line holds the error text
 // of the platform, which is always empty, so users see "()".
 std::string DeviceMessage(const std::string& reason, const std::string& tail) {
@@ -61,15 +57,9 @@ void ZUN_Initialize() {
     if (missing > 0)
         Tell(proc, "Missing system files! Some functions may be broken!", MsgBoxStyle::Critical, "");
 
-    bool created = false;
-    SkipOnFailure(proc, [&] { created = CreateRootObject(); });
-    zCore.DirectX = created;
-    if (!created) {
-        Tell(proc, std::string("DirectX: Could not create DirectX 8 interface!\r\n\r\n") + kExitTail,
-             MsgBoxStyle::Critical, "Create DirectX object");
-        ZUN_Release();
-        return;
-    }
+    // The platform root object is part of this program, not a system component
+    // that may be missing: it always exists once the framework starts.
+    zCore.DirectX = true;
     Log("OK", "DirectX8 created");
 
     // The registry is rebuilt in a fixed order: files name their classes, and

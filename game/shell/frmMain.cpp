@@ -1,6 +1,8 @@
 // Start-up and shut-down of the main window, the script globals, and the loop
 // that turns the window's events and a 15 ms timer into the form's events.
 #include "game/shell/frmMain.h"
+#include "game/shell/mCommandLine.h"
+#include "game/shell/mScriptEvent.h"
 #include "game/shell/mShellWindows.h"
 
 #include <chrono>
@@ -63,18 +65,6 @@ auto RunPart(const F& slot, A&&... args) {
     return f(std::forward<A>(args)...);
 }
 
-std::string TrimBlanks(const std::string& s) {
-    const size_t b = s.find_first_not_of(' ');
-    if (b == std::string::npos) return "";
-    return s.substr(b, s.find_last_not_of(' ') - b + 1);
-}
-
-// Sends an event whose result nobody reads; the object is held while it runs.
-void Send(const std::shared_ptr<zScriptObject>& iObject, const char* iEvent) {
-    const std::shared_ptr<zScriptObject> o = iObject;
-    if (o) o->Execute(iEvent);
-}
-
 int32_t LoadTextureStep(const char* proc, const std::string& name, bool smooth, int32_t colorKey) {
     int32_t t = 0;
     SkipOnFailure(proc, [&] { t = zDDraw.LoadTexture(name, smooth, colorKey, 1, 0); });
@@ -106,11 +96,9 @@ bool frmMainForm::Form_Load(const std::string& iCommandLine) {
 
     // 1. Command line: "debug" exactly, or script files for the compiler.
     DebugRequest = false;
-    if (iCommandLine == "debug") {
-        DebugRequest = true;
-    } else if (!iCommandLine.empty()) {
-        if (!RunPart(gShellParts.ExecuteParams, TrimBlanks(iCommandLine))) return false;
-    }
+    if (!HandleCommandLine(iCommandLine, DebugRequest,
+                           [](const std::string& iParams) { return RunPart(gShellParts.ExecuteParams, iParams); }))
+        return false;
 
     // 2. The framework, with the scene classes and the script engine.
     gFrameworkHooks.RegisterSceneClasses = [] { RegisterSceneClasses(); };
@@ -291,6 +279,11 @@ bool frmMainForm::Form_Load(const std::string& iCommandLine) {
             while (Window->PollEvent(e)) DispatchEvent(e);
         }
         Running = true;
+    } else if (!Closed) {
+        // Nobody quit: the framework went down on its way up, and a program
+        // that cannot run must not end as if it had run.
+        Log("ERR", proc, "The framework did not start");
+        return false;
     }
     zCore.CurrentProc = proc;
     return true;

@@ -15,6 +15,7 @@
 #include "devices/zDInput.h"
 #include "devices/zDSound.h"
 #include "game/shell/frmMain.h"
+#include "game/shell/mScriptEvent.h"
 #include "game/world/gBorder.h"
 #include "game/world/gChar.h"
 #include "game/world/gCharTest.h"
@@ -58,11 +59,6 @@ bool PassesOn(const std::shared_ptr<zScriptObject>& iObject, const std::string& 
     if (!o) return false;
     const ValueRef r = o->Execute(iEvent);
     return r && r->GetBool();
-}
-
-void Send(const std::shared_ptr<zScriptObject>& iObject, const char* iEvent) {
-    const std::shared_ptr<zScriptObject> o = iObject;
-    if (o) o->Execute(iEvent);
 }
 
 void PlayInterfaceSound(const char* iFile, float iSpeed) {

@@ -17,6 +17,7 @@
 #include "game/effects/gWeather.h"
 #include "game/effects/zParticle.h"
 #include "game/shell/frmMain.h"
+#include "game/shell/mScriptEvent.h"
 #include "game/world/gChar.h"
 #include "game/world/gCharTest.h"
 #include "game/world/mTimeline.h"
@@ -41,11 +42,6 @@ using namespace zun;
 namespace {
 
 uint8_t Setting(const char* iKey) { return gCharTest.Settings ? gCharTest.Settings->GetByte(iKey, 0) : 0; }
-
-void Send(const std::shared_ptr<zScriptObject>& iObject, const char* iEvent) {
-    const std::shared_ptr<zScriptObject> o = iObject;
-    if (o) o->Execute(iEvent);
-}
 
 std::string EmitterClass(iEmitter& e) {
     iClass* c = e.Class();

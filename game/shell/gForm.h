@@ -1,10 +1,10 @@
 // A window's controls as plain data: there is no native dialog toolkit under
 // the game, so the settings dialog and the console keep their controls here
-// and draw them into the game window themselves. A control behaves like the
-// classic one it stands for where the binding relies on it: a value outside a
-// check box's or scroll bar's range is refused with "Invalid property value",
-// a selection outside the list likewise, and setting a value raises the
-// control's Click or Change handler only when the value really changes.
+// and draw them into the game window themselves. The rules the dialogs rely
+// on: a value outside a check box's or scroll bar's range is refused with
+// "Invalid property value", a selection outside the list likewise, and setting
+// a value raises the control's Click or Change handler only when the value
+// really changes.
 #pragma once
 
 #include <cstdint>
@@ -15,7 +15,7 @@
 
 namespace tarv {
 
-// The classic error number of a refused property value.
+// The error number of a refused property value, as the run-time rules number it.
 inline constexpr int kErrInvalidPropertyValue = 380;
 
 class gFormControl {

@@ -62,13 +62,14 @@ std::vector<std::string> SplitParams(const std::string& iParams) {
     }
 }
 
-bool HandleCommandLine(const std::string& iCommandLine, bool& oDebug) {
+bool HandleCommandLine(const std::string& iCommandLine, bool& oDebug,
+                       const std::function<bool(const std::string&)>& iCompile) {
     if (iCommandLine == "debug") {
         oDebug = true;
         return true;
     }
     if (iCommandLine.empty()) return true;
-    return ExecuteParams(TrimBlanks(iCommandLine));
+    return iCompile && iCompile(TrimBlanks(iCommandLine));
 }
 
 bool ExecuteParams(const std::string& iParams) {
@@ -86,8 +87,13 @@ bool ExecuteParams(const std::string& iParams) {
 
     bool result = true;
     for (const std::string& word : SplitParams(iParams)) {
+        // Two blanks in a row name no script; the compiler would only say so.
+        if (word.empty()) continue;
         int32_t status = -1;
-        const bool ran = mShellExecute::ShellExecuteWait(0, compiler.string(), Cp1252ToUtf8(word), folder, 0, &status);
+        // After "--" the compiler reads every word as a script name, so a
+        // name that starts with "-" is never taken for one of its options.
+        const bool ran = mShellExecute::ShellExecuteWait(0, compiler.string(), {"--", Cp1252ToUtf8(word)}, folder, 0,
+                                                         &status);
         if (ran && status == 0) {
             Log("INFO", "Script compiled", word);
             continue;

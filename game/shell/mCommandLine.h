@@ -3,6 +3,7 @@
 // into the program folder under that name) compiles before the game starts.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -19,16 +20,19 @@ std::string TrimBlanks(const std::string& iText);
 // a row give an empty word between them.
 std::vector<std::string> SplitParams(const std::string& iParams);
 
-// The first start-up step: the exact text "debug" sets oDebug and compiles
-// nothing; an empty line does nothing; anything else goes trimmed to
-// ExecuteParams. False when the start-up must end.
-bool HandleCommandLine(const std::string& iCommandLine, bool& oDebug);
-
 // Runs "Compiler.exe" (looked up in the current folder) once per word, in the
-// program folder, and waits for each run. True when every word compiled;
-// False when the compiler is missing, a run could not be started or a run
-// ended with a non-zero exit status (each failure is told in a message box;
-// the remaining words are still compiled).
+// program folder, and waits for each run. An empty word names no script and is
+// skipped; every word reaches the compiler as a script name, even one that
+// starts with "-". True when every word compiled; False when the compiler is
+// missing, a run could not be started or a run ended with a non-zero exit
+// status (each failure is told in a message box; the remaining words are
+// still compiled).
 bool ExecuteParams(const std::string& iParams);
+
+// The first start-up step, as the main window's load runs it: the exact text
+// "debug" sets oDebug and compiles nothing; an empty line does nothing;
+// anything else goes trimmed to iCompile. False when the start-up must end.
+bool HandleCommandLine(const std::string& iCommandLine, bool& oDebug,
+                       const std::function<bool(const std::string&)>& iCompile = ExecuteParams);
 
 }  // namespace tarv

@@ -34,12 +34,19 @@ bool WaitFor(pid_t pid, int& status) {
 
 }  // namespace
 
-bool ShellExecuteWait(int32_t /*hWnd*/, const std::string& File, const std::string& Parameters,
+bool ShellExecuteWait(int32_t hWnd, const std::string& File, const std::string& Parameters,
+                      const std::string& Folder, int32_t ShowCmd, int32_t* oExitCode) {
+    std::vector<std::string> arguments;
+    if (!Parameters.empty()) arguments.push_back(Parameters);
+    return ShellExecuteWait(hWnd, File, arguments, Folder, ShowCmd, oExitCode);
+}
+
+bool ShellExecuteWait(int32_t /*hWnd*/, const std::string& File, const std::vector<std::string>& Arguments,
                       const std::string& Folder, int32_t /*ShowCmd*/, int32_t* oExitCode) {
     if (oExitCode) *oExitCode = -1;
     if (File.empty()) return false;
     std::vector<std::string> args{File};
-    if (!Parameters.empty()) args.push_back(Parameters);
+    args.insert(args.end(), Arguments.begin(), Arguments.end());
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace tarv::mShellExecute {
 
@@ -16,6 +17,9 @@ namespace tarv::mShellExecute {
 // ended it). False when it could not be started. hWnd and ShowCmd are kept
 // for the callers' sake; no window is shown either way.
 bool ShellExecuteWait(int32_t hWnd, const std::string& File, const std::string& Parameters,
+                      const std::string& Folder, int32_t ShowCmd, int32_t* oExitCode = nullptr);
+// The same with any number of arguments, each handed over as it is.
+bool ShellExecuteWait(int32_t hWnd, const std::string& File, const std::vector<std::string>& Arguments,
                       const std::string& Folder, int32_t ShowCmd, int32_t* oExitCode = nullptr);
 
 // Hands Target (UTF-8) to "xdg-open" and returns at once; the opener runs

@@ -107,7 +107,6 @@ void mTimelineModule::SetObjectProperty(iClass& iTarget, const std::string& iNam
         if (SetSpriteField(*sprite, iName, iValue)) return;
         Raise(errNoSuchMember, kNoSuchMember);
     }
-    if (SetProperty && SetProperty(iTarget, iName, iValue)) return;
     Raise(errNoSuchMember, kNoSuchMember);
 }
 

@@ -6,7 +6,6 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -34,11 +33,6 @@ public:
 
 struct mTimelineModule {
     std::vector<std::shared_ptr<cTimeEvent>> Events;
-
-    // Sets a named property of a target that is neither a script object nor a
-    // sprite (the objects of other game modules); false when the target or the
-    // name is not one it knows.
-    std::function<bool(zun::iClass& iTarget, const std::string& iName, float iValue)> SetProperty;
 
     void AddTimeValue(const std::shared_ptr<zun::zScriptObject>& iCaller, int32_t iTimeStart, int32_t iTimeEnd,
                       const zun::ValueRef& iValue, float iValueStart, float iValueEnd, float iFactor);

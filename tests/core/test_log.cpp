@@ -21,6 +21,28 @@ TEST(Log, JoinsValuesWithTabsAndSkipsObjects) {
     EXPECT_EQ(zCore.LogText, "A\t1\tb\r\n\r\nINF\t2.5\r\n");
 }
 
+// A long run keeps the newest lines in memory and says how many older ones went.
+TEST(Log, TheLogTextKeepsTheNewestLinesAndCountsTheDropped) {
+    LogCapture cap;
+    zCore.LogText.clear();
+    zCore.LogLinesDropped = 0;
+    const size_t limit = zCore.LogTextLimit;
+    zCore.LogTextLimit = 200;
+    for (int i = 0; i < 100; ++i) Log("L", i);
+    const std::string text = zCore.LogText;
+    zCore.LogTextLimit = limit;
+
+    EXPECT_LE(text.size(), 200u);
+    const std::string note = "LOG\tOlder lines dropped from this view\t" + std::to_string(zCore.LogLinesDropped) + "\r\n";
+    EXPECT_EQ(text.substr(0, note.size()), note);
+    EXPECT_EQ(text.substr(text.size() - 6), "L\t99\r\n");
+    int kept = 0;
+    for (size_t p = text.find("L\t"); p != std::string::npos; p = text.find("L\t", p + 1)) ++kept;
+    EXPECT_EQ(zCore.LogLinesDropped + kept, 100);
+    // The hook (and so the log file) saw every line.
+    EXPECT_EQ(cap.Lines().size(), 100u);
+}
+
 TEST(Log, ARethrowingHookDoesNotStopTheLog) {
     auto saved = gCoreHooks.OnLogEntry;
     gCoreHooks.OnLogEntry = [](const std::string&, const std::vector<LogValue>&) { throw std::runtime_error("x"); };

@@ -48,9 +48,11 @@ TEST(Math, AnglesAndClamp) {
     EXPECT_NEAR(M::AngleDist(0.0f, M::PI), -M::PI, kTol);  // half a turn: the closed end
     {
         test::LogCapture log;
+        zCore.LoggedOnce.clear();
         EXPECT_FLOAT_EQ(M::AngleDiff(6.2f, 0.1f), M::AngleDist(0.1f, 6.2f));
         M::AngleDiff(1.0f, 2.0f);
-        EXPECT_EQ(log.Lines(), (std::vector<std::string>{"DEP\tAngleDiff\tAngleDist", "DEP\tAngleDiff\tAngleDist"}));
+        // Noted once a run, however often it is called.
+        EXPECT_EQ(log.Lines(), (std::vector<std::string>{"DEP\tAngleDiff\tAngleDist"}));
     }
     EXPECT_EQ(M::GetAngle(5, 5, 9, 5), 0.0f);
     EXPECT_EQ(M::GetAngle(5, 5, 1, 5), M::PI);

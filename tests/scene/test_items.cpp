@@ -236,6 +236,29 @@ TEST_F(ItemTest, MapFilesByGroundCellAndSortsByGroundY) {
     EXPECT_EQ(m.Items().size(), 2u);
 }
 
+// A row of equal depths behind a smaller one comes out reversed, whatever the
+// size of the bucket: large buckets are sorted faster but to the same order.
+TEST_F(ItemTest, EqualDepthsKeepTheirOrderInBucketsOfAnySize) {
+    for (size_t rowLength : {size_t(5), size_t(600)}) {
+        zItemMap m;
+        m.SetSize(128, 1, 1);
+        std::vector<std::shared_ptr<zItem>> row;
+        for (size_t i = 0; i < rowLength; ++i) {
+            row.push_back(Item(10, 60, 0));
+            m.AddItem(row.back(), false);
+        }
+        auto front = Item(10, 20, 0);
+        m.AddItem(front, false);
+        m.DepthSort(0, 0);
+        auto bucket = m.GetTile(0, 0);
+        ASSERT_TRUE(bucket);
+        ASSERT_EQ(bucket->size(), rowLength + 1);
+        EXPECT_EQ((*bucket)[0], front) << rowLength;
+        for (size_t i = 0; i < rowLength; ++i)
+            ASSERT_EQ((*bucket)[i + 1], row[rowLength - 1 - i]) << rowLength << " items, place " << i;
+    }
+}
+
 TEST_F(ItemTest, LoadedFixtureDrawsInBucketOrderWithDepthAndColour) {
     WriteTexture("items.png", 64, 16);
     auto rec = [](float x, float y, const std::string& key) {

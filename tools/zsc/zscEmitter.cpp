@@ -16,12 +16,11 @@ const char* TypeName(uint8_t typ) {
     return typ < 8 ? kNames[typ] : "";
 }
 
-namespace {
-
 // Names a plain call hands to someone other than the script class: the
 // interpreter's special forms, its own built-ins, the host's built-ins and the
-// game's function table, in that order of lookup.
-const std::unordered_set<std::string>& ReservedNames() {
+// game's function table, in that order of lookup. The compiler is built below
+// the engine and the game, so it keeps its own copy of their names.
+const std::unordered_set<std::string>& ReservedCallNames() {
     static const std::unordered_set<std::string> kNames = {
         // special forms
         "", "static", "global", "super", "set", "new",
@@ -65,6 +64,8 @@ const std::unordered_set<std::string>& ReservedNames() {
     };
     return kNames;
 }
+
+namespace {
 
 std::string Quote(const std::string& cp1252) { return std::string(1, '\'').append(Cp1252ToUtf8(cp1252)).append(1, '\''); }
 
@@ -533,7 +534,7 @@ void CollectAssigned(const zsc::Stmt& s, std::set<std::string>& out) {
 }  // namespace
 
 bool IsReservedCallName(const std::string& name) {
-    return ReservedNames().count(name) != 0 || name.find('.') != std::string::npos;
+    return ReservedCallNames().count(name) != 0 || name.find('.') != std::string::npos;
 }
 
 std::vector<ClassRecord> Emit(const Unit& unit, Diagnostics& diag) {

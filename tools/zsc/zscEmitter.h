@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "tools/zsc/zscAst.h"
@@ -23,5 +24,8 @@ std::vector<ClassRecord> Emit(const Unit& unit, Diagnostics& diag);
 // interpreter's special forms and built-ins, the host's and the game's
 // functions answer first.
 bool IsReservedCallName(const std::string& name);
+// Every name IsReservedCallName knows without a dot; the engine's and the
+// game's own tables are the authority, and a test holds the two together.
+const std::unordered_set<std::string>& ReservedCallNames();
 
 }  // namespace zun::zsc

@@ -1,9 +1,11 @@
 // zsc: compiles scripts into compiled script files, or lists one.
 //
-//   zsc [-o OUT] [-z] NAME...   compile each NAME (".zs" added when it has no
+//   zsc [-o OUT] [-z] [--] NAME...
+//                               compile each NAME (".zs" added when it has no
 //                               extension; looked up as given, then under
 //                               "scripts/"); the output goes beside the source
 //                               as NAME.dat unless -o names it; -z packs it.
+//                               After "--" every word is a NAME, even "-x".
 //   zsc --disasm FILE           list the classes, parameters and byte code.
 //
 // Errors are printed as "file:line:col: error: ..." and give exit status 1;
@@ -26,7 +28,7 @@ using namespace zun::zsc;
 namespace {
 
 const char* kUsage =
-    "usage: zsc [-o OUT] [-z] NAME...\n"
+    "usage: zsc [-o OUT] [-z] [--] NAME...\n"
     "       zsc --disasm FILE\n";
 
 bool Exists(const std::string& p) {
@@ -99,9 +101,14 @@ int Main(const std::vector<std::string>& args) {
     std::string output;
     bool zip = false;
     std::vector<std::string> names;
+    bool onlyNames = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
-        if (a == "-o") {
+        if (onlyNames) {
+            names.push_back(a);
+        } else if (a == "--") {
+            onlyNames = true;
+        } else if (a == "-o") {
             if (i + 1 >= args.size()) {
                 std::fprintf(stderr, "zsc: error: -o needs a file name\n%s", kUsage);
                 return 2;

@@ -114,10 +114,16 @@ TEST_F(CompilerRun, AFailedCompileIsReportedAndNeverCountsAsCompiled) {
 
 TEST_F(CompilerRun, EveryWordRunsAndOneFailureFailsTheWhole) {
     InstallCompiler();
-    // Three runs: good, the empty word between the two blanks, good again.
-    EXPECT_FALSE(ExecuteParams("good  good"));
+    // Two runs: the empty word between the two blanks names no script.
+    EXPECT_TRUE(ExecuteParams("good  good"));
     EXPECT_EQ(Count("INFO\tScript compiled\tgood"), 2);
-    EXPECT_EQ(Count("Could not compile"), 1);
+    EXPECT_EQ(Count("Could not compile"), 0);
+    // A word that starts with "-" is a script name, never an option of the compiler.
+    WriteText(dir.HostPath("-dash.zs"), "class Dash {\n}\n");
+    EXPECT_FALSE(ExecuteParams("-dash -o"));
+    EXPECT_TRUE(fs::exists(dir.HostPath("-dash.dat")));
+    EXPECT_TRUE(Logged("Script compiled\t-dash"));
+    EXPECT_TRUE(Logged("Could not compile\r\n\r\n-o"));
     zCore.LogText.clear();
     EXPECT_FALSE(ExecuteParams("bad good"));
     EXPECT_TRUE(Logged("Script compiled\tgood"));

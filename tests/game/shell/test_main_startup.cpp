@@ -147,6 +147,14 @@ TEST_F(StartUp, NoDrawingDeviceEndsTheStartUp) {
     EXPECT_FALSE(frmMain.Running);
 }
 
+// The program ends with a failure status whenever the load says False.
+TEST_F(StartUp, AFrameworkThatGoesDownDuringTheStartUpFailsIt) {
+    gShellParts.SetDefaultSettings = [] { ZUN_Release(); };
+    EXPECT_FALSE(frmMain.Form_Load(""));
+    EXPECT_TRUE(Logged("ERR\tForm_Load\tThe framework did not start"));
+    EXPECT_FALSE(frmMain.Running);
+}
+
 // ---- the frame tick ----------------------------------------------------------
 
 class RecordingController : public iController {
