@@ -37,6 +37,7 @@ enum class WindowEventType : uint8_t {
     MouseUp,      // Button, Shift, X, Y
     MouseMove,    // Button = the held buttons added up, Shift, X, Y
     MouseWheel,   // Wheel: steps, positive away from the user
+    DevicesChanged,  // an input device was plugged in or out
 };
 
 // One event in the game's own terms: virtual-key numbers, button bits, and

@@ -337,6 +337,9 @@ void frmMainForm::DispatchEvent(const WindowEvent& e) {
         case WindowEventType::MouseWheel:
             ShellWindows_MouseWheel(e.Wheel, zDInput.MouseX, zDInput.MouseY);
             break;
+        case WindowEventType::DevicesChanged:
+            zDInput.UpdateAttachedDevices();
+            break;
         default:
             break;
     }

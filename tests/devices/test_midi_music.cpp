@@ -113,7 +113,7 @@ TEST(MidiOff, NoSoundFontOrNoDeviceDisablesMidi) {
     EXPECT_FALSE(DMusic_Initialize(0));
     EXPECT_FALSE(zDMusic.Enabled);
     EXPECT_FALSE(AudioDevice::IsOpen());  // what was taken is given back
-    zDMusic.SoundFont = kDefaultSoundFont;
+    zDMusic.SoundFont.clear();
 
     AudioDevice::UseOffline(0);
     EXPECT_FALSE(DMusic_Initialize(0));
@@ -128,9 +128,10 @@ TEST(MidiOff, NoSoundFontOrNoDeviceDisablesMidi) {
 
 TEST(MidiSoundFont, TheSynthesizerSoundsANote) {
     struct stat st;
-    if (::stat(kDefaultSoundFont, &st) != 0) GTEST_SKIP() << "no sound font on this machine";
+    const std::string font = FindSoundFont();
+    if (::stat(font.c_str(), &st) != 0) GTEST_SKIP() << "no sound font on this machine";
     std::string err;
-    auto synth = CreateFluidSynth(kDefaultSoundFont, 48000, err);
+    auto synth = CreateFluidSynth(font, 48000, err);
     ASSERT_TRUE(synth) << err;
     MidiPlayer player(std::move(synth));
     std::vector<float> out(4800 * 2, 0.0f);

@@ -7,6 +7,7 @@
 
 #include "DeviceTestSupport.h"
 #include "core/zFileSystem.h"
+#include "platform/Image.h"
 
 namespace zun::test {
 namespace {
@@ -237,6 +238,40 @@ TEST_F(Pixels, ScreenshotIsABottomUpBitmapOfTheArea) {
     EXPECT_EQ(bmp[top + 6], 30);  // the third pixel is background
     EXPECT_EQ(bmp[top + 8], 10);
     EXPECT_EQ(bmp[54 + 0], 30);  // bottom-left
+}
+
+TEST_F(Pixels, EveryScreenshotFormatLoadsBackAsATexture) {
+    SetApplicationFolder(dir.Host());
+    FileSystem_Initialize();
+    struct Restore {
+        ~Restore() {
+            SetApplicationFolder("");
+            FileSystem_Initialize();
+        }
+    } restore;
+    ASSERT_TRUE(zDDraw.BeginScene(int32_t(0xFF0A141Eu), 0));
+    zDDraw.SetAlphaMode(0);
+    zDDraw.BltSurface(0, 0, 8, 8, int32_t(0xFFFF8000u));
+    zDDraw.EndScene(false);
+    const std::pair<int32_t, const char*> formats[] = {
+        {0, "shot.bmp"}, {1, "shot.jpg"}, {2, "shot.tga"}, {3, "shot.png"}, {6, "shot.dib"}};
+    for (const auto& [code, name] : formats) {
+        SCOPED_TRACE(name);
+        ASSERT_TRUE(zDDraw.SaveScreenShot(zFileSystem.AppPath + name, RECT{0, 0, 16, 12}, code));
+        Image img;
+        std::string error;
+        ASSERT_TRUE(LoadImageFile(dir.HostPath(name), img, &error)) << error;
+        EXPECT_EQ(img.Width, 16);
+        EXPECT_EQ(img.Height, 12);
+        const int tolerance = code == 1 ? 24 : 1;  // JPEG is lossy
+        for (const auto& [x, y, want] : {std::tuple{2, 2, 0xFFFF8000u}, std::tuple{12, 10, 0xFF0A141Eu}})
+            for (int shift : {0, 8, 16})
+                EXPECT_NEAR(int(img.ARGB(x, y) >> shift & 0xFF), int(want >> shift & 0xFF), tolerance);
+        const int32_t t = zDDraw.LoadTexture(name, false, 0, 1, 0);
+        ASSERT_GT(t, 0);
+        EXPECT_EQ(zDDraw.Textures[size_t(t)].W, 16);
+        EXPECT_EQ(zDDraw.Textures[size_t(t)].H, 12);
+    }
 }
 
 }  // namespace
