@@ -8,6 +8,7 @@
 
 #include "FuzzFiles.h"
 #include "FuzzSupport.h"
+#include "core/zCore.h"
 #include "core/zFileSystem.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <limits>
 
+#include "platform/HostFile.h"
 #include "platform/RenderBackend.h"
 
 namespace zun {
@@ -135,27 +136,10 @@ bool DecodePng(const uint8_t* data, size_t size, Image& out, std::string* error)
 namespace {
 
 bool ReadImageFile(const std::string& hostPath, std::vector<uint8_t>& bytes, std::string* error) {
-    std::FILE* f = std::fopen(hostPath.c_str(), "rb");
-    if (!f) {
-        if (error) *error = "cannot open the file";
-        return false;
-    }
-    bool ok = std::fseek(f, 0, SEEK_END) == 0;
-    long len = ok ? std::ftell(f) : -1;
-    if (len < 0 || size_t(len) > kMaxImageFileBytes) {
-        std::fclose(f);
-        if (error) *error = len < 0 ? "cannot read the file" : "file is too large";
-        return false;
-    }
-    std::rewind(f);
-    bytes.resize(size_t(len));
-    size_t got = len > 0 ? std::fread(bytes.data(), 1, bytes.size(), f) : 0;
-    std::fclose(f);
-    if (got != bytes.size()) {
-        if (error) *error = "cannot read the file";
-        return false;
-    }
-    return true;
+    std::string why;
+    if (ReadHostFileBytes(hostPath, kMaxImageFileBytes, bytes, why)) return true;
+    if (error) *error = why;
+    return false;
 }
 
 bool StartsWith(const uint8_t* data, size_t size, const char* magic, size_t n) {

@@ -8,11 +8,13 @@ extern "C" {
 }
 
 #include <algorithm>
+#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <vector>
 
 #include "platform/AudioDecode.h"
+#include "platform/HostFile.h"
 
 namespace zun {
 
@@ -22,6 +24,8 @@ namespace {
 // image sequences) is refused before it is probed.
 constexpr const char* kAudioContainers = "wav,w64,mp3,ogg,flac,asf,mov,aac,aiff,matroska,webm";
 constexpr int kIoBufferSize = 32768;
+
+void QuietLog(void*, int, const char*, va_list) {}
 
 struct MemoryReader {
     const uint8_t* data;
@@ -83,7 +87,7 @@ public:
     bool Open(MemoryReader& reader) {
         // The library's own messages would go to stderr; failures come back
         // through `error`.
-        av_log_set_level(AV_LOG_QUIET);
+        av_log_set_callback(QuietLog);
         auto* buffer = static_cast<uint8_t*>(av_malloc(kIoBufferSize));
         if (!buffer) return Fail("Out of memory");
         d_.io = avio_alloc_context(buffer, kIoBufferSize, 0, &reader, ReadPacket, nullptr, Seek);
@@ -193,11 +197,18 @@ private:
                 return Fail("Audio format changes within the file");
             return true;
         }
-        if (f->sample_rate != out_.SampleRate || f->ch_layout.nb_channels != out_.Channels)
-            return Fail("Audio format changes within the file");
-        AVChannelLayout outLayout;
+        // The first frame has the last word on the format: some decoders only
+        // learn the true rate or channel count from it.
+        if (f->ch_layout.nb_channels < 1 || f->ch_layout.nb_channels > kMaxAudioChannels)
+            return Fail("Unsupported channel count");
+        if (f->sample_rate < 1 || f->sample_rate > kMaxAudioRate) return Fail("Unsupported sample rate");
+        out_.SampleRate = f->sample_rate;
+        out_.Channels = f->ch_layout.nb_channels;
+        out_.StoredChannels = out_.Channels >= 2 ? 2 : 1;
+        // Zeroed first: copying into a layout frees what it held.
+        AVChannelLayout outLayout{};
         av_channel_layout_default(&outLayout, out_.StoredChannels);
-        AVChannelLayout inLayout;
+        AVChannelLayout inLayout{};
         if (av_channel_layout_copy(&inLayout, &f->ch_layout) < 0 || inLayout.order == AV_CHANNEL_ORDER_UNSPEC) {
             av_channel_layout_uninit(&inLayout);
             av_channel_layout_default(&inLayout, out_.Channels);
@@ -255,27 +266,9 @@ bool DecodeMediaBytes(const uint8_t* data, size_t size, AudioData& out, std::str
 
 bool DecodeMediaFile(const std::string& hostPath, AudioData& out, std::string& error) {
     out = AudioData{};
-    std::FILE* f = std::fopen(hostPath.c_str(), "rb");
-    if (!f) {
-        error = "Cannot open file";
-        return false;
-    }
     std::vector<uint8_t> bytes;
-    long len = std::fseek(f, 0, SEEK_END) == 0 ? std::ftell(f) : -1;
-    if (len < 0 || size_t(len) > kMaxMediaFileBytes) {
-        std::fclose(f);
-        error = len < 0 ? "Cannot read file" : "File too large";
-        return false;
-    }
-    std::rewind(f);
-    bytes.resize(size_t(len));
-    const size_t got = len > 0 ? std::fread(bytes.data(), 1, bytes.size(), f) : 0;
-    std::fclose(f);
-    if (got != bytes.size()) {
-        error = "Cannot read file";
-        return false;
-    }
-    return DecodeMediaBytes(bytes.data(), bytes.size(), out, error);
+    return ReadHostFileBytes(hostPath, kMaxMediaFileBytes, bytes, error) &&
+           DecodeMediaBytes(bytes.data(), bytes.size(), out, error);
 }
 
 }  // namespace zun
