@@ -180,16 +180,15 @@ bool DecodeImage(const uint8_t* data, size_t size, Image& out, std::string* erro
     // The header's size is checked before anything is decoded, so a lying
     // header costs nothing.
     int w = 0, h = 0, comp = 0;
-    if (!stbi_info_from_memory(data, int(size), &w, &h, &comp)) {
+    // The library's reason may be missing or empty; a failure always has one.
+    auto damaged = [&] {
         const char* why = stbi_failure_reason();
-        return fail(why ? why : "damaged image file");
-    }
+        return fail(why && *why ? why : "damaged image file");
+    };
+    if (!stbi_info_from_memory(data, int(size), &w, &h, &comp)) return damaged();
     if (w < 1 || h < 1 || w > kMaxTextureSide || h > kMaxTextureSide) return fail("image size out of range");
     stbi_uc* pixels = stbi_load_from_memory(data, int(size), &w, &h, &comp, 4);
-    if (!pixels) {
-        const char* why = stbi_failure_reason();
-        return fail(why ? why : "damaged image file");
-    }
+    if (!pixels) return damaged();
     if (w < 1 || h < 1 || w > kMaxTextureSide || h > kMaxTextureSide) {
         stbi_image_free(pixels);
         return fail("image size out of range");

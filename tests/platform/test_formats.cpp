@@ -143,6 +143,13 @@ TEST(ImageFormats, DamagedForeignAndOversizedImagesAreRefusedWithAReason) {
     std::vector<uint8_t> gif = MakeGif();
     gif[6] = 0xFF, gif[7] = 0xFF;
     EXPECT_FALSE(DecodeImage(gif.data(), gif.size(), img, &error));
+    // A code size the format does not have: the library gives no reason of
+    // its own, and one is given all the same.
+    gif = MakeGif();
+    gif[35] = 0x47;
+    error.clear();
+    EXPECT_FALSE(DecodeImage(gif.data(), gif.size(), img, &error));
+    EXPECT_FALSE(error.empty());
 }
 
 TEST(MusicFormats, EachFormatDecodesToItsLengthAndLevel) {
