@@ -16,6 +16,19 @@ struct Rgb {
     int r, g, b;
 };
 
+// Screenshots go to the program folder: the test's folder for as long as
+// this lives.
+struct ProgramFolderHere {
+    explicit ProgramFolderHere(const TempDir& dir) {
+        SetApplicationFolder(dir.Host());
+        FileSystem_Initialize();
+    }
+    ~ProgramFolderHere() {
+        SetApplicationFolder("");
+        FileSystem_Initialize();
+    }
+};
+
 class Pixels : public ::testing::Test {
 protected:
     static constexpr int32_t kSide = 64;
@@ -202,14 +215,7 @@ TEST_F(Pixels, BatchesMeetInDepthOrderAcrossTextures) {
 }
 
 TEST_F(Pixels, ScreenshotIsABottomUpBitmapOfTheArea) {
-    SetApplicationFolder(dir.Host());
-    FileSystem_Initialize();
-    struct Restore {
-        ~Restore() {
-            SetApplicationFolder("");
-            FileSystem_Initialize();
-        }
-    } restore;
+    ProgramFolderHere here(dir);
     ASSERT_TRUE(zDDraw.BeginScene(int32_t(0xFF0A141Eu), 0));  // (10, 20, 30)
     zDDraw.SetAlphaMode(0);
     zDDraw.BltSurface(0, 0, 2, 1, int32_t(0xFFFF8000u));  // top-left two pixels
@@ -241,14 +247,7 @@ TEST_F(Pixels, ScreenshotIsABottomUpBitmapOfTheArea) {
 }
 
 TEST_F(Pixels, EveryScreenshotFormatLoadsBackAsATexture) {
-    SetApplicationFolder(dir.Host());
-    FileSystem_Initialize();
-    struct Restore {
-        ~Restore() {
-            SetApplicationFolder("");
-            FileSystem_Initialize();
-        }
-    } restore;
+    ProgramFolderHere here(dir);
     ASSERT_TRUE(zDDraw.BeginScene(int32_t(0xFF0A141Eu), 0));
     zDDraw.SetAlphaMode(0);
     zDDraw.BltSurface(0, 0, 8, 8, int32_t(0xFFFF8000u));
