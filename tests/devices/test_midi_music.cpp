@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 
 #include "devices/zDMusic.h"
 #include "test_sound_fixtures.h"
@@ -124,6 +125,19 @@ TEST(MidiOff, NoSoundFontOrNoDeviceDisablesMidi) {
     EXPECT_EQ(GetMidiPosition(), 0);
     DMusic_Release();
     AudioDevice::UseHardware();
+}
+
+TEST(MidiSoundFont, TheEnvironmentNamesTheFontElseTheSystemFoldersDo) {
+    ::setenv("ZUN_SOUNDFONT", "/nonexistent/custom.sf2", 1);
+    EXPECT_EQ(FindSoundFont(), "/nonexistent/custom.sf2");
+    AudioDevice::UseOffline(48000);
+    EXPECT_FALSE(DMusic_Initialize(0));  // the named font wins, even when missing
+    ::unsetenv("ZUN_SOUNDFONT");
+    AudioDevice::UseHardware();
+    const std::string found = FindSoundFont();
+    struct stat st;
+    if (::stat("/usr/share/sounds/sf2/default-GM.sf2", &st) == 0) EXPECT_EQ(found, "/usr/share/sounds/sf2/default-GM.sf2");
+    else if (!found.empty()) EXPECT_EQ(found.substr(found.size() - 4), ".sf2");
 }
 
 TEST(MidiSoundFont, TheSynthesizerSoundsANote) {
