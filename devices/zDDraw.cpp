@@ -331,7 +331,7 @@ bool zDDrawModule::SaveScreenShot(const std::string& FileName, RECT& Area, int32
         if (name.empty() || name.find('\\') != std::string::npos || name.find('/') != std::string::npos ||
             name.find("..") != std::string::npos || name.find(':') != std::string::npos)
             Raise(errInvalidCall, "Invalid file name");
-        if (Format != 0) Raise(errInvalidCall, "Unsupported image format");
+        if (!IsSavableImageFormat(Format)) Raise(errInvalidCall, "Unsupported image format " + std::to_string(Format));
 
         RenderBackend& dev = Dev();
         int32_t left = std::max(Area.Left, 0), top = std::max(Area.Top, 0);
@@ -347,7 +347,7 @@ bool zDDrawModule::SaveScreenShot(const std::string& FileName, RECT& Area, int32
         if (!ok) Raise(errInvalidCall, "Back buffer not readable");
 
         std::string error;
-        if (!SaveBmp24(ToHostPath(app + name), rgba.data(), right - left, bottom - top, &error))
+        if (!SaveImage(ToHostPath(app + name), Format, rgba.data(), right - left, bottom - top, &error))
             Raise(errPathNotFound, error.empty() ? std::string("Could not write file") : error);
         Log("INF", "Screenshot saved", FileName);
         return true;

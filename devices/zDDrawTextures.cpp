@@ -26,7 +26,7 @@ bool zDDrawModule::DecodeInto(const TextureEntry& e, const std::string& path, in
                               std::vector<uint8_t>& rgba) const {
     std::string error;
     Image img;
-    if (!LoadPngFile(ToHostPath(path), img, &error)) {
+    if (!LoadImageFile(ToHostPath(path), img, &error)) {
         if (!error.empty()) Log("WARN", "LoadTexture", error);
         return false;
     }

@@ -1,7 +1,10 @@
 #include "devices/zDInput.h"
 
+#include <cstdio>
+
 #include "core/zCore.h"
 #include "core/zRuntime.h"
+#include "platform/Joysticks.h"
 
 namespace zun {
 
@@ -13,6 +16,29 @@ bool SameText(const std::string& a, const std::string& b) { return a.size() == b
 
 void CheckOpen(const InputDeviceObject& d) {
     if (d.Released) Raise(errObjectNotSet);
+}
+
+// A joystick as enumeration describes it. Its instance GUID text is the
+// model's GUID with the first four bytes holding the instance number, so two
+// sticks of one model differ and a stick plugged in again is a new instance.
+std::shared_ptr<const InputDeviceInstance> JoystickInstance(const JoystickInfo& j) {
+    auto inst = std::make_shared<InputDeviceInstance>();
+    std::array<uint8_t, 16> g = j.Guid;
+    for (int k = 0; k < 4; ++k) g[size_t(k)] = uint8_t(uint32_t(j.InstanceId) >> (8 * (3 - k)));
+    char text[40];
+    std::snprintf(text, sizeof text, "{%02X%02X%02X%02X-%02X%02X-%02X%02X-%02X%02X-%02X%02X%02X%02X%02X%02X}", g[0],
+                  g[1], g[2], g[3], g[4], g[5], g[6], g[7], g[8], g[9], g[10], g[11], g[12], g[13], g[14], g[15]);
+    inst->GuidInstance = text;
+    // Joystick (20) or gamepad (21), and a capabilities value marked as
+    // having axes worth looking at.
+    inst->DevType = j.Gamepad ? 0x115 : 0x114;
+    inst->CapsDevType = inst->DevType;
+    inst->ProductName = Utf8ToCp1252(j.Name);
+    static const char* const kAxes[] = {"GUID_XAxis", "GUID_YAxis", "GUID_ZAxis", "GUID_RxAxis",
+                                        "GUID_RyAxis", "GUID_RzAxis", "GUID_Slider", "GUID_Slider"};
+    for (int32_t a = 0; a < j.Axes && a < 8; ++a) inst->Objects.push_back({kAxes[a], 1});
+    for (int32_t b = 0; b < j.Buttons && b < 128; ++b) inst->Objects.push_back({"GUID_Button", 4});
+    return inst;
 }
 
 }  // namespace
@@ -68,7 +94,8 @@ bool zDInputModule::DInput_Initialize(intptr_t window) {
         // list is filled once.
         if (NoInputSystem) Raise(errInvalidCall, "No input system");
         DInput = true;
-        if (Attached.empty()) Attached = SystemDevices();
+        if (!JoysticksStarted) JoysticksStarted = StartJoysticks();
+        if (Attached.empty()) UpdateAttachedDevices();
         AddInputDevice("GUID_SysKeyboard", false);
         AddInputDevice("GUID_SysMouse", false);
         ResetKeyStates();
@@ -89,6 +116,16 @@ void zDInputModule::DInput_Release() {
         RemoveInputDevice(DeviceCount);
         if (DeviceCount == before) break;  // cannot happen, but never spin
     }
+    if (JoysticksStarted) StopJoysticks();
+    JoysticksStarted = false;
+}
+
+void zDInputModule::UpdateAttachedDevices() {
+    std::vector<std::shared_ptr<const InputDeviceInstance>> now = SystemDevices();
+    for (const JoystickInfo& j : ListJoysticks()) now.push_back(JoystickInstance(j));
+    Attached = std::move(now);
+    for (int32_t i = DeviceCount; i >= 1; --i)
+        if (!FindDeviceInstance(Devices[size_t(i)].GUID)) RemoveInputDevice(i);
 }
 
 std::shared_ptr<const InputDeviceInstance> zDInputModule::FindDeviceInstance(const std::string& GUIDText) const {

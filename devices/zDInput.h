@@ -70,9 +70,10 @@ struct zDInputModule {
     float MouseX = 0, MouseY = 0, MouseZ = 0;
     float MouseDX = 0, MouseDY = 0, MouseDZ = 0;
 
-    // The devices enumeration finds: the system keyboard and mouse. Further
-    // devices (joysticks) would be listed here by whoever discovers them.
+    // The devices enumeration finds: the system keyboard and mouse, and every
+    // joystick plugged in (UpdateAttachedDevices keeps the list current).
     std::vector<std::shared_ptr<const InputDeviceInstance>> Attached;
+    bool JoysticksStarted = false;
     // The window system offers no input: the input system cannot open. Input
     // here is the window's own events, so only tests set this.
     bool NoInputSystem = false;
@@ -90,6 +91,11 @@ struct zDInputModule {
     // Key and button state written by the window events; codes out of range are ignored.
     void SetKey(int32_t code, bool down);
     void SetMouseButton(int32_t button, bool down);
+
+    // Lists the system devices and the joysticks attached now; an opened
+    // joystick that is gone is removed from the device table. The window calls
+    // this when a device is plugged in or out.
+    void UpdateAttachedDevices();
 
     // The system keyboard and mouse as enumeration lists them.
     static std::vector<std::shared_ptr<const InputDeviceInstance>> SystemDevices();

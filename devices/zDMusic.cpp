@@ -1,6 +1,7 @@
 #include "devices/zDMusic.h"
 
 #include <algorithm>
+#include <cstdio>
 
 #include "core/zCore.h"
 #include "core/zFileSystem.h"
@@ -26,6 +27,31 @@ void ReleaseAll() {
 }
 }  // namespace
 
+std::unique_ptr<MidiSynth> CreateMusicSynth(int32_t rate, std::string& error) {
+    if (zDMusic.CreateSynth) return zDMusic.CreateSynth(rate, error);
+    return CreateFluidSynth(zDMusic.SoundFont.empty() ? FindSoundFont() : zDMusic.SoundFont, rate, error);
+}
+
+bool ReadMidiSong(const std::string& path, MidiSong& song, std::string& error) {
+    std::FILE* f = OpenFile(path, false);
+    if (!f) {
+        error = "Cannot open file";
+        return false;
+    }
+    std::vector<uint8_t> bytes;
+    std::fseek(f, 0, SEEK_END);
+    const long size = std::ftell(f);
+    std::fseek(f, 0, SEEK_SET);
+    if (size < 0 || size_t(size) > kMaxMidiFileSize) {
+        error = "File too large";
+    } else {
+        bytes.resize(size_t(size));
+        if (size > 0 && std::fread(bytes.data(), 1, bytes.size(), f) != bytes.size()) error = "Read error";
+    }
+    std::fclose(f);
+    return error.empty() && ParseMidiFile(bytes.data(), bytes.size(), song, error);
+}
+
 bool DMusic_Initialize(intptr_t hWnd) {
     return Trap("DMusic_Initialize", false, [&] {
         if (zDMusic.Enabled || gDeviceHeld) DMusic_Release();
@@ -37,9 +63,7 @@ bool DMusic_Initialize(intptr_t hWnd) {
         gDeviceHeld = true;
         zDMusic.Mixer = AudioDevice::Mixer();
         std::string error;
-        std::unique_ptr<MidiSynth> synth;
-        if (zDMusic.CreateSynth) synth = zDMusic.CreateSynth(zDMusic.Mixer->Rate(), error);
-        else synth = CreateFluidSynth(zDMusic.SoundFont, zDMusic.Mixer->Rate(), error);
+        std::unique_ptr<MidiSynth> synth = CreateMusicSynth(zDMusic.Mixer->Rate(), error);
         if (!synth) {
             zCore.LastError = errFileNotFound;
             ReleaseAll();
@@ -63,23 +87,7 @@ bool LoadMidi(const std::string& FileName) {
         zCore.CurrentProc = "LoadMidi";
         std::string error;
         auto song = std::make_shared<MidiSong>();
-        std::FILE* f = OpenFile(path, false);
-        std::vector<uint8_t> bytes;
-        if (!f) {
-            error = "Cannot open file";
-        } else {
-            std::fseek(f, 0, SEEK_END);
-            long size = std::ftell(f);
-            std::fseek(f, 0, SEEK_SET);
-            if (size < 0 || size_t(size) > kMaxMidiFileSize) {
-                error = "File too large";
-            } else {
-                bytes.resize(size_t(size));
-                if (size > 0 && std::fread(bytes.data(), 1, bytes.size(), f) != bytes.size()) error = "Read error";
-            }
-            std::fclose(f);
-        }
-        if (error.empty()) ParseMidiFile(bytes.data(), bytes.size(), *song, error);
+        ReadMidiSong(path, *song, error);
         if (!error.empty()) {
             Log("ERR", "LoadMidi", FileName, error);
             return false;

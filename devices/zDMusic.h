@@ -10,6 +10,7 @@
 #include <string>
 
 #include "platform/AudioMixer.h"
+#include "platform/MidiFile.h"
 #include "platform/MidiSynth.h"
 
 namespace zun {
@@ -24,12 +25,18 @@ struct zDMusicState {
     // Where the synthesizer comes from: FluidSynth with SoundFont unless set
     // (tests put a recorder here).
     std::function<std::unique_ptr<MidiSynth>(int32_t rate, std::string& error)> CreateSynth;
-    std::string SoundFont = kDefaultSoundFont;
+    std::string SoundFont;  // empty: the one FindSoundFont finds
 };
 extern zDMusicState zDMusic;
 
 // MIDI files are read whole; anything larger is not a piece of music.
 inline constexpr size_t kMaxMidiFileSize = size_t(16) * 1024 * 1024;
+
+// A synthesizer for MIDI music, from CreateSynth or FluidSynth; null with a
+// reason when there is none (no sound font).
+std::unique_ptr<MidiSynth> CreateMusicSynth(int32_t rate, std::string& error);
+// Reads and parses a MIDI file (a framework path); false with a reason.
+bool ReadMidiSong(const std::string& path, MidiSong& song, std::string& error);
 
 bool DMusic_Initialize(intptr_t hWnd);
 int32_t GetMidiPosition();

@@ -1,11 +1,14 @@
 #include "devices/zDShow.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <cstring>
 
 #include "core/zCore.h"
 #include "core/zFileSystem.h"
 #include "devices/zDMusic.h"
 #include "platform/AudioDevice.h"
+#include "platform/MidiStream.h"
 
 namespace zun {
 
@@ -13,7 +16,26 @@ zDShowState zDShow;
 
 namespace {
 bool gDeviceHeld = false;
+
+// A standard MIDI file goes to the sequencer; everything else to the decoder.
+bool IsMidiFile(const std::string& path) {
+    std::FILE* f = OpenFile(path, false);
+    if (!f) return false;
+    char magic[4] = {};
+    const bool midi = std::fread(magic, 1, 4, f) == 4 && std::memcmp(magic, "MThd", 4) == 0;
+    std::fclose(f);
+    return midi;
 }
+
+std::shared_ptr<MusicStream> OpenMidiStream(const std::string& path, std::string& error) {
+    auto song = std::make_shared<MidiSong>();
+    if (!ReadMidiSong(path, *song, error)) return nullptr;
+    auto mixer = AudioDevice::Mixer();
+    auto synth = CreateMusicSynth(mixer->Rate(), error);
+    if (!synth) return nullptr;
+    return std::make_shared<MidiStream>(mixer, std::move(song), std::move(synth));
+}
+}  // namespace
 
 bool LoadMusic(const std::string& FileName) {
     // The output is taken before the previous file lets it go, so that one
@@ -34,7 +56,9 @@ bool LoadMusic(const std::string& FileName) {
             return false;
         }
         std::string error;
-        auto stream = AudioStream::FromFile(AudioDevice::Mixer(), ToHostPath(path), error);
+        std::shared_ptr<MusicStream> stream = IsMidiFile(path)
+                                                  ? OpenMidiStream(path, error)
+                                                  : AudioStream::FromFile(AudioDevice::Mixer(), ToHostPath(path), error);
         if (!stream) {
             Log("ERR", "LoadMusic", FileName, error);
             DShow_Release();

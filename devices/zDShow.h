@@ -1,4 +1,5 @@
-// Music files (WAV, Ogg, FLAC, Opus, MP3): one at a time, with volume, rate,
+// Music files (WMA, MP3, Ogg, FLAC, AAC/M4A, WAV, and MIDI files through the
+// synthesizer): one at a time, with volume, rate,
 // a start position and looping between two points checked once per frame.
 // Positions are milliseconds at this interface and seconds inside.
 #pragma once
@@ -13,7 +14,7 @@ namespace zun {
 
 struct zDShowState {
     float Volume = 0.0f;  // 0 until the game's settings set it
-    std::shared_ptr<AudioStream> MediaControl;  // the loaded file; none when nothing is loaded
+    std::shared_ptr<MusicStream> MediaControl;  // the loaded file; none when nothing is loaded
     bool Loaded = false;
     bool Looping = false;
     double LoopStart = 0;  // seconds

@@ -152,9 +152,16 @@ int32_t RestartMusicSetup(int32_t Index) {
 int32_t StartMusicSetup(const std::string& FileName, bool Looping, bool Restart) {
     const std::string path = GetFilePath(FileName, zDMusic.MusicPath);
     if (path.empty()) return 0;
-    zStream data;
-    data.FileImport(path, "");
-    MusicSetupRecord record = LoadMusicSetup(data);
+    // A setup file that cannot be read is as good as a missing one: nothing
+    // plays, and the reason is logged rather than ending the caller.
+    MusicSetupRecord record;
+    const bool read = Trap("StartMusicSetup", false, [&] {
+        zStream data;
+        data.FileImport(path, "");
+        record = LoadMusicSetup(data);
+        return true;
+    });
+    if (!read) return 0;
     int32_t index = 0;
     if (Restart) index = FindMusicSetup(FileName);
     if (index > 0) index = RestartMusicSetup(index);

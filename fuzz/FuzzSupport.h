@@ -8,6 +8,7 @@
 #include <memory>
 #include <vector>
 
+#include "core/zCore.h"
 #include "core/zDataFile.h"
 #include "core/zFile.h"
 #include "core/zStream.h"

@@ -1,7 +1,9 @@
 #include "platform/AudioDecode.h"
 
 #include <sndfile.h>
+#include <sys/stat.h>
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -51,7 +53,13 @@ bool DecodeAudioFile(const std::string& hostPath, AudioData& out, std::string& e
     const int64_t cap = kMaxDecodedSamples / stored;
     std::vector<float> block(size_t(4096) * ch);
     std::vector<float> samples;
-    if (info.frames > 0 && info.frames <= cap) samples.reserve(size_t(info.frames) * stored);
+    // The header's frame count is only trusted as far as the file has bytes
+    // for it (every stored frame takes at least one), so a lying header
+    // cannot make the reserve outgrow the file.
+    struct stat st{};
+    const int64_t bytes = ::stat(hostPath.c_str(), &st) == 0 ? int64_t(st.st_size) : 0;
+    const int64_t expected = std::min<int64_t>({int64_t(info.frames), bytes, cap});
+    if (expected > 0) samples.reserve(size_t(expected) * stored);
     int64_t frames = 0;
     while (true) {
         sf_count_t got = sf_readf_float(f.get(), block.data(), 4096);

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "platform/AudioDecode.h"
+#include "platform/MediaDecode.h"
 
 namespace zun {
 
@@ -24,7 +24,7 @@ std::shared_ptr<AudioStream> AudioStream::FromFile(const std::shared_ptr<AudioMi
         return nullptr;
     }
     auto data = std::make_shared<AudioData>();
-    if (!DecodeAudioFile(hostPath, *data, error)) return nullptr;
+    if (!DecodeMediaFile(hostPath, *data, error)) return nullptr;
     return std::make_shared<AudioStream>(mixer, std::move(data));
 }
 

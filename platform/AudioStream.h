@@ -1,5 +1,5 @@
-// A music file playing in the mixer: decoded whole at load, then run, stopped
-// and positioned in seconds, with a playback rate (which changes the pitch
+// A music file playing in the mixer: decoded whole at load through FFmpeg,
+// then run, stopped and positioned in seconds, with a playback rate (which changes the pitch
 // too) and an attenuation in hundredths of a decibel. A stream that runs to
 // its end stops there and keeps that position.
 #pragma once
@@ -12,10 +12,31 @@
 
 namespace zun {
 
-class AudioStream {
+// What a music player does with the piece it holds, whatever renders it:
+// positions in seconds, rate as a factor, volume in hundredths of a decibel.
+class MusicStream {
 public:
     static constexpr double MinRate = 0.01;
     static constexpr double MaxRate = 64.0;
+
+    virtual ~MusicStream() = default;
+    virtual void Run() = 0;
+    virtual void Stop() = 0;  // the position stays
+    virtual bool IsRunning() const = 0;
+    virtual double GetPosition() const = 0;       // seconds
+    virtual void SetPosition(double seconds) = 0; // within 0..stop time
+    virtual double GetStopTime() const = 0;       // seconds: the end of the piece
+    virtual double GetRate() const = 0;
+    virtual void SetRate(double rate) = 0;        // kept within 0.01..64
+    virtual int32_t GetVolume() const = 0;
+    virtual void SetVolume(int32_t mB) = 0;       // kept within -10000..0
+    // Lets the piece wrap from `end` back to `start` (seconds) by itself; off
+    // when `looping` is false or the end lies beyond the piece.
+    virtual void SetLoop(bool looping, double start, double end) = 0;
+};
+
+class AudioStream : public MusicStream {
+public:
 
     AudioStream(std::shared_ptr<AudioMixer> mixer, std::shared_ptr<const AudioData> data);
     ~AudioStream();
@@ -25,19 +46,18 @@ public:
     static std::shared_ptr<AudioStream> FromFile(const std::shared_ptr<AudioMixer>& mixer,
                                                  const std::string& hostPath, std::string& error);
 
-    void Run();
-    void Stop();  // the position stays
-    bool IsRunning() const;
-    double GetPosition() const;       // seconds
-    void SetPosition(double seconds); // within 0..stop time
-    double GetStopTime() const;       // seconds: the end of the data
-    double GetRate() const;
-    void SetRate(double rate);        // kept within 0.01..64
-    int32_t GetVolume() const;
-    void SetVolume(int32_t mB);       // kept within -10000..0
-    // Lets the voice wrap from `end` back to `start` (seconds) by itself, to the
-    // sample; off when `looping` is false or the end lies beyond the data.
-    void SetLoop(bool looping, double start, double end);
+    void Run() override;
+    void Stop() override;
+    bool IsRunning() const override;
+    double GetPosition() const override;
+    void SetPosition(double seconds) override;
+    double GetStopTime() const override;
+    double GetRate() const override;
+    void SetRate(double rate) override;
+    int32_t GetVolume() const override;
+    void SetVolume(int32_t mB) override;
+    // The voice wraps to the sample.
+    void SetLoop(bool looping, double start, double end) override;
 
 private:
     std::shared_ptr<AudioMixer> mixer_;

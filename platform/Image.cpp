@@ -1,11 +1,15 @@
 #include "platform/Image.h"
 
 #include <png.h>
+#include <stb_image.h>
+#include <stb_image_write.h>
 
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 
+#include "platform/HostFile.h"
 #include "platform/RenderBackend.h"
 
 namespace zun {
@@ -129,30 +133,82 @@ bool DecodePng(const uint8_t* data, size_t size, Image& out, std::string* error)
     return ok;
 }
 
+namespace {
+
+bool ReadImageFile(const std::string& hostPath, std::vector<uint8_t>& bytes, std::string* error) {
+    std::string why;
+    if (ReadHostFileBytes(hostPath, kMaxImageFileBytes, bytes, why)) return true;
+    if (error) *error = why;
+    return false;
+}
+
+bool StartsWith(const uint8_t* data, size_t size, const char* magic, size_t n) {
+    return size >= n && std::memcmp(data, magic, n) == 0;
+}
+
+// TGA has no signature: its header must at least describe an image type the
+// format has, so that other data is not taken for one.
+bool LooksLikeTga(const uint8_t* d, size_t size) {
+    if (size < 18) return false;
+    const uint8_t mapType = d[1], type = d[2], bits = d[16];
+    if (mapType > 1) return false;
+    if (type != 1 && type != 2 && type != 3 && type != 9 && type != 10 && type != 11) return false;
+    return bits == 8 || bits == 15 || bits == 16 || bits == 24 || bits == 32;
+}
+
+}  // namespace
+
 bool LoadPngFile(const std::string& hostPath, Image& out, std::string* error) {
     out = Image{};
-    std::FILE* f = std::fopen(hostPath.c_str(), "rb");
-    if (!f) {
-        if (error) *error = "cannot open the file";
-        return false;
-    }
     std::vector<uint8_t> bytes;
-    bool ok = std::fseek(f, 0, SEEK_END) == 0;
-    long len = ok ? std::ftell(f) : -1;
-    if (len < 0 || size_t(len) > kMaxImageFileBytes) {
-        std::fclose(f);
-        if (error) *error = len < 0 ? "cannot read the file" : "file is too large";
+    return ReadImageFile(hostPath, bytes, error) && DecodePng(bytes.data(), bytes.size(), out, error);
+}
+
+bool DecodeImage(const uint8_t* data, size_t size, Image& out, std::string* error) {
+    out = Image{};
+    auto fail = [&](const char* why) {
+        out = Image{};
+        if (error) *error = why;
         return false;
+    };
+    if (!data || size == 0) return fail("not an image file");
+    if (StartsWith(data, size, "\x89PNG", 4)) return DecodePng(data, size, out, error);
+    const bool known = StartsWith(data, size, "BM", 2) || StartsWith(data, size, "\xFF\xD8\xFF", 3) ||
+                       StartsWith(data, size, "GIF87a", 6) || StartsWith(data, size, "GIF89a", 6);
+    if (!known && !LooksLikeTga(data, size)) return fail("not a PNG, BMP, JPEG, TGA or GIF file");
+    if (size > size_t(std::numeric_limits<int>::max())) return fail("file is too large");
+    // The header's size is checked before anything is decoded, so a lying
+    // header costs nothing.
+    int w = 0, h = 0, comp = 0;
+    // The library's reason may be missing or empty; a failure always has one.
+    auto damaged = [&] {
+        const char* why = stbi_failure_reason();
+        return fail(why && *why ? why : "damaged image file");
+    };
+    if (!stbi_info_from_memory(data, int(size), &w, &h, &comp)) return damaged();
+    if (w < 1 || h < 1 || w > kMaxTextureSide || h > kMaxTextureSide) return fail("image size out of range");
+    stbi_uc* pixels = stbi_load_from_memory(data, int(size), &w, &h, &comp, 4);
+    if (!pixels) return damaged();
+    if (w < 1 || h < 1 || w > kMaxTextureSide || h > kMaxTextureSide) {
+        stbi_image_free(pixels);
+        return fail("image size out of range");
     }
-    std::rewind(f);
-    bytes.resize(size_t(len));
-    size_t got = len > 0 ? std::fread(bytes.data(), 1, bytes.size(), f) : 0;
-    std::fclose(f);
-    if (got != bytes.size()) {
-        if (error) *error = "cannot read the file";
-        return false;
+    try {
+        out.Width = w;
+        out.Height = h;
+        out.Pixels.assign(pixels, pixels + size_t(w) * size_t(h) * 4);
+    } catch (const std::bad_alloc&) {
+        stbi_image_free(pixels);
+        return fail("out of memory");
     }
-    return DecodePng(bytes.data(), bytes.size(), out, error);
+    stbi_image_free(pixels);
+    return true;
+}
+
+bool LoadImageFile(const std::string& hostPath, Image& out, std::string* error) {
+    out = Image{};
+    std::vector<uint8_t> bytes;
+    return ReadImageFile(hostPath, bytes, error) && DecodeImage(bytes.data(), bytes.size(), out, error);
 }
 
 void ApplyColorKey(Image& img, uint32_t colorKey) {
@@ -201,12 +257,9 @@ std::vector<uint8_t> EncodeBmp24(const uint8_t* rgba, int32_t width, int32_t hei
     return out;
 }
 
-bool SaveBmp24(const std::string& hostPath, const uint8_t* rgba, int32_t width, int32_t height, std::string* error) {
-    std::vector<uint8_t> bytes = EncodeBmp24(rgba, width, height);
-    if (bytes.empty()) {
-        if (error) *error = "image size out of range";
-        return false;
-    }
+namespace {
+
+bool WriteImageBytes(const std::string& hostPath, const std::vector<uint8_t>& bytes, std::string* error) {
     std::FILE* f = std::fopen(hostPath.c_str(), "wb");
     if (!f) {
         if (error) *error = "cannot create the file";
@@ -216,6 +269,60 @@ bool SaveBmp24(const std::string& hostPath, const uint8_t* rgba, int32_t width, 
     ok = (std::fclose(f) == 0) && ok;
     if (!ok && error) *error = "cannot write the file";
     return ok;
+}
+
+void AppendBytes(void* context, void* data, int size) {
+    auto* out = static_cast<std::vector<uint8_t>*>(context);
+    const auto* p = static_cast<const uint8_t*>(data);
+    out->insert(out->end(), p, p + size);
+}
+
+}  // namespace
+
+bool SaveBmp24(const std::string& hostPath, const uint8_t* rgba, int32_t width, int32_t height, std::string* error) {
+    return SaveImage(hostPath, int32_t(ImageFileFormat::Bmp), rgba, width, height, error);
+}
+
+bool IsSavableImageFormat(int32_t format) {
+    switch (ImageFileFormat(format)) {
+        case ImageFileFormat::Bmp:
+        case ImageFileFormat::Jpeg:
+        case ImageFileFormat::Tga:
+        case ImageFileFormat::Png:
+        case ImageFileFormat::Dib: return true;
+    }
+    return false;
+}
+
+bool SaveImage(const std::string& hostPath, int32_t format, const uint8_t* rgba, int32_t width, int32_t height,
+               std::string* error) {
+    if (!IsSavableImageFormat(format)) {
+        if (error) *error = "unsupported image format";
+        return false;
+    }
+    if (!rgba || width < 1 || height < 1 || width > kMaxBmpSide || height > kMaxBmpSide) {
+        if (error) *error = "image size out of range";
+        return false;
+    }
+    std::vector<uint8_t> bytes;
+    int ok = 1;
+    switch (ImageFileFormat(format)) {
+        case ImageFileFormat::Jpeg: ok = stbi_write_jpg_to_func(AppendBytes, &bytes, width, height, 4, rgba, 95); break;
+        case ImageFileFormat::Tga:
+            // Uncompressed, which every reader takes.
+            stbi_write_tga_with_rle = 0;
+            ok = stbi_write_tga_to_func(AppendBytes, &bytes, width, height, 4, rgba);
+            break;
+        case ImageFileFormat::Png:
+            ok = stbi_write_png_to_func(AppendBytes, &bytes, width, height, 4, rgba, width * 4);
+            break;
+        default: bytes = EncodeBmp24(rgba, width, height); break;
+    }
+    if (!ok || bytes.empty()) {
+        if (error) *error = "cannot encode the image";
+        return false;
+    }
+    return WriteImageBytes(hostPath, bytes, error);
 }
 
 }  // namespace zun

@@ -1,5 +1,6 @@
-// Images in and out: PNG files decoded to 32-bit pixels with the colour key
-// applied, and screenshots written as 24-bit BMP files.
+// Images in and out: PNG, BMP, JPEG, TGA and GIF files decoded to 32-bit
+// pixels with the colour key applied, and screenshots written as BMP, JPEG,
+// TGA or PNG files.
 #pragma once
 
 #include <cstddef>
@@ -30,6 +31,13 @@ bool DecodePng(const uint8_t* data, size_t size, Image& out, std::string* error 
 // The same from a file (a host path). Files above 256 MiB are refused.
 bool LoadPngFile(const std::string& hostPath, Image& out, std::string* error = nullptr);
 
+// Decodes a PNG, BMP, JPEG, TGA or GIF (its first frame) held in memory, the
+// same way as DecodePng: 8-bit RGBA, sides above kMaxTextureSide refused
+// before any pixel is decoded, failure leaves `out` empty with a reason.
+bool DecodeImage(const uint8_t* data, size_t size, Image& out, std::string* error = nullptr);
+// The same from a file (a host path). Files above 256 MiB are refused.
+bool LoadImageFile(const std::string& hostPath, Image& out, std::string* error = nullptr);
+
 // Every pixel whose 32-bit ARGB value equals `colorKey` exactly becomes
 // transparent black (0x00000000). A key of 0 means no key.
 void ApplyColorKey(Image& img, uint32_t colorKey);
@@ -39,6 +47,15 @@ void ApplyColorKey(Image& img, uint32_t colorKey);
 // dropped. Empty for a size below 1 or above 32768.
 std::vector<uint8_t> EncodeBmp24(const uint8_t* rgba, int32_t width, int32_t height);
 bool SaveBmp24(const std::string& hostPath, const uint8_t* rgba, int32_t width, int32_t height,
+               std::string* error = nullptr);
+
+// The image-file format codes screenshots are asked for.
+enum class ImageFileFormat : int32_t { Bmp = 0, Jpeg = 1, Tga = 2, Png = 3, Dib = 6 };
+// True for a code SaveImage can write.
+bool IsSavableImageFormat(int32_t format);
+// Writes RGBA pixels (rows top to bottom) as the given format: BMP and DIB as
+// 24-bit BMP, JPEG at quality 95, TGA uncompressed 32-bit, PNG 32-bit.
+bool SaveImage(const std::string& hostPath, int32_t format, const uint8_t* rgba, int32_t width, int32_t height,
                std::string* error = nullptr);
 
 }  // namespace zun

@@ -4,6 +4,9 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cctype>
+#include <cstdlib>
+#include <filesystem>
 
 namespace zun {
 
@@ -28,6 +31,10 @@ public:
         for (int level : {FLUID_PANIC, FLUID_ERR, FLUID_WARN, FLUID_INFO, FLUID_DBG})
             fluid_set_log_function(level, QuietLog, nullptr);
         struct stat st;
+        if (soundFont.empty()) {
+            error = "No sound font found";
+            return false;
+        }
         if (::stat(soundFont.c_str(), &st) != 0) {
             error = "Sound font not found: " + soundFont;
             return false;
@@ -83,6 +90,27 @@ private:
 };
 
 }  // namespace
+
+std::string FindSoundFont() {
+    if (const char* env = std::getenv("ZUN_SOUNDFONT"); env && *env) return env;
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::path link = "/usr/share/sounds/sf2/default-GM.sf2";
+    if (fs::is_regular_file(link, ec)) return link.string();
+    for (const char* folder : {"/usr/share/sounds/sf2", "/usr/share/soundfonts"}) {
+        std::vector<std::string> found;
+        for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+            std::string ext = it->path().extension().string();
+            std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+            if (ext == ".sf2" && fs::is_regular_file(it->path(), ec)) found.push_back(it->path().string());
+        }
+        // Sorted, so the same machine always picks the same font.
+        std::sort(found.begin(), found.end());
+        if (!found.empty()) return found.front();
+        ec.clear();
+    }
+    return {};
+}
 
 std::unique_ptr<MidiSynth> CreateFluidSynth(const std::string& soundFont, int32_t rate, std::string& error) {
     auto s = std::make_unique<FluidMidiSynth>();

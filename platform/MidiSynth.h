@@ -18,8 +18,10 @@ public:
     virtual void Render(float* out, int32_t frames) = 0;
 };
 
-// The General MIDI sound font the program plays with.
-inline constexpr const char* kDefaultSoundFont = "/usr/share/sounds/sf2/TimGM6mb.sf2";
+// The General MIDI sound font the program plays with: the file named by
+// ZUN_SOUNDFONT when that is set, else Debian's "default-GM.sf2" link, else the
+// first sound font in the system's sound-font folders. Empty when there is none.
+std::string FindSoundFont();
 
 // A FluidSynth synthesizer (its synth only: no player, no audio driver) with
 // one sound font loaded; null with a reason in `error` when that fails.

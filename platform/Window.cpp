@@ -99,6 +99,8 @@ bool TranslateSdlEvent(const SDL_Event& e, WindowEvent& out) {
     }
     switch (e.type) {
     case SDL_QUIT: out.Type = WindowEventType::Quit; return true;
+    case SDL_JOYDEVICEADDED:
+    case SDL_JOYDEVICEREMOVED: out.Type = WindowEventType::DevicesChanged; return true;
     case SDL_WINDOWEVENT:
         switch (e.window.event) {
         case SDL_WINDOWEVENT_CLOSE: out.Type = WindowEventType::Close; return true;

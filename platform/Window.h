@@ -38,6 +38,7 @@ enum class WindowEventType : uint8_t {
     MouseMove,    // Button = the held buttons added up, Shift, X, Y
     MouseWheel,   // Wheel: steps, positive away from the user
     TextInput,    // Text: typed characters in Windows-1252 (others became "?")
+    DevicesChanged,  // an input device was plugged in or out
 };
 
 // One event in the game's own terms: virtual-key numbers, button bits, and

@@ -8,6 +8,7 @@ PACKAGES=(
   zlib1g-dev libpng-dev libsdl2-dev
   libgl-dev libegl-dev libegl-mesa0 libgl1-mesa-dri libgles-dev
   libsndfile1-dev libfluidsynth-dev timgm6mb-soundfont
+  libstb-dev libavformat-dev libavcodec-dev libswresample-dev libavutil-dev
   libgtest-dev libgmock-dev libbenchmark-dev liblua5.4-dev
 )
 

@@ -323,6 +323,9 @@ void frmMainForm::DispatchEvent(const WindowEvent& e) {
         case WindowEventType::MouseMove:
             Front_MouseMove(int16_t(e.Button), int16_t(e.Shift), float(e.X), float(e.Y));
             break;
+        case WindowEventType::DevicesChanged:
+            zDInput.UpdateAttachedDevices();
+            break;
         default:
             break;
     }

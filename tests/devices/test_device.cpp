@@ -231,7 +231,9 @@ TEST_F(Device, ScreenshotNamesMayNotLeaveTheProgramFolder) {
     EXPECT_TRUE(log.Contains("ERR\tSaveScreenShot"));
     EXPECT_FALSE(log.Contains("Screenshot saved"));
     EXPECT_FALSE(zDDraw.SaveScreenShot("shot.bmp", RECT{5000, 0, 6000, 10}, 0));  // nothing of it on the back buffer
-    EXPECT_FALSE(zDDraw.SaveScreenShot("shot.png", RECT{}, 3));
+    log.Clear();
+    EXPECT_FALSE(zDDraw.SaveScreenShot("shot.ppm", RECT{}, 4));  // a code with no file type here
+    EXPECT_TRUE(log.Contains("ERR\tSaveScreenShot\tUnsupported image format 4"));
 }
 
 TEST_F(Device, ReleaseFreesEveryTextureAndEmptiesTheTable) {

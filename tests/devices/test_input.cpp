@@ -1,8 +1,10 @@
 // The input device table and the state arrays.
+#include <SDL2/SDL.h>
 #include <gtest/gtest.h>
 
 #include "core/zCore.h"
 #include "devices/zDInput.h"
+#include "platform/Window.h"
 #include "support/TestSupport.h"
 
 namespace zun::test {
@@ -76,6 +78,48 @@ TEST_F(Input, JoysticksGetTheirRangeAndAxisMode) {
     EXPECT_EQ(dev.DeadZone[0], 800);
     EXPECT_EQ(dev.DeadZone[1], 800);
     EXPECT_EQ(dev.Saturation[1], 9500);
+}
+
+TEST_F(Input, AJoystickPluggedInIsListedAndGoesWhenPulledOut) {
+    ASSERT_TRUE(zDInput.DInput_Initialize(1));
+    if (!zDInput.JoysticksStarted) GTEST_SKIP() << "no joystick service on this machine";
+    const size_t before = zDInput.Attached.size();
+    SDL_VirtualJoystickDesc desc{};
+    desc.version = SDL_VIRTUAL_JOYSTICK_DESC_VERSION;
+    desc.type = SDL_JOYSTICK_TYPE_GAMECONTROLLER;
+    desc.naxes = 2;
+    desc.nbuttons = 3;
+    desc.name = "Test Pad \xC3\xA9";  // UTF-8
+    const int slot = SDL_JoystickAttachVirtualEx(&desc);
+    ASSERT_GE(slot, 0) << SDL_GetError();
+    auto heard = [] {
+        SDL_PumpEvents();
+        SDL_Event e;
+        WindowEvent w;
+        bool any = false;
+        while (SDL_PollEvent(&e)) any = (TranslateSdlEvent(e, w) && w.Type == WindowEventType::DevicesChanged) || any;
+        return any;
+    };
+    EXPECT_TRUE(heard());
+    zDInput.UpdateAttachedDevices();
+    ASSERT_EQ(zDInput.Attached.size(), before + 1);
+    const auto stick = zDInput.Attached.back();
+    EXPECT_EQ(stick->ProductName, "Test Pad \xE9");  // Windows-1252
+    EXPECT_EQ(stick->GuidInstance.size(), 38u);
+    EXPECT_EQ(stick->GuidInstance.front(), '{');
+    const int32_t index = zDInput.AddInputDevice(stick->GuidInstance, false);
+    ASSERT_EQ(index, 3);
+    EXPECT_EQ(zDInput.Devices[3].DevType, 21);
+    EXPECT_EQ(zDInput.Devices[3].AxisMode, 2);
+    EXPECT_EQ(zDInput.Devices[3].Device->DataFormat, 3);
+
+    ASSERT_EQ(SDL_JoystickDetachVirtual(slot), 0);
+    EXPECT_TRUE(heard());
+    zDInput.UpdateAttachedDevices();
+    EXPECT_EQ(zDInput.Attached.size(), before);
+    EXPECT_EQ(zDInput.DeviceCount, 2);
+    EXPECT_EQ(zDInput.FindInputDevice(stick->GuidInstance), 0);
+    zDInput.DInput_Release();
 }
 
 TEST_F(Input, RemovingMovesTheLastDeviceIntoTheHole) {

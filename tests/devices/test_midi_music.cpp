@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 
 #include "devices/zDMusic.h"
 #include "test_sound_fixtures.h"
@@ -113,7 +114,7 @@ TEST(MidiOff, NoSoundFontOrNoDeviceDisablesMidi) {
     EXPECT_FALSE(DMusic_Initialize(0));
     EXPECT_FALSE(zDMusic.Enabled);
     EXPECT_FALSE(AudioDevice::IsOpen());  // what was taken is given back
-    zDMusic.SoundFont = kDefaultSoundFont;
+    zDMusic.SoundFont.clear();
 
     AudioDevice::UseOffline(0);
     EXPECT_FALSE(DMusic_Initialize(0));
@@ -126,11 +127,25 @@ TEST(MidiOff, NoSoundFontOrNoDeviceDisablesMidi) {
     AudioDevice::UseHardware();
 }
 
+TEST(MidiSoundFont, TheEnvironmentNamesTheFontElseTheSystemFoldersDo) {
+    ::setenv("ZUN_SOUNDFONT", "/nonexistent/custom.sf2", 1);
+    EXPECT_EQ(FindSoundFont(), "/nonexistent/custom.sf2");
+    AudioDevice::UseOffline(48000);
+    EXPECT_FALSE(DMusic_Initialize(0));  // the named font wins, even when missing
+    ::unsetenv("ZUN_SOUNDFONT");
+    AudioDevice::UseHardware();
+    const std::string found = FindSoundFont();
+    struct stat st;
+    if (::stat("/usr/share/sounds/sf2/default-GM.sf2", &st) == 0) EXPECT_EQ(found, "/usr/share/sounds/sf2/default-GM.sf2");
+    else if (!found.empty()) EXPECT_EQ(found.substr(found.size() - 4), ".sf2");
+}
+
 TEST(MidiSoundFont, TheSynthesizerSoundsANote) {
     struct stat st;
-    if (::stat(kDefaultSoundFont, &st) != 0) GTEST_SKIP() << "no sound font on this machine";
+    const std::string font = FindSoundFont();
+    if (::stat(font.c_str(), &st) != 0) GTEST_SKIP() << "no sound font on this machine";
     std::string err;
-    auto synth = CreateFluidSynth(kDefaultSoundFont, 48000, err);
+    auto synth = CreateFluidSynth(font, 48000, err);
     ASSERT_TRUE(synth) << err;
     MidiPlayer player(std::move(synth));
     std::vector<float> out(4800 * 2, 0.0f);

@@ -4,9 +4,14 @@
 
 #include <algorithm>
 
+#include "core/zStream.h"
+#include "core/zValues.h"
 #include "devices/zDMusic.h"
 #include "devices/zDShow.h"
+#include "devices/zMusicSetup.h"
+#include "platform/MidiStream.h"
 #include "test_sound_fixtures.h"
+#include "tests/support/MediaSamples.h"
 
 namespace zun {
 namespace {
@@ -126,6 +131,109 @@ TEST_F(MusicFiles, LoadingReplacesThePreviousFileAndNeedsAnOutput) {
     test::LogCapture log;
     EXPECT_FALSE(LoadMusic("short.wav"));
     EXPECT_TRUE(log.Contains("ERR\tLoadMusic\tshort.wav"));
+}
+
+TEST_F(MusicFiles, EveryCompressedFormatPlaysWithRateAndLoopPoints) {
+    for (const auto& f : test::MusicFormats()) {
+        SCOPED_TRACE(f.Extension);
+        const std::string name = std::string("tone.") + f.Extension;
+        ASSERT_EQ(test::EncodeSine(dir.HostPath(name), f, 22050, 2.0), "");
+        // Half rate from 100 ms: 0.4 s of play moves the position 200 ms.
+        ASSERT_TRUE(PlayMusicFile(name, true, 1.0f, 0.5f, 300, 800, 100));
+        auto out = test::RenderMixer(int64_t(0.4 * 8000));
+        EXPECT_NEAR(GetMusicPosition(), 300, 5);
+        float peak = 0;
+        for (float v : out) peak = std::max(peak, std::fabs(v));
+        EXPECT_GT(peak, 0.3f);
+        // Double rate: the stretch 300..800 ms repeats and is never left.
+        SetupMusic(-1.0f, 2.0f);
+        int32_t highest = 0;
+        bool wrapped = false;
+        for (int i = 0, last = GetMusicPosition(); i < 60; ++i) {
+            Frames(1);
+            const int32_t p = GetMusicPosition();
+            highest = std::max(highest, p);
+            wrapped = wrapped || p < last;
+            EXPECT_GE(p, 300);
+            last = p;
+        }
+        EXPECT_TRUE(wrapped);
+        EXPECT_LE(highest, 800);
+        DShow_Release();
+    }
+}
+
+// A MIDI file as a music file, and a music setup that names one, play
+// through the synthesizer with the music-file units: milliseconds at the file's
+// tempo map, rate scaling music time, loop points to the tick.
+TEST_F(MusicFiles, MidiFilesPlayThroughTheSynthesizer) {
+    std::shared_ptr<std::vector<test::MidiMessage>> sent;
+    zDMusic.CreateSynth = [&](int32_t, std::string&) {
+        auto s = std::make_unique<test::RecordingSynth>();
+        sent = s->Log;
+        return s;
+    };
+    struct Restore {
+        ~Restore() { zDMusic.CreateSynth = nullptr; }
+    } restore;
+    // 96 ticks a quarter; the first two quarters at 120 bpm (1 s), then 60 bpm:
+    // a note at every quarter, eight quarters in all (1 s + 6 s).
+    test::MidiTrack t;
+    t.Tempo(0, 500000).Event(0, {0xC0, 5});
+    for (int q = 0; q < 8; ++q) {
+        if (q == 2) t.Tempo(0, 1000000);
+        t.Event(0, {0x90, uint8_t(60 + q), 100}).Event(96, {0x80, uint8_t(60 + q), 0});
+    }
+    t.End();
+    test::WriteHostFile(dir.HostPath("song.mid"), test::MakeMidi(0, 96, {t}));
+    auto noteOn = [&](int key) {
+        return std::count(sent->begin(), sent->end(), test::MidiMessage{0x90, uint8_t(key), 100});
+    };
+
+    ASSERT_TRUE(PlayMusicFile("song.mid", false, 0.5f, 1.0f, 0, 0, 500));
+    ASSERT_TRUE(std::dynamic_pointer_cast<MidiStream>(zDShow.MediaControl));
+    EXPECT_NEAR(zDShow.LoopEnd, 7.0, 1e-9);
+    EXPECT_EQ(zDShow.MediaControl->GetVolume(), -5000);
+    Frames(40);  // 0.6 s
+    EXPECT_NEAR(GetMusicPosition(), 1100, 16);
+    EXPECT_EQ(noteOn(60), 0);  // started past it
+    EXPECT_EQ(noteOn(62), 1);  // at 1 s
+    SetupMusic(-1.0f, 2.0f);   // 60 bpm played at twice the rate
+    Frames(100);               // 1.5 s: 3 s of music
+    EXPECT_NEAR(GetMusicPosition(), 4100, 40);
+    EXPECT_EQ(noteOn(65), 1);  // at 4 s
+    Frames(120);               // past the end: rewound and silent
+    EXPECT_EQ(GetMusicPosition(), 0);
+    EXPECT_FALSE(zDShow.MediaControl->IsRunning());
+
+    // Looping from 1 s to 3 s holds the music between them.
+    ASSERT_TRUE(PlayMusicFile("song.mid", true, 1.0f, 1.0f, 1000, 3000, 0));
+    for (int i = 0; i < 400; ++i) {  // 6 s
+        Frames(1);
+        EXPECT_LE(GetMusicPosition(), 3000);
+    }
+    EXPECT_GE(GetMusicPosition(), 1000);
+    EXPECT_GE(noteOn(62), 2);
+    EXPECT_EQ(noteOn(64), 0);  // at 5 s, beyond the loop
+    DShow_Release();
+
+    // A music setup whose track is this file plays it as a music file.
+    zStream setup;
+    setup.WriteByte(2);
+    setup.WriteString("song.mid");
+    setup.WriteByte(3);
+    for (int32_t v : {0, 0, 0, 0}) setup.WriteLong(v);
+    setup.WriteSingle(1.0f);
+    setup.WriteSingle(1.0f);
+    setup.WriteLong(0);
+    ASSERT_TRUE(setup.FileExport(dir.Path("song.zms"), false));
+    const int32_t index = StartMusicSetup("song.zms", true, false);
+    ASSERT_EQ(index, 1);
+    Frames(70);
+    EXPECT_GE(noteOn(61), 1);
+    EXPECT_TRUE(std::dynamic_pointer_cast<MidiStream>(zDShow.MediaControl));
+    StopMusicSetup(index);
+    zMusicSetup = zMusicSetupState{};
 }
 
 }  // namespace

@@ -7,12 +7,26 @@
 
 #include "DeviceTestSupport.h"
 #include "core/zFileSystem.h"
+#include "platform/Image.h"
 
 namespace zun::test {
 namespace {
 
 struct Rgb {
     int r, g, b;
+};
+
+// Screenshots go to the program folder: the test's folder for as long as
+// this lives.
+struct ProgramFolderHere {
+    explicit ProgramFolderHere(const TempDir& dir) {
+        SetApplicationFolder(dir.Host());
+        FileSystem_Initialize();
+    }
+    ~ProgramFolderHere() {
+        SetApplicationFolder("");
+        FileSystem_Initialize();
+    }
 };
 
 class Pixels : public ::testing::Test {
@@ -201,14 +215,7 @@ TEST_F(Pixels, BatchesMeetInDepthOrderAcrossTextures) {
 }
 
 TEST_F(Pixels, ScreenshotIsABottomUpBitmapOfTheArea) {
-    SetApplicationFolder(dir.Host());
-    FileSystem_Initialize();
-    struct Restore {
-        ~Restore() {
-            SetApplicationFolder("");
-            FileSystem_Initialize();
-        }
-    } restore;
+    ProgramFolderHere here(dir);
     ASSERT_TRUE(zDDraw.BeginScene(int32_t(0xFF0A141Eu), 0));  // (10, 20, 30)
     zDDraw.SetAlphaMode(0);
     zDDraw.BltSurface(0, 0, 2, 1, int32_t(0xFFFF8000u));  // top-left two pixels
@@ -237,6 +244,33 @@ TEST_F(Pixels, ScreenshotIsABottomUpBitmapOfTheArea) {
     EXPECT_EQ(bmp[top + 6], 30);  // the third pixel is background
     EXPECT_EQ(bmp[top + 8], 10);
     EXPECT_EQ(bmp[54 + 0], 30);  // bottom-left
+}
+
+TEST_F(Pixels, EveryScreenshotFormatLoadsBackAsATexture) {
+    ProgramFolderHere here(dir);
+    ASSERT_TRUE(zDDraw.BeginScene(int32_t(0xFF0A141Eu), 0));
+    zDDraw.SetAlphaMode(0);
+    zDDraw.BltSurface(0, 0, 8, 8, int32_t(0xFFFF8000u));
+    zDDraw.EndScene(false);
+    const std::pair<int32_t, const char*> formats[] = {
+        {0, "shot.bmp"}, {1, "shot.jpg"}, {2, "shot.tga"}, {3, "shot.png"}, {6, "shot.dib"}};
+    for (const auto& [code, name] : formats) {
+        SCOPED_TRACE(name);
+        ASSERT_TRUE(zDDraw.SaveScreenShot(zFileSystem.AppPath + name, RECT{0, 0, 16, 12}, code));
+        Image img;
+        std::string error;
+        ASSERT_TRUE(LoadImageFile(dir.HostPath(name), img, &error)) << error;
+        EXPECT_EQ(img.Width, 16);
+        EXPECT_EQ(img.Height, 12);
+        const int tolerance = code == 1 ? 24 : 1;  // JPEG is lossy
+        for (const auto& [x, y, want] : {std::tuple{2, 2, 0xFFFF8000u}, std::tuple{12, 10, 0xFF0A141Eu}})
+            for (int shift : {0, 8, 16})
+                EXPECT_NEAR(int(img.ARGB(x, y) >> shift & 0xFF), int(want >> shift & 0xFF), tolerance);
+        const int32_t t = zDDraw.LoadTexture(name, false, 0, 1, 0);
+        ASSERT_GT(t, 0);
+        EXPECT_EQ(zDDraw.Textures[size_t(t)].W, 16);
+        EXPECT_EQ(zDDraw.Textures[size_t(t)].H, 12);
+    }
 }
 
 }  // namespace

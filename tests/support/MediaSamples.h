@@ -1,0 +1,107 @@
+// Compressed music samples made at test time with FFmpeg's own encoders, so
+// no binary sample of unknown origin sits in the repository. Header-only:
+// the tests that use it link the platform library, which brings FFmpeg.
+#pragma once
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+}
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+namespace zun::test {
+
+struct MediaFormat {
+    const char* Extension;
+    const char* Container;
+    const char* Encoder;
+};
+
+// Every compressed format music files come in, and plain WAV.
+inline const std::vector<MediaFormat>& MusicFormats() {
+    static const std::vector<MediaFormat> formats = {
+        {"wma", "asf", "wmav2"}, {"mp3", "mp3", "libmp3lame"}, {"ogg", "ogg", "libvorbis"},
+        {"flac", "flac", "flac"}, {"m4a", "ipod", "aac"},       {"wav", "wav", "pcm_s16le"},
+    };
+    return formats;
+}
+
+// Writes `seconds` of a 440 Hz stereo sine at half scale. Empty on success,
+// else what went wrong.
+inline std::string EncodeSine(const std::string& hostPath, const MediaFormat& f, int rate, double seconds) {
+    AVFormatContext* oc = nullptr;
+    AVCodecContext* c = nullptr;
+    AVFrame* frame = nullptr;
+    AVPacket* pkt = nullptr;
+    std::string error;
+    auto done = [&](std::string why) {
+        if (oc && oc->pb) avio_closep(&oc->pb);
+        avformat_free_context(oc);
+        avcodec_free_context(&c);
+        av_frame_free(&frame);
+        av_packet_free(&pkt);
+        return why;
+    };
+    const AVCodec* codec = avcodec_find_encoder_by_name(f.Encoder);
+    if (!codec) return done(std::string("no encoder ") + f.Encoder);
+    if (avformat_alloc_output_context2(&oc, nullptr, f.Container, hostPath.c_str()) < 0 || !oc)
+        return done("no container");
+    AVStream* st = avformat_new_stream(oc, nullptr);
+    c = avcodec_alloc_context3(codec);
+    if (!st || !c) return done("out of memory");
+    c->sample_rate = rate;
+    av_channel_layout_default(&c->ch_layout, 2);
+    c->sample_fmt = codec->sample_fmts ? codec->sample_fmts[0] : AV_SAMPLE_FMT_S16;
+    c->bit_rate = 128000;
+    c->time_base = AVRational{1, rate};
+    if (oc->oformat->flags & AVFMT_GLOBALHEADER) c->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+    if (avcodec_open2(c, codec, nullptr) < 0) return done("encoder does not open");
+    avcodec_parameters_from_context(st->codecpar, c);
+    st->time_base = c->time_base;
+    if (avio_open(&oc->pb, hostPath.c_str(), AVIO_FLAG_WRITE) < 0) return done("cannot write file");
+    if (avformat_write_header(oc, nullptr) < 0) return done("no header");
+    frame = av_frame_alloc();
+    pkt = av_packet_alloc();
+    const int chunk = c->frame_size > 0 ? c->frame_size : 1024;
+    const int64_t total = int64_t(std::llround(seconds * rate));
+    auto drain = [&]() {
+        while (avcodec_receive_packet(c, pkt) == 0) {
+            av_packet_rescale_ts(pkt, c->time_base, st->time_base);
+            pkt->stream_index = st->index;
+            if (av_interleaved_write_frame(oc, pkt) < 0) return false;
+        }
+        return true;
+    };
+    const bool planar = av_sample_fmt_is_planar(c->sample_fmt);
+    const AVSampleFormat packed = av_get_packed_sample_fmt(c->sample_fmt);
+    for (int64_t at = 0; at < total; at += chunk) {
+        av_frame_unref(frame);
+        frame->nb_samples = int(std::min<int64_t>(chunk, total - at));
+        frame->format = c->sample_fmt;
+        av_channel_layout_copy(&frame->ch_layout, &c->ch_layout);
+        frame->sample_rate = rate;
+        if (av_frame_get_buffer(frame, 0) < 0) return done("out of memory");
+        for (int i = 0; i < frame->nb_samples; ++i) {
+            const double v = 0.5 * std::sin(2 * M_PI * 440.0 * double(at + i) / rate);
+            for (int ch = 0; ch < 2; ++ch) {
+                const int slot = planar ? i : i * 2 + ch;
+                uint8_t* base = frame->extended_data[planar ? ch : 0];
+                if (packed == AV_SAMPLE_FMT_FLT) reinterpret_cast<float*>(base)[slot] = float(v);
+                else if (packed == AV_SAMPLE_FMT_S16) reinterpret_cast<int16_t*>(base)[slot] = int16_t(v * 32767);
+                else if (packed == AV_SAMPLE_FMT_S32) reinterpret_cast<int32_t*>(base)[slot] = int32_t(v * 2147483647.0);
+                else return done("sample format not handled");
+            }
+        }
+        frame->pts = at;
+        if (avcodec_send_frame(c, frame) < 0 || !drain()) return done("encoding failed");
+    }
+    avcodec_send_frame(c, nullptr);
+    if (!drain()) return done("encoding failed");
+    if (av_write_trailer(oc) < 0) return done("no trailer");
+    return done("");
+}
+
+}  // namespace zun::test
