@@ -22,6 +22,7 @@ namespace zun {
 
 class zScriptClass;
 class zScriptObject;
+struct PreDecoded;
 
 class zScriptFunction : public iClass, public iStream {
 public:
@@ -76,6 +77,9 @@ public:
     int32_t Length() const { return length_; }
     // Must be called after Body changes (Import does it).
     void BodyChanged();
+    // The statements of the body decoded once into a form the interpreter runs
+    // without re-reading the bytes; made on the first call.
+    PreDecoded& Decoded();
 
 private:
     Atom nameAtom_;
@@ -84,6 +88,7 @@ private:
     std::vector<Text*> slots_;  // offset -> decoded text, once met
     Text& DecodeText(int32_t& iPos);
     std::deque<Text> texts_;  // stable addresses: callers keep references
+    std::unique_ptr<PreDecoded> decoded_;
 };
 
 using FunctionRef = std::shared_ptr<zScriptFunction>;
