@@ -54,6 +54,9 @@ PreDecoded& zScriptFunction::Decoded() {
     if (!decoded_) {
         decoded_ = std::make_unique<PreDecoded>();
         decoded_->at.assign(static_cast<size_t>(length_ > 0 ? length_ : 0), nullptr);
+        // Every node takes at least one byte: twice the bytes covers one whole
+        // decoding and a fair number of jumps into the middle of expressions.
+        decoded_->nodeBudget = 2 * static_cast<size_t>(length_ > 0 ? length_ : 0) + 64;
     }
     return *decoded_;
 }

@@ -214,10 +214,15 @@ zScriptArray* ArrayOf(zScriptValue* cur, uint8_t create) {
     return nullptr;
 }
 
-// Evaluates a path index where the path was written (the writer's context
-// during a member access).
-View EvalIndex(Frame& f, int32_t& p, Temp& tmp, ValueRef& hold) {
-    if (!f.cur.ArgCtx) return Use(f, p, tmp, hold);
+// Runs `eval` where the code was written: call arguments and path indexes
+// inside a member access see the place where they were written, not the
+// member's object.
+template <class F>
+void AtWriter(Frame& f, F&& eval) {
+    if (!f.cur.ArgCtx) {
+        eval();
+        return;
+    }
     RunCtx target = f.cur;
     f.cur = *target.ArgCtx;
     struct Back {
@@ -225,7 +230,14 @@ View EvalIndex(Frame& f, int32_t& p, Temp& tmp, ValueRef& hold) {
         RunCtx t;
         ~Back() { f.cur = t; }
     } back{f, target};
-    return Use(f, p, tmp, hold);
+    eval();
+}
+
+// Evaluates a path index where the path was written.
+View EvalIndex(Frame& f, int32_t& p, Temp& tmp, ValueRef& hold) {
+    View v;
+    AtWriter(f, [&] { v = Use(f, p, tmp, hold); });
+    return v;
 }
 
 // One step of a path: the entry an index selects. Sets `failed` for index
@@ -752,24 +764,6 @@ ValueRef QualifiedCall(Frame& f, const Atom& name, zScriptArgs& args, zScriptArr
 
 }  // namespace
 
-// Runs `eval` where the code was written: the arguments of a member call see
-// the place where the call was written, not the member's object.
-template <class F>
-void AtWriter(Frame& f, F&& eval) {
-    if (!f.cur.ArgCtx) {
-        eval();
-        return;
-    }
-    RunCtx target = f.cur;
-    f.cur = *target.ArgCtx;
-    struct Back {
-        Frame& f;
-        RunCtx t;
-        ~Back() { f.cur = t; }
-    } back{f, target};
-    eval();
-}
-
 ValueRef CallFunction(Frame& f, int32_t& p) {
     const Atom& name = RdName(f, p);
     int32_t argc = RdCount(f, p);
@@ -918,7 +912,7 @@ struct Decoder {
     }
 
     const PNode* Node(int32_t& p, int nesting) {
-        if (nesting > kMaxDecodeNesting || p >= L) return nullptr;
+        if (nesting > kMaxDecodeNesting || p >= L || pd.nodes.size() >= pd.nodeBudget) return nullptr;
         PNode n;
         n.start = p;
         n.code = code[p];

@@ -158,6 +158,10 @@ struct PreDecoded {
     std::vector<const PStmt*> at;  // by offset; Nothing until decoded
     std::deque<PStmt> stmts;
     std::deque<PNode> nodes;
+    // Jumps into the middle of an expression decode parts of it again; past
+    // this many nodes the rest of the body stays with the plain walk, so a
+    // hostile body cannot make the decoded form outgrow the bytes.
+    size_t nodeBudget = 0;
     PStmt plain;
 };
 
