@@ -1,9 +1,11 @@
 // One compiled script function: its name, its declared parameters (types and
-// defaults), and its body of prefix byte code, which the interpreter walks
-// directly. The record is shared by a class and the children that took it
+// defaults), and its body of prefix byte code, the stored form, which the
+// interpreter runs from a form decoded once and walks directly where that form
+// has nothing. The record is shared by a class and the children that took it
 // over, so nothing of a running invocation is kept here: each invocation has
 // its own frame on the C++ stack. What is kept are caches of the body's
-// decoding (names by offset), which depend only on the immutable bytes.
+// decoding (names by offset, the decoded statements), which depend only on the
+// immutable bytes.
 #pragma once
 
 #include <cstdint>

@@ -969,14 +969,12 @@ struct Decoder {
                 n.b = Node(p, nesting + 1);
                 if (!n.b) return nullptr;
             }
-            n.pure = n.a->pure && (!n.b || n.b->pure);
             n.leaves = n.b && n.a->kind != PNode::Op && n.a->kind != PNode::Plain && n.b->kind != PNode::Op &&
                        n.b->kind != PNode::Plain;
             n.skipDepth = 1 + std::max(n.a->skipDepth, n.b ? n.b->skipDepth : 0);
         } else if (c == 9) {
             ++p;
             n.kind = PNode::Member;
-            n.pure = false;
             n.a = Node(p, nesting + 1);
             if (!n.a) return nullptr;
             n.b = Node(p, nesting + 1);
@@ -988,7 +986,6 @@ struct Decoder {
             int32_t argc = 0;
             if (!a || !Count(p, argc)) return nullptr;
             n.kind = PNode::Call;
-            n.pure = false;
             n.name = *a;
             int32_t sub = 0;
             for (int32_t i = 0; i < argc; ++i) {
@@ -1000,7 +997,6 @@ struct Decoder {
             n.skipDepth = 1 + sub;
         } else {
             n.kind = PNode::Plain;
-            n.pure = false;
             if (!Scan(p, n.skipDepth, nesting)) return nullptr;
         }
         n.end = p;

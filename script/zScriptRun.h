@@ -118,7 +118,8 @@ inline void Step() {
 }  // namespace run
 
 // The pre-decoded form of a body. The statements the loop runs most (conditions,
-// jumps, returns, assignments and steps of a variable) are decoded once, with
+// jumps, returns, calls, member statements, assignments to a variable or a
+// member, steps of a variable) are decoded once, with
 // their expressions as trees of operand nodes: names interned, literals as
 // ready contents, the end of every expression known. Everything else, and any
 // statement whose bytes would fail or jump somewhere the decoding did not
@@ -128,10 +129,8 @@ struct PNode {
     enum Kind : uint8_t { Var, Const, Op, Call, Member, Plain };
     Kind kind = Plain;
     uint8_t code = 0;
-    // Whether no script code can run while the node is evaluated (variables,
-    // literals and operators on those), so nothing can take its entries away.
-    bool pure = true;
-    // An operator whose two operands are variables or literals.
+    // An operator whose two operands are variables or literals: no script code
+    // can run between reading the one and the other.
     bool leaves = false;
     // How deep skipping the node by its encoding nests.
     int32_t skipDepth = 1;
