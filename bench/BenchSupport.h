@@ -55,13 +55,15 @@ public:
     // A ratio of our time over the peer's; lower is better.
     void Ratio(const std::string& what, double ratio, double goal) { Put(what, ratio, goal, "x"); }
     // Any other figure that must stay below its goal, in its unit.
-    void Below(const std::string& what, double value, double goal, const char* unit) { Put(what, value, goal, unit); }
+    void Below(const std::string& what, double value, double goal, const char* unit) {
+        Put(what, value, goal, unit);
+    }
     ~GoalTable() {
         if (rows_.empty()) return;
         std::printf("\nMeasured against goals (lower is better):\n");
         for (const auto& [what, r] : rows_) {
-            std::printf("  %-30s %8.2f %-3s (goal %.2f %s)  %s\n", what.c_str(), r.value, r.unit.c_str(), r.goal,
-                        r.unit.c_str(), r.value <= r.goal ? "met" : "NOT MET");
+            std::printf("  %-30s %8.2f %-3s (goal %.2f %s)  %s\n", what.c_str(), r.value, r.unit.c_str(),
+                        r.goal, r.unit.c_str(), r.value <= r.goal ? "met" : "NOT MET");
         }
         std::fflush(stdout);
     }

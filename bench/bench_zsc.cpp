@@ -102,7 +102,8 @@ void BM_CompileScript(benchmark::State& state) {
         zun::zsc::CompileResult warm = zun::zsc::CompileText(prog.Zs, "bench.zs", "", false);
         if (warm.Ok) benchmark::DoNotOptimize(zun::zsc::BuildChunkFile(warm.Classes).data());
         size_t dumped = 0;
-        if (luaL_loadbuffer(L, prog.Lua.data(), prog.Lua.size(), "=bench") == LUA_OK) lua_dump(L, DiscardWriter, &dumped, 0);
+        if (luaL_loadbuffer(L, prog.Lua.data(), prog.Lua.size(), "=bench") == LUA_OK)
+            lua_dump(L, DiscardWriter, &dumped, 0);
         lua_settop(L, 0);
     }
     double ours = 0, lua = 0;
