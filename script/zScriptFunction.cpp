@@ -3,6 +3,7 @@
 #include "core/zCore.h"
 #include "core/zRuntime.h"
 #include "script/zScriptClass.h"
+#include "script/zScriptRun.h"
 
 namespace zun {
 
@@ -46,6 +47,18 @@ void zScriptFunction::BodyChanged() {
     length_ = Body.GetLength();
     slots_.clear();
     texts_.clear();
+    decoded_.reset();
+}
+
+PreDecoded& zScriptFunction::Decoded() {
+    if (!decoded_) {
+        decoded_ = std::make_unique<PreDecoded>();
+        decoded_->at.assign(static_cast<size_t>(length_ > 0 ? length_ : 0), nullptr);
+        // Every node takes at least one byte: twice the bytes covers one whole
+        // decoding and a fair number of jumps into the middle of expressions.
+        decoded_->nodeBudget = 2 * static_cast<size_t>(length_ > 0 ? length_ : 0) + 64;
+    }
+    return *decoded_;
 }
 
 zScriptFunction::Text& zScriptFunction::DecodeText(int32_t& iPos) {

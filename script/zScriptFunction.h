@@ -1,9 +1,11 @@
 // One compiled script function: its name, its declared parameters (types and
-// defaults), and its body of prefix byte code, which the interpreter walks
-// directly. The record is shared by a class and the children that took it
+// defaults), and its body of prefix byte code, the stored form, which the
+// interpreter runs from a form decoded once and walks directly where that form
+// has nothing. The record is shared by a class and the children that took it
 // over, so nothing of a running invocation is kept here: each invocation has
 // its own frame on the C++ stack. What is kept are caches of the body's
-// decoding (names by offset), which depend only on the immutable bytes.
+// decoding (names by offset, the decoded statements), which depend only on the
+// immutable bytes.
 #pragma once
 
 #include <cstdint>
@@ -22,6 +24,7 @@ namespace zun {
 
 class zScriptClass;
 class zScriptObject;
+struct PreDecoded;
 
 class zScriptFunction : public iClass, public iStream {
 public:
@@ -76,6 +79,9 @@ public:
     int32_t Length() const { return length_; }
     // Must be called after Body changes (Import does it).
     void BodyChanged();
+    // The statements of the body decoded once into a form the interpreter runs
+    // without re-reading the bytes; made on the first call.
+    PreDecoded& Decoded();
 
 private:
     Atom nameAtom_;
@@ -84,6 +90,7 @@ private:
     std::vector<Text*> slots_;  // offset -> decoded text, once met
     Text& DecodeText(int32_t& iPos);
     std::deque<Text> texts_;  // stable addresses: callers keep references
+    std::unique_ptr<PreDecoded> decoded_;
 };
 
 using FunctionRef = std::shared_ptr<zScriptFunction>;

@@ -86,6 +86,8 @@ struct Out {
     }
 };
 void OperatorInto(Frame& f, int32_t& p, uint8_t c, Out out);
+template <class Src>
+void OperatorOn(Src& src, uint8_t c, Out out);
 
 // The codes 30..70 that are operators.
 constexpr bool IsOperatorCode(uint8_t c) {
@@ -212,10 +214,15 @@ zScriptArray* ArrayOf(zScriptValue* cur, uint8_t create) {
     return nullptr;
 }
 
-// Evaluates a path index where the path was written (the writer's context
-// during a member access).
-View EvalIndex(Frame& f, int32_t& p, Temp& tmp, ValueRef& hold) {
-    if (!f.cur.ArgCtx) return Use(f, p, tmp, hold);
+// Runs `eval` where the code was written: call arguments and path indexes
+// inside a member access see the place where they were written, not the
+// member's object.
+template <class F>
+void AtWriter(Frame& f, F&& eval) {
+    if (!f.cur.ArgCtx) {
+        eval();
+        return;
+    }
     RunCtx target = f.cur;
     f.cur = *target.ArgCtx;
     struct Back {
@@ -223,7 +230,14 @@ View EvalIndex(Frame& f, int32_t& p, Temp& tmp, ValueRef& hold) {
         RunCtx t;
         ~Back() { f.cur = t; }
     } back{f, target};
-    return Use(f, p, tmp, hold);
+    eval();
+}
+
+// Evaluates a path index where the path was written.
+View EvalIndex(Frame& f, int32_t& p, Temp& tmp, ValueRef& hold) {
+    View v;
+    AtWriter(f, [&] { v = Use(f, p, tmp, hold); });
+    return v;
 }
 
 // One step of a path: the entry an index selects. Sets `failed` for index
@@ -291,11 +305,13 @@ ValueRef Resolve(Frame& f, int32_t& p, zScriptArray* iValues, uint8_t iCreate) {
 
 namespace {
 
-ValueRef MemberAccess(Frame& f, int32_t& p) {
+// A member access: the object `evalObject` gives, then `evalMember` run for it.
+template <class O, class M>
+ValueRef MemberWith(Frame& f, O&& evalObject, M&& evalMember) {
     RunCtx saved = f.cur;
     zScriptArray* parentBefore = saved.Values->Parent.get();
     ArrayRef keepParent = saved.Values->Parent;
-    ValueRef o = Evaluate(f, p);
+    ValueRef o = evalObject();
     if (!o) Fail(errObjectNotSet);
     if (o->Data.Kind() != HK::Object) Fail(errObjectRequired);
     std::shared_ptr<iClass> held = o->Data.AsObject();
@@ -320,7 +336,11 @@ ValueRef MemberAccess(Frame& f, int32_t& p) {
             if (f.cur.Values->Parent.get() != parent) f.cur.Values->Parent = parent;
         }
     } back{f, saved, parentBefore};
-    return Evaluate(f, p);
+    return evalMember();
+}
+
+ValueRef MemberAccess(Frame& f, int32_t& p) {
+    return MemberWith(f, [&] { return Evaluate(f, p); }, [&] { return Evaluate(f, p); });
 }
 
 bool EqualsView(View a, View b) {
@@ -385,24 +405,42 @@ bool HoldsNothing(const HostValue& d) {
     return d.IsEmpty() || (d.Kind() == HK::Array && !d.AsArray()) || (d.Kind() == HK::Object && !d.AsObject());
 }
 
-// The operator's result goes into `out`, which starts as an empty var value.
+// The operands of an operator read from the bytes.
+struct ByteSrc {
+    Frame& f;
+    int32_t& p;
+    View Next(Temp& tmp, ValueRef& hold) { return Use(f, p, tmp, hold); }
+    void Skip() { SkipExpr(f, p); }
+    void SkipIn() { SkipInList(f, p); }
+    void In(View a, Out out) { InExpr(f, p, a, out); }
+};
+
 void OperatorInto(Frame& f, int32_t& p, uint8_t c, Out out) {
+    ByteSrc src{f, p};
+    OperatorOn(src, c, out);
+}
+
+// The operator's result goes into `out`, which starts as an empty var value.
+// Src hands out the operands in order (Next), passes one by (Skip), and reads
+// the rest of an "in" (SkipIn, In).
+template <class Src>
+void OperatorOn(Src& src, uint8_t c, Out out) {
     Temp ta_tmp;
     ValueRef ta_hold;
-    View a = Use(f, p, ta_tmp, ta_hold);
+    View a = src.Next(ta_tmp, ta_hold);
     if (!a) {
         switch (c) {
             case 50: out.Bool(true); return;
             case 40:
             case 51: out.Bool(false); return;
             case 41:
-                SkipInList(f, p);
+                src.SkipIn();
                 out.Long(0);
                 return;
             default: {
                 Temp tb;
                 ValueRef hb;
-                Use(f, p, tb, hb);
+                src.Next(tb, hb);
                 out.Bool(false);
                 return;
             }
@@ -411,8 +449,8 @@ void OperatorInto(Frame& f, int32_t& p, uint8_t c, Out out) {
     const uint8_t ta = a.Typ();
     if (ta == typVar || ta > typObject) {
         // The operator ends here; its remaining operands are skipped.
-        if (c == 41) SkipInList(f, p);
-        else if (c != 40 && c != 50 && c != 51) SkipExpr(f, p);
+        if (c == 41) src.SkipIn();
+        else if (c != 40 && c != 50 && c != 51) src.Skip();
         return;
     }
     switch (c) {
@@ -444,13 +482,13 @@ void OperatorInto(Frame& f, int32_t& p, uint8_t c, Out out) {
                 default: out.Bool(false); return;
             }
         case 40: out.Bool((ta == typArray || ta == typObject) && !HoldsNothing(a.Data())); return;
-        case 41: InExpr(f, p, a, out); return;
+        case 41: src.In(a, out); return;
         default: break;
     }
 
     Temp tb_tmp;
     ValueRef tb_hold;
-    View b = Use(f, p, tb_tmp, tb_hold);
+    View b = src.Next(tb_tmp, tb_hold);
     if (!b) {
         out.Bool(false);
         return;
@@ -730,19 +768,11 @@ ValueRef CallFunction(Frame& f, int32_t& p) {
     const Atom& name = RdName(f, p);
     int32_t argc = RdCount(f, p);
     zScriptArgs args;
-    if (f.cur.ArgCtx) {
-        // Arguments of a member call see the place where the call was written.
-        RunCtx target = f.cur;
-        f.cur = *target.ArgCtx;
-        struct Back {
-            Frame& f;
-            RunCtx t;
-            ~Back() { f.cur = t; }
-        } back{f, target};
-        EvalArgs(f, p, args, argc);
-    } else {
-        EvalArgs(f, p, args, argc);
-    }
+    AtWriter(f, [&] { EvalArgs(f, p, args, argc); });
+    return CallNamed(f, name, args);
+}
+
+ValueRef CallNamed(Frame& f, const Atom& name, zScriptArgs& args) {
     AtomData* d = name.Data();
     zScriptArray* scope = f.cur.Values->Parent.get();
     if (!d) return CallForm(0, f, args, scope);
@@ -761,6 +791,435 @@ ValueRef CallFunction(Frame& f, int32_t& p) {
     return f.cur.Class->Execute(f.cur.Caller, scope, name, args);
 }
 
+}  // namespace run
+
+// ---- the pre-decoded form ------------------------------------------------------------
+
+namespace run {
+namespace {
+
+// Nesting past which an expression is left to the plain walk rather than decoded
+// by recursion here; the walk has its own depth limit.
+constexpr int kMaxDecodeNesting = 200;
+
+// Reads a body without running it. Every read is checked; one that would fail
+// ends the decoding of that statement, which is then left to the plain walk,
+// where the same read fails at the same moment it always did.
+struct Decoder {
+    zScriptFunction& fn;
+    PreDecoded& pd;
+    const uint8_t* code;
+    int32_t L;
+
+    bool Byte(int32_t& p, uint8_t& v) {
+        if (p >= L) return false;
+        v = code[p++];
+        return true;
+    }
+    bool Long(int32_t& p, int32_t& v) {
+        if (p > L - 4) return false;
+        std::memcpy(&v, code + p, 4);
+        p += 4;
+        return true;
+    }
+    bool Count(int32_t& p, int32_t& n) { return Long(p, n) && n >= 0 && n <= L - p; }
+    zScriptFunction::Text* Text(int32_t& p) {
+        if (p < 0 || p >= L) return nullptr;
+        try {
+            return &fn.TextAt(p);
+        } catch (const RuntimeError&) {
+            return nullptr;
+        }
+    }
+    const Atom* Name(int32_t& p) {
+        zScriptFunction::Text* t = Text(p);
+        if (!t) return nullptr;
+        if (!t->interned) {
+            t->atom = Atom::Intern(t->text);
+            t->interned = true;
+        }
+        return &t->atom;
+    }
+
+    // One expression by its encoding, as SkipExpr reads it: where it ends and
+    // how deep skipping it nests. False where reading would fail, or where an
+    // "in" would go on somewhere other than its own end.
+    bool Scan(int32_t& p, int32_t& depth, int nesting) {
+        if (nesting > kMaxDecodeNesting) return false;
+        uint8_t c = 0;
+        if (!Byte(p, c)) return false;
+        int32_t sub = 0;
+        auto one = [&] {
+            int32_t d = 0;
+            if (!Scan(p, d, nesting + 1)) return false;
+            sub = std::max(sub, d);
+            return true;
+        };
+        auto list = [&] {
+            int32_t n = 0;
+            if (!Count(p, n)) return false;
+            for (int32_t i = 0; i < n; ++i)
+                if (!one()) return false;
+            return true;
+        };
+        bool ok = true;
+        switch (c) {
+            case 0:
+            case 255:
+            case 22:
+            case 23: break;
+            case 4: {
+                uint8_t form = 0;
+                if (!Byte(p, form)) return false;
+                if (form == 5) ok = Text(p) && one();
+                else if (form == 6) ok = Text(p) && list() && one();
+                break;
+            }
+            case 5:
+            case 14:
+            case 15: ok = Text(p) != nullptr; break;
+            case 6:
+            case 8: ok = Text(p) && list(); break;
+            case 7: ok = list(); break;
+            case 10:
+            case 11: {
+                uint8_t b = 0;
+                ok = Byte(p, b);
+                break;
+            }
+            case 12:
+            case 13: {
+                int32_t v = 0;
+                ok = Long(p, v);
+                break;
+            }
+            case 40:
+            case 50:
+            case 51: ok = one(); break;
+            case 41: {
+                uint8_t ignored = 0, k = 0;
+                int32_t e = 0;
+                ok = one() && Byte(p, ignored) && Long(p, e) && Byte(p, k);
+                if (ok && k == 7) ok = list();
+                else if (ok && k == 5) ok = Text(p) != nullptr;
+                ok = ok && e == p;
+                break;
+            }
+            default: ok = one() && one(); break;
+        }
+        depth = 1 + sub;
+        return ok;
+    }
+
+    const PNode* Node(int32_t& p, int nesting) {
+        if (nesting > kMaxDecodeNesting || p >= L || pd.nodes.size() >= pd.nodeBudget) return nullptr;
+        PNode n;
+        n.start = p;
+        n.code = code[p];
+        const uint8_t c = n.code;
+        if (c == 5) {
+            ++p;
+            const Atom* a = Name(p);
+            if (!a) return nullptr;
+            n.kind = PNode::Var;
+            n.name = *a;
+        } else if (c >= 10 && c <= 15) {
+            ++p;
+            n.kind = PNode::Const;
+            uint8_t b = 0;
+            int32_t l = 0;
+            switch (c) {
+                case 10:
+                    if (!Byte(p, b)) return nullptr;
+                    n.value.Typ = typBool;
+                    n.value.Data = b != 0;
+                    break;
+                case 11:
+                    if (!Byte(p, b)) return nullptr;
+                    n.value.Typ = typByte;
+                    n.value.Data = b;
+                    break;
+                case 12:
+                    if (!Long(p, l)) return nullptr;
+                    n.value.Typ = typInt;
+                    n.value.Data = l;
+                    break;
+                case 13: {
+                    if (!Long(p, l)) return nullptr;
+                    float v;
+                    std::memcpy(&v, &l, 4);
+                    n.value.Typ = typFloat;
+                    n.value.Data = v;
+                    break;
+                }
+                default: {
+                    zScriptFunction::Text* t = Text(p);
+                    if (!t) return nullptr;
+                    n.value.Typ = typStr;
+                    n.value.Data = t->text;
+                    break;
+                }
+            }
+        } else if (IsOperatorCode(c) && c != 41) {
+            ++p;
+            n.kind = PNode::Op;
+            n.a = Node(p, nesting + 1);
+            if (!n.a) return nullptr;
+            if (c != 40 && c != 50 && c != 51) {
+                n.b = Node(p, nesting + 1);
+                if (!n.b) return nullptr;
+            }
+            n.leaves = n.b && n.a->kind != PNode::Op && n.a->kind != PNode::Plain && n.b->kind != PNode::Op &&
+                       n.b->kind != PNode::Plain;
+            n.skipDepth = 1 + std::max(n.a->skipDepth, n.b ? n.b->skipDepth : 0);
+        } else if (c == 9) {
+            ++p;
+            n.kind = PNode::Member;
+            n.a = Node(p, nesting + 1);
+            if (!n.a) return nullptr;
+            n.b = Node(p, nesting + 1);
+            if (!n.b) return nullptr;
+            n.skipDepth = 1 + std::max(n.a->skipDepth, n.b->skipDepth);
+        } else if (c == 8) {
+            ++p;
+            const Atom* a = Name(p);
+            int32_t argc = 0;
+            if (!a || !Count(p, argc)) return nullptr;
+            n.kind = PNode::Call;
+            n.name = *a;
+            int32_t sub = 0;
+            for (int32_t i = 0; i < argc; ++i) {
+                const PNode* arg = Node(p, nesting + 1);
+                if (!arg) return nullptr;
+                n.args.push_back(arg);
+                sub = std::max(sub, arg->skipDepth);
+            }
+            n.skipDepth = 1 + sub;
+        } else {
+            n.kind = PNode::Plain;
+            if (!Scan(p, n.skipDepth, nesting)) return nullptr;
+        }
+        n.end = p;
+        pd.nodes.push_back(std::move(n));
+        return &pd.nodes.back();
+    }
+
+    // The statement at p, or the plain marker.
+    const PStmt* Stmt(int32_t p) {
+        PStmt st;
+        st.op = code[p++];
+        switch (st.op) {
+            case 20:
+            case 3: st.expr = Node(p, 0); break;
+            case 2: {
+                int32_t t = 0;
+                if (!Long(p, t) || t < 1) return &pd.plain;
+                st.target = t - 1 > L ? L : t - 1;
+                break;
+            }
+            case 4: {
+                uint8_t form = 0;
+                if (!Byte(p, form)) return &pd.plain;
+                if (form == 5) {
+                    const Atom* a = Name(p);
+                    if (!a) return &pd.plain;
+                    st.name = *a;
+                } else if (form == 9) {
+                    --p;
+                    st.member = Node(p, 0);
+                    if (!st.member) return &pd.plain;
+                } else {
+                    return &pd.plain;
+                }
+                st.expr = Node(p, 0);
+                break;
+            }
+            case 52:
+            case 53:
+                if (p >= L || code[p] != 5) return &pd.plain;
+                st.expr = Node(p, 0);
+                break;
+            case 8:
+            case 9:
+                --p;
+                st.expr = Node(p, 0);
+                break;
+            default: return &pd.plain;
+        }
+        if (st.op != 2 && !st.expr) return &pd.plain;
+        st.next = p;
+        pd.stmts.push_back(std::move(st));
+        return &pd.stmts.back();
+    }
+};
+
+View UseNode(Frame& f, const PNode& n, Temp& tmp, ValueRef& hold);
+ValueRef EvaluateNode(Frame& f, const PNode& n);
+
+// CallFunction on a decoded call.
+ValueRef CallNode(Frame& f, const PNode& n) {
+    zScriptArgs args;
+    AtWriter(f, [&] {
+        const int32_t argc = static_cast<int32_t>(n.args.size());
+        args.Resize(argc);
+        for (int32_t i = 1; i <= argc; ++i) args.At(i) = EvaluateNode(f, *n.args[static_cast<size_t>(i - 1)]);
+    });
+    return CallNamed(f, n.name, args);
+}
+
+// The operands of a decoded operator.
+struct NodeSrc {
+    Frame& f;
+    const PNode& n;
+    int k = 0;
+    const PNode& Take() { return *(k++ == 0 ? n.a : n.b); }
+    View Next(Temp& tmp, ValueRef& hold) { return UseNode(f, Take(), tmp, hold); }
+    // Skipping reads nothing but nests as deep as the walk's skip would.
+    void Skip() {
+        if (zScript.ExprDepth + Take().skipDepth > zScript.MaxExprDepth) Raise(errOutOfStack);
+    }
+    // No decoded operator is an "in".
+    void SkipIn() {}
+    void In(View, Out) {}
+};
+
+// A variable or literal operand, looked at without a log line.
+[[gnu::always_inline]] inline const zScriptValue* LeafOf(Frame& f, const PNode& n, View& v) {
+    if (n.kind == PNode::Const) {
+        v = ViewOf(n.value);
+        return nullptr;
+    }
+    const zScriptValue* x = f.cur.Values->Lookup(n.name, 0);
+    v = ViewOf(x);
+    return x;
+}
+
+// A comparison, + or - of two variables or literals that hold Longs (or, for
+// + and -, Doubles) under a number type: what loops and counters do. It gives what OperatorOn gives,
+// without temporaries or holds (no script code can run between the operands);
+// anything else is left to OperatorOn. The caller has made the operator's depth
+// check.
+[[gnu::always_inline]] inline bool LongPair(Frame& f, const PNode& n, Out out) {
+    const uint8_t c = n.code;
+    if (!((c >= 30 && c <= 35) || c == 60 || c == 61)) return false;
+    View a, b;
+    LeafOf(f, *n.a, a);
+    LeafOf(f, *n.b, b);
+    if (!a || !b) return false;
+    const uint8_t ta = a.Typ(), tb = b.Typ();
+    if (ta == typVar || ta >= typStr || tb >= typStr) return false;
+    const HostValue& x = a.Data();
+    const HostValue& y = b.Data();
+    if (x.Kind() != HK::Long || y.Kind() != HK::Long) {
+        // A Double with a Long or a Double, added or subtracted: a Double.
+        const HK kx = x.Kind(), ky = y.Kind();
+        if ((c != 60 && c != 61) || !((kx == HK::Double && (ky == HK::Double || ky == HK::Long)) ||
+                                       (kx == HK::Long && ky == HK::Double)))
+            return false;
+            const double l = kx == HK::Double ? x.AsDouble() : x.AsLong();
+        const double r = ky == HK::Double ? y.AsDouble() : y.AsLong();
+        const double v = c == 60 ? l + r : l - r;
+        out.data = std::isfinite(v) ? v : CheckFinite(v);
+        out.typ = ta;
+        return true;
+    }
+    const int64_t l = x.AsLong(), r = y.AsLong();
+    switch (c) {
+        case 30: out.Bool(l == r); return true;
+        case 31: out.Bool(l != r); return true;
+        case 32: out.Bool(l < r); return true;
+        case 33: out.Bool(l <= r); return true;
+        case 34: out.Bool(l > r); return true;
+        case 35: out.Bool(l >= r); return true;
+        default: {
+            int64_t v = c == 60 ? l + r : l - r;
+            if (v >= INT32_MIN && v <= INT32_MAX) out.data = static_cast<int32_t>(v);
+            else out.data = static_cast<double>(v);
+            out.typ = ta;
+            return true;
+        }
+    }
+}
+
+// Use on a decoded node.
+View UseNode(Frame& f, const PNode& n, Temp& tmp, ValueRef& hold) {
+    // The operator's own nesting level: past the limit, the guard below fails.
+    if (n.leaves && zScript.ExprDepth < zScript.MaxExprDepth && LongPair(f, n, Out{tmp.Typ, tmp.Data}))
+        return ViewOf(tmp);
+    switch (n.kind) {
+        case PNode::Var: {
+            zScriptValue* v = f.cur.Values->Lookup(n.name, 0);
+            if (!v) return VarNotSet(n.name);
+            hold = v;
+            return ViewOf(v);
+        }
+        case PNode::Const: return ViewOf(n.value);
+        case PNode::Op: {
+            DepthGuard depth(zScript.ExprDepth, zScript.MaxExprDepth);
+            NodeSrc src{f, n};
+            OperatorOn(src, n.code, Out{tmp.Typ, tmp.Data});
+            return ViewOf(tmp);
+        }
+        case PNode::Call:
+        case PNode::Member:
+            hold = EvaluateNode(f, n);
+            return ViewOf(hold.get());
+        default: {
+            int32_t p = n.start;
+            return Use(f, p, tmp, hold);
+        }
+    }
+}
+
+// Evaluate on a decoded node.
+ValueRef EvaluateNode(Frame& f, const PNode& n) {
+    if (n.kind == PNode::Plain) {
+        int32_t p = n.start;
+        return Evaluate(f, p);
+    }
+    DepthGuard depth(zScript.ExprDepth, zScript.MaxExprDepth);
+    switch (n.kind) {
+        case PNode::Var: {
+            zScriptValue* v = f.cur.Values->Lookup(n.name, 0);
+            if (!v) Log("ERR", "Value not set", n.name.Text());
+            return ValueRef(v);
+        }
+        case PNode::Const: {
+            ValueRef r = zScriptValue::New();
+            r->Typ = n.value.Typ;
+            r->Data = n.value.Data;
+            return r;
+        }
+        case PNode::Call: return CallNode(f, n);
+        case PNode::Member:
+            return MemberWith(f, [&] { return EvaluateNode(f, *n.a); }, [&] { return EvaluateNode(f, *n.b); });
+        default: {
+            ValueRef r = zScriptValue::New();
+            if (n.leaves && LongPair(f, n, Out{r->Typ, r->Data})) return r;
+            NodeSrc src{f, n};
+            OperatorOn(src, n.code, Out{r->Typ, r->Data});
+            return r;
+        }
+    }
+}
+
+// ++ and -- on the content a target view shows.
+void StepContent(View v, uint8_t op) {
+    if (!v) Fail(errObjectNotSet);
+    HostValue& data = const_cast<HostValue&>(v.Data());
+    if (data.Kind() == HK::Long) {
+        // Long plus the 16-bit 1 stays a Long unless it overflows.
+        int64_t x = int64_t(data.AsLong()) + (op == 52 ? 1 : -1);
+        if (x >= INT32_MIN && x <= INT32_MAX) {
+            data = static_cast<int32_t>(x);
+            return;
+        }
+    }
+    static const HostValue one(static_cast<int16_t>(1));
+    data = op == 52 ? hv::Add(data, one) : hv::Sub(data, one);
+}
+
+}  // namespace
 }  // namespace run
 
 // ---- statements ----------------------------------------------------------------------
@@ -798,8 +1257,50 @@ ValueRef zScriptFunction::Execute(zScriptObject* iCaller, zScriptArray* iValues,
     ArrayRef keepValues = iValues;
     const int32_t L = length_;
     int32_t p = 0;
+    PreDecoded& pd = Decoded();
     while (p < L) {
         Step();
+        const PStmt* st = pd.at[static_cast<size_t>(p)];
+        if (!st) st = pd.at[static_cast<size_t>(p)] = Decoder{*this, pd, code_, L}.Stmt(p);
+        switch (st->op) {
+            case 0: break;
+            case 20: {
+                Temp tmp;
+                ValueRef hold;
+                View c = UseNode(f, *st->expr, tmp, hold);
+                if (!c) Fail(errObjectNotSet);
+                p = ValueTruth(c.Data()) ? st->next + 5 : st->next;
+                continue;
+            }
+            case 2: p = st->target; continue;
+            case 3: return EvaluateNode(f, *st->expr);
+            case 8:
+                CallNode(f, *st->expr);
+                p = st->next;
+                continue;
+            case 9:
+                result = EvaluateNode(f, *st->expr);
+                memberResult = true;
+                p = st->next;
+                continue;
+            case 4: {
+                ValueRef t = st->member ? EvaluateNode(f, *st->member) : ValueRef(f.cur.Values->Lookup(st->name, 1));
+                Temp tmp;
+                ValueRef hold;
+                View s = UseNode(f, *st->expr, tmp, hold);
+                if (!t) Fail(errObjectNotSet);
+                if (s) t->AssignContent(s.Typ(), s.Data());
+                p = st->next;
+                continue;
+            }
+            default: {
+                Temp tmp;
+                ValueRef t;
+                StepContent(UseNode(f, *st->expr, tmp, t), st->op);
+                p = st->next;
+                continue;
+            }
+        }
         uint8_t op = f.code[p++];
         // The statements of loops and calls tested in turn: cheaper to predict
         // than one jump through a table.
@@ -832,19 +1333,7 @@ ValueRef zScriptFunction::Execute(zScriptObject* iCaller, zScriptArray* iValues,
                 ValueRef t;
                 // The target is read as an operand would be; a literal target
                 // changes a temporary nobody sees, as a new value would be.
-                View v = Use(f, p, tmp, t);
-                if (!v) Fail(errObjectNotSet);
-                HostValue& data = const_cast<HostValue&>(v.Data());
-                if (data.Kind() == HK::Long) {
-                    // Long plus the 16-bit 1 stays a Long unless it overflows.
-                    int64_t x = int64_t(data.AsLong()) + (op == 52 ? 1 : -1);
-                    if (x >= INT32_MIN && x <= INT32_MAX) {
-                        data = static_cast<int32_t>(x);
-                        break;
-                    }
-                }
-                static const HostValue one(static_cast<int16_t>(1));
-                data = op == 52 ? hv::Add(data, one) : hv::Sub(data, one);
+                StepContent(Use(f, p, tmp, t), op);
                 break;
             }
             case 4: {

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 #include <cstring>
+#include <deque>
+#include <vector>
 
 #include "core/zRuntime.h"
 #include "script/zScript.h"
@@ -93,6 +95,9 @@ inline View ViewOf(const Temp& t) { return View{&t.Typ, &t.Data}; }
 View EvalUse(Frame& f, int32_t& p, Temp& tmp, ValueRef& hold);
 void SkipExpr(Frame& f, int32_t& p);
 ValueRef CallFunction(Frame& f, int32_t& p);
+// The call of a name with its arguments evaluated: call forms, built-ins, the
+// game's table, then the class.
+ValueRef CallNamed(Frame& f, const Atom& name, zScriptArgs& args);
 ValueRef Resolve(Frame& f, int32_t& p, zScriptArray* iValues, uint8_t iCreate);
 
 // Built-in functions of the engine and the host, by their table index.
@@ -111,6 +116,53 @@ inline void Step() {
 }
 
 }  // namespace run
+
+// The pre-decoded form of a body. The statements the loop runs most (conditions,
+// jumps, returns, calls, member statements, assignments to a variable or a
+// member, steps of a variable) are decoded once, with
+// their expressions as trees of operand nodes: names interned, literals as
+// ready contents, the end of every expression known. Everything else, and any
+// statement whose bytes would fail or jump somewhere the decoding did not
+// expect, is left to the plain walk of the bytes, which stays the reference:
+// the decoded form does what the walk does, step for step.
+struct PNode {
+    enum Kind : uint8_t { Var, Const, Op, Call, Member, Plain };
+    Kind kind = Plain;
+    uint8_t code = 0;
+    // An operator whose two operands are variables or literals: no script code
+    // can run between reading the one and the other.
+    bool leaves = false;
+    // How deep skipping the node by its encoding nests.
+    int32_t skipDepth = 1;
+    const PNode* a = nullptr;  // operand nodes
+    const PNode* b = nullptr;
+    int32_t start = 0, end = 0;
+    Atom name;
+    run::Temp value;
+    std::vector<const PNode*> args;  // of a call
+};
+
+struct PStmt {
+    uint8_t op = 0;     // 0: left to the plain walk
+    const PNode* expr = nullptr;  // condition, returned value, assigned value, stepped variable
+    int32_t next = 0;   // offset after the statement
+    int32_t target = 0; // jump: where reading goes on
+    Atom name;          // assignment: the variable
+    const PNode* member = nullptr;  // assignment: the member written instead
+};
+
+// Statements and nodes never move once made: a recursive call decodes more of
+// the same body while the caller's statement is still running.
+struct PreDecoded {
+    std::vector<const PStmt*> at;  // by offset; Nothing until decoded
+    std::deque<PStmt> stmts;
+    std::deque<PNode> nodes;
+    // Jumps into the middle of an expression decode parts of it again; past
+    // this many nodes the rest of the body stays with the plain walk, so a
+    // hostile body cannot make the decoded form outgrow the bytes.
+    size_t nodeBudget = 0;
+    PStmt plain;
+};
 
 // Names of the call forms, the engine built-ins and the host built-ins, in
 // their comparison order.

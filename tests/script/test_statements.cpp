@@ -281,6 +281,50 @@ TEST_F(Statements, DeepExpressionNestingFails) {
     EXPECT_EQ(RunBody(c.b)->GetLong(), 7);
 }
 
+// A function runs from a form decoded on its first call; these bodies check
+// that the second call still does what the bytes say.
+TEST_F(Statements, AnInThatEndsElsewhereGoesOnThere) {
+    // return (a in [1, 2]) + <operand>, with the end of the "in" past a stray
+    // Long: a match goes on at the end (adding 100), a miss reads the stray 5.
+    for (int a : {2, 7}) {
+        Bc b;
+        b.Return().Op(60).Op(41).Int(a);
+        size_t e = b.InHead();
+        b.List(2).Int(1).Int(2);
+        b.Int(5);
+        b.InEnd(e);
+        b.Int(100);
+        zScript.Classes.clear();
+        AddClass("I", {{"f", b.b}});
+        auto o = Object("I");
+        for (int run = 0; run < 2; ++run) EXPECT_EQ(o->Execute("f")->GetLong(), a == 2 ? 102 : 5) << run;
+    }
+}
+
+TEST_F(Statements, SkippedOperandsCountTowardTheNestingLimit) {
+    // empty + (20 nested complements): the empty first operand ends the
+    // operator, and skipping the second still nests 21 deep.
+    Bc b;
+    b.Return().Op(60).Empty();
+    for (int i = 0; i < 20; ++i) b.Op(50);
+    b.Int(1);
+    AddClass("D", {{"f", b.b}});
+    auto o = Object("D");
+    const int32_t limit = zScript.MaxExprDepth;
+    zScript.MaxExprDepth = 30;
+    for (int run = 0; run < 2; ++run) {
+        EXPECT_TRUE(o->Execute("f")->Data.IsEmpty());
+        EXPECT_FALSE(log.Contains("Out of stack space")) << run;
+    }
+    zScript.MaxExprDepth = 15;
+    for (int run = 0; run < 2; ++run) {
+        log.Clear();
+        EXPECT_TRUE(o->Execute("f")->Data.IsEmpty());
+        EXPECT_TRUE(log.Contains("Out of stack space")) << run;
+    }
+    zScript.MaxExprDepth = limit;
+}
+
 TEST_F(Statements, TruncatedBodiesFailCleanly) {
     Bc full;
     full.Assign("x").Op(60).Int(1).Str("abc");

@@ -139,6 +139,19 @@ private:
 
     void SkipBlanks() {
         while (!AtEnd()) {
+            // Plain ASCII blanks are most of it: taken without decoding.
+            const uint8_t b = uint8_t(src_[pos_]);
+            if (b == ' ' || b == '\t' || b == '\r' || b == '\f' || b == '\v') {
+                ++pos_;
+                ++col_;
+                continue;
+            }
+            if (b == '\n') {
+                ++pos_;
+                ++line_;
+                col_ = 1;
+                continue;
+            }
             char32_t c = Cur();
             if (c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v') {
                 Take();
@@ -180,16 +193,21 @@ private:
         SrcPos at = t.Pos;
         char32_t c = Cur();
         if (IsIdentStart(c)) {
-            std::string word;
-            while (!AtEnd() && IsIdentChar(Cur())) AppendChar(word, Take(), at, at, "name");
+            // Name characters are ASCII, one byte and one column each.
+            const size_t start = pos_;
+            size_t end = pos_;
+            while (end < src_.size() && IsIdentChar(uint8_t(src_[end]))) ++end;
+            if (end - start > MaxTextChars) Fail(at, "name longer than 32768 characters");
+            col_ += int(end - start);
+            pos_ = end;
+            const std::string_view word = src_.substr(start, end - start);
+            t.Kind = Tok::Ident;
             for (const auto& k : kKeywords)
                 if (k.Word == word) {
                     t.Kind = k.Kind;
-                    t.Text = word;
-                    return;
+                    break;
                 }
-            t.Kind = Tok::Ident;
-            t.Text = std::move(word);
+            t.Text.assign(word);
             return;
         }
         if (c == '`') {
