@@ -1,8 +1,12 @@
-// Set-up shared by the benchmarks that draw through the device on the recording backend.
+// Set-up shared by the benchmarks that draw through the device on the recording
+// backend, and the table of measured figures beside their goals.
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
+#include <map>
 #include <memory>
+#include <string>
 
 #include "core/zCore.h"
 #include "devices/zDDraw.h"
@@ -37,5 +41,40 @@ inline int32_t AddBlankTexture(int32_t side) {
     zDDraw.TextureCount += 1;
     return zDDraw.TextureCount;
 }
+
+// Figures measured against a goal ("ratio 1.80 (goal 2.0)"), printed as one
+// table when the program ends, so they stand together after Google Benchmark's
+// own report instead of scattered through it. A benchmark run again replaces
+// its figure.
+class GoalTable {
+public:
+    static GoalTable& Get() {
+        static GoalTable table;
+        return table;
+    }
+    // A ratio of our time over the peer's; lower is better.
+    void Ratio(const std::string& what, double ratio, double goal) { Put(what, ratio, goal, "x"); }
+    // Any other figure that must stay below its goal, in its unit.
+    void Below(const std::string& what, double value, double goal, const char* unit) { Put(what, value, goal, unit); }
+    ~GoalTable() {
+        if (rows_.empty()) return;
+        std::printf("\nMeasured against goals (lower is better):\n");
+        for (const auto& [what, r] : rows_) {
+            std::printf("  %-30s %8.2f %-3s (goal %.2f %s)  %s\n", what.c_str(), r.value, r.unit.c_str(), r.goal,
+                        r.unit.c_str(), r.value <= r.goal ? "met" : "NOT MET");
+        }
+        std::fflush(stdout);
+    }
+
+private:
+    struct Row {
+        double value, goal;
+        std::string unit;
+    };
+    void Put(const std::string& what, double value, double goal, const char* unit) {
+        rows_[what] = Row{value, goal, unit};
+    }
+    std::map<std::string, Row> rows_;
+};
 
 }  // namespace zun::bench
