@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/BenchSupport.h"
 #include "core/zDataFile.h"
 #include "core/zFileSystem.h"
 
@@ -45,11 +46,14 @@ std::vector<uint8_t> RawCompress(const std::vector<uint8_t>& plain) {
     return out;
 }
 
-void Report(benchmark::State& state, double ours, double zlib, size_t bytes) {
+void Report(benchmark::State& state, double ours, double zlib, size_t bytes, const char* goalName = nullptr) {
     state.counters["ours_ms"] = ours * 1000.0 / double(state.iterations());
     state.counters["zlib_ms"] = zlib * 1000.0 / double(state.iterations());
     state.counters["ratio"] = zlib > 0 ? ours / zlib : 0.0;
     state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(bytes));
+    if (goalName && zlib > 0)
+        zun::bench::GoalTable::Get().Ratio(std::string(goalName) + " " + std::to_string(bytes >> 20) + " MB / zlib",
+                                           ours / zlib, 1.05);
 }
 
 void BM_ContainerSave(benchmark::State& state) {
@@ -70,7 +74,7 @@ void BM_ContainerSave(benchmark::State& state) {
         zlib += Seconds(t1, t2);
         state.SetIterationTime(Seconds(t0, t1));
     }
-    Report(state, ours, zlib, plain.size());
+    Report(state, ours, zlib, plain.size(), "container save");
 }
 
 void BM_ContainerLoad(benchmark::State& state) {
@@ -96,7 +100,7 @@ void BM_ContainerLoad(benchmark::State& state) {
         zlib += Seconds(t1, t2);
         state.SetIterationTime(Seconds(t0, t1));
     }
-    Report(state, ours, zlib, plain.size());
+    Report(state, ours, zlib, plain.size(), "container load");
 }
 
 // Save and load through a real file once, beside the in-memory zlib peer.

@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -63,6 +64,75 @@ void ResetPeakMemory() {
     std::ofstream out("/proc/self/clear_refs");
     out << "5";
 }
+
+// Passes every call on to the real backend and counts what a frame asks of
+// it: the drawing calls and their vertices, state changes between draws,
+// target switches, clears and texture uploads.
+class CountingBackend : public zun::RenderBackend {
+public:
+    struct Counts {
+        double draws = 0, vertices = 0, stateChanges = 0, targets = 0, clears = 0, uploads = 0, uploadBytes = 0;
+    };
+    Counts n;
+
+    explicit CountingBackend(std::unique_ptr<zun::RenderBackend> real) : real_(std::move(real)) {}
+    const char* Name() const override { return real_->Name(); }
+    zun::TextureId CreateTexture(int32_t w, int32_t h, const uint8_t* rgba) override {
+        Upload(w, h);
+        return real_->CreateTexture(w, h, rgba);
+    }
+    bool UpdateTexture(zun::TextureId t, int32_t x, int32_t y, int32_t w, int32_t h, const uint8_t* rgba) override {
+        Upload(w, h);
+        return real_->UpdateTexture(t, x, y, w, h, rgba);
+    }
+    void DeleteTexture(zun::TextureId t) override { real_->DeleteTexture(t); }
+    bool TextureSize(zun::TextureId t, int32_t& w, int32_t& h) const override { return real_->TextureSize(t, w, h); }
+    zun::TextureId CreateRenderTarget(int32_t side) override { return real_->CreateRenderTarget(side); }
+    bool SetRenderTarget(zun::TextureId t) override {
+        n.targets += 1;
+        return real_->SetRenderTarget(t);
+    }
+    zun::TextureId CurrentTarget() const override { return real_->CurrentTarget(); }
+    void CurrentTargetSize(int32_t& w, int32_t& h) const override { real_->CurrentTargetSize(w, h); }
+    void Clear(bool color, uint32_t argb, bool depth, float z) override {
+        n.clears += 1;
+        real_->Clear(color, argb, depth, z);
+    }
+    void DrawTextured(const zun::DrawState& st, zun::Primitive prim, const zun::TLVertex* v, int32_t count,
+                      zun::TextureId tex) override {
+        Draw(st, count, tex);
+        real_->DrawTextured(st, prim, v, count, tex);
+    }
+    void DrawColored(const zun::DrawState& st, zun::Primitive prim, const zun::ColorVertex* v, int32_t count) override {
+        Draw(st, count, 0);
+        real_->DrawColored(st, prim, v, count);
+    }
+    bool ReadPixels(int32_t x, int32_t y, int32_t w, int32_t h, std::vector<uint8_t>& rgba) override {
+        return real_->ReadPixels(x, y, w, h, rgba);
+    }
+    void Present(int32_t w, int32_t h) override { real_->Present(w, h); }
+    int32_t BackBufferWidth() const override { return real_->BackBufferWidth(); }
+    int32_t BackBufferHeight() const override { return real_->BackBufferHeight(); }
+    zun::DeviceStatus Status() override { return real_->Status(); }
+    bool Reset() override { return real_->Reset(); }
+
+private:
+    void Upload(int32_t w, int32_t h) {
+        n.uploads += 1;
+        n.uploadBytes += 4.0 * w * h;
+    }
+    void Draw(const zun::DrawState& st, int32_t count, zun::TextureId tex) {
+        n.draws += 1;
+        n.vertices += count;
+        if (!(st == last_) || tex != lastTex_) n.stateChanges += 1;
+        last_ = st;
+        lastTex_ = tex;
+    }
+    std::unique_ptr<zun::RenderBackend> real_;
+    zun::DrawState last_;
+    zun::TextureId lastTex_ = 0;
+};
+CountingBackend* gCounting = nullptr;
 
 // Waits until the renderer has done everything asked of it so far.
 void WaitForRenderer() {
@@ -117,6 +187,13 @@ void BM_GameFrame(benchmark::State& state) {
     gShellParts.RenderGamePre = TimedRenderGamePre;
     gShellParts.RenderGame = [] { Timed(gPass.frame, RenderGame); };
     frmMain.Window = nullptr;
+    zun::zDDraw.BackendFactory = [](const zun::GlBackendConfig& c) -> std::unique_ptr<zun::RenderBackend> {
+        auto real = zun::CreateGlBackend(c);
+        if (!real) return nullptr;
+        auto b = std::make_unique<CountingBackend>(std::move(real));
+        gCounting = b.get();
+        return b;
+    };
     const double baseMb = StatusMb("VmRSS");
     ResetPeakMemory();
     if (!frmMain.Form_Load("") || !frmMain.Running) {
@@ -138,6 +215,11 @@ void BM_GameFrame(benchmark::State& state) {
     // Settle: the first frames load pictures and fill the particle systems.
     for (int i = 0; i < 60; ++i) frame();
 
+    if (!gCounting) {
+        state.SkipWithError("no drawing device");
+        return;
+    }
+    gCounting->n = {};
     std::vector<double> times;
     for (auto _ : state) {
         times.clear();
@@ -148,6 +230,8 @@ void BM_GameFrame(benchmark::State& state) {
             times.push_back(Ms(t0, Clock::now()));
         }
     }
+    const CountingBackend::Counts per = gCounting->n;
+    const double frames = double(std::max<size_t>(times.size(), 1));
     // The share of each pass, from frames that wait at the end of every pass.
     gTimePasses = true;
     double whole = 0;
@@ -177,10 +261,18 @@ void BM_GameFrame(benchmark::State& state) {
     std::printf("  passes: shadows %.1f%%, lights %.1f%%, mirrors %.1f%%, frame %.1f%%, update and rest %.1f%%\n",
                 share(gPass.shadows), share(gPass.lights), share(gPass.mirrors), share(gPass.frame),
                 share(gPass.rest));
+    std::printf("  per frame: %.0f draws (%.0f vertices, %.0f state changes), %.0f target switches, %.0f clears, "
+                "%.1f texture uploads (%.1f KB)\n",
+                per.draws / frames, per.vertices / frames, per.stateChanges / frames, per.targets / frames,
+                per.clears / frames, per.uploads / frames, per.uploadBytes / 1024.0 / frames);
+    state.counters["draws"] = per.draws / frames;
+    state.counters["uploads"] = per.uploads / frames;
     zun::bench::GoalTable::Get().Below("game frame median", median, 8.0, "ms");
     zun::bench::GoalTable::Get().Below("game peak memory", peakMb, 150.0, "MB");
 
     frmMain.Form_Unload();
+    zun::zDDraw.BackendFactory = nullptr;
+    gCounting = nullptr;
     zun::SetApplicationFolder("");
 }
 

@@ -191,6 +191,7 @@ void BM_ParticleSystemUpdateAndRender(benchmark::State& state) {
     state.counters["ns_per_particle"] = tSys * 1e9 / n / kSparks;
     state.counters["peer_frame_us"] = tPeer * 1e6 / n;
     state.counters["ratio"] = tPeer > 0 ? tSys / tPeer : 0.0;
+    zun::bench::GoalTable::Get().Ratio("particles / plain arrays", tPeer > 0 ? tSys / tPeer : 0.0, 1.2);
 
     tarv::gEffects = tarv::EffectsState{};
     zun::zDDraw.Device_Release();
