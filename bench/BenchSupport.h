@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <ctime>
 #include <map>
 #include <memory>
 #include <string>
@@ -28,6 +29,15 @@ inline bool OpenRecordingDevice() {
         return b;
     };
     return zDDraw.Device_Initialize() && zDDraw.Device_InitWindowed(nullptr, 640, 480, 1.0f, 0, false);
+}
+
+// CPU seconds the calling thread has used. On a shared, loaded machine the
+// wall clock also counts the time a side spent waiting for a core, which can
+// swing a ratio by half; single-threaded work is compared by this instead.
+inline double ThreadSeconds() {
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) + double(ts.tv_nsec) * 1e-9;
 }
 
 // A blank square texture in the device's table; returns its handle.

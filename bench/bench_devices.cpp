@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/BenchSupport.h"
 #include "core/zCore.h"
 #include "devices/zDDraw.h"
 #include "devices/zFont.h"
@@ -455,7 +456,10 @@ void BM_RawGlLowerBound(benchmark::State& state) {
     state.counters["draws"] = draws;
     gSummary.rawMs = seconds * 1000 / double(frames);
     gSummary.rawDraws = draws;
-    if (gSummary.deviceMs > 0) state.counters["device_over_raw"] = gSummary.deviceMs / gSummary.rawMs;
+    if (gSummary.deviceMs > 0) {
+        state.counters["device_over_raw"] = gSummary.deviceMs / gSummary.rawMs;
+        zun::bench::GoalTable::Get().Ratio("device layer / raw GL", gSummary.deviceMs / gSummary.rawMs, 1.2);
+    }
 }
 BENCHMARK(BM_RawGlLowerBound)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
 

@@ -88,24 +88,9 @@ int32_t Mod(int32_t a, int32_t b) {
     return static_cast<int32_t>(int64_t(a) % b);
 }
 
-double Div(double a, double b) {
-    if (b == 0.0) {
-        if (a == 0.0 || std::isnan(a)) Raise(errOverflow);
-        Raise(errDivByZero);
-    }
-    return CheckFinite(a / b);
-}
-
-double CheckFinite(double v) {
-    if (!std::isfinite(v)) Raise(errOverflow);
-    return v;
-}
-
-float ToSingle(double v) {
-    if (std::isnan(v)) Raise(errOverflow);
-    if (std::isinf(v)) Raise(errOverflow);
-    if (std::fabs(v) > double(std::numeric_limits<float>::max())) Raise(errOverflow);
-    return static_cast<float>(v);
+void RaiseZeroDivision(double a) {
+    if (a == 0.0 || std::isnan(a)) Raise(errOverflow);
+    Raise(errDivByZero);
 }
 
 // ---- number <-> text -------------------------------------------------------

@@ -3,7 +3,9 @@
 // the Windows-1252 text model and the program-wide random source.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
+#include <limits>
 #include <functional>
 #include <stdexcept>
 #include <string>
@@ -60,11 +62,27 @@ uint8_t AddByte(uint8_t a, int b);
 // Integer division and Mod with operands already whole; "Division by zero" on 0.
 int32_t IDiv(int32_t a, int32_t b);
 int32_t Mod(int32_t a, int32_t b);
-// Float division with its checks: x/0 is "Division by zero", 0/0 "Overflow".
-double Div(double a, double b);
+// These three run for every coordinate that is drawn, so they are inline
+// with only their failures out of line.
+[[noreturn]] void RaiseZeroDivision(double a);  // the failure of a / 0
 // Fails with "Overflow" when the value is not finite (an infinite or NaN result).
-double CheckFinite(double v);
-float ToSingle(double v);  // rounds to float, "Overflow" when out of float range
+inline double CheckFinite(double v) {
+    if (!std::isfinite(v)) [[unlikely]]
+        Raise(errOverflow);
+    return v;
+}
+// Float division with its checks: x/0 is "Division by zero", 0/0 "Overflow".
+inline double Div(double a, double b) {
+    if (b == 0.0) [[unlikely]]
+        RaiseZeroDivision(a);
+    return CheckFinite(a / b);
+}
+// Rounds to float; "Overflow" when out of float range (NaN included).
+inline float ToSingle(double v) {
+    if (!(std::fabs(v) <= double(std::numeric_limits<float>::max()))) [[unlikely]]
+        Raise(errOverflow);
+    return static_cast<float>(v);
+}
 
 // ---- number <-> text -----------------------------------------------------
 // Text forms use the current decimal separator (zCore.DecimalSeparator).

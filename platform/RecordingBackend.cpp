@@ -108,8 +108,19 @@ void RecordingBackend::DrawTextured(const DrawState& state, Primitive prim, cons
     d.Textured = true;
     d.Texture = texture;
     d.Target = target_;
-    if (count > 0) d.Vertices.assign(v, v + count);
+    if (count > 0) {
+        d.Vertices = TakeVertexStore();
+        d.Vertices.assign(v, v + count);
+    }
     Draws.push_back(std::move(d));
+}
+
+std::vector<TLVertex> RecordingBackend::TakeVertexStore() {
+    if (spare_.empty()) return {};
+    std::vector<TLVertex> v = std::move(spare_.back());
+    spare_.pop_back();
+    v.clear();
+    return v;
 }
 
 void RecordingBackend::DrawColored(const DrawState& state, Primitive prim, const ColorVertex* v, int32_t count) {
@@ -119,6 +130,7 @@ void RecordingBackend::DrawColored(const DrawState& state, Primitive prim, const
     d.State = state;
     d.Prim = prim;
     d.Target = target_;
+    if (count > 0) d.Vertices = TakeVertexStore();
     d.Vertices.reserve(size_t(count));
     for (int32_t i = 0; i < count; ++i) d.Vertices.push_back(TLVertex{v[i].X, v[i].Y, v[i].Z, v[i].RHW, v[i].Color, 0, 0});
     Draws.push_back(std::move(d));

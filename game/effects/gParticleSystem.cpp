@@ -64,20 +64,42 @@ void gParticleSystem::AddParticle(const std::shared_ptr<zParticle>& iParticle) {
 }
 
 void gParticleSystem::Reset() {
-    for (int32_t i = 1; i <= ParticleCount; ++i) particles_[size_t(i)].reset();
+    for (int32_t i = 1; i <= ParticleCount; ++i) Release(particles_[size_t(i)]);
     ParticleCount = 0;
     ++resets_;
+}
+
+void gParticleSystem::Release(std::shared_ptr<zParticle>& iSlot) {
+    // During a walk the record may be the one a kind is updating: it is kept
+    // until the walk is over.
+    if (walking_ > 0 && iSlot) released_.push_back(std::move(iSlot));
+    iSlot.reset();
+}
+
+bool gParticleSystem::Registered(const iParticle* iManager) const {
+    for (const auto& m : managers_)
+        if (m.get() == iManager) return true;
+    return false;
 }
 
 void gParticleSystem::UpdateParticles() {
     const int32_t n = ParticleCount;
     const uint64_t walk = resets_;
+    // While the walk runs no record it reaches is freed (see Release), and the
+    // registered kinds are never dropped, so neither needs a count of its own
+    // per particle; a kind that is not registered is held for its call.
+    struct Walk {
+        gParticleSystem& s;
+        explicit Walk(gParticleSystem& ps) : s(ps) { ++s.walking_; }
+        ~Walk() {
+            if (--s.walking_ == 0) s.released_.clear();
+        }
+    } guard(*this);
     for (int32_t i = 1; i <= n; ++i) {
         // A kind's update may have emptied the system; what it holds now
         // joined after this walk began.
         if (resets_ != walk) break;
-        // Held for the call, so the record outlives anything the kind does to the system.
-        std::shared_ptr<zParticle> p = particles_[size_t(i)];
+        zParticle* p = particles_[size_t(i)].get();
         if (!p) continue;
         if (p->LifeTime < INT32_MAX) p->LifeTime += 1;
         if (p->LifeMax > 0 && p->LifeTime >= p->LifeMax) {
@@ -85,11 +107,17 @@ void gParticleSystem::UpdateParticles() {
             if (p->Link && p->Link->LifeMax == 0) p->Link->Dead = true;
         }
         // A record added without a kind has nothing to update it; it still ages.
-        std::shared_ptr<iParticle> m = p->Manager;
-        if (p->LifeTime > 0 && m) m->Update(*p);
+        if (p->LifeTime <= 0 || !p->Manager) continue;
+        if (Registered(p->Manager.get())) {
+            p->Manager->Update(*p);
+        } else {
+            std::shared_ptr<iParticle> m = p->Manager;
+            m->Update(*p);
+        }
     }
     for (int32_t i = ParticleCount; i >= 1; --i) {
         if (!particles_[size_t(i)]->Dead) continue;
+        Release(particles_[size_t(i)]);
         if (i != ParticleCount) particles_[size_t(i)] = std::move(particles_[size_t(ParticleCount)]);
         particles_[size_t(ParticleCount)].reset();
         ParticleCount -= 1;
@@ -145,25 +173,36 @@ void gParticleSystem::Render(const zCamera& iCam, int32_t iMode, bool iMirror, f
 void gParticleSystem::DepthSort(int32_t iStart, int32_t iEnd) {
     if (iStart < 1) iStart = 1;
     if (iEnd > ParticleCount) iEnd = ParticleCount;
+    if (iStart >= iEnd) return;
+    // The depths are read once into a plain array that moves along with the
+    // records: the sort then never reaches through a pointer to compare.
+    if (sortKeys_.size() < particles_.size()) sortKeys_.resize(particles_.size());
+    for (int32_t i = iStart; i <= iEnd; ++i) sortKeys_[size_t(i)] = particles_[size_t(i)]->y;
+    SortRange(iStart, iEnd);
+}
+
+void gParticleSystem::SortRange(int32_t iStart, int32_t iEnd) {
     // Quicksort that recurses into the smaller part and loops on the larger,
     // so the depth stays logarithmic whatever the order of the y values.
+    float* y = sortKeys_.data();
     while (iStart < iEnd) {
         int32_t lo = iStart, hi = iEnd;
-        const float pivot = particles_[size_t((iStart + iEnd) / 2)]->y;
+        const float pivot = y[(iStart + iEnd) / 2];
         while (lo <= hi) {
-            while (particles_[size_t(lo)]->y < pivot && lo < iEnd) ++lo;
-            while (pivot < particles_[size_t(hi)]->y && hi > iStart) --hi;
+            while (y[lo] < pivot && lo < iEnd) ++lo;
+            while (pivot < y[hi] && hi > iStart) --hi;
             if (lo <= hi) {
                 std::swap(particles_[size_t(lo)], particles_[size_t(hi)]);
+                std::swap(y[lo], y[hi]);
                 ++lo;
                 --hi;
             }
         }
         if (hi - iStart < iEnd - lo) {
-            if (iStart < hi) DepthSort(iStart, hi);
+            if (iStart < hi) SortRange(iStart, hi);
             iStart = lo;
         } else {
-            if (lo < iEnd) DepthSort(lo, iEnd);
+            if (lo < iEnd) SortRange(lo, iEnd);
             iEnd = hi;
         }
     }

@@ -84,6 +84,16 @@ private:
     std::vector<std::shared_ptr<iParticle>> managers_;
     std::vector<std::shared_ptr<zParticle>> particles_{1};  // index 0 unused
     uint64_t resets_ = 0;  // counts Reset calls, so an update can tell its walk was emptied
+    int32_t walking_ = 0;  // UpdateParticles calls under way
+    std::vector<std::shared_ptr<zParticle>> released_;  // dropped during a walk, freed after it
+
+    // Empties a slot; during a walk the record lives on until the walk ends.
+    void Release(std::shared_ptr<zParticle>& iSlot);
+    bool Registered(const iParticle* iManager) const;
+    std::vector<float> sortKeys_;  // the depths being sorted, by index like particles_
+
+    // DepthSort's quicksort over indices already held to the particles.
+    void SortRange(int32_t iStart, int32_t iEnd);
 
     void Render(const zun::zCamera& iCam, int32_t iMode, bool iMirror, float iZoomY);
 };

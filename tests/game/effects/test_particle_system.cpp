@@ -281,6 +281,47 @@ TEST_F(ParticleSystemTest, DepthSortOrdersByYAndStopsOnAnyInput) {
     EXPECT_EQ(ps.ParticleCount, 50);
 }
 
+// The order of equal depths decides which of two overlapping particles is
+// blended last, so the sort must give exactly the permutation of a plain
+// quicksort that reads each depth through its record, ties included.
+void PlainDepthSort(std::vector<std::shared_ptr<zParticle>>& v, int32_t a, int32_t b) {
+    while (a < b) {
+        int32_t lo = a, hi = b;
+        const float pivot = v[size_t((a + b) / 2)]->y;
+        while (lo <= hi) {
+            while (v[size_t(lo)]->y < pivot && lo < b) ++lo;
+            while (pivot < v[size_t(hi)]->y && hi > a) --hi;
+            if (lo <= hi) std::swap(v[size_t(lo++)], v[size_t(hi--)]);
+        }
+        if (hi - a < b - lo) {
+            if (a < hi) PlainDepthSort(v, a, hi);
+            a = lo;
+        } else {
+            if (lo < b) PlainDepthSort(v, lo, b);
+            b = hi;
+        }
+    }
+}
+
+TEST_F(ParticleSystemTest, DepthSortOrdersTiesAsThePlainQuicksortDoes) {
+    uint32_t r = 99;
+    for (int round = 0; round < 40; ++round) {
+        ps.Reset();
+        const int n = 1 + round * 13;
+        for (int i = 0; i < n; ++i) {
+            r = r * 1103515245u + 12345u;
+            ps.CreateParticle("pProbe", float(i), float((r >> 16) % uint32_t(1 + round % 9)), 0, 0);
+        }
+        std::vector<std::shared_ptr<zParticle>> plain{nullptr};
+        for (int32_t i = 1; i <= ps.ParticleCount; ++i) plain.push_back(ps.Particle(i));
+        const int32_t from = 1 + round % 3, to = ps.ParticleCount - round % 2;
+        PlainDepthSort(plain, std::max(from, 1), std::min(to, ps.ParticleCount));
+        ps.DepthSort(from, to);
+        for (int32_t i = 1; i <= ps.ParticleCount; ++i)
+            ASSERT_EQ(ps.Particle(i), plain[size_t(i)]) << "round " << round << " index " << i;
+    }
+}
+
 TEST_F(ParticleSystemTest, RenderPlacesEachParticleByPivotZoomAndHeight) {
     probe->onSetup = [](int32_t, zValues& s) {
         s.SetSingle("TopZ", 0.8f);
