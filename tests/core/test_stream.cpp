@@ -17,7 +17,7 @@ std::string HexOf(const zStream& s) { return ToHex(s.Bytes()); }
 
 zStream FromHex(const std::string& hex) { return zStream(Hex(hex)); }
 
-// Runs f and expects the classic "Input past end of file" failure.
+// Runs f and expects the "Input past end of file" failure.
 template <class F>
 void ExpectPastEnd(F&& f) {
     try {
