@@ -471,9 +471,9 @@ inline std::vector<std::string> ReadLines(const std::string& iHost) {
 // Runs the program in a child process with the steps as its player; the
 // child's own checks land in the report. iPrepare runs in the child before
 // the start-up (answers for message boxes, say).
-inline RunResult PlayProgram(const zun::test::TempDir& iDir, std::function<void(ScriptedPlayer&)> iScript,
-                             std::function<void()> iPrepare = nullptr) {
-    const std::string report = iDir.HostPath("report.txt"), log = iDir.HostPath("log.txt");
+inline RunResult PlayProgram(std::function<void(ScriptedPlayer&)> iScript, std::function<void()> iPrepare = nullptr) {
+    const zun::test::TempDir dir;
+    const std::string report = dir.HostPath("report.txt"), log = dir.HostPath("log.txt");
     std::fflush(stdout);
     std::fflush(stderr);
     const pid_t pid = fork();

@@ -236,8 +236,7 @@ Step QuitWithEsc() {
 // ---- the runs ----------------------------------------------------------------------
 
 TEST(Playthrough, TheWholeStoryByKeysEndsWithLeaveTheDemo) {
-    zun::test::TempDir dir;
-    const RunResult r = PlayProgram(dir, [](ScriptedPlayer& p) {
+    const RunResult r = PlayProgram([](ScriptedPlayer& p) {
         auto& s = p.Steps;
         TheStart(s);
         Append(s, Tap("Space for the story", kKeySpace));
@@ -261,9 +260,7 @@ TEST(Playthrough, TheWholeStoryByKeysEndsWithLeaveTheDemo) {
 // Answers with the mouse: a click ends a plain message, a click on a row
 // answers a question; Esc and Yes end the program.
 TEST(Playthrough, AnswersByMouseAndQuitsWithEsc) {
-    zun::test::TempDir dir;
     const RunResult r = PlayProgram(
-        dir,
         [](ScriptedPlayer& p) {
             auto& s = p.Steps;
             TheStart(s);
@@ -286,37 +283,28 @@ TEST(Playthrough, AnswersByMouseAndQuitsWithEsc) {
 // The settings window, the console and full screen, each opened and closed
 // by its key on the way, and the game goes on.
 TEST(Playthrough, SettingsConsoleAndFullScreenOpenAndCloseByTheirKeys) {
-    zun::test::TempDir dir;
     const RunResult r = PlayProgram(
-        dir,
         [](ScriptedPlayer& p) {
             auto& s = p.Steps;
             TheStart(s);
             Append(s, Tap("Space for the story", kKeySpace));
+            // Each window by its key, away again by its key; full screen alike.
+            const auto shown = [&s](const std::string& what, int32_t open, int32_t close,
+                                    std::function<bool()> on) {
+                Append(s, Tap(what + " on", open));
+                s.push_back(Do(what + " is on", [=](ScriptedPlayer& p) { p.Check(on(), what + " is not on"); }));
+                Append(s, Tap(what + " off", close));
+                s.push_back(Do(what + " is off", [=](ScriptedPlayer& p) { p.Check(!on(), what + " stays on"); }));
+            };
             const auto visible = [](const std::function<bool()>& slot) { return slot && slot(); };
-            Append(s, Tap("F1", 112));
-            s.push_back(Do("the settings are shown", [=](ScriptedPlayer& p) {
-                p.Check(visible(gShellParts.SettingsVisible), "no settings window");
-            }));
-            Append(s, Tap("Esc in the settings", kKeyEsc));
-            s.push_back(Do("the settings are gone", [=](ScriptedPlayer& p) {
-                p.Check(!visible(gShellParts.SettingsVisible), "the settings window stays");
-            }));
-            Append(s, Tap("F10", 121));
-            s.push_back(Do("the console is shown", [=](ScriptedPlayer& p) {
-                p.Check(visible(gShellParts.ConsoleVisible), "no console");
-            }));
-            Append(s, Tap("F10 again", 121));
-            s.push_back(Do("the console is gone", [=](ScriptedPlayer& p) {
-                p.Check(!visible(gShellParts.ConsoleVisible), "the console stays");
-            }));
-            Append(s, Tap("F", 70));
-            s.push_back(Do("full screen", [](ScriptedPlayer& p) {
-                p.Check(gCharTest.FullScreen && zDDraw.ViewW == 512, "not full screen");
-            }));
-            Append(s, Tap("F again", 70));
-            s.push_back(Do("a window again", [](ScriptedPlayer& p) {
-                p.Check(!gCharTest.FullScreen && zDDraw.ViewW == 640, "still full screen");
+            shown("the settings", 112, kKeyEsc, [=] { return visible(gShellParts.SettingsVisible); });
+            shown("the console", 121, 121, [=] { return visible(gShellParts.ConsoleVisible); });
+            shown("full screen", 70, 70, [] {
+                // The view is 512 wide in full screen, the window's own size in a window.
+                return gCharTest.FullScreen && zDDraw.ViewW == 512;
+            });
+            s.push_back(Do("the view is the window's", [](ScriptedPlayer& p) {
+                p.Check(zDDraw.ViewW == 640, "the view is " + std::to_string(zDDraw.ViewW) + " wide");
             }));
             // The story goes on under the windows.
             s.push_back(Expect("Hero", "Hollowmere at last", false));
