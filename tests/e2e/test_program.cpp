@@ -20,7 +20,6 @@ protected:
         MainFormTest::SetUp();
         // The stand-ins of the fixture give way to the program's own parts.
         ConnectProgram();
-        zDDraw.TickSource = nullptr;
     }
     void TearDown() override {
         gSceneScript = SceneScriptHooks{};
