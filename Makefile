@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all setup configure build run test bench sanitize fuzz clean
+.PHONY: all setup configure build run test soak bench sanitize fuzz clean
 
 all: build
 
@@ -21,6 +21,10 @@ run: build
 
 test: build
 	@cd $(BUILD) && ZUN_HEADLESS=1 SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy ctest --output-on-failure -j $(JOBS)
+
+# A long headless run on the virtual clock: SOAK_FRAMES=N (default 100000).
+soak: build
+	@BUILD=$(BUILD) bash scripts/soak.sh
 
 bench: setup
 	@cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DZUN_TESTS=OFF > /dev/null

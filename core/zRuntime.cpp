@@ -330,12 +330,26 @@ float LastRnd() { return gRandom.last; }
 
 void SeedRandom(uint32_t seed) { gRandom.x = seed & 0xFFFFFFu; }
 
+namespace {
+std::function<int32_t()>& TickSource() {
+    static std::function<int32_t()> source;
+    return source;
+}
+}  // namespace
+
+void SetTickSource(std::function<int32_t()> iSource) { TickSource() = std::move(iSource); }
+
 void SeedRandomFromClock() {
+    if (const auto& source = TickSource()) {
+        SeedRandom(uint32_t(source()));
+        return;
+    }
     auto now = std::chrono::system_clock::now().time_since_epoch();
     SeedRandom(uint32_t(std::chrono::duration_cast<std::chrono::microseconds>(now).count()));
 }
 
 int32_t GetTickCount() {
+    if (const auto& source = TickSource()) return source();
     auto now = std::chrono::steady_clock::now().time_since_epoch();
     uint64_t ms = uint64_t(std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
     return int32_t(uint32_t(ms));

@@ -116,5 +116,9 @@ void SeedRandomFromClock();
 // ---- clock -----------------------------------------------------------------
 // Milliseconds of a monotonic clock, wrapping like a 32-bit tick count.
 int32_t GetTickCount();
+// Puts a virtual clock in place of the system's for GetTickCount and for the
+// seed SeedRandomFromClock takes, so that a scripted run plays the same on
+// any machine; an empty source gives the system's clock back.
+void SetTickSource(std::function<int32_t()> iSource);
 
 }  // namespace zun

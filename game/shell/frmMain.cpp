@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <thread>
+#include <vector>
 
 #include "core/zCore.h"
 #include "core/zFileSystem.h"
@@ -31,6 +32,7 @@
 #include "game/world/gPlayerMover.h"
 #include "game/world/mClock.h"
 #include "platform/Dialogs.h"
+#include "platform/EventSource.h"
 #include "platform/Window.h"
 #include "scene/zCamera.h"
 #include "scene/zDataShape.h"
@@ -290,10 +292,24 @@ bool frmMainForm::Form_Load(const std::string& iCommandLine) {
 }
 
 void frmMainForm::Form_Unload() {
+    if (Unloading || Closed) return;
+    Unloading = true;
     Running = false;
     Send(gCharTest.GameObject, "onExit");
     ZUN_Release();
     Closed = true;
+    // Whoever asked (a script inside a tick, a key, the console) must never
+    // get back to the released devices.
+    if (auto exit = ExitProcess) exit(0);
+}
+
+void frmMainForm::UseVirtualClock() {
+    VirtualClock = true;
+    // Start where a freshly booted machine would not be: any value serves.
+    VirtualTicks = 1000000;
+    SetTickSource([this] { return VirtualTicks; });
+    // Noon, moving with the virtual clock.
+    mClock.Source = [this] { return 43200.0 + double(VirtualTicks - 1000000) / 1000.0; };
 }
 
 void frmMainForm::DispatchEvent(const WindowEvent& e) {
@@ -331,22 +347,43 @@ void frmMainForm::DispatchEvent(const WindowEvent& e) {
     }
 }
 
-void frmMainForm::RunFrameLoop(int32_t iMaxMs) {
+void frmMainForm::RunFrameLoop(int32_t iMaxMs, int32_t iMaxFrames) {
     using Clock = std::chrono::steady_clock;
     const auto start = Clock::now();
+    const int32_t virtualStart = VirtualTicks;
     auto nextTimer = start;
-    constexpr auto kInterval = std::chrono::milliseconds(15);
+    constexpr int32_t kIntervalMs = 15;
+    constexpr auto kInterval = std::chrono::milliseconds(kIntervalMs);
+    auto dispatch = [this](const WindowEvent& e) { SkipOnFailure("frmMain", [&] { DispatchEvent(e); }); };
+    std::vector<WindowEvent> scripted;
     while (!Closed) {
         const auto now = Clock::now();
-        if (iMaxMs > 0 && now - start >= std::chrono::milliseconds(iMaxMs)) {
+        const int64_t elapsed = VirtualClock ? int64_t(VirtualTicks) - virtualStart
+                                             : std::chrono::duration_cast<std::chrono::milliseconds>(now - start).count();
+        if ((iMaxMs > 0 && elapsed >= iMaxMs) || (iMaxFrames > 0 && zCore.FrameCounter >= iMaxFrames)) {
             Form_Unload();
             break;
         }
-        if (now >= nextTimer) {
+        if (VirtualClock || now >= nextTimer) {
             // Like a window timer, a late event is not made up for.
             nextTimer = now + kInterval;
+            if (Events) {
+                scripted.clear();
+                if (!Events->NextEvents(VirtualClock ? VirtualTicks : GetTickCount(), scripted)) {
+                    Form_Unload();
+                    break;
+                }
+                for (const WindowEvent& e : scripted) {
+                    if (Closed) break;
+                    dispatch(e);
+                }
+            }
+            WindowEvent e;
+            while (VirtualClock && Window && !Closed && Window->PollEvent(e)) dispatch(e);
+            if (Closed) break;
             // A failure in one frame is logged; the next frame runs.
             SkipOnFailure("tmrMain_Timer", [this] { tmrMain_Timer(); });
+            if (VirtualClock) VirtualTicks += kIntervalMs;
             continue;
         }
         const int32_t wait =
@@ -354,9 +391,9 @@ void frmMainForm::RunFrameLoop(int32_t iMaxMs) {
         WindowEvent e;
         if (Window) {
             if (Window->PollEvent(e, wait)) {
-                SkipOnFailure("frmMain", [&] { DispatchEvent(e); });
+                dispatch(e);
                 // Drain what is queued before the next frame.
-                while (!Closed && Window->PollEvent(e)) SkipOnFailure("frmMain", [&] { DispatchEvent(e); });
+                while (!Closed && Window->PollEvent(e)) dispatch(e);
             }
         } else {
             std::this_thread::sleep_for(std::chrono::milliseconds(wait));

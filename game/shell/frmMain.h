@@ -21,6 +21,7 @@
 
 namespace zun {
 class Window;
+class EventSource;
 struct WindowEvent;
 class zScriptObject;
 class zCamera;
@@ -56,6 +57,10 @@ struct frmMainForm {
     bool Running = false;
     // Set by Form_Unload; the frame loop ends and the program with it.
     bool Closed = false;
+    // Ends the process once Form_Unload has shut down (the program flushes
+    // and exits); nothing after it may run, since the devices are gone. Empty
+    // returns to the caller, as tests of single steps want.
+    std::function<void(int32_t iStatus)> ExitProcess;
 
     std::shared_ptr<zun::zCamera> Camera;
     // Chunk file of the current level (set by level loading).
@@ -72,6 +77,9 @@ struct frmMainForm {
     bool DebugRequest = false;
     // The "music" script object; the music setups run their timed calls on it.
     std::shared_ptr<zun::zScriptObject> MusicObject;
+
+    // Form_Unload is running: an "onExit" that quits again changes nothing.
+    bool Unloading = false;
 
     // ---- kept between calls ----------------------------------------------
     // System tick count (ms) of the last frame let through by the limiter.
@@ -91,6 +99,17 @@ struct frmMainForm {
     // The millisecond clock of the frame limiter; empty = the system's.
     std::function<int32_t()> TickSource;
 
+    // ---- scripted runs ------------------------------------------------------
+    // A scripted user (tests, soak runs) whose events the frame loop takes
+    // before each timer event; not owned.
+    zun::EventSource* Events = nullptr;
+    // The virtual clock: with it on, the system tick count, the time of day
+    // and the random seed follow VirtualTicks, which the frame loop moves by
+    // one timer interval per timer event instead of waiting for the wall clock.
+    bool VirtualClock = false;
+    int32_t VirtualTicks = 0;
+    void UseVirtualClock();
+
     // ---- start-up and shut-down -------------------------------------------
     // The whole start-up; False when the process must end (command line
     // failed, or no window could be opened). True with zun::zCore.Initialized
@@ -103,8 +122,9 @@ struct frmMainForm {
     // One frame (the 15 ms timer's event).
     void tmrMain_Timer();
     // Runs the window's events and the timer until the window is closed;
-    // iMaxMs > 0 closes it after that many milliseconds (headless runs).
-    void RunFrameLoop(int32_t iMaxMs = 0);
+    // iMaxMs > 0 closes it after that many milliseconds and iMaxFrames > 0
+    // after that many frames (headless runs).
+    void RunFrameLoop(int32_t iMaxMs = 0, int32_t iMaxFrames = 0);
     // Hands one window event to the form's handler for it.
     void DispatchEvent(const zun::WindowEvent& e);
 

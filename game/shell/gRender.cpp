@@ -113,7 +113,10 @@ void RenderChars(const std::vector<std::shared_ptr<gChar>>& chars) {
 }
 
 // A face sprite drawn flat, mirrored when the sign sprite's zoom is negative.
+// A message without a face (or a face sheet that failed to load) has none to
+// draw: texture 0 would come out as a white square.
 void BltFace(const zSprite& s, float signZoomX) {
+    if (!s.Texture) return;
     float left = s.x, width = ToSingle(double(s.W) * s.ZoomX);
     if (signZoomX < 0) {
         left = ToSingle(double(s.x) + double(s.W) * s.ZoomX);

@@ -6,16 +6,10 @@
 #include <string>
 
 #include "core/zCore.h"
+#include "game/shell/app/mProgram.h"
 #include "game/shell/frmMain.h"
-#include "game/shell/gRender.h"
 #include "game/shell/mCommandLine.h"
-#include "game/shell/mShellWindows.h"
 #include "platform/Window.h"
-
-#if __has_include("game/scriptapi/gScript.h")
-#include "game/scriptapi/gScript.h"
-#define TARV_HAS_SCRIPT_FUNCTIONS 1
-#endif
 
 using namespace zun;
 using namespace tarv;
@@ -28,14 +22,9 @@ constexpr int32_t kHeadlessRunMs = 3000;
 }  // namespace
 
 int main(int argc, char** argv) {
-    gShellParts.RenderGamePre = RenderGamePre;
-    gShellParts.RenderGame = RenderGame;
-    // The compiler, settings, console and settings windows, and the log hook
-    // (which also mirrors the log to stderr).
-    InstallShellWindows();
-#ifdef TARV_HAS_SCRIPT_FUNCTIONS
-    RegisterGameFunctions();
-#endif
+    ConnectProgram();
+    const RunSwitches run = ReadRunSwitches();
+    ApplyRunSwitches(run);
 
     std::string error;
     std::unique_ptr<Window> window = Window::Create("Vorlund", 640, 480, &error);
@@ -43,12 +32,19 @@ int main(int argc, char** argv) {
     if (!window) std::fprintf(stderr, "No window: %s\n", error.c_str());
     const bool headless = !window || window->Headless();
     frmMain.Window = window.get();
+    // Quitting from anywhere, even from inside a frame, ends the process.
+    frmMain.ExitProcess = [&window, headless](int32_t iStatus) {
+        frmMain.Window = nullptr;
+        window.reset();
+        ExitAfterShutDown(iStatus, headless);
+    };
 
     if (!frmMain.Form_Load(CommandLineFromArgs(argc, argv))) {
         window.reset();
         return 1;
     }
-    if (frmMain.Running) frmMain.RunFrameLoop(headless ? kHeadlessRunMs : 0);
+    if (frmMain.Running && headless) frmMain.RunFrameLoop(run.Frames > 0 ? 0 : kHeadlessRunMs, run.Frames);
+    else if (frmMain.Running) frmMain.RunFrameLoop();
     else if (!frmMain.Closed) frmMain.Form_Unload();
 
     const int32_t frames = zCore.FrameCounter;

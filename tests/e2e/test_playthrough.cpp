@@ -1,0 +1,327 @@
+// The demo played through the real program from the first screen to "Leave
+// the demo", by key presses and releases and by mouse moves and clicks at the
+// screen places of people and things, with checks of the game's state, the
+// level, the messages and their speakers, and a few pixels of the frames.
+#include "PlayTestSupport.h"
+#include "platform/Dialogs.h"
+
+namespace tarv::test {
+namespace {
+
+// ---- places, read from the running game so that layouts may change ----------
+
+Where Feet(const std::string& iChar, float dy = 0) {
+    return [=] {
+        const auto c = CharNamed(iChar);
+        return c && c->Sprite ? Point{c->Sprite->x, c->Sprite->y + dy} : Point{-1000, -1000};
+    };
+}
+
+Where ItemAt(std::shared_ptr<zItemMap> gCharTestModule::*iLayer, const std::string& iKey, float dy = 0) {
+    return [=] {
+        const auto i = ItemNamed(gCharTest.*iLayer, iKey);
+        return i && i->Sprite ? Point{i->Sprite->x, i->Sprite->y + dy} : Point{-1000, -1000};
+    };
+}
+
+// ---- pixel probes ----------------------------------------------------------------
+
+// The middle of the face slot shows the speaker's face as the builder painted
+// it, or (no face) the face background: never a white square.
+void ProbeFace(ScriptedPlayer& p, const std::string& iSheet, int32_t iSrcX, int32_t iSrcY) {
+    const auto& face = gCharTest.Face;
+    const float zoom = zDDraw.RenderZoom;
+    int32_t x = iSrcX + 24, y = iSrcY + 28;
+    EvenSpot(Painted(iSheet), x, y);
+    const Point s{(face->x + float(x - iSrcX) + 0.5f) * zoom, (face->y + float(y - iSrcY) + 0.5f) * zoom};
+    const uint32_t seen = ScreenPixel(s), painted = PaintedPixel(iSheet, x, y);
+    p.Write("PROBE face " + iSheet + " " + Hex(seen) + " painted " + Hex(painted));
+    p.Check(ColourGap(seen, painted) <= 48, "face slot shows " + Hex(seen) + ", painted " + Hex(painted));
+    p.Check(seen != 0xFFFFFF, "a white square in the face slot");
+}
+
+// The mean brightness of eight screen pixels on a circle around a level point.
+int32_t RingBrightness(Point iCentre, float iRadius) {
+    int32_t sum = 0;
+    for (int k = 0; k < 8; ++k) {
+        const double a = k * 3.14159265 / 4;
+        sum += Brightness(ScreenPixel(ScreenOf({iCentre.x + float(iRadius * std::cos(a)), iCentre.y + float(iRadius * std::sin(a))})));
+    }
+    return sum / 8;
+}
+
+// The level's point on screen that is farthest from its lamps and the player.
+Point DarkCorner() {
+    Point best;
+    float far = -1;
+    const auto& ground = gCharTest.solidGround;
+    if (!ground) return best;
+    const float w = float((ground->W + 1) * ground->TileW), h = float((ground->H + 1) * ground->TileW);
+    std::vector<Point> lamps{PlayerAt()};
+    if (gCharTest.mapLights)
+        for (const auto& l : gCharTest.mapLights->Items())
+            if (l && l->Sprite) lamps.push_back({l->Sprite->x, l->Sprite->y});
+    for (float y = 56; y < h - 16; y += 8)
+        for (float x = 24; x < w - 24; x += 8) {
+            const Point sc = ScreenOf({x, y});
+            if (sc.x < 16 || sc.y < 140 || sc.x > 624 || sc.y > 464) continue;
+            float nearest = 1e9f;
+            for (const Point& l : lamps) nearest = std::min(nearest, Distance({x, y}, l));
+            if (nearest > far) far = nearest, best = {x, y};
+        }
+    return best;
+}
+
+// The talk cursor over a person: the white of its speech bubble.
+void ProbeTalkCursor(ScriptedPlayer& p) {
+    const auto& c = gCharTest.Cursor;
+    const uint32_t seen = ScreenPixel(ScreenOf({c->x, c->y - 15})),
+                   painted = PaintedPixel("Demo Cursors.png", 48, 38);
+    p.Write("PROBE cursor " + Hex(seen) + " painted " + Hex(painted));
+    p.Check(c->SrcX == 32 && c->SrcY == 32, "the cursor is not the talk cursor");
+    p.Check(ColourGap(seen, painted) <= 48, "talk cursor shows " + Hex(seen) + ", painted " + Hex(painted));
+}
+
+std::vector<Step> TalkTo(const std::string& iWho) {
+    return {ClickAt("talk to " + iWho, Feet(iWho, -14), "onTalk", ProbeTalkCursor)};
+}
+
+// ---- the story -----------------------------------------------------------------
+
+void TheStart(std::vector<Step>& s) {
+    s.push_back(WaitUntil("the story on screen", [] { return MessageTyped() && gCharTest.Message->Message == "#"; }));
+    s.push_back(Do("the village, nothing done yet", [](ScriptedPlayer& p) {
+        p.Check(LevelClass() == "Village", "level " + LevelClass());
+        for (const char* flag : {"hasKey", "hasLantern", "hasCoin", "metTobin", "tobinHappy", "finished"})
+            p.Check(!GameFlag(flag), std::string(flag) + " at the start");
+        p.Check(gCharTest.MessageArea->Text.find("Hollowmere") != std::string::npos, "the story text");
+        ProbeFace(p, "Face Background.png", 0, 0);
+    }));
+}
+
+void MarlaAndTheKey(std::vector<Step>& s, bool iMouse) {
+    Append(s, WalkTo("Marla", Feet("marla", 22), 20));
+    Append(s, TalkTo("marla"));
+    s.push_back(Expect("Marla", "What can I do for you?", false));
+    if (iMouse) {
+        // The first answer's row under the pointer, then a click.
+        s.push_back({"point at the first answer", 30, [](ScriptedPlayer& p) {
+                         const auto& m = gCharTest.Message;
+                         if (!m || m->Options.empty() || m->Options[0]->W <= 0) return false;
+                         const auto& row = *m->Options[0];
+                         const float zoom = zDDraw.RenderZoom;
+                         const Point at{(row.x + 20) * zoom, (row.y + float(row.H) / 2) * zoom};
+                         if (m->Selected == 1 && p.StepFrames() >= 2) {
+                             p.Click(at);
+                             return true;
+                         }
+                         p.Mouse(WindowEventType::MouseMove, at, 0);
+                         return false;
+                     }});
+    } else {
+        Append(s, Tap("the first answer", kKey1));
+    }
+    s.push_back(Expect("Marla", "hasn't come up since"));
+    s.push_back(Expect("Marla", "take the key"));
+    s.push_back(Expect("Events", "cellar key"));
+    s.push_back(Do("the key is carried", [](ScriptedPlayer& p) { p.Check(GameFlag("hasKey"), "no key"); }));
+}
+
+void TheHallDoorAndTheCellar(std::vector<Step>& s) {
+    const Where door = ItemAt(&gCharTestModule::mapDoors, "halldoor");
+    Append(s, WalkTo("the hall door", ItemAt(&gCharTestModule::mapDoors, "halldoor", 14), 16));
+    // Left or right with the arrow keys until the door is straight ahead.
+    auto held = std::make_shared<int32_t>(0);
+    s.push_back({"line up with the door", 40, [door, held](ScriptedPlayer& p) {
+                     const float dx = door().x - PlayerAt().x;
+                     const int32_t want = dx > 4 ? 39 : dx < -4 ? 37 : 0;
+                     if (*held && *held != want) p.Key(WindowEventType::KeyUp, *held);
+                     if (want && want != *held) p.Key(WindowEventType::KeyDown, want);
+                     *held = want;
+                     return want == 0;
+                 }});
+    // Up against the door, then Space uses the door in front.
+    s.push_back(Do("face the door", [](ScriptedPlayer& p) { p.Key(WindowEventType::KeyDown, kKeyUp); }));
+    s.push_back({"let go of up", 8, [](ScriptedPlayer& p) {
+                     if (p.StepFrames() < 6) return false;
+                     p.Key(WindowEventType::KeyUp, kKeyUp);
+                     return true;
+                 }});
+    Append(s, Tap("use the door", kKeySpace));
+    s.push_back(WaitUntil("down in the cellar", [] { return LevelClass() == "Cellar"; }, 200));
+    s.push_back(Expect("Hero", "Dark down here"));
+    s.push_back(Do("the brazier's light", [](ScriptedPlayer& p) {
+        // The cellar's ambient is black: the floor by the brazier shows its
+        // light, a corner far from every lamp stays dark.
+        const auto light = ItemNamed(gCharTest.mapLights, "brazierlight");
+        p.Check(light != nullptr, "no brazier light");
+        if (!light) return;
+        const int32_t lit = RingBrightness({light->Sprite->x, light->Sprite->y}, 48);
+        const int32_t dark = RingBrightness(DarkCorner(), 8);
+        p.Write("PROBE brazier " + std::to_string(lit) + " corner " + std::to_string(dark));
+        p.Check(lit >= dark + 60, "the brazier lights nothing: " + std::to_string(lit) + " against " + std::to_string(dark));
+    }));
+}
+
+void TobinAndTheLantern(std::vector<Step>& s) {
+    Append(s, WalkTo("Tobin", Feet("tobin", 22), 20));
+    Append(s, TalkTo("tobin"));
+    s.push_back(Expect("Tobin", "Did Marla send you?", false));
+    Append(s, Tap("the second answer", kKey2));
+    s.push_back(Expect("Tobin", "Hiding from the thunder"));
+    s.push_back(Expect("Tobin", "Take my old lantern"));
+    s.push_back(Expect("Events", "Press 1"));
+    s.push_back(Do("Tobin met, the lantern given", [](ScriptedPlayer& p) {
+        p.Check(GameFlag("metTobin") && GameFlag("hasLantern"), "Tobin met, lantern given");
+        p.Check(!gCharTest.TorchEnabled, "the lantern burns already");
+    }));
+}
+
+void TheCoinAndTobin(std::vector<Step>& s) {
+    // The far corner is too dark to see in, until the lantern burns.
+    Append(s, WalkTo("the coin", ItemAt(&gCharTestModule::mapItems, "coin", 16), 20));
+    auto dark = std::make_shared<int32_t>(0);
+    // The lantern's glow follows the pointer, which rests where the last click went.
+    const auto atPlayer = [] { return RingBrightness({gCharTest.Cursor->x, gCharTest.Cursor->y}, 40); };
+    s.push_back(Do("the player in the dark", [dark, atPlayer](ScriptedPlayer& p) { *dark = atPlayer(); }));
+    Append(s, Tap("light the lantern", kKey1));
+    s.push_back(WaitUntil("the lantern burns", [] { return GameFlag("torchOn") && gCharTest.TorchEnabled; }, 10));
+    s.push_back(WaitUntil("a frame with the lantern", [] { return true; }));
+    s.push_back(Do("the player in the lantern's light", [dark, atPlayer](ScriptedPlayer& p) {
+        const int32_t lit = atPlayer();
+        p.Write("PROBE lantern " + std::to_string(*dark) + " -> " + std::to_string(lit));
+        p.Check(lit >= *dark + 12 && lit >= 2 * *dark, "the lantern lights nothing: " + std::to_string(*dark) + " -> " + std::to_string(lit));
+        const auto& seen = p.Seen;
+        p.Check(!seen.empty() && seen.back().second.find("Too dark") != std::string::npos, "the corner said nothing");
+    }));
+    s.push_back(ClickAt("pick up the coin", ItemAt(&gCharTestModule::mapItems, "coin", -3), "onUse"));
+    s.push_back(Expect("Events", "silver coin"));
+    s.push_back(Do("the coin is carried", [](ScriptedPlayer& p) {
+        p.Check(GameFlag("hasCoin"), "no coin");
+        p.Check(!ItemNamed(gCharTest.mapItems, "coin"), "the coin still lies there");
+    }));
+    Append(s, WalkTo("Tobin", Feet("tobin", 22), 20));
+    Append(s, TalkTo("tobin"));
+    s.push_back(Expect("Tobin", "My coin!"));
+    s.push_back(Expect("Hero", "behind the flour sack"));
+    s.push_back(Expect("Tobin", "Tell Marla"));
+    s.push_back(Expect("Tobin", "keep the lantern"));
+    s.push_back(Do("Tobin is happy", [](ScriptedPlayer& p) {
+        p.Check(GameFlag("tobinHappy") && !GameFlag("hasCoin"), "the coin went back to Tobin");
+    }));
+    s.push_back(WaitUntil("Tobin goes up", [] { return !CharNamed("tobin"); }, 300));
+}
+
+void TheWayBackAndTheEnd(std::vector<Step>& s) {
+    Append(s, WalkTo("the stairs", ItemAt(&gCharTestModule::mapDoors, "stairs", 22), 24));
+    s.push_back(ClickAt("climb the stairs", ItemAt(&gCharTestModule::mapDoors, "stairs", -6), "onUse"));
+    s.push_back(WaitUntil("back in the village", [] { return LevelClass() == "Village"; }, 60));
+    s.push_back(Do("Tobin is in the village", [](ScriptedPlayer& p) {
+        p.Check(CharNamed("tobinUp") != nullptr, "no Tobin by the inn");
+    }));
+    Append(s, WalkTo("Marla", Feet("marla", 22), 20));
+    Append(s, TalkTo("marla"));
+    s.push_back(Expect("Marla", "You found him"));
+    s.push_back(Expect("Tobin", "Found my coin"));
+    s.push_back(Expect("Marla", "supper is on the house"));
+    s.push_back(Expect("Events", "end of the Vorlund demo", false));
+    s.push_back(Do("the story is told", [](ScriptedPlayer& p) { p.Check(GameFlag("finished"), "not finished"); }));
+}
+
+// Esc, and Yes to the question it asks: the program ends in that frame.
+Step QuitWithEsc() {
+    return Do("Esc to quit", [](ScriptedPlayer& p) { p.Key(WindowEventType::KeyDown, kKeyEsc); });
+}
+
+// ---- the runs ----------------------------------------------------------------------
+
+TEST(Playthrough, TheWholeStoryByKeysEndsWithLeaveTheDemo) {
+    const RunResult r = PlayProgram([](ScriptedPlayer& p) {
+        auto& s = p.Steps;
+        TheStart(s);
+        Append(s, Tap("Space for the story", kKeySpace));
+        s.push_back(Expect("Hero", "Hollowmere at last", false));
+        s.push_back(Do("the hero's face", [](ScriptedPlayer& p) {
+            ProbeFace(p, "Face Hero.png", 0, 0);
+            p.AnswerPlainMessages();
+        }));
+        MarlaAndTheKey(s, false);
+        TheHallDoorAndTheCellar(s);
+        TobinAndTheLantern(s);
+        TheCoinAndTobin(s);
+        TheWayBackAndTheEnd(s);
+        // "Leave the demo.": the program ends in the frame that reads the key.
+        s.push_back(Do("leave the demo", [](ScriptedPlayer& p) { p.Key(WindowEventType::KeyDown, kKey2); }));
+    });
+    ExpectCleanEnd(r);
+    EXPECT_TRUE(r.Lines("INF\tMsgBox", r.Log).empty()) << "a message box came up";
+}
+
+// Answers with the mouse: a click ends a plain message, a click on a row
+// answers a question; Esc and Yes end the program.
+TEST(Playthrough, AnswersByMouseAndQuitsWithEsc) {
+    const RunResult r = PlayProgram(
+        [](ScriptedPlayer& p) {
+            auto& s = p.Steps;
+            TheStart(s);
+            const auto clickAway = [](const std::string& speaker, const std::string& words) {
+                return std::vector<Step>{Expect(speaker, words, false),
+                                         Do("click the message away", [](ScriptedPlayer& p) {
+                                             p.Click({320, 240});
+                                         })};
+            };
+            s.push_back(Do("click the story away", [](ScriptedPlayer& p) { p.Click({320, 240}); }));
+            Append(s, clickAway("Hero", "Hollowmere at last"));
+            MarlaAndTheKey(s, true);
+            s.push_back(QuitWithEsc());
+        },
+        [] { PushMessageBoxAnswer(MsgBoxResult::Yes); });
+    ExpectCleanEnd(r);
+    EXPECT_EQ(r.Lines("INF\tMsgBox", r.Log).size(), 1u);
+}
+
+// The settings window, the console and full screen, each opened and closed
+// by its key on the way, and the game goes on.
+TEST(Playthrough, SettingsConsoleAndFullScreenOpenAndCloseByTheirKeys) {
+    const RunResult r = PlayProgram(
+        [](ScriptedPlayer& p) {
+            auto& s = p.Steps;
+            TheStart(s);
+            Append(s, Tap("Space for the story", kKeySpace));
+            // Each window by its key, away again by its key; full screen alike.
+            const auto shown = [&s](const std::string& what, int32_t open, int32_t close,
+                                    std::function<bool()> on) {
+                Append(s, Tap(what + " on", open));
+                s.push_back(Do(what + " is on", [=](ScriptedPlayer& p) { p.Check(on(), what + " is not on"); }));
+                Append(s, Tap(what + " off", close));
+                s.push_back(Do(what + " is off", [=](ScriptedPlayer& p) { p.Check(!on(), what + " stays on"); }));
+            };
+            const auto visible = [](const std::function<bool()>& slot) { return slot && slot(); };
+            shown("the settings", 112, kKeyEsc, [=] { return visible(gShellParts.SettingsVisible); });
+            shown("the console", 121, 121, [=] { return visible(gShellParts.ConsoleVisible); });
+            shown("full screen", 70, 70, [] {
+                // The view is 512 wide in full screen, the window's own size in a window.
+                return gCharTest.FullScreen && zDDraw.ViewW == 512;
+            });
+            s.push_back(Do("the view is the window's", [](ScriptedPlayer& p) {
+                p.Check(zDDraw.ViewW == 640, "the view is " + std::to_string(zDDraw.ViewW) + " wide");
+            }));
+            // The story goes on under the windows.
+            s.push_back(Expect("Hero", "Hollowmere at last", false));
+            s.push_back(Do("the game went on", [](ScriptedPlayer& p) {
+                p.Check(LevelClass() == "Village", "level " + LevelClass());
+                p.AnswerPlainMessages();
+            }));
+            s.push_back(QuitWithEsc());
+        },
+        [] {
+            // Whatever the settings window may say on closing, then Yes to the
+            // question on Esc.
+            PushMessageBoxAnswer(MsgBoxResult::Yes);
+            PushMessageBoxAnswer(MsgBoxResult::Yes);
+        });
+    ExpectCleanEnd(r);
+}
+
+}  // namespace
+}  // namespace tarv::test

@@ -1,0 +1,99 @@
+// The program's own wiring, on the recording backend: what it connects is
+// what the shipped program runs with.
+#include "game/shell/MainFormTestSupport.h"
+#include "game/shell/app/mProgram.h"
+#include "scene/zItemMap.h"
+#include "scene/zScriptHook.h"
+
+namespace tarv::test {
+namespace {
+
+// What the program's exit does, for the test to catch: not a failure a
+// script or a frame could trap.
+struct Ended {
+    int32_t Status;
+};
+
+class ProgramTest : public MainFormTest {
+protected:
+    void SetUp() override {
+        MainFormTest::SetUp();
+        // The stand-ins of the fixture give way to the program's own parts.
+        ConnectProgram();
+    }
+    void TearDown() override {
+        gSceneScript = SceneScriptHooks{};
+        gCoreHooks = CoreHooks{};
+        MainFormTest::TearDown();
+    }
+    bool LoggedErrors() const {
+        return zCore.LogText.rfind("ERR", 0) == 0 || zCore.LogText.find("\nERR") != std::string::npos;
+    }
+    static int32_t Local(const std::shared_ptr<zScriptObject>& o, const char* name) {
+        const zScriptValue* v = o && o->Locals ? o->Locals->GetName(name) : nullptr;
+        return v ? v->GetLong() : -1;
+    }
+};
+
+constexpr const char* kGame = R"(
+class Game {
+  player = empty;
+  exits = 0;
+  after = 0;
+  func onLoad() { player = new("Hero"); }
+  func onUpdate() {
+    exitGame();
+    after = 1;
+  }
+  func onExit() {
+    exits = exits + 1;
+    exitGame();
+  }
+}
+class Hero { }
+class Ticker {
+  ticks = 0;
+  func onUpdate() { ticks = ticks + 1; }
+}
+)";
+
+// "exitGame" inside a frame: "onExit" once (its own "exitGame" changes
+// nothing), the release, then the process ends; neither the rest of the
+// script nor the rest of the frame runs on the released devices.
+TEST_F(ProgramTest, QuittingInsideAFrameEndsTheProgramThere) {
+    std::vector<int32_t> exits;
+    frmMain.ExitProcess = [&](int32_t status) {
+        exits.push_back(status);
+        throw Ended{status};
+    };
+    Start(kGame);
+    const auto game = gCharTest.GameObject;
+    zCore.LogText.clear();
+    EXPECT_THROW(Frame(), Ended);
+    EXPECT_EQ(exits, std::vector<int32_t>{0});
+    EXPECT_TRUE(frmMain.Closed);
+    EXPECT_FALSE(zCore.Initialized);
+    EXPECT_EQ(Local(game, "exits"), 1);
+    EXPECT_EQ(Local(game, "after"), 0);
+    EXPECT_FALSE(LoggedErrors()) << zCore.LogText;
+
+    // Closed is closed: a later quit does not end the process a second time.
+    frmMain.Form_Unload();
+    EXPECT_EQ(exits.size(), 1u);
+}
+
+// Map items' scripts get "onUpdate" from their layer through the hook the
+// program fills.
+TEST_F(ProgramTest, MapItemScriptsGetTheirUpdates) {
+    Start(kGame);
+    auto item = std::make_shared<zItem>();
+    item->ScriptObject = Object("Ticker");
+    auto layer = std::make_shared<zItemMap>();
+    layer->AddItem(item, false);
+    layer->Update();
+    layer->Update();
+    EXPECT_EQ(Local(item->ScriptObject, "ticks"), 2);
+}
+
+}  // namespace
+}  // namespace tarv::test
