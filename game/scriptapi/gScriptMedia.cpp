@@ -126,15 +126,18 @@ void playSound(GameCall& c) {
 void loadLevel(GameCall& c) {
     const std::string name = c.Str(1);
     const float cellX = c.Single(2), cellY = c.Single(3);
+    // Checked before anything loads: a place that cannot be reached leaves the
+    // current level as it is.
+    const float x = CheckedPlace(double(cellX) * kLevelCell + kCellMiddle);
+    const float y = CheckedPlace(double(cellY) * kLevelCell + kCellMiddle);
     LoadLevel(name);
     zSprite& player = Need(Need(gCharTest.Player).Sprite);
-    player.SetPosition(ToSingle(double(cellX) * kLevelCell + kCellMiddle),
-                       ToSingle(double(cellY) * kLevelCell + kCellMiddle));
+    player.SetPosition(x, y);
     Need(frmMain.Camera).SetPosition(player.x, ToSingle(double(player.y) - kCameraLift));
 }
 
 void createEmitter(GameCall& c) {
-    const float x = c.Single(1), y = c.Single(2), z = c.Single(3);
+    const float x = c.Place(1), y = c.Place(2), z = c.Single(3);
     zEmitterMap& map = Need(gCharTest.mapEmitters);
     auto e = std::make_shared<zParticleEmitter>();
     // The game's effects give a lantern emitter its particles.

@@ -6,10 +6,12 @@
 #include <string>
 
 #include "core/zCore.h"
+#include "core/zFileSystem.h"
 #include "game/shell/frmMain.h"
 #include "game/shell/gRender.h"
 #include "game/shell/mCommandLine.h"
 #include "game/shell/mShellWindows.h"
+#include "platform/StopSignals.h"
 #include "platform/Window.h"
 
 #if __has_include("game/scriptapi/gScript.h")
@@ -25,6 +27,19 @@ namespace {
 // Without a display nobody can close the window: a headless run stops itself.
 constexpr int32_t kHeadlessRunMs = 3000;
 
+// The log's last line when a signal finds the frame stuck. It runs on the
+// watchdog's thread while the main thread may be inside a script, so it goes
+// straight to stderr and debug.log and leaves the log text alone.
+void WriteLastWord(int iSignal) {
+    const std::string line = "ERR\tfrmMain\tSignal " + std::to_string(iSignal) + ": the program did not stop in time, ending it now";
+    std::fprintf(stderr, "%s\n", line.c_str());
+    if (!zCore.DebugToFile) return;
+    if (std::FILE* f = std::fopen(ToHostPath(zCore.DebugLogPath).c_str(), "ab")) {
+        std::fprintf(f, "%s\r\n", line.c_str());
+        std::fclose(f);
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -36,6 +51,10 @@ int main(int argc, char** argv) {
 #ifdef TARV_HAS_SCRIPT_FUNCTIONS
     RegisterGameFunctions();
 #endif
+
+    // A frame stuck in a script cannot read a quit event: the signals are
+    // watched from outside the frame loop.
+    InstallStopSignals(WriteLastWord);
 
     std::string error;
     std::unique_ptr<Window> window = Window::Create("Vorlund", 640, 480, &error);
@@ -55,5 +74,6 @@ int main(int argc, char** argv) {
     frmMain.Window = nullptr;
     window.reset();
     if (headless) std::printf("Ran %d frames without a display and shut down.\n", int(frames));
+    if (const int sig = StopSignal()) return 128 + sig;
     return 0;
 }
