@@ -235,7 +235,7 @@ TEST(LikeMatch, AgreesWithBacktrackingOnRandomPatternsAndStaysLinear) {
     EXPECT_FALSE(LikeMatch(text, "*" + seg + "b*"));
     EXPECT_FALSE(LikeMatch(text, "*" + std::string(3000, '?') + "[!a]*"));
     EXPECT_TRUE(LikeMatch(text + "b", "*" + seg + "b"));
-    EXPECT_TRUE(LikeMatch(text, "a*" + seg + "?*a"));
+    EXPECT_TRUE(LikeMatch(text, "a*" + seg + "*a"));
 }
 
 }  // namespace
