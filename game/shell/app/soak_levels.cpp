@@ -81,6 +81,8 @@ int main() {
     const long frames = EnvNumber("ZUN_SOAK_FRAMES", 90);
     const double maxKbPerLoad = double(EnvNumber("ZUN_SOAK_MAX_KB", 16));
     const bool verbose = EnvNumber("ZUN_SOAK_VERBOSE", 0) != 0;
+    // Progress shows as it comes, also when the output goes to a file.
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
 
     gShellParts.RenderGamePre = RenderGamePre;
     gShellParts.RenderGame = RenderGame;
@@ -108,7 +110,7 @@ int main() {
                         i + 1, samples.back(), ArrayEntriesInUse(), int(zDSound.WaveCount),
                         int(zDSound.DuplicateCount), int(zDDraw.TextureCount));
         if (verbose && (i + 1) % 50 == 0)
-            std::printf("soak: globals %d saved %d game %d\n", zScript.Globals->Size(), zScript.SavedValues->Size(), gCharTest.GameObject->Locals->Size());
+            std::printf("soak: %d globals, %d saved values\n", zScript.Globals->Size(), zScript.SavedValues->Size());
         // The log keeps every line of the run; it is not what is measured.
         zCore.LogText.clear();
     }
