@@ -104,6 +104,12 @@ int main() {
         if (i % 2 == 0) Load("cellar", 5, 5);
         else Load("village", 30, 36);
         for (long f = 0; f < frames && !frmMain.Closed; ++f) frmMain.tmrMain_Timer();
+        // The game's own scripts may end it (a question answered by the
+        // headless dialogs); what was measured until then is still judged.
+        if (frmMain.Closed) {
+            std::printf("soak: the game ended itself during load %ld\n", i + 1);
+            break;
+        }
         samples.push_back(ResidentKb());
         if (verbose && (i + 1) % 50 == 0)
             std::printf("soak: load %ld: %.0f KB resident, %zu array entries, %d waves, %d duplicates, %d textures\n",
@@ -118,16 +124,16 @@ int main() {
     frmMain.Window = nullptr;
     window.reset();
 
-    const size_t warm = std::max<size_t>(size_t(loads / 5), 2);
+    const size_t warm = std::max<size_t>(samples.size() / 5, 2);
     if (samples.size() <= warm + 2) {
-        std::printf("soak: %ld loads are too few to judge\n", loads);
+        std::printf("soak: %zu loads are too few to judge\n", samples.size());
         return 0;
     }
     const std::vector<double> after(samples.begin() + long(warm), samples.end());
     const double slope = Slope(after);
     std::printf("soak: %ld loads, %ld frames each; resident %.0f MB after the first load, %.0f MB after warm-up "
                 "(%zu loads), %.0f MB at the end; %.1f KB per load after warm-up (allowed %.0f)\n",
-                loads, frames, samples.front() / 1024.0, samples[warm] / 1024.0, warm, samples.back() / 1024.0,
+                long(samples.size()), frames, samples.front() / 1024.0, samples[warm] / 1024.0, warm, samples.back() / 1024.0,
                 slope, maxKbPerLoad);
     return slope > maxKbPerLoad ? 1 : 0;
 }
