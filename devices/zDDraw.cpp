@@ -51,6 +51,7 @@ bool zDDrawModule::Device_Initialize() {
                 placeholder.H = 256;
                 Textures.assign(1, placeholder);
                 TextureCount = 0;
+                TextureBytes = 0;
                 Log("OK", "Device_Initialize");
                 return true;
             }
@@ -275,6 +276,8 @@ int32_t zDDrawModule::CreateRenderTarget(int32_t Size) {
         // The smallest power of two not below Size.
         int64_t side = 16;
         while (side < Size) side *= 2;
+        if (side <= kMaxTargetSide && !ReserveTextureBytes(side, side, "RenderTarget " + FormatLong(Size)))
+            return 0;
 
         TextureEntry entry;
         entry.W = int32_t(std::min<int64_t>(side, INT32_MAX));
@@ -288,6 +291,7 @@ int32_t zDDrawModule::CreateRenderTarget(int32_t Size) {
         if (side <= kMaxTargetSide && FindRenderTargetFormat(Adapter) != 0)
             tex = dev.CreateRenderTarget(int32_t(side));
         if (tex == 0) {
+            if (side <= kMaxTargetSide) TextureBytes -= side * side * 4;
             int32_t result = CreateRenderTarget(int32_t(side / 2));
             zCore.CurrentProc = "CreateRenderTarget";
             Log("ERR", "Could not create RenderTarget", Size);
@@ -362,6 +366,7 @@ void zDDrawModule::Device_Release() {
     }
     Textures.clear();
     TextureCount = 0;
+    TextureBytes = 0;
     // Nothing queued can be drawn any more.
     for (auto& b : PolyBuffers) b.Count = 0;
     PolyBufferCount = 0;

@@ -102,6 +102,15 @@ struct zDDrawModule {
     std::vector<TextureEntry> Textures;  // 0..TextureCount; entry 0 is the placeholder
     int32_t TextureCount = 0;
     std::string TexturePath;
+    // Graphics memory the live textures and render targets take (4 bytes a
+    // texel), and the most they may: a script that makes a new render target
+    // or a new colour-keyed copy of an image every frame is refused with a
+    // logged error before it takes the machine's memory.
+    int64_t TextureBytes = 0;
+    int64_t TextureBudget = int64_t(512) << 20;
+    // Counts w x h texels against the budget; logs and answers False when they
+    // do not fit.
+    bool ReserveTextureBytes(int64_t iW, int64_t iH, const std::string& iWhat);
 
     // ---- batches -------------------------------------------------------
     std::vector<PolyBuffer<TLVertex>> PolyBuffers{1};  // 1..PolyBufferSize

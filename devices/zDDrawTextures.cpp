@@ -37,6 +37,17 @@ bool zDDrawModule::DecodeInto(const TextureEntry& e, const std::string& path, in
     return w >= 1 && h >= 1;
 }
 
+bool zDDrawModule::ReserveTextureBytes(int64_t iW, int64_t iH, const std::string& iWhat) {
+    const int64_t bytes = iW * iH * 4;
+    if (bytes > TextureBudget - TextureBytes) {
+        Log("ERR", "Graphics memory budget used up", iWhat,
+            FormatLong(int32_t(TextureBytes >> 20)) + " of " + FormatLong(int32_t(TextureBudget >> 20)) + " MB");
+        return false;
+    }
+    TextureBytes += bytes;
+    return true;
+}
+
 int32_t zDDrawModule::LoadTexture(const std::string& FileName, bool Smooth, int32_t ColorKey, int32_t MipLevels,
                                   int32_t Format) {
     zCore.CurrentProc = "LoadTexture";
@@ -80,7 +91,15 @@ int32_t zDDrawModule::LoadTexture(const std::string& FileName, bool Smooth, int3
         TextureId tex = 0;
         // The image goes up at its own size: coordinates 0..1 span the whole
         // image either way, and nothing is lost to resampling.
-        if (DecodeInto(entry, path, w, h, rgba)) tex = dev.CreateTexture(w, h, rgba.data());
+        if (DecodeInto(entry, path, w, h, rgba)) {
+            if (!ReserveTextureBytes(w, h, "<" + FileName + ">")) {
+                TextureCount = countBefore;
+                Textures.resize(std::min(sizeBefore, size_t(countBefore) + 1));
+                return 0;
+            }
+            tex = dev.CreateTexture(w, h, rgba.data());
+            if (tex == 0) TextureBytes -= int64_t(w) * h * 4;
+        }
         if (tex != 0) {
             TextureEntry& e = Textures[size_t(TextureCount)];
             e.Texture = tex;
@@ -120,6 +139,7 @@ void zDDrawModule::ReleaseTextureObject(int32_t Texture) {
     FlushAll();  // queued drawing still needs it
     if (Device) Device->DeleteTexture(e.Texture);
     e.Texture = 0;
+    TextureBytes -= int64_t(e.W) * e.H * 4;
     if (RenderTargetActive && RenderTarget == Texture) {
         if (Device) Device->SetRenderTarget(0);
         RenderTargetActive = false;

@@ -34,6 +34,27 @@ bool ReadFontWidthFile(const std::string& FileName, std::vector<uint8_t>& Data) 
     return !failed;
 }
 
+// A faulty table still loads (its missing widths are 0), but text drawn with it
+// comes out squeezed or garbled, so the content maker hears of it.
+static void WarnOnFaultyWidths(const std::string& FileName, const std::vector<uint8_t>& Data) {
+    if (Data.empty()) {
+        Log("WARN", "LoadFont", FileName, "Empty width table: every character has width 0");
+        return;
+    }
+    if (Data.size() < 256) {
+        Log("WARN", "LoadFont", FileName,
+            "Short width table: " + std::to_string(Data.size()) + " of 256 widths, the rest are 0");
+        return;
+    }
+    // A glyph cell is 16 texels wide: a wider printable character reads its
+    // neighbour's glyph, which only a damaged table asks for.
+    int32_t tooWide = 0;
+    for (size_t i = 32; i < Data.size(); ++i) tooWide += Data[i] > 16 ? 1 : 0;
+    if (tooWide > 0)
+        Log("WARN", "LoadFont", FileName,
+            "Corrupt width table: characters wider than a glyph cell: " + std::to_string(tooWide));
+}
+
 int32_t zFontModule::FindFont(const std::string& Name) const {
     const std::string key = UCase(Name);
     for (int32_t i = 1; i <= FontCount && size_t(i) < Fonts.size(); ++i)
@@ -50,6 +71,7 @@ int32_t zFontModule::LoadFont(const std::string& Name, const std::string& Extens
     if (FileExists(widthFile)) {
         std::vector<uint8_t> data;
         if (!ReadFontWidthFile(widthFile, data)) Raise(errFileNotFound, "File not found");
+        WarnOnFaultyWidths(widthFile, data);
         SetFontWidths(font, data.data(), data.size());
     } else {
         std::vector<uint8_t> sixteen(256, 16);

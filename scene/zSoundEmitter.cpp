@@ -93,7 +93,13 @@ void zSoundEmitter::CheckRange(float iDist) {
 
 void zSoundEmitter::Unload() {
     if (ActSound > 0) {
-        if (auto waves = WaveService()) waves->StopWave(ActSound);
+        if (auto waves = WaveService()) {
+            waves->StopWave(ActSound);
+            // The emitter's buffer is its own (loaded as a new one), and a
+            // level that is dropped never plays it again.
+            waves->ReleaseWave(ActSound);
+        }
+        ActSound = 0;
     }
     Playing = false;
 }

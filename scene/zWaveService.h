@@ -26,6 +26,10 @@ public:
     // Writes the speed that took effect (clamped to what can be played) back.
     virtual void PlayWave(int32_t iWave, bool iLooping, float iVolume, float& ioSpeed, int32_t iStartMs) = 0;
     virtual void StopWave(int32_t iWave) = 0;
+    // Gives the wave's buffer back; its handle then names no sound. Without
+    // this every visit of a level would keep another decoded copy of each of
+    // its emitters' sounds.
+    virtual void ReleaseWave(int32_t iWave) {}
 };
 
 // The service the sound emitters use; null means no sound.

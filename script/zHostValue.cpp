@@ -386,26 +386,109 @@ std::vector<Token> ParsePattern(std::string_view p) {
 
 }  // namespace
 
-bool LikeMatch(std::string_view text, std::string_view pattern) {
-    std::vector<Token> toks = ParsePattern(pattern);
-    size_t ti = 0, pi = 0, n = text.size(), m = toks.size();
-    size_t starP = SIZE_MAX, starT = 0;
-    while (ti < n) {
-        if (pi < m && toks[pi].kind == Token::Star) {
-            starP = pi++;
-            starT = ti;
-        } else if (pi < m && toks[pi].Matches(static_cast<unsigned char>(text[ti]))) {
-            ++ti;
-            ++pi;
-        } else if (starP != SIZE_MAX) {
-            pi = starP + 1;
-            ti = ++starT;
+namespace {
+
+// A segment of plain characters: Knuth-Morris-Pratt, linear in the text and
+// the segment together, however long the segment.
+size_t FindLiteral(const std::vector<Token>& toks, size_t b, size_t e, std::string_view text, size_t from,
+                   size_t limit) {
+    const size_t k = e - b;
+    std::vector<size_t> fail(k, 0);
+    for (size_t i = 1, j = 0; i < k; ++i) {
+        while (j > 0 && toks[b + i].c != toks[b + j].c) j = fail[j - 1];
+        if (toks[b + i].c == toks[b + j].c) ++j;
+        fail[i] = j;
+    }
+    for (size_t t = from, j = 0; t < limit; ++t) {
+        const unsigned char x = static_cast<unsigned char>(text[t]);
+        while (j > 0 && x != toks[b + j].c) j = fail[j - 1];
+        if (x == toks[b + j].c) ++j;
+        if (j == k) return t + 1 - k;
+    }
+    return SIZE_MAX;
+}
+
+// Where the tokens [b, e) first match the text wholly inside [from, limit), as
+// the start index; SIZE_MAX when nowhere. A segment with wildcards goes by
+// Shift-And over bit masks: each text byte is looked at once, at a cost of
+// one machine word per 64 tokens of the segment.
+size_t FindSegment(const std::vector<Token>& toks, size_t b, size_t e, std::string_view text, size_t from,
+                   size_t limit) {
+    const size_t k = e - b;
+    if (k == 0) return from;
+    if (limit < from || limit - from < k) return SIZE_MAX;
+    bool literal = true;
+    for (size_t i = b; i < e && literal; ++i) literal = toks[i].kind == Token::Char;
+    if (literal) return FindLiteral(toks, b, e, text, from, limit);
+    const size_t words = (k + 63) / 64;
+    // One mask row per byte value; a pattern too long for its table is refused
+    // rather than allowed to take gigabytes.
+    constexpr size_t kMaxTableWords = size_t(16) << 20;
+    if (words > kMaxTableWords / 256) Raise(errOutOfMemory);
+    std::vector<uint64_t> masks(256 * words, 0);
+    for (size_t i = 0; i < k; ++i) {
+        const Token& t = toks[b + i];
+        const uint64_t bit = uint64_t(1) << (i % 64);
+        const size_t w = i / 64;
+        if (t.kind == Token::Char) {
+            masks[t.c * words + w] |= bit;
         } else {
-            return false;
+            for (unsigned x = 0; x < 256; ++x) {
+                if (t.Matches(static_cast<unsigned char>(x))) masks[x * words + w] |= bit;
+            }
         }
     }
-    while (pi < m && toks[pi].kind == Token::Star) ++pi;
-    return pi == m;
+    std::vector<uint64_t> state(words, 0);
+    const uint64_t last = uint64_t(1) << ((k - 1) % 64);
+    for (size_t j = from; j < limit; ++j) {
+        const uint64_t* row = &masks[static_cast<unsigned char>(text[j]) * words];
+        uint64_t carry = 1;
+        for (size_t w = 0; w < words; ++w) {
+            const uint64_t d = state[w];
+            state[w] = ((d << 1) | carry) & row[w];
+            carry = d >> 63;
+        }
+        if (state[words - 1] & last) return j + 1 - k;
+    }
+    return SIZE_MAX;
+}
+
+bool MatchesAt(const std::vector<Token>& toks, size_t b, size_t e, std::string_view text, size_t at) {
+    for (size_t i = b; i < e; ++i) {
+        if (!toks[i].Matches(static_cast<unsigned char>(text[at + i - b]))) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+// The pattern is split at its stars: the part before the first star is tied
+// to the start of the text, the part after the last star to its end, and each
+// part between is placed at its leftmost fit after the one before. Taking the
+// leftmost fit never loses a match (a later star can swallow whatever an
+// earlier choice skipped), so no choice is ever revisited.
+bool LikeMatch(std::string_view text, std::string_view pattern) {
+    const std::vector<Token> toks = ParsePattern(pattern);
+    const size_t n = text.size(), m = toks.size();
+    std::vector<size_t> stars;
+    for (size_t i = 0; i < m; ++i) {
+        if (toks[i].kind == Token::Star) stars.push_back(i);
+    }
+    if (stars.empty()) return n == m && MatchesAt(toks, 0, m, text, 0);
+    const size_t head = stars.front();
+    const size_t tailBegin = stars.back() + 1, tail = m - tailBegin;
+    if (head + tail > n) return false;
+    if (!MatchesAt(toks, 0, head, text, 0)) return false;
+    if (!MatchesAt(toks, tailBegin, m, text, n - tail)) return false;
+    size_t pos = head;
+    const size_t limit = n - tail;
+    for (size_t s = 0; s + 1 < stars.size(); ++s) {
+        const size_t b = stars[s] + 1, e = stars[s + 1];
+        const size_t at = FindSegment(toks, b, e, text, pos, limit);
+        if (at == SIZE_MAX) return false;
+        pos = at + (e - b);
+    }
+    return true;
 }
 
 }  // namespace zun

@@ -65,6 +65,9 @@ struct zScriptModule {
     // created this far past the end of an array ("Subscript out of range").
     size_t MaxTextLength = size_t(64) << 20;
     int32_t MaxIndexGrowth = 1000000;
+    // Entry slots all arrays may hold together ("Out of memory" past it): a
+    // slot and its value take about 80 bytes, so this is some 650 MB.
+    size_t MaxArrayEntries = size_t(8) << 20;
 
     // Registers the class prototype, makes the state new and empty, and binds
     // the host built-ins to the device layer and the dialogs to the platform's.

@@ -10,7 +10,17 @@ namespace zun {
 
 namespace {
 zScriptArray* gLiveArrays = nullptr;
+size_t gArrayEntries = 0;
+}  // namespace
+
+void ReserveArrayEntries(size_t n) {
+    if (n > zScript.MaxArrayEntries || gArrayEntries > zScript.MaxArrayEntries - n) Raise(errOutOfMemory);
+    gArrayEntries += n;
 }
+
+void ReleaseArrayEntries(size_t n) noexcept { gArrayEntries -= n < gArrayEntries ? n : gArrayEntries; }
+
+size_t ArrayEntriesInUse() noexcept { return gArrayEntries; }
 
 zScriptArray::zScriptArray() {
     nextLive_ = gLiveArrays;
@@ -251,7 +261,7 @@ bool zScriptArray::Import(zStream& iData, int iDepth) {
     // Every stored value takes at least a type byte and a name count.
     int64_t left = int64_t(iData.GetLength()) - iData.Cursor;
     if (n < 0 || int64_t(n) * 5 > left) Raise(errInputPastEnd);
-    std::vector<ValueRef, PoolAllocator<ValueRef>> items;
+    std::vector<ValueRef, ArrayEntryAllocator<ValueRef>> items;
     items.reserve(static_cast<size_t>(n));
     for (int32_t i = 0; i < n; ++i) {
         auto v = zScriptValue::New();

@@ -19,6 +19,39 @@ namespace zun {
 class zStream;
 class zValues;
 
+// Entry slots held by all arrays together. Every held value sits in some
+// array's slot (a scope is an array too), so capping the slots caps what a
+// game's scripts hold: one more slot than zScript.MaxArrayEntries fails with
+// "Out of memory" instead of growing towards the kernel's out-of-memory killer.
+void ReserveArrayEntries(size_t n);
+void ReleaseArrayEntries(size_t n) noexcept;
+size_t ArrayEntriesInUse() noexcept;
+
+template <class T>
+struct ArrayEntryAllocator : PoolAllocator<T> {
+    using value_type = T;
+    ArrayEntryAllocator() noexcept = default;
+    template <class U>
+    ArrayEntryAllocator(const ArrayEntryAllocator<U>&) noexcept {}
+    T* allocate(size_t n) {
+        ReserveArrayEntries(n);
+        try {
+            return PoolAllocator<T>::allocate(n);
+        } catch (...) {
+            ReleaseArrayEntries(n);
+            throw;
+        }
+    }
+    void deallocate(T* p, size_t n) noexcept {
+        PoolAllocator<T>::deallocate(p, n);
+        ReleaseArrayEntries(n);
+    }
+    template <class U>
+    bool operator==(const ArrayEntryAllocator<U>&) const noexcept {
+        return true;
+    }
+};
+
 class zScriptArray final : public RefObject {
 public:
     // Enclosing scope, or Nothing.
@@ -108,7 +141,7 @@ public:
     }
 
 private:
-    std::vector<ValueRef, PoolAllocator<ValueRef>> items_;
+    std::vector<ValueRef, ArrayEntryAllocator<ValueRef>> items_;
     // Every live array is in one list, for ReleaseAll.
     zScriptArray* prevLive_ = nullptr;
     zScriptArray* nextLive_ = nullptr;

@@ -1,5 +1,7 @@
 #include "game/scriptapi/gScript.h"
 
+#include <cmath>
+
 #include <unordered_map>
 
 #include "core/zCore.h"
@@ -96,6 +98,11 @@ const ValueRef& GameCall::ArgRef(int32_t i) {
         v = zScriptValue::New();
     }
     return v;
+}
+
+float CheckedPlace(double iValue) {
+    if (!(std::fabs(iValue) <= kFarthestPlace)) Raise(errInvalidCall);
+    return float(iValue);
 }
 
 Vector2 GameCall::Vector(int32_t i) {

@@ -38,6 +38,15 @@ extern const std::array<std::string_view, kGameFunctionCount> kGameFunctionNames
 // and the result value the call returns. The argument readers each use one
 // getter, whatever the value's own type; an argument passed as Nothing (an
 // unset variable) reads as an empty value.
+// How far from the level's origin a script may place anything, in pixels.
+// Past 2^24 a Single no longer holds every whole pixel, and the frame's whole
+// number sums with such a place (the cursor's point in the level) overflow
+// every frame; so a farther place is refused where a script hands it in.
+inline constexpr double kFarthestPlace = 16777216.0;
+// The value as a place: "Invalid procedure call or argument" when it lies
+// beyond kFarthestPlace or is no number at all.
+float CheckedPlace(double iValue);
+
 class GameCall {
 public:
     GameCall(zun::zScriptObject* iCaller, zun::zScriptArray* iValues, const std::string& iName,
@@ -64,6 +73,8 @@ public:
     uint8_t Byte(int32_t i) { return Arg(i).GetByte(); }
     int32_t Long(int32_t i) { return Arg(i).GetLong(); }
     float Single(int32_t i) { return Arg(i).GetSingle(); }
+    // A coordinate in the level, checked with CheckedPlace.
+    float Place(int32_t i) { return CheckedPlace(Arg(i).GetSingle()); }
     std::string Str(int32_t i) { return Arg(i).GetString(); }
     std::shared_ptr<zun::iClass> Object(int32_t i) { return Arg(i).GetObject(); }
     zun::Vector2 Vector(int32_t i);

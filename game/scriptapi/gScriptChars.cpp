@@ -71,6 +71,8 @@ void CharCreate(GameCall& c) {
     auto item = c.ObjectAs<zItem>(1);
     const std::string cls = c.Str(2), key = c.Str(3);
     const int32_t x = c.Long(4), y = c.Long(5);
+    CheckedPlace(x);
+    CheckedPlace(y);
     if (!item->Sprite) Raise(errObjectNotSet);
     auto ch = std::dynamic_pointer_cast<gChar>(CreateClass("gChar", true));
     if (!ch) Raise(errObjectNotSet);

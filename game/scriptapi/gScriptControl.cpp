@@ -40,7 +40,7 @@ void setPlayerDir(GameCall& c) {
 void setPos(GameCall& c) {
     std::shared_ptr<zSprite> sprite = OriginSprite(c);
     if (!sprite) return;
-    const float x = c.Single(1), y = c.Single(2);
+    const float x = c.Place(1), y = c.Place(2);
     const bool withZ = c.Count == 3;
     const float z = withZ ? c.Single(3) : 0.0f;
     sprite->x = x;

@@ -69,7 +69,7 @@ void ItemSetShadow(GameCall& c) {
 
 void ItemSetPos(GameCall& c) {
     auto item = c.ObjectAs<zItem>(1);
-    const float x = c.Single(2), y = c.Single(3);
+    const float x = c.Place(2), y = c.Place(3);
     const bool withZ = c.Count == 4;
     const float z = withZ ? c.Single(4) : 0.0f;
     zSprite& sprite = SpriteOf(*item);

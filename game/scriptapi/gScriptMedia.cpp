@@ -129,17 +129,20 @@ void playSound(GameCall& c) {
 void loadLevel(GameCall& c) {
     const std::string name = c.Str(1);
     const float cellX = c.Single(2), cellY = c.Single(3);
+    // Checked before anything loads: a place that cannot be reached leaves the
+    // current level as it is.
+    const float x = CheckedPlace(double(cellX) * kLevelCell + kCellMiddle);
+    const float y = CheckedPlace(double(cellY) * kLevelCell + kCellMiddle);
     // A refused name keeps the player where it is; a load made from inside
     // this one has placed the player on its own cell already.
     if (!LoadLevel(name)) return;
     zSprite& player = Need(Need(gCharTest.Player).Sprite);
-    player.SetPosition(ToSingle(double(cellX) * kLevelCell + kCellMiddle),
-                       ToSingle(double(cellY) * kLevelCell + kCellMiddle));
+    player.SetPosition(x, y);
     Need(frmMain.Camera).SetPosition(player.x, ToSingle(double(player.y) - kCameraLift));
 }
 
 void createEmitter(GameCall& c) {
-    const float x = c.Single(1), y = c.Single(2), z = c.Single(3);
+    const float x = c.Place(1), y = c.Place(2), z = c.Single(3);
     if (!gCharTest.mapEmitters) {
         // A level placed without emitters gets its layer on the first one,
         // over the ground's cells, so the frame tick finds it like a loaded one.

@@ -33,6 +33,7 @@
 #include "game/world/mClock.h"
 #include "platform/Dialogs.h"
 #include "platform/EventSource.h"
+#include "platform/StopSignals.h"
 #include "platform/Window.h"
 #include "scene/zCamera.h"
 #include "scene/zDataShape.h"
@@ -230,8 +231,16 @@ bool frmMainForm::Form_Load(const std::string& iCommandLine) {
     gCharTest.GameUpdates = true;
 
     // 22-23. The game's scripts and its "game" object.
+    const size_t classesBefore = zScript.Classes.size();
     SkipOnFailure(proc, [] { zScript.LoadScriptFile("Game.dat"); });
     zCore.CurrentProc = proc;
+    // Without its script the game has no level and no player: rather than an
+    // empty window, the program ends. The loader has shown why, once.
+    if (zScript.Classes.size() == classesBefore) {
+        Log("INF", proc, "No game script could be loaded from Game.dat: the program ends");
+        ZUN_Release();
+        return false;
+    }
     gCharTest.GameObject = zScriptObject::New();
     gCharTest.GameObject->SetClass("Game", "game");
 
@@ -357,6 +366,11 @@ void frmMainForm::RunFrameLoop(int32_t iMaxMs, int32_t iMaxFrames) {
     auto dispatch = [this](const WindowEvent& e) { SkipOnFailure("frmMain", [&] { DispatchEvent(e); }); };
     std::vector<WindowEvent> scripted;
     while (!Closed) {
+        if (const int sig = StopSignal()) {
+            Log("INF", "frmMain", "Stopped by signal " + std::to_string(sig));
+            Form_Unload();
+            break;
+        }
         const auto now = Clock::now();
         const int64_t elapsed = VirtualClock ? int64_t(VirtualTicks) - virtualStart
                                              : std::chrono::duration_cast<std::chrono::milliseconds>(now - start).count();

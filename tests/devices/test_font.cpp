@@ -76,6 +76,29 @@ TEST_F(Fonts, MissingShortAndLongWidthFiles) {
     EXPECT_EQ(zFont.Fonts[size_t(longFont)].Width[255], 3);
 }
 
+TEST_F(Fonts, ShortEmptyAndCorruptWidthTablesAreReportedAndStillLoad) {
+    auto warnings = [] {
+        size_t n = 0;
+        for (size_t at = 0; (at = zCore.LogText.find("WARN\tLoadFont", at)) != std::string::npos; ++at) ++n;
+        return n;
+    };
+    zCore.LogText.clear();
+    WriteWidths("Good", {{0, 40}, {9, 30}});  // control codes may hold anything
+    zFont.LoadFont("Good", "png", 0);
+    EXPECT_EQ(warnings(), 0u);
+
+    WriteHostFile(dir.HostPath("Short.dat"), {7, 5, 9});
+    WriteHostFile(dir.HostPath("Empty.dat"), {});
+    WriteWidths("Corrupt", {{'A', 200}});
+    EXPECT_GT(zFont.LoadFont("Short", "png", 0), 0);
+    EXPECT_NE(zCore.LogText.find("Short width table: 3 of 256"), std::string::npos);
+    EXPECT_GT(zFont.LoadFont("Empty", "png", 0), 0);
+    EXPECT_NE(zCore.LogText.find("Empty width table"), std::string::npos);
+    EXPECT_GT(zFont.LoadFont("Corrupt", "png", 0), 0);
+    EXPECT_NE(zCore.LogText.find("wider than a glyph cell: 1"), std::string::npos);
+    EXPECT_EQ(warnings(), 3u);
+}
+
 TEST_F(Fonts, GlyphQuadsAdvanceByTheirWidthsAndSkipNothing) {
     WriteWidths("F", {{'A', 10}, {'B', 12}, {'C', 8}});
     int32_t f = zFont.LoadFont("F", "png", 0);

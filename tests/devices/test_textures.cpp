@@ -83,6 +83,32 @@ TEST_F(Textures, AFailedLoadGivesItsSlotToTheNextOne) {
     EXPECT_EQ(zDDraw.LoadTexture("Other.png", false, 0, 1, 0), 2);
 }
 
+TEST_F(Textures, NewKeyedCopiesAndRenderTargetsStopAtTheGraphicsBudget) {
+    struct Keep {
+        int64_t budget = zDDraw.TextureBudget;
+        ~Keep() { zDDraw.TextureBudget = budget; }
+    } keep;
+    Png("Big.png", 64, 64);  // 16 KB a copy
+    zDDraw.TextureBudget = zDDraw.TextureBytes + 100 * 1024;
+    LogCapture log;
+    // A new colour key makes a new copy each time, until the budget is used up.
+    int32_t made = 0, last = 0;
+    for (int32_t key = 1; key <= 20; ++key) {
+        const int32_t t = zDDraw.LoadTexture("Big.png", false, key, 1, 0);
+        if (t == 0) break;
+        last = t;
+        ++made;
+    }
+    EXPECT_EQ(made, 6);
+    EXPECT_EQ(CountLines(log, "Graphics memory budget used up\t<Big.png>"), 1);
+    EXPECT_EQ(zDDraw.CreateRenderTarget(128), 0);  // 64 KB more does not fit
+    EXPECT_EQ(CountLines(log, "Graphics memory budget used up\tRenderTarget 128"), 1);
+    EXPECT_LE(zDDraw.TextureBytes, zDDraw.TextureBudget);
+    // What is released can be used again.
+    zDDraw.ReleaseTextureObject(last);
+    EXPECT_GT(zDDraw.CreateRenderTarget(64), 0);
+}
+
 TEST_F(Textures, TexturesAreUploadedAgainWhenTheDeviceComesBack) {
     Png("A.png", 2, 2);
     int32_t a = zDDraw.LoadTexture("A.png", false, 0, 1, 0);

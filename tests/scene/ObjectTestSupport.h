@@ -55,6 +55,7 @@ public:
         Calls.push_back("Stop " + std::to_string(iWave));
         PlayingNow[iWave] = false;
     }
+    void ReleaseWave(int32_t iWave) override { Calls.push_back("Release " + std::to_string(iWave)); }
 };
 
 // A map object and emitter of a class of its own: a point with a tag, which

@@ -2,6 +2,11 @@
 // and the pattern match.
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <random>
+#include <string_view>
+#include <vector>
+
 #include "core/zCore.h"
 #include "script/zHostValue.h"
 
@@ -176,6 +181,61 @@ TEST(LikeMatch, PatternRules) {
     // Many stars never go exponential.
     std::string text(2000, 'a');
     EXPECT_FALSE(LikeMatch(text, "*a*a*a*a*a*a*a*a*a*a*a*a*b"));
+}
+
+// The matcher that placed stars by backtracking, kept as the reference the
+// segment-by-segment one must agree with. Its tokens: a, b, 1 stand for
+// themselves, "?" any, "#" a digit, "*" any run, "[ab]" and "[!a]" sets.
+bool BacktrackingLike(std::string_view text, std::string_view p) {
+    auto one = [](std::string_view tok, char c) {
+        if (tok == "?") return true;
+        if (tok == "#") return c >= '0' && c <= '9';
+        if (tok == "[ab]") return c == 'a' || c == 'b';
+        if (tok == "[!a]") return c != 'a';
+        return tok[0] == c;
+    };
+    std::vector<std::string_view> toks;
+    for (size_t i = 0; i < p.size();) {
+        size_t len = p[i] == '[' ? p.find(']', i) + 1 - i : 1;
+        toks.push_back(p.substr(i, len));
+        i += len;
+    }
+    size_t ti = 0, pi = 0, starP = SIZE_MAX, starT = 0;
+    while (ti < text.size()) {
+        if (pi < toks.size() && toks[pi] == "*") {
+            starP = pi++;
+            starT = ti;
+        } else if (pi < toks.size() && one(toks[pi], text[ti])) {
+            ++ti;
+            ++pi;
+        } else if (starP != SIZE_MAX) {
+            pi = starP + 1;
+            ti = ++starT;
+        } else {
+            return false;
+        }
+    }
+    while (pi < toks.size() && toks[pi] == "*") ++pi;
+    return pi == toks.size();
+}
+
+TEST(LikeMatch, AgreesWithBacktrackingOnRandomPatternsAndStaysLinear) {
+    std::mt19937 rng(16);
+    const char* texts = "ab1";
+    const char* toks[] = {"a", "b", "1", "?", "#", "*", "*", "[ab]", "[!a]"};
+    for (int round = 0; round < 20000; ++round) {
+        std::string text, pat;
+        for (int i = int(rng() % 12); i > 0; --i) text += texts[rng() % 3];
+        for (int i = int(rng() % 8); i > 0; --i) pat += toks[rng() % 9];
+        ASSERT_EQ(LikeMatch(text, pat), BacktrackingLike(text, pat)) << '"' << text << "\" like \"" << pat << '"';
+    }
+    // Long middle segments on a long text: the backtracking matcher tried each
+    // at every position, text length times segment length steps (minutes here).
+    std::string text(1000000, 'a'), seg(500000, 'a');
+    EXPECT_FALSE(LikeMatch(text, "*" + seg + "b*"));
+    EXPECT_FALSE(LikeMatch(text, "*" + std::string(3000, '?') + "[!a]*"));
+    EXPECT_TRUE(LikeMatch(text + "b", "*" + seg + "b"));
+    EXPECT_TRUE(LikeMatch(text, "a*" + seg + "*a"));
 }
 
 }  // namespace

@@ -312,6 +312,39 @@ TEST_F(ScriptValues, EntryOperations) {
     EXPECT_THROW(ins->Insert(9, Str("y")), RuntimeError);
 }
 
+TEST_F(ScriptValues, AllArraysTogetherStayUnderTheEntryCap) {
+    struct Keep {
+        size_t cap = zScript.MaxArrayEntries;
+        ~Keep() { zScript.MaxArrayEntries = cap; }
+    } keep;
+    zScript.MaxArrayEntries = ArrayEntriesInUse() + 5000;
+    // Two arrays, neither large on its own, meet the cap together.
+    auto a = zScriptArray::New(), b = zScriptArray::New();
+    int number = 0;
+    std::string description;
+    try {
+        for (;;) {
+            a->Add(Int(1));
+            b->Add(Int(2));
+        }
+    } catch (const RuntimeError& e) {
+        number = e.Number;
+        description = e.Description;
+    }
+    EXPECT_EQ(number, errOutOfMemory);
+    EXPECT_EQ(description, "Out of memory");
+    EXPECT_LE(ArrayEntriesInUse(), zScript.MaxArrayEntries);
+    EXPECT_GT(a->Size() + b->Size(), 1000);
+    EXPECT_THROW(a->SetSize(a->Size() + 4000), RuntimeError);
+    EXPECT_EQ(a->At(a->Size())->GetLong(), 1);  // a failed growth keeps the entries
+    // What is given back can be taken again.
+    a = nullptr;
+    b = nullptr;
+    auto c = zScriptArray::New();
+    c->SetSize(4000);
+    EXPECT_EQ(c->Size(), 4000);
+}
+
 TEST_F(ScriptValues, FixedValuesAndImportedStores) {
     auto locals = zScriptArray::New();
     auto a = Int(1);

@@ -6,9 +6,11 @@
 #include <string>
 
 #include "core/zCore.h"
+#include "core/zFileSystem.h"
 #include "game/shell/app/mProgram.h"
 #include "game/shell/frmMain.h"
 #include "game/shell/mCommandLine.h"
+#include "platform/StopSignals.h"
 #include "platform/Window.h"
 
 using namespace zun;
@@ -19,12 +21,29 @@ namespace {
 // Without a display nobody can close the window: a headless run stops itself.
 constexpr int32_t kHeadlessRunMs = 3000;
 
+// The log's last line when a signal finds the frame stuck. It runs on the
+// watchdog's thread while the main thread may be inside a script, so it goes
+// straight to stderr and debug.log and leaves the log text alone.
+void WriteLastWord(int iSignal) {
+    const std::string line = "ERR\tfrmMain\tSignal " + std::to_string(iSignal) + ": the program did not stop in time, ending it now";
+    std::fprintf(stderr, "%s\n", line.c_str());
+    if (!zCore.DebugToFile) return;
+    if (std::FILE* f = std::fopen(ToHostPath(zCore.DebugLogPath).c_str(), "ab")) {
+        std::fprintf(f, "%s\r\n", line.c_str());
+        std::fclose(f);
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     ConnectProgram();
     const RunSwitches run = ReadRunSwitches();
     ApplyRunSwitches(run);
+
+    // A frame stuck in a script cannot read a quit event: the signals are
+    // watched from outside the frame loop.
+    InstallStopSignals(WriteLastWord);
 
     std::string error;
     std::unique_ptr<Window> window = Window::Create("Vorlund", 640, 480, &error);
@@ -36,7 +55,9 @@ int main(int argc, char** argv) {
     frmMain.ExitProcess = [&window, headless](int32_t iStatus) {
         frmMain.Window = nullptr;
         window.reset();
-        ExitAfterShutDown(iStatus, headless);
+        // A signal's stop ends with the status a shell expects of it.
+        const int sig = StopSignal();
+        ExitAfterShutDown(sig ? 128 + sig : iStatus, headless);
     };
 
     if (!frmMain.Form_Load(CommandLineFromArgs(argc, argv))) {
@@ -51,5 +72,6 @@ int main(int argc, char** argv) {
     frmMain.Window = nullptr;
     window.reset();
     if (headless) std::printf("Ran %d frames without a display and shut down.\n", int(frames));
+    if (const int sig = StopSignal()) return 128 + sig;
     return 0;
 }

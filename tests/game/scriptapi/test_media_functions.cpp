@@ -332,6 +332,22 @@ TEST_F(MediaTest, LoadLevelPlacesPlayerAndCamera) {
     EXPECT_FLOAT_EQ(gCharTest.Player->Sprite->y, 8);
     EXPECT_FLOAT_EQ(frmMain.Camera->x, 48 - 160);
     EXPECT_FLOAT_EQ(frmMain.Camera->y, -8 - 120);
+
+    // A place no Single can hold to the pixel is refused before anything
+    // loads; the level, the player and the view stay as they were.
+    const auto level = frmMain.LevelFile;
+    for (float far : {1e30f, -1e30f, 2147483647.0f, 1048577.0f}) {
+        M()->Execute("level", {HostValue("small.lvl"), HostValue(far), HostValue(1.0f)});
+        M()->Execute("level", {HostValue("small.lvl"), HostValue(1.0f), HostValue(far)});
+    }
+    EXPECT_EQ(LogCount("Invalid procedure call or argument"), 8u);
+    EXPECT_EQ(frmMain.LevelFile, level);
+    EXPECT_FLOAT_EQ(gCharTest.Player->Sprite->x, 48);
+    EXPECT_FLOAT_EQ(frmMain.Camera->x, 48 - 160);
+    // The farthest place that can be held still loads.
+    M()->Execute("level", {HostValue("small.lvl"), HostValue(1048575.0f), HostValue(-1048576.0f)});
+    EXPECT_FLOAT_EQ(gCharTest.Player->Sprite->x, 16777208.0f);
+    EXPECT_NE(frmMain.LevelFile, level);
     frmMain = frmMainForm{};
     zFileSystem.AppPath.clear();
 }

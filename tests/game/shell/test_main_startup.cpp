@@ -118,26 +118,47 @@ TEST_F(StartUp, CommandLineDebugAsksAndOtherWordsGoToTheCompiler) {
     EXPECT_FALSE(frmMain.Running);
 }
 
-TEST_F(StartUp, WithoutScriptsOrAssetsTheGameStillStartsAndRuns) {
+TEST_F(StartUp, WithoutAssetsTheGameStillStartsAndRuns) {
+    WriteGame(kGame);
     ASSERT_TRUE(frmMain.Form_Load(""));
     EXPECT_TRUE(frmMain.Running);
-    EXPECT_TRUE(Logged("File not found\t<Game.dat>"));
-    EXPECT_TRUE(Logged("Script class not found\tGame"));
-    EXPECT_FALSE(gCharTest.Player->Item->ScriptObject);
     calls.clear();
     for (int i = 0; i < 3; ++i) Frame();
-    EXPECT_EQ(calls, (std::vector<std::string>{"RenderGamePre", "RenderGame", "RenderGamePre", "RenderGame",
-                                               "RenderGamePre", "RenderGame"}));
+    EXPECT_EQ(calls, (std::vector<std::string>{"game.onUpdate,1", "RenderGamePre", "RenderGame", "game.onUpdate,2",
+                                               "RenderGamePre", "RenderGame", "game.onUpdate,3", "RenderGamePre",
+                                               "RenderGame"}));
     frmMain.Front_MouseDown(1, 0, 10, 10);
     frmMain.Front_MouseMove(1, 0, 12, 10);
     frmMain.Front_MouseUp(1, 0, 12, 10);
+}
 
-    // A script file of garbage is refused the same way.
-    ZUN_Release();
+TEST_F(StartUp, AGameScriptThatCannotBeLoadedIsReportedOnceAndEndsTheProgram) {
+    // Errors about the script (the missing pictures and fonts have their own).
+    auto reports = [&] {
+        size_t n = 0;
+        for (const auto& l : log.Lines()) {
+            const bool shown = l.rfind("ERR", 0) == 0 || l.find("Error loading script") != std::string::npos;
+            n += shown && (l.find("Game.dat") != std::string::npos || l.find("Script class") != std::string::npos);
+        }
+        return n;
+    };
+    // Missing, then garbage: either way one report, then the end, not an
+    // empty game without a level or a player.
+    EXPECT_FALSE(frmMain.Form_Load(""));
+    EXPECT_TRUE(Logged("File not found\t<Game.dat>"));
+    EXPECT_EQ(reports(), 1u);
+    EXPECT_TRUE(Logged("No game script could be loaded from Game.dat: the program ends"));
+    EXPECT_FALSE(frmMain.Running);
+    EXPECT_FALSE(zCore.Initialized);
+
     zun::test::WriteHostFile(dir.HostPath("scripts/Game.dat"), std::vector<uint8_t>(300, 0xA5));
+    log.Clear();
     frmMain = frmMainForm{};
-    ASSERT_TRUE(frmMain.Form_Load(""));
-    EXPECT_TRUE(frmMain.Running);
+    EXPECT_FALSE(frmMain.Form_Load(""));
+    EXPECT_TRUE(Logged("Error loading script"));
+    EXPECT_EQ(reports(), 1u);
+    EXPECT_TRUE(Logged("No game script could be loaded from Game.dat: the program ends"));
+    EXPECT_FALSE(frmMain.Running);
 }
 
 TEST_F(StartUp, NoDrawingDeviceEndsTheStartUp) {

@@ -1,0 +1,21 @@
+// SIGTERM and SIGINT end the program even while a script runs an endless
+// loop. The first signal only asks: the frame loop sees StopRequested() and
+// shuts down in order. A watchdog thread gives it a grace time; when the main
+// thread is still stuck after it, the watchdog writes the last word and ends
+// the process itself with 128 + the signal number.
+#pragma once
+
+#include <functional>
+
+namespace zun {
+
+// Installs the handlers once (later calls only replace the last word and the
+// grace time). Also keeps SDL from installing its own, which would turn the
+// signals into a quit event that a stuck frame never reads.
+void InstallStopSignals(std::function<void(int iSignal)> iLastWord, int iGraceMs = 300);
+
+// The signal that asked the program to stop, or 0.
+int StopSignal();
+inline bool StopRequested() { return StopSignal() != 0; }
+
+}  // namespace zun

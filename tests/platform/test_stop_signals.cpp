@@ -1,0 +1,95 @@
+// SIGTERM and SIGINT end the program whether or not its main thread comes
+// back to the frame loop. Each case runs in a child process.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <thread>
+
+#include "platform/StopSignals.h"
+
+namespace zun {
+namespace {
+
+// Waits for the child to end; a child that never ends is killed, so a lost
+// signal fails the test instead of hanging it.
+int WaitStatus(pid_t pid) {
+    int status = 0;
+    for (int i = 0; i < 1000; ++i) {
+        if (waitpid(pid, &status, WNOHANG) == pid) return status;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    kill(pid, SIGKILL);
+    waitpid(pid, &status, 0);
+    return status;
+}
+
+// The child reports through a pipe that it is ready and, from its last word,
+// which signal stopped it.
+struct Child {
+    int fds[2] = {-1, -1};
+    pid_t pid = -1;
+
+    template <class Body>
+    explicit Child(Body body) {
+        if (pipe(fds) != 0) return;
+        pid = fork();
+        if (pid == 0) {
+            close(fds[0]);
+            const int out = fds[1];
+            InstallStopSignals(
+                [out](int sig) {
+                    const std::string word = "last word " + std::to_string(sig);
+                    [[maybe_unused]] ssize_t n = write(out, word.data(), word.size());
+                },
+                100);
+            [[maybe_unused]] ssize_t n = write(out, "R", 1);
+            body();
+            _exit(0);
+        }
+        close(fds[1]);
+        char c = 0;
+        [[maybe_unused]] ssize_t n = read(fds[0], &c, 1);
+    }
+    std::string Rest() {
+        std::string s;
+        char buf[64];
+        ssize_t n;
+        while ((n = read(fds[0], buf, sizeof buf)) > 0) s.append(buf, size_t(n));
+        close(fds[0]);
+        return s;
+    }
+};
+
+TEST(StopSignals, EndAStuckMainThreadAndLeaveALoopThatListensToEndInOrder) {
+    // Stuck: nothing ever looks at the request, as in an endless script loop.
+    Child stuck([] {
+        for (volatile int i = 0;; i = i + 1) {
+        }
+    });
+    ASSERT_GT(stuck.pid, 0);
+    kill(stuck.pid, SIGTERM);
+    int status = WaitStatus(stuck.pid);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 128 + SIGTERM);
+    EXPECT_EQ(stuck.Rest(), "last word " + std::to_string(SIGTERM));
+
+    // Listening: the loop sees the request and ends by itself before the watchdog.
+    Child listening([] {
+        while (StopSignal() != SIGINT) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        _exit(7);
+    });
+    ASSERT_GT(listening.pid, 0);
+    kill(listening.pid, SIGINT);
+    status = WaitStatus(listening.pid);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 7);
+    EXPECT_EQ(listening.Rest(), "");
+}
+
+}  // namespace
+}  // namespace zun
