@@ -68,6 +68,13 @@ auto RunPart(const F& slot, A&&... args) {
     return f(std::forward<A>(args)...);
 }
 
+// Nobody quit: the framework went down on its way up, and a program that
+// cannot run must not end as if it had run.
+bool FrameworkDidNotStart(const char* proc) {
+    Log("ERR", proc, "The framework did not start");
+    return false;
+}
+
 int32_t LoadTextureStep(const char* proc, const std::string& name, bool smooth, int32_t colorKey) {
     int32_t t = 0;
     SkipOnFailure(proc, [&] { t = zDDraw.LoadTexture(name, smooth, colorKey, 1, 0); });
@@ -237,6 +244,7 @@ bool frmMainForm::Form_Load(const std::string& iCommandLine) {
     // Without its script the game has no level and no player: rather than an
     // empty window, the program ends. The loader has shown why, once.
     if (zScript.Classes.size() == classesBefore) {
+        if (!zCore.Initialized && !Closed) return FrameworkDidNotStart(proc);
         Log("INF", proc, "No game script could be loaded from Game.dat: the program ends");
         ZUN_Release();
         return false;
@@ -291,10 +299,7 @@ bool frmMainForm::Form_Load(const std::string& iCommandLine) {
         }
         Running = true;
     } else if (!Closed) {
-        // Nobody quit: the framework went down on its way up, and a program
-        // that cannot run must not end as if it had run.
-        Log("ERR", proc, "The framework did not start");
-        return false;
+        return FrameworkDidNotStart(proc);
     }
     zCore.CurrentProc = proc;
     return true;

@@ -24,7 +24,9 @@
 #include "core/zFileSystem.h"
 #include "devices/zDDraw.h"
 #include "game/shell/app/mProgram.h"
+#include "game/shell/frmLog.h"
 #include "game/shell/frmMain.h"
+#include "game/shell/frmSettings.h"
 #include "game/world/gBorder.h"
 #include "game/world/gChar.h"
 #include "game/world/gCharTest.h"
@@ -235,10 +237,14 @@ public:
     int32_t StepFrames() const { return zCore.FrameCounter - stepStart_; }
 
     // ---- events ----
+    // Keys go where a player's would: to the tool window that took the focus
+    // when it opened, else to the game.
     void Key(WindowEventType iType, int32_t iKey) {
         WindowEvent e;
         e.Type = iType;
         e.Key = iKey;
+        if (frmSettings.Window.IsOpen()) e.WindowId = frmSettings.Window.Id();
+        else if (frmLog.Window.IsOpen()) e.WindowId = frmLog.Window.Id();
         out_->push_back(e);
     }
     void Mouse(WindowEventType iType, Point iScreen, int32_t iButton) {
