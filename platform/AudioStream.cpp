@@ -46,7 +46,10 @@ bool AudioStream::IsRunning() const {
 
 double AudioStream::GetPosition() const {
     std::lock_guard<std::mutex> lk(mixer_->Mutex());
-    return double(voice_->Position) / 4294967296.0 / double(data_->SampleRate);
+    // The mixer's last step can carry the voice a little past the last frame
+    // before it stops; the piece itself ends at its stop time.
+    const double frames = std::min(double(voice_->Position) / 4294967296.0, double(data_->Frames));
+    return frames / double(data_->SampleRate);
 }
 
 void AudioStream::SetPosition(double seconds) {
