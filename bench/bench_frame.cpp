@@ -25,10 +25,9 @@
 #include "core/zFileSystem.h"
 #include "core/zValues.h"
 #include "devices/zDDraw.h"
-#include "game/scriptapi/gScript.h"
+#include "game/shell/app/mProgram.h"
 #include "game/shell/frmMain.h"
 #include "game/shell/gRender.h"
-#include "game/shell/mShellWindows.h"
 #include "game/world/gCharTest.h"
 #include "platform/Dialogs.h"
 
@@ -46,17 +45,6 @@ const bool kThreadsSet = [] {
     setenv("SDL_AUDIODRIVER", "dummy", 0);
     return true;
 }();
-
-// Peak and current resident memory of this process in MB, from the kernel.
-double StatusMb(const char* key) {
-    std::ifstream in("/proc/self/status");
-    std::string line;
-    const std::string k = std::string(key) + ":";
-    while (std::getline(in, line)) {
-        if (line.rfind(k, 0) == 0) return std::atof(line.c_str() + k.size()) / 1024.0;
-    }
-    return 0;
-}
 
 // The peak so far is forgotten, so that what the benchmarks before this one
 // held at their peak does not count as the game's.
@@ -182,8 +170,8 @@ void BM_GameFrame(benchmark::State& state) {
         return;
     }
     zun::SetApplicationFolder(folder);
-    InstallShellWindows(false);
-    RegisterGameFunctions();
+    // The program's own wiring, then its two drawing slots timed.
+    ConnectProgram(false);
     gShellParts.RenderGamePre = TimedRenderGamePre;
     gShellParts.RenderGame = [] { Timed(gPass.frame, RenderGame); };
     frmMain.Window = nullptr;
@@ -194,7 +182,7 @@ void BM_GameFrame(benchmark::State& state) {
         gCounting = b.get();
         return b;
     };
-    const double baseMb = StatusMb("VmRSS");
+    const double baseMb = double(ResidentKilobytes(false)) / 1024.0;
     ResetPeakMemory();
     if (!frmMain.Form_Load("") || !frmMain.Running) {
         state.SkipWithError("the game did not start");
@@ -245,7 +233,7 @@ void BM_GameFrame(benchmark::State& state) {
     gPass.rest = whole - gPass.shadows - gPass.lights - gPass.mirrors - gPass.frame;
 
     const double median = Percentile(times, 0.5), p99 = Percentile(times, 0.99);
-    const double peakMb = StatusMb("VmHWM");
+    const double peakMb = double(ResidentKilobytes(true)) / 1024.0;
     state.counters["median_ms"] = median;
     state.counters["p99_ms"] = p99;
     state.counters["peak_MB"] = peakMb;

@@ -42,12 +42,12 @@ bool EnvSwitch(const char* iName) {
 
 }  // namespace
 
-void ConnectProgram() {
+void ConnectProgram(bool iMirrorLogToStderr) {
     gShellParts.RenderGamePre = RenderGamePre;
     gShellParts.RenderGame = RenderGame;
     // The compiler, settings, console and settings windows, and the log hook
     // (which also mirrors the log to stderr).
-    InstallShellWindows();
+    InstallShellWindows(iMirrorLogToStderr);
     RegisterGameFunctions();
     // The items hold their script object while it runs.
     gSceneScript.Execute = [](zScriptObject& iObject, const std::string& iEvent) { iObject.Execute(iEvent); };

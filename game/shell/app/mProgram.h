@@ -17,7 +17,7 @@ namespace tarv {
 // Fills every slot the program's parts meet through: the render pipeline,
 // the shell's windows and log hook, the game's script functions, and the
 // scene's script hook through which map items get "onUpdate".
-void ConnectProgram();
+void ConnectProgram(bool iMirrorLogToStderr = true);
 
 struct RunSwitches {
     int32_t Frames = 0;  // 0: no limit in frames

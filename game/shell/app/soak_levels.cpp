@@ -9,7 +9,6 @@
 //   ZUN_SOAK_VERBOSE 1: what the engine holds, every 50 loads
 //
 // Prints the samples' figures and ends with status 1 when memory climbs.
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -24,6 +23,7 @@
 #include "devices/zDDraw.h"
 #include "devices/zDSound.h"
 #include "game/scriptapi/gScript.h"
+#include "game/shell/app/mProgram.h"
 #include "game/shell/frmMain.h"
 #include "game/shell/gRender.h"
 #include "game/shell/mShellWindows.h"
@@ -43,13 +43,6 @@ long EnvNumber(const char* name, long fallback) {
     char* end = nullptr;
     const long n = std::strtol(v, &end, 10);
     return (end && *end == 0 && n > 0) ? n : fallback;
-}
-
-double ResidentKb() {
-    std::ifstream statm("/proc/self/statm");
-    long pages = 0, resident = 0;
-    statm >> pages >> resident;
-    return double(resident) * double(sysconf(_SC_PAGESIZE)) / 1024.0;
 }
 
 // Least-squares slope of the samples, in KB per load.
@@ -110,7 +103,7 @@ int main() {
             std::printf("soak: the game ended itself during load %ld\n", i + 1);
             break;
         }
-        samples.push_back(ResidentKb());
+        samples.push_back(double(ResidentKilobytes(false)));
         if (verbose && (i + 1) % 50 == 0)
             std::printf("soak: load %ld: %.0f KB resident, %zu array entries, %d waves, %d duplicates, %d textures\n",
                         i + 1, samples.back(), ArrayEntriesInUse(), int(zDSound.WaveCount),
