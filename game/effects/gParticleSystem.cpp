@@ -1,6 +1,8 @@
 #include "game/effects/gParticleSystem.h"
 
+#include <algorithm>
 #include <climits>
+#include <cmath>
 #include <utility>
 
 #include "core/zRuntime.h"
@@ -17,6 +19,17 @@ namespace {
 
 // The keyed list's own failure for a key that is already taken.
 constexpr int kErrDuplicateKey = 457;
+
+// The records lie scattered over the heap in no order the walks follow, so
+// each walk asks for the record a few places ahead while it works on this one.
+constexpr int32_t kAhead = 4;
+inline void Prefetch(const zParticle* p) {
+    if (!p) return;
+    const char* c = reinterpret_cast<const char*>(p);
+    __builtin_prefetch(c);
+    __builtin_prefetch(c + 64);
+    __builtin_prefetch(c + 128);
+}
 
 }  // namespace
 
@@ -99,6 +112,7 @@ void gParticleSystem::UpdateParticles() {
         // A kind's update may have emptied the system; what it holds now
         // joined after this walk began.
         if (resets_ != walk) break;
+        if (i + kAhead <= n) Prefetch(particles_[size_t(i + kAhead)].get());
         zParticle* p = particles_[size_t(i)].get();
         if (!p) continue;
         if (p->LifeTime < INT32_MAX) p->LifeTime += 1;
@@ -116,6 +130,7 @@ void gParticleSystem::UpdateParticles() {
         }
     }
     for (int32_t i = ParticleCount; i >= 1; --i) {
+        if (i > kAhead) __builtin_prefetch(particles_[size_t(i - kAhead)].get());
         if (!particles_[size_t(i)]->Dead) continue;
         Release(particles_[size_t(i)]);
         if (i != ParticleCount) particles_[size_t(i)] = std::move(particles_[size_t(ParticleCount)]);
@@ -146,6 +161,7 @@ void gParticleSystem::Render(const zCamera& iCam, int32_t iMode, bool iMirror, f
         const double viewW = Div(double(zDDraw.ScreenW), zDDraw.RenderZoom);
         const double viewH = Div(double(zDDraw.ScreenH), zDDraw.RenderZoom);
         for (int32_t i = 1; i <= ParticleCount; ++i) {
+            if (i + kAhead <= ParticleCount) Prefetch(particles_[size_t(i + kAhead)].get());
             const zParticle& p = *particles_[size_t(i)];
             if (p.LifeTime <= 0 || p.Manager != m) continue;
             zDDraw.RenderZ = LayerDepth(topZ, bottomZ, double(p.y) - iCam.y, iCam.H);
@@ -177,8 +193,58 @@ void gParticleSystem::DepthSort(int32_t iStart, int32_t iEnd) {
     // The depths are read once into a plain array that moves along with the
     // records: the sort then never reaches through a pointer to compare.
     if (sortKeys_.size() < particles_.size()) sortKeys_.resize(particles_.size());
-    for (int32_t i = iStart; i <= iEnd; ++i) sortKeys_[size_t(i)] = particles_[size_t(i)]->y;
-    SortRange(iStart, iEnd);
+    for (int32_t i = iStart; i <= iEnd; ++i) {
+        if (i + kAhead <= iEnd) __builtin_prefetch(&particles_[size_t(i + kAhead)]->y);
+        sortKeys_[size_t(i)] = particles_[size_t(i)]->y;
+    }
+    if (!SortDistinct(iStart, iEnd)) SortRange(iStart, iEnd);
+}
+
+bool gParticleSystem::SortDistinct(int32_t iStart, int32_t iEnd) {
+    // Between two frames the order barely changes: the particles move a few
+    // places, a dead one's slot takes the last (deepest) one and the new ones
+    // join at the end. So the depths go into a run kept in order, each moved
+    // back at most a few places; one that would have to move further, or that
+    // keeps being passed by the ones after it, is set aside. The few set aside
+    // are sorted alone and merged back. When all depths differ there is only
+    // one ascending order, the one the quicksort gives as well; equal depths
+    // are left to the quicksort, whose order of ties is the one drawn.
+    constexpr size_t kReach = 8;
+    inOrder_.clear();
+    outOfOrder_.clear();
+    size_t passed = 0;  // how many have been placed before the last of the run
+    for (int32_t i = iStart; i <= iEnd; ++i) {
+        const float y = sortKeys_[size_t(i)];
+        if (std::isnan(y)) return false;
+        const size_t n = inOrder_.size();
+        if (n == 0 || !(y < inOrder_[n - 1].y)) {
+            inOrder_.push_back({y, i});
+            passed = 0;
+            continue;
+        }
+        size_t at = n - 1;
+        while (at > 0 && n - at <= kReach && y < inOrder_[at - 1].y) --at;
+        if (at > 0 && y < inOrder_[at - 1].y) {
+            outOfOrder_.push_back({y, i});
+            continue;
+        }
+        inOrder_.insert(inOrder_.begin() + std::ptrdiff_t(at), Depth{y, i});
+        if (++passed > kReach) {
+            outOfOrder_.push_back(inOrder_.back());
+            inOrder_.pop_back();
+            passed = 0;
+        }
+    }
+    const auto byDepth = [](const Depth& a, const Depth& b) { return a.y < b.y; };
+    std::sort(outOfOrder_.begin(), outOfOrder_.end(), byDepth);
+    sorted_.resize(inOrder_.size() + outOfOrder_.size());
+    std::merge(inOrder_.begin(), inOrder_.end(), outOfOrder_.begin(), outOfOrder_.end(), sorted_.begin(), byDepth);
+    for (size_t k = 1; k < sorted_.size(); ++k)
+        if (!(sorted_[k - 1].y < sorted_[k].y)) return false;
+    moved_.resize(sorted_.size());
+    for (size_t k = 0; k < sorted_.size(); ++k) moved_[k] = std::move(particles_[size_t(sorted_[k].i)]);
+    for (size_t k = 0; k < sorted_.size(); ++k) particles_[size_t(iStart) + k] = std::move(moved_[k]);
+    return true;
 }
 
 void gParticleSystem::SortRange(int32_t iStart, int32_t iEnd) {

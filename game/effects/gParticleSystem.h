@@ -95,6 +95,17 @@ private:
     // DepthSort's quicksort over indices already held to the particles.
     void SortRange(int32_t iStart, int32_t iEnd);
 
+    // A depth and the index it was read from.
+    struct Depth {
+        float y;
+        int32_t i;
+    };
+    std::vector<Depth> inOrder_, outOfOrder_, sorted_;  // SortDistinct's work, kept for its capacity
+    std::vector<std::shared_ptr<zParticle>> moved_;
+    // Sorts iStart..iEnd by the depths in sortKeys_ when no two of them are
+    // equal (nor any NaN); false, with nothing moved, otherwise.
+    bool SortDistinct(int32_t iStart, int32_t iEnd);
+
     void Render(const zun::zCamera& iCam, int32_t iMode, bool iMirror, float iZoomY);
 };
 
