@@ -97,6 +97,43 @@ bool EncryptRange(uint8_t* p, size_t n, const std::string& Key) {
     });
 }
 
+// Appends the zlib stream of Data (what compress() makes of it) to oFile, and
+// gives the CRCs of Data and of the appended bytes. Both sums are taken a piece
+// at a time right after zlib has read or written it, while it is still in the
+// cache, and only the pages the packed bytes need are ever written. False when
+// zlib fails; oFile then keeps any part appended so far.
+bool PackInto(const std::vector<uint8_t>& Data, std::vector<uint8_t>& oFile, uLong& plainCrc, uLong& packedCrc) {
+    z_stream zs{};
+    if (deflateInit(&zs, Z_DEFAULT_COMPRESSION) != Z_OK) return false;
+    std::unique_ptr<z_stream, int (*)(z_stream*)> end(&zs, deflateEnd);
+    // Room for the worst case up front, so the image is never moved; a
+    // reservation alone touches no memory.
+    oFile.reserve(oFile.size() + compressBound(static_cast<uLong>(Data.size())) + 4);
+    zs.next_in = const_cast<Bytef*>(Data.data());
+    zs.avail_in = static_cast<uInt>(Data.size());
+    plainCrc = packedCrc = crc32(0L, Z_NULL, 0);
+    const Bytef* summed = Data.data();
+    constexpr size_t kPiece = size_t(64) << 10;
+    while (true) {
+        const size_t at = oFile.size();
+        const size_t room = std::max<size_t>(1, std::min(kPiece, oFile.capacity() - at - 4));
+        oFile.resize(at + room);
+        zs.next_out = oFile.data() + at;
+        zs.avail_out = static_cast<uInt>(room);
+        // All input at once and Z_FINISH from the first call, as compress()
+        // does: the output space given per call changes no byte of the stream.
+        const int ret = deflate(&zs, Z_FINISH);
+        const size_t wrote = room - zs.avail_out;
+        oFile.resize(at + wrote);
+        packedCrc = crc32(packedCrc, oFile.data() + at, static_cast<uInt>(wrote));
+        plainCrc = crc32(plainCrc, summed, static_cast<uInt>(zs.next_in - summed));
+        summed = zs.next_in;
+        if (ret == Z_STREAM_END) return true;
+        if (ret != Z_OK && ret != Z_BUF_ERROR) return false;
+        if (ret == Z_BUF_ERROR && wrote == 0) return false;
+    }
+}
+
 // Builds the whole file image: header, then the payload packed (when asked and
 // possible) and encrypted (with a non-empty key). The packing goes straight
 // into place behind the header.
@@ -108,13 +145,13 @@ bool EncodeDataFile(const std::vector<uint8_t>& Data, bool Compress, const std::
     const size_t H = DataFileHeaderSize;
     int32_t flags = 0;
     oFile.clear();
+    uLong plainCrc = 0, packedCrc = 0;
     if (Compress) {
         TrapZip("ZipData", [&]() -> int32_t {
-            uLongf packed = compressBound(static_cast<uLong>(Data.size()));
-            oFile.resize(H + packed + 4);
-            if (compress(oFile.data() + H, &packed, Data.data(), static_cast<uLong>(Data.size())) != Z_OK) return 0;
-            oFile.resize(H + packed + 4);
-            PutLE32(oFile.data() + H + packed, static_cast<int32_t>(Data.size()));
+            oFile.resize(H);
+            if (!PackInto(Data, oFile, plainCrc, packedCrc)) return 0;
+            oFile.resize(oFile.size() + 4);
+            PutLE32(oFile.data() + oFile.size() - 4, static_cast<int32_t>(Data.size()));
             flags |= DataFlagPacked;
             return 1;
         });
@@ -130,10 +167,17 @@ bool EncodeDataFile(const std::vector<uint8_t>& Data, bool Compress, const std::
     uint8_t* h = oFile.data();
     std::memcpy(h, kMagic, 4);
     PutLE32(h + 4, static_cast<int32_t>(stored - 1));
-    PutLE32(h + 8, CRC32(h + H, stored));
+    // The sums taken while packing hold only for the bytes as packed, trailer
+    // not yet counted.
+    if (flags == DataFlagPacked)
+        packedCrc = crc32(packedCrc, h + H + stored - 4, 4);
+    else
+        packedCrc = static_cast<uint32_t>(CRC32(h + H, stored));
+    PutLE32(h + 8, static_cast<int32_t>(static_cast<uint32_t>(packedCrc)));
     PutLE32(h + 12, flags);
     PutLE32(h + 16, static_cast<int32_t>(Data.size() - 1));
-    PutLE32(h + 20, CRC32(Data));
+    if (!(flags & DataFlagPacked)) plainCrc = static_cast<uint32_t>(CRC32(Data));
+    PutLE32(h + 20, static_cast<int32_t>(static_cast<uint32_t>(plainCrc)));
     return true;
 }
 
