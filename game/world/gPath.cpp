@@ -74,13 +74,13 @@ struct Scratch {
             cost.resize(cells);
             depth.resize(cells);
             angle.resize(cells);
+            queue.resize(cells);  // each cell joins the queue at most once
             gen = 0;
         }
         if (++gen == 0) {  // the stamps wrapped: start over
             std::fill(stamp.begin(), stamp.end(), 0u);
             gen = 1;
         }
-        queue.clear();
     }
     bool Seen(size_t i) const { return stamp[i] == gen; }
     int32_t Cost(size_t i) const { return Seen(i) && cost[i] > 0 ? cost[i] : 0; }
@@ -140,7 +140,7 @@ public:
 
     // Floods from the start, looking only at cells c with Span(start, c) +
     // Span(c, goal) <= bound. Returns whether any cell was left out for that.
-    bool Flood(int64_t bound);
+    bool Flood(int64_t bound) { return diagonal_ ? Flood<true>(bound) : Flood<false>(bound); }
 
     // The way back from the end cell; false when it cannot be trusted (a cell
     // it looked at may have been labelled otherwise by the flood of the whole
@@ -148,6 +148,8 @@ public:
     bool WalkBack(bool trusted, int64_t bound, std::vector<gPathNode>& out, int32_t& count, bool& complete);
 
 private:
+    template <bool Diagonal>
+    bool Flood(int64_t bound);
     size_t Index(int32_t x, int32_t y) const { return size_t(int64_t(y) * stride_ + x); }
     bool InMap(int32_t x, int32_t y) const { return x >= 0 && y >= 0 && x <= W_ && y <= H_; }
     bool Free(int32_t x, int32_t y) const {
@@ -176,64 +178,95 @@ public:
     size_t best = 0;
 };
 
+// The hot loop: everything it reads is held in locals, since a store
+// through a byte pointer could otherwise stand for any of them.
+template <bool Diagonal>
 bool Search::Flood(int64_t bound) {
-    const size_t cells = size_t(stride_) * size_t(int64_t(H_) + 1);
+    const int32_t W = W_, H = H_, x1 = x1_, y1 = y1_, x2 = x2_, y2 = y2_;
+    const int64_t stride = stride_, weight = weight_;
+    const size_t cells = size_t(stride) * size_t(int64_t(H) + 1);
     g_.Begin(cells);
-    const size_t start = Index(x1_, y1_), goal = Index(x2_, y2_);
-    g_.stamp[start] = g_.gen;
-    g_.cost[start] = 1;
-    g_.depth[start] = 0;
-    g_.angle[start] = 0;
-    g_.queue.push_back({x1_, y1_});
+    uint32_t* const stamp = g_.stamp.data();
+    int32_t* const cost = g_.cost.data();
+    int32_t* const depth = g_.depth.data();
+    uint8_t* const angle = g_.angle.data();
+    Scratch::Cell* const queue = g_.queue.data();
+    const uint32_t gen = g_.gen;
+    const bool rounded = turns_.exact;
+    const zCollisionMap& map = map_;
+    const uint8_t flags = flags_;
+    constexpr int nSteps = Diagonal ? 8 : 4;
+    auto span = [](int32_t ax, int32_t ay, int32_t bx, int32_t by) {
+        const int64_t dx = std::abs(int64_t(ax) - bx), dy = std::abs(int64_t(ay) - by);
+        return Diagonal ? std::max(dx, dy) : dx + dy;
+    };
+
+    const size_t start = size_t(int64_t(y1) * stride + x1), goal = size_t(int64_t(y2) * stride + x2);
+    stamp[start] = gen;
+    cost[start] = 1;
+    depth[start] = 0;
+    angle[start] = 0;
+    queue[0] = {x1, y1};
+    size_t tail = 1;
 
     bool clipped = false;
-    best = start;
-    int64_t bestValue = (std::abs(int64_t(x2_) - x1_) + std::abs(int64_t(y2_) - y1_)) * weight_;
-    const bool rounded = turns_.exact;
-    const uint32_t gen = g_.gen;
+    size_t bestCell = start;
+    int64_t bestValue = (std::abs(int64_t(x2) - x1) + std::abs(int64_t(y2) - y1)) * weight;
 
-    for (size_t head = 0; head < g_.queue.size(); ++head) {
-        const int32_t cx = g_.queue[head].x, cy = g_.queue[head].y;
-        const size_t c = Index(cx, cy);
+    for (size_t head = 0; head < tail; ++head) {
+        const int32_t cx = queue[head].x, cy = queue[head].y;
+        const size_t c = size_t(int64_t(cy) * stride + cx);
         if (c == goal) break;
-        const int32_t cCost = g_.cost[c];
-        const int32_t cDepth = g_.depth[c];
-        const uint8_t cAngle = g_.angle[c];
+        const int32_t cCost = cost[c];
+        const int32_t cDepth = depth[c];
+        const uint8_t cAngle = angle[c];
 
         // The cell to fall back on is the one where the way there plus the
         // weighted distance still to go is least; the weight says how much
         // getting nearer is worth against walking further.
-        const int64_t h = (std::abs(int64_t(x2_) - cx) + std::abs(int64_t(y2_) - cy)) * weight_;
+        const int64_t h = (std::abs(int64_t(x2) - cx) + std::abs(int64_t(y2) - cy)) * weight;
         if (h + cCost < bestValue) {
-            best = c;
+            bestCell = c;
             bestValue = h + cCost;
         }
 
-        for (int s = 0; s < nSteps_; ++s) {
-            const int32_t nx = cx + kSteps[s].dx, ny = cy + kSteps[s].dy;
-            if (!InMap(nx, ny)) continue;
-            const size_t n = Index(nx, ny);
-            if (g_.stamp[n] == gen) continue;
-            if (Span(x1_, y1_, nx, ny) + Span(nx, ny, x2_, y2_) > bound) {
+        auto offer = [&](int s, int32_t nx, int32_t ny, size_t n) __attribute__((always_inline)) {
+            if (stamp[n] == gen) return;
+            stamp[n] = gen;
+            if (span(x1, y1, nx, ny) + span(nx, ny, x2, y2) > bound) {
+                // Outside the band: left unreached, and looked at only once.
                 clipped = true;
-                continue;
+                cost[n] = -1;
+                angle[n] = 0;
+                return;
             }
-            g_.stamp[n] = gen;
-            if (!map_.CheckTileCollision(nx, ny, flags_)) {
-                g_.cost[n] = -1;
-                g_.angle[n] = 0;
-                continue;
+            if (!map.CheckTileCollision(nx, ny, flags)) {
+                cost[n] = -1;
+                angle[n] = 0;
+                return;
             }
             if (rounded && cCost < kCostGuard) {
-                g_.cost[n] = cCost + turns_.add[cAngle][s];
+                cost[n] = cCost + turns_.add[cAngle][s];
             } else {
-                g_.cost[n] = CLng(double(at_.turn[cAngle][s]) + double(cCost) + kSteps[s].cost);
+                cost[n] = CLng(double(at_.turn[cAngle][s]) + double(cCost) + kSteps[s].cost);
             }
-            g_.depth[n] = cDepth + 1;
-            g_.angle[n] = kSteps[s].angleCode;
-            g_.queue.push_back({nx, ny});
+            depth[n] = cDepth + 1;
+            angle[n] = kSteps[s].angleCode;
+            queue[tail++] = {nx, ny};
+        };
+        if (cx > 0 && cy > 0 && cx < W && cy < H) {  // all neighbours on the map
+#pragma GCC unroll 8
+            for (int s = 0; s < nSteps; ++s)
+                offer(s, cx + kSteps[s].dx, cy + kSteps[s].dy, size_t(int64_t(c) + kSteps[s].dx + kSteps[s].dy * stride));
+        } else {
+            for (int s = 0; s < nSteps; ++s) {
+                const int32_t nx = cx + kSteps[s].dx, ny = cy + kSteps[s].dy;
+                if (nx < 0 || ny < 0 || nx > W || ny > H) continue;
+                offer(s, nx, ny, size_t(int64_t(ny) * stride + nx));
+            }
         }
     }
+    best = bestCell;
     return clipped;
 }
 
@@ -246,8 +279,8 @@ bool Search::Flood(int64_t bound) {
 // flood gives it the same depth, the same first neighbour and the same label.
 bool Search::Trusted(int32_t x, int32_t y, int64_t bound) const {
     const size_t i = Index(x, y);
-    if (!Free(x, y)) return true;  // never labelled by either flood
     if (g_.Cost(i) > 0) return Settled(i, x, y, bound);
+    if (!Free(x, y)) return true;  // never labelled by either flood
     // Unlabelled here. The whole-map flood stops when it takes the goal off
     // the queue, so it labels a cell only when a neighbour of it was taken off
     // before the goal, that is at a depth below the goal's or at the goal's
@@ -373,7 +406,7 @@ int32_t gPath::FindPath(const zCollisionMap* iCollisionMap, uint8_t iCollisionFl
     Search search(*iCollisionMap, iCollisionFlags, x1, y1, x2, y2, iDiagonal, iNearestWeight);
     const int64_t direct = search.Span(x1, y1, x2, y2);
     const int64_t widest = search.WidestBand();
-    for (int64_t slack = 2;; slack *= 8) {
+    for (int64_t slack = 2;;) {
         const int64_t bound = std::min(direct + slack, widest);
         const bool clipped = search.Flood(bound);
         bool complete = false;
@@ -381,6 +414,9 @@ int32_t gPath::FindPath(const zCollisionMap* iCollisionMap, uint8_t iCollisionFl
             IsComplete = complete;
             return WayPointCount;
         }
+        // A band over a good part of the map costs about as much as the whole.
+        slack *= 8;
+        if (direct + 4 * slack >= widest) slack = widest;
     }
 }
 
