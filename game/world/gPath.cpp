@@ -155,6 +155,24 @@ private:
     bool Free(int32_t x, int32_t y) const {
         return (x == x1_ && y == y1_) || map_.CheckTileCollision(x, y, flags_);
     }
+    // The cell to fall back on: of the cells taken off the queue, in that
+    // order, the first where the way there plus the weighted distance still
+    // to go is least; the weight says how much getting nearer is worth against
+    // walking further.
+    size_t Nearest() const {
+        size_t best = Index(x1_, y1_);
+        int64_t bestValue = (std::abs(int64_t(x2_) - x1_) + std::abs(int64_t(y2_) - y1_)) * weight_;
+        for (size_t k = 0; k < taken_; ++k) {
+            const int32_t cx = g_.queue[k].x, cy = g_.queue[k].y;
+            const size_t c = Index(cx, cy);
+            const int64_t h = (std::abs(int64_t(x2_) - cx) + std::abs(int64_t(y2_) - cy)) * weight_;
+            if (h + g_.cost[c] < bestValue) {
+                best = c;
+                bestValue = h + g_.cost[c];
+            }
+        }
+        return best;
+    }
     // Whether the label the bounded flood gave cell (x, y) is the one the
     // flood of the whole map gives it.
     bool Trusted(int32_t x, int32_t y, int64_t bound) const;
@@ -174,8 +192,7 @@ private:
     const AngleTable& at_;
     const RoundedTurns& turns_;
 
-public:
-    size_t best = 0;
+    size_t taken_ = 0;  // cells the last flood took off its queue
 };
 
 // The hot loop: everything it reads is held in locals, since a store
@@ -183,7 +200,7 @@ public:
 template <bool Diagonal>
 bool Search::Flood(int64_t bound) {
     const int32_t W = W_, H = H_, x1 = x1_, y1 = y1_, x2 = x2_, y2 = y2_;
-    const int64_t stride = stride_, weight = weight_;
+    const int64_t stride = stride_;
     const size_t cells = size_t(stride) * size_t(int64_t(H) + 1);
     g_.Begin(cells);
     uint32_t* const stamp = g_.stamp.data();
@@ -210,25 +227,15 @@ bool Search::Flood(int64_t bound) {
     size_t tail = 1;
 
     bool clipped = false;
-    size_t bestCell = start;
-    int64_t bestValue = (std::abs(int64_t(x2) - x1) + std::abs(int64_t(y2) - y1)) * weight;
 
-    for (size_t head = 0; head < tail; ++head) {
+    size_t head = 0;
+    for (; head < tail; ++head) {
         const int32_t cx = queue[head].x, cy = queue[head].y;
         const size_t c = size_t(int64_t(cy) * stride + cx);
         if (c == goal) break;
         const int32_t cCost = cost[c];
         const int32_t cDepth = depth[c];
         const uint8_t cAngle = angle[c];
-
-        // The cell to fall back on is the one where the way there plus the
-        // weighted distance still to go is least; the weight says how much
-        // getting nearer is worth against walking further.
-        const int64_t h = (std::abs(int64_t(x2) - cx) + std::abs(int64_t(y2) - cy)) * weight;
-        if (h + cCost < bestValue) {
-            bestCell = c;
-            bestValue = h + cCost;
-        }
 
         auto offer = [&](int s, int32_t nx, int32_t ny, size_t n) __attribute__((always_inline)) {
             if (stamp[n] == gen) return;
@@ -266,7 +273,7 @@ bool Search::Flood(int64_t bound) {
             }
         }
     }
-    best = bestCell;
+    taken_ = head;
     return clipped;
 }
 
@@ -306,10 +313,9 @@ bool Search::WalkBack(bool trusted, int64_t bound, std::vector<gPathNode>& out, 
     out.clear();
     count = 0;
     complete = false;
-    size_t end;
+    size_t end = goal;
     if (g_.Cost(goal) > 0) {
         if (!trusted && !Settled(goal, x2_, y2_, bound)) return false;
-        end = goal;
         complete = true;
         gPathNode node;
         node.x = x2_;
@@ -318,10 +324,8 @@ bool Search::WalkBack(bool trusted, int64_t bound, std::vector<gPathNode>& out, 
         count = 1;
     } else if (!trusted) {
         return false;  // whether the goal is reached is only known for the whole map
-    } else if (weight_ == 0 || best == start) {
+    } else if (weight_ == 0 || (end = Nearest()) == start) {
         return true;
-    } else {
-        end = best;
     }
 
     // The way back: always down to the cheapest earlier neighbour. Every
