@@ -342,9 +342,9 @@ bool Search::WalkBack(bool trusted, int64_t bound, std::vector<gPathNode>& out, 
         for (int s = 0; s < nSteps_; ++s) {
             const int32_t nx = cx + kSteps[s].dx, ny = cy + kSteps[s].dy;
             if (!InMap(nx, ny)) continue;
-            if (!trusted && !Trusted(nx, ny, bound)) return false;
             const size_t n = Index(nx, ny);
             const int32_t k = g_.Cost(n);
+            if (!trusted && !(k > 0 ? Settled(n, nx, ny, bound) : Trusted(nx, ny, bound))) return false;
             if (k > 0 && k < level && (!found || k < pCost)) {
                 p = n;
                 pCost = k;
