@@ -219,11 +219,6 @@ bool zCollisionMap::CheckCollision(int32_t iX, int32_t iY, uint8_t iFlags) const
     return CollisionShapeSolid(shapeGrid_(int32_t(cx), int32_t(cy)), u, v, TileW, TileW2);
 }
 
-bool zCollisionMap::CheckTileCollision(int32_t mX, int32_t mY, uint8_t iFlags) const {
-    if (!codeGrid_.InBounds(mX, mY)) return false;
-    return (codeGrid_(mX, mY) & iFlags) != iFlags;
-}
-
 void zCollisionMap::SetSize(int32_t iW, int32_t iH) {
     CheckGridSize(iW, iH);
     W = iW;

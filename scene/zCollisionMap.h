@@ -36,7 +36,11 @@ public:
     bool CheckCollision(int32_t iX, int32_t iY, uint8_t iFlags) const;
     // True when the whole cell is passable for the mover: its code lacks a bit
     // of iFlags. A cell outside the grid is not passable.
-    bool CheckTileCollision(int32_t mX, int32_t mY, uint8_t iFlags) const;
+    // Inline: the path search asks it once for every cell it floods.
+    bool CheckTileCollision(int32_t mX, int32_t mY, uint8_t iFlags) const {
+        if (!codeGrid_.InBounds(mX, mY)) return false;
+        return (codeGrid_(mX, mY) & iFlags) != iFlags;
+    }
     void SetSize(int32_t iW, int32_t iH);
     void Resize(int32_t iW, int32_t iH);
 

@@ -59,23 +59,28 @@ const AngleTable& Angles() {
 // only when its stamp is the current search's; so nothing has to be cleared.
 struct Scratch {
     std::vector<uint32_t> stamp;
-    std::vector<int32_t> cost;  // -1: seen and blocked; > 0: reached
+    std::vector<int32_t> cost;   // -1: seen and blocked; > 0: reached
+    std::vector<int32_t> depth;  // steps from the start when reached
     std::vector<uint8_t> angle;
-    std::vector<int32_t> queue;
+    struct Cell {
+        int32_t x, y;
+    };
+    std::vector<Cell> queue;
     uint32_t gen = 0;
 
     void Begin(size_t cells) {
         if (stamp.size() < cells) {
             stamp.assign(cells, 0);
             cost.resize(cells);
+            depth.resize(cells);
             angle.resize(cells);
+            queue.resize(cells);  // each cell joins the queue at most once
             gen = 0;
         }
         if (++gen == 0) {  // the stamps wrapped: start over
             std::fill(stamp.begin(), stamp.end(), 0u);
             gen = 1;
         }
-        queue.clear();
     }
     bool Seen(size_t i) const { return stamp[i] == gen; }
     int32_t Cost(size_t i) const { return Seen(i) && cost[i] > 0 ? cost[i] : 0; }
@@ -84,6 +89,287 @@ struct Scratch {
 Scratch& Work() {
     static Scratch s;
     return s;
+}
+
+// A step's cost rounds (turn + cost so far + step length) to the nearest whole
+// number. The cost so far and the step length are whole, so unless the turning
+// part lies on a half the rounding can be done once per direction pair.
+struct RoundedTurns {
+    int32_t add[8][8];  // step length plus the rounded turning part
+    bool exact = true;
+    RoundedTurns() {
+        const AngleTable& at = Angles();
+        for (int from = 0; from < 8; ++from) {
+            for (int s = 0; s < 8; ++s) {
+                const double t = at.turn[from][s];
+                if (std::fabs(t - std::floor(t) - 0.5) < 1e-3) exact = false;
+                add[from][s] = int32_t(std::lround(t)) + kSteps[s].cost;
+            }
+        }
+    }
+};
+const RoundedTurns& Turns() {
+    static const RoundedTurns t;
+    return t;
+}
+// Above this a cost goes the long way, so that one out of range fails as it
+// always has.
+constexpr int32_t kCostGuard = INT32_MAX - 1024;
+
+// One search: the flood and the way back on one map for one query.
+class Search {
+public:
+    Search(const zCollisionMap& map, uint8_t flags, int32_t x1, int32_t y1, int32_t x2, int32_t y2, bool diagonal,
+           int32_t nearestWeight)
+        : map_(map), flags_(flags), W_(map.W), H_(map.H), x1_(x1), y1_(y1), x2_(x2), y2_(y2),
+          nSteps_(diagonal ? 8 : 4), diagonal_(diagonal), weight_(int64_t(nearestWeight) * 10),
+          stride_(int64_t(map.W) + 1), g_(Work()), at_(Angles()), turns_(Turns()) {}
+
+    // Lower bound of the steps between two cells, walls ignored.
+    int64_t Span(int64_t ax, int64_t ay, int64_t bx, int64_t by) const {
+        const int64_t dx = std::abs(ax - bx), dy = std::abs(ay - by);
+        return diagonal_ ? std::max(dx, dy) : dx + dy;
+    }
+    // The largest value of Span(start, c) + Span(c, goal) over the map.
+    int64_t WidestBand() const {
+        int64_t m = 0;
+        for (int64_t cx : {int64_t(0), int64_t(W_)})
+            for (int64_t cy : {int64_t(0), int64_t(H_)}) m = std::max(m, Span(x1_, y1_, cx, cy) + Span(cx, cy, x2_, y2_));
+        return m;
+    }
+
+    // Floods from the start, looking only at cells c with Span(start, c) +
+    // Span(c, goal) <= bound. Returns whether any cell was left out for that.
+    bool Flood(int64_t bound) { return diagonal_ ? Flood<true>(bound) : Flood<false>(bound); }
+
+    // The way back from the end cell; false when it cannot be trusted (a cell
+    // it looked at may have been labelled otherwise by the flood of the whole
+    // map). Sets out and count as FindPath would.
+    bool WalkBack(bool trusted, int64_t bound, std::vector<gPathNode>& out, int32_t& count, bool& complete);
+
+private:
+    template <bool Diagonal>
+    bool Flood(int64_t bound);
+    size_t Index(int32_t x, int32_t y) const { return size_t(int64_t(y) * stride_ + x); }
+    bool InMap(int32_t x, int32_t y) const { return x >= 0 && y >= 0 && x <= W_ && y <= H_; }
+    bool Free(int32_t x, int32_t y) const {
+        return (x == x1_ && y == y1_) || map_.CheckTileCollision(x, y, flags_);
+    }
+    // The cell to fall back on: of the cells taken off the queue, in that
+    // order, the first where the way there plus the weighted distance still
+    // to go is least; the weight says how much getting nearer is worth against
+    // walking further.
+    size_t Nearest() const {
+        size_t best = Index(x1_, y1_);
+        int64_t bestValue = (std::abs(int64_t(x2_) - x1_) + std::abs(int64_t(y2_) - y1_)) * weight_;
+        for (size_t k = 0; k < taken_; ++k) {
+            const int32_t cx = g_.queue[k].x, cy = g_.queue[k].y;
+            const size_t c = Index(cx, cy);
+            const int64_t h = (std::abs(int64_t(x2_) - cx) + std::abs(int64_t(y2_) - cy)) * weight_;
+            if (h + g_.cost[c] < bestValue) {
+                best = c;
+                bestValue = h + g_.cost[c];
+            }
+        }
+        return best;
+    }
+    // Whether the label the bounded flood gave cell (x, y) is the one the
+    // flood of the whole map gives it.
+    bool Trusted(int32_t x, int32_t y, int64_t bound) const;
+    // A reached cell all of whose shortest ways from the start lie in the band.
+    bool Settled(size_t i, int32_t x, int32_t y, int64_t bound) const {
+        return g_.Cost(i) > 0 && g_.depth[i] + Span(x, y, x2_, y2_) <= bound;
+    }
+
+    const zCollisionMap& map_;
+    const uint8_t flags_;
+    const int32_t W_, H_, x1_, y1_, x2_, y2_;
+    const int nSteps_;
+    const bool diagonal_;
+    const int64_t weight_;
+    const int64_t stride_;
+    Scratch& g_;
+    const AngleTable& at_;
+    const RoundedTurns& turns_;
+
+    size_t taken_ = 0;  // cells the last flood took off its queue
+};
+
+// The hot loop: everything it reads is held in locals, since a store
+// through a byte pointer could otherwise stand for any of them.
+template <bool Diagonal>
+bool Search::Flood(int64_t bound) {
+    const int32_t W = W_, H = H_, x1 = x1_, y1 = y1_, x2 = x2_, y2 = y2_;
+    const int64_t stride = stride_;
+    const size_t cells = size_t(stride) * size_t(int64_t(H) + 1);
+    g_.Begin(cells);
+    uint32_t* const stamp = g_.stamp.data();
+    int32_t* const cost = g_.cost.data();
+    int32_t* const depth = g_.depth.data();
+    uint8_t* const angle = g_.angle.data();
+    Scratch::Cell* const queue = g_.queue.data();
+    const uint32_t gen = g_.gen;
+    const bool rounded = turns_.exact;
+    const zCollisionMap& map = map_;
+    const uint8_t flags = flags_;
+    constexpr int nSteps = Diagonal ? 8 : 4;
+    auto span = [](int32_t ax, int32_t ay, int32_t bx, int32_t by) {
+        const int64_t dx = std::abs(int64_t(ax) - bx), dy = std::abs(int64_t(ay) - by);
+        return Diagonal ? std::max(dx, dy) : dx + dy;
+    };
+
+    const size_t start = size_t(int64_t(y1) * stride + x1), goal = size_t(int64_t(y2) * stride + x2);
+    stamp[start] = gen;
+    cost[start] = 1;
+    depth[start] = 0;
+    angle[start] = 0;
+    queue[0] = {x1, y1};
+    size_t tail = 1;
+
+    bool clipped = false;
+
+    size_t head = 0;
+    for (; head < tail; ++head) {
+        const int32_t cx = queue[head].x, cy = queue[head].y;
+        const size_t c = size_t(int64_t(cy) * stride + cx);
+        if (c == goal) break;
+        const int32_t cCost = cost[c];
+        const int32_t cDepth = depth[c];
+        const uint8_t cAngle = angle[c];
+
+        auto offer = [&](int s, int32_t nx, int32_t ny, size_t n) __attribute__((always_inline)) {
+            if (stamp[n] == gen) return;
+            stamp[n] = gen;
+            if (span(x1, y1, nx, ny) + span(nx, ny, x2, y2) > bound) {
+                // Outside the band: left unreached, and looked at only once.
+                clipped = true;
+                cost[n] = -1;
+                angle[n] = 0;
+                return;
+            }
+            if (!map.CheckTileCollision(nx, ny, flags)) {
+                cost[n] = -1;
+                angle[n] = 0;
+                return;
+            }
+            if (rounded && cCost < kCostGuard) {
+                cost[n] = cCost + turns_.add[cAngle][s];
+            } else {
+                cost[n] = CLng(double(at_.turn[cAngle][s]) + double(cCost) + kSteps[s].cost);
+            }
+            depth[n] = cDepth + 1;
+            angle[n] = kSteps[s].angleCode;
+            queue[tail++] = {nx, ny};
+        };
+        if (cx > 0 && cy > 0 && cx < W && cy < H) {  // all neighbours on the map
+#pragma GCC unroll 8
+            for (int s = 0; s < nSteps; ++s)
+                offer(s, cx + kSteps[s].dx, cy + kSteps[s].dy, size_t(int64_t(c) + kSteps[s].dx + kSteps[s].dy * stride));
+        } else {
+            for (int s = 0; s < nSteps; ++s) {
+                const int32_t nx = cx + kSteps[s].dx, ny = cy + kSteps[s].dy;
+                if (nx < 0 || ny < 0 || nx > W || ny > H) continue;
+                offer(s, nx, ny, size_t(int64_t(ny) * stride + nx));
+            }
+        }
+    }
+    taken_ = head;
+    return clipped;
+}
+
+// Why the bounded flood can be trusted: the flood visits the cells layer by
+// layer (steps from the start), and a cell's label comes from the first cell
+// of the layer before it, in queue order, that touches it; that order is the
+// order of the step sequences of the earliest shortest ways. A reached cell c
+// with depth + Span(c, goal) <= bound has every shortest way from the start
+// inside the band (Span never exceeds the true step count), so the bounded
+// flood gives it the same depth, the same first neighbour and the same label.
+bool Search::Trusted(int32_t x, int32_t y, int64_t bound) const {
+    const size_t i = Index(x, y);
+    if (g_.Cost(i) > 0) return Settled(i, x, y, bound);
+    if (!Free(x, y)) return true;  // never labelled by either flood
+    // Unlabelled here. The whole-map flood stops when it takes the goal off
+    // the queue, so it labels a cell only when a neighbour of it was taken off
+    // before the goal, that is at a depth below the goal's or at the goal's
+    // and earlier in the queue.
+    const int64_t goalDepth = g_.depth[Index(x2_, y2_)];
+    if (Span(x1_, y1_, x, y) >= goalDepth + 2) return true;
+    if (Span(x1_, y1_, x, y) + Span(x, y, x2_, y2_) > bound) return false;
+    // In the band: a neighbour taken off before the goal here would have
+    // labelled it, so none was; each neighbour must be one whose place
+    // relative to the goal is the same in both floods.
+    for (int s = 0; s < nSteps_; ++s) {
+        const int32_t nx = x + kSteps[s].dx, ny = y + kSteps[s].dy;
+        if (!InMap(nx, ny) || !Free(nx, ny)) continue;
+        if (Settled(Index(nx, ny), nx, ny, bound)) continue;
+        if (Span(x1_, y1_, nx, ny) >= goalDepth + 1) continue;
+        return false;
+    }
+    return true;
+}
+
+bool Search::WalkBack(bool trusted, int64_t bound, std::vector<gPathNode>& out, int32_t& count, bool& complete) {
+    const size_t start = Index(x1_, y1_), goal = Index(x2_, y2_);
+    out.clear();
+    count = 0;
+    complete = false;
+    size_t end = goal;
+    if (g_.Cost(goal) > 0) {
+        if (!trusted && !Settled(goal, x2_, y2_, bound)) return false;
+        complete = true;
+        gPathNode node;
+        node.x = x2_;
+        node.y = y2_;
+        out.push_back(node);
+        count = 1;
+    } else if (!trusted) {
+        return false;  // whether the goal is reached is only known for the whole map
+    } else if (weight_ == 0 || (end = Nearest()) == start) {
+        return true;
+    }
+
+    // The way back: always down to the cheapest earlier neighbour. Every
+    // reached cell has the one it was reached from among them, so the walk
+    // ends at the start; the costs fall at each step, so it ends.
+    size_t c = end;
+    int32_t level = g_.Cost(end);
+    float previous = at_.a[g_.Angle(goal)] + 1.0f;
+    while (c != start) {
+        const int32_t cx = int32_t(int64_t(c) % stride_), cy = int32_t(int64_t(c) / stride_);
+        size_t p = 0;
+        int32_t pCost = 0;
+        bool found = false;
+        for (int s = 0; s < nSteps_; ++s) {
+            const int32_t nx = cx + kSteps[s].dx, ny = cy + kSteps[s].dy;
+            if (!InMap(nx, ny)) continue;
+            const size_t n = Index(nx, ny);
+            const int32_t k = g_.Cost(n);
+            if (!trusted && !(k > 0 ? Settled(n, nx, ny, bound) : Trusted(nx, ny, bound))) return false;
+            if (k > 0 && k < level && (!found || k < pCost)) {
+                p = n;
+                pCost = k;
+                found = true;
+            }
+        }
+        if (!found) {
+            count = 0;
+            complete = false;
+            break;
+        }
+        const float pAngle = at_.a[g_.Angle(p)];
+        if (pAngle != previous) {
+            gPathNode node;
+            node.x = int32_t(int64_t(p) % stride_);
+            node.y = int32_t(int64_t(p) / stride_);
+            out.push_back(node);
+            count += 1;
+        }
+        previous = pAngle;
+        level = pCost;
+        c = p;
+    }
+    out.resize(size_t(count));
+    return true;
 }
 
 }  // namespace
@@ -116,118 +402,26 @@ int32_t gPath::FindPath(const zCollisionMap* iCollisionMap, uint8_t iCollisionFl
     y1 = std::clamp(y1, 0, H);
     y2 = std::clamp(y2, 0, H);
 
-    const int64_t stride = int64_t(W) + 1;
-    const size_t cells = size_t(stride) * size_t(int64_t(H) + 1);
-    Scratch& g = Work();
-    g.Begin(cells);
-    const AngleTable& at = Angles();
-    const int nSteps = iDiagonal ? 8 : 4;
-    auto index = [stride](int32_t x, int32_t y) { return size_t(int64_t(y) * stride + x); };
-
-    const size_t start = index(x1, y1), goal = index(x2, y2);
-    g.stamp[start] = g.gen;
-    g.cost[start] = 1;
-    g.angle[start] = 0;
-    g.queue.push_back(int32_t(start));
-
-    const int64_t weight = int64_t(iNearestWeight) * 10;
-    size_t best = start;
-    int64_t bestValue = (int64_t(std::abs(int64_t(x2) - x1)) + std::abs(int64_t(y2) - y1)) * weight;
-
-    for (size_t head = 0; head < g.queue.size(); ++head) {
-        const size_t c = size_t(g.queue[head]);
-        if (c == goal) break;
-        const int32_t cx = int32_t(int64_t(c) % stride), cy = int32_t(int64_t(c) / stride);
-        const int32_t cCost = g.cost[c];
-        const uint8_t cAngle = g.angle[c];
-
-        // The cell to fall back on is the one where the way there plus the
-        // weighted distance still to go is least; the weight says how much
-        // getting nearer is worth against walking further.
-        const int64_t h = (std::abs(int64_t(x2) - cx) + std::abs(int64_t(y2) - cy)) * weight;
-        if (h + cCost < bestValue) {
-            best = c;
-            bestValue = h + cCost;
+    // The flood of the whole map labels every cell nearer than the goal, but
+    // the way back looks only at cells along it. So first flood a band around
+    // the straight line, widened until the way back only meets cells whose
+    // labels the whole flood would give alike; once the band holds the whole
+    // map nothing is left out and the result stands as it is.
+    Search search(*iCollisionMap, iCollisionFlags, x1, y1, x2, y2, iDiagonal, iNearestWeight);
+    const int64_t direct = search.Span(x1, y1, x2, y2);
+    const int64_t widest = search.WidestBand();
+    for (int64_t slack = 2;;) {
+        const int64_t bound = std::min(direct + slack, widest);
+        const bool clipped = search.Flood(bound);
+        bool complete = false;
+        if (search.WalkBack(!clipped, bound, nodes_, WayPointCount, complete)) {
+            IsComplete = complete;
+            return WayPointCount;
         }
-
-        for (int s = 0; s < nSteps; ++s) {
-            const int32_t nx = cx + kSteps[s].dx, ny = cy + kSteps[s].dy;
-            if (nx < 0 || ny < 0 || nx > W || ny > H) continue;
-            const size_t n = index(nx, ny);
-            if (g.Seen(n)) continue;
-            g.stamp[n] = g.gen;
-            if (!iCollisionMap->CheckTileCollision(nx, ny, iCollisionFlags)) {
-                g.cost[n] = -1;
-                g.angle[n] = 0;
-                continue;
-            }
-            const double total = double(at.turn[cAngle][s]) + double(cCost) + kSteps[s].cost;
-            g.cost[n] = CLng(total);
-            g.angle[n] = kSteps[s].angleCode;
-            g.queue.push_back(int32_t(n));
-        }
+        // A band over a good part of the map costs about as much as the whole.
+        slack *= 8;
+        if (direct + 4 * slack >= widest) slack = widest;
     }
-
-    size_t end;
-    if (g.Cost(goal) > 0) {
-        end = goal;
-        IsComplete = true;
-        gPathNode node;
-        node.x = x2;
-        node.y = y2;
-        nodes_.push_back(node);
-        WayPointCount = 1;
-    } else if (iNearestWeight == 0 || best == start) {
-        WayPointCount = 0;
-        IsComplete = false;
-        return 0;
-    } else {
-        end = best;
-        IsComplete = false;
-    }
-
-    // The way back: always down to the cheapest earlier neighbour. Every
-    // reached cell has the one it was reached from among them, so the walk
-    // ends at the start; the costs fall at each step, so it ends.
-    size_t c = end;
-    int32_t level = g.Cost(end);
-    float previous = at.a[g.Angle(goal)] + 1.0f;
-    while (c != start) {
-        const int32_t cx = int32_t(int64_t(c) % stride), cy = int32_t(int64_t(c) / stride);
-        size_t p = 0;
-        int32_t pCost = 0;
-        bool found = false;
-        for (int s = 0; s < nSteps; ++s) {
-            const int32_t nx = cx + kSteps[s].dx, ny = cy + kSteps[s].dy;
-            if (nx < 0 || ny < 0 || nx > W || ny > H) continue;
-            const size_t n = index(nx, ny);
-            const int32_t k = g.Cost(n);
-            if (k > 0 && k < level && (!found || k < pCost)) {
-                p = n;
-                pCost = k;
-                found = true;
-            }
-        }
-        if (!found) {
-            WayPointCount = 0;
-            IsComplete = false;
-            break;
-        }
-        const float pAngle = at.a[g.Angle(p)];
-        if (pAngle != previous) {
-            gPathNode node;
-            node.x = int32_t(int64_t(p) % stride);
-            node.y = int32_t(int64_t(p) / stride);
-            nodes_.push_back(node);
-            WayPointCount += 1;
-        }
-        previous = pAngle;
-        level = pCost;
-        c = p;
-    }
-
-    nodes_.resize(size_t(WayPointCount));
-    return WayPointCount;
 }
 
 const gPathNode& gPath::GetNode(int32_t iNode) const {

@@ -1,16 +1,93 @@
 // Path finding on small collision maps: the waypoints of straight, bent and
 // diagonal ways, unreachable and blocked goals, start cells in walls and off
-// the map, and the debug drawing.
+// the map, agreement with a plain flood on random maps, and the debug drawing.
+#include <algorithm>
+#include <array>
 #include <cmath>
+#include <cstdlib>
+#include <random>
+#include <tuple>
 #include <utility>
 
 #include "CharTestSupport.h"
+#include "core/zMath.h"
 #include "core/zRuntime.h"
 
 namespace tarv::test {
 namespace {
 
 using Cells = std::vector<std::pair<int32_t, int32_t>>;
+
+// The search as plainly as it can be written: a full flood in order of
+// discovery with fresh grids, then the walk back down the costs. The game's
+// search must give the same waypoints for every map and query.
+struct PlainResult {
+    int32_t count = 0;
+    bool complete = false;
+    Cells nodes;
+    bool operator==(const PlainResult&) const = default;
+};
+PlainResult PlainFindPath(const zCollisionMap& map, uint8_t flags, int32_t x1, int32_t y1, int32_t x2, int32_t y2,
+                          bool diagonal, int32_t weight) {
+    static const int32_t dx[8] = {0, 1, 0, -1, 1, 1, -1, -1}, dy[8] = {-1, 0, 1, 0, -1, 1, 1, -1};
+    static const float angle[8] = {1.5f * zMath::PI,  0.0f, 0.5f * zMath::PI, zMath::PI, 1.75f * zMath::PI,
+                                   0.25f * zMath::PI, 0.75f * zMath::PI, 1.25f * zMath::PI};
+    const int32_t W = map.W, H = map.H, n = diagonal ? 8 : 4;
+    x1 = std::clamp(x1, 0, W), x2 = std::clamp(x2, 0, W), y1 = std::clamp(y1, 0, H), y2 = std::clamp(y2, 0, H);
+    const size_t cells = size_t(W + 1) * size_t(H + 1);
+    std::vector<uint8_t> seen(cells, 0);
+    std::vector<int32_t> cost(cells, 0);
+    std::vector<float> arrival(cells, 0.0f);
+    auto at = [&](int32_t x, int32_t y) { return size_t(y) * size_t(W + 1) + size_t(x); };
+    std::vector<std::pair<int32_t, int32_t>> queue{{x1, y1}};
+    seen[at(x1, y1)] = 1;
+    cost[at(x1, y1)] = 1;
+    int32_t bx = x1, by = y1;
+    int64_t best = (std::abs(x2 - x1) + std::abs(y2 - y1)) * 10 * int64_t(weight);
+    for (size_t head = 0; head < queue.size(); ++head) {
+        const auto [cx, cy] = queue[head];
+        if (cx == x2 && cy == y2) break;
+        const int64_t h = (std::abs(x2 - cx) + std::abs(y2 - cy)) * 10 * int64_t(weight);
+        if (h + cost[at(cx, cy)] < best) bx = cx, by = cy, best = h + cost[at(cx, cy)];
+        for (int s = 0; s < n; ++s) {
+            const int32_t nx = cx + dx[s], ny = cy + dy[s];
+            if (nx < 0 || ny < 0 || nx > W || ny > H || seen[at(nx, ny)]) continue;
+            seen[at(nx, ny)] = 1;
+            if (!map.CheckTileCollision(nx, ny, flags)) continue;
+            const float turn = zMath::NormalizeAngle(float(double(angle[s]) - arrival[at(cx, cy)] - zMath::PI));
+            cost[at(nx, ny)] = CLng(double(float(turn + zMath::PI) * 5.0f) + cost[at(cx, cy)] + (s < 4 ? 10 : 14));
+            arrival[at(nx, ny)] = angle[s];
+            queue.emplace_back(nx, ny);
+        }
+    }
+    PlainResult r;
+    int32_t ex = x2, ey = y2;
+    if (cost[at(x2, y2)] > 0) {
+        r.complete = true;
+        r.nodes.emplace_back(x2, y2);
+    } else if (weight == 0 || (bx == x1 && by == y1)) {
+        return r;
+    } else {
+        ex = bx, ey = by;
+    }
+    int32_t level = cost[at(ex, ey)];
+    float previous = arrival[at(x2, y2)] + 1.0f;
+    while (ex != x1 || ey != y1) {
+        int32_t px = -1, py = -1, pc = 0;
+        for (int s = 0; s < n; ++s) {
+            const int32_t nx = ex + dx[s], ny = ey + dy[s];
+            if (nx < 0 || ny < 0 || nx > W || ny > H) continue;
+            const int32_t k = cost[at(nx, ny)];
+            if (k > 0 && k < level && (px < 0 || k < pc)) px = nx, py = ny, pc = k;
+        }
+        if (px < 0) return PlainResult{};
+        if (arrival[at(px, py)] != previous) r.nodes.emplace_back(px, py);
+        previous = arrival[at(px, py)];
+        level = pc, ex = px, ey = py;
+    }
+    r.count = int32_t(r.nodes.size());
+    return r;
+}
 
 class Paths : public CharTest {
 protected:
@@ -189,6 +266,57 @@ TEST_F(Paths, SearchesOneAfterAnotherDoNotSeeEachOther) {
     auto big = OpenMap(8, 40, 30);
     EXPECT_EQ(path.FindPath(big.get(), 1, 0, 0, 39, 0, false), 2);
     EXPECT_EQ(path.FindPath(open.get(), 1, 0, 0, 0, 2, false), 3);
+}
+
+TEST_F(Paths, EveryQueryOnRandomMapsGivesThePlainSearchsWaypoints) {
+    auto same = [&](const zCollisionMap& map, int32_t x1, int32_t y1, int32_t x2, int32_t y2, bool diagonal,
+                    int32_t weight) {
+        const PlainResult want = PlainFindPath(map, 1, x1, y1, x2, y2, diagonal, weight);
+        const int32_t got = path.FindPath(&map, 1, x1, y1, x2, y2, diagonal, weight);
+        EXPECT_EQ(std::tuple(got, path.IsComplete, Nodes()), std::tuple(want.count, want.complete, want.nodes))
+            << "from " << x1 << "," << y1 << " to " << x2 << "," << y2 << " diagonal " << diagonal << " weight "
+            << weight;
+    };
+    // The way back from (1, 1) passes cells labelled from far round the walls.
+    same(*Map(16,
+              {
+                  "........",
+                  "...#..#.",
+                  "#..#.#..",
+                  "##.#.#.#",
+                  "##.#.#.#",
+                  ".....#..",
+                  "..#.#...",
+              }),
+         4, 4, 1, 1, true, 0);
+
+    // Open fields, scattered walls of several densities and corridor mazes,
+    // small and large, with ends anywhere (walls and off the map included),
+    // both step sets and several fallback weights.
+    std::mt19937 rng(20261209);
+    auto pick = [&](int32_t lo, int32_t hi) { return std::uniform_int_distribution<int32_t>(lo, hi)(rng); };
+    for (int m = 0; m < 4000; ++m) {
+        const int32_t side = m % 20 == 0 ? 64 : 12;
+        const int32_t w = pick(1, side), h = pick(1, side);
+        std::vector<std::string> rows(size_t(h), std::string(size_t(w), '.'));
+        const int kind = m % 4;
+        if (kind == 3) {  // corridors on the odd cells, some walls knocked out
+            for (int32_t y = 0; y < h; ++y)
+                for (int32_t x = 0; x < w; ++x)
+                    if ((x % 2 == 0 || y % 2 == 0) && pick(0, 99) < 70) rows[size_t(y)][size_t(x)] = '#';
+        } else if (kind > 0) {
+            const int density = kind == 1 ? 10 : 35;
+            for (auto& row : rows)
+                for (auto& c : row)
+                    if (pick(0, 99) < density) c = '#';
+        }
+        auto map = Map(16, rows);
+        for (int q = 0; q < 12; ++q) {
+            const int32_t weight = std::array<int32_t, 4>{5, 0, 1, 12}[size_t(q / 2 % 4)];
+            same(*map, pick(-2, w + 1), pick(-2, h + 1), pick(-2, w + 1), pick(-2, h + 1), q % 2 == 0, weight);
+        }
+        if (HasFailure()) break;
+    }
 }
 
 TEST_F(Paths, RenderDrawsEachLegWithAnArrowHead) {
