@@ -156,6 +156,40 @@ bool LooksLikeTga(const uint8_t* d, size_t size) {
     return bits == 8 || bits == 15 || bits == 16 || bits == 24 || bits == 32;
 }
 
+// The least number of bytes a file of this kind needs for a w x h picture.
+// The decoder reads zeros past the end of its data, so without this a
+// truncated file (or a 34-byte header) would decode to hundreds of megabytes
+// of made-up pixels. Bounds are loose on purpose: no well-formed file is
+// smaller, so no well-formed file is refused.
+size_t LeastBytesFor(const uint8_t* d, size_t size, int w, int h) {
+    const size_t pixels = size_t(w) * size_t(h);
+    auto u16 = [&](size_t at) { return at + 1 < size ? size_t(d[at]) | size_t(d[at + 1]) << 8 : 0; };
+    if (StartsWith(d, size, "BM", 2)) {
+        const size_t headerSize = u16(14);
+        const size_t bits = headerSize == 12 ? u16(24) : u16(28);
+        const size_t compression = headerSize >= 40 ? u16(30) | u16(32) << 16 : 0;
+        // Only plain rows have a size fixed by the header.
+        if (compression != 0 && compression != 3) return 0;
+        // The rows start at the offset the header gives; each is padded to
+        // four bytes, which a writer may leave off the last.
+        const size_t offset = u16(10) | u16(12) << 16;
+        const size_t row = (size_t(w) * bits + 7) / 8;
+        return offset + (row + 3) / 4 * 4 * size_t(h - 1) + row;
+    }
+    if (StartsWith(d, size, "\xFF\xD8\xFF", 3)) {
+        // Every 8x8 block of every component costs at least one bit.
+        return pixels / 1024;
+    }
+    if (StartsWith(d, size, "GIF8", 4)) return 0;
+    // TGA: the header, its id and colour map, then the pixels; a run-length
+    // packet of one byte plus one pixel covers at most 128 pixels.
+    const size_t bytesPerPixel = (size_t(d[16]) + 7) / 8;
+    const size_t mapBytes = d[1] ? u16(5) * ((size_t(d[7]) + 7) / 8) : 0;
+    const size_t head = 18 + size_t(d[0]) + mapBytes;
+    if (d[2] >= 9) return head + (pixels + 127) / 128 * (1 + bytesPerPixel);
+    return head + pixels * bytesPerPixel;
+}
+
 }  // namespace
 
 bool LoadPngFile(const std::string& hostPath, Image& out, std::string* error) {
@@ -187,6 +221,7 @@ bool DecodeImage(const uint8_t* data, size_t size, Image& out, std::string* erro
     };
     if (!stbi_info_from_memory(data, int(size), &w, &h, &comp)) return damaged();
     if (w < 1 || h < 1 || w > kMaxTextureSide || h > kMaxTextureSide) return fail("image size out of range");
+    if (size < LeastBytesFor(data, size, w, h)) return fail("file is truncated");
     stbi_uc* pixels = stbi_load_from_memory(data, int(size), &w, &h, &comp, 4);
     if (!pixels) return damaged();
     if (w < 1 || h < 1 || w > kMaxTextureSide || h > kMaxTextureSide) {

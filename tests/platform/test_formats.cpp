@@ -140,6 +140,17 @@ TEST(ImageFormats, DamagedForeignAndOversizedImagesAreRefusedWithAReason) {
     huge[18] = 0x00, huge[19] = 0x00, huge[20] = 0x01, huge[21] = 0x00;  // 65536 wide
     EXPECT_FALSE(DecodeImage(huge.data(), huge.size(), img, &error));
     EXPECT_EQ(error, "image size out of range");
+    // A header whose picture the file is far too short to hold is refused,
+    // not decoded into megabytes of zeros: a bare 5120 x 8192 TGA header,
+    // and a good BMP cut by two of its rows.
+    const std::vector<uint8_t> bareTga = {0, 0, 2, 0, 0x21, 0, 0, 0, 0, 0, 0, 0x46, 0x00, 0x14, 0x00, 0x20,
+                                          8, 0, 6, 0, 4, 0, 0x20, 8, 0x36, 0xED};
+    EXPECT_FALSE(DecodeImage(bareTga.data(), bareTga.size(), img, &error));
+    EXPECT_EQ(error, "file is truncated");
+    std::vector<uint8_t> halfBmp = files[1];
+    halfBmp.resize(halfBmp.size() - 2 * 16);
+    EXPECT_FALSE(DecodeImage(halfBmp.data(), halfBmp.size(), img, &error));
+    EXPECT_EQ(error, "file is truncated");
     std::vector<uint8_t> gif = MakeGif();
     gif[6] = 0xFF, gif[7] = 0xFF;
     EXPECT_FALSE(DecodeImage(gif.data(), gif.size(), img, &error));
