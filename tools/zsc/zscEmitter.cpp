@@ -67,7 +67,7 @@ const std::unordered_set<std::string>& ReservedCallNames() {
 
 namespace {
 
-std::string Quote(const std::string& cp1252) { return std::string(1, '\'').append(Cp1252ToUtf8(cp1252)).append(1, '\''); }
+std::string Quote(std::string_view cp1252) { return std::string(1, '\'').append(Cp1252ToUtf8(cp1252)).append(1, '\''); }
 
 // A growing function body. Texts are Windows-1252 and go out as UTF-16LE.
 class Code {
@@ -85,12 +85,16 @@ public:
         std::memcpy(&u, &f, 4);
         Long(int32_t(u));
     }
-    void StringU(const std::string& text) {
+    void StringU(std::string_view text) {
         Long(int32_t(text.size() * 2));
+        size_t at = Bytes.size();
+        Bytes.resize(at + text.size() * 2);
+        uint8_t* out = Bytes.data() + at;
         for (unsigned char c : text) {
-            char16_t u = Cp1252ToUnicode(c);
-            Bytes.push_back(uint8_t(u & 0xFF));
-            Bytes.push_back(uint8_t(u >> 8));
+            // Only 80..9F differ from their code points.
+            char16_t u = (c < 0x80 || c >= 0xA0) ? char16_t(c) : Cp1252ToUnicode(c);
+            *out++ = uint8_t(u & 0xFF);
+            *out++ = uint8_t(u >> 8);
         }
     }
     void PatchLong(int32_t at, int32_t v) {
@@ -114,7 +118,7 @@ public:
     FunctionEmitter(Diagnostics& diag, bool initialiser, const ClassDecl* owner = nullptr)
         : diag_(diag), init_(initialiser), owner_(owner) {}
 
-    std::vector<uint8_t> Run(const std::vector<StmtPtr>& body) {
+    std::vector<uint8_t> Run(const List<StmtPtr>& body) {
         for (const auto& s : body) Stmt(*s);
         return std::move(c_.Bytes);
     }
@@ -151,7 +155,7 @@ private:
         l.Sites.clear();
     }
 
-    void Stmts(const std::vector<StmtPtr>& list) {
+    void Stmts(const List<StmtPtr>& list) {
         for (const auto& s : list) Stmt(*s);
     }
 
@@ -307,12 +311,12 @@ private:
             if (e.Text == "super")
                 diag_.Warn(e.Pos, "'super' in class-level code fails when it runs: the initialiser runs "
                                   "without a class");
-            else if (e.Text.find('.') != std::string::npos)
+            else if (e.Text.find('.') != std::string_view::npos)
                 diag_.Warn(e.Pos, "qualified call " + Quote(e.Text) +
                                       " in class-level code fails when it runs: the initialiser runs "
                                       "without a class");
-        } else if (owner_ && e.Text.find('.') != std::string::npos) {
-            std::string cls = e.Text.substr(0, e.Text.find('.'));
+        } else if (owner_ && e.Text.find('.') != std::string_view::npos) {
+            std::string_view cls = e.Text.substr(0, e.Text.find('.'));
             bool isParent = std::any_of(owner_->Parents.begin(), owner_->Parents.end(),
                                         [&](const ClassDecl::Parent& p) { return p.Name == cls; });
             if (!isParent)
@@ -448,7 +452,7 @@ std::string FloatText(float f) {
     return buf;
 }
 
-ValueRecord LiteralValue(const zsc::Expr& e, uint8_t typ, const std::string& name) {
+ValueRecord LiteralValue(const zsc::Expr& e, uint8_t typ, std::string_view name) {
     ValueRecord v;
     v.Typ = typ;
     v.Name = name;
@@ -521,10 +525,10 @@ ValueRecord ParamValue(const ParamDecl& p) {
 }
 
 // Names the class-level code assigns: the class's variables.
-void CollectAssigned(const zsc::Stmt& s, std::set<std::string>& out) {
+void CollectAssigned(const zsc::Stmt& s, std::set<std::string_view>& out) {
     if (s.Kind == SK::Assign && (s.Target->Kind == EK::Var || s.Target->Kind == EK::Path))
         out.insert(s.Target->Text);
-    for (const auto* child : {s.Then.get(), s.Else.get(), s.Body.get(), s.Init.get(), s.Update.get()})
+    for (const auto* child : {s.Then, s.Else, s.Body, s.Init, s.Update})
         if (child) CollectAssigned(*child, out);
     for (const auto& c : s.Stmts) CollectAssigned(*c, out);
     for (const auto& sec : s.Sections)
@@ -540,7 +544,7 @@ bool IsReservedCallName(const std::string& name) {
 std::vector<ClassRecord> Emit(const Unit& unit, Diagnostics& diag) {
     std::vector<ClassRecord> out;
     // Class variables per class index, own and inherited from classes of this unit.
-    std::vector<std::set<std::string>> vars(unit.Classes.size());
+    std::vector<std::set<std::string_view>> vars(unit.Classes.size());
     for (size_t ci = 0; ci < unit.Classes.size(); ++ci) {
         const ClassDecl& c = unit.Classes[ci];
         ClassRecord rec;
@@ -558,7 +562,7 @@ std::vector<ClassRecord> Emit(const Unit& unit, Diagnostics& diag) {
                 throw CompileError(p.Pos, "parent class " + Quote(p.Name) +
                                               " is declared later in this file; a parent must come before "
                                               "its children");
-            rec.Parents.push_back(p.Name);
+            rec.Parents.emplace_back(p.Name);
         }
         for (const auto& s : c.Init) CollectAssigned(*s, vars[ci]);
         for (const auto& p : c.Parents) {
@@ -570,18 +574,18 @@ std::vector<ClassRecord> Emit(const Unit& unit, Diagnostics& diag) {
                 }
         }
 
-        std::set<std::string> seen;
+        std::set<std::string_view> seen;
         for (const auto& f : c.Funcs) {
             if (!seen.insert(f.Name).second)
                 throw CompileError(f.Pos, "function " + Quote(f.Name) + " is already defined in class " +
                                               Quote(c.Name));
             if (f.Name.empty())
                 throw CompileError(f.Pos, "a function needs a name");
-            if (f.Name.find('.') != std::string::npos)
+            if (f.Name.find('.') != std::string_view::npos)
                 diag.Warn(f.Pos, "function " + Quote(f.Name) +
                                      " can never be called by its name: a call of a name with '.' is a "
                                      "qualified call");
-            else if (IsReservedCallName(f.Name))
+            else if (IsReservedCallName(std::string(f.Name)))
                 diag.Warn(f.Pos, "function " + Quote(f.Name) +
                                      " can never be called by its plain name: the built-in of that name "
                                      "answers first (a qualified call Class::" +
@@ -602,7 +606,7 @@ std::vector<ClassRecord> Emit(const Unit& unit, Diagnostics& diag) {
                                                         " runs nothing");
                 }
             } else {
-                std::set<std::string> names;
+                std::set<std::string_view> names;
                 for (const auto& p : f.Params) {
                     if (!names.insert(p.Name).second)
                         throw CompileError(p.Pos, "parameter " + Quote(p.Name) + " is declared twice");
@@ -616,7 +620,7 @@ std::vector<ClassRecord> Emit(const Unit& unit, Diagnostics& diag) {
             }
             rec.Functions.push_back(std::move(fr));
         }
-        rec.Init.Body = FunctionEmitter(diag, true).Run(c.Init);
+        rec.Init.Body = FunctionEmitter(diag, true).Run(List<StmtPtr>{const_cast<StmtPtr*>(c.Init.data()), c.Init.size()});
         out.push_back(std::move(rec));
     }
     return out;
