@@ -43,14 +43,14 @@ public:
 
     void* Alloc(size_t size, size_t align) {
         size_t at = (used_ + align - 1) & ~(align - 1);
-        if (blocks_.empty() || at + size > cap_) {
+        if (blocks_.empty() || at + size > blocks_.back().Size) {
             size_t want = size > kBlock / 4 ? size : kBlock;
-            blocks_.emplace_back(new std::byte[want]);  // left uninitialised: New() builds in it
-            cap_ = want;
+            // Left uninitialised: New() builds in it.
+            blocks_.push_back({std::unique_ptr<std::byte[]>(new std::byte[want]), want});
             at = 0;
         }
         used_ = at + size;
-        return blocks_.back().get() + at;
+        return blocks_.back().Data.get() + at;
     }
     template <typename T>
     T* New() {
@@ -73,9 +73,13 @@ public:
     }
 
 private:
-    static constexpr size_t kBlock = 256u << 10;
-    std::vector<std::unique_ptr<std::byte[]>> blocks_;
-    size_t used_ = 0, cap_ = 0;
+    static constexpr size_t kBlock = 64u << 10;
+    struct Block {
+        std::unique_ptr<std::byte[]> Data;
+        size_t Size = 0;
+    };
+    std::vector<Block> blocks_;
+    size_t used_ = 0;
 };
 
 enum class EK : uint8_t {
@@ -104,17 +108,16 @@ using ExprPtr = Expr*;
 
 struct Expr {
     EK Kind = EK::Empty;
-    SrcPos Pos;
     uint8_t Code = 0;
     bool Bool = false;
+    bool Append = false;
+    SrcPos Pos;
     int32_t Int = 0;
     float Float = 0;
-    std::string_view Text;  // name or string content, Windows-1252
-    bool Append = false;
+    int Height = 1;          // levels of nodes below and including this one
+    std::string_view Text;   // name or string content, Windows-1252; for Raw the bytes
     List<ExprPtr> Items;
     ExprPtr A = nullptr, B = nullptr;
-    List<uint8_t> Raw;
-    int Height = 1;  // levels of nodes below and including this one
 };
 
 enum class SK : uint8_t {

@@ -614,7 +614,8 @@ private:
             case Tok::KwEmpty: Advance(); return Node(EK::Empty, at);
             case Tok::At: {
                 auto e = Node(EK::Raw, at);
-                e->Raw = RawBytes();
+                const List<uint8_t> raw = RawBytes();
+                e->Text = std::string_view(reinterpret_cast<const char*>(raw.Data), raw.Size);
                 return e;
             }
             case Tok::LBracket: {
