@@ -306,6 +306,7 @@ void Lexer::Scan(Token& t) {
 
 void Lexer::Number(Token& t) {
     SrcPos at = t.Pos;
+    if (PlainWhole(t)) return;
     std::string digits;
     auto endOfNumber = [&]() {
         if (!AtEnd() && IsIdentChar(Cur())) Fail(at, "malformed number");
@@ -389,6 +390,32 @@ void Lexer::Number(Token& t) {
     }
     t.Kind = Tok::IntLit;
     t.Int = int64_t(v);
+}
+
+// Most numbers are whole and decimal, and stand before a blank or a sign:
+// those are read in one go. Anything else is left to the full reading.
+bool Lexer::PlainWhole(Token& t) {
+    const size_t n = src_.size();
+    if (src_[pos_] == '0' && pos_ + 1 < n) {
+        const char x = src_[pos_ + 1];
+        if (x == 'x' || x == 'X' || x == 'b' || x == 'B') return false;
+    }
+    size_t end = pos_;
+    while (end < n && IsDigit(uint8_t(src_[end]))) ++end;
+    if (end < n) {
+        const uint8_t b = uint8_t(src_[end]);
+        if (b == '.' || b >= 0x80 || IsIdentChar(b)) return false;
+    }
+    uint64_t v = 0;
+    for (size_t i = pos_; i < end; ++i) {
+        v = v * 10 + uint64_t(src_[i] - '0');
+        if (v > 2147483648ull) Fail(t.Pos, "integer literal too large for an int");
+    }
+    col_ += int(end - pos_);
+    pos_ = end;
+    t.Kind = Tok::IntLit;
+    t.Int = int64_t(v);
+    return true;
 }
 
 // Most texts are plain ASCII up to their closing quote: those are taken as

@@ -110,6 +110,7 @@ private:
     void DoubleQuoted(Token& t);
     void SingleQuoted(Token& t);
     bool PlainQuoted(Token& t, char quote);
+    bool PlainWhole(Token& t);
 };
 
 // A readable name for messages ("')'", "identifier", "end of file").
