@@ -42,15 +42,10 @@ public:
     Arena& operator=(const Arena&) = delete;
 
     void* Alloc(size_t size, size_t align) {
-        size_t at = (used_ + align - 1) & ~(align - 1);
-        if (blocks_.empty() || at + size > blocks_.back().Size) {
-            size_t want = size > kBlock / 4 ? size : kBlock;
-            // Left uninitialised: New() builds in it.
-            blocks_.push_back({std::unique_ptr<std::byte[]>(new std::byte[want]), want});
-            at = 0;
-        }
+        const size_t at = (used_ + align - 1) & ~(align - 1);
+        if (at + size > cap_) return Grow(size);
         used_ = at + size;
-        return blocks_.back().Data.get() + at;
+        return base_ + at;
     }
     template <typename T>
     T* New() {
@@ -74,12 +69,19 @@ public:
 
 private:
     static constexpr size_t kBlock = 64u << 10;
-    struct Block {
-        std::unique_ptr<std::byte[]> Data;
-        size_t Size = 0;
-    };
-    std::vector<Block> blocks_;
-    size_t used_ = 0;
+    std::vector<std::unique_ptr<std::byte[]>> blocks_;
+    std::byte* base_ = nullptr;  // the block being filled
+    size_t used_ = 0, cap_ = 0;
+
+    void* Grow(size_t size) {
+        const size_t want = size > kBlock / 4 ? size : kBlock;
+        // Left uninitialised: New() builds in it.
+        blocks_.emplace_back(new std::byte[want]);
+        base_ = blocks_.back().get();
+        cap_ = want;
+        used_ = size;
+        return base_;
+    }
 };
 
 enum class EK : uint8_t {
