@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <set>
 
 #include "core/zFileSystem.h"
@@ -68,7 +69,7 @@ CompileResult Run(std::string_view source, const std::string& displayName, const
                   const std::string& hostPath, bool followIncludes) {
     CompileResult r;
     r.Diag.Files.push_back(displayName);
-    std::vector<std::string> sources;          // keeps included texts alive
+    std::vector<std::unique_ptr<std::string>> sources;  // keeps included texts alive
     std::set<std::string> included;            // canonical host paths read so far
     if (!hostPath.empty()) {
         std::error_code ec;
@@ -78,23 +79,24 @@ CompileResult Run(std::string_view source, const std::string& displayName, const
     try {
         if (source.size() > MaxSourceBytes) throw CompileError({0, 0, 0}, "source larger than 16 MiB");
         Unit unit;
-        IncludeFn include = [&](const std::string& name, SrcPos at) -> std::vector<Token> {
+        IncludeFn include = [&](const std::string& name, SrcPos at) -> IncludedSource {
             if (!followIncludes) throw CompileError(at, "include is not available here");
             std::string path = ResolveInclude(name, dirs[size_t(at.File)]);
             std::error_code ec;
             std::string key = fs::weakly_canonical(path, ec).string();
             if (ec) key = path;
             if (included.count(key)) return {};
-            std::string text, error;
-            if (!ReadSource(path, text, error)) throw CompileError(at, error);
+            auto text = std::make_unique<std::string>();
+            std::string error;
+            if (!ReadSource(path, *text, error)) throw CompileError(at, error);
             included.insert(key);
             int index = int(r.Diag.Files.size());
             r.Diag.Files.push_back(path);
             dirs.push_back(FolderOf(path));
-            return Lex(text, index);
+            sources.push_back(std::move(text));
+            return {*sources.back(), index};
         };
-        std::vector<Token> tokens = Lex(source, 0);
-        Parse(tokens, unit, include);
+        Parse(source, 0, unit, include);
         r.Classes = Emit(unit, r.Diag);
         r.Ok = true;
     } catch (const CompileError& e) {

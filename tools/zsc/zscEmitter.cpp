@@ -67,43 +67,70 @@ const std::unordered_set<std::string>& ReservedCallNames() {
 
 namespace {
 
-std::string Quote(const std::string& cp1252) { return std::string(1, '\'').append(Cp1252ToUtf8(cp1252)).append(1, '\''); }
+std::string Quote(std::string_view cp1252) { return std::string(1, '\'').append(Cp1252ToUtf8(cp1252)).append(1, '\''); }
 
 // A growing function body. Texts are Windows-1252 and go out as UTF-16LE.
+// One is kept for all the functions of a unit, so its room is found once.
 class Code {
 public:
-    std::vector<uint8_t> Bytes;
+    int32_t Pos() const { return int32_t(n_); }
+    size_t Size() const { return n_; }
+    void Clear() { n_ = 0; }
+    std::vector<uint8_t> Take() const { return std::vector<uint8_t>(buf_.begin(), buf_.begin() + ptrdiff_t(n_)); }
 
-    int32_t Pos() const { return int32_t(Bytes.size()); }
-    void Byte(uint8_t b) { Bytes.push_back(b); }
-    void Long(int32_t v) {
-        uint32_t u = uint32_t(v);
-        for (int i = 0; i < 4; ++i) Bytes.push_back(uint8_t(u >> (8 * i)));
-    }
+    void Byte(uint8_t b) { *Room(1) = b; }
+    void Long(int32_t v) { Put(Room(4), v); }
     void Single(float f) {
         uint32_t u;
         std::memcpy(&u, &f, 4);
         Long(int32_t(u));
     }
-    void StringU(const std::string& text) {
-        Long(int32_t(text.size() * 2));
+    void StringU(std::string_view text) {
+        uint8_t* out = Room(4 + text.size() * 2);
+        Put(out, int32_t(text.size() * 2));
+        out += 4;
         for (unsigned char c : text) {
-            char16_t u = Cp1252ToUnicode(c);
-            Bytes.push_back(uint8_t(u & 0xFF));
-            Bytes.push_back(uint8_t(u >> 8));
+            // Only 80..9F differ from their code points.
+            char16_t u = (c < 0x80 || c >= 0xA0) ? char16_t(c) : Cp1252ToUnicode(c);
+            *out++ = uint8_t(u & 0xFF);
+            *out++ = uint8_t(u >> 8);
         }
     }
-    void PatchLong(int32_t at, int32_t v) {
+    void Bytes(const List<uint8_t>& raw) {
+        if (!raw.empty()) std::memcpy(Room(raw.size()), raw.Data, raw.size());
+    }
+    void Bytes(std::string_view raw) {
+        if (!raw.empty()) std::memcpy(Room(raw.size()), raw.data(), raw.size());
+    }
+    int32_t ReadLong(int32_t at) const {
+        uint32_t u = 0;
+        for (int i = 0; i < 4; ++i) u |= uint32_t(buf_[size_t(at) + i]) << (8 * i);
+        return int32_t(u);
+    }
+    void PatchLong(int32_t at, int32_t v) { Put(&buf_[size_t(at)], v); }
+
+private:
+    std::vector<uint8_t> buf_;  // room; the body is the first n_ bytes
+    size_t n_ = 0;
+
+    uint8_t* Room(size_t k) {
+        if (buf_.size() - n_ < k) buf_.resize(std::max(buf_.size() * 2, n_ + k + 4096));
+        uint8_t* at = buf_.data() + n_;
+        n_ += k;
+        return at;
+    }
+    static void Put(uint8_t* at, int32_t v) {
         uint32_t u = uint32_t(v);
-        for (int i = 0; i < 4; ++i) Bytes[size_t(at) + i] = uint8_t(u >> (8 * i));
+        for (int i = 0; i < 4; ++i) at[i] = uint8_t(u >> (8 * i));
     }
 };
 
-// A place in the body that jumps point to; jumps written before it is placed
-// are patched when it is.
+// A place in the body that jumps point to. The jumps written before it is
+// placed are chained through their own operands (each holds the offset of the
+// one before, -1 ending the chain) and patched when it is.
 struct Label {
     int32_t At = -1;
-    std::vector<int32_t> Sites;  // offsets of the Long operands waiting for At
+    int32_t Waiting = -1;  // offset of the last operand waiting for At
 };
 
 // Positions of a body may not exceed what a Long jump target can hold.
@@ -111,19 +138,20 @@ constexpr size_t MaxBodyBytes = 0x7FFFFFF0;
 
 class FunctionEmitter {
 public:
-    FunctionEmitter(Diagnostics& diag, bool initialiser, const ClassDecl* owner = nullptr)
-        : diag_(diag), init_(initialiser), owner_(owner) {}
+    FunctionEmitter(Code& code, Diagnostics& diag, bool initialiser, const ClassDecl* owner = nullptr)
+        : diag_(diag), init_(initialiser), owner_(owner), c_(code) {}
 
-    std::vector<uint8_t> Run(const std::vector<StmtPtr>& body) {
+    std::vector<uint8_t> Run(const List<StmtPtr>& body) {
+        c_.Clear();
         for (const auto& s : body) Stmt(*s);
-        return std::move(c_.Bytes);
+        return c_.Take();
     }
 
 private:
     Diagnostics& diag_;
     bool init_;
     const ClassDecl* owner_;
-    Code c_;
+    Code& c_;
 
     struct Breakable {
         Label* Break;
@@ -132,7 +160,7 @@ private:
     std::vector<Breakable> targets_;
 
     void Check(SrcPos at) {
-        if (c_.Bytes.size() > MaxBodyBytes) throw CompileError(at, "function body too large");
+        if (c_.Size() > MaxBodyBytes) throw CompileError(at, "function body too large");
     }
 
     // The jump statement: 02, then the target counted from 1.
@@ -141,17 +169,22 @@ private:
         if (l.At >= 0) {
             c_.Long(l.At + 1);
         } else {
-            l.Sites.push_back(c_.Pos());
-            c_.Long(0);
+            int32_t site = c_.Pos();
+            c_.Long(l.Waiting);
+            l.Waiting = site;
         }
     }
     void Place(Label& l) {
         l.At = c_.Pos();
-        for (int32_t site : l.Sites) c_.PatchLong(site, l.At + 1);
-        l.Sites.clear();
+        for (int32_t site = l.Waiting; site >= 0;) {
+            int32_t before = c_.ReadLong(site);
+            c_.PatchLong(site, l.At + 1);
+            site = before;
+        }
+        l.Waiting = -1;
     }
 
-    void Stmts(const std::vector<StmtPtr>& list) {
+    void Stmts(const List<StmtPtr>& list) {
         for (const auto& s : list) Stmt(*s);
     }
 
@@ -161,7 +194,7 @@ private:
             case SK::Empty: return;
             case SK::Nop: c_.Byte(0x00); return;
             case SK::Block: Stmts(s.Stmts); return;
-            case SK::Raw: c_.Bytes.insert(c_.Bytes.end(), s.Raw.begin(), s.Raw.end()); return;
+            case SK::Raw: c_.Bytes(s.Raw); return;
             case SK::Assign:
                 // 04, then the target's own expression bytes, whose first byte is the
                 // form (05 name, 06 path, 09 member access), then the value.
@@ -307,12 +340,12 @@ private:
             if (e.Text == "super")
                 diag_.Warn(e.Pos, "'super' in class-level code fails when it runs: the initialiser runs "
                                   "without a class");
-            else if (e.Text.find('.') != std::string::npos)
+            else if (e.Text.find('.') != std::string_view::npos)
                 diag_.Warn(e.Pos, "qualified call " + Quote(e.Text) +
                                       " in class-level code fails when it runs: the initialiser runs "
                                       "without a class");
-        } else if (owner_ && e.Text.find('.') != std::string::npos) {
-            std::string cls = e.Text.substr(0, e.Text.find('.'));
+        } else if (owner_ && e.Text.find('.') != std::string_view::npos) {
+            std::string_view cls = e.Text.substr(0, e.Text.find('.'));
             bool isParent = std::any_of(owner_->Parents.begin(), owner_->Parents.end(),
                                         [&](const ClassDecl::Parent& p) { return p.Name == cls; });
             if (!isParent)
@@ -397,7 +430,7 @@ private:
                 c_.PatchLong(site, c_.Pos());
                 return;
             }
-            case EK::Raw: c_.Bytes.insert(c_.Bytes.end(), e.Raw.begin(), e.Raw.end()); return;
+            case EK::Raw: c_.Bytes(e.Text); return;
         }
     }
 
@@ -448,7 +481,7 @@ std::string FloatText(float f) {
     return buf;
 }
 
-ValueRecord LiteralValue(const zsc::Expr& e, uint8_t typ, const std::string& name) {
+ValueRecord LiteralValue(const zsc::Expr& e, uint8_t typ, std::string_view name) {
     ValueRecord v;
     v.Typ = typ;
     v.Name = name;
@@ -521,10 +554,10 @@ ValueRecord ParamValue(const ParamDecl& p) {
 }
 
 // Names the class-level code assigns: the class's variables.
-void CollectAssigned(const zsc::Stmt& s, std::set<std::string>& out) {
+void CollectAssigned(const zsc::Stmt& s, std::set<std::string_view>& out) {
     if (s.Kind == SK::Assign && (s.Target->Kind == EK::Var || s.Target->Kind == EK::Path))
         out.insert(s.Target->Text);
-    for (const auto* child : {s.Then.get(), s.Else.get(), s.Body.get(), s.Init.get(), s.Update.get()})
+    for (const auto* child : {s.Then, s.Else, s.Body, s.Init, s.Update})
         if (child) CollectAssigned(*child, out);
     for (const auto& c : s.Stmts) CollectAssigned(*c, out);
     for (const auto& sec : s.Sections)
@@ -539,8 +572,10 @@ bool IsReservedCallName(const std::string& name) {
 
 std::vector<ClassRecord> Emit(const Unit& unit, Diagnostics& diag) {
     std::vector<ClassRecord> out;
+    out.reserve(unit.Classes.size());
+    Code code;
     // Class variables per class index, own and inherited from classes of this unit.
-    std::vector<std::set<std::string>> vars(unit.Classes.size());
+    std::vector<std::set<std::string_view>> vars(unit.Classes.size());
     for (size_t ci = 0; ci < unit.Classes.size(); ++ci) {
         const ClassDecl& c = unit.Classes[ci];
         ClassRecord rec;
@@ -558,7 +593,7 @@ std::vector<ClassRecord> Emit(const Unit& unit, Diagnostics& diag) {
                 throw CompileError(p.Pos, "parent class " + Quote(p.Name) +
                                               " is declared later in this file; a parent must come before "
                                               "its children");
-            rec.Parents.push_back(p.Name);
+            rec.Parents.emplace_back(p.Name);
         }
         for (const auto& s : c.Init) CollectAssigned(*s, vars[ci]);
         for (const auto& p : c.Parents) {
@@ -570,18 +605,18 @@ std::vector<ClassRecord> Emit(const Unit& unit, Diagnostics& diag) {
                 }
         }
 
-        std::set<std::string> seen;
+        std::set<std::string_view> seen;
         for (const auto& f : c.Funcs) {
             if (!seen.insert(f.Name).second)
                 throw CompileError(f.Pos, "function " + Quote(f.Name) + " is already defined in class " +
                                               Quote(c.Name));
             if (f.Name.empty())
                 throw CompileError(f.Pos, "a function needs a name");
-            if (f.Name.find('.') != std::string::npos)
+            if (f.Name.find('.') != std::string_view::npos)
                 diag.Warn(f.Pos, "function " + Quote(f.Name) +
                                      " can never be called by its name: a call of a name with '.' is a "
                                      "qualified call");
-            else if (IsReservedCallName(f.Name))
+            else if (IsReservedCallName(std::string(f.Name)))
                 diag.Warn(f.Pos, "function " + Quote(f.Name) +
                                      " can never be called by its plain name: the built-in of that name "
                                      "answers first (a qualified call Class::" +
@@ -602,7 +637,7 @@ std::vector<ClassRecord> Emit(const Unit& unit, Diagnostics& diag) {
                                                         " runs nothing");
                 }
             } else {
-                std::set<std::string> names;
+                std::set<std::string_view> names;
                 for (const auto& p : f.Params) {
                     if (!names.insert(p.Name).second)
                         throw CompileError(p.Pos, "parameter " + Quote(p.Name) + " is declared twice");
@@ -612,11 +647,11 @@ std::vector<ClassRecord> Emit(const Unit& unit, Diagnostics& diag) {
                                              "into that variable and no local is made");
                     fr.Params.push_back(ParamValue(p));
                 }
-                fr.Body = FunctionEmitter(diag, false, &c).Run(f.Body);
+                fr.Body = FunctionEmitter(code, diag, false, &c).Run(f.Body);
             }
             rec.Functions.push_back(std::move(fr));
         }
-        rec.Init.Body = FunctionEmitter(diag, true).Run(c.Init);
+        rec.Init.Body = FunctionEmitter(code, diag, true).Run(List<StmtPtr>{const_cast<StmtPtr*>(c.Init.data()), c.Init.size()});
         out.push_back(std::move(rec));
     }
     return out;

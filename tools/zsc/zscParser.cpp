@@ -19,28 +19,51 @@ int TypeWord(const Token& t) {
 
 class Parser {
 public:
-    Parser(const std::vector<Token>& toks, Unit& unit, const IncludeFn& include, int includeDepth)
-        : t_(toks), unit_(unit), include_(include), includeDepth_(includeDepth) {}
+    Parser(Lexer& lex, Unit& unit, const IncludeFn& include, int includeDepth)
+        : lex_(lex), unit_(unit), include_(include), includeDepth_(includeDepth) {}
 
     void File() {
-        while (Cur().Kind != Tok::End) {
-            if (Cur().Kind == Tok::KwInclude) {
-                Include();
-            } else if (Cur().Kind == Tok::KwClass) {
-                Class();
-            } else {
-                Fail(Cur().Pos, "expected 'class' or 'include', found " + Describe(Cur()));
+        try {
+            lex_.Next(ring_[0]);
+            n_ = 1;
+            while (Cur().Kind != Tok::End) {
+                if (Cur().Kind == Tok::KwInclude) {
+                    Include();
+                } else if (Cur().Kind == Tok::KwClass) {
+                    Class();
+                } else {
+                    Fail(Cur().Pos, "expected 'class' or 'include', found " + Describe(Cur()));
+                }
             }
+        } catch (const CompileError&) {
+            lex_.CheckRest();
+            throw;
         }
     }
 
 private:
-    const std::vector<Token>& t_;
+    // The tokens around the current one. A token stays valid while the parser
+    // moves on by a few more, which covers every place that keeps one.
+    static constexpr size_t kRing = 8;
+    Lexer& lex_;
+    Token ring_[kRing];
+    size_t i_ = 0;  // number of the current token
+    size_t n_ = 0;  // tokens read so far
     Unit& unit_;
     const IncludeFn& include_;
     int includeDepth_;
-    size_t i_ = 0;
     int depth_ = 0;
+    // Items of the lists being built, innermost last; each list takes its own
+    // run off the end when it is complete.
+    std::vector<ExprPtr> exprs_;
+    std::vector<StmtPtr> stmts_;
+
+    template <typename T>
+    List<T> Take(std::vector<T>& stack, size_t mark) {
+        List<T> out = unit_.Nodes.Copy(stack.data() + mark, stack.size() - mark);
+        stack.resize(mark);
+        return out;
+    }
 
     struct Nest {
         Parser& p;
@@ -52,12 +75,19 @@ private:
 
     [[noreturn]] static void Fail(SrcPos p, const std::string& msg) { throw CompileError(p, msg); }
 
-    const Token& Cur() const { return t_[i_]; }
-    const Token& Peek(size_t k = 1) const { return t_[std::min(i_ + k, t_.size() - 1)]; }
+    const Token& Cur() const { return ring_[i_ % kRing]; }
+    // The token after the current one (the end stays the end).
+    const Token& Peek() {
+        if (Cur().Kind == Tok::End) return Cur();
+        if (n_ == i_ + 1) lex_.Next(ring_[n_++ % kRing]);
+        return ring_[(i_ + 1) % kRing];
+    }
     bool Is(Tok k) const { return Cur().Kind == k; }
     const Token& Advance() {
-        const Token& t = t_[i_];
-        if (i_ + 1 < t_.size()) ++i_;
+        const Token& t = Cur();
+        if (t.Kind == Tok::End) return t;
+        ++i_;
+        if (n_ == i_) lex_.Next(ring_[n_++ % kRing]);
         return t;
     }
     bool Accept(Tok k) {
@@ -85,9 +115,10 @@ private:
         const Token& name = Expect(Tok::StrLit, "after 'include'");
         Expect(Tok::Semicolon, "after the included file name");
         if (includeDepth_ >= MaxIncludeDepth) Fail(at, "includes nested too deeply");
-        std::vector<Token> toks = include_(name.Text, name.Pos);
-        if (toks.empty()) return;
-        Parser inner(toks, unit_, include_, includeDepth_ + 1);
+        IncludedSource src = include_(std::string(name.Text), name.Pos);
+        if (src.File < 0) return;
+        Lexer lex(src.Text, src.File, unit_.Nodes);
+        Parser inner(lex, unit_, include_, includeDepth_ + 1);
         inner.File();
     }
 
@@ -159,21 +190,22 @@ private:
         return p;
     }
 
-    std::vector<StmtPtr> Block() {
+    List<StmtPtr> Block() {
         SrcPos open = Expect(Tok::LBrace).Pos;
-        std::vector<StmtPtr> out;
+        const size_t mark = stmts_.size();
         while (!Is(Tok::RBrace)) {
             if (Is(Tok::End)) Fail(open, "block not closed: missing '}'");
-            out.push_back(Statement());
+            StmtPtr s = Statement();
+            stmts_.push_back(s);
         }
         Advance();
-        return out;
+        return Take(stmts_, mark);
     }
 
     // ---- statements --------------------------------------------------------
 
     StmtPtr Make(SK kind, SrcPos at) {
-        auto s = std::make_unique<Stmt>();
+        StmtPtr s = unit_.Nodes.New<zsc::Stmt>();
         s->Kind = kind;
         s->Pos = at;
         return s;
@@ -314,17 +346,21 @@ private:
         s->Cond = Condition("after 'select'");
         Expect(Tok::LBrace, "to open the select body");
         bool sawDefault = false;
+        std::vector<SelectSection> sections;
         while (!Is(Tok::RBrace)) {
             SelectSection sec;
             sec.Pos = Cur().Pos;
+            const size_t mark = exprs_.size();
             if (Accept(Tok::KwCase)) {
                 sec.K = SelectSection::Case;
                 do {
-                    sec.Tests.push_back(Expression());
+                    ExprPtr e = Expression();
+                    exprs_.push_back(e);
                 } while (Accept(Tok::Comma));
             } else if (Accept(Tok::KwWhen)) {
                 sec.K = SelectSection::When;
-                sec.Tests.push_back(Expression());
+                ExprPtr e = Expression();
+                exprs_.push_back(e);
             } else if (Accept(Tok::KwDefault)) {
                 sec.K = SelectSection::Default;
             } else if (Is(Tok::End)) {
@@ -334,18 +370,23 @@ private:
             }
             if (sawDefault) Fail(sec.Pos, "'default' must be the last section of a select");
             if (sec.K == SelectSection::Default) sawDefault = true;
+            sec.Tests = Take(exprs_, mark);
             Expect(Tok::Colon, "after the section label");
+            const size_t bodyMark = stmts_.size();
             while (!Is(Tok::KwCase) && !Is(Tok::KwWhen) && !Is(Tok::KwDefault) && !Is(Tok::RBrace)) {
                 if (Is(Tok::End)) Fail(at, "select not closed: missing '}'");
-                sec.Body.push_back(Statement());
+                StmtPtr b = Statement();
+                stmts_.push_back(b);
             }
-            s->Sections.push_back(std::move(sec));
+            sec.Body = Take(stmts_, bodyMark);
+            sections.push_back(sec);
         }
         Advance();
+        s->Sections = unit_.Nodes.Copy(sections.data(), sections.size());
         return s;
     }
 
-    std::vector<uint8_t> RawBytes() {
+    List<uint8_t> RawBytes() {
         Advance();  // '@'
         const Token& w = Cur();
         if (w.Kind != Tok::Ident || w.Quoted || w.Text != "bytes")
@@ -363,13 +404,13 @@ private:
             } while (Accept(Tok::Comma));
         }
         Expect(Tok::RParen, "to close '@bytes('");
-        return out;
+        return unit_.Nodes.Copy(out.data(), out.size());
     }
 
     // ---- expressions -------------------------------------------------------
 
     ExprPtr Node(EK kind, SrcPos at) {
-        auto e = std::make_unique<Expr>();
+        ExprPtr e = unit_.Nodes.New<Expr>();
         e->Kind = kind;
         e->Pos = at;
         return e;
@@ -573,17 +614,21 @@ private:
             case Tok::KwEmpty: Advance(); return Node(EK::Empty, at);
             case Tok::At: {
                 auto e = Node(EK::Raw, at);
-                e->Raw = RawBytes();
+                const List<uint8_t> raw = RawBytes();
+                e->Text = std::string_view(reinterpret_cast<const char*>(raw.Data), raw.Size);
                 return e;
             }
             case Tok::LBracket: {
                 Advance();
                 auto e = Node(EK::Array, at);
+                const size_t mark = exprs_.size();
                 while (!Is(Tok::RBracket)) {
-                    e->Items.push_back(Expression());
+                    ExprPtr x = Expression();
+                    exprs_.push_back(x);
                     if (!Accept(Tok::Comma)) break;
                 }
                 Expect(Tok::RBracket, "to close the array literal");
+                e->Items = Take(exprs_, mark);
                 return Done(std::move(e));
             }
             case Tok::LParen: {
@@ -614,50 +659,56 @@ private:
     ExprPtr NameUse() {
         const Token& n = Advance();
         SrcPos at = n.Pos;
-        std::string name = n.Text;
+        std::string_view name = n.Text;
         if (Is(Tok::ColonColon)) {
             Advance();
-            if (name.find('.') != std::string::npos)
+            if (name.find('.') != std::string_view::npos)
                 Fail(at, "the class part of a qualified call cannot contain '.'");
             const Token& f = ExpectName("a function name after '::'");
-            name += "." + f.Text;
+            name = unit_.Nodes.Text(std::string(name).append(1, '.').append(f.Text));
             if (!Is(Tok::LParen)) Fail(Cur().Pos, "expected '(' after a qualified function name");
         }
         if (Is(Tok::LParen)) {
             Advance();
             auto e = Node(EK::Call, at);
-            e->Text = std::move(name);
+            e->Text = name;
+            const size_t mark = exprs_.size();
             if (!Is(Tok::RParen)) {
                 do {
-                    e->Items.push_back(Expression());
+                    ExprPtr x = Expression();
+                    exprs_.push_back(x);
                 } while (Accept(Tok::Comma));
             }
             Expect(Tok::RParen, "to close the argument list");
+            e->Items = Take(exprs_, mark);
             if (Is(Tok::LBracket)) Fail(Cur().Pos, "only a name can be indexed");
             if (Is(Tok::LParen)) Fail(Cur().Pos, "only a name can be called");
             return Done(std::move(e));
         }
         if (Is(Tok::LBracket)) {
             auto e = Node(EK::Path, at);
-            e->Text = std::move(name);
+            e->Text = name;
+            const size_t mark = exprs_.size();
             while (Is(Tok::LBracket)) {
                 SrcPos open = Advance().Pos;
                 if (Is(Tok::RBracket)) {
-                    if (!e->Items.empty() || e->Append)
+                    if (exprs_.size() > mark || e->Append)
                         Fail(open, "'[]' (append) must be the only index of a name");
                     Advance();
                     e->Append = true;
                     continue;
                 }
                 if (e->Append) Fail(open, "'[]' (append) must be the only index of a name");
-                e->Items.push_back(Expression());
+                ExprPtr x = Expression();
+                exprs_.push_back(x);
                 Expect(Tok::RBracket, "to close the index");
             }
+            e->Items = Take(exprs_, mark);
             if (Is(Tok::LParen)) Fail(Cur().Pos, "only a name can be called");
             return Done(std::move(e));
         }
         auto e = Node(EK::Var, at);
-        e->Text = std::move(name);
+        e->Text = name;
         return e;
     }
 
@@ -676,9 +727,9 @@ private:
 
 }  // namespace
 
-void Parse(const std::vector<Token>& tokens, Unit& unit, const IncludeFn& include) {
-    if (tokens.empty() || tokens.back().Kind != Tok::End) throw CompileError({}, "internal: token list without end");
-    Parser p(tokens, unit, include, 0);
+void Parse(std::string_view source, int fileIndex, Unit& unit, const IncludeFn& include) {
+    Lexer lex(source, fileIndex, unit.Nodes);
+    Parser p(lex, unit, include, 0);
     p.File();
 }
 

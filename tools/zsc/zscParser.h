@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "tools/zsc/zscAst.h"
@@ -11,10 +12,16 @@
 
 namespace zun::zsc {
 
-// Returns the tokens of an included file, or an empty list when that file was
-// already part of the unit (each file is read once). Throws CompileError when
-// it cannot be read.
-using IncludeFn = std::function<std::vector<Token>(const std::string& name, SrcPos at)>;
+// The text of an included file and its file index; File is -1 when that file
+// was already part of the unit (each file is read once).
+struct IncludedSource {
+    std::string_view Text;
+    int File = -1;
+};
+
+// Finds an included file; the text must stay alive as long as the unit.
+// Throws CompileError when it cannot be read.
+using IncludeFn = std::function<IncludedSource(const std::string& name, SrcPos at)>;
 
 // Deepest nesting of expressions or statements accepted; deeper source is an
 // error rather than a risk to the stack.
@@ -24,8 +31,9 @@ constexpr int MaxExprHeight = 1024;
 // Most files one unit may pull in through include.
 constexpr int MaxIncludeDepth = 16;
 
-// Parses one file's tokens into unit (adding to what it holds). Throws
-// CompileError at the first error.
-void Parse(const std::vector<Token>& tokens, Unit& unit, const IncludeFn& include);
+// Parses one file into unit (adding to what it holds). Throws CompileError at
+// the first error; a bad character anywhere in a file counts as earlier than
+// any mistake of structure in it.
+void Parse(std::string_view source, int fileIndex, Unit& unit, const IncludeFn& include);
 
 }  // namespace zun::zsc

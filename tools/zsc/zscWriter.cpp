@@ -115,12 +115,13 @@ void ImportClass(zStream& s, ClassRecord& c) {
 }
 
 bool ScriptClassChunk::Export(zStream& iData) {
-    ExportClass(Record, iData);
+    ExportClass(Source ? *Source : Record, iData);
     return true;
 }
 
 bool ScriptClassChunk::Import(zStream& iData) {
     Record = ClassRecord();
+    Source = nullptr;
     ImportClass(iData, Record);
     return true;
 }
@@ -136,7 +137,7 @@ std::vector<uint8_t> BuildChunkFile(const std::vector<ClassRecord>& classes) {
     int32_t n = 0;
     for (const auto& c : classes) {
         auto chunk = std::make_shared<ScriptClassChunk>();
-        chunk->Record = c;
+        chunk->Source = &c;
         chunk->GUID = ChunkGUID(++n);
         chunk->Meta = std::make_shared<zValues>();
         file.AddInstance(chunk);

@@ -28,6 +28,9 @@ void ImportClass(zStream& s, ClassRecord& c);
 class ScriptClassChunk : public iChunk {
 public:
     ClassRecord Record;
+    // Stored instead of Record when set, so that a compile's classes need not
+    // be copied just to be written; it must outlive the export.
+    const ClassRecord* Source = nullptr;
 
     std::string ClassName() const override { return "zScriptClass"; }
     uint8_t ClassVersion() const override { return 1; }
