@@ -54,6 +54,9 @@ public:
     // iValues: each parameter takes its type from the argument's content (or
     // the default's); a name an enclosing scope holds is written there.
     void SetupParameters(zScriptArray* iValues, const zScriptArgs& iArgs);
+    // The same with the arguments given by their contents alone (null for
+    // Nothing): binding reads nothing else of an argument.
+    void SetupParameters(zScriptArray* iValues, const HostValue* const* iArgs, int32_t iCount);
     // Runs the body for iCaller with iValues as the scope; iClass is the class
     // the call went through (Nothing for an initialiser).
     ValueRef Execute(zScriptObject* iCaller, zScriptArray* iValues, zScriptClass* iClass);

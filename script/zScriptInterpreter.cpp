@@ -1056,8 +1056,96 @@ struct Decoder {
 View UseNode(Frame& f, const PNode& n, Temp& tmp, ValueRef& hold);
 ValueRef EvaluateNode(Frame& f, const PNode& n);
 
+// A call whose arguments are only bound to parameters needs no value object
+// per argument: operator results and literals are bound from temporaries.
+constexpr int32_t kDirectArgs = 8;
+
+ValueRef CallNode(Frame& f, const PNode& n);
+
+// The argument of a direct call: what EvaluateNode gives, seen through a view.
+// Nested as deep as EvaluateNode would.
+[[gnu::always_inline]] inline View UseArg(Frame& f, const PNode& a, Temp& tmp, ValueRef& hold) {
+    switch (a.kind) {
+        case PNode::Var:
+        case PNode::Const:
+            if (zScript.ExprDepth >= zScript.MaxExprDepth) Raise(errOutOfStack);
+            return UseNode(f, a, tmp, hold);
+        case PNode::Op: return UseNode(f, a, tmp, hold);
+        default: hold = EvaluateNode(f, a); return ViewOf(hold.get());
+    }
+}
+
 // CallFunction on a decoded call.
 ValueRef CallNode(Frame& f, const PNode& n) {
+    const int32_t argc = static_cast<int32_t>(n.args.size());
+    AtomData* d = n.name.Data();
+    if (argc <= kDirectArgs && d && !d->HasDot && d->FormId < 0 && d->EngineId < 0 && d->HostId < 0) {
+        // Only as many slots as there are arguments are made.
+        struct Slot {
+            Temp tmp;
+            ValueRef hold;
+            View view;
+        };
+        union Slots {
+            Slots() {}
+            ~Slots() {}
+            Slot s[kDirectArgs];
+        } slots;
+        struct Made {
+            Slots& slots;
+            int32_t n = 0;
+            ~Made() {
+                while (n > 0) slots.s[--n].~Slot();
+            }
+        } made{slots};
+        AtWriter(f, [&] {
+            for (int32_t i = 0; i < argc; ++i) {
+                Slot& sl = *new (&slots.s[i]) Slot();
+                made.n = i + 1;
+                sl.view = UseArg(f, *n.args[static_cast<size_t>(i)], sl.tmp, sl.hold);
+            }
+        });
+        auto hold = [&](int32_t i) -> ValueRef& { return slots.s[i].hold; };
+        auto view = [&](int32_t i) -> View { return slots.s[i].view; };
+        bool direct = f.cur.Class != nullptr;
+        if (direct && gScriptHooks.CallGameFunction) {
+            // What the game's table would be asked, cached as CallBuiltin caches it.
+            if (!gScriptHooks.IsGameFunction) {
+                direct = false;
+            } else {
+                if (d->GameGen != zScript.DispatchGeneration) {
+                    d->GameKnows = gScriptHooks.IsGameFunction(d->Text);
+                    d->GameGen = zScript.DispatchGeneration;
+                }
+                direct = !d->GameKnows;
+            }
+        }
+        zScriptFunction* fn = direct ? f.cur.Class->FindFunction(n.name) : nullptr;
+        if (fn && !fn->Super) {
+            const HostValue* data[kDirectArgs];
+            for (int32_t i = 0; i < argc; ++i) data[i] = view(i) ? &view(i).Data() : nullptr;
+            zScriptClass* cls = f.cur.Class;
+            ArrayRef scope = zScriptArray::New();
+            scope->Parent = f.cur.Values->Parent;
+            fn->SetupParameters(scope.get(), data, argc);
+            return fn->Execute(f.cur.Caller, scope.get(), cls);
+        }
+        // Anything else takes the arguments as value objects, as EvaluateNode
+        // would have made them.
+        zScriptArgs args;
+        args.Resize(argc);
+        for (int32_t i = 0; i < argc; ++i) {
+            if (hold(i)) {
+                args.At(i + 1) = std::move(hold(i));
+            } else if (view(i)) {
+                ValueRef v = zScriptValue::New();
+                v->Typ = view(i).Typ();
+                v->Data = view(i).Data();
+                args.At(i + 1) = std::move(v);
+            }
+        }
+        return CallNamed(f, n.name, args);
+    }
     zScriptArgs args;
     AtWriter(f, [&] {
         const int32_t argc = static_cast<int32_t>(n.args.size());
@@ -1116,7 +1204,7 @@ struct NodeSrc {
         if ((c != 60 && c != 61) || !((kx == HK::Double && (ky == HK::Double || ky == HK::Long)) ||
                                        (kx == HK::Long && ky == HK::Double)))
             return false;
-            const double l = kx == HK::Double ? x.AsDouble() : x.AsLong();
+        const double l = kx == HK::Double ? x.AsDouble() : x.AsLong();
         const double r = ky == HK::Double ? y.AsDouble() : y.AsLong();
         const double v = c == 60 ? l + r : l - r;
         out.data = std::isfinite(v) ? v : CheckFinite(v);
@@ -1236,6 +1324,21 @@ void zScriptFunction::SetupParameters(zScriptArray* iValues, const zScriptArgs& 
         v->Name = param->Name;
         v->Typ = param->Typ;
         v->Assign(i <= iArgs.Count() ? iArgs[i] : param, 2);
+        iValues->SetName(v->Name, v);
+    }
+}
+
+void zScriptFunction::SetupParameters(zScriptArray* iValues, const HostValue* const* iArgs, int32_t iCount) {
+    if (!Params) return;
+    int32_t n = Params->Size();
+    for (int32_t i = 1; i <= n; ++i) {
+        zScriptValue* param = Params->At(i);
+        if (!param) continue;
+        ValueRef v = zScriptValue::New();
+        v->Name = param->Name;
+        v->Typ = param->Typ;
+        const HostValue* from = i <= iCount ? iArgs[i - 1] : &param->Data;
+        if (from) v->AssignByKind(*from);
         iValues->SetName(v->Name, v);
     }
 }

@@ -42,23 +42,7 @@ void zScriptValue::Assign(const zScriptValue* iValue, uint8_t iMatchType) {
         case 1:
             if (Typ != iValue->Typ) return;
             break;
-        case 2: {
-            const HostValue& d = iValue->Data;
-            switch (d.Kind()) {
-                case HK::Object: SetObject(d.AsObject()); break;
-                // An array stays an array: it is not turned into an object value.
-                case HK::Array: SetArray(d.AsArray()); break;
-                case HK::Empty: break;
-                case HK::Integer:
-                case HK::Long: SetLong(d.ToLong()); break;
-                case HK::Single: SetSingle(d.AsSingle()); break;
-                case HK::Double: SetSingle(zun::ToSingle(d.AsDouble())); break;
-                case HK::String: SetString(d.AsString()); break;
-                case HK::Bool: SetBool(d.AsBool()); break;
-                case HK::Byte: SetByte(d.AsByte()); break;
-            }
-            return;
-        }
+        case 2: AssignByKind(iValue->Data); return;
         default: break;
     }
     if (this == iValue) return;
@@ -73,6 +57,22 @@ void zScriptValue::Assign(const zScriptValue* iValue, uint8_t iMatchType) {
             else Data = iValue->Data;
             break;
         default: Data = iValue->Data; break;
+    }
+}
+
+void zScriptValue::AssignByKind(const HostValue& d) {
+    switch (d.Kind()) {
+        case HK::Object: SetObject(d.AsObject()); break;
+        // An array stays an array: it is not turned into an object value.
+        case HK::Array: SetArray(d.AsArray()); break;
+        case HK::Empty: break;
+        case HK::Integer:
+        case HK::Long: SetLong(d.ToLong()); break;
+        case HK::Single: SetSingle(d.AsSingle()); break;
+        case HK::Double: SetSingle(zun::ToSingle(d.AsDouble())); break;
+        case HK::String: SetString(d.AsString()); break;
+        case HK::Bool: SetBool(d.AsBool()); break;
+        case HK::Byte: SetByte(d.AsByte()); break;
     }
 }
 

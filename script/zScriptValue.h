@@ -74,6 +74,8 @@ public:
     // between equal types, 2 takes the type from the content, others keep the
     // type. Name and Fixed are never copied. Nothing does nothing.
     void Assign(const zScriptValue* iValue, uint8_t iMatchType = 0);
+    // Assign mode 2 from a content alone.
+    void AssignByKind(const HostValue& iData);
     // Assign mode 0 from a type code and a content.
     void AssignContent(uint8_t iTyp, const HostValue& iData);
     bool Equals(const zScriptValue* iValue) const;

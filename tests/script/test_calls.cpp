@@ -196,5 +196,40 @@ TEST_F(Calls, CallByNameDropsTheResult) {
     EXPECT_EQ(o->Locals->GetName("hit")->GetLong(), 1);
 }
 
+TEST_F(Calls, ScriptCallsBindArgumentsByContentAndTheGameGetsTheValuesThemselves) {
+    // g(int a, int b = 7, str c) returns [a, b, c]; f() { v = 1; r = g(1.5 + 1, unset, v); return [r, v]; }
+    std::vector<ParamSpec> ps = {{"a", typInt, HostValue()}, {"b", typInt, HostValue(int32_t(7))}, {"c", typStr}};
+    Bc f;
+    f.Assign("v").Int(1);
+    f.Assign("r").Call("g", 3).Op(60).Float(1.5f).Int(1).Var("unset").Var("v");
+    f.Return().List(2).Var("r").Var("v");
+    AddClass("K", {{"g", Bc().Return().List(3).Var("a").Var("b").Var("c").b, ps}, {"f", f.b}});
+    ValueRef r = Object("K")->Execute("f");
+    zScriptArray* got = r->GetArray()->At(1)->GetArray();
+    ASSERT_TRUE(got);
+    EXPECT_EQ(got->At(1)->Typ, typFloat);  // the content's kind decides, a Double becomes a Single
+    EXPECT_FLOAT_EQ(got->At(1)->GetSingle(), 2.5f);
+    EXPECT_EQ(got->At(2)->Typ, typInt);  // Nothing passed: the declared type, no default
+    EXPECT_TRUE(got->At(2)->Data.IsEmpty());
+    EXPECT_EQ(got->At(3)->Typ, typInt);
+    EXPECT_EQ(got->At(3)->GetLong(), 1);
+
+    // A name the game's table knows gets value objects: a fresh one for an
+    // operator, Nothing for the unset variable, the variable itself otherwise.
+    gScriptHooks.IsGameFunction = [](const std::string& n) { return n == "g"; };
+    gScriptHooks.CallGameFunction = [](zScriptObject*, zScriptArray*, const std::string&,
+                                       zScriptArgs& args) -> ValueRef {
+        EXPECT_EQ(args.Count(), 3);
+        EXPECT_EQ(args[1]->Typ, typFloat);
+        EXPECT_EQ(args[1]->RefCount(), 1);
+        EXPECT_EQ(args[2], nullptr);
+        args[3]->SetLong(99);
+        return zScriptValue::New();
+    };
+    zScript.ResetDispatch();
+    r = Object("K")->Execute("f");
+    EXPECT_EQ(r->GetArray()->At(2)->GetLong(), 99);
+}
+
 }  // namespace
 }  // namespace zun::test
