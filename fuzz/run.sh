@@ -25,7 +25,8 @@ run_one() {
   [ -d "$seeds" ] && args+=("$seeds")
   local log="$build/fuzz/$name.log"
   if ZUN_HEADLESS=1 ASAN_OPTIONS="${ASAN_OPTIONS:-quarantine_size_mb=64}" "$exe" -max_total_time="$seconds" \
-       -rss_limit_mb=$rss -timeout=10 -print_final_stats=1 "${args[@]}" > "$log" 2>&1; then
+       -rss_limit_mb=$rss -timeout=10 -print_final_stats=1 \
+       -artifact_prefix="$build/fuzz/$name-" "${args[@]}" > "$log" 2>&1; then
     local runs
     runs=$(grep -o 'stat::number_of_executed_units: *[0-9]*' "$log" | grep -o '[0-9]*$' || echo "?")
     echo "fuzz: $name ok: $runs runs, corpus $(ls "$corpus" | wc -l) files"
