@@ -99,6 +99,7 @@ public:
         return real_->ReadPixels(x, y, w, h, rgba);
     }
     void Present(int32_t w, int32_t h) override { real_->Present(w, h); }
+    void SetDrawArea(int32_t x, int32_t y, int32_t w, int32_t h) override { real_->SetDrawArea(x, y, w, h); }
     int32_t BackBufferWidth() const override { return real_->BackBufferWidth(); }
     int32_t BackBufferHeight() const override { return real_->BackBufferHeight(); }
     zun::DeviceStatus Status() override { return real_->Status(); }

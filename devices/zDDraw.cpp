@@ -235,6 +235,9 @@ bool zDDrawModule::BeginScene(int32_t ClearColor, int32_t iRenderTarget) {
         Device->SetRenderTarget(0);
         Raise(errInvalidCall, "Invalid procedure call or argument");
     }
+    // A window shows only the view's corner of the back buffer (see EndScene):
+    // nothing drawn outside it is ever seen.
+    if (target == 0 && PresentParams.Windowed == 1) Device->SetDrawArea(0, 0, ViewW, ViewH);
 
     Device->Clear(ClearColor != 0, uint32_t(ClearColor), true, 1.0f);
     BackColor = ClearColor;
@@ -258,6 +261,23 @@ void zDDrawModule::EndScene(bool Present) {
         }
         return 0;
     });
+}
+
+void zDDrawModule::SetDrawArea(float X, float Y, float Width, float Height) {
+    zCore.CurrentProc = "SetDrawArea";
+    FlushAll();  // what was queued before is drawn without the new limit
+    RenderBackend& dev = Dev();
+    double sx, sy;
+    Scale(sx, sy);
+    const double x0 = std::floor(double(X) * sx) - 1, y0 = std::floor(double(Y) * sy) - 1;
+    const double x1 = std::ceil((double(X) + Width) * sx) + 1, y1 = std::ceil((double(Y) + Height) * sy) + 1;
+    // A rectangle beyond any target's reach (or not a number) limits nothing.
+    constexpr double kFar = 1 << 20;
+    if (!(x0 > -kFar && y0 > -kFar && x1 < kFar && y1 < kFar && x1 > x0 && y1 > y0)) {
+        dev.SetDrawArea(0, 0, 0, 0);
+        return;
+    }
+    dev.SetDrawArea(int32_t(x0), int32_t(y0), int32_t(x1 - x0), int32_t(y1 - y0));
 }
 
 void zDDrawModule::EndTextureScene() {

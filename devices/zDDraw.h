@@ -141,6 +141,10 @@ struct zDDrawModule {
     bool BeginScene(int32_t ClearColor, int32_t RenderTarget);
     void EndScene(bool Present);
     void EndTextureScene();
+    // Drawing into the current target stays inside this rectangle (logical
+    // pixels, widened by a pixel) until the next scene: for passes that know
+    // nothing outside it would change what they leave behind.
+    void SetDrawArea(float X, float Y, float Width, float Height);
     int32_t CreateRenderTarget(int32_t Size);
     void UpdateFrameRate();
     bool SaveScreenShot(const std::string& FileName, RECT& Area, int32_t Format);

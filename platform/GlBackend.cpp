@@ -11,6 +11,7 @@
 // the factor travels with each vertex. The device flushes its batches on every
 // change of transparency, so a fade over many particles would otherwise cost
 // one draw call per particle, which a CPU rasteriser pays dearly for.
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <map>
@@ -40,7 +41,8 @@ namespace {
 
 // A draw larger than this many vertices is refused rather than uploaded.
 constexpr int64_t kMaxDrawVertices = 1 << 24;
-constexpr int64_t kInitialRingBytes = 4 << 20;
+// A frame's vertices take a few hundred kilobytes; a larger draw grows the ring.
+constexpr int64_t kInitialRingBytes = 1 << 20;
 
 const char* kVertexShader = R"(#version 330 core
 in vec4 aPos;
@@ -233,6 +235,7 @@ public:
     void DrawColored(const DrawState& state, Primitive prim, const ColorVertex* v, int32_t count) override;
     bool ReadPixels(int32_t x, int32_t y, int32_t w, int32_t h, std::vector<uint8_t>& rgba) override;
     void Present(int32_t srcW, int32_t srcH) override;
+    void SetDrawArea(int32_t x, int32_t y, int32_t w, int32_t h) override;
     int32_t BackBufferWidth() const override { return bbW_; }
     int32_t BackBufferHeight() const override { return bbH_; }
     // A GL 3.3 context without the robustness extension is never reset under
@@ -263,7 +266,9 @@ private:
         }
     }
     bool MakeTargetFbo(GLuint tex, GLuint& fbo);
-    bool EnsureDepth(int32_t side);
+    // Clips drawing to the draw area of the current target.
+    void ApplyScissor(bool allowed = true);
+    bool EnsureDepth(int32_t w, int32_t h);
     void BindTexture(GLuint tex) {
         if (boundTex_ != tex) {
             gl.BindTexture(GL_TEXTURE_2D, tex);
@@ -300,6 +305,9 @@ private:
     GLuint vbo_ = 0;
     int64_t ringBytes_ = 0, ringPos_ = 0;
     GLuint boundTex_ = 0;
+    // The draw area of the current target; empty: all of it.
+    int32_t areaX_ = 0, areaY_ = 0, areaW_ = 0, areaH_ = 0;
+    bool scissorOn_ = false;
     // Blend, depth and sampler state as last sent to GL.
     bool stateValid_ = false;
     bool blendOn_ = false, depthOn_ = false, depthWrite_ = true;
@@ -341,7 +349,7 @@ bool GlBackend::Open(const GlBackendConfig& config, std::string* error) {
 
     bbW_ = config.backBufferWidth;
     bbH_ = config.backBufferHeight;
-    if (!EnsureDepth(std::max(bbW_, bbH_))) return fail("could not create the depth buffer");
+    if (!EnsureDepth(bbW_, bbH_)) return fail("could not create the depth buffer");
     gl.GenTextures(1, &bb_.tex);
     BindTexture(bb_.tex);
     gl.TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
@@ -421,9 +429,9 @@ GlBackend::~GlBackend() {
     ctx_.reset();
 }
 
-bool GlBackend::EnsureDepth(int32_t side) {
-    if (depth_ && side <= depthW_ && side <= depthH_) return true;
-    int32_t w = std::max({side, depthW_, bbW_}), h = std::max({side, depthH_, bbH_});
+bool GlBackend::EnsureDepth(int32_t needW, int32_t needH) {
+    if (depth_ && needW <= depthW_ && needH <= depthH_) return true;
+    int32_t w = std::max({needW, depthW_, bbW_}), h = std::max({needH, depthH_, bbH_});
     if (!depth_) gl.GenRenderbuffers(1, &depth_);
     DrainErrors();
     gl.BindRenderbuffer(GL_RENDERBUFFER, depth_);
@@ -437,6 +445,36 @@ bool GlBackend::EnsureDepth(int32_t side) {
     depthW_ = w;
     depthH_ = h;
     return true;
+}
+
+void GlBackend::ApplyScissor(bool allowed) {
+    const bool want = allowed && areaW_ > 0 && areaH_ > 0 && (areaW_ < targetW_ || areaH_ < targetH_);
+    if (want) {
+        // Rows are kept top-down, so GL's row 0 is the top row here too.
+        gl.Scissor(areaX_, areaY_, areaW_, areaH_);
+        if (!scissorOn_) gl.Enable(GL_SCISSOR_TEST);
+    } else if (scissorOn_) {
+        gl.Disable(GL_SCISSOR_TEST);
+    }
+    scissorOn_ = want;
+}
+
+void GlBackend::SetDrawArea(int32_t x, int32_t y, int32_t w, int32_t h) {
+    const int64_t x0 = std::clamp<int64_t>(x, 0, targetW_), y0 = std::clamp<int64_t>(y, 0, targetH_);
+    const int64_t x1 = std::clamp<int64_t>(int64_t(x) + std::max(w, 0), x0, targetW_);
+    const int64_t y1 = std::clamp<int64_t>(int64_t(y) + std::max(h, 0), y0, targetH_);
+    // Nothing of the target left (or nothing asked for): no limit. Drawing
+    // more than needed is only slower.
+    int32_t ax = int32_t(x0), ay = int32_t(y0), aw = int32_t(x1 - x0), ah = int32_t(y1 - y0);
+    if (aw <= 0 || ah <= 0) ax = ay = aw = ah = 0;
+    if (ax == areaX_ && ay == areaY_ && aw == areaW_ && ah == areaH_) return;
+    FlushPending();
+    Current();
+    areaX_ = ax;
+    areaY_ = ay;
+    areaW_ = aw;
+    areaH_ = ah;
+    ApplyScissor();
 }
 
 bool GlBackend::MakeTargetFbo(GLuint tex, GLuint& fbo) {
@@ -517,7 +555,7 @@ TextureId GlBackend::CreateRenderTarget(int32_t side) {
     FlushPending();
     if (side < 1 || side > kMaxTargetSide) return 0;
     Current();
-    if (!EnsureDepth(side)) return 0;
+    if (!EnsureDepth(side, side)) return 0;
     DrainErrors();
     Tex t;
     gl.GenTextures(1, &t.tex);
@@ -533,7 +571,9 @@ TextureId GlBackend::CreateRenderTarget(int32_t side) {
     gl.BindFramebuffer(GL_FRAMEBUFFER, t.fbo);
     const GLfloat zero[4] = {0, 0, 0, 0};
     gl.ColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    ApplyScissor(false);
     gl.ClearBufferfv(GL_COLOR, 0, zero);
+    ApplyScissor();
     gl.BindFramebuffer(GL_FRAMEBUFFER, target_ == 0 ? bb_.fbo : Find(target_)->fbo);
     t.w = t.h = side;
     t.live = true;
@@ -551,12 +591,25 @@ bool GlBackend::SetRenderTarget(TextureId id) {
     target_ = id;
     targetW_ = t->w;
     targetH_ = t->h;
+    areaX_ = areaY_ = areaW_ = areaH_ = 0;
+    ApplyScissor();
     return true;
 }
 
 void GlBackend::Clear(bool color, uint32_t argb, bool depth, float z) {
     FlushPending();
     Current();
+    // A clear of the whole target is the renderer's cheap one; a clipped
+    // clear would be drawn as a quad.
+    const bool clipped = scissorOn_;
+    if (clipped) ApplyScissor(false);
+    struct Reclip {
+        GlBackend& b;
+        bool on;
+        ~Reclip() {
+            if (on) b.ApplyScissor();
+        }
+    } reclip{*this, clipped};
     if (color) {
         const GLfloat c[4] = {((argb >> 16) & 0xFF) / 255.0f, ((argb >> 8) & 0xFF) / 255.0f, (argb & 0xFF) / 255.0f,
                               ((argb >> 24) & 0xFF) / 255.0f};
@@ -779,10 +832,13 @@ void GlBackend::Present(int32_t srcW, int32_t srcH) {
         gl.BindFramebuffer(GL_READ_FRAMEBUFFER, bb_.fbo);
         gl.BindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
         GLenum filter = (dw == srcW && dh == srcH) ? GL_NEAREST : GL_LINEAR;
+        // The scissor would cut the copy to the window as well.
+        ApplyScissor(false);
         gl.BlitFramebuffer(0, 0, srcW, srcH, 0, dh, dw, 0, GL_COLOR_BUFFER_BIT, filter);
         ctx_->Swap();
         GLuint cur = target_ == 0 ? bb_.fbo : Find(target_)->fbo;
         gl.BindFramebuffer(GL_FRAMEBUFFER, cur);
+        ApplyScissor();
     }
 }
 

@@ -16,6 +16,7 @@ namespace zun {
     X(PFNGLENABLEPROC, Enable)                                                  \
     X(PFNGLDISABLEPROC, Disable)                                                \
     X(PFNGLVIEWPORTPROC, Viewport)                                              \
+    X(PFNGLSCISSORPROC, Scissor)                                                \
     X(PFNGLCLEARBUFFERFVPROC, ClearBufferfv)                                    \
     X(PFNGLCOLORMASKPROC, ColorMask)                                            \
     X(PFNGLDEPTHFUNCPROC, DepthFunc)                                            \

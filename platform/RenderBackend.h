@@ -154,6 +154,17 @@ public:
     // whole window. Without a window it does nothing and the frame stays readable.
     virtual void Present(int32_t srcW, int32_t srcH) = 0;
 
+    // Limits drawing into the current target to the rectangle (x, y, w, h),
+    // for the caller knows nothing outside it would change or be seen. The
+    // limit ends with the next SetRenderTarget; clears are never limited. An
+    // empty rectangle lifts it.
+    virtual void SetDrawArea(int32_t x, int32_t y, int32_t w, int32_t h) {
+        (void)x;
+        (void)y;
+        (void)w;
+        (void)h;
+    }
+
     virtual int32_t BackBufferWidth() const = 0;
     virtual int32_t BackBufferHeight() const = 0;
 

@@ -1,5 +1,6 @@
 #include "scene/zCollisionMap.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <vector>
@@ -236,6 +237,38 @@ void zCollisionMap::Resize(int32_t iW, int32_t iH) {
         CopyOverlap(code, codeGrid_);
         CopyOverlap(shape, shapeGrid_);
     }
+}
+
+bool zCollisionMap::BlockedBounds(const zCamera& iCam, uint8_t iFlags, float iViewW, float iViewH, float& oX0,
+                                  float& oY0, float& oX1, float& oY1) const {
+    if (W == 0 || H == 0 || TileW == 0 || MetaByte("ShowDebug") == 1) return false;
+    const zVisibleCells v = VisibleCells(*this, iCam);
+    if (iFlags == 0) iFlags = MetaByte("_ShowMode", 255);
+    const int32_t x1 = std::min(v.x1, codeGrid_.d1 - 1), y1 = std::min(v.y1, codeGrid_.d2 - 1);
+    if (x1 < v.x0 || y1 < v.y0) return false;
+    const double c = v.c;
+    auto left = [&](int32_t cx) { return double(ToSingle(c * cx + v.ox)); };
+    auto top = [&](int32_t cy) { return double(ToSingle(c * cy + v.oy)); };
+    if (!(left(v.x0) <= 0 && top(v.y0) <= 0 && left(x1) + c >= iViewW && top(y1) + c >= iViewH)) return false;
+    int32_t bx0 = x1 + 1, by0 = y1 + 1, bx1 = v.x0 - 1, by1 = v.y0 - 1;
+    for (int32_t cy = v.y0; cy <= y1; ++cy)
+        for (int32_t cx = v.x0; cx <= x1; ++cx)
+            if ((codeGrid_(cx, cy) & iFlags) != 0) {
+                bx0 = std::min(bx0, cx);
+                bx1 = std::max(bx1, cx);
+                by0 = std::min(by0, cy);
+                by1 = std::max(by1, cy);
+            }
+    if (bx1 < bx0) {
+        oX0 = oY0 = 0;
+        oX1 = oY1 = -1;
+        return true;
+    }
+    oX0 = float(left(bx0));
+    oY0 = float(top(by0));
+    oX1 = float(left(bx1) + c);
+    oY1 = float(top(by1) + c);
+    return true;
 }
 
 void zCollisionMap::Render(const zCamera& iCam, uint8_t iFlags, int32_t iColorFree, int32_t iColorBlock) {

@@ -49,6 +49,13 @@ public:
     // The overlay: flags 0 take meta "_ShowMode"; colour -1 takes the default
     // green (free) or red (block) with alpha 1 - "_Alpha". Colour 0 draws nothing.
     void Render(const zCamera& iCam, uint8_t iFlags, int32_t iColorFree = -1, int32_t iColorBlock = -1);
+    // The view rectangle (x0, y0)-(x1, y1) holding every visible cell that
+    // blocks iFlags (flags 0: as Render takes them): outside it that overlay
+    // is the free colour throughout. Empty (x1 < x0) when no such cell shows.
+    // False when the cells drawn do not cover the view (iViewW x iViewH) or
+    // the cells carry debug text.
+    bool BlockedBounds(const zCamera& iCam, uint8_t iFlags, float iViewW, float iViewH, float& oX0, float& oY0,
+                       float& oX1, float& oY1) const;
 
 private:
     Grid<uint8_t> codeGrid_, shapeGrid_;

@@ -3,6 +3,7 @@
 // blacks out every cell that is not water; DrawMirrors lays the target over
 // the ground shifted by the same snapping offset, whole or in thin strips
 // moved sideways by a wave fixed to the ground.
+#include <algorithm>
 #include <cmath>
 #include <memory>
 
@@ -101,7 +102,17 @@ void RenderMirrors() {
     const CameraShift shift(cam, ToSingle(snap.x), ToSingle(snap.y));
     // The water picture is drawn at half brightness.
     zDDraw.DiffuseColor = zDDraw.GetGrayColor(0.5f);
-    render::TargetScene scene(zDDraw.GetColorRGB(0, 0, 0), g.MirrorTarget);
+    const int32_t black = zDDraw.GetColorRGB(0, 0, 0);
+    render::TargetScene scene(black, g.MirrorTarget);
+
+    // Outside the water the mask below paints everything black, the colour the
+    // target was just cleared to, so drawing there would be wasted. That holds
+    // when the mask lies nearest of all (depth 0): no reflection can show
+    // through it.
+    float wx0 = 0, wy0 = 0, wx1 = 0, wy1 = 0;
+    if (g.mapWater && g.mapWater->MetaSingle("_z") <= 0 &&
+        g.mapWater->BlockedBounds(cam, 0, float(zDDraw.ScreenW), float(zDDraw.ScreenH), wx0, wy0, wx1, wy1))
+        zDDraw.SetDrawArea(wx0, wy0, std::max(wx1 - wx0, 0.0f), std::max(wy1 - wy0, 0.0f));
 
     zDDraw.RenderZ = 1.0f;
     zDDraw.SetAlphaMode(0);
@@ -123,7 +134,7 @@ void RenderMirrors() {
         g.Particles->RenderParticlesMirror(cam, 0, 0.75f);
     if (g.mapWater) {
         zDDraw.SetAlphaMode(1);
-        g.mapWater->Render(cam, 0, zDDraw.GetColorRGB(0, 0, 0), 0);
+        g.mapWater->Render(cam, 0, black, 0);
     }
     scene.End();
 }

@@ -259,6 +259,40 @@ TEST_F(CollisionTest, WaterMaskDrawsOnlyTheFreeParts) {
     }
 }
 
+TEST_F(CollisionTest, OutsideTheBlockedBoundsTheWaterMaskPaintsEveryPixel) {
+    zCollisionMap m;
+    m.SetTileSize(16);
+    m.SetSize(10, 8);
+    m.SetTile(3, 2, 1, 0);
+    m.SetTile(4, 2, 1, 0);
+    m.SetTile(6, 5, 1, 5);
+    m.SetTile(8, 1, 2, 0);  // blocks another mover class only
+    const zCamera cam = Camera(8, 4, 96, 80);
+    rec->ClearLog();
+    m.Render(cam, 1, int32_t(0xFF000000u), 0);
+    Raster r(96, 80);
+    r.Paint(rec->Draws);
+    float x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+    ASSERT_TRUE(m.BlockedBounds(cam, 1, 96, 80, x0, y0, x1, y1));
+    // Just the four by four cells from (3, 2) to (6, 5).
+    EXPECT_EQ(x1 - x0, 64.0f);
+    EXPECT_EQ(y1 - y0, 64.0f);
+    int outside = 0, wrong = 0;
+    for (int y = 0; y < 80; ++y)
+        for (int x = 0; x < 96; ++x) {
+            if (x + 0.5f > x0 && x + 0.5f < x1 && y + 0.5f > y0 && y + 0.5f < y1) continue;
+            outside += 1;
+            wrong += r.At(x, y) != 0xFF000000u;
+        }
+    EXPECT_GT(outside, 0);
+    EXPECT_EQ(wrong, 0);
+    // No blocked cell in view: an empty rectangle. A view reaching past the
+    // map has pixels no cell paints: no bounds.
+    ASSERT_TRUE(m.BlockedBounds(Camera(0, 112, 96, 16), 1, 96, 16, x0, y0, x1, y1));
+    EXPECT_LT(x1, x0);
+    EXPECT_FALSE(m.BlockedBounds(Camera(100, 0, 96, 80), 1, 96, 80, x0, y0, x1, y1));
+}
+
 TEST_F(CollisionTest, OverlayDefaultsComeFromTheMetaValues) {
     zCollisionMap m;
     m.SetTileSize(32);
