@@ -70,7 +70,14 @@ int32_t LoadWave(const std::string& FileName, bool ForceNew) {
     }
     const std::string path = GetFilePath(FileName, zDSound.SoundPath);
     if (path.empty()) return 0;
-    const int32_t w = CreateWave();
+    // A slot given back (a level's sound emitter, released with its level) is
+    // taken again before the table grows: every level visit loads its
+    // emitters' waves anew.
+    int32_t w = 0;
+    for (int32_t i = 1; i <= zDSound.WaveCount && w == 0; ++i)
+        if (!zDSound.Waves[size_t(i)] && zDSound.WaveFiles[size_t(i)].empty()) w = i;
+    const bool reused = w != 0;
+    if (!reused) w = CreateWave();
     zCore.CurrentProc = "LoadWave";
     zDSound.WaveFiles[size_t(w)] = FileName;
     std::string error;
@@ -83,9 +90,13 @@ int32_t LoadWave(const std::string& FileName, bool ForceNew) {
     if (!buffer) {
         // The slot goes again, so the next load of the same name tries afresh
         // instead of finding a wave that cannot play.
-        zDSound.Waves.pop_back();
-        zDSound.WaveFiles.pop_back();
-        zDSound.WaveCount -= 1;
+        if (reused) {
+            zDSound.WaveFiles[size_t(w)].clear();
+        } else {
+            zDSound.Waves.pop_back();
+            zDSound.WaveFiles.pop_back();
+            zDSound.WaveCount -= 1;
+        }
         Log("ERR", "LoadWave", FileName, error);
         return 0;
     }
@@ -189,6 +200,14 @@ void StopWave(int32_t Wave) {
         auto& d = zDSound.Duplicates[size_t(i)];
         if (d && zDSound.DuplicateOf[size_t(i)] == Wave && (d->GetStatus() & AudioBuffer::StatusLooping)) d->Stop();
     }
+}
+
+void ReleaseWave(int32_t Wave) {
+    if (Wave < 1 || Wave > zDSound.WaveCount || size_t(Wave) >= zDSound.Waves.size()) return;
+    StopWave(Wave);
+    zDSound.Waves[size_t(Wave)].reset();
+    // No later load by name may be handed the empty slot; a new load takes it.
+    if (size_t(Wave) < zDSound.WaveFiles.size()) zDSound.WaveFiles[size_t(Wave)].clear();
 }
 
 void StopAllWaves() {

@@ -39,6 +39,8 @@ void PlayWave(int32_t Wave, bool Looping, float& Volume, float& Speed, int32_t S
 void PlayWave(int32_t Wave, bool Looping, float&& Volume, float&& Speed, int32_t StartMs);
 void SetupWave(int32_t Wave, float Volume, float Speed);
 void StopWave(int32_t Wave);
+// Drops the wave's buffer; its slot goes to the next wave loaded anew.
+void ReleaseWave(int32_t Wave);
 void StopAllWaves();
 void DSound_Release();
 

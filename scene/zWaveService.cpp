@@ -35,13 +35,7 @@ public:
         zun::PlayWave(iWave, iLooping, iVolume, ioSpeed, iStartMs);
     }
     void StopWave(int32_t iWave) override { zun::StopWave(iWave); }
-    void ReleaseWave(int32_t iWave) override {
-        if (iWave < 1 || iWave > zDSound.WaveCount || size_t(iWave) >= zDSound.Waves.size()) return;
-        zun::StopWave(iWave);
-        zDSound.Waves[size_t(iWave)].reset();
-        // No later load by name may be handed the empty slot.
-        if (size_t(iWave) < zDSound.WaveFiles.size()) zDSound.WaveFiles[size_t(iWave)].clear();
-    }
+    void ReleaseWave(int32_t iWave) override { zun::ReleaseWave(iWave); }
 };
 
 }  // namespace

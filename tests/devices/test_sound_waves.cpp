@@ -131,6 +131,27 @@ TEST_F(Waves, FailedLoadsLeaveNoSlotBehind) {
     EXPECT_EQ(LoadWave("beep.wav", false), 1);  // the table goes on from 1
 }
 
+// A level's sound emitters load their waves anew at every visit and give
+// them back when the level goes: the table must not grow by a slot a visit.
+TEST_F(Waves, ReleasedSlotsAreTakenAgainByNewLoads) {
+    const int32_t first = LoadWave("beep.wav", true);
+    const int32_t kept = LoadWave("music.wav", false);
+    ReleaseWave(first);
+    EXPECT_EQ(LoadWave("beep.wav", false), first);  // loaded anew into the free slot
+    for (int i = 0; i < 5; ++i) ReleaseWave(LoadWave("beep.wav", true));
+    EXPECT_EQ(zDSound.WaveCount, 3);
+    EXPECT_EQ(LoadWave("music.wav", false), kept);
+    EXPECT_EQ(PlayWaveFile("beep.wav", false, 1.0f, 1.0f, true, 0), 3);
+    EXPECT_NEAR(test::RenderMixer(16)[0], 0.25, 1e-3);
+
+    // A failed load into a free slot leaves it free.
+    ReleaseWave(3);
+    test::LogCapture log;
+    EXPECT_EQ(LoadWave("broken.wav", true), 0);
+    EXPECT_EQ(zDSound.WaveCount, 3);
+    EXPECT_EQ(LoadWave("beep.wav", true), 3);
+}
+
 TEST_F(Waves, WaveZeroAndUnknownWavesReadPositionZero) {
     EXPECT_EQ(GetWavePosition(0), 0);
     EXPECT_EQ(GetWavePosition(5), 0);
