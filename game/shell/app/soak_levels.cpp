@@ -136,6 +136,10 @@ int main() {
             std::printf("soak: %d globals, %d saved values\n", zScript.Globals->Size(), zScript.SavedValues->Size());
         // The log keeps every line of the run; it is not what is measured.
         zCore.LogText.clear();
+        // A player reads each message before the next visit; unread ones
+        // (the cellar greets every visitor) would pile up here with their
+        // speakers and be counted as what a load keeps.
+        gCharTest.Messages.clear();
     }
     if (!frmMain.Closed) frmMain.Form_Unload();
     frmMain.Window = nullptr;
