@@ -320,7 +320,7 @@ ValueRef MemberWith(Frame& f, O&& evalObject, M&& evalMember) {
     auto* obj = target && typeid(*target) == typeid(zScriptObject) ? static_cast<zScriptObject*>(target)
                                                                     : dynamic_cast<zScriptObject*>(target);
     if (!obj) Fail(held ? errObjectRequired : errObjectNotSet);
-    ArrayRef scope = zScriptArray::New();
+    ScopeLease scope;
     scope->Parent = obj->Locals;
     obj->Locals->Parent = zScript.Globals;
     f.cur.Caller = obj;
@@ -1125,7 +1125,7 @@ ValueRef CallNode(Frame& f, const PNode& n) {
             const HostValue* data[kDirectArgs];
             for (int32_t i = 0; i < argc; ++i) data[i] = view(i) ? &view(i).Data() : nullptr;
             zScriptClass* cls = f.cur.Class;
-            ArrayRef scope = zScriptArray::New();
+            ScopeLease scope;
             scope->Parent = f.cur.Values->Parent;
             fn->SetupParameters(scope.get(), data, argc);
             return fn->Execute(f.cur.Caller, scope.get(), cls);
