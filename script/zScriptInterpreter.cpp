@@ -339,6 +339,36 @@ ValueRef MemberWith(Frame& f, O&& evalObject, M&& evalMember) {
     return evalMember();
 }
 
+// A member access whose member is a plain variable. Reading a variable runs no
+// script code, so the object cannot be dropped before the read: it is borrowed
+// from the value that holds it, and the read goes where a scope made for the
+// object would send it (the object's variables, then the globals).
+template <class O>
+ValueRef MemberVar(Frame& f, O&& evalObject, const PNode& member) {
+    zScriptArray* values = f.cur.Values;
+    zScriptArray* parentBefore = values->Parent.get();
+    ArrayRef keepParent = values->Parent;
+    ValueRef o = evalObject();
+    if (!o) Fail(errObjectNotSet);
+    if (o->Data.Kind() != HK::Object) Fail(errObjectRequired);
+    iClass* target = o->Data.AsObject().get();
+    auto* obj = target && typeid(*target) == typeid(zScriptObject) ? static_cast<zScriptObject*>(target)
+                                                                    : dynamic_cast<zScriptObject*>(target);
+    if (!obj) Fail(target ? errObjectRequired : errObjectNotSet);
+    obj->Locals->Parent = zScript.Globals;
+    struct Back {
+        zScriptArray* values;
+        zScriptArray* parent;
+        ~Back() {
+            if (values->Parent.get() != parent) values->Parent = parent;
+        }
+    } back{values, parentBefore};
+    DepthGuard depth(zScript.ExprDepth, zScript.MaxExprDepth);
+    zScriptValue* v = obj->Locals->Lookup(member.name, 0);
+    if (!v) Log("ERR", "Value not set", member.name.Text());
+    return ValueRef(v);
+}
+
 ValueRef MemberAccess(Frame& f, int32_t& p) {
     return MemberWith(f, [&] { return Evaluate(f, p); }, [&] { return Evaluate(f, p); });
 }
@@ -1280,6 +1310,7 @@ ValueRef EvaluateNode(Frame& f, const PNode& n) {
         }
         case PNode::Call: return CallNode(f, n);
         case PNode::Member:
+            if (n.b->kind == PNode::Var) return MemberVar(f, [&] { return EvaluateNode(f, *n.a); }, *n.b);
             return MemberWith(f, [&] { return EvaluateNode(f, *n.a); }, [&] { return EvaluateNode(f, *n.b); });
         default: {
             ValueRef r = zScriptValue::New();
