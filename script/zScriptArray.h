@@ -140,6 +140,9 @@ public:
         return nullptr;
     }
 
+    // Takes back a scope from a ScopeLease.
+    static void RecycleScope(zScriptArray* iScope) noexcept;
+
 private:
     std::vector<ValueRef, ArrayEntryAllocator<ValueRef>> items_;
     // Every live array is in one list, for ReleaseAll.
@@ -148,6 +151,23 @@ private:
 };
 
 using ArrayRef = Ref<zScriptArray>;
+
+// The scope of one call or member access. Scopes come and go at the rate of
+// calls; one that nobody else holds when its lease ends (no value, array or
+// later scope kept it) is emptied and handed to the next lease with its entry
+// storage, instead of being freed and made again.
+class ScopeLease {
+public:
+    ScopeLease();
+    ~ScopeLease() { zScriptArray::RecycleScope(a_); }
+    ScopeLease(const ScopeLease&) = delete;
+    ScopeLease& operator=(const ScopeLease&) = delete;
+    zScriptArray* get() const { return a_; }
+    zScriptArray* operator->() const { return a_; }
+
+private:
+    zScriptArray* a_;
+};
 
 inline zScriptArray* HostValue::AsArray() const noexcept { return static_cast<zScriptArray*>(u_.a); }
 

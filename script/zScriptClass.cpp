@@ -115,7 +115,7 @@ ValueRef zScriptClass::Execute(zScriptObject* iCaller, zScriptArray* iValues, co
             ValueRef r = from->ExecuteSuper(parent, iCaller, iValues, iName, iArgs);
             return r ? r : zScriptValue::New();
         }
-        ArrayRef scope = zScriptArray::New();
+        ScopeLease scope;
         scope->Parent = iValues;
         f->SetupParameters(scope.get(), iArgs);
         return f->Execute(iCaller, scope.get(), this);

@@ -320,7 +320,7 @@ ValueRef MemberWith(Frame& f, O&& evalObject, M&& evalMember) {
     auto* obj = target && typeid(*target) == typeid(zScriptObject) ? static_cast<zScriptObject*>(target)
                                                                     : dynamic_cast<zScriptObject*>(target);
     if (!obj) Fail(held ? errObjectRequired : errObjectNotSet);
-    ArrayRef scope = zScriptArray::New();
+    ScopeLease scope;
     scope->Parent = obj->Locals;
     obj->Locals->Parent = zScript.Globals;
     f.cur.Caller = obj;
@@ -337,6 +337,36 @@ ValueRef MemberWith(Frame& f, O&& evalObject, M&& evalMember) {
         }
     } back{f, saved, parentBefore};
     return evalMember();
+}
+
+// A member access whose member is a plain variable. Reading a variable runs no
+// script code, so the object cannot be dropped before the read: it is borrowed
+// from the value that holds it, and the read goes where a scope made for the
+// object would send it (the object's variables, then the globals).
+template <class O>
+ValueRef MemberVar(Frame& f, O&& evalObject, const PNode& member) {
+    zScriptArray* values = f.cur.Values;
+    zScriptArray* parentBefore = values->Parent.get();
+    ArrayRef keepParent = values->Parent;
+    ValueRef o = evalObject();
+    if (!o) Fail(errObjectNotSet);
+    if (o->Data.Kind() != HK::Object) Fail(errObjectRequired);
+    iClass* target = o->Data.AsObject().get();
+    auto* obj = target && typeid(*target) == typeid(zScriptObject) ? static_cast<zScriptObject*>(target)
+                                                                    : dynamic_cast<zScriptObject*>(target);
+    if (!obj) Fail(target ? errObjectRequired : errObjectNotSet);
+    obj->Locals->Parent = zScript.Globals;
+    struct Back {
+        zScriptArray* values;
+        zScriptArray* parent;
+        ~Back() {
+            if (values->Parent.get() != parent) values->Parent = parent;
+        }
+    } back{values, parentBefore};
+    DepthGuard depth(zScript.ExprDepth, zScript.MaxExprDepth);
+    zScriptValue* v = obj->Locals->Lookup(member.name, 0);
+    if (!v) Log("ERR", "Value not set", member.name.Text());
+    return ValueRef(v);
 }
 
 ValueRef MemberAccess(Frame& f, int32_t& p) {
@@ -1125,7 +1155,7 @@ ValueRef CallNode(Frame& f, const PNode& n) {
             const HostValue* data[kDirectArgs];
             for (int32_t i = 0; i < argc; ++i) data[i] = view(i) ? &view(i).Data() : nullptr;
             zScriptClass* cls = f.cur.Class;
-            ArrayRef scope = zScriptArray::New();
+            ScopeLease scope;
             scope->Parent = f.cur.Values->Parent;
             fn->SetupParameters(scope.get(), data, argc);
             return fn->Execute(f.cur.Caller, scope.get(), cls);
@@ -1280,6 +1310,7 @@ ValueRef EvaluateNode(Frame& f, const PNode& n) {
         }
         case PNode::Call: return CallNode(f, n);
         case PNode::Member:
+            if (n.b->kind == PNode::Var) return MemberVar(f, [&] { return EvaluateNode(f, *n.a); }, *n.b);
             return MemberWith(f, [&] { return EvaluateNode(f, *n.a); }, [&] { return EvaluateNode(f, *n.b); });
         default: {
             ValueRef r = zScriptValue::New();

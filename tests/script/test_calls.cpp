@@ -7,6 +7,25 @@ namespace {
 
 using Calls = ScriptTest;
 
+// Scopes are reused from call to call: a later call must not see the locals
+// of an earlier one, nor a member read see what a member call left behind.
+TEST_F(Calls, EachCallStartsWithAnEmptyScope) {
+    Bc f;
+    f.CallStmt("g", 1).Int(7);
+    f.Assign("o").Call("new", 1).Str("C");
+    f.U8(9).Var("o").Call("g", 1).Int(8);
+    f.Return().List(3).Call("h", 0).U8(9).Var("o").Call("h", 0).U8(9).Var("o").Var("t");
+    AddClass("C", {{"g", Bc().Assign("t").Var("k").Return().Int(0).b, {{"k"}}},
+                   {"h", Bc().Return().Call("set", 1).Var("t").b},
+                   {"f", f.b}});
+    ValueRef r = Object("C")->Execute("f");
+    zScriptArray* a = r->GetArray();
+    ASSERT_TRUE(a);
+    EXPECT_FALSE(a->At(1)->GetBool());
+    EXPECT_FALSE(a->At(2)->GetBool());
+    EXPECT_TRUE(log.Contains("Value not set\tt"));
+}
+
 TEST_F(Calls, EngineBuiltinsBeatClassFunctionsButQualifiedCallsReachThem) {
     AddClass("P", {{"count", Bc().Return().Int(-1).b}});
     Bc f;
