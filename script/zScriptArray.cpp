@@ -261,6 +261,9 @@ std::string zScriptArray::ToString(int32_t iSub) const {
             out += v->ToString(iSub + 1);
         }
         out += "\r\n";
+        // An array that holds itself (or one array twice) at each level
+        // doubles the text per level: stop at the text cap, not at 2^32 lines.
+        if (out.size() > zScript.MaxTextLength) Raise(14, "Out of string space");
     }
     out += outer;
     out += ")";

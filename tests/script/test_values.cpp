@@ -214,6 +214,14 @@ TEST_F(ScriptValues, CyclicArraysNeitherPrintNorStoreForever) {
     EXPECT_NE(text.find("Array (...)"), std::string::npos);
     zStream s;
     EXPECT_THROW(a->Export(s), RuntimeError);
+    // Held twice, the text would double at each of its 32 levels: it stops
+    // at the text cap with the engine's error.
+    a->Add(self);
+    const size_t cap = zScript.MaxTextLength;
+    zScript.MaxTextLength = 1 << 20;
+    EXPECT_THROW(a->ToString(), RuntimeError);
+    zScript.MaxTextLength = cap;
+    a->DeleteIndex(2, true);
     a->DeleteIndex(1, true);  // break the cycle
 }
 
