@@ -1345,33 +1345,38 @@ void StepContent(View v, uint8_t op) {
 
 using namespace run;
 
-void zScriptFunction::SetupParameters(zScriptArray* iValues, const zScriptArgs& iArgs) {
-    if (!Params) return;
-    int32_t n = Params->Size();
+namespace {
+
+// Each declared parameter becomes a fresh named value of its declared type,
+// filled from the argument in its place or from the declaration's default.
+template <class Fill>
+void BindParameters(zScriptArray* params, zScriptArray* values, Fill fill) {
+    if (!params) return;
+    const int32_t n = params->Size();
     for (int32_t i = 1; i <= n; ++i) {
-        zScriptValue* param = Params->At(i);
+        zScriptValue* param = params->At(i);
         if (!param) continue;
         ValueRef v = zScriptValue::New();
         v->Name = param->Name;
         v->Typ = param->Typ;
-        v->Assign(i <= iArgs.Count() ? iArgs[i] : param, 2);
-        iValues->SetName(v->Name, v);
+        fill(*v, i, *param);
+        values->SetName(v->Name, v);
     }
 }
 
+}  // namespace
+
+void zScriptFunction::SetupParameters(zScriptArray* iValues, const zScriptArgs& iArgs) {
+    BindParameters(Params.get(), iValues, [&](zScriptValue& v, int32_t i, zScriptValue& param) {
+        v.Assign(i <= iArgs.Count() ? iArgs[i] : &param, 2);
+    });
+}
+
 void zScriptFunction::SetupParameters(zScriptArray* iValues, const HostValue* const* iArgs, int32_t iCount) {
-    if (!Params) return;
-    int32_t n = Params->Size();
-    for (int32_t i = 1; i <= n; ++i) {
-        zScriptValue* param = Params->At(i);
-        if (!param) continue;
-        ValueRef v = zScriptValue::New();
-        v->Name = param->Name;
-        v->Typ = param->Typ;
-        const HostValue* from = i <= iCount ? iArgs[i - 1] : &param->Data;
-        if (from) v->AssignByKind(*from);
-        iValues->SetName(v->Name, v);
-    }
+    BindParameters(Params.get(), iValues, [&](zScriptValue& v, int32_t i, zScriptValue& param) {
+        const HostValue* from = i <= iCount ? iArgs[i - 1] : &param.Data;
+        if (from) v.AssignByKind(*from);
+    });
 }
 
 ValueRef zScriptFunction::Execute(zScriptObject* iCaller, zScriptArray* iValues, zScriptClass* iClass) {
