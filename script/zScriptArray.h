@@ -128,17 +128,21 @@ public:
     // Direct access for the interpreter and game code (position 1..Size).
     zScriptValue* At(int32_t Index) const { return items_[static_cast<size_t>(Index - 1)].get(); }
     // GetName with the own entries looked at in place first (the usual hit).
-    zScriptValue* Lookup(const Atom& iName, uint8_t iCreate) {
+    [[gnu::always_inline]] zScriptValue* Lookup(const Atom& iName, uint8_t iCreate) {
         if (zScriptValue* v = FindOwn(iName)) return v;
         return GetName(iName, iCreate);
     }
     // The own entry of a name, without walking the chain.
-    zScriptValue* FindOwn(const Atom& iName) const {
+    [[gnu::always_inline]] zScriptValue* FindOwn(const Atom& iName) const {
         for (const auto& v : items_) {
             if (v && v->Name == iName) return v.get();
         }
         return nullptr;
     }
+
+    // SetName's last step, for a caller that has searched the scopes already:
+    // appends iValue itself, which carries its name.
+    void AppendNamed(ValueRef iValue) { items_.push_back(std::move(iValue)); }
 
     // Takes back a scope from a ScopeLease.
     static void RecycleScope(zScriptArray* iScope) noexcept;

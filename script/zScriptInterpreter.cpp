@@ -1114,7 +1114,11 @@ ValueRef CallNode(Frame& f, const PNode& n) {
         struct Slot {
             Temp tmp;
             ValueRef hold;
-            View view;
+            // The view's two halves, stored one by one: copied as one 16-byte
+            // block right after the call that made them, they stall on the
+            // store forwarding.
+            const uint8_t* typ;
+            const HostValue* data;
         };
         union Slots {
             Slots() {}
@@ -1132,11 +1136,16 @@ ValueRef CallNode(Frame& f, const PNode& n) {
             for (int32_t i = 0; i < argc; ++i) {
                 Slot& sl = *new (&slots.s[i]) Slot();
                 made.n = i + 1;
-                sl.view = UseArg(f, *n.args[static_cast<size_t>(i)], sl.tmp, sl.hold);
+                const View v = UseArg(f, *n.args[static_cast<size_t>(i)], sl.tmp, sl.hold);
+                const uint8_t* typ = v.typ;
+                const HostValue* data = v.data;
+                asm("" : "+r"(typ), "+r"(data));
+                sl.typ = typ;
+                sl.data = data;
             }
         });
         auto hold = [&](int32_t i) -> ValueRef& { return slots.s[i].hold; };
-        auto view = [&](int32_t i) -> View { return slots.s[i].view; };
+        auto view = [&](int32_t i) -> View { return View{slots.s[i].typ, slots.s[i].data}; };
         bool direct = f.cur.Class != nullptr;
         if (direct && gScriptHooks.CallGameFunction) {
             // What the game's table would be asked, cached as CallBuiltin caches it.
@@ -1360,7 +1369,12 @@ void BindParameters(zScriptArray* params, zScriptArray* values, Fill fill) {
         v->Name = param->Name;
         v->Typ = param->Typ;
         fill(*v, i, *param);
-        values->SetName(v->Name, v);
+        // SetName, with its search up the scopes in line: parameters are bound
+        // at the rate of calls.
+        zScriptValue* holder = nullptr;
+        for (zScriptArray* a = values; a && !holder; a = a->Parent.get()) holder = a->FindOwn(v->Name);
+        if (holder) holder->Assign(v.get(), 0);
+        else values->AppendNamed(std::move(v));
     }
 }
 
@@ -1375,7 +1389,13 @@ void zScriptFunction::SetupParameters(zScriptArray* iValues, const zScriptArgs& 
 void zScriptFunction::SetupParameters(zScriptArray* iValues, const HostValue* const* iArgs, int32_t iCount) {
     BindParameters(Params.get(), iValues, [&](zScriptValue& v, int32_t i, zScriptValue& param) {
         const HostValue* from = i <= iCount ? iArgs[i - 1] : &param.Data;
-        if (from) v.AssignByKind(*from);
+        if (!from) return;
+        if (from->Kind() == HK::Long) {
+            v.Typ = typInt;
+            v.Data = from->AsLong();
+        } else {
+            v.AssignByKind(*from);
+        }
     });
 }
 
@@ -1404,9 +1424,17 @@ ValueRef zScriptFunction::Execute(zScriptObject* iCaller, zScriptArray* iValues,
         switch (st->op) {
             case 0: break;
             case 20: {
+                const PNode& e = *st->expr;
+                if (e.leaves && zScript.ExprDepth < zScript.MaxExprDepth) {
+                    Temp r;
+                    if (LongPair(f, e, Out{r.Typ, r.Data})) {
+                        p = ValueTruth(r.Data) ? st->next + 5 : st->next;
+                        continue;
+                    }
+                }
                 Temp tmp;
                 ValueRef hold;
-                View c = UseNode(f, *st->expr, tmp, hold);
+                View c = UseNode(f, e, tmp, hold);
                 if (!c) Fail(errObjectNotSet);
                 p = ValueTruth(c.Data()) ? st->next + 5 : st->next;
                 continue;
@@ -1423,6 +1451,19 @@ ValueRef zScriptFunction::Execute(zScriptObject* iCaller, zScriptArray* iValues,
                 p = st->next;
                 continue;
             case 4: {
+                const PNode& e = *st->expr;
+                if (!st->member && e.leaves && zScript.ExprDepth < zScript.MaxExprDepth) {
+                    // Reading two variables or literals runs no script code, so
+                    // the target needs no hold while the source is worked out.
+                    zScriptValue* t = f.cur.Values->Lookup(st->name, 1);
+                    Temp r;
+                    if (LongPair(f, e, Out{r.Typ, r.Data})) {
+                        t->Typ = r.Typ;
+                        t->Data.Set(r.Data);
+                        p = st->next;
+                        continue;
+                    }
+                }
                 ValueRef t = st->member ? EvaluateNode(f, *st->member) : ValueRef(f.cur.Values->Lookup(st->name, 1));
                 Temp tmp;
                 ValueRef hold;
@@ -1433,6 +1474,15 @@ ValueRef zScriptFunction::Execute(zScriptObject* iCaller, zScriptArray* iValues,
                 continue;
             }
             default: {
+                // A Long variable stepped within its range: in place.
+                if (zScriptValue* v = f.cur.Values->Lookup(st->expr->name, 0); v && v->Data.Kind() == HK::Long) {
+                    const int64_t x = int64_t(v->Data.AsLong()) + (st->op == 52 ? 1 : -1);
+                    if (x >= INT32_MIN && x <= INT32_MAX) {
+                        v->Data = static_cast<int32_t>(x);
+                        p = st->next;
+                        continue;
+                    }
+                }
                 Temp tmp;
                 ValueRef t;
                 StepContent(UseNode(f, *st->expr, tmp, t), st->op);
