@@ -25,6 +25,9 @@ namespace zun {
 class zScriptClass;
 class zScriptObject;
 struct PreDecoded;
+namespace run {
+struct Temp;
+}
 
 class zScriptFunction : public iClass, public iStream {
 public:
@@ -60,6 +63,10 @@ public:
     // Runs the body for iCaller with iValues as the scope; iClass is the class
     // the call went through (Nothing for an initialiser).
     ValueRef Execute(zScriptObject* iCaller, zScriptArray* iValues, zScriptClass* iClass);
+    // The same for a caller that only reads the result: a returned operator
+    // result is worked out into iInto (oInto set) instead of a new value.
+    ValueRef Execute(zScriptObject* iCaller, zScriptArray* iValues, zScriptClass* iClass, run::Temp* iInto,
+                     bool& oInto);
 
     // ---- decoding caches (used by the interpreter) --------------------------
     struct Text {

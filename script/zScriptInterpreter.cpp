@@ -218,7 +218,7 @@ zScriptArray* ArrayOf(zScriptValue* cur, uint8_t create) {
 // inside a member access see the place where they were written, not the
 // member's object.
 template <class F>
-void AtWriter(Frame& f, F&& eval) {
+[[gnu::always_inline]] inline void AtWriter(Frame& f, F&& eval) {
     if (!f.cur.ArgCtx) {
         eval();
         return;
@@ -1090,7 +1090,7 @@ ValueRef EvaluateNode(Frame& f, const PNode& n);
 // per argument: operator results and literals are bound from temporaries.
 constexpr int32_t kDirectArgs = 8;
 
-ValueRef CallNode(Frame& f, const PNode& n);
+ValueRef CallNode(Frame& f, const PNode& n, Temp* into = nullptr, bool* inTemp = nullptr);
 
 // The argument of a direct call: what EvaluateNode gives, seen through a view.
 // Nested as deep as EvaluateNode would.
@@ -1106,7 +1106,9 @@ ValueRef CallNode(Frame& f, const PNode& n);
 }
 
 // CallFunction on a decoded call.
-ValueRef CallNode(Frame& f, const PNode& n) {
+// With `into`, a result the callee works out from an operator may come back in
+// *into (inTemp set) rather than as a new value.
+ValueRef CallNode(Frame& f, const PNode& n, Temp* into, bool* inTemp) {
     const int32_t argc = static_cast<int32_t>(n.args.size());
     AtomData* d = n.name.Data();
     if (argc <= kDirectArgs && d && !d->HasDot && d->FormId < 0 && d->EngineId < 0 && d->HostId < 0) {
@@ -1132,7 +1134,7 @@ ValueRef CallNode(Frame& f, const PNode& n) {
                 while (n > 0) slots.s[--n].~Slot();
             }
         } made{slots};
-        AtWriter(f, [&] {
+        AtWriter(f, [&]() __attribute__((always_inline)) {
             for (int32_t i = 0; i < argc; ++i) {
                 Slot& sl = *new (&slots.s[i]) Slot();
                 made.n = i + 1;
@@ -1167,6 +1169,7 @@ ValueRef CallNode(Frame& f, const PNode& n) {
             ScopeLease scope;
             scope->Parent = f.cur.Values->Parent;
             fn->SetupParameters(scope.get(), data, argc);
+            if (into) return fn->Execute(f.cur.Caller, scope.get(), cls, into, *inTemp);
             return fn->Execute(f.cur.Caller, scope.get(), cls);
         }
         // Anything else takes the arguments as value objects, as EvaluateNode
@@ -1287,7 +1290,12 @@ View UseNode(Frame& f, const PNode& n, Temp& tmp, ValueRef& hold) {
             OperatorOn(src, n.code, Out{tmp.Typ, tmp.Data});
             return ViewOf(tmp);
         }
-        case PNode::Call:
+        case PNode::Call: {
+            DepthGuard depth(zScript.ExprDepth, zScript.MaxExprDepth);
+            bool inTemp = false;
+            hold = CallNode(f, n, &tmp, &inTemp);
+            return inTemp ? ViewOf(tmp) : ViewOf(hold.get());
+        }
         case PNode::Member:
             hold = EvaluateNode(f, n);
             return ViewOf(hold.get());
@@ -1400,6 +1408,12 @@ void zScriptFunction::SetupParameters(zScriptArray* iValues, const HostValue* co
 }
 
 ValueRef zScriptFunction::Execute(zScriptObject* iCaller, zScriptArray* iValues, zScriptClass* iClass) {
+    bool unused = false;
+    return Execute(iCaller, iValues, iClass, nullptr, unused);
+}
+
+ValueRef zScriptFunction::Execute(zScriptObject* iCaller, zScriptArray* iValues, zScriptClass* iClass, Temp* iInto,
+                                  bool& oInto) {
     DepthGuard depth(zScript.CallDepth, zScript.MaxCallDepth);
     Step();
     // The result: the last member statement's value, else a new empty value.
@@ -1416,79 +1430,95 @@ ValueRef zScriptFunction::Execute(zScriptObject* iCaller, zScriptArray* iValues,
     ArrayRef keepValues = iValues;
     const int32_t L = length_;
     int32_t p = 0;
-    PreDecoded& pd = Decoded();
+    PreDecoded& pd = decoded_ ? *decoded_ : Decoded();
     while (p < L) {
         Step();
         const PStmt* st = pd.at[static_cast<size_t>(p)];
         if (!st) st = pd.at[static_cast<size_t>(p)] = Decoder{*this, pd, code_, L}.Stmt(p);
-        switch (st->op) {
-            case 0: break;
-            case 20: {
-                const PNode& e = *st->expr;
-                if (e.leaves && zScript.ExprDepth < zScript.MaxExprDepth) {
-                    Temp r;
-                    if (LongPair(f, e, Out{r.Typ, r.Data})) {
-                        p = ValueTruth(r.Data) ? st->next + 5 : st->next;
-                        continue;
-                    }
+        // The statements tested in turn, the commonest first: cheaper to
+        // predict than one jump through a table.
+        const uint8_t sop = st->op;
+        if (sop == 20) {
+            const PNode& e = *st->expr;
+            if (e.leaves && zScript.ExprDepth < zScript.MaxExprDepth) {
+                Temp r;
+                if (LongPair(f, e, Out{r.Typ, r.Data})) {
+                    p = ValueTruth(r.Data) ? st->next + 5 : st->next;
+                    continue;
                 }
-                Temp tmp;
-                ValueRef hold;
-                View c = UseNode(f, e, tmp, hold);
-                if (!c) Fail(errObjectNotSet);
-                p = ValueTruth(c.Data()) ? st->next + 5 : st->next;
-                continue;
             }
-            case 2: p = st->target; continue;
-            case 3: return EvaluateNode(f, *st->expr);
-            case 8:
-                CallNode(f, *st->expr);
-                p = st->next;
-                continue;
-            case 9:
-                result = EvaluateNode(f, *st->expr);
-                memberResult = true;
-                p = st->next;
-                continue;
-            case 4: {
-                const PNode& e = *st->expr;
-                if (!st->member && e.leaves && zScript.ExprDepth < zScript.MaxExprDepth) {
-                    // Reading two variables or literals runs no script code, so
-                    // the target needs no hold while the source is worked out.
-                    zScriptValue* t = f.cur.Values->Lookup(st->name, 1);
-                    Temp r;
-                    if (LongPair(f, e, Out{r.Typ, r.Data})) {
-                        t->Typ = r.Typ;
-                        t->Data.Set(r.Data);
-                        p = st->next;
-                        continue;
-                    }
+            Temp tmp;
+            ValueRef hold;
+            View c = UseNode(f, e, tmp, hold);
+            if (!c) Fail(errObjectNotSet);
+            p = ValueTruth(c.Data()) ? st->next + 5 : st->next;
+            continue;
+        }
+        if (sop == 2) {
+            p = st->target;
+            continue;
+        }
+        if (sop == 4) {
+            const PNode& e = *st->expr;
+            if (!st->member && e.leaves && zScript.ExprDepth < zScript.MaxExprDepth) {
+                // Reading two variables or literals runs no script code, so
+                // the target needs no hold while the source is worked out.
+                zScriptValue* t = f.cur.Values->Lookup(st->name, 1);
+                Temp r;
+                if (LongPair(f, e, Out{r.Typ, r.Data})) {
+                    t->Typ = r.Typ;
+                    t->Data.Set(r.Data);
+                    p = st->next;
+                    continue;
                 }
-                ValueRef t = st->member ? EvaluateNode(f, *st->member) : ValueRef(f.cur.Values->Lookup(st->name, 1));
-                Temp tmp;
-                ValueRef hold;
-                View s = UseNode(f, *st->expr, tmp, hold);
-                if (!t) Fail(errObjectNotSet);
-                if (s) t->AssignContent(s.Typ(), s.Data());
-                p = st->next;
-                continue;
             }
-            default: {
-                // A Long variable stepped within its range: in place.
-                if (zScriptValue* v = f.cur.Values->Lookup(st->expr->name, 0); v && v->Data.Kind() == HK::Long) {
-                    const int64_t x = int64_t(v->Data.AsLong()) + (st->op == 52 ? 1 : -1);
-                    if (x >= INT32_MIN && x <= INT32_MAX) {
-                        v->Data = static_cast<int32_t>(x);
-                        p = st->next;
-                        continue;
-                    }
+            ValueRef t =
+                st->member ? EvaluateNode(f, *st->member) : ValueRef(f.cur.Values->Lookup(st->name, 1));
+            Temp tmp;
+            ValueRef hold;
+            View s = UseNode(f, *st->expr, tmp, hold);
+            if (!t) Fail(errObjectNotSet);
+            if (s) t->AssignContent(s.Typ(), s.Data());
+            p = st->next;
+            continue;
+        }
+        if (sop == 3) {
+            if (iInto && st->expr->kind == PNode::Op) {
+                // An operator's result lands in the caller's temporary, as
+                // it would in a new value.
+                ValueRef unused;
+                UseNode(f, *st->expr, *iInto, unused);
+                oInto = true;
+                return nullptr;
+            }
+            return EvaluateNode(f, *st->expr);
+        }
+        if (sop == 8) {
+            CallNode(f, *st->expr);
+            p = st->next;
+            continue;
+        }
+        if (sop == 9) {
+            result = EvaluateNode(f, *st->expr);
+            memberResult = true;
+            p = st->next;
+            continue;
+        }
+        if (sop != 0) {
+            // A Long variable stepped within its range: in place.
+            if (zScriptValue* v = f.cur.Values->Lookup(st->expr->name, 0); v && v->Data.Kind() == HK::Long) {
+                const int64_t x = int64_t(v->Data.AsLong()) + (st->op == 52 ? 1 : -1);
+                if (x >= INT32_MIN && x <= INT32_MAX) {
+                    v->Data = static_cast<int32_t>(x);
+                    p = st->next;
+                    continue;
                 }
-                Temp tmp;
-                ValueRef t;
-                StepContent(UseNode(f, *st->expr, tmp, t), st->op);
-                p = st->next;
-                continue;
             }
+            Temp tmp;
+            ValueRef t;
+            StepContent(UseNode(f, *st->expr, tmp, t), st->op);
+            p = st->next;
+            continue;
         }
         uint8_t op = f.code[p++];
         // The statements of loops and calls tested in turn: cheaper to predict
