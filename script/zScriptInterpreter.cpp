@@ -1084,6 +1084,18 @@ struct Decoder {
 };
 
 View UseNode(Frame& f, const PNode& n, Temp& tmp, ValueRef& hold);
+
+// UseNode with a variable or a literal read in line.
+[[gnu::always_inline]] inline View UseQuick(Frame& f, const PNode& n, Temp& tmp, ValueRef& hold) {
+    if (n.kind == PNode::Const) return ViewOf(n.value);
+    if (n.kind == PNode::Var) {
+        zScriptValue* v = f.cur.Values->Lookup(n.name, 0);
+        if (!v) return VarNotSet(n.name);
+        hold = v;
+        return ViewOf(v);
+    }
+    return UseNode(f, n, tmp, hold);
+}
 ValueRef EvaluateNode(Frame& f, const PNode& n);
 
 // A call whose arguments are only bound to parameters needs no value object
@@ -1099,7 +1111,7 @@ ValueRef CallNode(Frame& f, const PNode& n, Temp* into = nullptr, bool* inTemp =
         case PNode::Var:
         case PNode::Const:
             if (zScript.ExprDepth >= zScript.MaxExprDepth) Raise(errOutOfStack);
-            return UseNode(f, a, tmp, hold);
+            return UseQuick(f, a, tmp, hold);
         case PNode::Op: return UseNode(f, a, tmp, hold);
         default: hold = EvaluateNode(f, a); return ViewOf(hold.get());
     }
@@ -1306,6 +1318,23 @@ View UseNode(Frame& f, const PNode& n, Temp& tmp, ValueRef& hold) {
     }
 }
 
+// EvaluateNode with a variable read in line.
+[[gnu::always_inline]] inline ValueRef EvaluateQuick(Frame& f, const PNode& n) {
+    if (n.kind != PNode::Var) return EvaluateNode(f, n);
+    // The depth EvaluateNode's guard would reach.
+    if (zScript.ExprDepth >= zScript.MaxExprDepth) Raise(errOutOfStack);
+    zScriptValue* v = f.cur.Values->Lookup(n.name, 0);
+    if (!v) Log("ERR", "Value not set", n.name.Text());
+    return ValueRef(v);
+}
+
+// EvaluateNode's member access, apart: kept out of EvaluateNode, which every
+// variable read goes through.
+[[gnu::noinline]] ValueRef EvaluateMember(Frame& f, const PNode& n) {
+    if (n.b->kind == PNode::Var) return MemberVar(f, [&] { return EvaluateQuick(f, *n.a); }, *n.b);
+    return MemberWith(f, [&] { return EvaluateQuick(f, *n.a); }, [&] { return EvaluateNode(f, *n.b); });
+}
+
 // Evaluate on a decoded node.
 ValueRef EvaluateNode(Frame& f, const PNode& n) {
     if (n.kind == PNode::Plain) {
@@ -1327,8 +1356,7 @@ ValueRef EvaluateNode(Frame& f, const PNode& n) {
         }
         case PNode::Call: return CallNode(f, n);
         case PNode::Member:
-            if (n.b->kind == PNode::Var) return MemberVar(f, [&] { return EvaluateNode(f, *n.a); }, *n.b);
-            return MemberWith(f, [&] { return EvaluateNode(f, *n.a); }, [&] { return EvaluateNode(f, *n.b); });
+            return EvaluateMember(f, n);
         default: {
             ValueRef r = zScriptValue::New();
             if (n.leaves && LongPair(f, n, Out{r->Typ, r->Data})) return r;
