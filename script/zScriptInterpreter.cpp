@@ -999,8 +999,10 @@ struct Decoder {
                 n.b = Node(p, nesting + 1);
                 if (!n.b) return nullptr;
             }
-            n.leaves = n.b && n.a->kind != PNode::Op && n.a->kind != PNode::Plain && n.b->kind != PNode::Op &&
-                       n.b->kind != PNode::Plain;
+            // Only a variable or a literal is a leaf: a call or a member access
+            // names no variable, and reading one runs script code.
+            auto leaf = [](const PNode* x) { return x->kind == PNode::Var || x->kind == PNode::Const; };
+            n.leaves = n.b && leaf(n.a) && leaf(n.b);
             n.skipDepth = 1 + std::max(n.a->skipDepth, n.b ? n.b->skipDepth : 0);
         } else if (c == 9) {
             ++p;

@@ -299,6 +299,25 @@ TEST_F(Expressions, MemberAccess) {
     EXPECT_EQ(a->At(3)->GetObject(), user);
 }
 
+TEST_F(Expressions, CallsAndMembersAsOperandsAreNeverReadAsVariables) {
+    // A variable named like the function, and a global under the empty name
+    // (the name a member access carries), must not stand in for the operands.
+    AddClass("Box", {{"two", Bc().Return().Int(2).b}}, Bc().Assign("v").Int(1).b);
+    zScript.Globals->SetNameValue("", HostValue(int32_t(40)));
+    Bc u;
+    u.Assign("two").Int(40);
+    u.Assign("b").Call("new", 1).Str("Box");
+    u.Assign("x").Op(60).Call("two", 0).Call("two", 0);
+    u.Assign("y").Op(60).Member().Var("b").Var("v").Member().Var("b").Var("v");
+    u.Return().List(2).Var("x").Var("y");
+    AddClass("User", {{"f", u.b}, {"two", Bc().Return().Int(2).b}});
+    ValueRef res = Object("User")->Execute("f");
+    zScriptArray* a = res ? res->GetArray() : nullptr;
+    ASSERT_TRUE(a) << log.Lines().size();
+    EXPECT_EQ(a->At(1)->GetLong(), 4);
+    EXPECT_EQ(a->At(2)->GetLong(), 2);
+}
+
 TEST_F(Expressions, MemberPathIndexesAreReadWhereWritten) {
     AddClass("Box", {}, Bc().Assign("list").List(3).Int(10).Int(20).Int(30).Assign("i").Int(1).b);
     Bc u;
