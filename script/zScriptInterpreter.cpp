@@ -1285,6 +1285,31 @@ struct NodeSrc {
     }
 }
 
+// A comparison of two variables or literals holding Longs, as a condition
+// reads it: 1 or 0, or -1 where LongPair must decide.
+[[gnu::always_inline]] inline int CompareLongs(Frame& f, const PNode& n) {
+    const uint8_t c = n.code;
+    if (c < 30 || c > 35) return -1;
+    View a, b;
+    LeafOf(f, *n.a, a);
+    LeafOf(f, *n.b, b);
+    if (!a || !b) return -1;
+    const uint8_t ta = a.Typ(), tb = b.Typ();
+    if (ta == typVar || ta >= typStr || tb >= typStr) return -1;
+    const HostValue& x = a.Data();
+    const HostValue& y = b.Data();
+    if (x.Kind() != HK::Long || y.Kind() != HK::Long) return -1;
+    const int64_t l = x.AsLong(), r = y.AsLong();
+    switch (c) {
+        case 30: return l == r;
+        case 31: return l != r;
+        case 32: return l < r;
+        case 33: return l <= r;
+        case 34: return l > r;
+        default: return l >= r;
+    }
+}
+
 // Use on a decoded node.
 View UseNode(Frame& f, const PNode& n, Temp& tmp, ValueRef& hold) {
     // The operator's own nesting level: past the limit, the guard below fails.
@@ -1471,6 +1496,10 @@ ValueRef zScriptFunction::Execute(zScriptObject* iCaller, zScriptArray* iValues,
         if (sop == 20) {
             const PNode& e = *st->expr;
             if (e.leaves && zScript.ExprDepth < zScript.MaxExprDepth) {
+                if (const int t = CompareLongs(f, e); t >= 0) {
+                    p = t ? st->next + 5 : st->next;
+                    continue;
+                }
                 Temp r;
                 if (LongPair(f, e, Out{r.Typ, r.Data})) {
                     p = ValueTruth(r.Data) ? st->next + 5 : st->next;
