@@ -1415,6 +1415,94 @@ void StepContent(View v, uint8_t op) {
 
 // ---- statements ----------------------------------------------------------------------
 
+namespace run {
+namespace {
+
+// One statement by the plain walk of its bytes, for those the decoded form
+// leaves to it; kept out of the statement loop, whose fast paths it would
+// otherwise crowd. True when the statement returned (the value in `returned`).
+[[gnu::noinline]] bool PlainStatement(Frame& f, int32_t& p, ValueRef& result, bool& memberResult,
+                                      ValueRef& returned) {
+    uint8_t op = f.code[p++];
+    // The statements of loops and calls tested in turn: cheaper to predict
+    // than one jump through a table.
+    if (op == 20) {
+        Temp tmp;
+        ValueRef hold;
+        View c = Use(f, p, tmp, hold);
+        if (!c) Fail(errObjectNotSet);
+        if (ValueTruth(c.Data())) p += 5;
+        return false;
+    }
+    if (op == 2) {
+        int32_t t = RdLong(f, p);
+        if (t < 1) Raise(5, "Invalid jump target");
+        p = t - 1 > f.L ? f.L : t - 1;
+        return false;
+    }
+    if (op == 3) {
+        returned = Evaluate(f, p);
+        return true;
+    }
+    switch (op) {
+        case 0: break;
+        case 8: CallFunction(f, p); break;
+        case 9:
+            --p;
+            result = Evaluate(f, p);
+            memberResult = true;
+            break;
+        case 52:
+        case 53: {
+            Temp tmp;
+            ValueRef t;
+            // The target is read as an operand would be; a literal target
+            // changes a temporary nobody sees, as a new value would be.
+            StepContent(Use(f, p, tmp, t), op);
+            break;
+        }
+        case 4: {
+            uint8_t form = RdByte(f, p);
+            ValueRef t;
+            if (form == 5) {
+                const Atom& name = RdName(f, p);
+                t = f.cur.Values->Lookup(name, 1);
+            } else if (form == 6) {
+                t = Resolve(f, p, f.cur.Values, 1);
+            } else if (form == 9) {
+                --p;
+                t = Evaluate(f, p);
+            } else {
+                break;
+            }
+            Temp tmp;
+            ValueRef hold;
+            View s = Use(f, p, tmp, hold);
+            if (!t) Fail(errObjectNotSet);
+            if (s) t->AssignContent(s.Typ(), s.Data());
+            break;
+        }
+        case 21: {
+            f.SelectValue = Evaluate(f, p);
+            int32_t n = RdByte(f, p);
+            for (int32_t k = 1; k <= n; ++k) {
+                Temp tmp;
+                ValueRef hold;
+                View c = Use(f, p, tmp, hold);
+                if (!c) Fail(errObjectNotSet);
+                if (ValueTruth(c.Data())) break;
+                p += 5;
+            }
+            break;
+        }
+        default: break;
+    }
+    return false;
+}
+
+}  // namespace
+}  // namespace run
+
 using namespace run;
 
 namespace {
@@ -1486,6 +1574,7 @@ ValueRef zScriptFunction::Execute(zScriptObject* iCaller, zScriptArray* iValues,
     const int32_t L = length_;
     int32_t p = 0;
     PreDecoded& pd = decoded_ ? *decoded_ : Decoded();
+    ValueRef returned;
     while (p < L) {
         Step();
         const PStmt* st = pd.at[static_cast<size_t>(p)];
@@ -1579,77 +1668,8 @@ ValueRef zScriptFunction::Execute(zScriptObject* iCaller, zScriptArray* iValues,
             p = st->next;
             continue;
         }
-        uint8_t op = f.code[p++];
-        // The statements of loops and calls tested in turn: cheaper to predict
-        // than one jump through a table.
-        if (op == 20) {
-            Temp tmp;
-            ValueRef hold;
-            View c = Use(f, p, tmp, hold);
-            if (!c) Fail(errObjectNotSet);
-            if (ValueTruth(c.Data())) p += 5;
-            continue;
-        }
-        if (op == 2) {
-            int32_t t = RdLong(f, p);
-            if (t < 1) Raise(5, "Invalid jump target");
-            p = t - 1 > L ? L : t - 1;
-            continue;
-        }
-        if (op == 3) return Evaluate(f, p);
-        switch (op) {
-            case 0: break;
-            case 8: CallFunction(f, p); break;
-            case 9:
-                --p;
-                result = Evaluate(f, p);
-                memberResult = true;
-                break;
-            case 52:
-            case 53: {
-                Temp tmp;
-                ValueRef t;
-                // The target is read as an operand would be; a literal target
-                // changes a temporary nobody sees, as a new value would be.
-                StepContent(Use(f, p, tmp, t), op);
-                break;
-            }
-            case 4: {
-                uint8_t form = RdByte(f, p);
-                ValueRef t;
-                if (form == 5) {
-                    const Atom& name = RdName(f, p);
-                    t = f.cur.Values->Lookup(name, 1);
-                } else if (form == 6) {
-                    t = Resolve(f, p, f.cur.Values, 1);
-                } else if (form == 9) {
-                    --p;
-                    t = Evaluate(f, p);
-                } else {
-                    break;
-                }
-                Temp tmp;
-                ValueRef hold;
-                View s = Use(f, p, tmp, hold);
-                if (!t) Fail(errObjectNotSet);
-                if (s) t->AssignContent(s.Typ(), s.Data());
-                break;
-            }
-            case 21: {
-                f.SelectValue = Evaluate(f, p);
-                int32_t n = RdByte(f, p);
-                for (int32_t k = 1; k <= n; ++k) {
-                    Temp tmp;
-                    ValueRef hold;
-                    View c = Use(f, p, tmp, hold);
-                    if (!c) Fail(errObjectNotSet);
-                    if (ValueTruth(c.Data())) break;
-                    p += 5;
-                }
-                break;
-            }
-            default: break;
-        }
+        // Left to the plain walk of the bytes.
+        if (PlainStatement(f, p, result, memberResult, returned)) return returned;
     }
     if (!memberResult) result = zScriptValue::New();
     return result;
