@@ -398,5 +398,34 @@ TEST_F(ScriptValues, VariantConversion) {
     EXPECT_EQ(zScript.TrimChar("xax", "xx"), "xax");
 }
 
+TEST_F(ScriptValues, NamesAreFoundByTextOnlyWhileInterned) {
+    // Enough names of every length that many share a slot of any quick index.
+    std::vector<std::string> texts;
+    std::vector<Atom> held;
+    for (int i = 0; i < 3000; ++i) {
+        texts.push_back("~t" + std::to_string(i) + std::string(static_cast<size_t>(i % 23), 'q'));
+        held.push_back(Atom::Intern(texts.back()));
+    }
+    const size_t interned = Atom::TableSize();
+    // Each dropped name was the last one looked up.
+    for (size_t i = 0; i < texts.size(); i += 2) {
+        EXPECT_EQ(Atom::Find(texts[i]), held[i]);
+        held[i] = Atom();
+    }
+    EXPECT_EQ(Atom::TableSize(), interned - 1500);
+    for (size_t i = 0; i < texts.size(); ++i) {
+        Atom a = Atom::Find(texts[i]);
+        if (i % 2 == 0) {
+            EXPECT_TRUE(a.Empty()) << texts[i];
+        } else {
+            EXPECT_EQ(a, held[i]);
+            EXPECT_EQ(a.Text(), texts[i]);
+        }
+    }
+    Atom again = Atom::Intern(texts[0]);
+    EXPECT_EQ(Atom::Find(texts[0]), again);
+    EXPECT_EQ(again.Text(), texts[0]);
+}
+
 }  // namespace
 }  // namespace zun::test
