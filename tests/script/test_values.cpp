@@ -427,5 +427,33 @@ TEST_F(ScriptValues, NamesAreFoundByTextOnlyWhileInterned) {
     EXPECT_EQ(again.Text(), texts[0]);
 }
 
+TEST_F(ScriptValues, ArgumentListsHoldEachValueOnce) {
+    std::vector<ValueRef> v;
+    for (int i = 1; i <= 9; ++i) v.push_back(Int(i));
+    ValueRef replaced = Int(100);
+    {
+        zScriptArgs a;
+        a.Resize(9);
+        for (int i = 1; i <= 9; ++i) a.At(i) = v[static_cast<size_t>(i - 1)];
+        zScriptArgs copy(a);
+        zScriptArgs assigned(2);
+        assigned.At(1) = replaced;
+        assigned = a;
+        EXPECT_EQ(replaced->RefCount(), 1);
+        for (int i = 1; i <= 9; ++i) EXPECT_EQ(v[static_cast<size_t>(i - 1)]->RefCount(), 4);
+        a.Resize(3);
+        EXPECT_EQ(a[4], nullptr);
+        for (int i = 1; i <= 9; ++i) EXPECT_EQ(v[static_cast<size_t>(i - 1)]->RefCount(), i <= 3 ? 4 : 3);
+        a.Resize(0);
+        a.Resize(8);
+        for (int i = 1; i <= 8; ++i) EXPECT_EQ(a[i], nullptr);
+        copy.Push(Int(10));
+        EXPECT_EQ(copy[10]->GetLong(), 10);
+        EXPECT_EQ(assigned.Count(), 9);
+        EXPECT_EQ(assigned[9], v[8].get());
+    }
+    for (const auto& x : v) EXPECT_EQ(x->RefCount(), 1);
+}
+
 }  // namespace
 }  // namespace zun::test
