@@ -36,8 +36,7 @@ public:
         return *this;
     }
     ~zScriptArgs() {
-        if (!heap_.empty()) heap_.clear();
-        for (int32_t i = InlineCount(); i > 0; --i) inline_[i - 1].~ValueRef();
+        if (n_ > 0) Release();
     }
 
     int32_t Count() const { return n_; }
@@ -66,6 +65,10 @@ public:
 
 private:
     static constexpr int32_t kInline = 6;
+    [[gnu::noinline]] void Release() noexcept {
+        heap_.clear();
+        for (int32_t i = InlineCount(); i > 0; --i) inline_[i - 1].~ValueRef();
+    }
     [[gnu::noinline]] void Reshape(int32_t n) {
         if (n < 0) n = 0;
         const int32_t have = InlineCount();
