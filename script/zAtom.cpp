@@ -81,17 +81,20 @@ bool SameText(const std::string& a, std::string_view b) noexcept {
     return true;
 }
 
-// The interned atom of a non-empty text, or null.
-AtomData* Lookup(std::string_view text) {
-    AtomData*& recent = gRecent[RecentSlot(text)];
-    if (AtomData* d = recent) {
-        if (SameText(d->Text, text)) return d;
-    }
+[[gnu::noinline]] AtomData* LookupInTable(std::string_view text, AtomData*& recent) {
     Table& t = TheTable();
     auto it = t.find(text);
     if (it == t.end()) return nullptr;
     recent = *it;
     return *it;
+}
+
+// The interned atom of a non-empty text, or null.
+inline AtomData* Lookup(std::string_view text) {
+    AtomData*& recent = gRecent[RecentSlot(text)];
+    AtomData* d = recent;
+    if (d && SameText(d->Text, text)) return d;
+    return LookupInTable(text, recent);
 }
 
 }  // namespace
