@@ -169,25 +169,13 @@ std::string zScriptModule::TrimChar(const std::string& iText, const std::string&
     return iText.substr(b, e - b + 1);
 }
 
-ValueRef zScriptModule::CallBuiltin(zScriptObject* iCaller, zScriptArray* iValues, const Atom& iName,
-                                    zScriptArgs& iArgs) {
-    AtomData* d = iName.Data();
-    if (gScriptHooks.CallGameFunction) {
-        bool ask = true;
-        if (d && gScriptHooks.IsGameFunction) {
-            if (d->GameGen != DispatchGeneration) {
-                d->GameKnows = gScriptHooks.IsGameFunction(d->Text);
-                d->GameGen = DispatchGeneration;
-            }
-            ask = d->GameKnows;
-        }
-        if (ask) {
-            ValueRef r = gScriptHooks.CallGameFunction(iCaller, iValues, iName.Text(), iArgs);
-            if (r) return r;
-        }
-    }
-    if (d && d->HostId >= 0) return run::HostBuiltin(d->HostId, iCaller, iValues, iArgs);
-    return nullptr;
+void zScriptModule::AskGameTable(AtomData& iName) {
+    iName.GameKnows = gScriptHooks.IsGameFunction(iName.Text);
+    iName.GameGen = DispatchGeneration;
+}
+
+ValueRef zScriptModule::CallHostBuiltin(int iId, zScriptObject* iCaller, zScriptArray* iValues, zScriptArgs& iArgs) {
+    return run::HostBuiltin(iId, iCaller, iValues, iArgs);
 }
 
 ValueRef zScriptModule::CallBuiltin(zScriptObject* iCaller, zScriptArray* iValues, const std::string& iName,

@@ -97,12 +97,34 @@ struct zScriptModule {
     void ResetDispatch();
 
     // Run-time bookkeeping (not for game code).
+    // The two halves of CallBuiltin that are not on every call's path.
+    void AskGameTable(AtomData& iName);
+    ValueRef CallHostBuiltin(int iId, zScriptObject* iCaller, zScriptArray* iValues, zScriptArgs& iArgs);
     int32_t ExecuteDepth = 0;
     int32_t CallDepth = 0;
     int32_t ExprDepth = 0;
     uint32_t DispatchGeneration = 1;
 };
 extern zScriptModule zScript;
+
+// Inline: every call a script makes to the game passes here.
+inline ValueRef zScriptModule::CallBuiltin(zScriptObject* iCaller, zScriptArray* iValues, const Atom& iName,
+                                           zScriptArgs& iArgs) {
+    AtomData* d = iName.Data();
+    if (gScriptHooks.CallGameFunction) {
+        bool ask = true;
+        if (d && gScriptHooks.IsGameFunction) {
+            if (d->GameGen != DispatchGeneration) AskGameTable(*d);
+            ask = d->GameKnows;
+        }
+        if (ask) {
+            ValueRef r = gScriptHooks.CallGameFunction(iCaller, iValues, d ? d->Text : iName.Text(), iArgs);
+            if (r) return r;
+        }
+    }
+    if (d && d->HostId >= 0) return CallHostBuiltin(d->HostId, iCaller, iValues, iArgs);
+    return nullptr;
+}
 
 // Shows a message box through the hook (or logs it when there is none).
 int32_t ScriptMessageBox(const std::string& iText, const std::string& iTitle, int32_t iStyle);

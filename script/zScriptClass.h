@@ -51,6 +51,15 @@ public:
             if (!s.key) return nullptr;
         }
     }
+    // Whether Execute runs a function for this name: one of this class or one
+    // a parent has that was not taken over.
+    bool Answers(const Atom& iName) const {
+        if (FindFunction(iName)) return true;
+        for (const auto& c : Inherits) {
+            if (c->FindFunction(iName)) return true;
+        }
+        return false;
+    }
     zScriptClass* FindParentClass(std::string_view iName) const;
 
     // Gives iClass each function of this class whose name iClass lacks.

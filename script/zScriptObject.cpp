@@ -44,8 +44,14 @@ bool Contained(W&& where, F&& body) {
 zScriptObject::zScriptObject() : Locals(zScriptArray::New()) {}
 zScriptObject::~zScriptObject() = default;
 
+namespace {
+// What an event without arguments passes on; nothing below writes to it.
+const zScriptArgs kNoArgs;
+}  // namespace
+
 ValueRef zScriptObject::Execute(std::string_view iName, std::initializer_list<HostValue> iArgs) {
     if (!Class) return nullptr;
+    if (iArgs.size() == 0) return Run(iName, kNoArgs);
     zScriptArgs args(static_cast<int32_t>(iArgs.size()));
     int32_t i = 0;
     for (const HostValue& a : iArgs) {
@@ -58,6 +64,7 @@ ValueRef zScriptObject::Execute(std::string_view iName, std::initializer_list<Ho
 
 ValueRef zScriptObject::Execute(std::string_view iName, const std::vector<HostValue>& iArgs) {
     if (!Class) return nullptr;
+    if (iArgs.empty()) return Run(iName, kNoArgs);
     zScriptArgs args(static_cast<int32_t>(iArgs.size()));
     int32_t i = 0;
     for (const HostValue& a : iArgs) {
@@ -77,6 +84,9 @@ ValueRef zScriptObject::Run(std::string_view iName, const zScriptArgs& iArgs) {
     // A name that was never interned is no function of any class.
     Atom name = Atom::Find(iName);
     if (name.Empty() && !iName.empty()) return zScriptValue::New();
+    // Most events reach objects without a handler; such an event runs nothing,
+    // so it needs neither the keep-alives nor the containment below.
+    if (!Class->Answers(name)) return zScriptValue::New();
     // Kept alive while the script runs: it may drop its own object or class.
     std::shared_ptr<zScriptObject> self = weak_from_this().lock();
     std::shared_ptr<zScriptClass> cls = Class;

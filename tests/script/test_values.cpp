@@ -398,5 +398,62 @@ TEST_F(ScriptValues, VariantConversion) {
     EXPECT_EQ(zScript.TrimChar("xax", "xx"), "xax");
 }
 
+TEST_F(ScriptValues, NamesAreFoundByTextOnlyWhileInterned) {
+    // Enough names of every length that many share a slot of any quick index.
+    std::vector<std::string> texts;
+    std::vector<Atom> held;
+    for (int i = 0; i < 3000; ++i) {
+        texts.push_back("~t" + std::to_string(i) + std::string(static_cast<size_t>(i % 23), 'q'));
+        held.push_back(Atom::Intern(texts.back()));
+    }
+    const size_t interned = Atom::TableSize();
+    // Each dropped name was the last one looked up.
+    for (size_t i = 0; i < texts.size(); i += 2) {
+        EXPECT_EQ(Atom::Find(texts[i]), held[i]);
+        held[i] = Atom();
+    }
+    EXPECT_EQ(Atom::TableSize(), interned - 1500);
+    for (size_t i = 0; i < texts.size(); ++i) {
+        Atom a = Atom::Find(texts[i]);
+        if (i % 2 == 0) {
+            EXPECT_TRUE(a.Empty()) << texts[i];
+        } else {
+            EXPECT_EQ(a, held[i]);
+            EXPECT_EQ(a.Text(), texts[i]);
+        }
+    }
+    Atom again = Atom::Intern(texts[0]);
+    EXPECT_EQ(Atom::Find(texts[0]), again);
+    EXPECT_EQ(again.Text(), texts[0]);
+}
+
+TEST_F(ScriptValues, ArgumentListsHoldEachValueOnce) {
+    std::vector<ValueRef> v;
+    for (int i = 1; i <= 9; ++i) v.push_back(Int(i));
+    ValueRef replaced = Int(100);
+    {
+        zScriptArgs a;
+        a.Resize(9);
+        for (int i = 1; i <= 9; ++i) a.At(i) = v[static_cast<size_t>(i - 1)];
+        zScriptArgs copy(a);
+        zScriptArgs assigned(2);
+        assigned.At(1) = replaced;
+        assigned = a;
+        EXPECT_EQ(replaced->RefCount(), 1);
+        for (int i = 1; i <= 9; ++i) EXPECT_EQ(v[static_cast<size_t>(i - 1)]->RefCount(), 4);
+        a.Resize(3);
+        EXPECT_EQ(a[4], nullptr);
+        for (int i = 1; i <= 9; ++i) EXPECT_EQ(v[static_cast<size_t>(i - 1)]->RefCount(), i <= 3 ? 4 : 3);
+        a.Resize(0);
+        a.Resize(8);
+        for (int i = 1; i <= 8; ++i) EXPECT_EQ(a[i], nullptr);
+        copy.Push(Int(10));
+        EXPECT_EQ(copy[10]->GetLong(), 10);
+        EXPECT_EQ(assigned.Count(), 9);
+        EXPECT_EQ(assigned[9], v[8].get());
+    }
+    for (const auto& x : v) EXPECT_EQ(x->RefCount(), 1);
+}
+
 }  // namespace
 }  // namespace zun::test
