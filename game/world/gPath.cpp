@@ -68,9 +68,10 @@ struct Scratch {
     std::vector<int32_t> depth;  // steps from the start when reached
     std::vector<uint8_t> angle;  // arrival code; counts only for reached cells
     // A queued cell carries what its neighbours' labels are made from, so
-    // taking it off the queue reads the queue alone.
+    // taking it off the queue reads the queue alone (the depth only counts
+    // while the band can clip, and is read from its grid then).
     struct Item {
-        int32_t x, y, cost, depth;
+        int32_t x, y, cost;
         uint8_t angle;
     };
     std::vector<Item> queue;
@@ -244,7 +245,7 @@ bool Search::Flood(int64_t bound) {
     rec[start] = {gen, 1};
     depth[start] = 0;
     angle[start] = 0;
-    queue[0] = {x1, y1, 1, 0, 0};
+    queue[0] = {x1, y1, 1, 0};
     size_t tail = 1;
 
     bool clipped = false;
@@ -257,7 +258,7 @@ bool Search::Flood(int64_t bound) {
         if (c == goal) break;
         const bool fast = rounded && it.cost < kCostGuard;
         const int32_t* const add = turns_.add[it.angle];
-        const int32_t nDepth = it.depth + 1;
+        const int32_t nDepth = Banded ? depth[c] + 1 : 0;
 
         auto offer = [&](int s, int32_t nx, int32_t ny, size_t n) __attribute__((always_inline)) {
             Scratch::Rec& r = rec[n];
@@ -283,7 +284,7 @@ bool Search::Flood(int64_t bound) {
             r.cost = open ? k : -1;
             angle[n] = kSteps[s].angleCode;
             if (Banded) depth[n] = nDepth;
-            queue[tail] = {nx, ny, k, nDepth, kSteps[s].angleCode};
+            queue[tail] = {nx, ny, k, kSteps[s].angleCode};
             tail += open;
         };
         if (cx > 0 && cy > 0 && cx < W && cy < H) {  // all neighbours on the map
