@@ -41,6 +41,13 @@ public:
         if (!codeGrid_.InBounds(mX, mY)) return false;
         return (codeGrid_(mX, mY) & iFlags) != iFlags;
     }
+    // The codes row by row, W + 1 to a row, for a search that reads many
+    // cells; nullptr when the grid is not (W + 1) x (H + 1) cells (a layer
+    // whose import failed half-way).
+    const uint8_t* CodeCells() const {
+        const bool whole = codeGrid_.d1 == int64_t(W) + 1 && codeGrid_.d2 == int64_t(H) + 1;
+        return whole ? codeGrid_.data.data() : nullptr;
+    }
     void SetSize(int32_t iW, int32_t iH);
     void Resize(int32_t iW, int32_t iH);
 

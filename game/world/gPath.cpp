@@ -58,33 +58,42 @@ const AngleTable& Angles() {
 // Working grids of a search, kept between searches. A cell's entries count
 // only when its stamp is the current search's; so nothing has to be cleared.
 struct Scratch {
-    std::vector<uint32_t> stamp;
-    std::vector<int32_t> cost;   // -1: seen and blocked; > 0: reached
-    std::vector<int32_t> depth;  // steps from the start when reached
-    std::vector<uint8_t> angle;
-    struct Cell {
-        int32_t x, y;
+    // Stamp and cost side by side: the flood reads the stamp of every
+    // neighbour it looks at and writes both when it labels one.
+    struct Rec {
+        uint32_t stamp;
+        int32_t cost;  // -1: seen and blocked; > 0: reached
     };
-    std::vector<Cell> queue;
+    std::vector<Rec> rec;
+    std::vector<int32_t> depth;  // steps from the start when reached
+    std::vector<uint8_t> angle;  // arrival code; counts only for reached cells
+    // A queued cell carries what its neighbours' labels are made from, so
+    // taking it off the queue reads the queue alone (the depth only counts
+    // while the band can clip, and is read from its grid then).
+    struct Item {
+        int32_t x, y, cost;
+        uint8_t angle;
+    };
+    std::vector<Item> queue;
+    std::vector<uint8_t> codes;  // the map's cells, when it cannot lend its own
     uint32_t gen = 0;
 
     void Begin(size_t cells) {
-        if (stamp.size() < cells) {
-            stamp.assign(cells, 0);
-            cost.resize(cells);
+        if (rec.size() < cells) {
+            rec.assign(cells, Rec{0, 0});
             depth.resize(cells);
             angle.resize(cells);
             queue.resize(cells);  // each cell joins the queue at most once
             gen = 0;
         }
         if (++gen == 0) {  // the stamps wrapped: start over
-            std::fill(stamp.begin(), stamp.end(), 0u);
+            for (Rec& r : rec) r.stamp = 0;
             gen = 1;
         }
     }
-    bool Seen(size_t i) const { return stamp[i] == gen; }
-    int32_t Cost(size_t i) const { return Seen(i) && cost[i] > 0 ? cost[i] : 0; }
-    uint8_t Angle(size_t i) const { return Seen(i) ? angle[i] : 0; }
+    bool Seen(size_t i) const { return rec[i].stamp == gen; }
+    int32_t Cost(size_t i) const { return Seen(i) && rec[i].cost > 0 ? rec[i].cost : 0; }
+    uint8_t Angle(size_t i) const { return Cost(i) > 0 ? angle[i] : 0; }
 };
 Scratch& Work() {
     static Scratch s;
@@ -123,7 +132,15 @@ public:
            int32_t nearestWeight)
         : map_(map), flags_(flags), W_(map.W), H_(map.H), x1_(x1), y1_(y1), x2_(x2), y2_(y2),
           nSteps_(diagonal ? 8 : 4), diagonal_(diagonal), weight_(int64_t(nearestWeight) * 10),
-          stride_(int64_t(map.W) + 1), g_(Work()), at_(Angles()), turns_(Turns()) {}
+          stride_(int64_t(map.W) + 1), g_(Work()), at_(Angles()), turns_(Turns()) {
+        code_ = map.CodeCells();
+        if (!code_) {  // the grid disagrees with the size: ask cell by cell once
+            g_.codes.resize(size_t(stride_) * size_t(int64_t(H_) + 1));
+            for (int32_t y = 0; y <= H_; ++y)
+                for (int32_t x = 0; x <= W_; ++x) g_.codes[Index(x, y)] = map.CheckTileCollision(x, y, flags) ? 0 : 0xFF;
+            code_ = g_.codes.data();
+        }
+    }
 
     // Lower bound of the steps between two cells, walls ignored.
     int64_t Span(int64_t ax, int64_t ay, int64_t bx, int64_t by) const {
@@ -140,7 +157,12 @@ public:
 
     // Floods from the start, looking only at cells c with Span(start, c) +
     // Span(c, goal) <= bound. Returns whether any cell was left out for that.
-    bool Flood(int64_t bound) { return diagonal_ ? Flood<true>(bound) : Flood<false>(bound); }
+    bool Flood(int64_t bound) {
+        // A bound that takes in the corners takes in every cell: the sum of
+        // the two spans is convex, so it is largest at a corner.
+        if (bound >= WidestBand()) return diagonal_ ? Flood<true, false>(bound) : Flood<false, false>(bound);
+        return diagonal_ ? Flood<true, true>(bound) : Flood<false, true>(bound);
+    }
 
     // The way back from the end cell; false when it cannot be trusted (a cell
     // it looked at may have been labelled otherwise by the flood of the whole
@@ -148,7 +170,7 @@ public:
     bool WalkBack(bool trusted, int64_t bound, std::vector<gPathNode>& out, int32_t& count, bool& complete);
 
 private:
-    template <bool Diagonal>
+    template <bool Diagonal, bool Banded>
     bool Flood(int64_t bound);
     size_t Index(int32_t x, int32_t y) const { return size_t(int64_t(y) * stride_ + x); }
     bool InMap(int32_t x, int32_t y) const { return x >= 0 && y >= 0 && x <= W_ && y <= H_; }
@@ -163,12 +185,11 @@ private:
         size_t best = Index(x1_, y1_);
         int64_t bestValue = (std::abs(int64_t(x2_) - x1_) + std::abs(int64_t(y2_) - y1_)) * weight_;
         for (size_t k = 0; k < taken_; ++k) {
-            const int32_t cx = g_.queue[k].x, cy = g_.queue[k].y;
-            const size_t c = Index(cx, cy);
-            const int64_t h = (std::abs(int64_t(x2_) - cx) + std::abs(int64_t(y2_) - cy)) * weight_;
-            if (h + g_.cost[c] < bestValue) {
-                best = c;
-                bestValue = h + g_.cost[c];
+            const Scratch::Item& it = g_.queue[k];
+            const int64_t h = (std::abs(int64_t(x2_) - it.x) + std::abs(int64_t(y2_) - it.y)) * weight_;
+            if (h + it.cost < bestValue) {
+                best = Index(it.x, it.y);
+                bestValue = h + it.cost;
             }
         }
         return best;
@@ -191,26 +212,28 @@ private:
     Scratch& g_;
     const AngleTable& at_;
     const RoundedTurns& turns_;
+    const uint8_t* code_ = nullptr;  // the map's cells, W + 1 to a row
 
     size_t taken_ = 0;  // cells the last flood took off its queue
 };
 
 // The hot loop: everything it reads is held in locals, since a store
-// through a byte pointer could otherwise stand for any of them.
-template <bool Diagonal>
+// through a byte pointer could otherwise stand for any of them. A blocked cell
+// is written like a reached one and left out by not advancing the queue's
+// tail, which spares a branch the walls would make hard to predict.
+template <bool Diagonal, bool Banded>
 bool Search::Flood(int64_t bound) {
     const int32_t W = W_, H = H_, x1 = x1_, y1 = y1_, x2 = x2_, y2 = y2_;
     const int64_t stride = stride_;
     const size_t cells = size_t(stride) * size_t(int64_t(H) + 1);
     g_.Begin(cells);
-    uint32_t* const stamp = g_.stamp.data();
-    int32_t* const cost = g_.cost.data();
+    Scratch::Rec* const rec = g_.rec.data();
     int32_t* const depth = g_.depth.data();
     uint8_t* const angle = g_.angle.data();
-    Scratch::Cell* const queue = g_.queue.data();
+    Scratch::Item* const queue = g_.queue.data();
+    const uint8_t* const code = code_;
     const uint32_t gen = g_.gen;
     const bool rounded = turns_.exact;
-    const zCollisionMap& map = map_;
     const uint8_t flags = flags_;
     constexpr int nSteps = Diagonal ? 8 : 4;
     auto span = [](int32_t ax, int32_t ay, int32_t bx, int32_t by) {
@@ -219,47 +242,50 @@ bool Search::Flood(int64_t bound) {
     };
 
     const size_t start = size_t(int64_t(y1) * stride + x1), goal = size_t(int64_t(y2) * stride + x2);
-    stamp[start] = gen;
-    cost[start] = 1;
+    rec[start] = {gen, 1};
     depth[start] = 0;
     angle[start] = 0;
-    queue[0] = {x1, y1};
+    queue[0] = {x1, y1, 1, 0};
     size_t tail = 1;
 
     bool clipped = false;
 
     size_t head = 0;
     for (; head < tail; ++head) {
-        const int32_t cx = queue[head].x, cy = queue[head].y;
+        const Scratch::Item it = queue[head];
+        const int32_t cx = it.x, cy = it.y;
         const size_t c = size_t(int64_t(cy) * stride + cx);
         if (c == goal) break;
-        const int32_t cCost = cost[c];
-        const int32_t cDepth = depth[c];
-        const uint8_t cAngle = angle[c];
+        const bool fast = rounded && it.cost < kCostGuard;
+        const int32_t* const add = turns_.add[it.angle];
+        const int32_t nDepth = Banded ? depth[c] + 1 : 0;
 
         auto offer = [&](int s, int32_t nx, int32_t ny, size_t n) __attribute__((always_inline)) {
-            if (stamp[n] == gen) return;
-            stamp[n] = gen;
-            if (span(x1, y1, nx, ny) + span(nx, ny, x2, y2) > bound) {
+            Scratch::Rec& r = rec[n];
+            if (r.stamp == gen) return;
+            r.stamp = gen;
+            if (Banded && span(x1, y1, nx, ny) + span(nx, ny, x2, y2) > bound) {
                 // Outside the band: left unreached, and looked at only once.
                 clipped = true;
-                cost[n] = -1;
-                angle[n] = 0;
+                r.cost = -1;
                 return;
             }
-            if (!map.CheckTileCollision(nx, ny, flags)) {
-                cost[n] = -1;
-                angle[n] = 0;
-                return;
-            }
-            if (rounded && cCost < kCostGuard) {
-                cost[n] = cCost + turns_.add[cAngle][s];
+            const bool open = (code[n] & flags) != flags;
+            int32_t k;
+            if (fast) {
+                k = it.cost + add[s];
             } else {
-                cost[n] = CLng(double(at_.turn[cAngle][s]) + double(cCost) + kSteps[s].cost);
+                if (!open) {
+                    r.cost = -1;
+                    return;
+                }
+                k = CLng(double(at_.turn[it.angle][s]) + double(it.cost) + kSteps[s].cost);
             }
-            depth[n] = cDepth + 1;
+            r.cost = open ? k : -1;
             angle[n] = kSteps[s].angleCode;
-            queue[tail++] = {nx, ny};
+            if (Banded) depth[n] = nDepth;
+            queue[tail] = {nx, ny, k, kSteps[s].angleCode};
+            tail += open;
         };
         if (cx > 0 && cy > 0 && cx < W && cy < H) {  // all neighbours on the map
 #pragma GCC unroll 8

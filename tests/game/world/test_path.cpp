@@ -319,6 +319,25 @@ TEST_F(Paths, EveryQueryOnRandomMapsGivesThePlainSearchsWaypoints) {
     }
 }
 
+TEST_F(Paths, CellsBeyondAGridSmallerThanTheMapAreWalls) {
+    // As after an import that stopped half-way: the size claims more cells
+    // than the grid holds.
+    auto map = Map(16, {
+                           "....",
+                           ".#..",
+                           "....",
+                       });
+    map->W = 7;
+    map->H = 4;
+    for (bool diagonal : {true, false}) {
+        const PlainResult want = PlainFindPath(*map, 1, 0, 0, 7, 4, diagonal, 5);
+        ASSERT_GT(want.count, 0);
+        EXPECT_EQ(path.FindPath(map.get(), 1, 0, 0, 7, 4, diagonal, 5), want.count);
+        EXPECT_EQ(Nodes(), want.nodes);
+        EXPECT_FALSE(path.IsComplete);
+    }
+}
+
 TEST_F(Paths, RenderDrawsEachLegWithAnArrowHead) {
     auto map = OpenMap(32, 6, 6);
     path.FindPath(map.get(), 1, 0, 0, 0, 3, false);  // (0,3), (0,2), (0,0)
