@@ -123,6 +123,21 @@ private:
 };
 CountingBackend* gCounting = nullptr;
 
+// A figure of /proc/self/status in megabytes ("RssAnon:", "RssFile:"); 0 when absent.
+double StatusMb(const std::string& key) {
+    std::ifstream status("/proc/self/status");
+    std::string word;
+    while (status >> word) {
+        if (word == key) {
+            double kb = 0;
+            status >> kb;
+            return kb / 1024.0;
+        }
+        status.ignore(4096, '\n');
+    }
+    return 0;
+}
+
 // Waits until the renderer has done everything asked of it so far.
 void WaitForRenderer() {
     std::vector<uint8_t> px;
@@ -254,6 +269,14 @@ void BM_GameFrame(benchmark::State& state) {
                 "%.1f texture uploads (%.1f KB)\n",
                 per.draws / frames, per.vertices / frames, per.stateChanges / frames, per.targets / frames,
                 per.clears / frames, per.uploads / frames, per.uploadBytes / 1024.0 / frames);
+    // Where the memory is at the end, which in a steady frame loop is near the
+    // peak: anonymous pages (the heap, and library data written at load) and
+    // pages mapped from files (library code, the CPU renderer's compiler first).
+    const double anonMb = StatusMb("RssAnon:"), fileMb = StatusMb("RssFile:");
+    std::printf("  resident at the end: %.1f MB anonymous (heap, written library data), %.1f MB mapped from files\n",
+                anonMb, fileMb);
+    state.counters["anon_MB"] = anonMb;
+    state.counters["files_MB"] = fileMb;
     state.counters["draws"] = per.draws / frames;
     state.counters["uploads"] = per.uploads / frames;
     zun::bench::GoalTable::Get().Below("game frame median", median, 8.0, "ms");

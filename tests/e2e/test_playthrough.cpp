@@ -323,5 +323,26 @@ TEST(Playthrough, SettingsConsoleAndFullScreenOpenAndCloseByTheirKeys) {
     ExpectCleanEnd(r);
 }
 
+// The demo plays MIDI music and wave sounds only: the decoder of compressed
+// music files, whose libraries would cost near 20 MB, stays out of memory.
+TEST(Playthrough, TheDemoRunsWithoutTheCompressedMusicDecoder) {
+    const RunResult r = PlayProgram(
+        [](ScriptedPlayer& p) {
+            auto& s = p.Steps;
+            TheStart(s);
+            s.push_back(Do("no compressed music decoder loaded", [](ScriptedPlayer& p) {
+                std::ifstream maps("/proc/self/maps");
+                std::stringstream text;
+                text << maps.rdbuf();
+                p.Check(!text.str().empty(), "no memory map to read");
+                for (const char* lib : {"libavformat", "libavcodec", "libswresample", "libavutil"})
+                    p.Check(text.str().find(lib) == std::string::npos, std::string(lib) + " is loaded");
+            }));
+            s.push_back(QuitWithEsc());
+        },
+        [] { PushMessageBoxAnswer(MsgBoxResult::Yes); });
+    ExpectCleanEnd(r);
+}
+
 }  // namespace
 }  // namespace tarv::test
