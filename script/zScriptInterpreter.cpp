@@ -322,7 +322,8 @@ ValueRef MemberWith(Frame& f, O&& evalObject, M&& evalMember) {
     if (!obj) Fail(held ? errObjectRequired : errObjectNotSet);
     ScopeLease scope;
     scope->Parent = obj->Locals;
-    obj->Locals->Parent = zScript.Globals;
+    // Usually set already: the test spares two reference counts.
+    if (obj->Locals->Parent != zScript.Globals) obj->Locals->Parent = zScript.Globals;
     f.cur.Caller = obj;
     f.cur.Class = obj->Class.get();
     f.cur.Values = scope.get();
@@ -355,7 +356,8 @@ ValueRef MemberVar(Frame& f, O&& evalObject, const PNode& member) {
     auto* obj = target && typeid(*target) == typeid(zScriptObject) ? static_cast<zScriptObject*>(target)
                                                                     : dynamic_cast<zScriptObject*>(target);
     if (!obj) Fail(target ? errObjectRequired : errObjectNotSet);
-    obj->Locals->Parent = zScript.Globals;
+    // Usually set already: the test spares two reference counts.
+    if (obj->Locals->Parent != zScript.Globals) obj->Locals->Parent = zScript.Globals;
     struct Back {
         zScriptArray* values;
         zScriptArray* parent;
@@ -1122,85 +1124,92 @@ ValueRef CallNode(Frame& f, const PNode& n, Temp* into = nullptr, bool* inTemp =
 // CallFunction on a decoded call.
 // With `into`, a result the callee works out from an operator may come back in
 // *into (inTemp set) rather than as a new value.
+// One argument of a direct call: where its content is seen, and what keeps it.
+struct ArgSlot {
+    Temp tmp;
+    ValueRef hold;
+    // The view's two halves, stored one by one: copied as one 16-byte block
+    // right after the call that made them, they stall on the store forwarding.
+    const uint8_t* typ = nullptr;
+    const HostValue* data = nullptr;
+    View view() const { return View{typ, data}; }
+};
+
+// A call of a name that is no call form or built-in, with its arguments
+// evaluated into `slots`: a script function of the class is bound and run
+// directly; anything else goes the way of CallNamed.
+[[gnu::always_inline]] inline ValueRef CallDirect(Frame& f, const PNode& n, AtomData* d, int32_t argc, ArgSlot* slots,
+                                                  Temp* into, bool* inTemp) {
+    AtWriter(f, [&]() __attribute__((always_inline)) {
+        for (int32_t i = 0; i < argc; ++i) {
+            ArgSlot& sl = slots[i];
+            const View v = UseArg(f, *n.args[static_cast<size_t>(i)], sl.tmp, sl.hold);
+            const uint8_t* typ = v.typ;
+            const HostValue* data = v.data;
+            asm("" : "+r"(typ), "+r"(data));
+            sl.typ = typ;
+            sl.data = data;
+        }
+    });
+    bool direct = f.cur.Class != nullptr;
+    if (direct && gScriptHooks.CallGameFunction) {
+        // What the game's table would be asked, cached as CallBuiltin caches it.
+        if (!gScriptHooks.IsGameFunction) {
+            direct = false;
+        } else {
+            if (d->GameGen != zScript.DispatchGeneration) {
+                d->GameKnows = gScriptHooks.IsGameFunction(d->Text);
+                d->GameGen = zScript.DispatchGeneration;
+            }
+            direct = !d->GameKnows;
+        }
+    }
+    zScriptFunction* fn = direct ? f.cur.Class->FindFunction(n.name) : nullptr;
+    if (fn && !fn->Super) {
+        const HostValue* data[kDirectArgs];
+        for (int32_t i = 0; i < argc; ++i) data[i] = slots[i].data;
+        zScriptClass* cls = f.cur.Class;
+        ScopeLease scope;
+        scope->Parent = f.cur.Values->Parent;
+        fn->SetupParameters(scope.get(), data, argc);
+        if (into) return fn->Execute(f.cur.Caller, scope.get(), cls, into, *inTemp);
+        return fn->Execute(f.cur.Caller, scope.get(), cls);
+    }
+    // Anything else takes the arguments as value objects, as EvaluateNode
+    // would have made them.
+    zScriptArgs args;
+    args.Resize(argc);
+    for (int32_t i = 0; i < argc; ++i) {
+        ArgSlot& sl = slots[i];
+        if (sl.hold) {
+            args.At(i + 1) = std::move(sl.hold);
+        } else if (sl.data) {
+            ValueRef v = zScriptValue::New();
+            v->Typ = *sl.typ;
+            v->Data = *sl.data;
+            args.At(i + 1) = std::move(v);
+        }
+    }
+    return CallNamed(f, n.name, args);
+}
+
+// CallDirect with room for every argument count it takes.
+[[gnu::noinline]] ValueRef CallDirectAny(Frame& f, const PNode& n, AtomData* d, int32_t argc, Temp* into,
+                                         bool* inTemp) {
+    ArgSlot slots[kDirectArgs];
+    return CallDirect(f, n, d, argc, slots, into, inTemp);
+}
+
 ValueRef CallNode(Frame& f, const PNode& n, Temp* into, bool* inTemp) {
     const int32_t argc = static_cast<int32_t>(n.args.size());
     AtomData* d = n.name.Data();
     if (argc <= kDirectArgs && d && !d->HasDot && d->FormId < 0 && d->EngineId < 0 && d->HostId < 0) {
-        // Only as many slots as there are arguments are made.
-        struct Slot {
-            Temp tmp;
-            ValueRef hold;
-            // The view's two halves, stored one by one: copied as one 16-byte
-            // block right after the call that made them, they stall on the
-            // store forwarding.
-            const uint8_t* typ;
-            const HostValue* data;
-        };
-        union Slots {
-            Slots() {}
-            ~Slots() {}
-            Slot s[kDirectArgs];
-        } slots;
-        struct Made {
-            Slots& slots;
-            int32_t n = 0;
-            ~Made() {
-                while (n > 0) slots.s[--n].~Slot();
-            }
-        } made{slots};
-        AtWriter(f, [&]() __attribute__((always_inline)) {
-            for (int32_t i = 0; i < argc; ++i) {
-                Slot& sl = *new (&slots.s[i]) Slot();
-                made.n = i + 1;
-                const View v = UseArg(f, *n.args[static_cast<size_t>(i)], sl.tmp, sl.hold);
-                const uint8_t* typ = v.typ;
-                const HostValue* data = v.data;
-                asm("" : "+r"(typ), "+r"(data));
-                sl.typ = typ;
-                sl.data = data;
-            }
-        });
-        auto hold = [&](int32_t i) -> ValueRef& { return slots.s[i].hold; };
-        auto view = [&](int32_t i) -> View { return View{slots.s[i].typ, slots.s[i].data}; };
-        bool direct = f.cur.Class != nullptr;
-        if (direct && gScriptHooks.CallGameFunction) {
-            // What the game's table would be asked, cached as CallBuiltin caches it.
-            if (!gScriptHooks.IsGameFunction) {
-                direct = false;
-            } else {
-                if (d->GameGen != zScript.DispatchGeneration) {
-                    d->GameKnows = gScriptHooks.IsGameFunction(d->Text);
-                    d->GameGen = zScript.DispatchGeneration;
-                }
-                direct = !d->GameKnows;
-            }
+        // One argument is the usual call: its slot alone is made.
+        if (argc == 1) {
+            ArgSlot slot;
+            return CallDirect(f, n, d, 1, &slot, into, inTemp);
         }
-        zScriptFunction* fn = direct ? f.cur.Class->FindFunction(n.name) : nullptr;
-        if (fn && !fn->Super) {
-            const HostValue* data[kDirectArgs];
-            for (int32_t i = 0; i < argc; ++i) data[i] = view(i) ? &view(i).Data() : nullptr;
-            zScriptClass* cls = f.cur.Class;
-            ScopeLease scope;
-            scope->Parent = f.cur.Values->Parent;
-            fn->SetupParameters(scope.get(), data, argc);
-            if (into) return fn->Execute(f.cur.Caller, scope.get(), cls, into, *inTemp);
-            return fn->Execute(f.cur.Caller, scope.get(), cls);
-        }
-        // Anything else takes the arguments as value objects, as EvaluateNode
-        // would have made them.
-        zScriptArgs args;
-        args.Resize(argc);
-        for (int32_t i = 0; i < argc; ++i) {
-            if (hold(i)) {
-                args.At(i + 1) = std::move(hold(i));
-            } else if (view(i)) {
-                ValueRef v = zScriptValue::New();
-                v->Typ = view(i).Typ();
-                v->Data = view(i).Data();
-                args.At(i + 1) = std::move(v);
-            }
-        }
-        return CallNamed(f, n.name, args);
+        return CallDirectAny(f, n, d, argc, into, inTemp);
     }
     zScriptArgs args;
     AtWriter(f, [&] {
@@ -1310,6 +1319,14 @@ struct NodeSrc {
     }
 }
 
+ValueRef EvaluateMember(Frame& f, const PNode& n);
+
+// EvaluateNode on a member access.
+[[gnu::always_inline]] inline ValueRef EvaluateMemberNode(Frame& f, const PNode& n) {
+    DepthGuard depth(zScript.ExprDepth, zScript.MaxExprDepth);
+    return EvaluateMember(f, n);
+}
+
 // Use on a decoded node.
 View UseNode(Frame& f, const PNode& n, Temp& tmp, ValueRef& hold) {
     // The operator's own nesting level: past the limit, the guard below fails.
@@ -1336,7 +1353,7 @@ View UseNode(Frame& f, const PNode& n, Temp& tmp, ValueRef& hold) {
             return inTemp ? ViewOf(tmp) : ViewOf(hold.get());
         }
         case PNode::Member:
-            hold = EvaluateNode(f, n);
+            hold = EvaluateMemberNode(f, n);
             return ViewOf(hold.get());
         default: {
             int32_t p = n.start;
@@ -1358,8 +1375,16 @@ View UseNode(Frame& f, const PNode& n, Temp& tmp, ValueRef& hold) {
 // EvaluateNode's member access, apart: kept out of EvaluateNode, which every
 // variable read goes through.
 [[gnu::noinline]] ValueRef EvaluateMember(Frame& f, const PNode& n) {
-    if (n.b->kind == PNode::Var) return MemberVar(f, [&] { return EvaluateQuick(f, *n.a); }, *n.b);
-    return MemberWith(f, [&] { return EvaluateQuick(f, *n.a); }, [&] { return EvaluateNode(f, *n.b); });
+    if (n.b->kind == PNode::Var)
+        return MemberVar(
+            f, [&] { return EvaluateQuick(f, *n.a); }, *n.b);
+    return MemberWith(
+        f, [&] { return EvaluateQuick(f, *n.a); },
+        [&] {
+            if (n.b->kind != PNode::Call) return EvaluateNode(f, *n.b);
+            DepthGuard depth(zScript.ExprDepth, zScript.MaxExprDepth);
+            return CallNode(f, *n.b);
+        });
 }
 
 // Evaluate on a decoded node.
@@ -1621,7 +1646,7 @@ ValueRef zScriptFunction::Execute(zScriptObject* iCaller, zScriptArray* iValues,
                 }
             }
             ValueRef t =
-                st->member ? EvaluateNode(f, *st->member) : ValueRef(f.cur.Values->Lookup(st->name, 1));
+                st->member ? EvaluateMemberNode(f, *st->member) : ValueRef(f.cur.Values->Lookup(st->name, 1));
             Temp tmp;
             ValueRef hold;
             View s = UseNode(f, *st->expr, tmp, hold);
@@ -1647,7 +1672,7 @@ ValueRef zScriptFunction::Execute(zScriptObject* iCaller, zScriptArray* iValues,
             continue;
         }
         if (sop == 9) {
-            result = EvaluateNode(f, *st->expr);
+            result = st->expr->kind == PNode::Member ? EvaluateMemberNode(f, *st->expr) : EvaluateNode(f, *st->expr);
             memberResult = true;
             p = st->next;
             continue;
