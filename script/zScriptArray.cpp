@@ -34,36 +34,24 @@ zScriptArray::~zScriptArray() {
     if (nextLive_) nextLive_->prevLive_ = prevLive_;
 }
 
-namespace {
-// Emptied scopes waiting for a lease; each keeps the one reference the lease had.
-constexpr int kScopePool = 64;
-// Entry storage a kept scope may bring along; bigger is freed with the scope.
-constexpr size_t kScopeKeepEntries = 8;
-zScriptArray* gScopePool[kScopePool];
-int gScopePoolCount = 0;
-}  // namespace
-
-ScopeLease::ScopeLease() {
-    if (gScopePoolCount > 0) {
-        a_ = gScopePool[--gScopePoolCount];
-    } else {
-        a_ = new zScriptArray();
-        a_->AddRef();
-    }
-}
-
-void zScriptArray::RecycleScope(zScriptArray* iScope) noexcept {
+void zScriptArray::RecycleSlow(zScriptArray* iScope) noexcept {
     if (iScope->RefCount() == 1 && iScope->items_.capacity() <= kScopeKeepEntries) {
         // Emptying can drop the last holder of anything the scope held; the
         // scope is kept only if that left it empty and held by the lease alone.
         iScope->items_.clear();
         iScope->Parent.reset();
-        if (iScope->RefCount() == 1 && iScope->items_.empty() && !iScope->Parent && gScopePoolCount < kScopePool) {
-            gScopePool[gScopePoolCount++] = iScope;
+        if (iScope->RefCount() == 1 && iScope->items_.empty() && !iScope->Parent && scopePoolCount_ < kScopePool) {
+            scopePool_[scopePoolCount_++] = iScope;
             return;
         }
     }
     iScope->Release();
+}
+
+zScriptArray* zScriptArray::NewScope() {
+    auto* a = new zScriptArray();
+    a->AddRef();
+    return a;
 }
 
 void zScriptArray::ReleaseAll() {

@@ -144,11 +144,42 @@ public:
     // appends iValue itself, which carries its name.
     void AppendNamed(ValueRef iValue) { items_.push_back(std::move(iValue)); }
 
-    // Takes back a scope from a ScopeLease.
-    static void RecycleScope(zScriptArray* iScope) noexcept;
+    // Takes back a scope from a ScopeLease. In line for the usual scope: held
+    // by the lease alone, its parent and every value it held either held
+    // elsewhere too or plain, so that emptying it runs nothing and frees
+    // nothing that could reach it.
+    static void RecycleScope(zScriptArray* iScope) noexcept {
+        if (iScope->RefCount() == 1 && scopePoolCount_ < kScopePool && iScope->items_.capacity() <= kScopeKeepEntries &&
+            (!iScope->Parent || iScope->Parent->RefCount() > 1)) {
+            bool plain = true;
+            for (const ValueRef& v : iScope->items_)
+                plain = plain && (!v || v->RefCount() > 1 || v->Data.Kind() < HK::String);
+            if (plain) {
+                iScope->items_.clear();
+                iScope->Parent.reset();
+                scopePool_[scopePoolCount_++] = iScope;
+                return;
+            }
+        }
+        RecycleSlow(iScope);
+    }
+    // A scope for a ScopeLease, with the lease's reference: an emptied one
+    // when there is one.
+    static zScriptArray* LeaseScope() {
+        if (scopePoolCount_ > 0) return scopePool_[--scopePoolCount_];
+        return NewScope();
+    }
 
 private:
     std::vector<ValueRef, ArrayEntryAllocator<ValueRef>> items_;
+    // Emptied scopes waiting for a lease; each keeps the one reference the
+    // lease had, and brings at most kScopeKeepEntries of entry storage.
+    static constexpr int kScopePool = 64;
+    static constexpr size_t kScopeKeepEntries = 8;
+    static inline zScriptArray* scopePool_[kScopePool];
+    static inline int scopePoolCount_ = 0;
+    static void RecycleSlow(zScriptArray* iScope) noexcept;
+    static zScriptArray* NewScope();
     // Every live array is in one list, for ReleaseAll.
     zScriptArray* prevLive_ = nullptr;
     zScriptArray* nextLive_ = nullptr;
@@ -162,7 +193,7 @@ using ArrayRef = Ref<zScriptArray>;
 // storage, instead of being freed and made again.
 class ScopeLease {
 public:
-    ScopeLease();
+    ScopeLease() : a_(zScriptArray::LeaseScope()) {}
     ~ScopeLease() { zScriptArray::RecycleScope(a_); }
     ScopeLease(const ScopeLease&) = delete;
     ScopeLease& operator=(const ScopeLease&) = delete;

@@ -63,8 +63,9 @@ public:
     // Runs the body for iCaller with iValues as the scope; iClass is the class
     // the call went through (Nothing for an initialiser).
     ValueRef Execute(zScriptObject* iCaller, zScriptArray* iValues, zScriptClass* iClass);
-    // The same for a caller that only reads the result: a returned operator
-    // result is worked out into iInto (oInto set) instead of a new value.
+    // The same for a caller that holds iValues for the whole call, and with
+    // iInto, only reads the result: a returned operator result is worked out
+    // into iInto (oInto set) instead of a new value.
     ValueRef Execute(zScriptObject* iCaller, zScriptArray* iValues, zScriptClass* iClass, run::Temp* iInto,
                      bool& oInto);
 

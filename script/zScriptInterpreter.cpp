@@ -1110,13 +1110,20 @@ ValueRef CallNode(Frame& f, const PNode& n, Temp* into = nullptr, bool* inTemp =
 
 // The argument of a direct call: what EvaluateNode gives, seen through a view.
 // Nested as deep as EvaluateNode would.
+[[gnu::always_inline]] inline bool LongPair(Frame& f, const PNode& n, Out out, const AtomData* knownName = nullptr,
+                                            const zScriptValue* known = nullptr);
+
 [[gnu::always_inline]] inline View UseArg(Frame& f, const PNode& a, Temp& tmp, ValueRef& hold) {
     switch (a.kind) {
         case PNode::Var:
         case PNode::Const:
             if (zScript.ExprDepth >= zScript.MaxExprDepth) Raise(errOutOfStack);
             return UseQuick(f, a, tmp, hold);
-        case PNode::Op: return UseNode(f, a, tmp, hold);
+        case PNode::Op:
+            // As UseNode starts: counting arguments like `n - 1` in line.
+            if (a.leaves && zScript.ExprDepth < zScript.MaxExprDepth && LongPair(f, a, Out{tmp.Typ, tmp.Data}))
+                return ViewOf(tmp);
+            return UseNode(f, a, tmp, hold);
         default: hold = EvaluateNode(f, a); return ViewOf(hold.get());
     }
 }
@@ -1172,8 +1179,9 @@ struct ArgSlot {
         ScopeLease scope;
         scope->Parent = f.cur.Values->Parent;
         fn->SetupParameters(scope.get(), data, argc);
-        if (into) return fn->Execute(f.cur.Caller, scope.get(), cls, into, *inTemp);
-        return fn->Execute(f.cur.Caller, scope.get(), cls);
+        // The lease holds the scope for the whole call.
+        bool unused = false;
+        return fn->Execute(f.cur.Caller, scope.get(), cls, into, into ? *inTemp : unused);
     }
     // Anything else takes the arguments as value objects, as EvaluateNode
     // would have made them.
@@ -1237,10 +1245,18 @@ struct NodeSrc {
 };
 
 // A variable or literal operand, looked at without a log line.
-[[gnu::always_inline]] inline const zScriptValue* LeafOf(Frame& f, const PNode& n, View& v) {
+// `known` is a variable found already (an assignment's target), `knownName`
+// its name: a variable of that name is the same value.
+[[gnu::always_inline]] inline const zScriptValue* LeafOf(Frame& f, const PNode& n, View& v,
+                                                         const AtomData* knownName = nullptr,
+                                                         const zScriptValue* known = nullptr) {
     if (n.kind == PNode::Const) {
         v = ViewOf(n.value);
         return nullptr;
+    }
+    if (knownName && n.name.Data() == knownName) {
+        v = ViewOf(known);
+        return known;
     }
     const zScriptValue* x = f.cur.Values->Lookup(n.name, 0);
     v = ViewOf(x);
@@ -1252,12 +1268,13 @@ struct NodeSrc {
 // without temporaries or holds (no script code can run between the operands);
 // anything else is left to OperatorOn. The caller has made the operator's depth
 // check.
-[[gnu::always_inline]] inline bool LongPair(Frame& f, const PNode& n, Out out) {
+[[gnu::always_inline]] inline bool LongPair(Frame& f, const PNode& n, Out out, const AtomData* knownName,
+                                            const zScriptValue* known) {
     const uint8_t c = n.code;
     if (!((c >= 30 && c <= 35) || c == 60 || c == 61)) return false;
     View a, b;
-    LeafOf(f, *n.a, a);
-    LeafOf(f, *n.b, b);
+    LeafOf(f, *n.a, a, knownName, known);
+    LeafOf(f, *n.b, b, knownName, known);
     if (!a || !b) return false;
     const uint8_t ta = a.Typ(), tb = b.Typ();
     if (ta == typVar || ta >= typStr || tb >= typStr) return false;
@@ -1576,6 +1593,7 @@ void zScriptFunction::SetupParameters(zScriptArray* iValues, const HostValue* co
 }
 
 ValueRef zScriptFunction::Execute(zScriptObject* iCaller, zScriptArray* iValues, zScriptClass* iClass) {
+    ArrayRef keepValues = iValues;
     bool unused = false;
     return Execute(iCaller, iValues, iClass, nullptr, unused);
 }
@@ -1595,7 +1613,6 @@ ValueRef zScriptFunction::Execute(zScriptObject* iCaller, zScriptArray* iValues,
     f.cur.Caller = iCaller;
     f.cur.Class = iClass;
     f.cur.Values = iValues;
-    ArrayRef keepValues = iValues;
     const int32_t L = length_;
     int32_t p = 0;
     PreDecoded& pd = decoded_ ? *decoded_ : Decoded();
@@ -1638,7 +1655,7 @@ ValueRef zScriptFunction::Execute(zScriptObject* iCaller, zScriptArray* iValues,
                 // the target needs no hold while the source is worked out.
                 zScriptValue* t = f.cur.Values->Lookup(st->name, 1);
                 Temp r;
-                if (LongPair(f, e, Out{r.Typ, r.Data})) {
+                if (LongPair(f, e, Out{r.Typ, r.Data}, st->name.Data(), t)) {
                     t->Typ = r.Typ;
                     t->Data.Set(r.Data);
                     p = st->next;
