@@ -88,16 +88,6 @@ public:
     ~HostValue() {
         if (k_ >= HK::String) Clear();
     }
-    // operator= with the plain-over-plain case always in line: the
-    // interpreter's stores of numbers.
-    [[gnu::always_inline]] void Set(const HostValue& o) {
-        if (k_ < HK::String && o.k_ < HK::String) {
-            u_.d = o.u_.d;
-            k_ = o.k_;
-        } else {
-            *this = o;
-        }
-    }
 
     // Plain contents replace the old one without a round through a temporary.
     HostValue& operator=(bool v) noexcept { return SetPlain(HK::Bool, [&] { u_.b = v; }); }

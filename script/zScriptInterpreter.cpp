@@ -371,6 +371,34 @@ ValueRef MemberVar(Frame& f, O&& evalObject, const PNode& member) {
     return ValueRef(v);
 }
 
+// MemberVar with the object in a variable, the commonest member access
+// ("b.x"): reading the variable runs no script code either, so nothing the
+// general path holds meanwhile can go away. Only when the object's variables
+// are the current scope itself can setting their parent change the scope,
+// which is then put back as MemberVar does.
+ValueRef MemberVarOfVar(Frame& f, const PNode& object, const PNode& member) {
+    // The depth EvaluateNode's guard would reach for the object.
+    if (zScript.ExprDepth >= zScript.MaxExprDepth) Raise(errOutOfStack);
+    zScriptArray* values = f.cur.Values;
+    zScriptValue* o = values->Lookup(object.name, 0);
+    if (!o) {
+        Log("ERR", "Value not set", object.name.Text());
+        Fail(errObjectNotSet);
+    }
+    if (o->Data.Kind() != HK::Object) Fail(errObjectRequired);
+    iClass* target = o->Data.AsObject().get();
+    auto* obj = target && typeid(*target) == typeid(zScriptObject) ? static_cast<zScriptObject*>(target)
+                                                                    : dynamic_cast<zScriptObject*>(target);
+    if (!obj) Fail(target ? errObjectRequired : errObjectNotSet);
+    zScriptArray* locals = obj->Locals.get();
+    if (locals == values) return MemberVar(f, [&] { return ValueRef(o); }, member);
+    if (locals->Parent != zScript.Globals) locals->Parent = zScript.Globals;
+    DepthGuard depth(zScript.ExprDepth, zScript.MaxExprDepth);
+    zScriptValue* v = locals->Lookup(member.name, 0);
+    if (!v) Log("ERR", "Value not set", member.name.Text());
+    return ValueRef(v);
+}
+
 ValueRef MemberAccess(Frame& f, int32_t& p) {
     return MemberWith(f, [&] { return Evaluate(f, p); }, [&] { return Evaluate(f, p); });
 }
@@ -1392,9 +1420,10 @@ View UseNode(Frame& f, const PNode& n, Temp& tmp, ValueRef& hold) {
 // EvaluateNode's member access, apart: kept out of EvaluateNode, which every
 // variable read goes through.
 [[gnu::noinline]] ValueRef EvaluateMember(Frame& f, const PNode& n) {
-    if (n.b->kind == PNode::Var)
-        return MemberVar(
-            f, [&] { return EvaluateQuick(f, *n.a); }, *n.b);
+    if (n.b->kind == PNode::Var) {
+        if (n.a->kind == PNode::Var) return MemberVarOfVar(f, *n.a, *n.b);
+        return MemberVar(f, [&] { return EvaluateQuick(f, *n.a); }, *n.b);
+    }
     return MemberWith(
         f, [&] { return EvaluateQuick(f, *n.a); },
         [&] {
@@ -1653,11 +1682,11 @@ ValueRef zScriptFunction::Execute(zScriptObject* iCaller, zScriptArray* iValues,
             if (!st->member && e.leaves && zScript.ExprDepth < zScript.MaxExprDepth) {
                 // Reading two variables or literals runs no script code, so
                 // the target needs no hold while the source is worked out.
+                // LongPair reads both operands before it writes, and writes
+                // nothing when it declines: the result can go straight into
+                // the target, which may be an operand itself.
                 zScriptValue* t = f.cur.Values->Lookup(st->name, 1);
-                Temp r;
-                if (LongPair(f, e, Out{r.Typ, r.Data}, st->name.Data(), t)) {
-                    t->Typ = r.Typ;
-                    t->Data.Set(r.Data);
+                if (LongPair(f, e, Out{t->Typ, t->Data}, st->name.Data(), t)) {
                     p = st->next;
                     continue;
                 }
