@@ -1240,7 +1240,8 @@ ValueRef CallNode(Frame& f, const PNode& n, Temp* into, bool* inTemp) {
     const int32_t argc = static_cast<int32_t>(n.args.size());
     AtomData* d = n.name.Data();
     if (argc <= kDirectArgs && d && !d->HasDot && d->FormId < 0 && d->EngineId < 0 && d->HostId < 0) {
-        // One argument is the usual call: its slot alone is made.
+        // None or one argument are the usual calls: no more slots are made.
+        if (argc == 0) return CallDirect(f, n, d, 0, nullptr, into, inTemp);
         if (argc == 1) {
             ArgSlot slot;
             return CallDirect(f, n, d, 1, &slot, into, inTemp);
