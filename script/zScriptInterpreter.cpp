@@ -1257,13 +1257,27 @@ ValueRef CallNode(Frame& f, const PNode& n, Temp* into, bool* inTemp) {
     return CallNamed(f, n.name, args);
 }
 
+// UseNode on a call.
+[[gnu::always_inline]] inline View UseCall(Frame& f, const PNode& n, Temp& tmp, ValueRef& hold) {
+    DepthGuard depth(zScript.ExprDepth, zScript.MaxExprDepth);
+    bool inTemp = false;
+    hold = CallNode(f, n, &tmp, &inTemp);
+    return inTemp ? ViewOf(tmp) : ViewOf(hold.get());
+}
+
 // The operands of a decoded operator.
 struct NodeSrc {
     Frame& f;
     const PNode& n;
     int k = 0;
     const PNode& Take() { return *(k++ == 0 ? n.a : n.b); }
-    View Next(Temp& tmp, ValueRef& hold) { return UseNode(f, Take(), tmp, hold); }
+    View Next(Temp& tmp, ValueRef& hold) {
+        const PNode& x = Take();
+        // A call straight away, as UseNode would make it: calls are what
+        // recursive functions add up.
+        if (x.kind == PNode::Call) return UseCall(f, x, tmp, hold);
+        return UseNode(f, x, tmp, hold);
+    }
     // Skipping reads nothing but nests as deep as the walk's skip would.
     void Skip() {
         if (zScript.ExprDepth + Take().skipDepth > zScript.MaxExprDepth) Raise(errOutOfStack);
@@ -1392,12 +1406,7 @@ View UseNode(Frame& f, const PNode& n, Temp& tmp, ValueRef& hold) {
             OperatorOn(src, n.code, Out{tmp.Typ, tmp.Data});
             return ViewOf(tmp);
         }
-        case PNode::Call: {
-            DepthGuard depth(zScript.ExprDepth, zScript.MaxExprDepth);
-            bool inTemp = false;
-            hold = CallNode(f, n, &tmp, &inTemp);
-            return inTemp ? ViewOf(tmp) : ViewOf(hold.get());
-        }
+        case PNode::Call: return UseCall(f, n, tmp, hold);
         case PNode::Member:
             hold = EvaluateMemberNode(f, n);
             return ViewOf(hold.get());
