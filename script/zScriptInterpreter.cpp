@@ -1720,7 +1720,7 @@ ValueRef zScriptFunction::Execute(zScriptObject* iCaller, zScriptArray* iValues,
                 oInto = true;
                 return nullptr;
             }
-            return EvaluateNode(f, *st->expr);
+            return EvaluateQuick(f, *st->expr);
         }
         if (sop == 8) {
             CallNode(f, *st->expr);
