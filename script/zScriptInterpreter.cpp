@@ -649,34 +649,6 @@ ValueRef Operator(Frame& f, int32_t& p, uint8_t c) {
 
 }  // namespace
 
-namespace {
-
-// An assignment after its form byte: the target, a variable or a path made
-// where missing (or, with `members`, a member access), then the source
-// copied into it. Nothing, with nothing more read, for any other form.
-ValueRef AssignAfterForm(Frame& f, int32_t& p, uint8_t form, bool members) {
-    ValueRef t;
-    if (form == 5) {
-        const Atom& name = RdName(f, p);
-        t = f.cur.Values->Lookup(name, 1);
-    } else if (form == 6) {
-        t = Resolve(f, p, f.cur.Values, 1);
-    } else if (form == 9 && members) {
-        --p;
-        t = Evaluate(f, p);
-    } else {
-        return nullptr;
-    }
-    Temp tmp;
-    ValueRef hold;
-    View s = Use(f, p, tmp, hold);
-    if (!t) Fail(errObjectNotSet);
-    if (s) t->AssignContent(s.Typ(), s.Data());
-    return t;
-}
-
-}  // namespace
-
 ValueRef Evaluate(Frame& f, int32_t& p) {
     DepthGuard depth(zScript.ExprDepth, zScript.MaxExprDepth);
     uint8_t c = RdByte(f, p);
@@ -693,9 +665,23 @@ ValueRef Evaluate(Frame& f, int32_t& p) {
         case 0:
         case 255: return zScriptValue::New();
         case 4: {
-            ValueRef t = AssignAfterForm(f, p, RdByte(f, p), false);
+            uint8_t form = RdByte(f, p);
+            ValueRef t;
+            if (form == 5) {
+                const Atom& name = RdName(f, p);
+                t = f.cur.Values->Lookup(name, 1);
+            } else if (form == 6) {
+                t = Resolve(f, p, f.cur.Values, 1);
+            } else {
+                return zScriptValue::New();
+            }
+            Temp tmp;
+            ValueRef hold;
+            View s = Use(f, p, tmp, hold);
+            if (!t) Fail(errObjectNotSet);
+            if (s) t->AssignContent(s.Typ(), s.Data());
             ValueRef r = zScriptValue::New();
-            if (t) r->Assign(t.get(), 0);
+            r->Assign(t.get(), 0);
             return r;
         }
         case 6: return Resolve(f, p, f.cur.Values, 0);
@@ -1556,7 +1542,27 @@ namespace {
             StepContent(Use(f, p, tmp, t), op);
             break;
         }
-        case 4: AssignAfterForm(f, p, RdByte(f, p), true); break;
+        case 4: {
+            uint8_t form = RdByte(f, p);
+            ValueRef t;
+            if (form == 5) {
+                const Atom& name = RdName(f, p);
+                t = f.cur.Values->Lookup(name, 1);
+            } else if (form == 6) {
+                t = Resolve(f, p, f.cur.Values, 1);
+            } else if (form == 9) {
+                --p;
+                t = Evaluate(f, p);
+            } else {
+                break;
+            }
+            Temp tmp;
+            ValueRef hold;
+            View s = Use(f, p, tmp, hold);
+            if (!t) Fail(errObjectNotSet);
+            if (s) t->AssignContent(s.Typ(), s.Data());
+            break;
+        }
         case 21: {
             f.SelectValue = Evaluate(f, p);
             int32_t n = RdByte(f, p);
