@@ -60,6 +60,8 @@ class CountingBackend : public zun::RenderBackend {
 public:
     struct Counts {
         double draws = 0, vertices = 0, stateChanges = 0, targets = 0, clears = 0, uploads = 0, uploadBytes = 0;
+        // Pixels the triangles cover, on the screen's buffer and on the off-screen targets.
+        double screenPixels = 0, targetPixels = 0;
     };
     Counts n;
 
@@ -78,6 +80,7 @@ public:
     zun::TextureId CreateRenderTarget(int32_t side) override { return real_->CreateRenderTarget(side); }
     bool SetRenderTarget(zun::TextureId t) override {
         n.targets += 1;
+        areaW_ = areaH_ = 0;
         return real_->SetRenderTarget(t);
     }
     zun::TextureId CurrentTarget() const override { return real_->CurrentTarget(); }
@@ -89,23 +92,58 @@ public:
     void DrawTextured(const zun::DrawState& st, zun::Primitive prim, const zun::TLVertex* v, int32_t count,
                       zun::TextureId tex) override {
         Draw(st, count, tex);
+        Cover(prim, v, count);
         real_->DrawTextured(st, prim, v, count, tex);
     }
     void DrawColored(const zun::DrawState& st, zun::Primitive prim, const zun::ColorVertex* v, int32_t count) override {
         Draw(st, count, 0);
+        Cover(prim, v, count);
         real_->DrawColored(st, prim, v, count);
     }
     bool ReadPixels(int32_t x, int32_t y, int32_t w, int32_t h, std::vector<uint8_t>& rgba) override {
         return real_->ReadPixels(x, y, w, h, rgba);
     }
     void Present(int32_t w, int32_t h) override { real_->Present(w, h); }
-    void SetDrawArea(int32_t x, int32_t y, int32_t w, int32_t h) override { real_->SetDrawArea(x, y, w, h); }
+    void SetDrawArea(int32_t x, int32_t y, int32_t w, int32_t h) override {
+        areaX_ = x, areaY_ = y, areaW_ = w, areaH_ = h;
+        real_->SetDrawArea(x, y, w, h);
+    }
     int32_t BackBufferWidth() const override { return real_->BackBufferWidth(); }
     int32_t BackBufferHeight() const override { return real_->BackBufferHeight(); }
     zun::DeviceStatus Status() override { return real_->Status(); }
     bool Reset() override { return real_->Reset(); }
 
 private:
+    // The pixels a draw's triangles cover, each counted by its box cut to the
+    // target, halved: exact for the axis-aligned quads nearly everything is.
+    template <class V>
+    void Cover(zun::Primitive prim, const V* v, int32_t count) {
+        if (!v || (prim != zun::Primitive::TriangleList && prim != zun::Primitive::TriangleStrip)) return;
+        // The target, or the drawing area set on it.
+        int32_t w = 0, h = 0;
+        real_->CurrentTargetSize(w, h);
+        double left = 0, top = 0, right = w, bottom = h;
+        if (areaW_ > 0 && areaH_ > 0) {
+            left = std::max(left, double(areaX_));
+            top = std::max(top, double(areaY_));
+            right = std::min(right, double(areaX_) + areaW_);
+            bottom = std::min(bottom, double(areaY_) + areaH_);
+        }
+        auto tri = [&](const V& a, const V& b, const V& c) {
+            const double x0 = std::max(left, double(std::min({a.X, b.X, c.X})));
+            const double x1 = std::min(right, double(std::max({a.X, b.X, c.X})));
+            const double y0 = std::max(top, double(std::min({a.Y, b.Y, c.Y})));
+            const double y1 = std::min(bottom, double(std::max({a.Y, b.Y, c.Y})));
+            return x1 > x0 && y1 > y0 ? (x1 - x0) * (y1 - y0) / 2 : 0.0;
+        };
+        double px = 0;
+        if (prim == zun::Primitive::TriangleStrip) {
+            for (int32_t i = 0; i + 2 < count; ++i) px += tri(v[i], v[i + 1], v[i + 2]);
+        } else {
+            for (int32_t i = 0; i + 2 < count; i += 3) px += tri(v[i], v[i + 1], v[i + 2]);
+        }
+        (real_->CurrentTarget() == 0 ? n.screenPixels : n.targetPixels) += px;
+    }
     void Upload(int32_t w, int32_t h) {
         n.uploads += 1;
         n.uploadBytes += 4.0 * w * h;
@@ -118,6 +156,7 @@ private:
         lastTex_ = tex;
     }
     std::unique_ptr<zun::RenderBackend> real_;
+    int32_t areaX_ = 0, areaY_ = 0, areaW_ = 0, areaH_ = 0;
     zun::DrawState last_;
     zun::TextureId lastTex_ = 0;
 };
@@ -269,6 +308,11 @@ void BM_GameFrame(benchmark::State& state) {
                 "%.1f texture uploads (%.1f KB)\n",
                 per.draws / frames, per.vertices / frames, per.stateChanges / frames, per.targets / frames,
                 per.clears / frames, per.uploads / frames, per.uploadBytes / 1024.0 / frames);
+    std::printf("  pixels covered per frame: %.2f million on the screen's buffer (%.1f times a 640 x 480 view), "
+                "%.2f million on off-screen targets\n",
+                per.screenPixels / frames / 1e6, per.screenPixels / frames / (640.0 * 480.0),
+                per.targetPixels / frames / 1e6);
+    state.counters["screen_fill"] = per.screenPixels / frames / (640.0 * 480.0);
     // Where the memory is at the end, which in a steady frame loop is near the
     // peak: anonymous pages (the heap, and library data written at load) and
     // pages mapped from files (library code, the CPU renderer's compiler first).
