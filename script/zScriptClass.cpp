@@ -120,9 +120,7 @@ ValueRef zScriptClass::Execute(zScriptObject* iCaller, zScriptArray* iValues, co
         f->SetupParameters(scope.get(), iArgs);
         return f->Execute(iCaller, scope.get(), this);
     }
-    for (const auto& c : Inherits) {
-        if (c->FindFunction(iName)) return c->Execute(iCaller, iValues, iName, iArgs);
-    }
+    if (zScriptClass* c = ParentWith(iName)) return c->Execute(iCaller, iValues, iName, iArgs);
     return zScriptValue::New();
 }
 

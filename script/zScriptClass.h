@@ -51,15 +51,17 @@ public:
             if (!s.key) return nullptr;
         }
     }
+    // The first parent that has a function of this name, for a name this
+    // class has none of; Nothing when none has.
+    zScriptClass* ParentWith(const Atom& iName) const {
+        for (const auto& c : Inherits) {
+            if (c->FindFunction(iName)) return c.get();
+        }
+        return nullptr;
+    }
     // Whether Execute runs a function for this name: one of this class or one
     // a parent has that was not taken over.
-    bool Answers(const Atom& iName) const {
-        if (FindFunction(iName)) return true;
-        for (const auto& c : Inherits) {
-            if (c->FindFunction(iName)) return true;
-        }
-        return false;
-    }
+    bool Answers(const Atom& iName) const { return FindFunction(iName) || ParentWith(iName); }
     zScriptClass* FindParentClass(std::string_view iName) const;
 
     // Gives iClass each function of this class whose name iClass lacks.

@@ -305,6 +305,19 @@ ValueRef Resolve(Frame& f, int32_t& p, zScriptArray* iValues, uint8_t iCreate) {
 
 namespace {
 
+// The script object a member access works on: the object value `o` holds.
+// Fails as the access fails on anything else.
+[[gnu::always_inline]] inline zScriptObject* ObjectOf(const zScriptValue* o) {
+    if (!o) Fail(errObjectNotSet);
+    if (o->Data.Kind() != HK::Object) Fail(errObjectRequired);
+    iClass* target = o->Data.AsObject().get();
+    // The exact class is by far the usual case and much cheaper to test.
+    auto* obj = target && typeid(*target) == typeid(zScriptObject) ? static_cast<zScriptObject*>(target)
+                                                                    : dynamic_cast<zScriptObject*>(target);
+    if (!obj) Fail(target ? errObjectRequired : errObjectNotSet);
+    return obj;
+}
+
 // A member access: the object `evalObject` gives, then `evalMember` run for it.
 template <class O, class M>
 ValueRef MemberWith(Frame& f, O&& evalObject, M&& evalMember) {
@@ -312,14 +325,9 @@ ValueRef MemberWith(Frame& f, O&& evalObject, M&& evalMember) {
     zScriptArray* parentBefore = saved.Values->Parent.get();
     ArrayRef keepParent = saved.Values->Parent;
     ValueRef o = evalObject();
-    if (!o) Fail(errObjectNotSet);
-    if (o->Data.Kind() != HK::Object) Fail(errObjectRequired);
+    zScriptObject* obj = ObjectOf(o.get());
+    // Script code the member runs may drop the object from `o`.
     std::shared_ptr<iClass> held = o->Data.AsObject();
-    // The exact class is by far the usual case and much cheaper to test.
-    iClass* target = held.get();
-    auto* obj = target && typeid(*target) == typeid(zScriptObject) ? static_cast<zScriptObject*>(target)
-                                                                    : dynamic_cast<zScriptObject*>(target);
-    if (!obj) Fail(held ? errObjectRequired : errObjectNotSet);
     ScopeLease scope;
     scope->Parent = obj->Locals;
     // Usually set already: the test spares two reference counts.
@@ -350,12 +358,7 @@ ValueRef MemberVar(Frame& f, O&& evalObject, const PNode& member) {
     zScriptArray* parentBefore = values->Parent.get();
     ArrayRef keepParent = values->Parent;
     ValueRef o = evalObject();
-    if (!o) Fail(errObjectNotSet);
-    if (o->Data.Kind() != HK::Object) Fail(errObjectRequired);
-    iClass* target = o->Data.AsObject().get();
-    auto* obj = target && typeid(*target) == typeid(zScriptObject) ? static_cast<zScriptObject*>(target)
-                                                                    : dynamic_cast<zScriptObject*>(target);
-    if (!obj) Fail(target ? errObjectRequired : errObjectNotSet);
+    zScriptObject* obj = ObjectOf(o.get());
     // Usually set already: the test spares two reference counts.
     if (obj->Locals->Parent != zScript.Globals) obj->Locals->Parent = zScript.Globals;
     struct Back {
@@ -381,15 +384,8 @@ ValueRef MemberVarOfVar(Frame& f, const PNode& object, const PNode& member) {
     if (zScript.ExprDepth >= zScript.MaxExprDepth) Raise(errOutOfStack);
     zScriptArray* values = f.cur.Values;
     zScriptValue* o = values->Lookup(object.name, 0);
-    if (!o) {
-        Log("ERR", "Value not set", object.name.Text());
-        Fail(errObjectNotSet);
-    }
-    if (o->Data.Kind() != HK::Object) Fail(errObjectRequired);
-    iClass* target = o->Data.AsObject().get();
-    auto* obj = target && typeid(*target) == typeid(zScriptObject) ? static_cast<zScriptObject*>(target)
-                                                                    : dynamic_cast<zScriptObject*>(target);
-    if (!obj) Fail(target ? errObjectRequired : errObjectNotSet);
+    if (!o) Log("ERR", "Value not set", object.name.Text());
+    zScriptObject* obj = ObjectOf(o);
     zScriptArray* locals = obj->Locals.get();
     if (locals == values) return MemberVar(f, [&] { return ValueRef(o); }, member);
     if (locals->Parent != zScript.Globals) locals->Parent = zScript.Globals;
@@ -1156,9 +1152,6 @@ ValueRef CallNode(Frame& f, const PNode& n, Temp* into = nullptr, bool* inTemp =
     }
 }
 
-// CallFunction on a decoded call.
-// With `into`, a result the callee works out from an operator may come back in
-// *into (inTemp set) rather than as a new value.
 // One argument of a direct call: where its content is seen, and what keeps it.
 struct ArgSlot {
     Temp tmp;
@@ -1167,7 +1160,6 @@ struct ArgSlot {
     // right after the call that made them, they stall on the store forwarding.
     const uint8_t* typ = nullptr;
     const HostValue* data = nullptr;
-    View view() const { return View{typ, data}; }
 };
 
 // A call of a name that is no call form or built-in, with its arguments
@@ -1192,10 +1184,7 @@ struct ArgSlot {
         if (!gScriptHooks.IsGameFunction) {
             direct = false;
         } else {
-            if (d->GameGen != zScript.DispatchGeneration) {
-                d->GameKnows = gScriptHooks.IsGameFunction(d->Text);
-                d->GameGen = zScript.DispatchGeneration;
-            }
+            if (d->GameGen != zScript.DispatchGeneration) zScript.AskGameTable(*d);
             direct = !d->GameKnows;
         }
     }
@@ -1236,6 +1225,8 @@ struct ArgSlot {
     return CallDirect(f, n, d, argc, slots, into, inTemp);
 }
 
+// CallFunction on a decoded call. With `into`, a result the callee works out
+// from an operator may come back in *into (inTemp set) rather than as a new value.
 ValueRef CallNode(Frame& f, const PNode& n, Temp* into, bool* inTemp) {
     const int32_t argc = static_cast<int32_t>(n.args.size());
     AtomData* d = n.name.Data();
