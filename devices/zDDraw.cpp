@@ -230,14 +230,16 @@ bool zDDrawModule::BeginScene(int32_t ClearColor, int32_t iRenderTarget) {
             RenderTargetActive = true;
         }
     }
+    Limit = {};
     if (!Device->SetRenderTarget(target)) {
         RenderTargetActive = false;
         Device->SetRenderTarget(0);
         Raise(errInvalidCall, "Invalid procedure call or argument");
     }
+    if (RenderTargetActive) Textures[size_t(iRenderTarget)].Scenes += 1;
     // A window shows only the view's corner of the back buffer (see EndScene):
     // nothing drawn outside it is ever seen.
-    if (target == 0 && PresentParams.Windowed == 1) Device->SetDrawArea(0, 0, ViewW, ViewH);
+    if (target == 0 && PresentParams.Windowed == 1) RestoreDrawArea({0, 0, ViewW, ViewH});
 
     Device->Clear(ClearColor != 0, uint32_t(ClearColor), true, 1.0f);
     BackColor = ClearColor;
@@ -263,21 +265,42 @@ void zDDrawModule::EndScene(bool Present) {
     });
 }
 
-void zDDrawModule::SetDrawArea(float X, float Y, float Width, float Height) {
-    zCore.CurrentProc = "SetDrawArea";
-    FlushAll();  // what was queued before is drawn without the new limit
-    RenderBackend& dev = Dev();
+zDDrawModule::DrawArea zDDrawModule::AreaOf(float X, float Y, float Width, float Height) const {
     double sx, sy;
     Scale(sx, sy);
     const double x0 = std::floor(double(X) * sx) - 1, y0 = std::floor(double(Y) * sy) - 1;
     const double x1 = std::ceil((double(X) + Width) * sx) + 1, y1 = std::ceil((double(Y) + Height) * sy) + 1;
     // A rectangle beyond any target's reach (or not a number) limits nothing.
     constexpr double kFar = 1 << 20;
-    if (!(x0 > -kFar && y0 > -kFar && x1 < kFar && y1 < kFar && x1 > x0 && y1 > y0)) {
-        dev.SetDrawArea(0, 0, 0, 0);
-        return;
-    }
-    dev.SetDrawArea(int32_t(x0), int32_t(y0), int32_t(x1 - x0), int32_t(y1 - y0));
+    if (!(x0 > -kFar && y0 > -kFar && x1 < kFar && y1 < kFar && x1 > x0 && y1 > y0)) return {};
+    return {int32_t(x0), int32_t(y0), int32_t(x1 - x0), int32_t(y1 - y0)};
+}
+
+zDDrawModule::DrawArea zDDrawModule::SetDrawArea(float X, float Y, float Width, float Height) {
+    zCore.CurrentProc = "SetDrawArea";
+    RestoreDrawArea(AreaOf(X, Y, Width, Height));
+    return Limit;
+}
+
+bool zDDrawModule::NarrowDrawArea(const DrawArea& iPixels) {
+    zCore.CurrentProc = "NarrowDrawArea";
+    int32_t tw = 0, th = 0;
+    Dev().CurrentTargetSize(tw, th);
+    const DrawArea limit = Limit.W > 0 && Limit.H > 0 ? Limit : DrawArea{0, 0, tw, th};
+    const int64_t x0 = std::max({int64_t(iPixels.X), int64_t(limit.X), int64_t(0)});
+    const int64_t y0 = std::max({int64_t(iPixels.Y), int64_t(limit.Y), int64_t(0)});
+    const int64_t x1 = std::min({int64_t(iPixels.X) + iPixels.W, int64_t(limit.X) + limit.W, int64_t(tw)});
+    const int64_t y1 = std::min({int64_t(iPixels.Y) + iPixels.H, int64_t(limit.Y) + limit.H, int64_t(th)});
+    // The device reads an empty rectangle as no limit at all.
+    if (x1 <= x0 || y1 <= y0) return false;
+    RestoreDrawArea({int32_t(x0), int32_t(y0), int32_t(x1 - x0), int32_t(y1 - y0)});
+    return true;
+}
+
+void zDDrawModule::RestoreDrawArea(const DrawArea& iArea) {
+    FlushAll();  // what was queued is drawn under the limit it was queued with
+    Limit = iArea;
+    Dev().SetDrawArea(Limit.X, Limit.Y, Limit.W, Limit.H);
 }
 
 void zDDrawModule::EndTextureScene() {
@@ -286,6 +309,7 @@ void zDDrawModule::EndTextureScene() {
     FlushAll();
     if (SceneDepth > 0) SceneDepth -= 1;
     Dev().SetRenderTarget(0);
+    Limit = {};
     RenderTargetActive = false;
 }
 

@@ -32,6 +32,7 @@ struct TextureEntry {
     TextureId Texture = 0;  // the drawing surface's texture; 0 = none
     int32_t W = 0, H = 0;   // image size in pixels (a render target's side)
     bool Loaded = false;
+    uint32_t Scenes = 0;    // scenes begun into it (a render target): one drawing told from the next
 };
 
 template <class V>
@@ -88,6 +89,11 @@ struct zDDrawModule {
     bool RenderTargetActive = false;
     int32_t RenderTarget = 0;
     int32_t SceneDepth = 0;  // begun and not yet ended scenes
+    // A rectangle of the current target in its own pixels; no width: no limit.
+    struct DrawArea {
+        int32_t X = 0, Y = 0, W = 0, H = 0;
+    };
+    DrawArea Limit;  // what drawing into the current target is limited to now
 
     int32_t BltCount = 0, LineCount = 0, PointCount = 0;
     int32_t FPS = 0, FPSStart = 0, FPSFrames = 0;
@@ -143,8 +149,16 @@ struct zDDrawModule {
     void EndTextureScene();
     // Drawing into the current target stays inside this rectangle (logical
     // pixels, widened by a pixel) until the next scene: for passes that know
-    // nothing outside it would change what they leave behind.
-    void SetDrawArea(float X, float Y, float Width, float Height);
+    // nothing outside it would change what they leave behind. Returns the
+    // limit now set.
+    DrawArea SetDrawArea(float X, float Y, float Width, float Height);
+    // Narrows the limit now set to a rectangle of the target's own pixels
+    // until RestoreDrawArea gives the earlier one back. False, and no change,
+    // when nothing of the target would be left to draw on.
+    bool NarrowDrawArea(const DrawArea& iPixels);
+    void RestoreDrawArea(const DrawArea& iArea);
+    // Target pixels per logical pixel.
+    void Scale(double& sx, double& sy) const;
     int32_t CreateRenderTarget(int32_t Size);
     void UpdateFrameRate();
     bool SaveScreenShot(const std::string& FileName, RECT& Area, int32_t Format);
@@ -207,7 +221,8 @@ struct zDDrawModule {
 
 private:
     void FlushAll();
-    void Scale(double& sx, double& sy) const;
+    // The rectangle of target pixels SetDrawArea makes of logical ones.
+    DrawArea AreaOf(float X, float Y, float Width, float Height) const;
     const TextureEntry& Entry(int32_t Texture) const;
     RenderBackend& Dev() const;
     TextureId TextureObject(int32_t Texture) const;

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
+#include <vector>
 
 #include "core/zRuntime.h"
 #include "core/zValues.h"
@@ -75,6 +76,84 @@ private:
     float x_, y_;
 };
 
+// The part of the mirror target the mirrors pass last drew on; the rest of it
+// holds the black it was cleared to. Told apart from a later drawing into the
+// target by the target's texture and its count of scenes.
+struct DrawnPart {
+    TextureId texture = 0;
+    uint32_t scenes = 0;
+    zDDrawModule::DrawArea texels;
+    int32_t black = 0;  // the colour the target was cleared to
+};
+DrawnPart gDrawn;
+
+// Lays the connected strips of the mirror target over the view in parts of
+// the target's pixels. Where the texels the mirrors pass drew on can land,
+// and along the view's left and right edges, where the strips' ends swing,
+// the strips themselves are drawn. Everywhere else the strips would only lay
+// the cleared black, which adds nothing to the colour but still sets the
+// depth and alpha; one quad in that black over exactly the rows the strips
+// cover does the same for far less work than hundreds of strips a pixel high.
+template <class Strips>
+void DrawInParts(const DrawnPart& iDrawn, int32_t iSide, float iOffX, float iOffY, double iSwing, float iTop,
+                 float iBottom, Strips&& iStrips) {
+    double sx = 1, sy = 1;
+    zDDraw.Scale(sx, sy);
+    constexpr double kFar = double(1 << 20);
+    auto pixel = [&](double v, bool up) {
+        return int64_t(std::clamp(up ? std::ceil(v) : std::floor(v), -kFar, kFar));
+    };
+    // Columns that every strip covers from its top to its bottom, whatever its swing.
+    const double screenW = double(zDDraw.ScreenW);
+    const int64_t cL = pixel((iOffX + iSwing) * sx, true) + 1;
+    const int64_t cR = pixel((screenW + iOffX - iSwing) * sx, false) - 1;
+    if (cR <= cL) {
+        iStrips(-kFar, kFar);
+        return;
+    }
+    // The rows a drawn texel can reach, widened by two texels for the
+    // rounding of the scaling.
+    const double th = double(zDDraw.ScreenH) / iSide;
+    const zDDrawModule::DrawArea& t = iDrawn.texels;
+    const int64_t wy0 = pixel((iOffY + (t.Y - 2) * th - 1) * sy, false);
+    const int64_t wy1 = std::max(wy0, pixel((iOffY + (double(t.Y) + t.H + 2) * th + 1) * sy, true));
+    const int64_t far = int64_t(kFar);
+
+    const float left = ToSingle(double(std::min<int64_t>(cL, 0)) / sx - 2.0);
+    const float right = ToSingle(std::max(double(cR), screenW * sx) / sx + 2.0);
+    auto black = [&] {
+        zDDraw.BltPolygon(0, left, iTop, right, iTop, right, iBottom, iDrawn.black, 0, 0, 0, 0, 0, 0);
+        zDDraw.BltPolygon(0, left, iTop, right, iBottom, left, iBottom, iDrawn.black, 0, 0, 0, 0, 0, 0);
+    };
+    const zDDrawModule::DrawArea kept = zDDraw.Limit;
+    struct GiveBack {
+        const zDDrawModule::DrawArea& area;
+        ~GiveBack() {
+            try {
+                zDDraw.RestoreDrawArea(area);
+            } catch (...) {
+            }
+        }
+    } giveBack{kept};
+    // Strips are given only the part's rows: every strip is a pair of
+    // triangles for the renderer to set up, wherever it is cut off.
+    auto part = [&](int64_t x0, int64_t y0, int64_t x1, int64_t y1, bool strips) {
+        if (x1 <= x0 || y1 <= y0) return;
+        if (!zDDraw.NarrowDrawArea({int32_t(x0), int32_t(y0), int32_t(x1 - x0), int32_t(y1 - y0)})) return;
+        if (strips) iStrips(double(y0) / sy, double(y1) / sy);
+        else black();
+        zDDraw.RestoreDrawArea(kept);
+    };
+    // The rows the drawn texels can reach, across the whole view; above and
+    // below them, the edges and the black between them.
+    part(-far, wy0, far, wy1, true);
+    for (const auto& [top, bottom] : {std::pair{-far, wy0}, std::pair{wy1, far}}) {
+        part(-far, top, cL, bottom, true);
+        part(cR, top, far, bottom, true);
+        part(cL, top, cR, bottom, false);
+    }
+}
+
 // Seconds since midnight, as the game's Single clock gives them.
 double TimeOfDay() { return double(ToSingle(mClock.Timer())); }
 
@@ -110,9 +189,14 @@ void RenderMirrors() {
     // when the mask lies nearest of all (depth 0): no reflection can show
     // through it.
     float wx0 = 0, wy0 = 0, wx1 = 0, wy1 = 0;
+    gDrawn = {};
     if (g.mapWater && g.mapWater->MetaSingle("_z") <= 0 &&
-        g.mapWater->BlockedBounds(cam, 0, float(zDDraw.ScreenW), float(zDDraw.ScreenH), wx0, wy0, wx1, wy1))
-        zDDraw.SetDrawArea(wx0, wy0, std::max(wx1 - wx0, 0.0f), std::max(wy1 - wy0, 0.0f));
+        g.mapWater->BlockedBounds(cam, 0, float(zDDraw.ScreenW), float(zDDraw.ScreenH), wx0, wy0, wx1, wy1)) {
+        const zDDrawModule::DrawArea texels =
+            zDDraw.SetDrawArea(wx0, wy0, std::max(wx1 - wx0, 0.0f), std::max(wy1 - wy0, 0.0f));
+        const TextureEntry& e = zDDraw.Textures[size_t(g.MirrorTarget)];
+        if (texels.W > 0 && texels.H > 0) gDrawn = {e.Texture, e.Scenes, texels, black};
+    }
 
     zDDraw.RenderZ = 1.0f;
     zDDraw.SetAlphaMode(0);
@@ -166,28 +250,48 @@ void DrawMirrors(int32_t iColor, int32_t& iWaveSize, float iWaveFactor, bool iCo
     const double wf = iWaveFactor;
     // The strip's row counted in world strips keeps the wave fixed to the ground.
     const double row0 = (Int(double(cam.y)) + double(offY)) / ws;
-    double dPrev = 0;
+    // Each strip's sideways shift, worked out once: connected strips may be
+    // drawn in several parts, and every part must meet the next.
+    static std::vector<double> shifts;
+    shifts.resize(size_t(std::max(last + 1, 0)));
     for (int32_t i = 0; i <= last; ++i) {
         const double p = (row0 + i) * wf * ws / strips * 384.0 * ws;
         const double c = std::cos(3.0 * (TimeOfDay() + p / 5.0));
-        const double d = std::sin(2.0 * (TimeOfDay() + p * wf) + 50.0 * p) * c * wf;
-        if (iConnected) {
-            if (i > 0) {
-                const float y0 = ToSingle(ws * i + offY - ws), y1 = ToSingle(ws * i + offY);
-                const float v0 = ToSingle((i - 1) / strips), v1 = ToSingle(i / strips);
-                const float topL = ToSingle(dPrev + offX), topR = ToSingle(screenW + dPrev + offX);
-                const float botL = ToSingle(d + offX), botR = ToSingle(screenW + d + offX);
-                zDDraw.BltPolygon(target, topL, y0, topR, y0, botR, y1, iColor, 0, v0, 1, v0, 1, v1);
-                zDDraw.BltPolygon(target, topL, y0, botR, y1, botL, y1, iColor, 0, v0, 1, v1, 0, v1);
-            }
-            dPrev = d;
-        } else {
+        shifts[size_t(i)] = std::sin(2.0 * (TimeOfDay() + p * wf) + 50.0 * p) * c * wf;
+    }
+
+    if (!iConnected) {
+        for (int32_t i = 0; i <= last; ++i) {
+            const double d = shifts[size_t(i)];
             const int32_t srcY = CLng(std::nearbyint(double(side) * i / strips));
             const int32_t srcH = CLng(std::nearbyint(double(side) / strips + 0.5));
             zDDraw.Blt(target, ToSingle(d + offX), ToSingle(ws * i + offY), screenW, ToSingle(ws), 0, srcY,
                        int32_t(side), srcH, iColor, 1.0f);
         }
+        return;
     }
+
+    // The strips with a row between `from` and `to` (logical pixels).
+    auto drawStrips = [&](double from, double to) {
+        for (int32_t i = 1; i <= last; ++i) {
+            const float y0 = ToSingle(ws * i + offY - ws), y1 = ToSingle(ws * i + offY);
+            if (double(y1) + ws < from || double(y0) - ws > to) continue;
+            const double dPrev = shifts[size_t(i - 1)], d = shifts[size_t(i)];
+            const float v0 = ToSingle((i - 1) / strips), v1 = ToSingle(i / strips);
+            const float topL = ToSingle(dPrev + offX), topR = ToSingle(screenW + dPrev + offX);
+            const float botL = ToSingle(d + offX), botR = ToSingle(screenW + d + offX);
+            zDDraw.BltPolygon(target, topL, y0, topR, y0, botR, y1, iColor, 0, v0, 1, v0, 1, v1);
+            zDDraw.BltPolygon(target, topL, y0, botR, y1, botL, y1, iColor, 0, v0, 1, v1, 0, v1);
+        }
+    };
+    const TextureEntry& e = zDDraw.Textures[size_t(target)];
+    if (last < 1 || gDrawn.texture == 0 || gDrawn.texture != e.Texture || gDrawn.scenes != e.Scenes) {
+        drawStrips(-kMaxStrips * ws, kMaxStrips * ws);
+        return;
+    }
+    // The strips' first top and last bottom, as the strips have them.
+    DrawInParts(gDrawn, side, offX, offY, std::fabs(wf), ToSingle(ws * 1 + offY - ws),
+                ToSingle(ws * last + offY), drawStrips);
 }
 
 }  // namespace tarv
