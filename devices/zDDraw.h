@@ -197,6 +197,12 @@ struct zDDrawModule {
                 ByRef<int32_t> SrcWidth, ByRef<int32_t> SrcHeight, int32_t Color, float Angle, float CenterX,
                 float CenterY, float SrcScale);
     void BltSurface(float X, float Y, float Width, float Height, int32_t Color);
+    // BltSurface between edges: the right one at X2 (X + Width worked out
+    // by the caller), the bottom one at Y2.
+    void BltSurfaceEdges(double X1, double Y1, double X2, double Y2, int32_t Color);
+    // Where an edge at logical X falls on the current target: surfaces whose
+    // edges fall on the same place meet without a gap or an overlap.
+    float TargetX(double X) const;
     void BltPolygonFlat(float X1, float Y1, float X2, float Y2, float X3, float Y3, int32_t Color);
     void BltCircle(float X, float Y, float Radius, int32_t LineColor, int32_t FillColor, float Quality);
     void BltEllipse(float X, float Y, float RadiusX, float RadiusY, int32_t LineColor, int32_t FillColor,

@@ -275,13 +275,23 @@ void zDDrawModule::BltNow(int32_t Texture, float X, float Y, ByRef<float> Width,
 
 void zDDrawModule::BltSurface(float X, float Y, float Width, float Height, int32_t Color) {
     zCore.CurrentProc = "BltSurface";
+    BltSurfaceEdges(X, Y, double(X) + Width, double(Y) + Height, Color);
+}
+
+float zDDrawModule::TargetX(double X) const {
+    double sx, sy;
+    Scale(sx, sy);
+    return F(X * sx);
+}
+
+void zDDrawModule::BltSurfaceEdges(double X1, double Y1, double X2, double Y2, int32_t Color) {
     if (Color == 0) return;
     const uint32_t c = GlobalAlpha > 0 ? WithAlpha(Color, GlobalAlpha) : uint32_t(Color);
     RenderBackend& dev = Dev();
     double sx, sy;
     Scale(sx, sy);
-    const float x1 = F(double(X) * sx), x2 = F((double(X) + Width) * sx);
-    const float y1 = F(double(Y) * sy), y2 = F((double(Y) + Height) * sy);
+    const float x1 = F(X1 * sx), x2 = F(X2 * sx);
+    const float y1 = F(Y1 * sy), y2 = F(Y2 * sy);
     const ColorVertex strip[4] = {{x1, y1, RenderZ, 1.0f, c},
                                   {x2, y1, RenderZ, 1.0f, c},
                                   {x1, y2, RenderZ, 1.0f, c},

@@ -286,9 +286,27 @@ void zCollisionMap::Render(const zCamera& iCam, uint8_t iFlags, int32_t iColorFr
     const float quality = ToSingle(24.0 / TileW);
     const int32_t x1 = std::min(v.x1, codeGrid_.d1 - 1), y1 = std::min(v.y1, codeGrid_.d2 - 1);
     for (int32_t cy = v.y0; cy <= y1; ++cy) {
+        // Free cells side by side are laid as one rectangle where their shared
+        // edges fall on the same place of the target: the same pixels, far
+        // fewer triangles for the renderer.
+        const float rowY = ToSingle(double(c) * cy + v.oy);
+        bool inRun = false;
+        double runLeft = 0, runRight = 0;
+        auto endRun = [&] {
+            if (inRun) zDDraw.BltSurfaceEdges(runLeft, rowY, runRight, double(rowY) + c, iColorFree);
+            inRun = false;
+        };
         for (int32_t cx = v.x0; cx <= x1; ++cx) {
-            const float px = ToSingle(double(c) * cx + v.ox), py = ToSingle(double(c) * cy + v.oy);
+            const float px = ToSingle(double(c) * cx + v.ox), py = rowY;
             const uint8_t code = codeGrid_(cx, cy), shape = shapeGrid_(cx, cy);
+            if ((code & iFlags) == 0 && !showDebug) {
+                if (inRun && zDDraw.TargetX(runRight) != zDDraw.TargetX(px)) endRun();
+                if (!inRun) runLeft = px;
+                inRun = true;
+                runRight = double(px) + c;
+                continue;
+            }
+            endRun();
             if ((code & iFlags) == 0) {
                 zDDraw.BltSurface(px, py, c, c, iColorFree);
             } else if (shape >= 36 && shape <= 43) {
@@ -316,6 +334,7 @@ void zCollisionMap::Render(const zCamera& iCam, uint8_t iFlags, int32_t iColorFr
                 zDDraw.RenderZ = z;
             }
         }
+        endRun();
     }
 }
 

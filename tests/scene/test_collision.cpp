@@ -270,6 +270,10 @@ TEST_F(CollisionTest, OutsideTheBlockedBoundsTheWaterMaskPaintsEveryPixel) {
     const zCamera cam = Camera(8, 4, 96, 80);
     rec->ClearLog();
     m.Render(cam, 1, int32_t(0xFF000000u), 0);
+    // Free cells side by side come as one rectangle: one for each of the
+    // seven rows drawn, two in the two rows a blocked cell splits, and the
+    // slanted cell's free corner.
+    EXPECT_EQ(rec->Draws.size(), 10u);
     Raster r(96, 80);
     r.Paint(rec->Draws);
     float x0 = 0, y0 = 0, x1 = 0, y1 = 0;
