@@ -5,6 +5,7 @@
 // moved sideways by a wave fixed to the ground.
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <memory>
 #include <vector>
 
@@ -33,6 +34,8 @@ namespace {
 
 // More strips than this would not fit any screen; the wave stops there.
 constexpr double kMaxStrips = 65536;
+// A row range that holds every strip, however far down the wave reaches.
+constexpr double kAllRows = std::numeric_limits<double>::infinity();
 
 // Side of the mirror target in texels; 0 when there is no usable target.
 int32_t MirrorSide() {
@@ -108,7 +111,7 @@ void DrawInParts(const DrawnPart& iDrawn, int32_t iSide, float iOffX, float iOff
     const int64_t cL = pixel((iOffX + iSwing) * sx, true) + 1;
     const int64_t cR = pixel((screenW + iOffX - iSwing) * sx, false) - 1;
     if (cR <= cL) {
-        iStrips(-kFar, kFar);
+        iStrips(-kAllRows, kAllRows);
         return;
     }
     // The rows a drawn texel can reach, widened by two texels for the
@@ -286,7 +289,7 @@ void DrawMirrors(int32_t iColor, int32_t& iWaveSize, float iWaveFactor, bool iCo
     };
     const TextureEntry& e = zDDraw.Textures[size_t(target)];
     if (last < 1 || gDrawn.texture == 0 || gDrawn.texture != e.Texture || gDrawn.scenes != e.Scenes) {
-        drawStrips(-kMaxStrips * ws, kMaxStrips * ws);
+        drawStrips(-kAllRows, kAllRows);
         return;
     }
     // The strips' first top and last bottom, as the strips have them.
