@@ -240,11 +240,13 @@ std::string zScriptArray::ToString(int32_t iSub) const {
     for (size_t i = 0; i < items_.size(); ++i) {
         out += inner;
         const ValueRef& v = items_[i];
+        // Appended piece by piece: "[" + a temporary trips a false overlap
+        // warning of the compiler at -O3.
         if (!v) {
-            out += "[" + std::to_string(i + 1) + "] = (empty)";
+            out.append("[").append(std::to_string(i + 1)).append("] = (empty)");
         } else {
-            if (v->Name.Empty()) out += "[" + std::to_string(i + 1) + "]";
-            else out += "\"" + v->Name.Text() + "\"";
+            if (v->Name.Empty()) out.append("[").append(std::to_string(i + 1)).append("]");
+            else out.append("\"").append(v->Name.Text()).append("\"");
             out += " = ";
             out += v->ToString(iSub + 1);
         }

@@ -220,7 +220,8 @@ ValueRef EngineBuiltin(int id, Frame& f, zScriptArgs& a) {
         case 15: {  // trans
             std::string t = Text(a, 1);
             for (int32_t k = 1; k + 1 <= argc; ++k) {
-                std::string ph = "[" + std::to_string(k) + "]";
+                std::string ph = "[";
+                ph.append(std::to_string(k)).append("]");
                 if (t.find(ph) == std::string::npos) continue;
                 t = ReplaceAll(t, ph, Arg(a, k + 1).GetString());
             }
