@@ -1025,10 +1025,16 @@ struct Decoder {
                 n.b = Node(p, nesting + 1);
                 if (!n.b) return nullptr;
             }
-            // Only a variable or a literal is a leaf: a call or a member access
-            // names no variable, and reading one runs script code.
+            // A leaf is a variable or a literal; a variable of an object held
+            // in a variable ("b.x") is a member leaf. Reading none of them
+            // runs script code. A call runs script code, and so may any other
+            // member access.
             auto leaf = [](const PNode* x) { return x->kind == PNode::Var || x->kind == PNode::Const; };
+            auto memberLeaf = [](const PNode* x) {
+                return x->kind == PNode::Member && x->a->kind == PNode::Var && x->b->kind == PNode::Var;
+            };
             n.leaves = n.b && leaf(n.a) && leaf(n.b);
+            n.members = n.b && !n.leaves && (leaf(n.a) || memberLeaf(n.a)) && (leaf(n.b) || memberLeaf(n.b));
             n.skipDepth = 1 + std::max(n.a->skipDepth, n.b ? n.b->skipDepth : 0);
         } else if (c == 9) {
             ++p;
@@ -1278,9 +1284,27 @@ struct NodeSrc {
     void In(View, Out) {}
 };
 
-// A variable or literal operand, looked at without a log line.
+// The variable "o.x" names, found where MemberVarOfVar finds it, but only
+// where finding it there changes nothing, logs nothing and cannot fail, with
+// room for the depth the general path would reach. Nothing otherwise: the
+// caller then leaves the access to the general path, which does it all.
+[[gnu::always_inline]] inline zScriptValue* MemberLeaf(Frame& f, const PNode& n) {
+    if (zScript.ExprDepth + 4 > zScript.MaxExprDepth) return nullptr;
+    const zScriptValue* o = f.cur.Values->Lookup(n.a->name, 0);
+    if (!o || o->Data.Kind() != HK::Object) return nullptr;
+    iClass* target = o->Data.AsObject().get();
+    if (!target || typeid(*target) != typeid(zScriptObject)) return nullptr;
+    zScriptArray* locals = static_cast<zScriptObject*>(target)->Locals.get();
+    if (!locals || locals == f.cur.Values || locals->Parent.get() != zScript.Globals.get()) return nullptr;
+    return locals->Lookup(n.b->name, 0);
+}
+
+// A leaf operand, looked at without a log line.
 // `known` is a variable found already (an assignment's target), `knownName`
 // its name: a variable of that name is the same value.
+// Members: whether the operand may be a member leaf; operators without one
+// are read by the smaller code.
+template <bool Members>
 [[gnu::always_inline]] inline const zScriptValue* LeafOf(Frame& f, const PNode& n, View& v,
                                                          const AtomData* knownName = nullptr,
                                                          const zScriptValue* known = nullptr) {
@@ -1292,23 +1316,31 @@ struct NodeSrc {
         v = ViewOf(known);
         return known;
     }
+    if constexpr (Members) {
+        if (n.kind == PNode::Member) {
+            const zScriptValue* x = MemberLeaf(f, n);
+            v = ViewOf(x);
+            return x;
+        }
+    }
     const zScriptValue* x = f.cur.Values->Lookup(n.name, 0);
     v = ViewOf(x);
     return x;
 }
 
-// A comparison, + or - of two variables or literals that hold Longs (or, for
-// + and -, Doubles) under a number type: what loops and counters do. It gives what OperatorOn gives,
-// without temporaries or holds (no script code can run between the operands);
-// anything else is left to OperatorOn. The caller has made the operator's depth
-// check.
-[[gnu::always_inline]] inline bool LongPair(Frame& f, const PNode& n, Out out, const AtomData* knownName,
-                                            const zScriptValue* known) {
+// A comparison, + or - of two leaves that hold Longs (or, for + and -,
+// Doubles) under a number type: what loops and counters do. It gives what
+// OperatorOn gives, without temporaries or holds (no script code can run
+// between the operands); anything else is left to OperatorOn. The caller has
+// made the operator's depth check.
+template <bool Members>
+[[gnu::always_inline]] inline bool LongPairOf(Frame& f, const PNode& n, Out out, const AtomData* knownName,
+                                              const zScriptValue* known) {
     const uint8_t c = n.code;
     if (!((c >= 30 && c <= 35) || c == 60 || c == 61)) return false;
     View a, b;
-    LeafOf(f, *n.a, a, knownName, known);
-    LeafOf(f, *n.b, b, knownName, known);
+    LeafOf<Members>(f, *n.a, a, knownName, known);
+    LeafOf<Members>(f, *n.b, b, knownName, known);
     if (!a || !b) return false;
     const uint8_t ta = a.Typ(), tb = b.Typ();
     if (ta == typVar || ta >= typStr || tb >= typStr) return false;
@@ -1345,14 +1377,27 @@ struct NodeSrc {
     }
 }
 
-// A comparison of two variables or literals holding Longs, as a condition
-// reads it: 1 or 0, or -1 where LongPair must decide.
-[[gnu::always_inline]] inline int CompareLongs(Frame& f, const PNode& n) {
+// LongPair for an operator with a member leaf: kept out of line, away from the
+// loops of plain variables.
+[[gnu::noinline]] bool LongPairWithMembers(Frame& f, const PNode& n, Out out, const AtomData* knownName = nullptr,
+                                           const zScriptValue* known = nullptr) {
+    return LongPairOf<true>(f, n, out, knownName, known);
+}
+
+[[gnu::always_inline]] inline bool LongPair(Frame& f, const PNode& n, Out out, const AtomData* knownName,
+                                            const zScriptValue* known) {
+    return LongPairOf<false>(f, n, out, knownName, known);
+}
+
+// A comparison of two leaves holding Longs, as a condition reads it: 1 or 0,
+// or -1 where LongPair must decide.
+template <bool Members>
+[[gnu::always_inline]] inline int CompareLongsOf(Frame& f, const PNode& n) {
     const uint8_t c = n.code;
     if (c < 30 || c > 35) return -1;
     View a, b;
-    LeafOf(f, *n.a, a);
-    LeafOf(f, *n.b, b);
+    LeafOf<Members>(f, *n.a, a);
+    LeafOf<Members>(f, *n.b, b);
     if (!a || !b) return -1;
     const uint8_t ta = a.Typ(), tb = b.Typ();
     if (ta == typVar || ta >= typStr || tb >= typStr) return -1;
@@ -1370,6 +1415,17 @@ struct NodeSrc {
     }
 }
 
+[[gnu::noinline]] int CompareLongsWithMembers(Frame& f, const PNode& n) { return CompareLongsOf<true>(f, n); }
+
+// "b.x = <leaves>": the target is found as the source's member operands are,
+// and LongPair writes nothing unless it is done. False where either declines.
+[[gnu::noinline]] bool AssignMemberLeaves(Frame& f, const PStmt& st) {
+    zScriptValue* t = MemberLeaf(f, *st.member);
+    return t && LongPairOf<true>(f, *st.expr, Out{t->Typ, t->Data}, nullptr, nullptr);
+}
+
+[[gnu::always_inline]] inline int CompareLongs(Frame& f, const PNode& n) { return CompareLongsOf<false>(f, n); }
+
 ValueRef EvaluateMember(Frame& f, const PNode& n);
 
 // EvaluateNode on a member access.
@@ -1382,6 +1438,8 @@ ValueRef EvaluateMember(Frame& f, const PNode& n);
 View UseNode(Frame& f, const PNode& n, Temp& tmp, ValueRef& hold) {
     // The operator's own nesting level: past the limit, the guard below fails.
     if (n.leaves && zScript.ExprDepth < zScript.MaxExprDepth && LongPair(f, n, Out{tmp.Typ, tmp.Data}))
+        return ViewOf(tmp);
+    if (n.members && zScript.ExprDepth < zScript.MaxExprDepth && LongPairWithMembers(f, n, Out{tmp.Typ, tmp.Data}))
         return ViewOf(tmp);
     switch (n.kind) {
         case PNode::Var: {
@@ -1459,6 +1517,7 @@ ValueRef EvaluateNode(Frame& f, const PNode& n) {
         default: {
             ValueRef r = zScriptValue::New();
             if (n.leaves && LongPair(f, n, Out{r->Typ, r->Data})) return r;
+            if (n.members && LongPairWithMembers(f, n, Out{r->Typ, r->Data})) return r;
             NodeSrc src{f, n};
             OperatorOn(src, n.code, Out{r->Typ, r->Data});
             return r;
@@ -1666,6 +1725,16 @@ ValueRef zScriptFunction::Execute(zScriptObject* iCaller, zScriptArray* iValues,
                     p = ValueTruth(r.Data) ? st->next + 5 : st->next;
                     continue;
                 }
+            } else if (e.members && zScript.ExprDepth < zScript.MaxExprDepth) {
+                if (const int t = CompareLongsWithMembers(f, e); t >= 0) {
+                    p = t ? st->next + 5 : st->next;
+                    continue;
+                }
+                Temp r;
+                if (LongPairWithMembers(f, e, Out{r.Typ, r.Data})) {
+                    p = ValueTruth(r.Data) ? st->next + 5 : st->next;
+                    continue;
+                }
             }
             Temp tmp;
             ValueRef hold;
@@ -1691,6 +1760,18 @@ ValueRef zScriptFunction::Execute(zScriptObject* iCaller, zScriptArray* iValues,
                     p = st->next;
                     continue;
                 }
+            } else if (!st->member && e.members && zScript.ExprDepth < zScript.MaxExprDepth) {
+                zScriptValue* t = f.cur.Values->Lookup(st->name, 1);
+                if (LongPairWithMembers(f, e, Out{t->Typ, t->Data}, st->name.Data(), t)) {
+                    p = st->next;
+                    continue;
+                }
+            }
+            if (st->member && (e.leaves || e.members) && st->member->kind == PNode::Member &&
+                st->member->a->kind == PNode::Var && st->member->b->kind == PNode::Var &&
+                zScript.ExprDepth < zScript.MaxExprDepth && AssignMemberLeaves(f, *st)) {
+                p = st->next;
+                continue;
             }
             ValueRef t =
                 st->member ? EvaluateMemberNode(f, *st->member) : ValueRef(f.cur.Values->Lookup(st->name, 1));

@@ -132,6 +132,9 @@ struct PNode {
     // An operator whose two operands are variables or literals: no script code
     // can run between reading the one and the other.
     bool leaves = false;
+    // The same where one or both operands are a variable of an object held in
+    // a variable ("b.x"), which runs no script code either.
+    bool members = false;
     // How deep skipping the node by its encoding nests.
     int32_t skipDepth = 1;
     const PNode* a = nullptr;  // operand nodes

@@ -328,6 +328,108 @@ TEST_F(Expressions, MemberPathIndexesAreReadWhereWritten) {
     EXPECT_EQ(Object("User")->Execute("f")->GetLong(), 30);
 }
 
+TEST_F(Expressions, MemberVariablesAsOperandsGiveWhatTheGeneralAccessGives) {
+    // "b.x" as an operand is read in line; "b.me().x" always goes the general
+    // way. Both must give the same values and the same log lines, as
+    // conditions, assigned values, targets, nested operands and arguments.
+    AddClass("Box", {{"me", Bc().Return().This().b}},
+             Bc().Assign("x").Int(5).Assign("big").Int(INT32_MAX).Assign("s").Str("7").Assign("f").Float(1.5f).b);
+    auto body = [](bool inLine) {
+        auto m = [inLine](Bc& c, const char* name) -> Bc& {
+            c.Member();
+            if (inLine) c.Var("b");
+            else c.Member().Var("b").Call("me", 0);
+            return c.Var(name);
+        };
+        Bc u;
+        u.Assign("b").Call("new", 1).Str("Box");
+        u.Assign("n").Int(6);
+        m(u.Assign("r1").Op(60), "x").Int(1);
+        m(m(u.Assign("r2").Op(61), "x"), "x");
+        m(u.Assign("r3").Op(32), "x").Var("n");
+        m(u.Assign("r4").Op(60), "big").Int(1);
+        m(u.Assign("r5").Op(60), "s").Int(1);
+        m(u.Assign("r6").Op(60), "f").Int(1);
+        m(u.Assign("r7").Op(60), "nope").Int(1);
+        m(u.Assign("r8").Op(30).Var("n"), "x");
+        m(u.Assign("r9").Op(61).Op(60), "x").Int(1).Int(2);
+        m(u.Assign("r10").Call("echo", 1).Op(60), "x").Int(3);
+        // while (b.x < 10) b.x = b.x + 1;
+        size_t top = u.Pos();
+        m(u.If().Op(32), "x").Int(10);
+        size_t out = u.Jump();
+        u.AssignMember();
+        if (inLine) u.Var("b");
+        else u.Member().Var("b").Call("me", 0);
+        m(u.Var("x").Op(60), "x").Int(1);
+        u.JumpTo(u.Jump(), top);
+        u.JumpTo(out, u.Pos());
+        m(u.Assign("r11").Op(60), "x").Int(0);
+        u.Return().List(11).Var("r1").Var("r2").Var("r3").Var("r4").Var("r5").Var("r6").Var("r7").Var("r8");
+        u.Var("r9").Var("r10").Var("r11");
+        return u.b;
+    };
+    AddClass("User", {{"f", body(true)}, {"g", body(false)}, {"echo", Bc().Return().Var("k").b, {{"k"}}}});
+    auto user = Object("User");
+    std::vector<std::string> lines[2];
+    ValueRef res[2];
+    for (int general = 0; general < 2; ++general) {
+        log.Clear();
+        res[general] = user->Execute(general ? "g" : "f");
+        lines[general] = log.Lines();
+    }
+    zScriptArray* a = res[0] ? res[0]->GetArray() : nullptr;
+    zScriptArray* b = res[1] ? res[1]->GetArray() : nullptr;
+    ASSERT_TRUE(a && b);
+    ASSERT_EQ(a->Size(), 11);
+    ASSERT_EQ(b->Size(), 11);
+    for (int32_t i = 1; i <= 11; ++i) {
+        EXPECT_EQ(a->At(i)->Typ, b->At(i)->Typ) << i;
+        EXPECT_EQ(a->At(i)->Data.Kind(), b->At(i)->Data.Kind()) << i;
+        EXPECT_EQ(a->At(i)->GetString(), b->At(i)->GetString()) << i;
+    }
+    EXPECT_EQ(a->At(1)->GetLong(), 6);
+    EXPECT_EQ(a->At(4)->Data.Kind(), HK::Double);
+    EXPECT_EQ(a->At(9)->GetLong(), 4);
+    EXPECT_EQ(a->At(10)->GetLong(), 8);
+    EXPECT_EQ(a->At(11)->GetLong(), 10);
+    EXPECT_EQ(lines[0], lines[1]);
+    EXPECT_TRUE(log.Contains("Value not set\tnope"));
+}
+
+TEST_F(Expressions, MemberVariablesAsOperandsFailWhereTheGeneralAccessFails) {
+    AddClass("Box", {}, Bc().Assign("x").Int(5).b);
+    // return q.x + 1 (q unset), return k.x + 1 (k no object), return b.x + 1
+    auto ret = [](const char* object) {
+        Bc u;
+        u.Assign("b").Call("new", 1).Str("Box");
+        u.Assign("k").Int(1);
+        u.Return().Op(60).Member().Var(object).Var("x").Int(1);
+        return u.b;
+    };
+    AddClass("User", {{"q", ret("q")}, {"k", ret("k")}, {"b", ret("b")}});
+    auto user = Object("User");
+    log.Clear();
+    user->Execute("q");
+    EXPECT_TRUE(log.Contains("Value not set\tq"));
+    EXPECT_TRUE(log.Contains("ERR\tScript"));
+    log.Clear();
+    user->Execute("k");
+    EXPECT_TRUE(log.Contains("ERR\tScript"));
+    // The general access nests three deep: below that it runs out of stack.
+    const int32_t limit = zScript.MaxExprDepth;
+    for (int32_t depth = 1; depth <= 6; ++depth) {
+        zScript.MaxExprDepth = depth;
+        log.Clear();
+        ValueRef r = user->Execute("b");
+        EXPECT_EQ(log.Contains("Out of stack space"), depth < 3) << depth;
+        if (depth >= 3) {
+            EXPECT_EQ(r ? r->GetLong() : 0, 6) << depth;
+        }
+    }
+    zScript.MaxExprDepth = limit;
+}
+
 TEST_F(Expressions, MemberAccessOnANonObjectFails) {
     Bc b;
     b.Assign("x").Int(1);
