@@ -1301,13 +1301,15 @@ struct NodeSrc {
 
 // A leaf operand, looked at without a log line.
 // `known` is a variable found already (an assignment's target), `knownName`
-// its name: a variable of that name is the same value.
+// its name, or `knownMember` the member leaf it was found by: a variable of
+// that name, or a member leaf of the same two names, is the same value.
 // Members: whether the operand may be a member leaf; operators without one
 // are read by the smaller code.
 template <bool Members>
 [[gnu::always_inline]] inline const zScriptValue* LeafOf(Frame& f, const PNode& n, View& v,
                                                          const AtomData* knownName = nullptr,
-                                                         const zScriptValue* known = nullptr) {
+                                                         const zScriptValue* known = nullptr,
+                                                         const PNode* knownMember = nullptr) {
     if (n.kind == PNode::Const) {
         v = ViewOf(n.value);
         return nullptr;
@@ -1318,6 +1320,10 @@ template <bool Members>
     }
     if constexpr (Members) {
         if (n.kind == PNode::Member) {
+            if (knownMember && n.a->name == knownMember->a->name && n.b->name == knownMember->b->name) {
+                v = ViewOf(known);
+                return known;
+            }
             const zScriptValue* x = MemberLeaf(f, n);
             v = ViewOf(x);
             return x;
@@ -1335,12 +1341,12 @@ template <bool Members>
 // made the operator's depth check.
 template <bool Members>
 [[gnu::always_inline]] inline bool LongPairOf(Frame& f, const PNode& n, Out out, const AtomData* knownName,
-                                              const zScriptValue* known) {
+                                              const zScriptValue* known, const PNode* knownMember = nullptr) {
     const uint8_t c = n.code;
     if (!((c >= 30 && c <= 35) || c == 60 || c == 61)) return false;
     View a, b;
-    LeafOf<Members>(f, *n.a, a, knownName, known);
-    LeafOf<Members>(f, *n.b, b, knownName, known);
+    LeafOf<Members>(f, *n.a, a, knownName, known, knownMember);
+    LeafOf<Members>(f, *n.b, b, knownName, known, knownMember);
     if (!a || !b) return false;
     const uint8_t ta = a.Typ(), tb = b.Typ();
     if (ta == typVar || ta >= typStr || tb >= typStr) return false;
@@ -1421,7 +1427,7 @@ template <bool Members>
 // and LongPair writes nothing unless it is done. False where either declines.
 [[gnu::noinline]] bool AssignMemberLeaves(Frame& f, const PStmt& st) {
     zScriptValue* t = MemberLeaf(f, *st.member);
-    return t && LongPairOf<true>(f, *st.expr, Out{t->Typ, t->Data}, nullptr, nullptr);
+    return t && LongPairOf<true>(f, *st.expr, Out{t->Typ, t->Data}, nullptr, t, st.member);
 }
 
 [[gnu::always_inline]] inline int CompareLongs(Frame& f, const PNode& n) { return CompareLongsOf<false>(f, n); }

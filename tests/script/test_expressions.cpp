@@ -365,8 +365,14 @@ TEST_F(Expressions, MemberVariablesAsOperandsGiveWhatTheGeneralAccessGives) {
         u.JumpTo(u.Jump(), top);
         u.JumpTo(out, u.Pos());
         m(u.Assign("r11").Op(60), "x").Int(0);
-        u.Return().List(11).Var("r1").Var("r2").Var("r3").Var("r4").Var("r5").Var("r6").Var("r7").Var("r8");
-        u.Var("r9").Var("r10").Var("r11");
+        // b.big = b.x - 3: another variable of the same object as the target.
+        u.AssignMember();
+        if (inLine) u.Var("b");
+        else u.Member().Var("b").Call("me", 0);
+        m(u.Var("big").Op(61), "x").Int(3);
+        m(u.Assign("r12").Op(60), "big").Int(0);
+        u.Return().List(12).Var("r1").Var("r2").Var("r3").Var("r4").Var("r5").Var("r6").Var("r7").Var("r8");
+        u.Var("r9").Var("r10").Var("r11").Var("r12");
         return u.b;
     };
     AddClass("User", {{"f", body(true)}, {"g", body(false)}, {"echo", Bc().Return().Var("k").b, {{"k"}}}});
@@ -381,9 +387,9 @@ TEST_F(Expressions, MemberVariablesAsOperandsGiveWhatTheGeneralAccessGives) {
     zScriptArray* a = res[0] ? res[0]->GetArray() : nullptr;
     zScriptArray* b = res[1] ? res[1]->GetArray() : nullptr;
     ASSERT_TRUE(a && b);
-    ASSERT_EQ(a->Size(), 11);
-    ASSERT_EQ(b->Size(), 11);
-    for (int32_t i = 1; i <= 11; ++i) {
+    ASSERT_EQ(a->Size(), 12);
+    ASSERT_EQ(b->Size(), 12);
+    for (int32_t i = 1; i <= 12; ++i) {
         EXPECT_EQ(a->At(i)->Typ, b->At(i)->Typ) << i;
         EXPECT_EQ(a->At(i)->Data.Kind(), b->At(i)->Data.Kind()) << i;
         EXPECT_EQ(a->At(i)->GetString(), b->At(i)->GetString()) << i;
@@ -393,6 +399,7 @@ TEST_F(Expressions, MemberVariablesAsOperandsGiveWhatTheGeneralAccessGives) {
     EXPECT_EQ(a->At(9)->GetLong(), 4);
     EXPECT_EQ(a->At(10)->GetLong(), 8);
     EXPECT_EQ(a->At(11)->GetLong(), 10);
+    EXPECT_EQ(a->At(12)->GetLong(), 7);
     EXPECT_EQ(lines[0], lines[1]);
     EXPECT_TRUE(log.Contains("Value not set\tnope"));
 }
