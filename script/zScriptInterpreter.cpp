@@ -1421,7 +1421,13 @@ template <bool Members>
     }
 }
 
-[[gnu::noinline]] int CompareLongsWithMembers(Frame& f, const PNode& n) { return CompareLongsOf<true>(f, n); }
+// A condition of leaves with a member leaf, as the statement loop reads it:
+// 1 or 0, or -1 where the general path must decide.
+[[gnu::noinline]] int ConditionWithMembers(Frame& f, const PNode& e) {
+    if (const int t = CompareLongsOf<true>(f, e); t >= 0) return t;
+    Temp r;
+    return LongPairOf<true>(f, e, Out{r.Typ, r.Data}, nullptr, nullptr) ? ValueTruth(r.Data) : -1;
+}
 
 // "b.x = <leaves>": the target is found as the source's member operands are,
 // and LongPair writes nothing unless it is done. False where either declines.
@@ -1732,13 +1738,8 @@ ValueRef zScriptFunction::Execute(zScriptObject* iCaller, zScriptArray* iValues,
                     continue;
                 }
             } else if (e.members && zScript.ExprDepth < zScript.MaxExprDepth) {
-                if (const int t = CompareLongsWithMembers(f, e); t >= 0) {
+                if (const int t = ConditionWithMembers(f, e); t >= 0) {
                     p = t ? st->next + 5 : st->next;
-                    continue;
-                }
-                Temp r;
-                if (LongPairWithMembers(f, e, Out{r.Typ, r.Data})) {
-                    p = ValueTruth(r.Data) ? st->next + 5 : st->next;
                     continue;
                 }
             }
