@@ -145,6 +145,12 @@ struct PNode {
     std::vector<const PNode*> args;  // of a call
 };
 
+// A member access that is a member leaf: a variable of an object held in a
+// variable ("b.x").
+inline bool IsMemberLeaf(const PNode& n) {
+    return n.kind == PNode::Member && n.a->kind == PNode::Var && n.b->kind == PNode::Var;
+}
+
 struct PStmt {
     uint8_t op = 0;     // 0: left to the plain walk
     const PNode* expr = nullptr;  // condition, returned value, assigned value, stepped variable
