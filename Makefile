@@ -2,6 +2,8 @@
 BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
+# The build's own make runs below this one: its directory lines are noise.
+MAKEFLAGS += --no-print-directory
 
 .PHONY: all setup configure build run test soak bench sanitize fuzz fuzz-build fuzz-long soak-levels clean
 
@@ -16,7 +18,9 @@ configure: setup
 build: configure
 	@cmake --build $(BUILD) -j $(JOBS)
 
-run: build
+# Only the program, its compiler and its content: the tests are not needed to play.
+run: configure
+	@cmake --build $(BUILD) -j $(JOBS) --target vorlund zsc
 	@$(BUILD)/bin/vorlund
 
 test: build

@@ -101,7 +101,7 @@ gControlTag SplitControlTag(const std::string& iTag) {
         if (colon == std::string::npos) break;
         start = colon + 1;
     }
-    if (t.Type != "str" && t.Default.empty()) t.Default = "0";
+    if (t.Type != "str" && t.Default.empty()) t.Default.push_back('0');
     return t;
 }
 

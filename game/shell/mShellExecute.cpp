@@ -83,7 +83,7 @@ std::string FindOnPath(const std::string& Name) {
         size_t colon = dirs.find(':', start);
         if (colon == std::string::npos) colon = dirs.size();
         std::string dir = dirs.substr(start, colon - start);
-        if (dir.empty()) dir = ".";
+        if (dir.empty()) dir.push_back('.');
         const std::string candidate = dir + "/" + Name;
         if (IsExecutable(candidate)) return candidate;
         start = colon + 1;

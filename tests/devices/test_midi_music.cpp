@@ -136,8 +136,11 @@ TEST(MidiSoundFont, TheEnvironmentNamesTheFontElseTheSystemFoldersDo) {
     AudioDevice::UseHardware();
     const std::string found = FindSoundFont();
     struct stat st;
-    if (::stat("/usr/share/sounds/sf2/default-GM.sf2", &st) == 0) EXPECT_EQ(found, "/usr/share/sounds/sf2/default-GM.sf2");
-    else if (!found.empty()) EXPECT_EQ(found.substr(found.size() - 4), ".sf2");
+    if (::stat("/usr/share/sounds/sf2/default-GM.sf2", &st) == 0) {
+        EXPECT_EQ(found, "/usr/share/sounds/sf2/default-GM.sf2");
+    } else if (!found.empty()) {
+        EXPECT_EQ(found.substr(found.size() - 4), ".sf2");
+    }
 }
 
 TEST(MidiSoundFont, TheSynthesizerSoundsANote) {

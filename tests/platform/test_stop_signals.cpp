@@ -68,8 +68,8 @@ struct Child {
 TEST(StopSignals, EndAStuckMainThreadAndLeaveALoopThatListensToEndInOrder) {
     // Stuck: nothing ever looks at the request, as in an endless script loop.
     Child stuck([] {
-        for (volatile int i = 0;; i = i + 1) {
-        }
+        volatile int i = 0;
+        for (;;) i = i + 1;
     });
     ASSERT_GT(stuck.pid, 0);
     kill(stuck.pid, SIGTERM);

@@ -81,7 +81,7 @@ TEST_F(Console, F10AndEscCloseItAndLosingTheFocusFreesTheKeys) {
     EXPECT_FALSE(frmLog.KeyDown('A', 0));
 
     frmLog.Show();
-    frmLog.HandleEvent({.Type = WindowEventType::Deactivated, .WindowId = frmLog.Window.Id()});
+    frmLog.HandleEvent({.Type = WindowEventType::Deactivated, .Text = {}, .WindowId = frmLog.Window.Id()});
     EXPECT_FALSE(frmLog.KeyDown(33, 0));
     EXPECT_TRUE(frmLog.MouseDown(1, 10, 10));
     EXPECT_TRUE(frmLog.KeyDown(33, 0));

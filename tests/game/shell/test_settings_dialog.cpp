@@ -240,7 +240,7 @@ TEST_F(SettingsDialog, MouseTicksDragsAndPresses) {
     EXPECT_TRUE(frmSettings.Loaded());
 
     // Another window taking the focus gives the keys back to the game.
-    EXPECT_TRUE(frmSettings.HandleEvent({.Type = WindowEventType::Deactivated, .WindowId = frmSettings.Window.Id()}));
+    EXPECT_TRUE(frmSettings.HandleEvent({.Type = WindowEventType::Deactivated, .Text = {}, .WindowId = frmSettings.Window.Id()}));
     EXPECT_FALSE(frmSettings.Focused);
     EXPECT_FALSE(frmSettings.KeyDown(27, 0));
     EXPECT_TRUE(frmSettings.Visible());
