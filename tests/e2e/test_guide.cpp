@@ -2,8 +2,9 @@
 // it tells its reader to: the example's files are taken from the guide's own
 // text (each fenced block whose first line names a file), the level is made by
 // the content builder, the scripts are compiled by zsc, and the program plays
-// the result. A guide that drifts from the program fails here.
-#include <gtest/gtest.h>
+// the result, first on its own for a few hundred frames, then by a player who
+// does what the example promises. A guide that drifts from the program fails
+// here.
 #include <sys/wait.h>
 
 #include <cstdlib>
@@ -14,7 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "support/TestSupport.h"
+#include "PlayTestSupport.h"
+#include "platform/Dialogs.h"
 
 namespace tarv::test {
 namespace {
@@ -115,6 +117,57 @@ TEST(GuideTest, WorkedExampleBuildsAndPlaysAsWritten) {
     EXPECT_NE(log.find("Ran " + std::to_string(kFrames) + " frames without a display"), std::string::npos) << log;
     const auto errors = LinesStartingWith(log, "ERR");
     EXPECT_TRUE(errors.empty()) << errors.size() << " errors, the first: " << errors.front() << "\n" << log;
+
+    // Played: the yard greets the player, the guard asks and answers, the oil
+    // is taken, and the gate opens with it and frees the gateway.
+    const std::string folder = dir.HostPath("square-bin/");
+    ASSERT_TRUE(fs::is_regular_file(folder + "data/square")) << "the example's program folder is not square-bin";
+    auto feet = [](const std::string& iKey, float dy) -> Where {
+        return [=] {
+            const auto c = CharNamed(iKey);
+            return c && c->Sprite ? Point{c->Sprite->x, c->Sprite->y + dy} : Point{-1000, -1000};
+        };
+    };
+    auto at = [](std::shared_ptr<zItemMap> gCharTestModule::*iLayer, const std::string& iKey, float dy) -> Where {
+        return [=] {
+            const auto i = ItemNamed(gCharTest.*iLayer, iKey);
+            return i && i->Sprite ? Point{i->Sprite->x, i->Sprite->y + dy} : Point{-1000, -1000};
+        };
+    };
+    const RunResult r = PlayProgram(
+        [&](ScriptedPlayer& p) {
+            auto& s = p.Steps;
+            s.push_back(WaitUntil("the story", [] { return MessageTyped() && gCharTest.Message->Message == "#"; }));
+            s.push_back(Do("the square", [](ScriptedPlayer& p) {
+                p.Check(LevelClass() == "Square", "level " + LevelClass());
+                p.Check(!GameFlag("hasOil"), "oil at the start");
+            }));
+            Append(s, Tap("Space for the story", kKeySpace));
+            s.push_back(Expect("Hero", "Mud up to the ankles"));
+            Append(s, WalkTo("the guard", feet("guard", 22), 20));
+            s.push_back(ClickAt("talk to the guard", feet("guard", -14), "onTalk"));
+            s.push_back(Expect("Guard", "Halt. Where to?", false));
+            Append(s, Tap("the first answer", kKey1));
+            s.push_back(Expect("Guard", "Not without oil"));
+            Append(s, WalkTo("the keg", at(&gCharTestModule::mapItems, "oil", 14), 16));
+            s.push_back(ClickAt("take the oil", at(&gCharTestModule::mapItems, "oil", -6), "onUse"));
+            s.push_back(Expect("Events", "You took the lamp oil"));
+            s.push_back(Do("the oil is carried", [](ScriptedPlayer& p) {
+                p.Check(GameFlag("hasOil"), "no oil");
+                p.Check(!ItemNamed(gCharTest.mapItems, "oil"), "the keg is still there");
+            }));
+            Append(s, WalkTo("the gate", at(&gCharTestModule::mapDoors, "gate", 14), 16));
+            s.push_back(ClickAt("open the gate", at(&gCharTestModule::mapDoors, "gate", -8), "onUse"));
+            s.push_back(Expect("Hero", "The gate is open"));
+            s.push_back(Do("the gateway is free", [](ScriptedPlayer& p) {
+                uint8_t code = 255, shape = 0;
+                gCharTest.mapCollision->GetTile(10, 1, code, shape);
+                p.Check(code == 0, "the gateway is still solid");
+            }));
+            s.push_back(Do("Esc to quit", [](ScriptedPlayer& p) { p.Key(WindowEventType::KeyDown, kKeyEsc); }));
+        },
+        [] { PushMessageBoxAnswer(MsgBoxResult::Yes); }, folder);
+    ExpectCleanEnd(r);
 }
 
 }  // namespace
