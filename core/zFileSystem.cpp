@@ -23,7 +23,13 @@ bool HostExists(const std::string& p, struct stat* st = nullptr) {
 
 std::string ApplicationFolder() {
     if (!gAppFolderOverride.empty()) return gAppFolderOverride;
-    if (const char* env = std::getenv("ZUN_APP_PATH"); env && *env) return env;
+    // A folder named without its closing slash ("square-bin") is still that
+    // folder, not a file name whose folder is the current one.
+    if (const char* env = std::getenv("ZUN_APP_PATH"); env && *env) {
+        std::string folder = env;
+        if (folder.back() != '/') folder += '/';
+        return folder;
+    }
     char buf[4096];
     ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
     if (n <= 0) return ".";

@@ -476,8 +476,10 @@ inline std::vector<std::string> ReadLines(const std::string& iHost) {
 
 // Runs the program in a child process with the steps as its player; the
 // child's own checks land in the report. iPrepare runs in the child before
-// the start-up (answers for message boxes, say).
-inline RunResult PlayProgram(std::function<void(ScriptedPlayer&)> iScript, std::function<void()> iPrepare = nullptr) {
+// the start-up (answers for message boxes, say). iFolder is the program
+// folder it plays, the built demo's unless another game is named.
+inline RunResult PlayProgram(std::function<void(ScriptedPlayer&)> iScript, std::function<void()> iPrepare = nullptr,
+                             const std::string& iFolder = ZUN_PROGRAM_DIR) {
     const zun::test::TempDir dir;
     const std::string report = dir.HostPath("report.txt"), log = dir.HostPath("log.txt");
     std::fflush(stdout);
@@ -491,7 +493,7 @@ inline RunResult PlayProgram(std::function<void(ScriptedPlayer&)> iScript, std::
         setenv("ZUN_HEADLESS", "1", 1);
         setenv("SDL_VIDEODRIVER", "dummy", 1);
         setenv("SDL_AUDIODRIVER", "dummy", 1);
-        SetApplicationFolder(ZUN_PROGRAM_DIR);
+        SetApplicationFolder(iFolder);
         ScriptedPlayer player(report);
         iScript(player);
         if (iPrepare) iPrepare();
