@@ -24,7 +24,7 @@ constexpr size_t kMaxImageFileBytes = size_t(256) << 20;
 constexpr int32_t kMaxBmpSide = 32768;
 // What a decoding library may hold besides the picture itself: row buffers,
 // inflate state, tables. Far above what a well-formed file needs.
-constexpr size_t kPngWorkBytes = size_t(4) << 20;
+constexpr size_t kLibraryWorkBytes = size_t(4) << 20;
 // Deflate turns at most two bits into 258 bytes.
 constexpr size_t kDeflateMaxRatio = 1032;
 
@@ -57,10 +57,10 @@ void PngRead(png_structp png, png_bytep out, size_t n) {
 }
 
 // libpng's own memory, counted: whatever a file claims, the library can hold
-// no more than kPngWorkBytes besides the picture.
+// no more than kLibraryWorkBytes besides the picture.
 png_voidp PngAlloc(png_structp png, png_alloc_size_t n) {
     auto* d = static_cast<PngDecode*>(png_get_mem_ptr(png));
-    if (n > kPngWorkBytes - d->workBytes) return nullptr;
+    if (n > kLibraryWorkBytes - d->workBytes) return nullptr;
     auto* block = static_cast<size_t*>(std::malloc(n + sizeof(std::max_align_t)));
     if (!block) return nullptr;
     *block = n;
@@ -82,10 +82,13 @@ bool DecodeBody(png_structp png, png_infop info, PngDecode* d, Image* out) {
     png_set_read_fn(png, d, PngRead);
     png_set_user_limits(png, uint32_t(kMaxTextureSide), uint32_t(kMaxTextureSide));
     // Only the pixels and their transparency are used: every other chunk,
-    // known or not, is read past without being kept, whatever it claims.
+    // known or not, is read past in small pieces and never kept, so no length
+    // a chunk claims is allocated, and a file is not refused for the large
+    // text or profile it carries (no limit on chunk lengths; the cache of
+    // kept chunks holds none).
     png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, nullptr, -1);
     png_set_chunk_malloc_max(png, 0);
-    png_set_chunk_cache_max(png, 0);
+    png_set_chunk_cache_max(png, 1);
     png_read_info(png, info);
 
     png_uint_32 w = 0, h = 0;
@@ -175,8 +178,10 @@ bool JpegBody(JpegDecode* j, const uint8_t* data, size_t size, int32_t* w, int32
     *h = int32_t(c->image_height);
     // With Huffman codes every 8x8 block of every component costs at least
     // one bit: a header alone cannot make the whole picture be allocated.
+    // The rare arithmetic-coded files, which can go below that, are held to
+    // the same least size.
     const size_t pixels = size_t(*w) * size_t(*h);
-    if (!c->arith_code && size < pixels / 1024) JpegFail(reinterpret_cast<j_common_ptr>(c), "file is truncated");
+    if (size < pixels / 1024) JpegFail(reinterpret_cast<j_common_ptr>(c), "file is truncated");
     if (!out) return true;
 
     const bool cmyk = c->jpeg_color_space == JCS_CMYK || c->jpeg_color_space == JCS_YCCK;
@@ -192,7 +197,7 @@ bool JpegBody(JpegDecode* j, const uint8_t* data, size_t size, int32_t* w, int32
     // A progressive file keeps every coefficient of the picture: two bytes a
     // sample, blocks padded; nothing beyond that and a margin.
     c->mem->max_memory_to_use =
-        long((size_t(*w) + 32) * (size_t(*h) + 32) * size_t(c->num_components) * 2 + kPngWorkBytes);
+        long((size_t(*w) + 32) * (size_t(*h) + 32) * size_t(c->num_components) * 2 + kLibraryWorkBytes);
     jpeg_start_decompress(c);
     if (c->output_width != c->image_width || c->output_height != c->image_height || c->output_components != 4)
         JpegFail(reinterpret_cast<j_common_ptr>(c), "unexpected pixel layout");
