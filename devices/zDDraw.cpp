@@ -393,6 +393,9 @@ bool zDDrawModule::SaveScreenShot(const std::string& FileName, RECT& Area, int32
         bool ok = dev.ReadPixels(left, top, right - left, bottom - top, rgba);
         if (was != 0) dev.SetRenderTarget(was);
         if (!ok) Raise(errInvalidCall, "Back buffer not readable");
+        // What a frame left in the back buffer's alpha (less where something
+        // was drawn half transparent) is no part of the picture on screen.
+        for (size_t i = 3; i < rgba.size(); i += 4) rgba[i] = 255;
 
         std::string error;
         if (!SaveImage(ToHostPath(app + name), Format, rgba.data(), right - left, bottom - top, &error))

@@ -86,18 +86,30 @@ int32_t zDDrawModule::LoadTexture(const std::string& FileName, bool Smooth, int3
         Log("INF", "LoadTexture", "<" + FileName + ">");
 
         RenderBackend& dev = Dev();
-        std::vector<uint8_t> rgba;
+        // The size is read from the header first: a texture the budget
+        // refuses costs no decoding, however often a script asks for it.
+        std::vector<uint8_t> bytes;
+        std::string error;
         int32_t w = 0, h = 0;
         TextureId tex = 0;
-        // The image goes up at its own size: coordinates 0..1 span the whole
-        // image either way, and nothing is lost to resampling.
-        if (DecodeInto(entry, path, w, h, rgba)) {
-            if (!ReserveTextureBytes(w, h, "<" + FileName + ">")) {
-                TextureCount = countBefore;
-                Textures.resize(std::min(sizeBefore, size_t(countBefore) + 1));
-                return 0;
+        if (!ReadImageFileBytes(ToHostPath(path), bytes, &error) ||
+            !ReadImageSize(bytes.data(), bytes.size(), w, h, &error)) {
+            if (!error.empty()) Log("WARN", "LoadTexture", error);
+        } else if (!ReserveTextureBytes(w, h, "<" + FileName + ">")) {
+            TextureCount = countBefore;
+            Textures.resize(std::min(sizeBefore, size_t(countBefore) + 1));
+            return 0;
+        } else {
+            // The image goes up at its own size: coordinates 0..1 span the
+            // whole image either way, and nothing is lost to resampling.
+            Image img;
+            if (DecodeImage(bytes.data(), bytes.size(), img, &error) && img.Width == w && img.Height == h) {
+                std::vector<uint8_t>().swap(bytes);
+                ApplyColorKey(img, uint32_t(ColorKey));
+                tex = dev.CreateTexture(w, h, img.Pixels.data());
+            } else if (!error.empty()) {
+                Log("WARN", "LoadTexture", error);
             }
-            tex = dev.CreateTexture(w, h, rgba.data());
             if (tex == 0) TextureBytes -= int64_t(w) * h * 4;
         }
         if (tex != 0) {

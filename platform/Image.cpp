@@ -1,15 +1,19 @@
 #include "platform/Image.h"
 
+// libjpeg's header needs FILE declared before it.
+#include <cstdio>
+
+#include <jpeglib.h>
 #include <png.h>
-#include <stb_image.h>
 #include <stb_image_write.h>
 
 #include <csetjmp>
-#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 
 #include "platform/HostFile.h"
+#include "platform/ImageReaders.h"
 #include "platform/RenderBackend.h"
 
 namespace zun {
@@ -18,6 +22,13 @@ namespace {
 
 constexpr size_t kMaxImageFileBytes = size_t(256) << 20;
 constexpr int32_t kMaxBmpSide = 32768;
+// What a decoding library may hold besides the picture itself: row buffers,
+// inflate state, tables. Far above what a well-formed file needs.
+constexpr size_t kLibraryWorkBytes = size_t(4) << 20;
+// Deflate turns at most two bits into 258 bytes.
+constexpr size_t kDeflateMaxRatio = 1032;
+
+bool SideOk(int64_t w, int64_t h) { return w >= 1 && h >= 1 && w <= kMaxTextureSide && h <= kMaxTextureSide; }
 
 // Everything the decoder touches after setjmp lives here, reached through a
 // pointer, so a long jump back leaves nothing in an indeterminate state.
@@ -25,8 +36,8 @@ struct PngDecode {
     const uint8_t* data = nullptr;
     size_t size = 0;
     size_t pos = 0;
+    size_t workBytes = 0;  // what libpng holds now
     char error[200] = {};
-    std::vector<uint8_t> row;
     std::vector<png_bytep> rows;
 };
 
@@ -45,20 +56,49 @@ void PngRead(png_structp png, png_bytep out, size_t n) {
     d->pos += n;
 }
 
+// libpng's own memory, counted: whatever a file claims, the library can hold
+// no more than kLibraryWorkBytes besides the picture.
+png_voidp PngAlloc(png_structp png, png_alloc_size_t n) {
+    auto* d = static_cast<PngDecode*>(png_get_mem_ptr(png));
+    if (n > kLibraryWorkBytes - d->workBytes) return nullptr;
+    auto* block = static_cast<size_t*>(std::malloc(n + sizeof(std::max_align_t)));
+    if (!block) return nullptr;
+    *block = n;
+    d->workBytes += n;
+    return reinterpret_cast<uint8_t*>(block) + sizeof(std::max_align_t);
+}
+
+void PngFree(png_structp png, png_voidp p) {
+    if (!p) return;
+    auto* d = static_cast<PngDecode*>(png_get_mem_ptr(png));
+    auto* block = reinterpret_cast<size_t*>(static_cast<uint8_t*>(p) - sizeof(std::max_align_t));
+    d->workBytes -= *block;
+    std::free(block);
+}
+
 // The body between setjmp and the end of decoding. Kept free of objects with
 // destructors so that the long jump out of libpng skips none.
 bool DecodeBody(png_structp png, png_infop info, PngDecode* d, Image* out) {
     png_set_read_fn(png, d, PngRead);
     png_set_user_limits(png, uint32_t(kMaxTextureSide), uint32_t(kMaxTextureSide));
-    png_set_chunk_malloc_max(png, 16u << 20);
-    png_set_chunk_cache_max(png, 1000);
+    // Only the pixels and their transparency are used: every other chunk,
+    // known or not, is read past in small pieces and never kept, so no length
+    // a chunk claims is allocated, and a file is not refused for the large
+    // text or profile it carries (no limit on chunk lengths; the cache of
+    // kept chunks holds none).
+    png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, nullptr, -1);
+    png_set_chunk_malloc_max(png, 0);
+    png_set_chunk_cache_max(png, 1);
     png_read_info(png, info);
 
     png_uint_32 w = 0, h = 0;
     int depth = 0, type = 0, interlace = 0;
     png_get_IHDR(png, info, &w, &h, &depth, &type, &interlace, nullptr, nullptr);
-    if (w < 1 || h < 1 || w > uint32_t(kMaxTextureSide) || h > uint32_t(kMaxTextureSide))
-        png_error(png, "image size out of range");
+    if (!SideOk(w, h)) png_error(png, "image size out of range");
+    // The least file that can hold the rows; a header alone cannot make
+    // the whole picture be allocated.
+    const size_t rawBytes = size_t(h) * (1 + (size_t(w) * png_get_channels(png, info) * size_t(depth) + 7) / 8);
+    if (d->size < rawBytes / kDeflateMaxRatio) png_error(png, "file is truncated");
 
     if (type == PNG_COLOR_TYPE_PALETTE) png_set_palette_to_rgb(png);
     if (type == PNG_COLOR_TYPE_GRAY && depth < 8) png_set_expand_gray_1_2_4_to_8(png);
@@ -77,22 +117,137 @@ bool DecodeBody(png_structp png, png_infop info, PngDecode* d, Image* out) {
 
     out->Width = int32_t(w);
     out->Height = int32_t(h);
+    out->Pixels.assign(rowBytes * h, 0);
     if (passes > 1) {
         // Interlaced images need the whole picture at once.
-        out->Pixels.assign(rowBytes * h, 0);
         d->rows.resize(h);
         for (png_uint_32 y = 0; y < h; ++y) d->rows[y] = out->Pixels.data() + rowBytes * y;
         png_read_image(png, d->rows.data());
     } else {
-        // Row by row, so a file that claims a large size but holds little data
-        // fails before the whole picture is allocated.
-        d->row.resize(rowBytes);
-        for (png_uint_32 y = 0; y < h; ++y) {
-            png_read_row(png, d->row.data(), nullptr);
-            out->Pixels.insert(out->Pixels.end(), d->row.begin(), d->row.end());
+        for (png_uint_32 y = 0; y < h; ++y) png_read_row(png, out->Pixels.data() + rowBytes * y, nullptr);
+    }
+    return true;
+}
+
+// ---- JPEG ----
+
+// A damaged file's warnings come one per bad code; past this many the data is
+// noise, and decoding it further only costs time.
+constexpr int kMaxJpegWarnings = 100;
+// Each scan of a progressive file goes over the whole picture again.
+constexpr int kMaxJpegScans = 500;
+
+// As for PNG: all the state the long jump out of the library may cross.
+struct JpegDecode {
+    jpeg_decompress_struct info;
+    jpeg_error_mgr err;
+    jpeg_progress_mgr progress;
+    std::jmp_buf jump;
+    char error[JMSG_LENGTH_MAX + 1] = {};
+};
+
+[[noreturn]] void JpegFail(j_common_ptr c, const char* why) {
+    auto* j = static_cast<JpegDecode*>(c->client_data);
+    std::snprintf(j->error, sizeof j->error, "%s", why);
+    std::longjmp(j->jump, 1);
+}
+
+void JpegErrorExit(j_common_ptr c) {
+    char msg[JMSG_LENGTH_MAX] = {};
+    (*c->err->format_message)(c, msg);
+    JpegFail(c, msg[0] ? msg : "damaged JPEG file");
+}
+
+void JpegMessage(j_common_ptr c, int level) {
+    if (level < 0 && ++c->err->num_warnings > kMaxJpegWarnings) JpegFail(c, "damaged JPEG file");
+}
+
+void JpegProgress(j_common_ptr c) {
+    if (reinterpret_cast<j_decompress_ptr>(c)->input_scan_number > kMaxJpegScans)
+        JpegFail(c, "too many scans in the JPEG file");
+}
+
+// Header only when `out` is null; otherwise the whole picture.
+bool JpegBody(JpegDecode* j, const uint8_t* data, size_t size, int32_t* w, int32_t* h, Image* out) {
+    jpeg_decompress_struct* c = &j->info;
+    jpeg_mem_src(c, data, static_cast<unsigned long>(size));
+    if (jpeg_read_header(c, TRUE) != JPEG_HEADER_OK) JpegFail(reinterpret_cast<j_common_ptr>(c), "damaged JPEG file");
+    if (!SideOk(c->image_width, c->image_height))
+        JpegFail(reinterpret_cast<j_common_ptr>(c), "image size out of range");
+    *w = int32_t(c->image_width);
+    *h = int32_t(c->image_height);
+    // With Huffman codes every 8x8 block of every component costs at least
+    // one bit: a header alone cannot make the whole picture be allocated.
+    // The rare arithmetic-coded files, which can go below that, are held to
+    // the same least size.
+    const size_t pixels = size_t(*w) * size_t(*h);
+    if (size < pixels / 1024) JpegFail(reinterpret_cast<j_common_ptr>(c), "file is truncated");
+    if (!out) return true;
+
+    const bool cmyk = c->jpeg_color_space == JCS_CMYK || c->jpeg_color_space == JCS_YCCK;
+    if (cmyk) {
+        c->out_color_space = JCS_CMYK;
+    } else if (c->jpeg_color_space == JCS_GRAYSCALE || c->jpeg_color_space == JCS_YCbCr ||
+               c->jpeg_color_space == JCS_RGB) {
+        c->out_color_space = JCS_EXT_RGBA;
+    } else {
+        JpegFail(reinterpret_cast<j_common_ptr>(c), "unsupported JPEG colour space");
+    }
+    c->do_block_smoothing = FALSE;
+    // A progressive file keeps every coefficient of the picture: two bytes a
+    // sample, blocks padded; nothing beyond that and a margin.
+    c->mem->max_memory_to_use =
+        long((size_t(*w) + 32) * (size_t(*h) + 32) * size_t(c->num_components) * 2 + kLibraryWorkBytes);
+    jpeg_start_decompress(c);
+    if (c->output_width != c->image_width || c->output_height != c->image_height || c->output_components != 4)
+        JpegFail(reinterpret_cast<j_common_ptr>(c), "unexpected pixel layout");
+    const size_t rowBytes = size_t(*w) * 4;
+    out->Pixels.assign(rowBytes * size_t(*h), 0);
+    out->Width = *w;
+    out->Height = *h;
+    while (c->output_scanline < c->output_height) {
+        JSAMPROW row = out->Pixels.data() + rowBytes * c->output_scanline;
+        if (jpeg_read_scanlines(c, &row, 1) != 1) JpegFail(reinterpret_cast<j_common_ptr>(c), "damaged JPEG file");
+    }
+    if (cmyk) {
+        // Adobe's files store the inks inverted, which most CMYK files are.
+        const bool inverted = c->saw_Adobe_marker;
+        uint8_t* p = out->Pixels.data();
+        for (size_t i = 0; i < pixels; ++i, p += 4) {
+            const unsigned k = inverted ? p[3] : 255u - p[3];
+            for (int ch = 0; ch < 3; ++ch) p[ch] = uint8_t((inverted ? p[ch] : 255u - p[ch]) * k / 255u);
+            p[3] = 255;
         }
     }
     return true;
+}
+
+// Runs the header or the whole decode under the library's error handling.
+bool JpegRun(const uint8_t* data, size_t size, int32_t& w, int32_t& h, Image* out, std::string* error) {
+    auto* j = new (std::nothrow) JpegDecode{};
+    if (!j) {
+        if (error) *error = "out of memory";
+        return false;
+    }
+    j->info.err = jpeg_std_error(&j->err);
+    j->err.error_exit = JpegErrorExit;
+    j->err.emit_message = JpegMessage;
+    j->progress.progress_monitor = JpegProgress;
+    volatile bool ok = false;
+    j->info.client_data = j;  // kept by the creation, which may already fail
+    if (setjmp(j->jump) == 0) {
+        jpeg_create_decompress(&j->info);
+        j->info.progress = &j->progress;
+        try {
+            ok = JpegBody(j, data, size, &w, &h, out);
+        } catch (const std::bad_alloc&) {
+            std::snprintf(j->error, sizeof j->error, "out of memory");
+        }
+    }
+    jpeg_destroy_decompress(&j->info);
+    if (!ok && error) *error = j->error[0] ? j->error : "damaged JPEG file";
+    delete j;
+    return ok;
 }
 
 }  // namespace
@@ -106,7 +261,8 @@ bool DecodePng(const uint8_t* data, size_t size, Image& out, std::string* error)
     PngDecode d;
     d.data = data;
     d.size = size;
-    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &d, PngError, PngWarning);
+    png_structp png =
+        png_create_read_struct_2(PNG_LIBPNG_VER_STRING, &d, PngError, PngWarning, &d, PngAlloc, PngFree);
     if (!png) {
         if (error) *error = "out of memory";
         return false;
@@ -135,115 +291,94 @@ bool DecodePng(const uint8_t* data, size_t size, Image& out, std::string* error)
 
 namespace {
 
-bool ReadImageFile(const std::string& hostPath, std::vector<uint8_t>& bytes, std::string* error) {
+bool StartsWith(const uint8_t* data, size_t size, const char* magic, size_t n) {
+    return size >= n && std::memcmp(data, magic, n) == 0;
+}
+
+enum class Kind { Png, Jpeg, Bmp, Gif, Tga, None };
+
+Kind KindOf(const uint8_t* data, size_t size) {
+    if (!data || size == 0) return Kind::None;
+    if (StartsWith(data, size, "\x89PNG", 4)) return Kind::Png;
+    if (StartsWith(data, size, "\xFF\xD8\xFF", 3)) return Kind::Jpeg;
+    if (imagereaders::IsBmp(data, size)) return Kind::Bmp;
+    if (imagereaders::IsGif(data, size)) return Kind::Gif;
+    if (imagereaders::IsTga(data, size)) return Kind::Tga;
+    return Kind::None;
+}
+
+constexpr const char* kNotAnImage = "not a PNG, BMP, JPEG, TGA or GIF file";
+
+}  // namespace
+
+bool ReadImageFileBytes(const std::string& hostPath, std::vector<uint8_t>& bytes, std::string* error) {
     std::string why;
     if (ReadHostFileBytes(hostPath, kMaxImageFileBytes, bytes, why)) return true;
     if (error) *error = why;
     return false;
 }
 
-bool StartsWith(const uint8_t* data, size_t size, const char* magic, size_t n) {
-    return size >= n && std::memcmp(data, magic, n) == 0;
-}
-
-// TGA has no signature: its header must at least describe an image type the
-// format has, so that other data is not taken for one.
-bool LooksLikeTga(const uint8_t* d, size_t size) {
-    if (size < 18) return false;
-    const uint8_t mapType = d[1], type = d[2], bits = d[16];
-    if (mapType > 1) return false;
-    if (type != 1 && type != 2 && type != 3 && type != 9 && type != 10 && type != 11) return false;
-    return bits == 8 || bits == 15 || bits == 16 || bits == 24 || bits == 32;
-}
-
-// The least number of bytes a file of this kind needs for a w x h picture.
-// The decoder reads zeros past the end of its data, so without this a
-// truncated file (or a 34-byte header) would decode to hundreds of megabytes
-// of made-up pixels. Bounds are loose on purpose: no well-formed file is
-// smaller, so no well-formed file is refused.
-size_t LeastBytesFor(const uint8_t* d, size_t size, int w, int h) {
-    const size_t pixels = size_t(w) * size_t(h);
-    auto u16 = [&](size_t at) { return at + 1 < size ? size_t(d[at]) | size_t(d[at + 1]) << 8 : 0; };
-    if (StartsWith(d, size, "BM", 2)) {
-        const size_t headerSize = u16(14);
-        const size_t bits = headerSize == 12 ? u16(24) : u16(28);
-        const size_t compression = headerSize >= 40 ? u16(30) | u16(32) << 16 : 0;
-        // Only plain rows have a size fixed by the header.
-        if (compression != 0 && compression != 3) return 0;
-        // The rows start at the offset the header gives; each is padded to
-        // four bytes, which a writer may leave off the last.
-        const size_t offset = u16(10) | u16(12) << 16;
-        const size_t row = (size_t(w) * bits + 7) / 8;
-        return offset + (row + 3) / 4 * 4 * size_t(h - 1) + row;
-    }
-    if (StartsWith(d, size, "\xFF\xD8\xFF", 3)) {
-        // Every 8x8 block of every component costs at least one bit.
-        return pixels / 1024;
-    }
-    if (StartsWith(d, size, "GIF8", 4)) return 0;
-    // TGA: the header, its id and colour map, then the pixels; a run-length
-    // packet of one byte plus one pixel covers at most 128 pixels.
-    const size_t bytesPerPixel = (size_t(d[16]) + 7) / 8;
-    const size_t mapBytes = d[1] ? u16(5) * ((size_t(d[7]) + 7) / 8) : 0;
-    const size_t head = 18 + size_t(d[0]) + mapBytes;
-    if (d[2] >= 9) return head + (pixels + 127) / 128 * (1 + bytesPerPixel);
-    return head + pixels * bytesPerPixel;
-}
-
-}  // namespace
-
 bool LoadPngFile(const std::string& hostPath, Image& out, std::string* error) {
     out = Image{};
     std::vector<uint8_t> bytes;
-    return ReadImageFile(hostPath, bytes, error) && DecodePng(bytes.data(), bytes.size(), out, error);
+    return ReadImageFileBytes(hostPath, bytes, error) && DecodePng(bytes.data(), bytes.size(), out, error);
+}
+
+bool ReadImageSize(const uint8_t* data, size_t size, int32_t& width, int32_t& height, std::string* error) {
+    width = height = 0;
+    std::string why;
+    bool ok = false;
+    int32_t w = 0, h = 0;
+    switch (KindOf(data, size)) {
+        case Kind::Png:
+            // The first chunk is the header: width and height, big-endian.
+            if (size < 24 || std::memcmp(data + 12, "IHDR", 4) != 0) {
+                why = size < 24 ? "file is truncated" : "damaged PNG file";
+                break;
+            }
+            w = int32_t(uint32_t(data[16]) << 24 | data[17] << 16 | data[18] << 8 | data[19]);
+            h = int32_t(uint32_t(data[20]) << 24 | data[21] << 16 | data[22] << 8 | data[23]);
+            ok = SideOk(w, h);
+            if (!ok) why = "image size out of range";
+            break;
+        case Kind::Jpeg: ok = JpegRun(data, size, w, h, nullptr, &why); break;
+        case Kind::Bmp: ok = imagereaders::BmpSize(data, size, w, h, why); break;
+        case Kind::Gif: ok = imagereaders::GifSize(data, size, w, h, why); break;
+        case Kind::Tga: ok = imagereaders::TgaSize(data, size, w, h, why); break;
+        case Kind::None: why = kNotAnImage; break;
+    }
+    if (!ok) {
+        if (error) *error = why;
+        return false;
+    }
+    width = w, height = h;
+    return true;
 }
 
 bool DecodeImage(const uint8_t* data, size_t size, Image& out, std::string* error) {
     out = Image{};
-    auto fail = [&](const char* why) {
+    std::string why;
+    bool ok = false;
+    int32_t w = 0, h = 0;
+    switch (KindOf(data, size)) {
+        case Kind::Png: return DecodePng(data, size, out, error);
+        case Kind::Jpeg: ok = JpegRun(data, size, w, h, &out, &why); break;
+        case Kind::Bmp: ok = imagereaders::DecodeBmp(data, size, out, why); break;
+        case Kind::Gif: ok = imagereaders::DecodeGif(data, size, out, why); break;
+        case Kind::Tga: ok = imagereaders::DecodeTga(data, size, out, why); break;
+        case Kind::None: why = kNotAnImage; break;
+    }
+    if (!ok) {
         out = Image{};
-        if (error) *error = why;
-        return false;
-    };
-    if (!data || size == 0) return fail("not an image file");
-    if (StartsWith(data, size, "\x89PNG", 4)) return DecodePng(data, size, out, error);
-    const bool known = StartsWith(data, size, "BM", 2) || StartsWith(data, size, "\xFF\xD8\xFF", 3) ||
-                       StartsWith(data, size, "GIF87a", 6) || StartsWith(data, size, "GIF89a", 6);
-    if (!known && !LooksLikeTga(data, size)) return fail("not a PNG, BMP, JPEG, TGA or GIF file");
-    if (size > size_t(std::numeric_limits<int>::max())) return fail("file is too large");
-    // The header's size is checked before anything is decoded, so a lying
-    // header costs nothing.
-    int w = 0, h = 0, comp = 0;
-    // The library's reason may be missing or empty; a failure always has one.
-    auto damaged = [&] {
-        const char* why = stbi_failure_reason();
-        return fail(why && *why ? why : "damaged image file");
-    };
-    if (!stbi_info_from_memory(data, int(size), &w, &h, &comp)) return damaged();
-    if (w < 1 || h < 1 || w > kMaxTextureSide || h > kMaxTextureSide) return fail("image size out of range");
-    if (size < LeastBytesFor(data, size, w, h)) return fail("file is truncated");
-    stbi_uc* pixels = stbi_load_from_memory(data, int(size), &w, &h, &comp, 4);
-    if (!pixels) return damaged();
-    if (w < 1 || h < 1 || w > kMaxTextureSide || h > kMaxTextureSide) {
-        stbi_image_free(pixels);
-        return fail("image size out of range");
+        if (error) *error = why.empty() ? "damaged image file" : why;
     }
-    try {
-        out.Width = w;
-        out.Height = h;
-        out.Pixels.assign(pixels, pixels + size_t(w) * size_t(h) * 4);
-    } catch (const std::bad_alloc&) {
-        stbi_image_free(pixels);
-        return fail("out of memory");
-    }
-    stbi_image_free(pixels);
-    return true;
+    return ok;
 }
 
 bool LoadImageFile(const std::string& hostPath, Image& out, std::string* error) {
     out = Image{};
     std::vector<uint8_t> bytes;
-    return ReadImageFile(hostPath, bytes, error) && DecodeImage(bytes.data(), bytes.size(), out, error);
+    return ReadImageFileBytes(hostPath, bytes, error) && DecodeImage(bytes.data(), bytes.size(), out, error);
 }
 
 void ApplyColorKey(Image& img, uint32_t colorKey) {

@@ -34,7 +34,14 @@ bool LoadPngFile(const std::string& hostPath, Image& out, std::string* error = n
 // Decodes a PNG, BMP, JPEG, TGA or GIF (its first frame) held in memory, the
 // same way as DecodePng: 8-bit RGBA, sides above kMaxTextureSide refused
 // before any pixel is decoded, failure leaves `out` empty with a reason.
+// The kind is told by the bytes, not by a name. Nothing a file claims costs
+// more than the picture its header gives plus a few megabytes.
 bool DecodeImage(const uint8_t* data, size_t size, Image& out, std::string* error = nullptr);
+// Only the picture's width and height, from the header, checked as
+// DecodeImage checks them; much cheaper than decoding.
+bool ReadImageSize(const uint8_t* data, size_t size, int32_t& width, int32_t& height, std::string* error = nullptr);
+// A whole image file (a host path) into memory; files above 256 MiB are refused.
+bool ReadImageFileBytes(const std::string& hostPath, std::vector<uint8_t>& bytes, std::string* error = nullptr);
 // The same from a file (a host path). Files above 256 MiB are refused.
 bool LoadImageFile(const std::string& hostPath, Image& out, std::string* error = nullptr);
 

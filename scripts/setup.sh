@@ -5,7 +5,7 @@ set -euo pipefail
 
 PACKAGES=(
   build-essential cmake pkg-config clang libclang-rt-14-dev
-  zlib1g-dev libpng-dev libsdl2-dev
+  zlib1g-dev libpng-dev libjpeg-dev libsdl2-dev valgrind
   libgl-dev libegl-dev libegl-mesa0 libgl1-mesa-dri libgles-dev
   libsndfile1-dev libfluidsynth-dev timgm6mb-soundfont
   libstb-dev libavformat-dev libavcodec-dev libswresample-dev libavutil-dev

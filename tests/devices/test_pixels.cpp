@@ -246,12 +246,18 @@ TEST_F(Pixels, ScreenshotIsABottomUpBitmapOfTheArea) {
     EXPECT_EQ(bmp[54 + 0], 30);  // bottom-left
 }
 
-TEST_F(Pixels, EveryScreenshotFormatLoadsBackAsATexture) {
+TEST_F(Pixels, EveryScreenshotFormatLoadsBackAsAnOpaqueTexture) {
     ProgramFolderHere here(dir);
     ASSERT_TRUE(zDDraw.BeginScene(int32_t(0xFF0A141Eu), 0));
     zDDraw.SetAlphaMode(0);
     zDDraw.BltSurface(0, 0, 8, 8, int32_t(0xFFFF8000u));
+    // Half transparent: the back buffer's alpha drops where it lands.
+    zDDraw.SetAlphaMode(1);
+    zDDraw.BltSurface(8, 0, 8, 8, int32_t(0x80FFFFFFu));
     zDDraw.EndScene(false);
+    std::vector<uint8_t> back;
+    ASSERT_TRUE(zDDraw.Device->ReadPixels(10, 2, 1, 1, back));
+    ASSERT_LT(back[3], 255);
     const std::pair<int32_t, const char*> formats[] = {
         {0, "shot.bmp"}, {1, "shot.jpg"}, {2, "shot.tga"}, {3, "shot.png"}, {6, "shot.dib"}};
     for (const auto& [code, name] : formats) {
@@ -266,6 +272,10 @@ TEST_F(Pixels, EveryScreenshotFormatLoadsBackAsATexture) {
         for (const auto& [x, y, want] : {std::tuple{2, 2, 0xFFFF8000u}, std::tuple{12, 10, 0xFF0A141Eu}})
             for (int shift : {0, 8, 16})
                 EXPECT_NEAR(int(img.ARGB(x, y) >> shift & 0xFF), int(want >> shift & 0xFF), tolerance);
+        // The picture on screen has no holes, whatever the frame left in alpha.
+        int holes = 0;
+        for (size_t i = 3; i < img.Pixels.size(); i += 4) holes += img.Pixels[i] != 255;
+        EXPECT_EQ(holes, 0);
         const int32_t t = zDDraw.LoadTexture(name, false, 0, 1, 0);
         ASSERT_GT(t, 0);
         EXPECT_EQ(zDDraw.Textures[size_t(t)].W, 16);

@@ -109,6 +109,31 @@ TEST_F(Textures, NewKeyedCopiesAndRenderTargetsStopAtTheGraphicsBudget) {
     EXPECT_GT(zDDraw.CreateRenderTarget(64), 0);
 }
 
+TEST_F(Textures, ATextureOverTheBudgetIsRefusedBeforeItsFileIsDecoded) {
+    struct Keep {
+        int64_t budget = zDDraw.TextureBudget;
+        ~Keep() { zDDraw.TextureBudget = budget; }
+    } keep;
+    // The header of a 64 x 64 picture and nothing behind it: decoding it
+    // would fail and say why.
+    Png("Big.png", 64, 64);
+    std::vector<uint8_t> bytes = ReadHostFile(dir.HostPath("Big.png"));
+    bytes.resize(33);
+    WriteHostFile(dir.HostPath("Big.png"), bytes);
+    const int64_t before = zDDraw.TextureBytes;
+    zDDraw.TextureBudget = before + 8 * 1024;
+    LogCapture log;
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(zDDraw.LoadTexture("Big.png", false, 0, 1, 0), 0);
+    EXPECT_EQ(CountLines(log, "Graphics memory budget used up\t<Big.png>"), 3);
+    EXPECT_EQ(CountLines(log, "WARN\tLoadTexture"), 0) << "the file was decoded: " << zCore.LogText;
+    EXPECT_EQ(zDDraw.TextureCount, 0);
+    // Within the budget the same file is decoded, and refused as damaged.
+    zDDraw.TextureBudget = before + 64 * 1024;
+    EXPECT_EQ(zDDraw.LoadTexture("Big.png", false, 0, 1, 0), 0);
+    EXPECT_EQ(CountLines(log, "WARN\tLoadTexture\tfile is truncated"), 1);
+    EXPECT_EQ(zDDraw.TextureBytes, before) << "its reservation given back";
+}
+
 TEST_F(Textures, TexturesAreUploadedAgainWhenTheDeviceComesBack) {
     Png("A.png", 2, 2);
     int32_t a = zDDraw.LoadTexture("A.png", false, 0, 1, 0);

@@ -163,6 +163,166 @@ TEST(ImageFormats, DamagedForeignAndOversizedImagesAreRefusedWithAReason) {
     EXPECT_FALSE(error.empty());
 }
 
+// ---- pictures written the way other programs write them ----
+
+void Le16(std::vector<uint8_t>& v, uint32_t x) { v.insert(v.end(), {uint8_t(x), uint8_t(x >> 8)}); }
+void Le32(std::vector<uint8_t>& v, uint32_t x) {
+    Le16(v, x & 0xFFFF);
+    Le16(v, x >> 16);
+}
+
+// A BMP: 8 bits with a full 256-entry palette, 24 bits, 32 bits with the
+// fourth byte left at zero (as capture tools write), or 32 bits with a
+// 124-byte header and bit masks that carry alpha (as paint programs write).
+// Rows top to bottom (a negative height) when `topDown`.
+std::vector<uint8_t> ForeignBmp(const std::vector<uint8_t>& rgba, int32_t w, int32_t h, int bits, bool topDown,
+                                bool alphaMasks = false) {
+    const uint32_t header = alphaMasks ? 124 : 40;
+    const uint32_t paletteBytes = bits == 8 ? 256 * 4 : 0;
+    const size_t stride = (size_t(w) * bits / 8 + 3) & ~size_t(3);
+    std::vector<uint8_t> f = {'B', 'M'};
+    Le32(f, uint32_t(14 + header + paletteBytes + stride * h));
+    Le32(f, 0);
+    Le32(f, 14 + header + paletteBytes);
+    Le32(f, header);
+    Le32(f, uint32_t(w));
+    Le32(f, uint32_t(topDown ? -h : h));
+    Le16(f, 1);
+    Le16(f, uint32_t(bits));
+    Le32(f, alphaMasks ? 3 : 0);
+    Le32(f, uint32_t(stride * h));
+    Le32(f, 2835), Le32(f, 2835), Le32(f, 0), Le32(f, 0);
+    if (alphaMasks) {
+        for (uint32_t m : {0x00FF0000u, 0x0000FF00u, 0x000000FFu, 0xFF000000u}) Le32(f, m);
+        f.resize(14 + header, 0);
+    }
+    std::vector<uint32_t> palette;
+    auto indexOf = [&](const uint8_t* p) {
+        const uint32_t c = uint32_t(p[0]) << 16 | p[1] << 8 | p[2];
+        auto it = std::find(palette.begin(), palette.end(), c);
+        if (it != palette.end()) return uint8_t(it - palette.begin());
+        palette.push_back(c);
+        return uint8_t(palette.size() - 1);
+    };
+    std::vector<uint8_t> rows;
+    for (int32_t r = 0; r < h; ++r) {
+        const int32_t y = topDown ? r : h - 1 - r;
+        const size_t start = rows.size();
+        for (int32_t x = 0; x < w; ++x) {
+            const uint8_t* p = &rgba[(size_t(y) * w + x) * 4];
+            if (bits == 8) rows.push_back(indexOf(p));
+            else rows.insert(rows.end(), {p[2], p[1], p[0]});
+            if (bits == 32) rows.push_back(alphaMasks ? p[3] : 0);
+        }
+        rows.resize(start + stride, 0);
+    }
+    if (bits == 8) {
+        palette.resize(256, 0x123456);
+        for (uint32_t c : palette) f.insert(f.end(), {uint8_t(c), uint8_t(c >> 8), uint8_t(c >> 16), 0});
+    }
+    f.insert(f.end(), rows.begin(), rows.end());
+    return f;
+}
+
+// A TGA: 24 bits with rows bottom to top (the format's own order), or 32
+// bits run-length encoded with rows top to bottom and packets that run on
+// from one row into the next.
+std::vector<uint8_t> ForeignTga(const std::vector<uint8_t>& rgba, int32_t w, int32_t h, bool runLength) {
+    const int bytes = runLength ? 4 : 3;
+    std::vector<uint8_t> f = {5, 0, uint8_t(runLength ? 10 : 2), 0, 0, 0, 0, 0};
+    Le16(f, 0), Le16(f, 0), Le16(f, uint32_t(w)), Le16(f, uint32_t(h));
+    f.push_back(uint8_t(bytes * 8));
+    f.push_back(runLength ? 0x28 : 0x00);  // top-left origin, 8 alpha bits; or bottom-left
+    f.insert(f.end(), {'t', 'e', 's', 't', '!'});  // an image id, skipped by readers
+    std::vector<std::vector<uint8_t>> px;
+    for (int32_t r = 0; r < h; ++r) {
+        const int32_t y = runLength ? r : h - 1 - r;
+        for (int32_t x = 0; x < w; ++x) {
+            const uint8_t* p = &rgba[(size_t(y) * w + x) * 4];
+            px.push_back({p[2], p[1], p[0], p[3]});
+            px.back().resize(size_t(bytes));
+        }
+    }
+    for (size_t i = 0; i < px.size();) {
+        if (!runLength) {
+            f.insert(f.end(), px[i].begin(), px[i].end());
+            ++i;
+            continue;
+        }
+        size_t run = 1;
+        while (i + run < px.size() && run < 128 && px[i + run] == px[i]) ++run;
+        if (run > 1) {
+            f.push_back(uint8_t(0x80 | (run - 1)));
+            f.insert(f.end(), px[i].begin(), px[i].end());
+        } else {
+            f.push_back(0);
+            f.insert(f.end(), px[i].begin(), px[i].end());
+        }
+        i += run;
+    }
+    return f;
+}
+
+TEST(ImageFormats, PicturesFromOtherProgramsLoadWithTheColourKey) {
+    std::vector<uint8_t> rgba = Pixels();
+    rgba[3] = 0x80;  // a half transparent corner where the format keeps alpha
+    struct Case {
+        const char* name;
+        std::vector<uint8_t> file;
+        bool keepsAlpha;
+    };
+    const Case cases[] = {
+        {"top-down 24-bit BMP", ForeignBmp(rgba, kW, kH, 24, true), false},
+        {"top-down 32-bit BMP, fourth byte zero", ForeignBmp(rgba, kW, kH, 32, true), false},
+        {"top-down 32-bit BMP with alpha masks", ForeignBmp(rgba, kW, kH, 32, true, true), true},
+        {"bottom-up 8-bit palette BMP", ForeignBmp(rgba, kW, kH, 8, false), false},
+        {"top-down 8-bit palette BMP", ForeignBmp(rgba, kW, kH, 8, true), false},
+        {"bottom-left 24-bit TGA", ForeignTga(rgba, kW, kH, false), false},
+        {"run-length 32-bit TGA", ForeignTga(rgba, kW, kH, true), true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Image img;
+        std::string error;
+        int32_t w = 0, h = 0;
+        ASSERT_TRUE(ReadImageSize(c.file.data(), c.file.size(), w, h, &error)) << error;
+        EXPECT_EQ(w, kW);
+        EXPECT_EQ(h, kH);
+        ASSERT_TRUE(DecodeImage(c.file.data(), c.file.size(), img, &error)) << error;
+        ASSERT_EQ(img.Width, kW);
+        ASSERT_EQ(img.Height, kH);
+        for (int32_t y = 0; y < kH; ++y)
+            for (int32_t x = 0; x < kW; ++x) {
+                uint32_t want = kColours[ColourAt(x, y)];
+                if (x == 0 && y == 0 && c.keepsAlpha) want = (want & 0xFFFFFFu) | 0x80000000u;
+                EXPECT_EQ(img.ARGB(x, y), want) << x << "," << y;
+            }
+        ApplyColorKey(img, kKey);
+        for (int32_t y = 0; y < kH; ++y) EXPECT_EQ(img.ARGB(2, y), 0u);
+        EXPECT_EQ(img.ARGB(4, 0), kColours[1]);
+    }
+    // One colour all over: the run-length packets run on from row to row.
+    Image img;
+    std::string error;
+    std::vector<uint8_t> plain;
+    for (int i = 0; i < 2 * 3; ++i) plain.insert(plain.end(), {10, 20, 30, 255});
+    std::vector<uint8_t> runs = ForeignTga(plain, 2, 3, true);
+    ASSERT_EQ(runs.size(), 18u + 5 + 1 + 4);
+    ASSERT_TRUE(DecodeImage(runs.data(), runs.size(), img, &error)) << error;
+    EXPECT_EQ(img.Pixels, plain);
+    // The size rules hold for top-down files too: too tall, and too short a file.
+    std::vector<uint8_t> tall = ForeignBmp(rgba, kW, kH, 24, true);
+    const uint32_t minus9000 = uint32_t(-9000);
+    for (int i = 0; i < 4; ++i) tall[22 + i] = uint8_t(minus9000 >> (8 * i));
+    EXPECT_FALSE(DecodeImage(tall.data(), tall.size(), img, &error));
+    EXPECT_EQ(error, "image size out of range");
+    std::vector<uint8_t> cut = ForeignBmp(rgba, kW, kH, 32, true);
+    cut.resize(cut.size() - kW * 4);
+    EXPECT_FALSE(DecodeImage(cut.data(), cut.size(), img, &error));
+    EXPECT_EQ(error, "file is truncated");
+    EXPECT_TRUE(img.Pixels.empty());
+}
+
 TEST(MusicFormats, EachFormatDecodesToItsLengthAndLevel) {
     test::TempDir dir;
     constexpr int kRate = 22050;

@@ -1,9 +1,16 @@
-// PNG decoding of generated files, the colour key, and the BMP writer.
+// PNG decoding of generated files and of hostile ones, the colour key, and
+// the BMP writer.
 #include <gtest/gtest.h>
 #include <png.h>
 
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <zlib.h>
+
 #include <cstdio>
 #include <cstring>
+#include <functional>
 
 #include "platform/Image.h"
 #include "platform/RenderBackend.h"
@@ -162,6 +169,85 @@ TEST(PngLoader, RefusesBrokenFilesCleanly) {
     big.w = kMaxTextureSide + 1, big.h = 1, big.colorType = PNG_COLOR_TYPE_GRAY;
     std::vector<uint8_t> wide = EncodePng(big, std::vector<uint8_t>(size_t(big.w), 0));
     EXPECT_FALSE(DecodePng(wide.data(), wide.size(), img, &error));
+}
+
+// The growth of this process's peak resident memory while `work` runs, in a
+// child process so that nothing else moves the peak; -1 when the child fails.
+long PeakGrowthKiB(const std::function<void()>& work) {
+    int fds[2];
+    if (pipe(fds) != 0) return -1;
+    const pid_t pid = fork();
+    if (pid == 0) {
+        rusage before{}, after{};
+        getrusage(RUSAGE_SELF, &before);
+        work();
+        getrusage(RUSAGE_SELF, &after);
+        const long grown = after.ru_maxrss - before.ru_maxrss;
+        _exit(write(fds[1], &grown, sizeof grown) == sizeof grown ? 0 : 1);
+    }
+    close(fds[1]);
+    long grown = -1;
+    if (read(fds[0], &grown, sizeof grown) != sizeof grown) grown = -1;
+    close(fds[0]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? grown : -1;
+}
+
+// A chunk with its length and check sum, to put into a file by hand.
+std::vector<uint8_t> Chunk(const char* name, const std::vector<uint8_t>& data) {
+    std::vector<uint8_t> c;
+    const uint32_t n = uint32_t(data.size());
+    c.insert(c.end(), {uint8_t(n >> 24), uint8_t(n >> 16), uint8_t(n >> 8), uint8_t(n)});
+    c.insert(c.end(), name, name + 4);
+    c.insert(c.end(), data.begin(), data.end());
+    const uint32_t crc = uint32_t(crc32(crc32(0, &c[4], 4), data.data(), uInt(data.size())));
+    c.insert(c.end(), {uint8_t(crc >> 24), uint8_t(crc >> 16), uint8_t(crc >> 8), uint8_t(crc)});
+    return c;
+}
+
+// Whatever its chunks claim, a file costs its picture and a small margin:
+// the chunks that carry no pixels are read past, never kept.
+TEST(PngLoader, ChunksWithoutPixelsCostNoMemory) {
+    // 123 bytes that once made the decoder take 2 GB.
+    const std::vector<uint8_t> bomb = {
+        0x89, 0x50, 0x4e, 0x47, 0x0d, 0x0a, 0x1a, 0x0a, 0x00, 0x00, 0x00, 0x0d, 0x49, 0x48, 0x44, 0x52, 0x00, 0x00,
+        0x00, 0x02, 0x00, 0x00, 0x00, 0x01, 0x08, 0x03, 0x00, 0x00, 0x00, 0xc3, 0xfc, 0x8f, 0xb8, 0x00, 0x00, 0x00,
+        0x24, 0x73, 0x73, 0x73, 0x73, 0x73, 0x73, 0x73, 0x73, 0x73, 0x73, 0x73, 0x73, 0x73, 0x73, 0x73, 0x73, 0x73,
+        0x73, 0x73, 0x73, 0x73, 0x73, 0x73, 0x73, 0x73, 0x73, 0x73, 0x73, 0x73, 0x73, 0x73, 0x73, 0x73, 0x73, 0x73,
+        0x73, 0x73, 0x73, 0x73, 0x73, 0x73, 0x73, 0x73, 0x71, 0x73, 0x73, 0x73, 0x73, 0x73, 0x50, 0x4c, 0x54, 0x45,
+        0xff, 0x00, 0x00, 0x00, 0x00, 0xff, 0x6c, 0xa1, 0xfd, 0x8e, 0x00, 0x00, 0x00, 0x01, 0x74, 0x52, 0x4e, 0x53,
+        0x80, 0xad, 0x5e, 0x5b, 0x00, 0x46, 0x00, 0x00, 0x0b, 0x49, 0x44, 0x78, 0x60, 0x60, 0x82};
+    std::string error;
+    const long grown = PeakGrowthKiB([&] {
+        Image img;
+        DecodePng(bomb.data(), bomb.size(), img, &error);
+    });
+    ASSERT_GE(grown, 0);
+    EXPECT_LT(grown, 16 * 1024) << "KiB for a 2 x 1 picture";
+    Image img;
+    EXPECT_FALSE(DecodePng(bomb.data(), bomb.size(), img, &error));
+    EXPECT_FALSE(error.empty());
+
+    // A good file with 8 MB of palette suggestions and text in it loads as
+    // without them, the chunks read past.
+    PngSpec s;
+    s.w = 2, s.h = 1, s.colorType = PNG_COLOR_TYPE_RGB;
+    std::vector<uint8_t> good = EncodePng(s, {1, 2, 3, 4, 5, 6});
+    std::vector<uint8_t> splt = {'p', 0, 8};
+    splt.resize(4 << 20, 7);
+    std::vector<uint8_t> text = {'C', 'o', 'm', 'm', 'e', 'n', 't', 0};
+    text.resize(4 << 20, 'x');
+    std::vector<uint8_t> extra = Chunk("sPLT", splt);
+    std::vector<uint8_t> more = Chunk("tEXt", text);
+    extra.insert(extra.end(), more.begin(), more.end());
+    good.insert(good.begin() + 33, extra.begin(), extra.end());  // behind the header
+    const long loaded = PeakGrowthKiB([&] {
+        Image copy;
+        DecodePng(good.data(), good.size(), copy, &error);
+    });
+    EXPECT_LT(loaded, 4 * 1024) << "KiB for a 2 x 1 picture";
+    EXPECT_EQ(Decode(good).Pixels, (std::vector<uint8_t>{1, 2, 3, 255, 4, 5, 6, 255}));
 }
 
 TEST(PngLoader, LoadsFromFile) {
