@@ -373,6 +373,7 @@ void frmMainForm::RunFrameLoop(int32_t iMaxMs, int32_t iMaxFrames) {
     while (!Closed) {
         if (const int sig = StopSignal()) {
             Log("INF", "frmMain", "Stopped by signal " + std::to_string(sig));
+            BeginOrderlyStop();
             Form_Unload();
             break;
         }
