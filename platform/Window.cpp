@@ -296,6 +296,7 @@ void Window::SetBordered(bool bordered) {
 }
 
 bool Window::SetFullScreen(bool full) {
+    if (full && !HasWindowManager(window_)) return false;
     return SDL_SetWindowFullscreen(window_, full ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0) == 0;
 }
 

@@ -124,6 +124,10 @@ private:
     bool bordered_ = true;
 };
 
+// False on an X display where no window manager runs: nobody there acts on a
+// request for full screen, and a window must be placed by hand.
+bool HasWindowManager(SDL_Window* window);
+
 // The desktop's clipboard, in Windows-1252 text. Without a display the text
 // stays inside the program, so that copying can still be seen.
 void SetClipboardText(const std::string& text);
