@@ -309,6 +309,9 @@ void frmMainForm::Form_Unload() {
     if (Unloading || Closed) return;
     Unloading = true;
     Running = false;
+    // A stop signal from now on finds the program ending already: the
+    // watchdog gives it the time it takes.
+    BeginOrderlyStop();
     Send(gCharTest.GameObject, "onExit");
     ZUN_Release();
     Closed = true;
@@ -373,7 +376,6 @@ void frmMainForm::RunFrameLoop(int32_t iMaxMs, int32_t iMaxFrames) {
     while (!Closed) {
         if (const int sig = StopSignal()) {
             Log("INF", "frmMain", "Stopped by signal " + std::to_string(sig));
-            BeginOrderlyStop();
             Form_Unload();
             break;
         }
