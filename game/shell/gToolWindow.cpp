@@ -44,7 +44,6 @@ bool StillThere(const PooledTarget& t) {
            t.Texture != 0;
 }
 
-
 }  // namespace
 
 gToolRect PlaceToolWindow(int32_t w, int32_t h, const gToolRect& game, const gToolRect& desktop, int32_t slot) {
