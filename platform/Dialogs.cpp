@@ -78,8 +78,14 @@ int32_t SdlBox(const std::string& title, const std::string& text, int32_t style,
     data.numbuttons = int(buttons.size());
     data.buttons = buttons.data();
     int pressed = -1;
-    if (SDL_ShowMessageBox(&data, &pressed) != 0 || pressed < 0) return escapeId;
-    return pressed;
+    if (SDL_ShowMessageBox(&data, &pressed) != 0) {
+        // A display without a way to show boxes (SDL's offscreen driver, a
+        // desktop without the needed libraries): the message goes to the log
+        // rather than nowhere.
+        Log("WARN", "MsgBox", title, text, SDL_GetError());
+        return escapeId;
+    }
+    return pressed < 0 ? escapeId : pressed;
 }
 
 }  // namespace

@@ -20,6 +20,8 @@ int gPipe[2] = {-1, -1};
 std::mutex gMutex;
 std::function<void(int)> gLastWord;
 int gGraceMs = 300;
+int gOrderlyLimitMs = 20000;
+std::atomic<bool> gOrderly{false};
 
 void OnSignal(int sig) {
     int expected = 0;
@@ -37,7 +39,17 @@ void Watchdog() {
         if (n < 0 && errno == EINTR) continue;
         return;
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(gGraceMs));
+    int graceMs = 0, orderlyLimitMs = 0;
+    {
+        std::lock_guard<std::mutex> lock(gMutex);
+        graceMs = gGraceMs;
+        orderlyLimitMs = gOrderlyLimitMs;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(graceMs));
+    // A shut-down under way is no stuck frame, only a slow one on a busy
+    // machine; it gets its time, and only one that hangs is ended.
+    for (int waited = 0; gOrderly.load() && waited < orderlyLimitMs; waited += 10)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     std::function<void(int)> lastWord;
     {
         std::lock_guard<std::mutex> lock(gMutex);
@@ -51,11 +63,12 @@ void Watchdog() {
 
 }  // namespace
 
-void InstallStopSignals(std::function<void(int)> iLastWord, int iGraceMs) {
+void InstallStopSignals(std::function<void(int)> iLastWord, int iGraceMs, int iOrderlyLimitMs) {
     {
         std::lock_guard<std::mutex> lock(gMutex);
         gLastWord = std::move(iLastWord);
         gGraceMs = iGraceMs;
+        gOrderlyLimitMs = iOrderlyLimitMs;
     }
     if (gPipe[0] >= 0) return;
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
@@ -71,6 +84,8 @@ void InstallStopSignals(std::function<void(int)> iLastWord, int iGraceMs) {
     sigaction(SIGTERM, &sa, nullptr);
     sigaction(SIGINT, &sa, nullptr);
 }
+
+void BeginOrderlyStop() { gOrderly.store(true); }
 
 int StopSignal() { return gSignal.load(std::memory_order_relaxed); }
 

@@ -12,7 +12,12 @@ namespace zun {
 // Installs the handlers once (later calls only replace the last word and the
 // grace time). Also keeps SDL from installing its own, which would turn the
 // signals into a quit event that a stuck frame never reads.
-void InstallStopSignals(std::function<void(int iSignal)> iLastWord, int iGraceMs = 300);
+void InstallStopSignals(std::function<void(int iSignal)> iLastWord, int iGraceMs = 300, int iOrderlyLimitMs = 20000);
+
+// The main thread has seen the request and is shutting down in order: the
+// watchdog then waits for it (up to iOrderlyLimitMs of InstallStopSignals)
+// instead of cutting it short and calling the slow end a stuck one.
+void BeginOrderlyStop();
 
 // The signal that asked the program to stop, or 0.
 int StopSignal();

@@ -2,8 +2,14 @@
 
 #include <SDL2/SDL.h>
 
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 
 #include "core/zRuntime.h"
 #include "platform/KeyMap.h"
@@ -15,6 +21,8 @@ bool IsHeadless() {
     if (h && std::strcmp(h, "1") == 0) return true;
     const char* x = std::getenv("DISPLAY");
     const char* w = std::getenv("WAYLAND_DISPLAY");
+    const char* driver = std::getenv("SDL_VIDEODRIVER");
+    if (driver && std::strcmp(driver, "offscreen") == 0) return false;
     return (!x || !*x) && (!w || !*w);
 }
 
@@ -77,11 +85,61 @@ bool OpenUrl(const std::string& address, std::string* error) {
         if (error) *error = "no desktop to open it on";
         return false;
     }
-    if (SDL_OpenURL(address.c_str()) != 0) {
-        if (error) *error = SDL_GetError();
+    // SDL's own opener reports success whenever it could start a process,
+    // whether or not an opener ran in it. A helper process starts the opener
+    // and waits a while for its answer; an opener still busy after that has
+    // found something to open with, and is left to finish on its own.
+    int report[2];
+    if (pipe(report) != 0) {
+        if (error) *error = std::string("no pipe: ") + std::strerror(errno);
         return false;
     }
-    return true;
+    const pid_t helper = fork();
+    if (helper < 0) {
+        close(report[0]);
+        close(report[1]);
+        if (error) *error = std::string("no process: ") + std::strerror(errno);
+        return false;
+    }
+    if (helper == 0) {
+        close(report[0]);
+        int32_t status = 0;
+        char* argv[] = {const_cast<char*>("xdg-open"), const_cast<char*>(address.c_str()), nullptr};
+        pid_t opener = 0;
+        const int spawned = posix_spawnp(&opener, "xdg-open", nullptr, nullptr, argv, environ);
+        if (spawned != 0) {
+            status = -1;
+        } else {
+            for (int i = 0; i < 300; ++i) {
+                int s = 0;
+                if (waitpid(opener, &s, WNOHANG) == opener) {
+                    status = WIFEXITED(s) ? WEXITSTATUS(s) : 128 + (WIFSIGNALED(s) ? WTERMSIG(s) : 0);
+                    break;
+                }
+                const struct timespec step = {0, 10 * 1000 * 1000};
+                nanosleep(&step, nullptr);
+            }
+        }
+        [[maybe_unused]] ssize_t n = write(report[1], &status, sizeof status);
+        _exit(0);
+    }
+    close(report[1]);
+    int32_t status = -2;
+    ssize_t n;
+    do n = read(report[0], &status, sizeof status);
+    while (n < 0 && errno == EINTR);
+    close(report[0]);
+    int ignored = 0;
+    while (waitpid(helper, &ignored, 0) < 0 && errno == EINTR) {
+    }
+    if (n != ssize_t(sizeof status)) status = -2;
+    if (status == 0) return true;
+    if (error) {
+        if (status == -1) *error = "no desktop opener (xdg-open) found";
+        else if (status == -2) *error = "the desktop opener did not answer";
+        else *error = "the desktop opener could not open it (status " + std::to_string(status) + ")";
+    }
+    return false;
 }
 
 bool TranslateSdlEvent(const SDL_Event& e, WindowEvent& out) {
@@ -235,6 +293,20 @@ void Window::SetClientSize(int32_t w, int32_t h) {
 void Window::SetBordered(bool bordered) {
     bordered_ = bordered;
     SDL_SetWindowBordered(window_, bordered ? SDL_TRUE : SDL_FALSE);
+}
+
+bool Window::SetFullScreen(bool full) {
+    if (full && !HasWindowManager(window_)) return false;
+    return SDL_SetWindowFullscreen(window_, full ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0) == 0;
+}
+
+bool Window::FullScreen() const { return (SDL_GetWindowFlags(window_) & SDL_WINDOW_FULLSCREEN_DESKTOP) != 0; }
+
+void Window::TakeFocus() {
+    SDL_RaiseWindow(window_);
+    // Without a window manager nobody else hands the keys back; drivers
+    // that cannot do it say so, and raising is all there is then.
+    if (SDL_GetWindowFlags(window_) & SDL_WINDOW_SHOWN) SDL_SetWindowInputFocus(window_);
 }
 
 void Window::CaptureMouse(bool capture) { SDL_CaptureMouse(capture ? SDL_TRUE : SDL_FALSE); }

@@ -12,7 +12,9 @@ union SDL_Event;
 
 namespace zun {
 
-// True with ZUN_HEADLESS=1, or when neither DISPLAY nor WAYLAND_DISPLAY is set.
+// True with ZUN_HEADLESS=1, or when neither DISPLAY nor WAYLAND_DISPLAY is set
+// and SDL is not told to use its offscreen driver (real windows, kept in
+// memory, which is how the tool windows are tried without a display server).
 bool IsHeadless();
 
 struct DisplayModeInfo {
@@ -92,9 +94,18 @@ public:
     void ClientSize(int32_t& w, int32_t& h) const;
     void SetClientSize(int32_t w, int32_t h);
     void SetBordered(bool bordered);
+    // Covers the screen the window is on, or gives it back its place and
+    // size. The desktop's own full-screen mode: the window system, not the
+    // program, knows where the frame and the panels are. False when the
+    // window system refused.
+    bool SetFullScreen(bool full);
+    bool FullScreen() const;
+    // Brings the window to the front and gives it the keys, also where no
+    // window manager hands the focus around.
+    void TakeFocus();
     // The caption and frame as last asked for (drivers without frames, as
-    // the headless one, keep the request all the same).
-    bool Bordered() const { return bordered_; }
+    // the headless one, keep the request all the same); none in full screen.
+    bool Bordered() const { return bordered_ && !FullScreen(); }
 
     // Keeps mouse events coming while the pointer is outside the window.
     void CaptureMouse(bool capture);
@@ -113,13 +124,18 @@ private:
     bool bordered_ = true;
 };
 
+// False on an X display where no window manager runs: nobody there acts on a
+// request for full screen, and a window must be placed by hand.
+bool HasWindowManager(SDL_Window* window);
+
 // The desktop's clipboard, in Windows-1252 text. Without a display the text
 // stays inside the program, so that copying can still be seen.
 void SetClipboardText(const std::string& text);
 std::string ClipboardText();
 
-// Hands an address (UTF-8) to the desktop's opener. False, with the reason in
-// `error`, when there is no display or no opener took it.
+// Hands an address (UTF-8) to the desktop's opener ("xdg-open", looked up in
+// PATH). False, with the reason in `error`, when there is no display, no
+// opener, or the opener reported that it could not open it.
 bool OpenUrl(const std::string& address, std::string* error = nullptr);
 
 // Takes a reference on SDL's video subsystem, picking the dummy driver when

@@ -10,6 +10,7 @@
 #include "devices/zDDraw.h"
 #include "game/shell/mOverlayDraw.h"
 #include "game/world/gCharTest.h"
+#include "platform/StopSignals.h"
 
 using namespace zun;
 
@@ -64,6 +65,7 @@ void frmInputBoxForm::Show(const std::string& iPrompt, const std::string& iTitle
     place(field, kMargin, fieldTop, kBoxW - 2 * kMargin, kFieldH);
     field.Text = iDefault.substr(0, kMaxText);
     field.SelStart = int32_t(field.Text.size());
+    scroll_ = 0;
     gFormControl& ok = Form.Add("CommandButton", "cmdOK", -1, "OK");
     place(ok, kBoxW - 2 * (kButtonW + kMargin), buttonTop, kButtonW, kButtonH);
     ok.Click = [this](gFormControl&) { cmdOK_Click(); };
@@ -98,28 +100,57 @@ bool frmInputBoxForm::HandleEvent(const WindowEvent& e) {
     return true;
 }
 
-void frmInputBoxForm::KeyDown(int32_t iKey, int32_t /*iShift*/) {
+void frmInputBoxForm::KeyDown(int32_t iKey, int32_t iShift) {
     const auto field = txtValue();
     if (!Visible() || !field) return;
+    const int32_t size = int32_t(field->Text.size());
+    const int32_t caret = std::clamp(field->SelStart, 0, size);
+    std::string text = field->Text;
     switch (iKey) {
-    case 13: cmdOK_Click(); break;
-    case 27: cmdCancel_Click(); break;
-    case 8:
-        if (!field->Text.empty()) field->SetText(field->Text.substr(0, field->Text.size() - 1));
-        field->SelStart = int32_t(field->Text.size());
-        break;
-    default: break;
+    case 13: cmdOK_Click(); return;
+    case 27: cmdCancel_Click(); return;
+    case 8:  // Backspace
+        if (caret == 0) return;
+        text.erase(size_t(caret - 1), 1);
+        field->SetText(text);
+        field->SelStart = caret - 1;
+        return;
+    case 46:  // Delete
+        if (caret < size) field->SetText(text.erase(size_t(caret), 1));
+        field->SelStart = caret;
+        return;
+    case 37: field->SelStart = std::max(caret - 1, 0); return;     // Left
+    case 39: field->SelStart = std::min(caret + 1, size); return;  // Right
+    case 36: field->SelStart = 0; return;                          // Home
+    case 35: field->SelStart = size; return;                       // End
+    case 86:  // Ctrl+V
+        if (iShift & 2) Insert(ClipboardText());
+        return;
+    case 45:  // Shift+Insert
+        if (iShift & 1) Insert(ClipboardText());
+        return;
+    default: return;
     }
 }
 
-void frmInputBoxForm::TypeText(const std::string& iText) {
+void frmInputBoxForm::Insert(const std::string& iText) {
     const auto field = txtValue();
-    if (!Visible() || !field) return;
+    if (!field) return;
     std::string text = field->Text;
-    for (char c : iText)
-        if (static_cast<unsigned char>(c) >= 32 && text.size() < kMaxText) text += c;
+    size_t at = size_t(std::clamp(field->SelStart, 0, int32_t(text.size())));
+    for (char c : iText) {
+        // One line: a pasted text ends at its first line break.
+        if (c == '\r' || c == '\n') break;
+        if (static_cast<unsigned char>(c) < 32 || c == 127 || text.size() >= kMaxText) continue;
+        text.insert(at++, 1, c);
+    }
     field->SetText(text);
-    field->SelStart = int32_t(field->Text.size());
+    field->SelStart = int32_t(at);
+}
+
+void frmInputBoxForm::TypeText(const std::string& iText) {
+    if (!Visible()) return;
+    Insert(iText);
 }
 
 void frmInputBoxForm::MouseDown(int32_t iButton, float iX, float iY) {
@@ -145,11 +176,18 @@ void frmInputBoxForm::Render() {
                            Form.Width - 2 * kMargin);
     mOverlayDraw::Fill(field->Left, field->Top, field->Width, field->Height, kInputFieldBack);
     mOverlayDraw::Outline(field->Left, field->Top, field->Width, field->Height, Grey(0.4f));
-    // The end of a long text stays in view, with the caret after it.
-    std::string shown = field->Text + "|";
-    const float room = field->Width - 8;
-    while (shown.size() > 1 && mOverlayDraw::TextWidth(font, shown) > room) shown.erase(0, 1);
+    // The caret stays in view: the shown part of a long text starts where
+    // it must for the caret to fit.
+    const std::string& text = field->Text;
+    const size_t caret = size_t(std::clamp(field->SelStart, 0, int32_t(text.size())));
+    const float room = field->Width - 10;
+    scroll_ = std::min(scroll_, caret);
+    while (scroll_ < caret && mOverlayDraw::TextWidth(font, text.substr(scroll_, caret - scroll_)) > room) ++scroll_;
+    std::string shown = text.substr(scroll_);
+    while (!shown.empty() && mOverlayDraw::TextWidth(font, shown) > room) shown.pop_back();
     mOverlayDraw::Text(font, field->Left + 4, field->Top + 3, shown, Grey(0.05f));
+    const float caretX = field->Left + 4 + mOverlayDraw::TextWidth(font, text.substr(scroll_, caret - scroll_));
+    mOverlayDraw::Fill(caretX, field->Top + 3, 1, field->Height - 6, Grey(0.05f));
     for (const char* name : {"cmdOK", "cmdCancel"}) {
         const auto b = Form.Find(name);
         if (!b) continue;
@@ -166,10 +204,22 @@ std::string frmInputBoxForm::Ask(const std::string& iPrompt, const std::string& 
         Log("WARN", "InputBox", "No drawing device for the box", iPrompt);
         return "";
     }
+    // The program is ending: nobody is there to answer.
+    if (StopRequested()) return "";
     frmInputBoxForm box;
     box.Show(iPrompt, iTitle, iDefault);
+    const uint32_t boxId = box.Window.Id();
     bool quit = false;
+    // What other windows get while the box waits goes to them afterwards,
+    // in the order it came.
+    std::vector<SDL_Event> later;
     while (!box.Answered() && box.Visible()) {
+        // A stop signal cancels the box; the frame loop then ends the program
+        // in order.
+        if (StopRequested()) {
+            box.cmdCancel_Click();
+            break;
+        }
         box.Render();
         SDL_Event raw;
         if (!SDL_WaitEventTimeout(&raw, 50)) continue;
@@ -181,8 +231,15 @@ std::string frmInputBoxForm::Ask(const std::string& iPrompt, const std::string& 
             break;
         }
         WindowEvent e;
-        if (TranslateSdlEvent(raw, e)) box.HandleEvent(e);
+        if (!TranslateSdlEvent(raw, e)) continue;
+        // A key let go anywhere, over the box too: one held in the game when
+        // the box opened is up now.
+        if (e.Type == WindowEventType::KeyUp)
+            if (const auto up = gToolWindows.GameKeyUp) up(e.Key, e.Shift);
+        if (box.HandleEvent(e) || e.WindowId == boxId) continue;
+        later.push_back(raw);
     }
+    for (SDL_Event& e : later) SDL_PushEvent(&e);
     if (quit) {
         SDL_Event again{};
         again.type = SDL_QUIT;

@@ -2,6 +2,9 @@
 // a one-line text field that takes typed text, OK and Cancel, in a modal
 // window of its own whose caption is the title. Enter answers OK, Escape
 // and the window's close box Cancel. OK answers the typed text, Cancel "".
+// The field edits as a text box does: Left, Right, Home and End move the
+// caret, Backspace and Delete take the character before or after it, typed
+// and pasted (Ctrl+V, Shift+Insert) text goes in at it.
 #pragma once
 
 #include <cstdint>
@@ -48,17 +51,24 @@ public:
     std::shared_ptr<gFormControl> txtValue() const { return Form.Find("txtValue"); }
 
     // With a display: shows the box and waits for the answer, drawing it and
-    // handing it its events; other windows' input waits. Without a device
-    // to draw it with, the answer is "" at once, with a logged warning.
+    // handing it its events; other windows' input waits until it closes,
+    // except that a key let go anywhere is let go in the game at once. A stop
+    // signal cancels it. Without a device to draw it with, the answer is ""
+    // at once, with a logged warning.
     static std::string Ask(const std::string& iPrompt, const std::string& iTitle, const std::string& iDefault);
 
 private:
     std::vector<std::string> promptLines_;
     std::shared_ptr<gFormControl> pressed_;
+    // The first character of the text shown in the field.
+    size_t scroll_ = 0;
     bool answered_ = false;
     std::string answer_;
     int32_t FontHandle() const;
     void Finish(bool iOk);
+    // Puts text in at the caret (the first line of it, up to the field's
+    // length).
+    void Insert(const std::string& iText);
 };
 
 }  // namespace tarv

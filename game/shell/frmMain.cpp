@@ -309,6 +309,9 @@ void frmMainForm::Form_Unload() {
     if (Unloading || Closed) return;
     Unloading = true;
     Running = false;
+    // A stop signal from now on finds the program ending already: the
+    // watchdog gives it the time it takes.
+    BeginOrderlyStop();
     Send(gCharTest.GameObject, "onExit");
     ZUN_Release();
     Closed = true;

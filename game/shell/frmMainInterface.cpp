@@ -352,15 +352,27 @@ void frmMainForm::SetFullScreen(bool iFull) {
             Window->ClientSize(w, h);
             WindowedWidth = w;
             WindowedHeight = h;
-            RemoveBorder(Window);
-            Window->SetPosition(0, 0);
-            Window->SetClientSize(screen.Width, screen.Height);
+            // The desktop's own full screen first: a window moved and sized
+            // over the screen by hand lands where the window manager puts
+            // its frame, cut at the top, and creeps on every way back.
+            if (!Window->SetFullScreen(true)) {
+                RemoveBorder(Window);
+                Window->SetPosition(0, 0);
+                Window->SetClientSize(screen.Width, screen.Height);
+            }
         }
         if (Camera && screen.Width > 0)
             Camera->SetSize(512, CLng(Int(512.0 / double(screen.Width) * double(screen.Height))));
         gCharTest.FullScreen = true;
     } else {
-        if (Window) {
+        if (Window && Window->FullScreen()) {
+            // The window system puts it back where it was; a driver that
+            // forgets the size gets it again.
+            Window->SetFullScreen(false);
+            int32_t w = 0, h = 0;
+            Window->ClientSize(w, h);
+            if (w != WindowedWidth || h != WindowedHeight) Window->SetClientSize(WindowedWidth, WindowedHeight);
+        } else if (Window) {
             AddBorder(Window);
             Window->SetPosition(WindowedLeft, WindowedTop);
             Window->SetClientSize(WindowedWidth, WindowedHeight);

@@ -24,6 +24,26 @@ uint32_t gNextOwnId = 0x40000000u;
 
 int32_t Clamp(int32_t v, int32_t lo, int32_t hi) { return hi < lo ? lo : std::clamp(v, lo, hi); }
 
+// Targets of closed tool windows, kept for the next window that opens: the
+// device's texture table never gives an entry back, so a target per opening
+// would grow it for as long as the player opens windows.
+struct PooledTarget {
+    int32_t Index;
+    int32_t Side;
+    TextureId Texture;
+    const void* Device;
+};
+std::vector<PooledTarget> gTargetPool;
+constexpr size_t kMaxPooledTargets = 4;
+
+// Still the target it was when it went into the pool: the same device, the
+// same texture in the same entry.
+bool StillThere(const PooledTarget& t) {
+    return zDDraw.Device && zDDraw.Device.get() == t.Device && t.Index > 0 && t.Index <= zDDraw.TextureCount &&
+           size_t(t.Index) < zDDraw.Textures.size() && zDDraw.Textures[size_t(t.Index)].Texture == t.Texture &&
+           t.Texture != 0;
+}
+
 }  // namespace
 
 gToolRect PlaceToolWindow(int32_t w, int32_t h, const gToolRect& game, const gToolRect& desktop, int32_t slot) {
@@ -140,19 +160,40 @@ void gToolWindow::Raise() {
 }
 
 void gToolWindow::ReleaseTarget() {
-    // Only a target made on the device that is still there is ours to free.
-    if (target_ > 0 && zDDraw.Device && zDDraw.Device.get() == device_ && target_ <= zDDraw.TextureCount)
-        zDDraw.ReleaseTextureObject(target_);
+    // Only a target made on the device that is still there is ours to keep
+    // or free.
+    if (target_ > 0 && size_t(target_) < zDDraw.Textures.size()) {
+        const PooledTarget t{target_, targetSide_, zDDraw.Textures[size_t(target_)].Texture, device_};
+        std::erase_if(gTargetPool, [](const PooledTarget& p) { return !StillThere(p); });
+        if (StillThere(t)) {
+            if (gTargetPool.size() < kMaxPooledTargets) gTargetPool.push_back(t);
+            else zDDraw.ReleaseTextureObject(target_);
+        }
+    }
     target_ = 0;
     targetSide_ = 0;
     device_ = nullptr;
+}
+
+bool gToolWindow::TakePooledTarget(int32_t iSide) {
+    std::erase_if(gTargetPool, [](const PooledTarget& p) { return !StillThere(p); });
+    // The smallest that is big enough.
+    auto best = gTargetPool.end();
+    for (auto it = gTargetPool.begin(); it != gTargetPool.end(); ++it)
+        if (it->Side >= iSide && (best == gTargetPool.end() || it->Side < best->Side)) best = it;
+    if (best == gTargetPool.end()) return false;
+    target_ = best->Index;
+    targetSide_ = best->Side;
+    device_ = best->Device;
+    gTargetPool.erase(best);
+    return true;
 }
 
 bool gToolWindow::BeginDraw(int32_t iClearColor) {
     if (!open_ || !zDDraw.Device || saved_) return false;
     const int32_t side = std::max(w_, h_);
     if (target_ > 0 && (zDDraw.Device.get() != device_ || side > targetSide_)) ReleaseTarget();
-    if (target_ == 0) {
+    if (target_ == 0 && !TakePooledTarget(side)) {
         target_ = zDDraw.CreateRenderTarget(std::max(side, 16));
         if (target_ <= 0 || size_t(target_) >= zDDraw.Textures.size() || zDDraw.Textures[size_t(target_)].Texture == 0) {
             target_ = 0;

@@ -35,6 +35,9 @@ struct gToolWindowHooks {
     std::function<gToolRect()> Desktop;
     // Gives the keys back to the game window.
     std::function<void()> FocusGame;
+    // A key let go while a modal window waits, which may have gone down in
+    // the game.
+    std::function<void(int32_t iKey, int32_t iShift)> GameKeyUp;
 };
 extern gToolWindowHooks gToolWindows;
 
@@ -106,7 +109,9 @@ private:
     std::unique_ptr<Saved> saved_;
 
     void Present();
+    // Gives the target back for the next window to use.
     void ReleaseTarget();
+    bool TakePooledTarget(int32_t iSide);
 };
 
 }  // namespace tarv

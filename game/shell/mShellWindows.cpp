@@ -31,6 +31,11 @@ bool ShellWindows_Event(const WindowEvent& e) {
     // closes itself on F10).
     if (e.Type == WindowEventType::KeyDown && (e.Key == 112 || (e.Key == 121 && !console)))
         frmMain.Form_KeyDown(int16_t(e.Key), int16_t(e.Shift));
+    // A key goes up where the focus is when it is let go: over a tool window
+    // that opened while it was held in the game (F1 itself, or a walking
+    // key), or one the game took from a tool window. Either way the game
+    // must not keep it held.
+    if (e.Type == WindowEventType::KeyUp) frmMain.Form_KeyUp(int16_t(e.Key), int16_t(e.Shift));
     return true;
 }
 
@@ -68,9 +73,9 @@ void InstallShellWindows(bool iMirrorToStderr) {
         return gToolRect{0, 0, m.Width, m.Height};
     };
     gToolWindows.FocusGame = [] {
-        if (frmMain.Window && !frmMain.Window->Headless() && frmMain.Window->Sdl())
-            SDL_RaiseWindow(frmMain.Window->Sdl());
+        if (frmMain.Window && !frmMain.Window->Headless() && frmMain.Window->Sdl()) frmMain.Window->TakeFocus();
     };
+    gToolWindows.GameKeyUp = [](int32_t iKey, int32_t iShift) { frmMain.Form_KeyUp(int16_t(iKey), int16_t(iShift)); };
     gProgramTitle = kLevelBoxTitle;
     gInputBoxHandler = [](const std::string& prompt, const std::string& title, const std::string& defaultText) {
         return frmInputBoxForm::Ask(prompt, title, defaultText);

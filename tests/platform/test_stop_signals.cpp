@@ -65,7 +65,7 @@ struct Child {
     }
 };
 
-TEST(StopSignals, EndAStuckMainThreadAndLeaveALoopThatListensToEndInOrder) {
+TEST(StopSignals, EndAStuckMainThreadAndLeaveALoopThatListensToEndInOrderHoweverLong) {
     // Stuck: nothing ever looks at the request, as in an endless script loop.
     Child stuck([] {
         volatile int i = 0;
@@ -89,6 +89,21 @@ TEST(StopSignals, EndAStuckMainThreadAndLeaveALoopThatListensToEndInOrder) {
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 7);
     EXPECT_EQ(listening.Rest(), "");
+
+    // Listening, and its shut-down outlasts the grace time (a busy machine):
+    // no last word, and the shut-down ends the process itself.
+    Child slow([] {
+        while (!StopRequested()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        BeginOrderlyStop();
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        _exit(9);
+    });
+    ASSERT_GT(slow.pid, 0);
+    kill(slow.pid, SIGINT);
+    status = WaitStatus(slow.pid);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 9);
+    EXPECT_EQ(slow.Rest(), "");
 }
 
 }  // namespace

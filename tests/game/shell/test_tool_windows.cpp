@@ -1,7 +1,12 @@
 // The settings dialog, the console and the input box as windows of their
 // own: each driven through its own window events, and each drawing its
 // picture off-screen as a player's window would show it.
+#include <SDL2/SDL.h>
+
+#include <cstring>
+
 #include "SettingsTestSupport.h"
+#include "devices/zDInput.h"
 #include "game/shell/frmInputBox.h"
 #include "game/shell/frmMain.h"
 #include "game/shell/mOverlayDraw.h"
@@ -190,6 +195,46 @@ TEST_F(ToolWindows, TheInputBoxAnswersTheTypedTextOrNothing) {
     EXPECT_EQ(box.Answer(), "");
 }
 
+// A key goes up where the focus is when it is let go: the game never keeps
+// it held because a tool window had the focus then, and a window opened a
+// thousand times leaves the texture table as it found it.
+TEST_F(ToolWindows, KeysLetGoOverAToolWindowAreUpInTheGameAndOpeningsCostNoTextures) {
+    frmMain.Form_KeyDown(87, 0);  // walking up when F1 opens the dialog
+    frmSettings.Show();
+    const uint32_t id = frmSettings.Window.Id();
+    WindowEvent up = Key(id, 87);
+    up.Type = WindowEventType::KeyUp;
+    EXPECT_TRUE(ShellWindows_Event(up));
+    EXPECT_FALSE(zDInput.Keys[87]);
+    // F10 typed into the dialog shows the console and is up again after.
+    gShellParts.ConsoleVisible = [] { return frmLog.Visible(); };
+    gShellParts.ShowConsole = [] { frmLog.Show(); };
+    ShellWindows_Event(Key(id, 121));
+    EXPECT_TRUE(zDInput.Keys[121]);
+    up.Key = 121;
+    ShellWindows_Event(up);
+    EXPECT_FALSE(zDInput.Keys[121]);
+    gShellParts = {};
+    frmSettings.Unload();
+
+    frmLog.Show();
+    frmLog.Render();
+    frmLog.Unload();
+    const int32_t textures = zDDraw.TextureCount;
+    for (int i = 0; i < 1000; ++i) {
+        frmLog.Show();
+        frmLog.Render();
+        ShellWindows_Event(Key(frmLog.Window.Id(), 27));
+        ASSERT_FALSE(frmLog.Visible());
+    }
+    EXPECT_EQ(zDDraw.TextureCount, textures);
+    frmInputBoxForm box;
+    box.Show("Name?", "Ask", "");
+    box.Render();
+    box.cmdOK_Click();
+    EXPECT_EQ(zDDraw.TextureCount, textures);
+}
+
 // The same windows drawn by the OpenGL device, read back pixel by pixel.
 class ToolWindowPixels : public SettingsTest {
 protected:
@@ -257,6 +302,19 @@ TEST_F(ToolWindowPixels, EachWindowDrawsItsOwnPictureOffScreen) {
     const auto field = box.txtValue();
     ExpectNear(box.Window.PixelAt(int32_t(field->Left + field->Width) - 4, int32_t(field->Top) + 4), kInputFieldBack,
                "text field");
+
+    // A real window shows the same picture.
+    if (SDL_Window* w = box.Window.Sdl()) {
+        SDL_Surface* surface = SDL_GetWindowSurface(w);
+        ASSERT_TRUE(surface);
+        ASSERT_GE(surface->w, box.Window.Width());
+        const int32_t x = int32_t(field->Left + field->Width) - 4, y = int32_t(field->Top) + 4;
+        uint32_t raw = 0;
+        std::memcpy(&raw, static_cast<const uint8_t*>(surface->pixels) + y * surface->pitch + x * 4, 4);
+        uint8_t r = 0, g = 0, b = 0;
+        SDL_GetRGB(raw, surface->format, &r, &g, &b);
+        ExpectNear(0xFF000000u | uint32_t(r) << 16 | uint32_t(g) << 8 | b, kInputFieldBack, "text field on screen");
+    }
 }
 
 }  // namespace tarv::test

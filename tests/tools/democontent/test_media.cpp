@@ -186,6 +186,8 @@ TEST(DemoFontGlyphs, EveryPrintableCodeHasAGlyphInsideItsCell) {
     }
     GlyphRows rows{};
     EXPECT_FALSE(FindGlyph(7, rows));
+    // The euro sign, which players type into the input box.
+    EXPECT_TRUE(FindGlyph(0x80, rows));
     for (FontStyle style : {FontStyle::Plain, FontStyle::Shadowed, FontStyle::Runes}) {
         const BitmapFont f = MakeFont(style);
         ASSERT_EQ(f.Texture.W, 256);
