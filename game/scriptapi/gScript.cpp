@@ -110,7 +110,10 @@ Vector2 GameCall::Vector(int32_t i) {
 }
 
 void GameCall::FillDefaults(int32_t iRequired, std::string_view iDefaults) {
-    if (Args.Count() < iRequired) MissingLogged = true;
+    // A required argument missing ends the call before anything is filled in:
+    // the dispatcher's line names the function, which the line of the
+    // defaults' own filling could not.
+    if (Args.Count() < iRequired) throw MissingArgument{};
     FillDefaultArgs(Args, iRequired, iDefaults);
 }
 
@@ -146,7 +149,7 @@ ValueRef CallGameFunction(zScriptObject* iCaller, zScriptArray* iValues, const s
     try {
         fn(call);
     } catch (const MissingArgument&) {
-        if (!call.MissingLogged) Log("ERR", "Not enough arguments!", iName);
+        Log("ERR", "Not enough arguments!", iName);
         return zScriptValue::New();
     } catch (const GameFunctionFailure&) {
         throw;

@@ -90,15 +90,14 @@ public:
         return t;
     }
 
-    // FillDefaultArgs on this call's arguments; remembers that the missing
-    // argument was logged, so the call logs it once.
+    // FillDefaultArgs on this call's arguments. A missing required argument
+    // ends the call as a missing argument read does (one line, naming the
+    // function).
     void FillDefaults(int32_t iRequired, std::string_view iDefaults);
 
     // The calling script object as the shared owner the timeline and the
     // object lists keep; null when the call has no caller.
     std::shared_ptr<zun::zScriptObject> CallerRef() const;
-
-    bool MissingLogged = false;
 };
 
 using GameFunction = void (*)(GameCall& iCall);
