@@ -105,6 +105,10 @@ float CheckedPlace(double iValue) {
     return float(iValue);
 }
 
+float CheckedSpeed(double iValue) {
+    return CheckedPlace(iValue);
+}
+
 Vector2 GameCall::Vector(int32_t i) {
     return ScriptValueToVector(&Arg(i));
 }

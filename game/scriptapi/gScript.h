@@ -46,6 +46,10 @@ inline constexpr double kFarthestPlace = 16777216.0;
 // The value as a place: "Invalid procedure call or argument" when it lies
 // beyond kFarthestPlace or is no number at all.
 float CheckedPlace(double iValue);
+// A walking speed in pixels a frame, refused as a place is: a step longer
+// than the farthest place would put the walker beyond it, and every frame of
+// the walk would fail.
+float CheckedSpeed(double iValue);
 
 class GameCall {
 public:
