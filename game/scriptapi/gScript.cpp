@@ -105,6 +105,11 @@ float CheckedPlace(double iValue) {
     return float(iValue);
 }
 
+void CheckBudget(size_t iCount, size_t iBudget, const char* iWhat) {
+    if (iCount < iBudget) return;
+    Raise(errOutOfMemory, "Out of memory: no more than " + std::to_string(iBudget) + " " + iWhat);
+}
+
 float CheckedSpeed(double iValue) {
     return CheckedPlace(iValue);
 }

@@ -51,6 +51,20 @@ float CheckedPlace(double iValue);
 // the walk would fail.
 float CheckedSpeed(double iValue);
 
+// What scripts may make, far above what any level needs. A script that goes
+// on making things meets "Out of memory" naming what ran out: its call ends,
+// the game goes on with what there is, and memory stays bounded.
+inline constexpr size_t kMaxEmitters = 2000;         // in the emitter layer
+inline constexpr size_t kMaxItems = 20000;           // in the item layer
+inline constexpr size_t kMaxChars = 1000;            // characters of the level
+inline constexpr size_t kMaxAreas = 10000;           // in the area layer
+inline constexpr size_t kMaxMessages = 1000;         // queued, not yet shown
+inline constexpr size_t kMaxMessageBytes = 1 << 20;  // the queued texts together
+inline constexpr size_t kMaxTimeEvents = 100000;     // pending on the timeline
+inline constexpr size_t kMaxUpdateObjects = 10000;   // updated every frame
+// Raises "Out of memory" when iCount things of that kind, iWhat, exist already.
+void CheckBudget(size_t iCount, size_t iBudget, const char* iWhat);
+
 class GameCall {
 public:
     GameCall(zun::zScriptObject* iCaller, zun::zScriptArray* iValues, const std::string& iName,

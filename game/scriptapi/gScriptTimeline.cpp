@@ -22,10 +22,16 @@ int32_t FromNow(int32_t iFrames) {
     return AddLong(zCore.FrameCounter, iFrames);
 }
 
+// Raises when the timeline holds all the events it may.
+void RoomForEvent() {
+    CheckBudget(mTimeline.Events.size(), kMaxTimeEvents, "timed events");
+}
+
 void AddTimeCall(GameCall& c) {
     const int32_t delay = c.Long(1);
     std::shared_ptr<iClass> target = c.Object(2);
     const std::string function = c.Str(3);
+    RoomForEvent();
     mTimeline.AddTimeCall(c.CallerRef(), target, FromNow(delay), function);
 }
 
@@ -36,6 +42,7 @@ void AddTimeValue(GameCall& c) {
     ValueRef value = c.ArgRef(3);
     const float from = c.Single(4), to = c.Single(5), factor = c.Single(6);
     const int32_t first = FromNow(start);
+    RoomForEvent();
     mTimeline.AddTimeValue(c.CallerRef(), first, AddLong(first, duration), value, from, to, factor);
 }
 
@@ -61,12 +68,14 @@ void AddTimeObject(GameCall& c) {
     if (!gCharTest.Player) Raise(errObjectNotSet);
     std::shared_ptr<iClass> target = gCharTest.Player->Sprite;
     const int32_t first = FromNow(start);
+    RoomForEvent();
     mTimeline.AddTimeObject(c.CallerRef(), first, AddLong(first, duration), target, property, from, to, factor,
                             done);
 }
 
 void AddUpdateObject(GameCall& c) {
     std::shared_ptr<zScriptObject> o = c.ObjectAs<zScriptObject>(1);
+    CheckBudget(gCharTest.UpdateObjects.size(), kMaxUpdateObjects, "update objects");
     gCharTest.UpdateObjects.push_back(o);
     o->Execute("onLoad");
 }

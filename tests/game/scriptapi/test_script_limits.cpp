@@ -51,7 +51,71 @@ protected:
         class V { }
         class U { })");
     }
+
+    // Runs a maker of B past its budget: the call ends at the budget, with
+    // one line naming the function and what ran out.
+    void PastTheBudget(const char* iFn, std::vector<HostValue> iArgs, size_t iBudget, const std::string& iLine,
+                       const std::function<size_t()>& iCount) {
+        records.clear();
+        const size_t lines = LogCount(iLine);
+        auto b = Object("B");
+        std::vector<HostValue> args = std::move(iArgs);
+        args.push_back(HostValue(int32_t(iBudget + 5)));
+        b->Execute(iFn, args);
+        EXPECT_EQ(iCount(), iBudget) << iFn;
+        EXPECT_EQ(LogCount(iLine), lines + 1) << iFn << "\n" << Logged().substr(Logged().size() > 2000 ? Logged().size() - 2000 : 0);
+        EXPECT_TRUE(records.empty()) << iFn;  // the call ended there
+    }
 };
+
+TEST_F(ScriptLimitsTest, WhatScriptsMakeStopsAtItsBudgetAndTheGameGoesOn) {
+    PastTheBudget("emitters", {}, kMaxEmitters, "createEmitter: Out of memory: no more than 2000 emitters",
+                  [] { return gCharTest.mapEmitters->Emitters().size(); });
+
+    auto sprite = std::make_shared<zSprite>();
+    PastTheBudget("items", {HostValue(std::shared_ptr<iClass>(sprite))}, kMaxItems,
+                  "itemCreate: Out of memory: no more than 20000 items",
+                  [] { return gCharTest.mapItems->Items().size(); });
+    gCharTest.mapItems = std::make_shared<zItemMap>();
+    gCharTest.mapItems->SetSize(32, 20, 15);
+
+    // The player is one of the level's characters already.
+    PastTheBudget("chars", {}, kMaxChars, "charCreate: Out of memory: no more than 1000 characters",
+                  [] { return gCharTest.Chars.size(); });
+    PastTheBudget("areas", {}, kMaxAreas, "areaCreate: Out of memory: no more than 10000 areas",
+                  [] { return gCharTest.mapAreas->Objects().size(); });
+
+    // Messages and questions share one queue, by number and by bytes of text.
+    const std::string queueFull = "Out of memory: no more than 1000 queued messages";
+    PastTheBudget("messages", {}, kMaxMessages, "msg: " + queueFull, [] { return gCharTest.Messages.size(); });
+    gCharTest.Messages.clear();
+    PastTheBudget("asks", {}, kMaxMessages, "ask: " + queueFull, [] { return gCharTest.Messages.size(); });
+    gCharTest.Messages.clear();
+    // Two texts of 512 KB and the speaker's name are more than the megabyte.
+    PastTheBudget("longMessages", {}, 1, "msg: Out of memory: no more than 1048576 bytes of queued message text",
+                  [] { return gCharTest.Messages.size(); });
+    gCharTest.Messages.clear();
+
+    // The three kinds of timed events count together.
+    PastTheBudget("calls", {}, kMaxTimeEvents, "addTimeCall: Out of memory: no more than 100000 timed events",
+                  [] { return mTimeline.Events.size(); });
+    mTimeline.Events.resize(kMaxTimeEvents - 3);
+    PastTheBudget("values", {}, kMaxTimeEvents, "addTimeValue: Out of memory", [] { return mTimeline.Events.size(); });
+    mTimeline.Events.resize(kMaxTimeEvents - 3);
+    PastTheBudget("slides", {}, kMaxTimeEvents, "addTimeObject: Out of memory",
+                  [] { return mTimeline.Events.size(); });
+    mTimeline.Events.clear();
+
+    PastTheBudget("updates", {HostValue(std::shared_ptr<iClass>(Object("U")))}, kMaxUpdateObjects,
+                  "addUpdateObject: Out of memory: no more than 10000 update objects",
+                  [] { return gCharTest.UpdateObjects.size(); });
+
+    // The game goes on: with room again, the same calls make things again.
+    gCharTest.mapEmitters->RemoveEmitter(gCharTest.mapEmitters->Emitters().back());
+    Object("B")->Execute("emitters", {HostValue(int32_t(1))});
+    EXPECT_EQ(gCharTest.mapEmitters->Emitters().size(), kMaxEmitters);
+    EXPECT_EQ(records, std::vector<std::string>{"all"});
+}
 
 TEST_F(ScriptLimitsTest, FarValuesAreRefusedWhereTheyComeIn) {
     auto b = Object("B");
