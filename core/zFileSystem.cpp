@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <string_view>
 
 #include "core/zCore.h"
 
@@ -177,6 +178,42 @@ std::string GetFilePath(const std::string& FileName, const std::string& Folder) 
     if (FileExists(Folder + FileName)) return Folder + FileName;
     if (FileExists(zFileSystem.AppPath + FileName)) return zFileSystem.AppPath + FileName;
     if (FileExists(FileName)) return FileName;
+    return "";
+}
+
+bool IsInnerFileName(const std::string& Name) {
+    if (!Name.empty() && (Name[0] == '\\' || Name[0] == '/')) return false;
+    if (Name.find(':') != std::string::npos) return false;
+    int32_t depth = 0;
+    size_t start = 0;
+    while (start <= Name.size()) {
+        size_t end = Name.find_first_of("\\/", start);
+        if (end == std::string::npos) end = Name.size();
+        const std::string_view part = std::string_view(Name).substr(start, end - start);
+        if (part == "..") {
+            if (--depth < 0) return false;
+        } else if (!part.empty() && part != ".") {
+            ++depth;
+        }
+        start = end + 1;
+    }
+    return true;
+}
+
+void LogOutsideName(const char* Proc, const std::string& FileName) {
+    Log("ERR", Proc, "File name outside the program folder", "<" + FileName + ">");
+}
+
+std::string GetAssetPath(const std::string& FileName, const std::string& Folder, const char* Proc) {
+    if (!IsInnerFileName(FileName)) {
+        LogOutsideName(Proc, FileName);
+        return "";
+    }
+    // Only the two program folders: the bare name would be looked up in
+    // whatever folder the program was started from.
+    if (FileName.empty()) return "";
+    if (FileExists(Folder + FileName)) return Folder + FileName;
+    if (FileExists(zFileSystem.AppPath + FileName)) return zFileSystem.AppPath + FileName;
     return "";
 }
 

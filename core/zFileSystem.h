@@ -25,6 +25,19 @@ std::string NormalizePath(const std::string& Path);
 std::string CleanPath(const std::string& Path, bool CreateFolders);
 std::string CreateFolder(const std::string& Path);
 std::string GetFilePath(const std::string& FileName, const std::string& Folder);
+// A file name read from content or handed in by a script names a file inside
+// the folder it is looked up in: not an absolute path (a leading "\" or "/"),
+// no drive or other ":" form, and no ".." that climbs above where the name
+// starts. "\" and "/" both separate folders. Level, picture, sound, music and
+// font names all pass this one check.
+bool IsInnerFileName(const std::string& Name);
+// The path of an asset: the name in Folder, else in the program folder, else
+// "" (as GetFilePath, but never the bare name, which would be looked up in the
+// folder the program was started from). A name that IsInnerFileName refuses
+// gives "" and a logged error naming the file (Proc is the loader asking).
+std::string GetAssetPath(const std::string& FileName, const std::string& Folder, const char* Proc);
+// The error line of a file name refused by IsInnerFileName.
+void LogOutsideName(const char* Proc, const std::string& FileName);
 bool FileExists(const std::string& FileName);
 bool FolderExists(const std::string& Path);
 bool DeleteFile(const std::string& FileName);

@@ -168,7 +168,13 @@ struct zDDrawModule {
     void Device_Release();
 
     // Texture table.
+    // A picture named by content or a script: a name that leads out of the
+    // program folder is refused (logged) and gives 0.
     int32_t LoadTexture(const std::string& FileName, bool Smooth, int32_t ColorKey, int32_t MipLevels, int32_t Format);
+    // LoadTexture for a name the framework made itself, which may be a whole
+    // path (a font's picture in the font folder).
+    int32_t LoadTextureFile(const std::string& FileName, bool Smooth, int32_t ColorKey, int32_t MipLevels,
+                            int32_t Format);
     void Texture_Export(zStream& Stream, int32_t Texture);
     int32_t Texture_Import(zStream& Stream, ByRef<int32_t> Texture);
     // Frees the texture object of an entry but keeps the entry (a render

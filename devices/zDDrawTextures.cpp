@@ -50,6 +50,16 @@ bool zDDrawModule::ReserveTextureBytes(int64_t iW, int64_t iH, const std::string
 
 int32_t zDDrawModule::LoadTexture(const std::string& FileName, bool Smooth, int32_t ColorKey, int32_t MipLevels,
                                   int32_t Format) {
+    if (!IsInnerFileName(FileName)) {
+        zCore.CurrentProc = "LoadTexture";
+        LogOutsideName("LoadTexture", FileName);
+        return 0;
+    }
+    return LoadTextureFile(FileName, Smooth, ColorKey, MipLevels, Format);
+}
+
+int32_t zDDrawModule::LoadTextureFile(const std::string& FileName, bool Smooth, int32_t ColorKey, int32_t MipLevels,
+                                      int32_t Format) {
     zCore.CurrentProc = "LoadTexture";
     if (FileName.empty()) {
         Log("WARN", "LoadTexture", "No filename given");
@@ -62,7 +72,9 @@ int32_t zDDrawModule::LoadTexture(const std::string& FileName, bool Smooth, int3
     }
     std::string path;
     try {
-        path = GetFilePath(FileName, TexturePath);
+        // A name of content is looked up in the program's folders only.
+        path = IsInnerFileName(FileName) ? GetAssetPath(FileName, TexturePath, "LoadTexture")
+                                         : GetFilePath(FileName, TexturePath);
     } catch (const std::exception&) {
         path.clear();
     }

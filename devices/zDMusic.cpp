@@ -81,7 +81,7 @@ bool DMusic_Initialize(intptr_t hWnd) {
 bool LoadMidi(const std::string& FileName) {
     return Trap("LoadMidi", false, [&] {
         if (!zDMusic.Enabled) return false;
-        const std::string path = GetFilePath(FileName, zDMusic.MusicPath);
+        const std::string path = GetAssetPath(FileName, zDMusic.MusicPath, "LoadMidi");
         if (path.empty()) return false;
         MidiStop();
         zCore.CurrentProc = "LoadMidi";

@@ -44,7 +44,7 @@ bool LoadMusic(const std::string& FileName) {
     DShow_Release();
     if (output) gDeviceHeld = true;
     return Trap("LoadMusic", false, [&] {
-        const std::string path = GetFilePath(FileName, zDMusic.MusicPath);
+        const std::string path = GetAssetPath(FileName, zDMusic.MusicPath, "LoadMusic");
         if (path.empty()) {
             DShow_Release();
             return false;

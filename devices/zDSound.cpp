@@ -68,7 +68,7 @@ int32_t LoadWave(const std::string& FileName, bool ForceNew) {
         for (int32_t i = 1; i <= zDSound.WaveCount; ++i)
             if (LCase(zDSound.WaveFiles[size_t(i)]) == want) return i;
     }
-    const std::string path = GetFilePath(FileName, zDSound.SoundPath);
+    const std::string path = GetAssetPath(FileName, zDSound.SoundPath, "LoadWave");
     if (path.empty()) return 0;
     // A slot given back (a level's sound emitter, released with its level) is
     // taken again before the table grows: every level visit loads its

@@ -64,9 +64,14 @@ int32_t zFontModule::FindFont(const std::string& Name) const {
 
 int32_t zFontModule::LoadFont(const std::string& Name, const std::string& Extension, int32_t ColorKey) {
     if (int32_t found = FindFont(Name); found > 0) return found;
+    // Names come from message markup too; they stay in the font folder.
+    if (!IsInnerFileName(Name + "." + Extension)) {
+        LogOutsideName("LoadFont", Name + "." + Extension);
+        return 0;
+    }
     FontEntry font;
     font.Name = Name;
-    font.Texture = zDDraw.LoadTexture(FontPath + Name + "." + Extension, false, ColorKey, 1, 0);
+    font.Texture = zDDraw.LoadTextureFile(FontPath + Name + "." + Extension, false, ColorKey, 1, 0);
     const std::string widthFile = FontPath + Name + ".dat";
     if (FileExists(widthFile)) {
         std::vector<uint8_t> data;

@@ -150,7 +150,7 @@ int32_t RestartMusicSetup(int32_t Index) {
 }
 
 int32_t StartMusicSetup(const std::string& FileName, bool Looping, bool Restart) {
-    const std::string path = GetFilePath(FileName, zDMusic.MusicPath);
+    const std::string path = GetAssetPath(FileName, zDMusic.MusicPath, "StartMusicSetup");
     if (path.empty()) return 0;
     // A setup file that cannot be read is as good as a missing one: nothing
     // plays, and the reason is logged rather than ending the caller.

@@ -105,12 +105,24 @@ float CheckedPlace(double iValue) {
     return float(iValue);
 }
 
+void CheckBudget(size_t iCount, size_t iBudget, const char* iWhat) {
+    if (iCount < iBudget) return;
+    Raise(errOutOfMemory, "Out of memory: no more than " + std::to_string(iBudget) + " " + iWhat);
+}
+
+float CheckedSpeed(double iValue) {
+    return CheckedPlace(iValue);
+}
+
 Vector2 GameCall::Vector(int32_t i) {
     return ScriptValueToVector(&Arg(i));
 }
 
 void GameCall::FillDefaults(int32_t iRequired, std::string_view iDefaults) {
-    if (Args.Count() < iRequired) MissingLogged = true;
+    // A required argument missing ends the call before anything is filled in:
+    // the dispatcher's line names the function, which the line of the
+    // defaults' own filling could not.
+    if (Args.Count() < iRequired) throw MissingArgument{};
     FillDefaultArgs(Args, iRequired, iDefaults);
 }
 
@@ -146,7 +158,7 @@ ValueRef CallGameFunction(zScriptObject* iCaller, zScriptArray* iValues, const s
     try {
         fn(call);
     } catch (const MissingArgument&) {
-        if (!call.MissingLogged) Log("ERR", "Not enough arguments!", iName);
+        Log("ERR", "Not enough arguments!", iName);
         return zScriptValue::New();
     } catch (const GameFunctionFailure&) {
         throw;

@@ -46,6 +46,24 @@ inline constexpr double kFarthestPlace = 16777216.0;
 // The value as a place: "Invalid procedure call or argument" when it lies
 // beyond kFarthestPlace or is no number at all.
 float CheckedPlace(double iValue);
+// A walking speed in pixels a frame, refused as a place is: a step longer
+// than the farthest place would put the walker beyond it, and every frame of
+// the walk would fail.
+float CheckedSpeed(double iValue);
+
+// What scripts may make, far above what any level needs. A script that goes
+// on making things meets "Out of memory" naming what ran out: its call ends,
+// the game goes on with what there is, and memory stays bounded.
+inline constexpr size_t kMaxEmitters = 2000;         // in the emitter layer
+inline constexpr size_t kMaxItems = 20000;           // in the item layer
+inline constexpr size_t kMaxChars = 1000;            // characters of the level
+inline constexpr size_t kMaxAreas = 10000;           // in the area layer
+inline constexpr size_t kMaxMessages = 1000;         // queued, not yet shown
+inline constexpr size_t kMaxMessageBytes = 1 << 20;  // the queued texts together
+inline constexpr size_t kMaxTimeEvents = 100000;     // pending on the timeline
+inline constexpr size_t kMaxUpdateObjects = 10000;   // updated every frame
+// Raises "Out of memory" when iCount things of that kind, iWhat, exist already.
+void CheckBudget(size_t iCount, size_t iBudget, const char* iWhat);
 
 class GameCall {
 public:
@@ -90,15 +108,14 @@ public:
         return t;
     }
 
-    // FillDefaultArgs on this call's arguments; remembers that the missing
-    // argument was logged, so the call logs it once.
+    // FillDefaultArgs on this call's arguments. A missing required argument
+    // ends the call as a missing argument read does (one line, naming the
+    // function).
     void FillDefaults(int32_t iRequired, std::string_view iDefaults);
 
     // The calling script object as the shared owner the timeline and the
     // object lists keep; null when the call has no caller.
     std::shared_ptr<zun::zScriptObject> CallerRef() const;
-
-    bool MissingLogged = false;
 };
 
 using GameFunction = void (*)(GameCall& iCall);

@@ -74,6 +74,7 @@ void CharCreate(GameCall& c) {
     CheckedPlace(x);
     CheckedPlace(y);
     if (!item->Sprite) Raise(errObjectNotSet);
+    CheckBudget(gCharTest.Chars.size(), kMaxChars, "characters");
     auto ch = std::dynamic_pointer_cast<gChar>(CreateClass("gChar", true));
     if (!ch) Raise(errObjectNotSet);
     std::shared_ptr<zSprite> sprite = item->Sprite;
@@ -166,14 +167,14 @@ int32_t CellOf(float iPixel, const zCollisionMap& iMap) {
 
 void PlayerSetPath(GameCall& c) {
     const int32_t x = c.Long(1), y = c.Long(2);
-    const float speed = c.Single(3);
+    const float speed = CheckedSpeed(c.Single(3));
     WalkTo(Player(), x, y, speed);
 }
 
 void CharSetPath(GameCall& c) {
     auto ch = c.ObjectAs<gChar>(1);
     const int32_t x = c.Long(2), y = c.Long(3);
-    const float speed = c.Single(4);
+    const float speed = CheckedSpeed(c.Single(4));
     WalkTo(*ch, x, y, speed);
 }
 

@@ -153,7 +153,7 @@ void tryToMove(GameCall& c) {
 void setPath(GameCall& c) {
     std::shared_ptr<gChar> ch = OriginChar(c);
     const int32_t x = c.Long(1), y = c.Long(2);
-    const float speed = c.Single(3);
+    const float speed = CheckedSpeed(c.Single(3));
     // Without a level to walk on the call fails and the old path stays.
     Need(gCharTest.mapCollision);
     // Whether a way was found shows in the path itself (pathComplete, pathMoving).

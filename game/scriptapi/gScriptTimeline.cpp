@@ -1,5 +1,6 @@
 // Timed events and the list of level objects updated every frame.
 #include <algorithm>
+#include <limits>
 
 #include "core/zCore.h"
 #include "core/zRuntime.h"
@@ -21,10 +22,16 @@ int32_t FromNow(int32_t iFrames) {
     return AddLong(zCore.FrameCounter, iFrames);
 }
 
+// Raises when the timeline holds all the events it may.
+void RoomForEvent() {
+    CheckBudget(mTimeline.Events.size(), kMaxTimeEvents, "timed events");
+}
+
 void AddTimeCall(GameCall& c) {
     const int32_t delay = c.Long(1);
     std::shared_ptr<iClass> target = c.Object(2);
     const std::string function = c.Str(3);
+    RoomForEvent();
     mTimeline.AddTimeCall(c.CallerRef(), target, FromNow(delay), function);
 }
 
@@ -35,28 +42,40 @@ void AddTimeValue(GameCall& c) {
     ValueRef value = c.ArgRef(3);
     const float from = c.Single(4), to = c.Single(5), factor = c.Single(6);
     const int32_t first = FromNow(start);
+    RoomForEvent();
     mTimeline.AddTimeValue(c.CallerRef(), first, AddLong(first, duration), value, from, to, factor);
 }
 
+// An easing exponent that keeps every step between the start and the end
+// value: below 0 the curve overshoots the end without bound.
+float CheckedFactor(float iFactor) {
+    if (!(iFactor >= 0 && iFactor <= std::numeric_limits<float>::max())) Raise(errInvalidCall);
+    return iFactor;
+}
+
 // The animated object is always the player's sprite; the third argument is
-// required but not read.
+// required but not read. The values it moves through are places of the
+// sprite (or smaller numbers), refused beyond the farthest place as setPos
+// refuses them.
 void AddTimeObject(GameCall& c) {
     c.FillDefaults(6, "1,");
     const int32_t start = c.Long(1);
     const int32_t duration = c.Long(2);
     c.Arg(3);
     const std::string property = c.Str(4);
-    const float from = c.Single(5), to = c.Single(6), factor = c.Single(7);
+    const float from = c.Place(5), to = c.Place(6), factor = CheckedFactor(c.Single(7));
     const std::string done = c.Str(8);
     if (!gCharTest.Player) Raise(errObjectNotSet);
     std::shared_ptr<iClass> target = gCharTest.Player->Sprite;
     const int32_t first = FromNow(start);
+    RoomForEvent();
     mTimeline.AddTimeObject(c.CallerRef(), first, AddLong(first, duration), target, property, from, to, factor,
                             done);
 }
 
 void AddUpdateObject(GameCall& c) {
     std::shared_ptr<zScriptObject> o = c.ObjectAs<zScriptObject>(1);
+    CheckBudget(gCharTest.UpdateObjects.size(), kMaxUpdateObjects, "update objects");
     gCharTest.UpdateObjects.push_back(o);
     o->Execute("onLoad");
 }

@@ -413,8 +413,7 @@ bool LoadLevel(const std::string& LevelName) {
 }
 
 bool IsLevelName(const std::string& LevelName) {
-    if (!LevelName.empty() && (LevelName[0] == '\\' || LevelName[0] == '/')) return false;
-    return LevelName.find("..") == std::string::npos;
+    return IsInnerFileName(LevelName);
 }
 
 }  // namespace tarv

@@ -32,8 +32,8 @@ inline constexpr int kMaxLevelLoadNesting = 8;
 // its events replaced it.
 bool LoadLevel(const std::string& LevelName);
 
-// A level name stays below the "data" folder: a backslash and "/" both separate
-// folders, and a name may neither start with one nor climb with "..".
+// A level name stays below the "data" folder, by the check every asset name
+// passes (IsInnerFileName).
 bool IsLevelName(const std::string& LevelName);
 
 }  // namespace tarv

@@ -126,8 +126,11 @@ void ApplyTag(const std::string& tag, const gTextArea& area, TextLine& line, Mar
     } else if (name == "/color") {
         s.Color = area.DefaultColor;
     } else if (name == "font") {
-        // A font that cannot be read is reported by the loader; the text goes on.
-        s.Font = Trap("TextArea_LoadFont", s.Font, [&] { return zFont.LoadFont(value, "png", int32_t(0xFF000000)); });
+        // A font that cannot be read, or whose name the loader refuses, is
+        // reported by the loader; the text goes on in the font it had.
+        const int32_t font =
+            Trap("TextArea_LoadFont", s.Font, [&] { return zFont.LoadFont(value, "png", int32_t(0xFF000000)); });
+        if (font > 0) s.Font = font;
     } else if (name == "/font") {
         s.Font = area.DefaultFont;
     } else if (name == "size") {

@@ -6,6 +6,7 @@
 #include "core/zRuntime.h"
 #include "scene/zSprite.h"
 #include "script/zScriptArray.h"
+#include "script/zScriptClass.h"
 
 namespace tarv {
 
@@ -47,11 +48,24 @@ bool SetSpriteField(zSprite& s, const std::string& name, float v) {
     return true;
 }
 
-// What a failing event ran, for the log: its owner and the function it
-// calls or the property it moves.
+// A script object by its name (its class's when it has none), anything else
+// by its kind ("zSprite"), no object as "Nothing".
+std::string ObjectLabel(const iClass* iObject) {
+    if (!iObject) return "Nothing";
+    if (const auto* so = dynamic_cast<const zScriptObject*>(iObject)) {
+        if (so->Name.empty() && so->Class) return so->Class->Name;
+        return so->Name;
+    }
+    return iObject->ClassName();
+}
+
+// What a failing event ran, for the log: a call event's target and the
+// function it calls; a value or an object event's owner and the property it
+// moves or the function it calls back when done.
 std::string EventLabel(const cTimeEvent& e) {
+    if (e.TimeEnd <= 0) return ObjectLabel(e.Target.get()) + "." + e.DoneFunction;
     const std::string owner = e.Caller ? e.Caller->Name : std::string();
-    const std::string what = e.TimeEnd > 0 && !e.ValueName.empty() ? e.ValueName : e.DoneFunction;
+    const std::string what = !e.ValueName.empty() ? e.ValueName : e.DoneFunction;
     return owner + "." + what;
 }
 

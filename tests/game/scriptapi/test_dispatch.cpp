@@ -172,9 +172,17 @@ TEST_F(DispatchTest, AMissingRequiredArgumentIsLoggedOnceAndNothingFurtherFilled
     EXPECT_EQ(a[5]->Typ, typVar);
     EXPECT_FALSE(a[6]);
 
-    // "addTimeValue" with four arguments: the one line, and no event.
+    // "addTimeValue" with four arguments: the one line, naming the function,
+    // and no event; so for the others with defaults.
     Call("addTimeValue", {Long(0), Long(10), Long(0), Long(1)});
     EXPECT_EQ(LogCount("Not enough arguments!"), 2u);
+    EXPECT_EQ(LogCount("ERR\tNot enough arguments!\taddTimeValue\r\n"), 1u);
+    EXPECT_TRUE(mTimeline.Events.empty());
+    Call("addTimeObject", {Long(0), Long(10), Long(0), Str("x"), Long(1)});
+    Call("playSound", {});
+    EXPECT_EQ(LogCount("ERR\tNot enough arguments!\taddTimeObject\r\n"), 1u);
+    EXPECT_EQ(LogCount("ERR\tNot enough arguments!\tplaySound\r\n"), 1u);
+    EXPECT_EQ(LogCount("Not enough arguments!"), 4u);
     EXPECT_TRUE(mTimeline.Events.empty());
 }
 

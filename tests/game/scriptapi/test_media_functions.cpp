@@ -308,6 +308,48 @@ TEST_F(MusicTest, AMissingSoundFileIsLoggedByTheSoundLayer) {
     EXPECT_EQ(zDSound.WaveCount, 0);
 }
 
+TEST_F(MusicTest, SoundPictureAndMusicNamesStayInTheProgramFolder) {
+    for (const char* sub : {"prog/sound", "prog/music", "prog/img"})
+        std::filesystem::create_directories(media.HostPath(sub));
+    zFileSystem.AppPath = media.Path("prog\\");
+    zDSound.SoundPath = media.Path("prog\\sound\\");
+    zDMusic.MusicPath = media.Path("prog\\music\\");
+    zDDraw.TexturePath = media.Path("prog\\img\\");
+    // Beside the program folder, readable files of every kind.
+    const auto wave = zun::test::ConstantWav(1, 8000, 8, 800);
+    const std::vector<uint8_t> white(4 * 4 * 4, 255);
+    zun::test::WriteHostFile(media.HostPath("secret.wav"), wave);
+    zun::test::WritePng(media.HostPath("secret.png"), 4, 4, white);
+    WriteSetup("secret.zms");
+    LoadScript(R"(class A { func picture(f) { return spriteCreate(f, 0, 0, 4, 4, 0.0, 0.0); } })");
+    auto m = M();
+    auto a = Object("A");
+    for (const std::string& at : std::vector<std::string>{"../../", "..\\..\\", "sub/../../../", media.Host(), media.Path()}) {
+        m->Execute("sound", {HostValue(at + "secret.wav")});
+        EXPECT_EQ(zDSound.WaveCount, 0) << at;
+        auto sprite = std::dynamic_pointer_cast<zSprite>(a->Execute("picture", {HostValue(at + "secret.png")})->GetObject());
+        ASSERT_TRUE(sprite) << at;
+        EXPECT_EQ(sprite->Texture, 0) << at;
+        m->Execute("music2", {HostValue(at + "secret.zms"), HostValue(false)});
+        EXPECT_EQ(zMusicSetup.SetupCount, 0) << at;
+        using Named = std::pair<const char*, const char*>;
+        for (auto [proc, ext] : {Named{"LoadWave", ".wav"}, Named{"LoadTexture", ".png"}, Named{"StartMusicSetup", ".zms"}})
+            EXPECT_EQ(LogCount(std::string("ERR\t") + proc + "\tFile name outside the program folder\t<" + at + "secret" +
+                               ext + ">\r\n"),
+                      1u)
+                << proc << " " << at;
+    }
+    // The same files inside the program folder play and show.
+    std::filesystem::copy_file(media.HostPath("secret.wav"), media.HostPath("prog/sound/inner.wav"));
+    std::filesystem::copy_file(media.HostPath("secret.png"), media.HostPath("prog/img/inner.png"));
+    m->Execute("sound", {HostValue("inner.wav")});
+    EXPECT_EQ(zDSound.WaveCount, 1);
+    auto sprite = std::dynamic_pointer_cast<zSprite>(a->Execute("picture", {HostValue("inner.png")})->GetObject());
+    ASSERT_TRUE(sprite);
+    EXPECT_NE(sprite->Texture, 0);
+    zFileSystem.AppPath.clear();
+}
+
 // ---- levels, emitters, lightning, lens -------------------------------------------
 
 TEST_F(MediaTest, LoadLevelPlacesPlayerAndCamera) {

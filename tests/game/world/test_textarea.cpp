@@ -2,6 +2,7 @@
 // alignment, the typewriter reveal, glyph effects and the drawn quads.
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 
 #include "WidgetTestSupport.h"
 #include "game/world/gTextArea.h"
@@ -297,6 +298,24 @@ TEST_F(TextAreaTest, UnknownFontHandleGivesEmptyGlyphs) {
     area.ShowChars = 2;
     area.Render();  // nothing to look up: no fault
     SUCCEED();
+}
+
+TEST_F(TextAreaTest, AFontNameLeavingTheFontFolderIsRefusedAndTheTextKeepsItsFont) {
+    // A font sheet and its widths one folder above the font folder.
+    std::filesystem::create_directories(dir.HostPath("fonts"));
+    zFont.FontPath = dir.Path("fonts\\");
+    WriteTexture("secret.png", 256, 256);
+    zun::test::WriteHostFile(dir.HostPath("secret.dat"), std::vector<uint8_t>(256, 7));
+    const int32_t fonts = zFont.FontCount;
+    for (const std::string& name : std::vector<std::string>{"../secret", "..\\secret", "sub/../../secret", dir.Host() + "secret"}) {
+        area.SetText("<font=" + name + ">ab");
+        EXPECT_EQ(G(1, 1).Font, font) << name;
+        EXPECT_EQ(zFont.FontCount, fonts) << name;
+        EXPECT_NE(Logged().find("ERR\tLoadFont\tFile name outside the program folder\t<" + name + ".png>"),
+                  std::string::npos)
+            << name;
+    }
+    zFont.FontPath.clear();
 }
 
 }  // namespace

@@ -119,14 +119,18 @@ TEST_F(TimelineTest, FailingEventIsReportedAndTheOthersGoOn) {
     auto v = zScriptValue::New();
     mTimeline.AddTimeObject(owner, 0, 10, sprite, "NoSuchField", 0, 1, 1, "done");
     mTimeline.AddTimeCall(owner, sprite, 0, "tick");  // a sprite runs no functions
+    mTimeline.AddTimeCall(owner, nullptr, 0, "ring");
     mTimeline.AddTimeValue(owner, 0, 10, v, 0, 10, 1);
     At(5);
     EXPECT_FLOAT_EQ(Number(v), 5);
     EXPECT_EQ(mTimeline.Events.size(), 1u);
-    // Each failure names the event's owner and what it ran.
+    // An object event's failure names its owner and the property it moves; a
+    // call's names the target it called, which is where the fault lies.
     EXPECT_NE(Logged().find("ERR\tUpdateTimeline\tObject doesn't support this property or method\towner.NoSuchField"),
               std::string::npos);
-    EXPECT_NE(Logged().find("ERR\tUpdateTimeline\tObject doesn't support this property or method\towner.tick"),
+    EXPECT_NE(Logged().find("ERR\tUpdateTimeline\tObject doesn't support this property or method\tzSprite.tick"),
+              std::string::npos);
+    EXPECT_NE(Logged().find("ERR\tUpdateTimeline\tObject variable or With block variable not set\tNothing.ring"),
               std::string::npos);
     At(20);
     EXPECT_TRUE(records.empty());  // dropped events make no done call

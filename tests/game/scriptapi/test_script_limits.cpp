@@ -1,0 +1,163 @@
+// What a hostile script meets: budgets on what it makes, and far values
+// refused where they come in. Each failure ends the script's call with a line
+// that says what ran out; the game goes on.
+#include <cmath>
+#include <functional>
+#include <limits>
+#include <tuple>
+#include <vector>
+
+#include "ScriptApiTestSupport.h"
+
+namespace tarv::test {
+namespace {
+
+class ScriptLimitsTest : public ScriptApiTest {
+protected:
+    void SetUp() override {
+        ScriptApiTest::SetUp();
+        MakeLevel();
+        gCharTest.mapEmitters = std::make_shared<zEmitterMap>();
+        LoadScript(R"(class B {
+            func emitters(n) { for (i = 0; i < n; i++) createEmitter(10.0, 10.0, 0.0); record("all"); }
+            func items(s, n) { for (i = 0; i < n; i++) itemCreate(s); record("all"); }
+            func chars(n) {
+                for (i = 0; i < n; i++) charCreate(itemCreate(spriteCreate("", 0, 0, 24, 32, 12.0, 28.0)), "V", "", 10, 10);
+                record("all");
+            }
+            func areas(n) {
+                s = shapeCreate(0, 0.0, 0.0, 8.0, 8.0);
+                for (i = 0; i < n; i++) areaCreate(s);
+                record("all");
+            }
+            func messages(n) { for (i = 0; i < n; i++) msg("Hello."); record("all"); }
+            func asks(n) { for (i = 0; i < n; i++) ask("answer", "Well?", "Yes", "No"); record("all"); }
+            func longMessages(n) {
+                s = "x";
+                for (i = 0; i < 19; i++) s = s + s;
+                for (i = 0; i < n; i++) msg(s);
+                record("all");
+            }
+            func calls(n) { for (i = 0; i < n; i++) addTimeCall(1000, this, "later"); record("all"); }
+            func values(n) { v = 0; for (i = 0; i < n; i++) addTimeValue(1000, 10, v, 0.0, 1.0); record("all"); }
+            func slides(n) { for (i = 0; i < n; i++) addTimeObject(1000, 10, 0, "x", 0.0, 1.0); record("all"); }
+            func updates(o, n) { for (i = 0; i < n; i++) addUpdateObject(o); record("all"); }
+            func later() { }
+            func slide(from, to, factor) { addTimeObject(0, 10, 0, "x", from, to, factor); }
+            func walk(x, y, s) { playerSetPath(x, y, s); }
+            func walkChar(c, x, y, s) { charSetPath(c, x, y, s); }
+            func walkOwn(x, y, s) { setPath(x, y, s); }
+        }
+        class V { }
+        class U { })");
+    }
+
+    // Runs a maker of B past its budget: the call ends at the budget, with
+    // one line naming the function and what ran out.
+    void PastTheBudget(const char* iFn, std::vector<HostValue> iArgs, size_t iBudget, const std::string& iLine,
+                       const std::function<size_t()>& iCount) {
+        records.clear();
+        const size_t lines = LogCount(iLine);
+        auto b = Object("B");
+        std::vector<HostValue> args = std::move(iArgs);
+        args.push_back(HostValue(int32_t(iBudget + 5)));
+        b->Execute(iFn, args);
+        EXPECT_EQ(iCount(), iBudget) << iFn;
+        EXPECT_EQ(LogCount(iLine), lines + 1) << iFn << "\n" << Logged().substr(Logged().size() > 2000 ? Logged().size() - 2000 : 0);
+        EXPECT_TRUE(records.empty()) << iFn;  // the call ended there
+    }
+};
+
+TEST_F(ScriptLimitsTest, WhatScriptsMakeStopsAtItsBudgetAndTheGameGoesOn) {
+    PastTheBudget("emitters", {}, kMaxEmitters, "createEmitter: Out of memory: no more than 2000 emitters",
+                  [] { return gCharTest.mapEmitters->Emitters().size(); });
+
+    auto sprite = std::make_shared<zSprite>();
+    PastTheBudget("items", {HostValue(std::shared_ptr<iClass>(sprite))}, kMaxItems,
+                  "itemCreate: Out of memory: no more than 20000 items",
+                  [] { return gCharTest.mapItems->Items().size(); });
+    gCharTest.mapItems = std::make_shared<zItemMap>();
+    gCharTest.mapItems->SetSize(32, 20, 15);
+
+    // The player is one of the level's characters already.
+    PastTheBudget("chars", {}, kMaxChars, "charCreate: Out of memory: no more than 1000 characters",
+                  [] { return gCharTest.Chars.size(); });
+    PastTheBudget("areas", {}, kMaxAreas, "areaCreate: Out of memory: no more than 10000 areas",
+                  [] { return gCharTest.mapAreas->Objects().size(); });
+
+    // Messages and questions share one queue, by number and by bytes of text.
+    const std::string queueFull = "Out of memory: no more than 1000 queued messages";
+    PastTheBudget("messages", {}, kMaxMessages, "msg: " + queueFull, [] { return gCharTest.Messages.size(); });
+    gCharTest.Messages.clear();
+    PastTheBudget("asks", {}, kMaxMessages, "ask: " + queueFull, [] { return gCharTest.Messages.size(); });
+    gCharTest.Messages.clear();
+    // Two texts of 512 KB and the speaker's name are more than the megabyte.
+    PastTheBudget("longMessages", {}, 1, "msg: Out of memory: no more than 1048576 bytes of queued message text",
+                  [] { return gCharTest.Messages.size(); });
+    gCharTest.Messages.clear();
+
+    // The three kinds of timed events count together.
+    PastTheBudget("calls", {}, kMaxTimeEvents, "addTimeCall: Out of memory: no more than 100000 timed events",
+                  [] { return mTimeline.Events.size(); });
+    mTimeline.Events.resize(kMaxTimeEvents - 3);
+    PastTheBudget("values", {}, kMaxTimeEvents, "addTimeValue: Out of memory", [] { return mTimeline.Events.size(); });
+    mTimeline.Events.resize(kMaxTimeEvents - 3);
+    PastTheBudget("slides", {}, kMaxTimeEvents, "addTimeObject: Out of memory",
+                  [] { return mTimeline.Events.size(); });
+    mTimeline.Events.clear();
+
+    PastTheBudget("updates", {HostValue(std::shared_ptr<iClass>(Object("U")))}, kMaxUpdateObjects,
+                  "addUpdateObject: Out of memory: no more than 10000 update objects",
+                  [] { return gCharTest.UpdateObjects.size(); });
+
+    // The game goes on: with room again, the same calls make things again.
+    gCharTest.mapEmitters->RemoveEmitter(gCharTest.mapEmitters->Emitters().back());
+    Object("B")->Execute("emitters", {HostValue(int32_t(1))});
+    EXPECT_EQ(gCharTest.mapEmitters->Emitters().size(), kMaxEmitters);
+    EXPECT_EQ(records, std::vector<std::string>{"all"});
+}
+
+TEST_F(ScriptLimitsTest, FarValuesAreRefusedWhereTheyComeIn) {
+    auto b = Object("B");
+    const auto& sprite = gCharTest.Player->Sprite;
+    const float inf = std::numeric_limits<float>::infinity();
+    // The timeline would move the player's sprite through these values.
+    for (auto [from, to, factor] : {std::tuple{0.0f, 1e30f, 1.0f}, std::tuple{-1e30f, 0.0f, 1.0f},
+                                    std::tuple{0.0f, 17e6f, 1.0f}, std::tuple{0.0f, inf, 1.0f},
+                                    std::tuple{0.0f, 100.0f, -8.0f}, std::tuple{0.0f, 100.0f, std::nanf("")}}) {
+        b->Execute("slide", {HostValue(from), HostValue(to), HostValue(factor)});
+        EXPECT_TRUE(mTimeline.Events.empty()) << from << " " << to << " " << factor;
+    }
+    EXPECT_EQ(LogCount("addTimeObject: Invalid procedure call or argument"), 6u);
+    // Up to the farthest place, and any factor from 0 up, the sprite moves.
+    b->Execute("slide", {HostValue(0.0f), HostValue(16777216.0f), HostValue(0.0f)});
+    ASSERT_EQ(mTimeline.Events.size(), 1u);
+    zCore.FrameCounter += 1;
+    mTimeline.UpdateTimeline();
+    EXPECT_FLOAT_EQ(sprite->x, 16777216.0f);
+
+    // A walk at such a speed would fail every frame of it.
+    auto walker = Char("walker", 200, 200);
+    const auto path = gCharTest.Player->MovePath;
+    const auto walkerPath = walker->MovePath;
+    const float speed = gCharTest.Player->Speed;
+    b->Origin = gCharTest.Player;
+    for (float s : {1e30f, -1e30f, inf, std::nanf("")}) {
+        b->Execute("walk", {HostValue(int32_t(300)), HostValue(int32_t(300)), HostValue(s)});
+        b->Execute("walkChar", {HostValue(std::shared_ptr<iClass>(walker)), HostValue(int32_t(300)),
+                                HostValue(int32_t(300)), HostValue(s)});
+        b->Execute("walkOwn", {HostValue(int32_t(300)), HostValue(int32_t(300)), HostValue(s)});
+    }
+    EXPECT_EQ(gCharTest.Player->MovePath, path);
+    EXPECT_EQ(walker->MovePath, walkerPath);
+    EXPECT_EQ(gCharTest.Player->Speed, speed);
+    EXPECT_EQ(LogCount("playerSetPath: Invalid procedure call or argument"), 4u);
+    EXPECT_EQ(LogCount("charSetPath: Invalid procedure call or argument"), 4u);
+    EXPECT_EQ(LogCount("\tsetPath: Invalid procedure call or argument"), 4u);
+    b->Execute("walk", {HostValue(int32_t(300)), HostValue(int32_t(300)), HostValue(2.0f)});
+    EXPECT_NE(gCharTest.Player->MovePath, path);
+    EXPECT_FLOAT_EQ(gCharTest.Player->Speed, 2.0f);
+}
+
+}  // namespace
+}  // namespace tarv::test
