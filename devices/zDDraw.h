@@ -232,6 +232,10 @@ struct zDDrawModule {
     static constexpr int32_t MaxSegments = 4096;
 
 private:
+    // Content names are looked up in the program's folders only; a path the
+    // framework built itself is taken as it stands.
+    int32_t LoadTextureNamed(const std::string& FileName, bool ContentName, bool Smooth, int32_t ColorKey,
+                             int32_t MipLevels, int32_t Format);
     void FlushAll();
     // The rectangle of target pixels SetDrawArea makes of logical ones.
     DrawArea AreaOf(float X, float Y, float Width, float Height) const;

@@ -55,11 +55,16 @@ int32_t zDDrawModule::LoadTexture(const std::string& FileName, bool Smooth, int3
         LogOutsideName("LoadTexture", FileName);
         return 0;
     }
-    return LoadTextureFile(FileName, Smooth, ColorKey, MipLevels, Format);
+    return LoadTextureNamed(FileName, true, Smooth, ColorKey, MipLevels, Format);
 }
 
 int32_t zDDrawModule::LoadTextureFile(const std::string& FileName, bool Smooth, int32_t ColorKey, int32_t MipLevels,
                                       int32_t Format) {
+    return LoadTextureNamed(FileName, false, Smooth, ColorKey, MipLevels, Format);
+}
+
+int32_t zDDrawModule::LoadTextureNamed(const std::string& FileName, bool ContentName, bool Smooth, int32_t ColorKey,
+                                       int32_t MipLevels, int32_t Format) {
     zCore.CurrentProc = "LoadTexture";
     if (FileName.empty()) {
         Log("WARN", "LoadTexture", "No filename given");
@@ -72,9 +77,7 @@ int32_t zDDrawModule::LoadTextureFile(const std::string& FileName, bool Smooth, 
     }
     std::string path;
     try {
-        // A name of content is looked up in the program's folders only.
-        path = IsInnerFileName(FileName) ? GetAssetPath(FileName, TexturePath, "LoadTexture")
-                                         : GetFilePath(FileName, TexturePath);
+        path = ContentName ? GetAssetPath(FileName, TexturePath, "LoadTexture") : GetFilePath(FileName, TexturePath);
     } catch (const std::exception&) {
         path.clear();
     }
