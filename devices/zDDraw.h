@@ -222,6 +222,8 @@ struct zDDrawModule {
     void SetAlphaMode(int32_t Mode);
     void SetAlphaValue(ByRef<float> Value, float Steps);
     void SetTextureFilter(int32_t Filter);
+    // Depth test and depth writes on or off for what is drawn from now on.
+    void SetDepthTest(bool On);
     static int32_t GetColorRGB(float Red, float Green, float Blue);
     static int32_t GetColorRGBA(ByRef<float> Red, ByRef<float> Green, ByRef<float> Blue, ByRef<float> Alpha);
     static int32_t GetGrayColor(ByRef<float> Value);

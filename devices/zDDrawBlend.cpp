@@ -155,6 +155,13 @@ void zDDrawModule::SetTextureFilter(int32_t Filter) {
     }
 }
 
+void zDDrawModule::SetDepthTest(bool On) {
+    if (State.ZEnable == On) return;
+    // What is queued keeps the depth state it was queued under.
+    FlushAll();
+    State.ZEnable = On;
+}
+
 void zDDrawModule::ApplyGamma(ByRef<float> Gamma) {
     zCore.CurrentProc = "ApplyGamma";
     if (Gamma > 0) {

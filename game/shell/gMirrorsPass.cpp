@@ -160,6 +160,19 @@ void DrawInParts(const DrawnPart& iDrawn, int32_t iSide, float iOffX, float iOff
 // Seconds since midnight, as the game's Single clock gives them.
 double TimeOfDay() { return double(ToSingle(mClock.Timer())); }
 
+// The depth test back on however the pass ends.
+struct DepthTestBackOn {
+    DepthTestBackOn() = default;
+    DepthTestBackOn(const DepthTestBackOn&) = delete;
+    DepthTestBackOn& operator=(const DepthTestBackOn&) = delete;
+    ~DepthTestBackOn() {
+        try {
+            zDDraw.SetDepthTest(true);
+        } catch (...) {
+        }
+    }
+};
+
 void MirrorChars(const zCamera& cam, const std::vector<std::shared_ptr<gChar>>& chars, int32_t kept) {
     for (const auto& c : chars) {
         if (!c || !c->Item || !c->Sprite || !c->Item->Mirrored) continue;
@@ -188,12 +201,11 @@ void RenderMirrors() {
     render::TargetScene scene(black, g.MirrorTarget);
 
     // Outside the water the mask below paints everything black, the colour the
-    // target was just cleared to, so drawing there would be wasted. That holds
-    // when the mask lies nearest of all (depth 0): no reflection can show
-    // through it.
+    // target was just cleared to, so drawing there would be wasted: the mask
+    // ignores depth, so no reflection can show through it.
     float wx0 = 0, wy0 = 0, wx1 = 0, wy1 = 0;
     gDrawn = {};
-    if (g.mapWater && g.mapWater->MetaSingle("_z") <= 0 &&
+    if (g.mapWater &&
         g.mapWater->BlockedBounds(cam, 0, float(zDDraw.ScreenW), float(zDDraw.ScreenH), wx0, wy0, wx1, wy1)) {
         const zDDrawModule::DrawArea texels =
             zDDraw.SetDrawArea(wx0, wy0, std::max(wx1 - wx0, 0.0f), std::max(wy1 - wy0, 0.0f));
@@ -201,9 +213,18 @@ void RenderMirrors() {
         if (texels.W > 0 && texels.H > 0) gDrawn = {e.Texture, e.Scenes, texels, black};
     }
 
+    // The water picture is the back of the target, and the mask over
+    // everything the front, wherever their layers' own depths would put them:
+    // both are drawn without the depth buffer, so the reflections are tested
+    // only against each other.
+    const DepthTestBackOn depthBackOn;
     zDDraw.RenderZ = 1.0f;
     zDDraw.SetAlphaMode(0);
-    if (g.picWater) g.picWater->Render(cam);
+    if (g.picWater) {
+        zDDraw.SetDepthTest(false);
+        g.picWater->Render(cam);
+        zDDraw.SetDepthTest(true);
+    }
 
     zDDraw.SetAlphaMode(10);
     const bool objects = render::On("MirrorObjects");
@@ -221,7 +242,9 @@ void RenderMirrors() {
         g.Particles->RenderParticlesMirror(cam, 0, 0.75f);
     if (g.mapWater) {
         zDDraw.SetAlphaMode(1);
+        zDDraw.SetDepthTest(false);
         g.mapWater->Render(cam, 0, black, 0);
+        zDDraw.SetDepthTest(true);
     }
     scene.End();
 }

@@ -344,5 +344,59 @@ TEST(Playthrough, TheDemoRunsWithoutTheCompressedMusicDecoder) {
     ExpectCleanEnd(r);
 }
 
+// ---- the hero in the water ------------------------------------------------------------
+
+// The mean brightness of the screen just below the hero's feet, where his
+// reflection hangs when he stands in water.
+int32_t BelowTheFeet() {
+    const Point f = PlayerAt();
+    int32_t sum = 0, n = 0;
+    for (float dy = 3; dy <= 13; dy += 2)
+        for (float dx = -6; dx <= 6; dx += 2) {
+            sum += Brightness(ScreenPixel(ScreenOf({f.x + dx, f.y + dy})));
+            n += 1;
+        }
+    return sum / n;
+}
+
+// Standing in the puddle west of the fountain, the hero is seen in it: below
+// his feet the frame is brighter with the reflections of things on than off.
+TEST(Playthrough, TheHeroStandingInAPuddleIsSeenInIt) {
+    const RunResult r = PlayProgram(
+        [](ScriptedPlayer& p) {
+            auto& s = p.Steps;
+            TheStart(s);
+            Append(s, Tap("Space for the story", kKeySpace));
+            s.push_back(Expect("Hero", "Hollowmere at last", false));
+            s.push_back(Do("the story read", [](ScriptedPlayer& p) { p.AnswerPlainMessages(); }));
+            // The puddle of cells 16..18 x 27 and 17..18 x 28, 16 pixels each:
+            // the feet at the middle of cell 17, 27, water below them.
+            Append(s, WalkTo("the puddle", [] { return Point{280, 440}; }, 4));
+            auto seen = std::make_shared<int32_t>(0);
+            s.push_back(Do("the hero in the puddle", [seen](ScriptedPlayer& p) {
+                const Point f = PlayerAt();
+                const auto& water = gCharTest.mapWater;
+                uint8_t col = 0, mask = 0;
+                if (water && water->TileW > 0)
+                    water->GetTile(int32_t(f.x) / water->TileW, int32_t(f.y + 2) / water->TileW, col, mask);
+                p.Check(col != 0, "the hero does not stand in water");
+                p.Write("PROBE feet " + std::to_string(f.x) + ", " + std::to_string(f.y));
+                *seen = BelowTheFeet();
+                gCharTest.Settings->SetByte("MirrorObjects", 0);
+            }));
+            s.push_back(WaitUntil("a frame without reflections", [] { return true; }));
+            s.push_back(Do("the reflection was there", [seen](ScriptedPlayer& p) {
+                const int32_t plain = BelowTheFeet();
+                gCharTest.Settings->SetByte("MirrorObjects", 1);
+                p.Write("PROBE reflection " + std::to_string(*seen) + " without " + std::to_string(plain));
+                p.Check(*seen >= plain + 45, "no reflection below the hero: " + std::to_string(*seen) +
+                                                 " against " + std::to_string(plain));
+            }));
+            s.push_back(QuitWithEsc());
+        },
+        [] { PushMessageBoxAnswer(MsgBoxResult::Yes); });
+    ExpectCleanEnd(r);
+}
+
 }  // namespace
 }  // namespace tarv::test
