@@ -14,7 +14,7 @@ namespace {
 
 // FluidSynth's default output level leaves headroom for a full orchestra; this
 // brings a typical piece near the level of the wave effects.
-constexpr float kSynthGain = 0.6f;
+constexpr float kSynthGain = 2.7f;
 
 void QuietLog(int, const char*, void*) {}
 
