@@ -221,7 +221,10 @@ public:
         d_.fmt = ff.avformat_alloc_context();
         if (!d_.fmt) return Fail("Out of memory");
         d_.fmt->pb = d_.io;
-        d_.fmt->flags |= AVFMT_FLAG_CUSTOM_IO;
+        // Seeks go by the file's index or its bit rate rather than by reading
+        // through it: an hour of MP3 would take tens of milliseconds to reach its
+        // middle. The decoded frames' time stamps still place the start.
+        d_.fmt->flags |= AVFMT_FLAG_CUSTOM_IO | AVFMT_FLAG_FAST_SEEK;
         d_.fmt->format_whitelist = ff.av_strdup(kAudioContainers);
         d_.fmt->protocol_whitelist = ff.av_strdup("none");
         if (int rc = ff.avformat_open_input(&d_.fmt, nullptr, nullptr, nullptr); rc < 0) {
@@ -528,6 +531,14 @@ struct MediaReader::Impl {
                 continue;
             }
             if (d.packet->stream_index == dec.Stream()) {
+                // After a seek, what lies well before the target is passed over
+                // undecoded: an index may land far before it. The last stretch
+                // is decoded, for codecs that need what came before.
+                if (sync && d.packet->pts != AV_NOPTS_VALUE && d.packet->duration > 0 &&
+                    FrameOf(d.packet->pts + d.packet->duration) < target - format.SampleRate / 4) {
+                    ff.av_packet_unref(d.packet);
+                    continue;
+                }
                 rc = ff.avcodec_send_packet(d.codec, d.packet);
                 ff.av_packet_unref(d.packet);
                 // Damaged packets are skipped, as a player would.

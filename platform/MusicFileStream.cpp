@@ -227,10 +227,8 @@ std::shared_ptr<MusicFileStream> MusicFileStream::Open(const std::shared_ptr<Aud
 MusicFileStream::~MusicFileStream() {
     if (mixer_ && source_) mixer_->RemoveSource(source_);
     if (state_) {
-        {
-            std::lock_guard<std::mutex> lk(state_->m);
-            state_->Quit = true;
-        }
+        std::lock_guard<std::mutex> lk(state_->m);
+        state_->Quit = true;
         state_->wake.notify_all();
         state_->filled.notify_all();
     }
