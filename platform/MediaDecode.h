@@ -13,8 +13,8 @@
 
 namespace zun {
 
-// Compressed music files are read whole into memory before decoding; larger
-// ones are not music.
+// A file decoded whole (DecodeMediaBytes, DecodeMediaFile) is read into memory
+// first; larger ones are refused. Playing music streams instead (MediaReader).
 inline constexpr size_t kMaxMediaFileBytes = size_t(256) << 20;
 
 // Decodes bytes held in memory. Only audio containers are probed and no

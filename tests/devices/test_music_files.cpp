@@ -188,17 +188,14 @@ float Peak(const std::vector<float>& s) {
     return p;
 }
 
-// An hour of music streams: it starts wherever it is asked to, loops between
-// points far into it, reaches its end, and holds a ring of a few seconds, not
-// the hour; its decoder thread ends with it.
-TEST_F(MusicFiles, AnHourLongFileStreamsFromAnyPointInBoundedMemory) {
-    // Sixty minutes at 8 kHz, silent but for a tone in the second from 30:00
-    // and in the last second.
+// Sixty minutes at 8 kHz as FLAC, silent but for a tone in the second from
+// 30:00 and in the last second.
+void WriteHourFlac(const std::string& hostPath) {
     SF_INFO info{};
     info.samplerate = 8000;
     info.channels = 1;
     info.format = SF_FORMAT_FLAC | SF_FORMAT_PCM_16;
-    SNDFILE* f = sf_open(dir.HostPath("hour.flac").c_str(), SFM_WRITE, &info);
+    SNDFILE* f = sf_open(hostPath.c_str(), SFM_WRITE, &info);
     ASSERT_NE(f, nullptr) << sf_strerror(nullptr);
     std::vector<short> second(8000);
     for (int s = 0; s < 3600; ++s) {
@@ -207,7 +204,13 @@ TEST_F(MusicFiles, AnHourLongFileStreamsFromAnyPointInBoundedMemory) {
         ASSERT_EQ(sf_write_short(f, second.data(), 8000), 8000);
     }
     sf_close(f);
+}
 
+// An hour of music streams: it starts wherever it is asked to, loops between
+// points far into it, reaches its end, and holds a ring of a few seconds, not
+// the hour; its decoder thread ends with it.
+TEST_F(MusicFiles, AnHourLongFileStreamsFromAnyPointInBoundedMemory) {
+    WriteHourFlac(dir.HostPath("hour.flac"));
     const int threads = Threads();
     const int64_t before = Resident();
     ASSERT_TRUE(PlayMusicFile("hour.flac", false, 1.0f, 1.0f, 0, 0, 3599500));
@@ -239,6 +242,23 @@ TEST_F(MusicFiles, AnHourLongFileStreamsFromAnyPointInBoundedMemory) {
     }
     DShow_Release();
     EXPECT_EQ(Threads(), threads);
+}
+
+// A file cut short of the length it declares: a loop beyond what is left
+// ends with a logged error rather than a decoder that seeks for ever.
+TEST_F(MusicFiles, ALoopBeyondTheDataOfACutFileEndsWithALoggedError) {
+    const std::string path = dir.HostPath("cut.flac");
+    WriteHourFlac(path);
+    std::filesystem::resize_file(path, std::filesystem::file_size(path) / 4);
+    test::LogCapture log;
+    ASSERT_TRUE(PlayMusicFile("cut.flac", true, 1.0f, 1.0f, 2400000, 2401000, 2400500));
+    Frames(20);
+    EXPECT_FALSE(zDShow.MediaControl->IsRunning());
+    EXPECT_TRUE(log.Contains("ERR\tMusicCheckLoop")) << (log.Lines().empty() ? "" : log.Lines()[0]);
+    // What is left plays.
+    ASSERT_TRUE(PlayMusicFile("cut.flac", false, 1.0f, 1.0f, 0, 0, 0));
+    Frames(20);
+    EXPECT_EQ(GetMusicPosition(), 300);
 }
 
 // A MIDI file as a music file, and a music setup that names one, play
