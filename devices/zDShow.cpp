@@ -126,6 +126,8 @@ void MusicCheckLoop() {
     zCore.CurrentProc = "MusicCheckLoop";
     auto& m = zDShow.MediaControl;
     if (!m) return;
+    // A file damaged midway has played what it could.
+    if (const std::string error = m->TakeError(); !error.empty()) Log("ERR", "MusicCheckLoop", error);
     if (m->GetPosition() + 0.001 >= zDShow.LoopEnd) {
         if (zDShow.Looping) {
             m->SetPosition(zDShow.LoopStart);

@@ -23,7 +23,7 @@ struct SilentSynth : zun::MidiSynth {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size > (1u << 20)) return 0;
-    static auto mixer = std::make_shared<zun::AudioMixer>(8000);
+    static auto mixer = std::make_shared<zun::AudioMixer>(8000, true);
     std::shared_ptr<zun::MusicStream> stream;
     std::string error;
     if (size >= 4 && std::memcmp(data, "MThd", 4) == 0) {

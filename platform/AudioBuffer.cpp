@@ -85,6 +85,11 @@ void AudioBuffer::SetCurrentPosition(int32_t bytes) {
     voice_->SetFrame(std::min<int64_t>(frame, std::max<int64_t>(0, data_->Frames - 1)));
 }
 
+AudioVoice AudioBuffer::Snapshot() const {
+    std::lock_guard<std::mutex> lk(mixer_->Mutex());
+    return *voice_;
+}
+
 void AudioBuffer::Play(bool looping) {
     std::lock_guard<std::mutex> lk(mixer_->Mutex());
     voice_->Looping = looping;

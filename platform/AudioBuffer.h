@@ -52,6 +52,9 @@ public:
     void Stop();                          // the position stays
 
     const std::shared_ptr<const AudioData>& Data() const { return data_; }
+    // A copy of the voice as it stands: rendering the copy gives what this
+    // buffer adds to the next block of the mix without moving the buffer.
+    AudioVoice Snapshot() const;
 
 private:
     std::shared_ptr<AudioMixer> mixer_;

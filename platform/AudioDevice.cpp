@@ -84,7 +84,7 @@ bool AudioDevice::Acquire() {
             s.error = "No audio output";
             return false;
         }
-        s.mixer = std::make_shared<AudioMixer>(s.offlineRate);
+        s.mixer = std::make_shared<AudioMixer>(s.offlineRate, true);
     } else if (!OpenHardware()) {
         return false;
     }

@@ -11,7 +11,7 @@ float AttenuationToGain(int32_t mB) {
     return float(std::pow(10.0, double(mB) / 2000.0));
 }
 
-AudioMixer::AudioMixer(int32_t rate) : rate_(rate > 0 ? rate : 44100) {}
+AudioMixer::AudioMixer(int32_t rate, bool offline) : rate_(rate > 0 ? rate : 44100), offline_(offline) {}
 
 std::shared_ptr<AudioVoice> AudioMixer::AddVoice(std::shared_ptr<const AudioData> data) {
     auto v = std::make_shared<AudioVoice>();
@@ -40,6 +40,11 @@ void AudioMixer::RemoveSource(const std::shared_ptr<AudioSource>& source) {
 int32_t AudioMixer::VoiceCount() {
     std::lock_guard<std::mutex> lk(mutex_);
     return int32_t(voices_.size());
+}
+
+int32_t AudioMixer::SourceCount() {
+    std::lock_guard<std::mutex> lk(mutex_);
+    return int32_t(sources_.size());
 }
 
 void AudioMixer::MixVoice(AudioVoice& v, float* out, int32_t frames, int32_t rate) {

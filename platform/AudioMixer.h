@@ -65,11 +65,14 @@ struct AudioVoice {
 
 class AudioMixer {
 public:
-    explicit AudioMixer(int32_t rate);
+    // An offline mixer is rendered by its owner's thread (tests, offline
+    // rendering) rather than by a device that cannot wait.
+    explicit AudioMixer(int32_t rate, bool offline = false);
     AudioMixer(const AudioMixer&) = delete;
     AudioMixer& operator=(const AudioMixer&) = delete;
 
     int32_t Rate() const { return rate_; }
+    bool Offline() const { return offline_; }
 
     // The lock every caller outside the audio callback takes before touching a
     // voice or a source.
@@ -81,6 +84,7 @@ public:
     void AddSource(const std::shared_ptr<AudioSource>& source);
     void RemoveSource(const std::shared_ptr<AudioSource>& source);
     int32_t VoiceCount();
+    int32_t SourceCount();
 
     // Fills out with `frames` interleaved stereo float frames: every playing
     // voice, then every source, summed and limited to -1..1. Takes the lock.
@@ -91,6 +95,7 @@ public:
 
 private:
     int32_t rate_;
+    bool offline_;
     std::mutex mutex_;
     std::vector<std::shared_ptr<AudioVoice>> voices_;
     std::vector<std::shared_ptr<AudioSource>> sources_;

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "platform/MediaDecode.h"
+#include "platform/MusicFileStream.h"
 
 namespace zun {
 
@@ -17,15 +17,9 @@ AudioStream::AudioStream(std::shared_ptr<AudioMixer> mixer, std::shared_ptr<cons
 
 AudioStream::~AudioStream() { mixer_->RemoveVoice(voice_); }
 
-std::shared_ptr<AudioStream> AudioStream::FromFile(const std::shared_ptr<AudioMixer>& mixer,
+std::shared_ptr<MusicStream> AudioStream::FromFile(const std::shared_ptr<AudioMixer>& mixer,
                                                    const std::string& hostPath, std::string& error) {
-    if (!mixer) {
-        error = "No audio output";
-        return nullptr;
-    }
-    auto data = std::make_shared<AudioData>();
-    if (!DecodeMediaFile(hostPath, *data, error)) return nullptr;
-    return std::make_shared<AudioStream>(mixer, std::move(data));
+    return MusicFileStream::Open(mixer, hostPath, error);
 }
 
 void AudioStream::Run() {

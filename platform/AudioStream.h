@@ -1,6 +1,6 @@
-// A music file playing in the mixer: decoded whole at load through FFmpeg,
-// then run, stopped and positioned in seconds, with a playback rate (which changes the pitch
-// too) and an attenuation in hundredths of a decibel. A stream that runs to
+// A piece held whole in memory playing in the mixer: run, stopped and
+// positioned in seconds, with a playback rate (which changes the pitch too)
+// and an attenuation in hundredths of a decibel. A stream that runs to
 // its end stops there and keeps that position.
 #pragma once
 
@@ -33,6 +33,9 @@ public:
     // Lets the piece wrap from `end` back to `start` (seconds) by itself; off
     // when `looping` is false or the end lies beyond the piece.
     virtual void SetLoop(bool looping, double start, double end) = 0;
+    // A failure met while playing (a file damaged midway), once; empty when
+    // there was none.
+    virtual std::string TakeError() { return {}; }
 };
 
 class AudioStream : public MusicStream {
@@ -43,7 +46,8 @@ public:
     AudioStream(const AudioStream&) = delete;
     AudioStream& operator=(const AudioStream&) = delete;
 
-    static std::shared_ptr<AudioStream> FromFile(const std::shared_ptr<AudioMixer>& mixer,
+    // A music file, streamed from the file as it plays (see MusicFileStream).
+    static std::shared_ptr<MusicStream> FromFile(const std::shared_ptr<AudioMixer>& mixer,
                                                  const std::string& hostPath, std::string& error);
 
     void Run() override;

@@ -10,6 +10,7 @@ extern "C" {
 
 #include <algorithm>
 #include <cstdarg>
+#include <cstdio>
 #include <cstring>
 #include <mutex>
 #include <vector>
@@ -42,6 +43,7 @@ namespace {
     X(codec, av_packet_free)                                                                                      \
     X(codec, av_packet_unref)                                                                                     \
     X(codec, avcodec_alloc_context3)                                                                              \
+    X(codec, avcodec_flush_buffers)                                                                              \
     X(codec, avcodec_free_context)                                                                                \
     X(codec, avcodec_open2)                                                                                       \
     X(codec, avcodec_parameters_to_context)                                                                       \
@@ -53,6 +55,7 @@ namespace {
     X(format, avformat_close_input)                                                                               \
     X(format, avformat_find_stream_info)                                                                          \
     X(format, avformat_open_input)                                                                                \
+    X(format, avformat_seek_file)                                                                                \
     X(format, avio_alloc_context)                                                                                 \
     X(format, avio_context_free)                                                                                  \
     X(resample, swr_alloc_set_opts2)                                                                              \
@@ -146,6 +149,33 @@ int64_t Seek(void* opaque, int64_t offset, int whence) {
     return to;
 }
 
+// A music file read as the decoder asks, never whole.
+struct FileReader {
+    std::FILE* f = nullptr;
+    int64_t size = 0;
+    ~FileReader() {
+        if (f) std::fclose(f);
+    }
+};
+
+int ReadFilePacket(void* opaque, uint8_t* buf, int n) {
+    auto* r = static_cast<FileReader*>(opaque);
+    const size_t got = std::fread(buf, 1, size_t(std::max(0, n)), r->f);
+    if (got == 0) return AVERROR_EOF;
+    return int(got);
+}
+
+int64_t SeekFile(void* opaque, int64_t offset, int whence) {
+    auto* r = static_cast<FileReader*>(opaque);
+    whence &= ~AVSEEK_FORCE;
+    if (whence == AVSEEK_SIZE) return r->size;
+    const int64_t base = whence == SEEK_CUR ? int64_t(std::ftell(r->f)) : whence == SEEK_END ? r->size : 0;
+    if (whence != SEEK_SET && whence != SEEK_CUR && whence != SEEK_END) return -1;
+    const int64_t to = base + offset;
+    if (to < 0 || to > r->size || std::fseek(r->f, long(to), SEEK_SET) != 0) return -1;
+    return to;
+}
+
 // Everything FFmpeg hands out, freed in one place whatever way decoding ends.
 struct Decoding {
     AVIOContext* io = nullptr;
@@ -175,13 +205,15 @@ class Decoder {
 public:
     Decoder(Decoding& d, AudioData& out, std::string& error) : d_(d), out_(out), error_(error) {}
 
-    bool Open(MemoryReader& reader) {
+    bool Open(MemoryReader& reader) { return Open(&reader, ReadPacket, Seek); }
+
+    bool Open(void* opaque, int (*read)(void*, uint8_t*, int), int64_t (*seek)(void*, int64_t, int)) {
         // The library's own messages would go to stderr; failures come back
         // through `error`.
         ff.av_log_set_callback(QuietLog);
         auto* buffer = static_cast<uint8_t*>(ff.av_malloc(kIoBufferSize));
         if (!buffer) return Fail("Out of memory");
-        d_.io = ff.avio_alloc_context(buffer, kIoBufferSize, 0, &reader, ReadPacket, nullptr, Seek);
+        d_.io = ff.avio_alloc_context(buffer, kIoBufferSize, 0, opaque, read, nullptr, seek);
         if (!d_.io) {
             ff.av_free(buffer);
             return Fail("Out of memory");
@@ -189,7 +221,10 @@ public:
         d_.fmt = ff.avformat_alloc_context();
         if (!d_.fmt) return Fail("Out of memory");
         d_.fmt->pb = d_.io;
-        d_.fmt->flags |= AVFMT_FLAG_CUSTOM_IO;
+        // Seeks go by the file's index or its bit rate rather than by reading
+        // through it: an hour of MP3 would take tens of milliseconds to reach its
+        // middle. The decoded frames' time stamps still place the start.
+        d_.fmt->flags |= AVFMT_FLAG_CUSTOM_IO | AVFMT_FLAG_FAST_SEEK;
         d_.fmt->format_whitelist = ff.av_strdup(kAudioContainers);
         d_.fmt->protocol_whitelist = ff.av_strdup("none");
         if (int rc = ff.avformat_open_input(&d_.fmt, nullptr, nullptr, nullptr); rc < 0) {
@@ -256,6 +291,24 @@ public:
     bool Fail(const std::string& why) {
         error_ = why;
         return false;
+    }
+
+    int Stream() const { return stream_; }
+
+    // One decoded frame converted into `block` (interleaved stored
+    // channels); false on failure. The frame is left for the caller to unref.
+    bool ConvertFrame(std::vector<float>& block, int& count) {
+        count = 0;
+        if (!SetUpResampler()) return false;
+        const int room = ff.swr_get_out_samples(d_.swr, d_.frame->nb_samples);
+        if (room < 0) return Fail("Cannot convert the samples");
+        block.resize(size_t(std::max(room, 1)) * size_t(out_.StoredChannels));
+        auto* o = reinterpret_cast<uint8_t*>(block.data());
+        const int got = ff.swr_convert(d_.swr, &o, room,
+                                       const_cast<const uint8_t**>(d_.frame->extended_data), d_.frame->nb_samples);
+        if (got < 0) return Fail("Cannot convert the samples");
+        count = got;
+        return true;
     }
 
 private:
@@ -362,5 +415,241 @@ bool DecodeMediaFile(const std::string& hostPath, AudioData& out, std::string& e
     return ReadHostFileBytes(hostPath, kMaxMediaFileBytes, bytes, error) &&
            DecodeMediaBytes(bytes.data(), bytes.size(), out, error);
 }
+
+struct MediaReader::Impl {
+    FileReader file;
+    Decoding d;
+    AudioData format;
+    std::string openError;
+    Decoder dec{d, format, openError};
+    std::vector<float> pending;  // converted frames not handed out yet
+    size_t pendingAt = 0;        // first of them, in samples
+    int64_t next = 0;            // frame of the next frame handed out
+    int64_t target = 0;          // frames before this are dropped (after a seek)
+    bool sync = true;            // the next decoded frame tells where it lies
+    bool flushed = false;        // the decoder was told the file ended
+    bool ended = false;
+    bool produced = false;       // some audio came out since opening
+    int64_t origin = 0;          // the stream's first time stamp
+    AVRational base{1, 1};
+
+    int64_t FrameOf(int64_t pts) const {
+        const int64_t rel = pts - origin;
+        return int64_t(double(rel) * base.num / base.den * format.SampleRate + 0.5);
+    }
+
+    // The length the file declares, in frames; without one, the packets are
+    // counted (no decoding) and the file is rewound.
+    bool Measure(std::string& error) {
+        AVStream* st = d.fmt->streams[dec.Stream()];
+        base = st->time_base;
+        if (base.num <= 0 || base.den <= 0) base = AVRational{1, format.SampleRate};
+        origin = st->start_time != AV_NOPTS_VALUE ? st->start_time : 0;
+        double seconds = 0;
+        if (st->duration != AV_NOPTS_VALUE && st->duration > 0)
+            seconds = double(st->duration) * base.num / base.den;
+        else if (d.fmt->duration != AV_NOPTS_VALUE && d.fmt->duration > 0)
+            seconds = double(d.fmt->duration) / AV_TIME_BASE;
+        if (!(seconds > 0)) {
+            int64_t last = 0;
+            while (ff.av_read_frame(d.fmt, d.packet) >= 0) {
+                if (d.packet->stream_index == dec.Stream() && d.packet->pts != AV_NOPTS_VALUE)
+                    last = std::max(last, d.packet->pts - origin + std::max<int64_t>(0, d.packet->duration));
+                ff.av_packet_unref(d.packet);
+            }
+            seconds = double(last) * base.num / base.den;
+            if (ff.avformat_seek_file(d.fmt, dec.Stream(), INT64_MIN, origin, origin, 0) < 0) {
+                error = "Cannot seek in the file";
+                return false;
+            }
+        }
+        // A length beyond a day is not a piece of music.
+        if (!(seconds > 0) || seconds > 86400.0) {
+            error = "Unknown length";
+            return false;
+        }
+        format.Frames = int64_t(seconds * format.SampleRate + 0.5);
+        if (format.Frames <= 0) {
+            error = "File holds no samples";
+            return false;
+        }
+        return true;
+    }
+
+    // Decodes the next frame into `pending`; false at the end or on failure
+    // (error set then).
+    bool DecodeMore(std::string& error) {
+        while (!ended) {
+            int rc = ff.avcodec_receive_frame(d.codec, d.frame);
+            if (rc == 0) {
+                int count = 0;
+                std::vector<float> block;
+                const bool ok = dec.ConvertFrame(block, count);
+                const int64_t pts = d.frame->best_effort_timestamp;
+                ff.av_frame_unref(d.frame);
+                if (!ok) {
+                    error = openError;
+                    return false;
+                }
+                if (count <= 0) continue;
+                if (sync) {
+                    if (pts != AV_NOPTS_VALUE) next = FrameOf(pts);
+                    else next = target;
+                    sync = false;
+                }
+                const int64_t ch = format.StoredChannels;
+                int64_t skip = std::clamp<int64_t>(target - next, 0, count);
+                next += skip;
+                pending.assign(block.begin() + ptrdiff_t(skip * ch), block.begin() + ptrdiff_t(int64_t(count) * ch));
+                pendingAt = 0;
+                produced = true;
+                if (!pending.empty()) return true;
+                continue;
+            }
+            if (rc == AVERROR_EOF) {
+                ended = true;
+                return false;
+            }
+            if (rc == AVERROR_INVALIDDATA) continue;
+            if (rc != AVERROR(EAGAIN)) {
+                error = AvError(rc);
+                return false;
+            }
+            if (flushed) {
+                ended = true;
+                return false;
+            }
+            rc = ff.av_read_frame(d.fmt, d.packet);
+            if (rc < 0) {
+                // The end, or a damaged tail after good audio: what came before plays.
+                if (rc != AVERROR_EOF && !produced) {
+                    error = "Read error (" + AvError(rc) + ")";
+                    return false;
+                }
+                ff.avcodec_send_packet(d.codec, nullptr);
+                flushed = true;
+                continue;
+            }
+            if (d.packet->stream_index == dec.Stream()) {
+                // After a seek, what lies well before the target is passed over
+                // undecoded: an index may land far before it. The last stretch
+                // is decoded, for codecs that need what came before.
+                if (sync && d.packet->pts != AV_NOPTS_VALUE && d.packet->duration > 0 &&
+                    FrameOf(d.packet->pts + d.packet->duration) < target - format.SampleRate / 4) {
+                    ff.av_packet_unref(d.packet);
+                    continue;
+                }
+                rc = ff.avcodec_send_packet(d.codec, d.packet);
+                ff.av_packet_unref(d.packet);
+                // Damaged packets are skipped, as a player would.
+                if (rc < 0 && rc != AVERROR(EAGAIN) && rc != AVERROR_INVALIDDATA) {
+                    error = AvError(rc);
+                    return false;
+                }
+            } else {
+                ff.av_packet_unref(d.packet);
+            }
+        }
+        return false;
+    }
+};
+
+MediaReader::MediaReader() = default;
+MediaReader::~MediaReader() = default;
+
+bool MediaReader::Open(const std::string& hostPath, std::string& error) {
+    impl_.reset();
+    if (!LoadFfmpeg(error)) return false;
+    auto impl = std::make_unique<Impl>();
+    impl->file.f = std::fopen(hostPath.c_str(), "rb");
+    if (!impl->file.f) {
+        error = "File not found";
+        return false;
+    }
+    if (std::fseek(impl->file.f, 0, SEEK_END) != 0 || (impl->file.size = std::ftell(impl->file.f)) < 0 ||
+        std::fseek(impl->file.f, 0, SEEK_SET) != 0) {
+        error = "Cannot read the file";
+        return false;
+    }
+    if (impl->file.size == 0) {
+        error = "File is empty";
+        return false;
+    }
+    try {
+        if (!impl->dec.Open(&impl->file, ReadFilePacket, SeekFile)) {
+            error = impl->openError;
+            return false;
+        }
+        if (!impl->Measure(error)) return false;
+    } catch (const std::bad_alloc&) {
+        error = "Out of memory";
+        return false;
+    }
+    impl_ = std::move(impl);
+    return true;
+}
+
+const AudioData& MediaReader::Format() const {
+    static const AudioData none;
+    return impl_ ? impl_->format : none;
+}
+
+bool MediaReader::Seek(int64_t frame, std::string& error) {
+    if (!impl_) {
+        error = "No file";
+        return false;
+    }
+    Impl& m = *impl_;
+    frame = std::clamp<int64_t>(frame, 0, m.format.Frames);
+    const int64_t ts = m.origin + int64_t(double(frame) / m.format.SampleRate * m.base.den / m.base.num);
+    if (ff.avformat_seek_file(m.d.fmt, m.dec.Stream(), INT64_MIN, ts, ts, 0) < 0 &&
+        ff.avformat_seek_file(m.d.fmt, m.dec.Stream(), INT64_MIN, ts, INT64_MAX, 0) < 0) {
+        error = "Cannot seek in the file";
+        return false;
+    }
+    ff.avcodec_flush_buffers(m.d.codec);
+    m.pending.clear();
+    m.pendingAt = 0;
+    m.target = frame;
+    m.next = frame;
+    m.sync = true;
+    m.flushed = false;
+    m.ended = false;
+    return true;
+}
+
+int64_t MediaReader::Read(std::vector<float>& out, int64_t want, std::string& error) {
+    if (!impl_) {
+        error = "No file";
+        return -1;
+    }
+    Impl& m = *impl_;
+    const int64_t ch = m.format.StoredChannels;
+    int64_t got = 0;
+    try {
+        while (got < want && m.next < m.format.Frames) {
+            if (m.pendingAt >= m.pending.size()) {
+                if (!m.DecodeMore(error)) {
+                    if (!error.empty()) return -1;
+                    break;
+                }
+                continue;
+            }
+            const int64_t have = int64_t(m.pending.size() - m.pendingAt) / ch;
+            const int64_t take = std::min({have, want - got, m.format.Frames - m.next});
+            out.insert(out.end(), m.pending.begin() + ptrdiff_t(m.pendingAt),
+                       m.pending.begin() + ptrdiff_t(m.pendingAt + size_t(take * ch)));
+            m.pendingAt += size_t(take * ch);
+            m.next += take;
+            got += take;
+        }
+    } catch (const std::bad_alloc&) {
+        error = "Out of memory";
+        return -1;
+    }
+    return got;
+}
+
+int64_t MediaReader::NextFrame() const { return impl_ ? impl_->next : 0; }
 
 }  // namespace zun

@@ -7,6 +7,8 @@
 #include <cctype>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
+#include <mutex>
 
 namespace zun {
 
@@ -14,15 +16,85 @@ namespace {
 
 // FluidSynth's default output level leaves headroom for a full orchestra; this
 // brings a typical piece near the level of the wave effects.
-constexpr float kSynthGain = 0.6f;
+constexpr float kSynthGain = 2.7f;
 
 void QuietLog(int, const char*, void*) {}
+
+// A sound font is loaded once and shared by every synthesizer that plays with
+// it (the MIDI music and each MIDI music file): its samples are several
+// megabytes. Each synthesizer takes it off its own stack before it is deleted,
+// so the font outlives it; the last user frees it.
+class SharedFonts {
+public:
+    static SharedFonts& Get() {
+        static SharedFonts s;
+        return s;
+    }
+
+    fluid_sfont_t* Acquire(const std::string& path, std::string& error) {
+        std::lock_guard<std::mutex> lk(m_);
+        Entry& e = fonts_[path];
+        if (!e.Font) {
+            // The font is loaded into a synthesizer that only holds it: a font
+            // is freed by the synthesizer whose stack it is on.
+            e.Settings = new_fluid_settings();
+            if (e.Settings) {
+                fluid_settings_setint(e.Settings, "synth.polyphony", 1);
+                fluid_settings_setint(e.Settings, "synth.cpu-cores", 1);
+                e.Holder = new_fluid_synth(e.Settings);
+            }
+            const int id = e.Holder ? fluid_synth_sfload(e.Holder, path.c_str(), 0) : FLUID_FAILED;
+            if (id != FLUID_FAILED) e.Font = fluid_synth_get_sfont_by_id(e.Holder, id);
+            if (!e.Font) {
+                error = "Could not load sound font: " + path;
+                Drop(path);
+                return nullptr;
+            }
+        }
+        ++e.Users;
+        return e.Font;
+    }
+
+    void Release(const std::string& path) {
+        std::lock_guard<std::mutex> lk(m_);
+        auto it = fonts_.find(path);
+        if (it == fonts_.end() || --it->second.Users > 0) return;
+        Drop(path);
+    }
+
+    int32_t Loaded() {
+        std::lock_guard<std::mutex> lk(m_);
+        return int32_t(fonts_.size());
+    }
+
+private:
+    struct Entry {
+        fluid_settings_t* Settings = nullptr;
+        fluid_synth_t* Holder = nullptr;
+        fluid_sfont_t* Font = nullptr;
+        int32_t Users = 0;
+    };
+
+    void Drop(const std::string& path) {
+        auto it = fonts_.find(path);
+        if (it == fonts_.end()) return;
+        Entry& e = it->second;
+        if (e.Holder) delete_fluid_synth(e.Holder);
+        if (e.Settings) delete_fluid_settings(e.Settings);
+        fonts_.erase(it);
+    }
+
+    std::mutex m_;
+    std::map<std::string, Entry> fonts_;
+};
 
 class FluidMidiSynth : public MidiSynth {
 public:
     ~FluidMidiSynth() override {
+        if (synth_ && font_) fluid_synth_remove_sfont(synth_, font_);
         if (synth_) delete_fluid_synth(synth_);
         if (settings_) delete_fluid_settings(settings_);
+        if (font_) SharedFonts::Get().Release(fontPath_);
     }
 
     bool Open(const std::string& soundFont, int32_t rate, std::string& error) {
@@ -52,10 +124,16 @@ public:
             error = "Could not create synthesizer";
             return false;
         }
-        if (fluid_synth_sfload(synth_, soundFont.c_str(), 1) == FLUID_FAILED) {
+        font_ = SharedFonts::Get().Acquire(soundFont, error);
+        if (!font_) return false;
+        fontPath_ = soundFont;
+        if (fluid_synth_add_sfont(synth_, font_) == FLUID_FAILED) {
+            SharedFonts::Get().Release(fontPath_);
+            font_ = nullptr;
             error = "Could not load sound font: " + soundFont;
             return false;
         }
+        fluid_synth_program_reset(synth_);
         return true;
     }
 
@@ -87,6 +165,8 @@ public:
 private:
     fluid_settings_t* settings_ = nullptr;
     fluid_synth_t* synth_ = nullptr;
+    fluid_sfont_t* font_ = nullptr;
+    std::string fontPath_;
 };
 
 }  // namespace
@@ -111,6 +191,8 @@ std::string FindSoundFont() {
     }
     return {};
 }
+
+int32_t LoadedSoundFonts() { return SharedFonts::Get().Loaded(); }
 
 std::unique_ptr<MidiSynth> CreateFluidSynth(const std::string& soundFont, int32_t rate, std::string& error) {
     auto s = std::make_unique<FluidMidiSynth>();

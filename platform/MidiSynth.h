@@ -24,8 +24,11 @@ public:
 std::string FindSoundFont();
 
 // A FluidSynth synthesizer (its synth only: no player, no audio driver) with
-// one sound font loaded; null with a reason in `error` when that fails.
+// one sound font; null with a reason in `error` when that fails. The
+// synthesizers alive at one time share one copy of each font.
 std::unique_ptr<MidiSynth> CreateFluidSynth(const std::string& soundFont, int32_t rate, std::string& error);
+// Sound fonts held in memory now.
+int32_t LoadedSoundFonts();
 
 // The MIDI voice of the mixer: sequencer time advances with the rendered
 // audio, in slices short enough that events land within about a millisecond.

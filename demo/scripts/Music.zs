@@ -11,6 +11,6 @@ class Music {
 
   // Water dripping somewhere in the cellar.
   func drip() {
-    playSound("drip.wav", 0.6);
+    playSound("drip.wav", 0.9);
   }
 }

@@ -22,7 +22,7 @@ class Player {
         } else {
           g.torchOn = true;
           enableTorch(true);
-          playSound("fire.wav", 0.4);
+          playSound("fire.wav", 0.9);
         }
       } else {
         msg("<Hero 3> I have nothing to light.");

@@ -141,6 +141,20 @@ void gWeatherModule::UpdateWeather(float t) {
     // Rain falls like snow whenever its density asks for it; no draw is made
     // without rain, so a dry sky leaves the random sequence alone.
     if (RainDensity > 0 && Rnd() < RainDensity) FallAroundView("pRain");
+    // The first rain brings its sound: one looping record for good, silent
+    // until its curve rises, so that a shower later on fades in and out on the
+    // same wave.
+    if (RainDensity > 0 && RainSound == 0) {
+        WeatherSound s;
+        s.FileName = "rain.wav";
+        s.Looping = true;
+        s.SpeedCurve.Value = 1.0f;
+        s.Speed = 1.0f;
+        Sounds.resize(size_t(SoundCount) + 1);
+        Sounds.push_back(std::move(s));
+        SoundCount += 1;
+        RainSound = SoundCount;
+    }
     if (RainSound > 0 && RainSound <= SoundCount && Sounds[size_t(RainSound)].Looping) {
         const float target = RainDensity < 0.1f ? 0.0f : ToSingle(double(RainDensity) + 0.1);
         Sounds[size_t(RainSound)].VolumeCurve.AddPoint(AddLong(frame, 30), target);

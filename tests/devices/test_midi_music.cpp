@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <fstream>
+#include <unistd.h>
 
 #include "devices/zDMusic.h"
 #include "test_sound_fixtures.h"
@@ -163,6 +165,40 @@ TEST(MidiSoundFont, TheSynthesizerSoundsANote) {
     std::fill(out.begin(), out.end(), 0.0f);
     player.RenderAdd(out.data(), 4800, 48000);
     EXPECT_TRUE(std::all_of(out.begin(), out.end(), [](float s) { return s == 0.0f; }));
+}
+
+// The MIDI music and each MIDI music file play with one copy of the sound
+// font: a second synthesizer costs no second copy, plays on after the first
+// is gone, and the last one gone frees the font.
+TEST(MidiSoundFont, SynthesizersShareOneCopyOfTheFont) {
+    struct stat st;
+    const std::string font = FindSoundFont();
+    if (::stat(font.c_str(), &st) != 0) GTEST_SKIP() << "no sound font on this machine";
+    auto resident = [] {
+        std::ifstream statm("/proc/self/statm");
+        int64_t size = 0, pages = 0;
+        statm >> size >> pages;
+        return pages * int64_t(sysconf(_SC_PAGESIZE));
+    };
+    std::string err;
+    auto first = CreateFluidSynth(font, 48000, err);
+    ASSERT_TRUE(first) << err;
+    const int64_t before = resident();
+    auto second = CreateFluidSynth(font, 48000, err);
+    ASSERT_TRUE(second) << err;
+    EXPECT_LT(resident() - before, int64_t(st.st_size) / 2);
+    EXPECT_EQ(LoadedSoundFonts(), 1);
+    first.reset();
+    {
+        MidiPlayer player(std::move(second));
+        player.Synth().Send(0x90, 60, 120);
+        std::vector<float> out(4800 * 2, 0.0f);
+        player.RenderAdd(out.data(), 4800, 48000);
+        float peak = 0;
+        for (float s : out) peak = std::max(peak, std::fabs(s));
+        EXPECT_GT(peak, 0.01f);
+    }
+    EXPECT_EQ(LoadedSoundFonts(), 0);
 }
 
 }  // namespace

@@ -2,7 +2,13 @@
 // the stream itself, and the end of a piece that does not loop.
 #include <gtest/gtest.h>
 
+#include <sndfile.h>
+
 #include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <unistd.h>
 
 #include "core/zStream.h"
 #include "core/zValues.h"
@@ -10,6 +16,7 @@
 #include "devices/zDShow.h"
 #include "devices/zMusicSetup.h"
 #include "platform/MidiStream.h"
+#include "platform/MusicFileStream.h"
 #include "test_sound_fixtures.h"
 #include "tests/support/MediaSamples.h"
 
@@ -121,9 +128,9 @@ TEST_F(MusicFiles, LoadingReplacesThePreviousFileAndNeedsAnOutput) {
     auto first = zDShow.MediaControl;
     ASSERT_TRUE(PlayMusicFile("long.wav", true, 1.0f, 1.0f, 0, 0, 0));
     EXPECT_NE(zDShow.MediaControl, first);
-    EXPECT_EQ(AudioDevice::Mixer()->VoiceCount(), 2);  // `first` is still held here
+    EXPECT_EQ(AudioDevice::Mixer()->SourceCount(), 2);  // `first` is still held here
     first.reset();
-    EXPECT_EQ(AudioDevice::Mixer()->VoiceCount(), 1);
+    EXPECT_EQ(AudioDevice::Mixer()->SourceCount(), 1);
     DShow_Release();
     EXPECT_FALSE(AudioDevice::IsOpen());
 
@@ -161,6 +168,97 @@ TEST_F(MusicFiles, EveryCompressedFormatPlaysWithRateAndLoopPoints) {
         EXPECT_LE(highest, 800);
         DShow_Release();
     }
+}
+
+// The process's resident memory in bytes, and its threads.
+int64_t Resident() {
+    std::ifstream statm("/proc/self/statm");
+    int64_t size = 0, resident = 0;
+    statm >> size >> resident;
+    return resident * int64_t(sysconf(_SC_PAGESIZE));
+}
+int Threads() {
+    int n = 0;
+    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator("/proc/self/task")) ++n;
+    return n;
+}
+float Peak(const std::vector<float>& s) {
+    float p = 0;
+    for (float v : s) p = std::max(p, std::fabs(v));
+    return p;
+}
+
+// Sixty minutes at 8 kHz as FLAC, silent but for a tone in the second from
+// 30:00 and in the last second.
+void WriteHourFlac(const std::string& hostPath) {
+    SF_INFO info{};
+    info.samplerate = 8000;
+    info.channels = 1;
+    info.format = SF_FORMAT_FLAC | SF_FORMAT_PCM_16;
+    SNDFILE* f = sf_open(hostPath.c_str(), SFM_WRITE, &info);
+    ASSERT_NE(f, nullptr) << sf_strerror(nullptr);
+    std::vector<short> second(8000);
+    for (int s = 0; s < 3600; ++s) {
+        const bool tone = s == 1800 || s == 3599;
+        for (int i = 0; i < 8000; ++i) second[size_t(i)] = tone ? short(16000 * std::sin(2 * M_PI * 440 * i / 8000)) : 0;
+        ASSERT_EQ(sf_write_short(f, second.data(), 8000), 8000);
+    }
+    sf_close(f);
+}
+
+// An hour of music streams: it starts wherever it is asked to, loops between
+// points far into it, reaches its end, and holds a ring of a few seconds, not
+// the hour; its decoder thread ends with it.
+TEST_F(MusicFiles, AnHourLongFileStreamsFromAnyPointInBoundedMemory) {
+    WriteHourFlac(dir.HostPath("hour.flac"));
+    const int threads = Threads();
+    const int64_t before = Resident();
+    ASSERT_TRUE(PlayMusicFile("hour.flac", false, 1.0f, 1.0f, 0, 0, 3599500));
+    EXPECT_DOUBLE_EQ(zDShow.LoopEnd, 3600.0);
+    auto out = test::RenderMixer(2000);
+    EXPECT_EQ(GetMusicPosition(), 3599750);
+    EXPECT_GT(Peak(out), 0.3f);
+    Frames(40);  // past the end: rewound and silent
+    EXPECT_EQ(GetMusicPosition(), 0);
+    EXPECT_FALSE(zDShow.MediaControl->IsRunning());
+
+    // The second from 30:00 looped, from its middle: three seconds of play
+    // stay in it and hear its tone throughout.
+    ASSERT_TRUE(PlayMusicFile("hour.flac", true, 1.0f, 1.0f, 1800000, 1801000, 1800500));
+    for (int i = 0; i < 30; ++i) {
+        out = test::RenderMixer(800);
+        EXPECT_GT(Peak(out), 0.3f) << i;
+        EXPECT_GE(GetMusicPosition(), 1800000);
+        EXPECT_LE(GetMusicPosition(), 1801000);
+    }
+    EXPECT_NEAR(GetMusicPosition(), 1800500, 1);
+    // The hour decoded whole would take 115 MB.
+    EXPECT_LT(Resident() - before, int64_t(16) << 20);
+    {
+        const auto stream = std::dynamic_pointer_cast<MusicFileStream>(zDShow.MediaControl);
+        ASSERT_TRUE(stream);
+        EXPECT_LE(stream->BufferedSamples(),
+                  int64_t(MusicFileStream::kAheadSeconds * 8000) + MusicFileStream::kBlockFrames);
+    }
+    DShow_Release();
+    EXPECT_EQ(Threads(), threads);
+}
+
+// A file cut short of the length it declares: a loop beyond what is left
+// ends with a logged error rather than a decoder that seeks for ever.
+TEST_F(MusicFiles, ALoopBeyondTheDataOfACutFileEndsWithALoggedError) {
+    const std::string path = dir.HostPath("cut.flac");
+    WriteHourFlac(path);
+    std::filesystem::resize_file(path, std::filesystem::file_size(path) / 4);
+    test::LogCapture log;
+    ASSERT_TRUE(PlayMusicFile("cut.flac", true, 1.0f, 1.0f, 2400000, 2401000, 2400500));
+    Frames(20);
+    EXPECT_FALSE(zDShow.MediaControl->IsRunning());
+    EXPECT_TRUE(log.Contains("ERR\tMusicCheckLoop")) << (log.Lines().empty() ? "" : log.Lines()[0]);
+    // What is left plays.
+    ASSERT_TRUE(PlayMusicFile("cut.flac", false, 1.0f, 1.0f, 0, 0, 0));
+    Frames(20);
+    EXPECT_EQ(GetMusicPosition(), 300);
 }
 
 // A MIDI file as a music file, and a music setup that names one, play

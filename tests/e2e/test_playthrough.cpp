@@ -3,6 +3,7 @@
 // screen places of people and things, with checks of the game's state, the
 // level, the messages and their speakers, and a few pixels of the frames.
 #include "PlayTestSupport.h"
+#include "SoundCapture.h"
 #include "platform/Dialogs.h"
 
 namespace tarv::test {
@@ -395,6 +396,63 @@ TEST(Playthrough, TheHeroStandingInAPuddleIsSeenInIt) {
             s.push_back(QuitWithEsc());
         },
         [] { PushMessageBoxAnswer(MsgBoxResult::Yes); });
+    ExpectCleanEnd(r);
+}
+
+// What the player hears at the default settings, captured from the mixer along
+// the whole story: the music sits near the footsteps, every sound played is
+// heard, nothing clips, and M mutes everything until it is pressed again.
+TEST(Playthrough, TheMusicAndEverySoundAreHeardAndMuteSilencesThem) {
+    const RunResult r = PlayProgram(
+        [](ScriptedPlayer& p) {
+            auto& s = p.Steps;
+            auto capture = std::make_shared<SoundCapture>();
+            TheStart(s);
+            Append(s, Tap("Space for the story", kKeySpace));
+            s.push_back(Expect("Hero", "Hollowmere at last"));
+            MarlaAndTheKey(s, false);
+            // M, a wait for the sounds already under way to end, then a
+            // stretch that must be silence, and M again.
+            Append(s, Tap("mute", 77));
+            auto waited = std::make_shared<int32_t>(0);
+            s.push_back(WaitUntil("the last sounds die away", [capture, waited] {
+                capture->Quiet = true;
+                capture->QuietPeak = 0;
+                return ++*waited > 300;
+            }, 400));
+            s.push_back(WaitUntil("muted for a while", [waited] { return ++*waited > 400; }, 200));
+            s.push_back(Do("muted is silent", [capture](ScriptedPlayer& p) {
+                p.Write("PROBE muted peak " + std::to_string(capture->QuietPeak));
+                p.Check(capture->QuietPeak == 0.0f, "sound while muted, peak " + std::to_string(capture->QuietPeak));
+            }));
+            Append(s, Tap("unmute", 77));
+            s.push_back(Do("heard again", [capture](ScriptedPlayer&) { capture->Quiet = false; }));
+            TheHallDoorAndTheCellar(s);
+            TobinAndTheLantern(s);
+            TheCoinAndTobin(s);
+            TheWayBackAndTheEnd(s);
+            s.push_back(Do("the levels", [capture](ScriptedPlayer& p) {
+                const SoundCapture& c = *capture;
+                const double music = c.Music.Db(), steps = c.Steps().Db();
+                p.Write("PROBE music " + Db(music) + " dBFS, footsteps " + Db(steps) + " dBFS, peak " +
+                        std::to_string(c.Peak));
+                for (const auto& [name, sum] : c.Waves) {
+                    p.Write("PROBE " + name + " " + Db(sum.Db()) + " dBFS");
+                    p.Check(sum.Db() > -40, name + " is not heard: " + Db(sum.Db()) + " dBFS");
+                }
+                p.Check(c.Steps().Samples > 0, "no footsteps");
+                p.Check(c.Waves.count("rain.wav") > 0, "no rain");
+                p.Check(music > -40, "the music is not heard: " + Db(music) + " dBFS");
+                p.Check(std::fabs(music - steps) <= 12,
+                        "the music at " + Db(music) + " dBFS, the footsteps at " + Db(steps) + " dBFS");
+                p.Write("PROBE peak at " + c.PeakAt);
+                p.Check(c.Peak < 1.0f, "the mix clips at " + c.PeakAt);
+            }));
+            s.push_back(Do("leave the demo", [](ScriptedPlayer& p) { p.Key(WindowEventType::KeyDown, kKey2); }));
+            CaptureAlong(s, capture);
+        },
+        [] { AudioDevice::UseOffline(kCaptureRate); });
+    for (const auto& l : r.Lines("PROBE", r.Report)) std::printf("%s\n", l.c_str());
     ExpectCleanEnd(r);
 }
 

@@ -200,13 +200,13 @@ std::vector<MusicSetup> MakeMusicSetups() {
     village.File = "village.mus";
     village.Track = "village.mid";
     village.LoopEnd = village.End = 16 * kMusicBar;
-    village.Volume = 0.8f;
-    village.Events = {{0, "bell.wav", 0.35f, ""}, {12 * kMusicBar, "", 1.0f, "thunderCue"}};
+    village.Volume = 1.0f;
+    village.Events = {{0, "bell.wav", 0.9f, ""}, {12 * kMusicBar, "", 1.0f, "thunderCue"}};
     MusicSetup cellar;
     cellar.File = "cellar.mus";
     cellar.Track = "cellar.mid";
     cellar.LoopEnd = cellar.End = 8 * kMusicBar;
-    cellar.Volume = 0.7f;
+    cellar.Volume = 1.0f;
     cellar.Events = {{2 * kMusicBar, "", 1.0f, "drip"}, {6 * kMusicBar + kMusicBar / 2, "", 1.0f, "drip"}};
     return {village, cellar};
 }

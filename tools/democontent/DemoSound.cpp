@@ -209,22 +209,22 @@ std::vector<DemoSound> MakeSounds() {
         HighPass(s, 2500);
         MixInto(s, Tone(0.02, [](double) { return 2100; }, 4.0), 0, 0.6);
         Envelope(s, 0, 3.0);
-        out.push_back(Make("snip.wav", s, 0.35));
+        out.push_back(Make("snip.wav", s, 0.6));
     }
     out.push_back(Make("text_out.wav", Tone(0.22, [](double t) { return 880 - 1800 * t; }, 1.5), 0.35));
-    out.push_back(Make("thunder1.wav", Thunder(3.2, 11, 1.4, 420), 0.95));
-    out.push_back(Make("thunder2.wav", Thunder(2.6, 12, 0.5, 220), 0.7));
+    out.push_back(Make("thunder1.wav", Thunder(3.2, 11, 1.4, 420), 0.55));
+    out.push_back(Make("thunder2.wav", Thunder(2.6, 12, 0.5, 220), 0.45));
     out.push_back(Make("wind1.wav", Wind(2.4, 21, 700), 0.5));
     out.push_back(Make("wind2.wav", Wind(2.0, 22, 420), 0.5));
     {
         std::vector<float> s = Water(2.4, 31, 0.35, 90, 1800);
         MakeLoop(s, 0.3);
-        out.push_back(Make("rain.wav", s, 0.5));
+        out.push_back(Make("rain.wav", s, 0.25));
     }
     {
         std::vector<float> s = Water(2.6, 41, 0.5, 50, 500);
         MakeLoop(s, 0.3);
-        out.push_back(Make("fountain.wav", s, 0.6));
+        out.push_back(Make("fountain.wav", s, 0.5));
     }
     {
         std::vector<float> s = Fire(2.4, 51);
@@ -255,7 +255,7 @@ std::vector<DemoSound> MakeSounds() {
     {
         std::vector<float> s = Tone(0.16, [](double) { return 988; }, 1.5);
         MixInto(s, Tone(0.3, [](double) { return 1480; }, 1.5), 0.09, 1.0);
-        out.push_back(Make("pickup.wav", s, 0.5));
+        out.push_back(Make("pickup.wav", s, 0.35));
     }
     out.push_back(Make("bell.wav", Bell(2.5, 392), 0.6));
     {
