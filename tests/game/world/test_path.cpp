@@ -394,6 +394,18 @@ TEST_F(Paths, EveryQueryOnRandomMapsGivesThePlainSearchsWaypoints) {
     }
 }
 
+TEST_F(Paths, AHugeMapsWorkingMemoryIsGivenBackAfterItsSearch) {
+    auto small = OpenMap(16, 64, 64);
+    ASSERT_GT(path.FindPath(small.get(), 1, 0, 0, 63, 63, true), 0);
+    EXPECT_GT(gPath::ScratchBytes(), 0u) << "a small map's grids stay for the next search";
+    auto huge = OpenMap(16, 2048, 2048);
+    ASSERT_GT(path.FindPath(huge.get(), 1, 0, 2047, 2047, 2040, true), 0);
+    EXPECT_TRUE(path.IsComplete);
+    EXPECT_LT(gPath::ScratchBytes(), size_t(2048) * 2048) << "less than a byte a cell is kept";
+    ASSERT_GT(path.FindPath(small.get(), 1, 63, 0, 0, 63, true), 0);
+    EXPECT_GT(gPath::ScratchBytes(), 0u);
+}
+
 TEST_F(Paths, CellsBeyondAGridSmallerThanTheMapAreWalls) {
     // As after an import that stopped half-way: the size claims more cells
     // than the grid holds.
