@@ -90,12 +90,13 @@ bool zDInputModule::DInput_Initialize(intptr_t window) {
     hWnd = window;
     try {
         // Input on this platform is the window's own events, so the input
-        // system opens whenever there is a window system; the enumeration
-        // list is filled once.
+        // system opens whenever there is a window system. The list of attached
+        // devices is taken afresh: pads may have come and gone since the last
+        // start, and no device-change event reaches a released input system.
         if (NoInputSystem) Raise(errInvalidCall, "No input system");
         DInput = true;
         if (!JoysticksStarted) JoysticksStarted = StartJoysticks();
-        if (Attached.empty()) UpdateAttachedDevices();
+        UpdateAttachedDevices();
         AddInputDevice("GUID_SysKeyboard", false);
         AddInputDevice("GUID_SysMouse", false);
         ResetKeyStates();

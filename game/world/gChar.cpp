@@ -121,7 +121,11 @@ void gChar::Update() {
         so->Execute("onUpdate");
     }
 
-    if (MovePath && MovePath->WayPointCount > 0) Animate = MoveAlongPath(gCharTest.mapCollision.get(), MovePath, Speed);
+    // A walk at Speed 0 can take no step, so it would only plan the way anew;
+    // for the player that is what the mover's blocked step did moments ago in
+    // this frame (it leaves Speed 0 whenever the player did not move).
+    if (MovePath && MovePath->WayPointCount > 0 && Speed != 0)
+        Animate = MoveAlongPath(gCharTest.mapCollision.get(), MovePath, Speed);
 
     const std::shared_ptr<gCharset> setRef = CharSet;
     gCharset& set = Need(setRef);

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
+#include <new>
 
 #include "core/zCore.h"
 #include "core/zMath.h"
@@ -55,8 +57,9 @@ const AngleTable& Angles() {
     return t;
 }
 
-// Working grids of a search, kept between searches. A cell's entries count
-// only when its stamp is the current search's; so nothing has to be cleared.
+// Working grids of a search, kept between searches of maps up to a bound and
+// given back after a search of a larger map. A cell's entries count only when
+// its stamp is the current search's; so nothing has to be cleared.
 struct Scratch {
     // Stamp and cost side by side: the flood reads the stamp of every
     // neighbour it looks at and writes both when it labels one.
@@ -64,9 +67,6 @@ struct Scratch {
         uint32_t stamp;
         int32_t cost;  // -1: seen and blocked; > 0: reached
     };
-    std::vector<Rec> rec;
-    std::vector<int32_t> depth;  // steps from the start when reached
-    std::vector<uint8_t> angle;  // arrival code; counts only for reached cells
     // A queued cell carries what its neighbours' labels are made from, so
     // taking it off the queue reads the queue alone (the depth only counts
     // while the band can clip, and is read from its grid then).
@@ -74,22 +74,63 @@ struct Scratch {
         int32_t x, y, cost;
         uint8_t angle;
     };
-    std::vector<Item> queue;
+    static constexpr size_t kCellBytes = sizeof(Rec) + sizeof(int32_t) + sizeof(uint8_t) + sizeof(Item);
+    // Grids for a map of up to about 1500 cells a side stay for the next search;
+    // a larger map's are freed again, so one search of a huge map does not
+    // hold hundreds of megabytes for the rest of the run.
+    static constexpr size_t kKeepBytes = size_t(64) << 20;
+
+    // One plain block, not vectors: it comes zeroed from the system and only
+    // the stamps need a start value, so a search of a huge map pays only for
+    // the pages its band touches, not for clearing the whole map; and one
+    // block that large goes straight back to the system when freed.
+    struct FreeBlock {
+        void operator()(void* p) const { std::free(p); }
+    };
+    std::unique_ptr<void, FreeBlock> block;
+    Rec* rec = nullptr;
+    Item* queue = nullptr;       // each cell joins the queue at most once
+    int32_t* depth = nullptr;    // steps from the start when reached
+    uint8_t* angle = nullptr;    // arrival code; counts only for reached cells
+    size_t capacity = 0;         // cells the grids hold
     std::vector<uint8_t> codes;  // the map's cells, when it cannot lend its own
     uint32_t gen = 0;
 
     void Begin(size_t cells) {
-        if (rec.size() < cells) {
-            rec.assign(cells, Rec{0, 0});
-            depth.resize(cells);
-            angle.resize(cells);
-            queue.resize(cells);  // each cell joins the queue at most once
+        if (capacity < cells) {
+            ReleaseGrids();
+            if (cells > SIZE_MAX / kCellBytes) throw std::bad_alloc();
+            block.reset(std::calloc(cells, kCellBytes));
+            if (!block) throw std::bad_alloc();
+            // Widest alignment first.
+            rec = static_cast<Rec*>(block.get());
+            queue = reinterpret_cast<Item*>(rec + cells);
+            depth = reinterpret_cast<int32_t*>(queue + cells);
+            angle = reinterpret_cast<uint8_t*>(depth + cells);
+            capacity = cells;
             gen = 0;
         }
         if (++gen == 0) {  // the stamps wrapped: start over
-            for (Rec& r : rec) r.stamp = 0;
+            for (size_t i = 0; i < capacity; ++i) rec[i].stamp = 0;
             gen = 1;
         }
+    }
+    void ReleaseGrids() {
+        block.reset();
+        rec = nullptr;
+        queue = nullptr;
+        depth = nullptr;
+        angle = nullptr;
+        capacity = 0;
+    }
+    void Release() {
+        ReleaseGrids();
+        std::vector<uint8_t>().swap(codes);
+    }
+    size_t Bytes() const { return capacity * kCellBytes + codes.capacity(); }
+    // After a search: keeps the grids only while they are small.
+    void Trim() {
+        if (Bytes() > kKeepBytes) Release();
     }
     bool Seen(size_t i) const { return rec[i].stamp == gen; }
     int32_t Cost(size_t i) const { return Seen(i) && rec[i].cost > 0 ? rec[i].cost : 0; }
@@ -227,10 +268,10 @@ bool Search::Flood(int64_t bound) {
     const int64_t stride = stride_;
     const size_t cells = size_t(stride) * size_t(int64_t(H) + 1);
     g_.Begin(cells);
-    Scratch::Rec* const rec = g_.rec.data();
-    int32_t* const depth = g_.depth.data();
-    uint8_t* const angle = g_.angle.data();
-    Scratch::Item* const queue = g_.queue.data();
+    Scratch::Rec* const rec = g_.rec;
+    int32_t* const depth = g_.depth;
+    uint8_t* const angle = g_.angle;
+    Scratch::Item* const queue = g_.queue;
     const uint8_t* const code = code_;
     const uint32_t gen = g_.gen;
     const bool rounded = turns_.exact;
@@ -398,12 +439,36 @@ bool Search::WalkBack(bool trusted, int64_t bound, std::vector<gPathNode>& out, 
     return true;
 }
 
+// The flood of the whole map labels every cell nearer than the goal, but the
+// way back looks only at cells along it. So first flood a band around the
+// straight line, widened until the way back only meets cells whose labels the
+// whole flood would give alike; once the band holds the whole map nothing is
+// left out and the result stands as it is. Kept out of line: the caller's
+// clean-up would otherwise crowd the flood's registers.
+__attribute__((noinline)) int32_t Plan(const zCollisionMap& map, uint8_t flags, int32_t x1, int32_t y1, int32_t x2,
+                                       int32_t y2, bool diagonal, int32_t weight, std::vector<gPathNode>& nodes,
+                                       bool& complete) {
+    Search search(map, flags, x1, y1, x2, y2, diagonal, weight);
+    const int64_t direct = search.Span(x1, y1, x2, y2);
+    const int64_t widest = search.WidestBand();
+    int32_t count = 0;
+    for (int64_t slack = 2;;) {
+        const int64_t bound = std::min(direct + slack, widest);
+        const bool clipped = search.Flood(bound);
+        if (search.WalkBack(!clipped, bound, nodes, count, complete)) return count;
+        // A band over a good part of the map costs about as much as the whole.
+        slack *= 8;
+        if (direct + 4 * slack >= widest) slack = widest;
+    }
+}
+
 }  // namespace
 
 int32_t gPath::FindPath(const zCollisionMap* iCollisionMap, uint8_t iCollisionFlags, int32_t x1, int32_t y1,
                         int32_t x2, int32_t y2, bool iDiagonal, int32_t iNearestWeight) {
     zCore.CurrentProc = "FindPath";
     if (!iCollisionMap) return 0;
+    ++searches_;
 
     if (iCollisionFlags == 0) {
         nodes_.assign(2, gPathNode{});
@@ -428,27 +493,19 @@ int32_t gPath::FindPath(const zCollisionMap* iCollisionMap, uint8_t iCollisionFl
     y1 = std::clamp(y1, 0, H);
     y2 = std::clamp(y2, 0, H);
 
-    // The flood of the whole map labels every cell nearer than the goal, but
-    // the way back looks only at cells along it. So first flood a band around
-    // the straight line, widened until the way back only meets cells whose
-    // labels the whole flood would give alike; once the band holds the whole
-    // map nothing is left out and the result stands as it is.
-    Search search(*iCollisionMap, iCollisionFlags, x1, y1, x2, y2, iDiagonal, iNearestWeight);
-    const int64_t direct = search.Span(x1, y1, x2, y2);
-    const int64_t widest = search.WidestBand();
-    for (int64_t slack = 2;;) {
-        const int64_t bound = std::min(direct + slack, widest);
-        const bool clipped = search.Flood(bound);
-        bool complete = false;
-        if (search.WalkBack(!clipped, bound, nodes_, WayPointCount, complete)) {
-            IsComplete = complete;
-            return WayPointCount;
-        }
-        // A band over a good part of the map costs about as much as the whole.
-        slack *= 8;
-        if (direct + 4 * slack >= widest) slack = widest;
-    }
+    // The grids of a huge map go back once the search is over, however it ends.
+    struct Trim {
+        ~Trim() { Work().Trim(); }
+    } trim;
+    bool complete = false;
+    WayPointCount = Plan(*iCollisionMap, iCollisionFlags, x1, y1, x2, y2, iDiagonal, iNearestWeight, nodes_, complete);
+    IsComplete = complete;
+    return WayPointCount;
 }
+
+uint64_t gPath::searches_ = 0;
+
+size_t gPath::ScratchBytes() { return Work().Bytes(); }
 
 const gPathNode& gPath::GetNode(int32_t iNode) const {
     if (iNode < 1 || size_t(iNode) > nodes_.size()) Raise(errSubscript);

@@ -6,6 +6,7 @@
 // replaced by the reachable cell that came closest to it.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -47,7 +48,13 @@ public:
     // Size of the node list (at least WayPointCount).
     int32_t NodeCount() const { return static_cast<int32_t>(nodes_.size()); }
 
+    // Searches given a map so far in this run: how often the walkers plan.
+    static uint64_t Searches() { return searches_; }
+    // Working memory the search keeps for the next one, in bytes.
+    static size_t ScratchBytes();
+
 private:
+    static uint64_t searches_;
     std::vector<gPathNode> nodes_;  // node i is nodes_[i - 1]
 };
 

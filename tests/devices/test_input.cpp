@@ -122,6 +122,53 @@ TEST_F(Input, AJoystickPluggedInIsListedAndGoesWhenPulledOut) {
     zDInput.DInput_Release();
 }
 
+TEST_F(Input, StartingAgainListsThePadsPluggedInMeanwhile) {
+    // Held by the test, so that the virtual pads outlive the input system's
+    // own hold on the joystick service.
+    if (SDL_InitSubSystem(SDL_INIT_JOYSTICK) != 0) GTEST_SKIP() << "no joystick service on this machine";
+    auto attach = [](const char* name) {
+        SDL_VirtualJoystickDesc desc{};
+        desc.version = SDL_VIRTUAL_JOYSTICK_DESC_VERSION;
+        desc.type = SDL_JOYSTICK_TYPE_GAMECONTROLLER;
+        desc.naxes = 2;
+        desc.name = name;
+        return SDL_JoystickAttachVirtualEx(&desc);
+    };
+    // Device indexes move as pads come and go: look the pad up by name.
+    auto detach = [](const std::string& name) {
+        for (int i = 0; i < SDL_NumJoysticks(); ++i)
+            if (const char* n = SDL_JoystickNameForIndex(i); n && name == n) return SDL_JoystickDetachVirtual(i);
+        return -1;
+    };
+    auto listed = [](const std::string& name) {
+        for (const auto& inst : zDInput.Attached)
+            if (inst->ProductName == name) return inst->GuidInstance;
+        return std::string();
+    };
+    const int gone = attach("Pad Gone");
+    ASSERT_GE(gone, 0) << SDL_GetError();
+    ASSERT_TRUE(zDInput.DInput_Initialize(1));
+    const std::string goneGuid = listed("Pad Gone");
+    ASSERT_FALSE(goneGuid.empty());
+    zDInput.DInput_Release();
+
+    // While released no device-change event is heard.
+    ASSERT_EQ(detach("Pad Gone"), 0);
+    const int come = attach("Pad Come");
+    ASSERT_GE(come, 0) << SDL_GetError();
+    ASSERT_TRUE(zDInput.DInput_Initialize(1));
+    EXPECT_EQ(listed("Pad Gone"), "");
+    EXPECT_EQ(zDInput.AddInputDevice(goneGuid, false), 0) << "an unplugged pad cannot be added";
+    const std::string comeGuid = listed("Pad Come");
+    ASSERT_FALSE(comeGuid.empty()) << "a pad plugged in while released is listed";
+    EXPECT_EQ(zDInput.AddInputDevice(comeGuid, false), 3);
+    EXPECT_EQ(zDInput.DeviceCount, 3);
+
+    zDInput.DInput_Release();
+    EXPECT_EQ(detach("Pad Come"), 0);
+    SDL_QuitSubSystem(SDL_INIT_JOYSTICK);
+}
+
 TEST_F(Input, RemovingMovesTheLastDeviceIntoTheHole) {
     zDInput.DInput_Initialize(1);
     Joystick("J", {});

@@ -9,6 +9,7 @@
 #include "game/world/gPlayerMover.h"
 #include "scene/iEmitter.h"
 #include "scene/zCamera.h"
+#include "scene/zCollisionMap.h"
 #include "scene/zEmitterMap.h"
 #include "script/zScriptArray.h"
 
@@ -298,6 +299,38 @@ TEST_F(FrameTick, LevelTypeSteersWeatherAndTheCameraFollowsThePlayer) {
     EXPECT_EQ(frmMain.Camera->dX, 100.0f);
     EXPECT_EQ(frmMain.Camera->dY, 84.0f);
 
+}
+
+// The mover's blocked step plans the way anew; the player's own update, later
+// in the frame, walks the same path but must not plan it again.
+TEST_F(FrameTick, ABlockedPlayerPlansItsWayOnceAFrame) {
+    Start(kGame);
+    auto map = std::make_shared<zCollisionMap>();
+    map->SetTileSize(32);
+    map->SetSize(19, 19);
+    for (int32_t y = 0; y <= 19; ++y)
+        for (int32_t x = 0; x <= 19; ++x) map->SetTile(x, y, 0, 1);
+    gCharTest.mapCollision = map;
+    const auto player = gCharTest.Player;
+    player->Sprite->SetPosition(336, 336);
+    // Someone broad stands right in front, in every direction the player may turn to.
+    auto blocker = std::make_shared<gChar>();
+    blocker->Item = std::make_shared<zItem>();
+    blocker->Sprite = std::make_shared<zSprite>();
+    blocker->SetCharSet(player->CharSet);
+    blocker->Sprite->SetPosition(380, 336);
+    blocker->Sprite->W = 96;
+    blocker->CollisionShape = 2;
+    gCharTest.Chars = {player, blocker};  // as a level load lists them
+    ASSERT_GT(gCharTest.PlayerPath->FindPath(map.get(), 1, 10, 10, 15, 10, false), 0);
+    for (int frame = 0; frame < 3; ++frame) {
+        const uint64_t before = gPath::Searches();
+        Frame();
+        EXPECT_EQ(gPath::Searches() - before, 1u) << "frame " << frame;
+    }
+    EXPECT_FLOAT_EQ(player->Sprite->x, 336) << "the player stood blocked";
+    EXPECT_GT(gCharTest.PlayerPath->WayPointCount, 0);
+    EXPECT_EQ(player->MovePath, gCharTest.PlayerPath);
 }
 
 // A sound emitter is first updated in frame 2, a particle emitter only with

@@ -268,6 +268,31 @@ TEST_F(Paths, SearchesOneAfterAnotherDoNotSeeEachOther) {
     EXPECT_EQ(path.FindPath(open.get(), 1, 0, 0, 0, 2, false), 3);
 }
 
+// Two maps where the first band gives a wrong way back unless its labels are
+// checked: beside the way lies a cell the band leaves unlabelled but the whole
+// flood reaches round a U-turn (7 x 15), or a cell the band labels by a longer
+// way than the whole flood does (4 x 12).
+TEST_F(Paths, TheWayBackNeverTakesACellTheWholeFloodWouldLabelOtherwise) {
+    auto uTurn = Map(16, {"#######", "#.....#", "#####.#", "#...#.#", "#.###.#", "#.....#", "#.#.###", "#.....#",
+                          "#..##.#", "#.#...#", "#.#.###", "#.#...#", "#.###.#", "#.....#", "#######"});
+    EXPECT_EQ(path.FindPath(uTurn.get(), 1, 4, 9, 2, 13, true, 0), 6);
+    EXPECT_EQ(Nodes(), (Cells{{2, 13}, {1, 12}, {1, 9}, {2, 8}, {3, 9}, {4, 9}}));
+    EXPECT_TRUE(path.IsComplete);
+
+    auto open = Map(16, {"....", "#.#.", "....", "..#.", ".#..", "#...", "....", "....", ".#..", ".#.#", ".##.", "...#"});
+    EXPECT_EQ(path.FindPath(open.get(), 1, 3, 8, 0, 11, true, 5), 6);
+    EXPECT_EQ(Nodes(), (Cells{{0, 11}, {0, 10}, {0, 8}, {1, 7}, {2, 8}, {3, 8}}));
+    EXPECT_TRUE(path.IsComplete);
+    for (const auto* map : {uTurn.get(), open.get()}) {
+        const bool first = map == uTurn.get();
+        const PlainResult want =
+            PlainFindPath(*map, 1, first ? 4 : 3, first ? 9 : 8, first ? 2 : 0, first ? 13 : 11, true, first ? 0 : 5);
+        EXPECT_EQ(want.nodes, first ? (Cells{{2, 13}, {1, 12}, {1, 9}, {2, 8}, {3, 9}, {4, 9}})
+                                    : (Cells{{0, 11}, {0, 10}, {0, 8}, {1, 7}, {2, 8}, {3, 8}}))
+            << "the plain flood agrees";
+    }
+}
+
 TEST_F(Paths, EveryQueryOnRandomMapsGivesThePlainSearchsWaypoints) {
     auto same = [&](const zCollisionMap& map, int32_t x1, int32_t y1, int32_t x2, int32_t y2, bool diagonal,
                     int32_t weight) {
@@ -317,6 +342,68 @@ TEST_F(Paths, EveryQueryOnRandomMapsGivesThePlainSearchsWaypoints) {
         }
         if (HasFailure()) break;
     }
+
+    // Large maps whose ways wind far from the straight line: square spirals
+    // and serpentines of corridors one to three cells wide, up to 512 cells a
+    // side, some walls knocked out. Half the queries join cells that lie close
+    // together but far apart along the corridors, where the narrow bands fail.
+    for (int m = 0; m < 24 && !HasFailure(); ++m) {
+        const int32_t w = m % 3 == 0 ? 512 : pick(40, 300), h = m % 3 == 0 ? 512 : pick(40, 300);
+        const int32_t lane = pick(1, 3), pitch = lane + 1;
+        std::vector<std::string> rows(size_t(h), std::string(size_t(w), '.'));
+        auto wall = [&](int32_t x, int32_t y) {
+            if (x >= 0 && y >= 0 && x < w && y < h) rows[size_t(y)][size_t(x)] = '#';
+        };
+        if (m % 2 == 0) {
+            // A square spiral: each ring's wall is left open at one corner,
+            // the next ring's at the opposite one.
+            for (int32_t r = 0; 2 * r * pitch < std::min(w, h); ++r) {
+                const int32_t x0 = r * pitch, y0 = r * pitch, x1 = w - 1 - r * pitch, y1 = h - 1 - r * pitch;
+                for (int32_t x = x0; x <= x1; ++x) wall(x, y0), wall(x, y1);
+                for (int32_t y = y0; y <= y1; ++y) wall(x0, y), wall(x1, y);
+                for (int32_t k = 1; k <= lane; ++k) {
+                    if (r % 2 == 0) rows[size_t(y0 + k)][size_t(x0)] = '.';
+                    else rows[size_t(y1 - k)][size_t(x1)] = '.';
+                }
+            }
+        } else {
+            // A serpentine: walls across the map, each open at alternate ends.
+            for (int32_t y = pitch; y < h; y += pitch) {
+                const bool left = (y / pitch) % 2 == 0;
+                for (int32_t x = 0; x < w; ++x)
+                    if (left ? x >= lane : x < w - lane) wall(x, y);
+            }
+        }
+        for (int k = pick(0, 3); k > 0; --k) rows[size_t(pick(0, h - 1))][size_t(pick(0, w - 1))] = '.';
+        auto map = Map(16, rows);
+        auto freeCell = [&](int32_t& x, int32_t& y) {
+            do x = pick(0, w - 1), y = pick(0, h - 1);
+            while (rows[size_t(y)][size_t(x)] == '#');
+        };
+        for (int q = 0; q < 4 && !HasFailure(); ++q) {
+            int32_t x1, y1, x2, y2;
+            freeCell(x1, y1);
+            if (q % 2 == 0) {
+                freeCell(x2, y2);
+            } else {  // across a wall or two
+                x2 = std::clamp(x1 + pick(-3, 3), 0, w - 1);
+                y2 = std::clamp(y1 + pick(-2 * pitch, 2 * pitch), 0, h - 1);
+            }
+            same(*map, x1, y1, x2, y2, q < 2, std::array<int32_t, 3>{5, 0, 1}[size_t(pick(0, 2))]);
+        }
+    }
+}
+
+TEST_F(Paths, AHugeMapsWorkingMemoryIsGivenBackAfterItsSearch) {
+    auto small = OpenMap(16, 64, 64);
+    ASSERT_GT(path.FindPath(small.get(), 1, 0, 0, 63, 63, true), 0);
+    EXPECT_GT(gPath::ScratchBytes(), 0u) << "a small map's grids stay for the next search";
+    auto huge = OpenMap(16, 2048, 2048);
+    ASSERT_GT(path.FindPath(huge.get(), 1, 0, 2047, 2047, 2040, true), 0);
+    EXPECT_TRUE(path.IsComplete);
+    EXPECT_LT(gPath::ScratchBytes(), size_t(2048) * 2048) << "less than a byte a cell is kept";
+    ASSERT_GT(path.FindPath(small.get(), 1, 63, 0, 0, 63, true), 0);
+    EXPECT_GT(gPath::ScratchBytes(), 0u);
 }
 
 TEST_F(Paths, CellsBeyondAGridSmallerThanTheMapAreWalls) {
