@@ -186,7 +186,9 @@ TEST(MidiSoundFont, SynthesizersShareOneCopyOfTheFont) {
     const int64_t before = resident();
     auto second = CreateFluidSynth(font, 48000, err);
     ASSERT_TRUE(second) << err;
-    EXPECT_LT(resident() - before, int64_t(st.st_size) / 2);
+    // Less than a copy of the font: the synthesizer's own buffers cost more in
+    // a sanitizer build, a second copy of the font more than its file.
+    EXPECT_LT(resident() - before, int64_t(st.st_size));
     EXPECT_EQ(LoadedSoundFonts(), 1);
     first.reset();
     {
