@@ -16,11 +16,6 @@ run_one() {
   corpus="$build/fuzz/corpus/$name"
   seeds="$seeds_root/$name"
   mkdir -p "$corpus"
-  case $name in
-    # Every byte of a body can become a listing line: long runs keep many
-    # large texts in the sanitizer's quarantine, which is not a leak.
-    fuzz_zsc_listing) rss=4096 ;;
-  esac
   local args=("$corpus")
   [ -d "$seeds" ] && args+=("$seeds")
   local log="$build/fuzz/$name.log"

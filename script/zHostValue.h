@@ -23,6 +23,18 @@ namespace zun {
 
 class zScriptArray;
 
+// Script memory in bytes: texts held by contents (beyond what fits inside the
+// text object itself), entry slots, arrays and objects. A piece taken while a
+// script runs fails past zScript.MaxScriptBytes, so scripts that keep building
+// fail with "Out of memory" instead of growing towards the kernel's
+// out-of-memory killer; what the game's own code takes is only counted.
+// TakeScriptBytes answers false (and counts nothing) when a piece would pass
+// the budget; ScriptOutOfMemory raises the failure.
+bool TakeScriptBytes(size_t n) noexcept;
+void GiveScriptBytes(size_t n) noexcept;
+size_t ScriptBytesInUse() noexcept;
+[[noreturn]] void ScriptOutOfMemory();
+
 enum class HK : uint8_t {
     Empty = 0,
     Bool,
@@ -45,9 +57,18 @@ public:
     HostValue(int32_t v) noexcept : k_(HK::Long) { u_.l = v; }
     HostValue(float v) noexcept : k_(HK::Single) { u_.f = v; }
     HostValue(double v) noexcept : k_(HK::Double) { u_.d = v; }
-    HostValue(const char* s) : k_(HK::String) { new (&u_.s) std::string(s ? s : ""); }
-    HostValue(std::string s) : k_(HK::String) { new (&u_.s) std::string(std::move(s)); }
-    HostValue(std::string_view s) : k_(HK::String) { new (&u_.s) std::string(s); }
+    HostValue(const char* s) : k_(HK::String) {
+        new (&u_.s) std::string(s ? s : "");
+        CountText();
+    }
+    HostValue(std::string s) : k_(HK::String) {
+        new (&u_.s) std::string(std::move(s));
+        CountText();
+    }
+    HostValue(std::string_view s) : k_(HK::String) {
+        new (&u_.s) std::string(s);
+        CountText();
+    }
     HostValue(std::shared_ptr<iClass> o) : k_(HK::Object) { new (&u_.o) std::shared_ptr<iClass>(std::move(o)); }
     template <class T, class = std::enable_if_t<std::is_base_of_v<iClass, T>>>
     HostValue(std::shared_ptr<T> o) : HostValue(std::shared_ptr<iClass>(std::move(o))) {}
@@ -63,8 +84,8 @@ public:
             if (k_ < HK::String && o.k_ < HK::String) {
                 u_.d = o.u_.d;  // the widest plain member carries every plain content
                 k_ = o.k_;
-            } else if (k_ == HK::String && o.k_ == HK::String) {
-                u_.s = o.u_.s;
+            } else if (k_ == HK::String && o.k_ == HK::String && o.u_.s.size() <= u_.s.capacity()) {
+                u_.s = o.u_.s;  // into the buffer already counted
             } else {
                 HostValue tmp(o);
                 Clear();
@@ -96,16 +117,7 @@ public:
     HostValue& operator=(int32_t v) noexcept { return SetPlain(HK::Long, [&] { u_.l = v; }); }
     HostValue& operator=(float v) noexcept { return SetPlain(HK::Single, [&] { u_.f = v; }); }
     HostValue& operator=(double v) noexcept { return SetPlain(HK::Double, [&] { u_.d = v; }); }
-    HostValue& operator=(std::string v) {
-        if (k_ == HK::String) {
-            u_.s = std::move(v);
-        } else {
-            Clear();
-            new (&u_.s) std::string(std::move(v));
-            k_ = HK::String;
-        }
-        return *this;
-    }
+    HostValue& operator=(std::string v) { return *this = HostValue(std::move(v)); }
 
     HK Kind() const noexcept { return k_; }
     bool IsEmpty() const noexcept { return k_ == HK::Empty; }
@@ -119,15 +131,18 @@ public:
     int32_t AsLong() const noexcept { return u_.l; }
     float AsSingle() const noexcept { return u_.f; }
     double AsDouble() const noexcept { return u_.d; }
+    // Read only: a text changes through assignment, which keeps its count.
     const std::string& AsString() const noexcept { return u_.s; }
-    std::string& AsString() noexcept { return u_.s; }
     inline zScriptArray* AsArray() const noexcept;  // defined with zScriptArray
     RefObject* AsArrayObject() const noexcept { return u_.a; }
     const std::shared_ptr<iClass>& AsObject() const noexcept { return u_.o; }
 
     void Clear() noexcept {
         switch (k_) {
-            case HK::String: u_.s.~basic_string(); break;
+            case HK::String:
+                if (const size_t n = TextBytes(u_.s)) GiveScriptBytes(n);
+                u_.s.~basic_string();
+                break;
             case HK::Array:
                 if (u_.a) u_.a->Release();
                 break;
@@ -169,6 +184,19 @@ private:
     } u_;
     HK k_;
 
+    // The heap bytes of a text; the short ones sit inside the text object.
+    static size_t TextBytes(const std::string& s) noexcept { return s.capacity() > 15 ? s.capacity() + 1 : 0; }
+    // Counts the text just made; past the budget it is undone and fails.
+    void CountText() {
+        const size_t n = TextBytes(u_.s);
+        if (n && !TakeScriptBytes(n)) {
+            u_.s.~basic_string();
+            k_ = HK::Empty;
+            u_.d = 0;
+            ScriptOutOfMemory();
+        }
+    }
+
     template <class F>
     HostValue& SetPlain(HK k, F set) noexcept {
         if (k_ >= HK::String) Clear();
@@ -178,7 +206,11 @@ private:
     }
     void CopyFrom(const HostValue& o) {
         switch (o.k_) {
-            case HK::String: new (&u_.s) std::string(o.u_.s); break;
+            case HK::String:
+                new (&u_.s) std::string(o.u_.s);
+                k_ = HK::String;
+                CountText();
+                break;
             case HK::Array:
                 u_.a = o.u_.a;
                 if (u_.a) u_.a->AddRef();

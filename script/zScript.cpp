@@ -1,5 +1,7 @@
 #include "script/zScript.h"
 
+#include <pthread.h>
+
 #include <algorithm>
 #include <cstring>
 
@@ -16,6 +18,39 @@ zScriptModule zScript;
 ScriptHooks gScriptHooks;
 
 extern int64_t gFunctionSlotBudget;
+
+// ---- the stack left to deep scripts ----------------------------------------------
+
+namespace run {
+
+thread_local constinit uintptr_t tStackFloor = UINTPTR_MAX;
+
+namespace {
+// The lowest address the scripts of this thread may reach: a quarter of the
+// thread's stack, at most 1 MB, stays for what runs below the deepest level.
+// Zero (no floor) where the stack cannot be measured.
+uintptr_t MeasureStackFloor() {
+    pthread_attr_t attr;
+    if (pthread_getattr_np(pthread_self(), &attr) != 0) return 0;
+    void* low = nullptr;
+    size_t size = 0;
+    const bool known = pthread_attr_getstack(&attr, &low, &size) == 0 && low && size;
+    pthread_attr_destroy(&attr);
+    if (!known) return 0;
+    const size_t keep = std::min(size / 4, size_t(1) << 20);
+    return reinterpret_cast<uintptr_t>(low) + keep;
+}
+}  // namespace
+
+void StackShort() {
+    if (tStackFloor == UINTPTR_MAX) {
+        tStackFloor = MeasureStackFloor();
+        if (StackHere() >= tStackFloor) return;
+    }
+    Raise(errOutOfStack);
+}
+
+}  // namespace run
 
 // ---- names of calls ------------------------------------------------------------
 

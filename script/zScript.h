@@ -65,9 +65,14 @@ struct zScriptModule {
     // created this far past the end of an array ("Subscript out of range").
     size_t MaxTextLength = size_t(64) << 20;
     int32_t MaxIndexGrowth = 1000000;
-    // Entry slots all arrays may hold together ("Out of memory" past it): a
-    // slot and its value take about 80 bytes, so this is some 650 MB.
+    // Entry slots all arrays may hold together ("Out of memory" past it).
     size_t MaxArrayEntries = size_t(8) << 20;
+    // Bytes of script memory (texts, entry slots with their values, arrays,
+    // objects) scripts may make the game hold: past it what a script asks for
+    // fails with "Out of memory". A game's scripts hold a few megabytes; the
+    // budget leaves the program well under a gigabyte even with the texts a
+    // script builds on the way.
+    size_t MaxScriptBytes = size_t(384) << 20;
 
     // Registers the class prototype, makes the state new and empty, and binds
     // the host built-ins to the device layer and the dialogs to the platform's.

@@ -11,24 +11,48 @@ namespace zun {
 namespace {
 zScriptArray* gLiveArrays = nullptr;
 size_t gArrayEntries = 0;
+size_t gScriptBytes = 0;
+// What a slot stands for: the slot and the value it holds.
+constexpr size_t kEntryBytes = sizeof(ValueRef) + sizeof(zScriptValue);
 }  // namespace
+
+bool TakeScriptBytes(size_t n) noexcept {
+    if (zScript.ExecuteDepth > 0 && (n > zScript.MaxScriptBytes || gScriptBytes > zScript.MaxScriptBytes - n)) {
+        return false;
+    }
+    gScriptBytes += n;
+    return true;
+}
+
+void GiveScriptBytes(size_t n) noexcept { gScriptBytes -= n < gScriptBytes ? n : gScriptBytes; }
+
+size_t ScriptBytesInUse() noexcept { return gScriptBytes; }
+
+void ScriptOutOfMemory() { Raise(errOutOfMemory); }
 
 void ReserveArrayEntries(size_t n) {
     if (n > zScript.MaxArrayEntries || gArrayEntries > zScript.MaxArrayEntries - n) Raise(errOutOfMemory);
+    if (!TakeScriptBytes(n * kEntryBytes)) Raise(errOutOfMemory);
     gArrayEntries += n;
 }
 
-void ReleaseArrayEntries(size_t n) noexcept { gArrayEntries -= n < gArrayEntries ? n : gArrayEntries; }
+void ReleaseArrayEntries(size_t n) noexcept {
+    if (n > gArrayEntries) n = gArrayEntries;
+    gArrayEntries -= n;
+    GiveScriptBytes(n * kEntryBytes);
+}
 
 size_t ArrayEntriesInUse() noexcept { return gArrayEntries; }
 
 zScriptArray::zScriptArray() {
+    if (!TakeScriptBytes(sizeof(zScriptArray))) Raise(errOutOfMemory);
     nextLive_ = gLiveArrays;
     if (gLiveArrays) gLiveArrays->prevLive_ = this;
     gLiveArrays = this;
 }
 
 zScriptArray::~zScriptArray() {
+    GiveScriptBytes(sizeof(zScriptArray));
     if (prevLive_) prevLive_->nextLive_ = nextLive_;
     else gLiveArrays = nextLive_;
     if (nextLive_) nextLive_->prevLive_ = prevLive_;
@@ -71,7 +95,9 @@ zScriptValue* zScriptArray::GetIndex(int32_t Index, uint8_t iCreate) {
             SetIndex(Index, v);
             return v.get();
         }
-    } catch (const std::exception&) {
+    } catch (const RuntimeError& e) {
+        // A full memory is no missing entry: the script's call ends with it.
+        if (e.Number == errOutOfMemory) throw;
     }
     return nullptr;
 }

@@ -4,6 +4,7 @@
 #include "core/zRuntime.h"
 #include "core/zStream.h"
 #include "script/zScript.h"
+#include "script/zScriptRun.h"
 
 namespace zun {
 
@@ -135,10 +136,9 @@ ValueRef zScriptClass::ExecuteSuper(std::string_view iClassName, zScriptObject* 
 }
 
 void zScriptClass::InitValues(zScriptObject* iCaller, zScriptArray* iValues) {
-    if (++zScript.CallDepth > zScript.MaxCallDepth) {
-        --zScript.CallDepth;
-        Raise(errOutOfStack);
-    }
+    if (zScript.CallDepth >= zScript.MaxCallDepth) Raise(errOutOfStack);
+    run::CheckStack();
+    ++zScript.CallDepth;
     struct Back {
         ~Back() { --zScript.CallDepth; }
     } back;

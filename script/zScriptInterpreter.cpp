@@ -37,10 +37,9 @@ namespace {
 struct DepthGuard {
     int32_t& d;
     DepthGuard(int32_t& depth, int32_t max) : d(depth) {
-        if (++d > max) {
-            --d;
-            Raise(errOutOfStack);
-        }
+        if (d >= max) Raise(errOutOfStack);
+        CheckStack();
+        ++d;
     }
     ~DepthGuard() { --d; }
 };

@@ -25,24 +25,32 @@ bool Contained(W&& where, F&& body) {
         body();
         return true;
     }
-    ExecuteLevel level;
-    try {
-        body();
-        return true;
-    } catch (const RuntimeError& e) {
-        Log("ERR", "Script", where(), e.Description);
-    } catch (const std::bad_alloc&) {
-        Log("ERR", "Script", where(), "Out of memory");
-    } catch (const std::exception& e) {
-        Log("ERR", "Script", where(), e.what());
+    // Logged once the run is over: the log's hooks are game code, which may
+    // make texts a full script budget would refuse.
+    std::string failure;
+    {
+        ExecuteLevel level;
+        try {
+            body();
+            return true;
+        } catch (const RuntimeError& e) {
+            failure = e.Description;
+        } catch (const std::bad_alloc&) {
+            failure = "Out of memory";
+        } catch (const std::exception& e) {
+            failure = e.what();
+        }
     }
+    Log("ERR", "Script", where(), failure);
     return false;
 }
 
 }  // namespace
 
-zScriptObject::zScriptObject() : Locals(zScriptArray::New()) {}
-zScriptObject::~zScriptObject() = default;
+zScriptObject::zScriptObject() : Locals(zScriptArray::New()) {
+    if (!TakeScriptBytes(sizeof(zScriptObject))) Raise(errOutOfMemory);
+}
+zScriptObject::~zScriptObject() { GiveScriptBytes(sizeof(zScriptObject)); }
 
 namespace {
 // What an event without arguments passes on; nothing below writes to it.

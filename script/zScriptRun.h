@@ -107,6 +107,33 @@ ValueRef HostBuiltin(int id, zScriptObject* caller, zScriptArray* values, zScrip
 // An argument the built-in reads: a missing one or Nothing is a failure.
 zScriptValue& Arg(const zScriptArgs& args, int32_t i);
 
+// The stack the thread has left. The depth counts alone do not bound the
+// stack: frames are several times larger in a sanitizer build, and a thread
+// may have a small stack. Below a floor kept back for what runs under the
+// deepest script level (built-ins, game functions, the unwinding of a failure)
+// a nested call or expression fails with "Out of stack space", as the counts
+// do. The floor is measured on a thread's first deep check.
+extern thread_local constinit uintptr_t tStackFloor;
+void StackShort();
+// Where the stack is now. Read from the register where we can: asking for the
+// frame address would cost the hot functions their frame-pointer register.
+inline uintptr_t StackHere() {
+#if defined(__x86_64__)
+    uintptr_t sp;
+    asm("movq %%rsp, %0" : "=r"(sp));
+    return sp;
+#elif defined(__aarch64__)
+    uintptr_t sp;
+    asm("mov %0, sp" : "=r"(sp));
+    return sp;
+#else
+    return reinterpret_cast<uintptr_t>(__builtin_frame_address(0));
+#endif
+}
+inline void CheckStack() {
+    if (StackHere() < tStackFloor) StackShort();
+}
+
 // Counts a step against zScript.StepBudget.
 inline void Step() {
     if (zScript.StepBudget >= 0 && --zScript.StepBudget < 0) {

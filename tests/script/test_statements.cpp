@@ -2,6 +2,10 @@
 // results, and what a failure or a runaway script does.
 #include "ScriptTestSupport.h"
 
+#include <pthread.h>
+
+#include <functional>
+
 namespace zun::test {
 namespace {
 
@@ -279,6 +283,44 @@ TEST_F(Statements, DeepExpressionNestingFails) {
     c.Int(7);
     zScript.Classes.clear();
     EXPECT_EQ(RunBody(c.b)->GetLong(), 7);
+}
+
+// Runs `work` on a thread with a stack of `bytes` and waits for it.
+void OnSmallStack(size_t bytes, const std::function<void()>& work) {
+    pthread_attr_t attr;
+    pthread_attr_init(&attr);
+    pthread_attr_setstacksize(&attr, bytes);
+    pthread_t thread;
+    auto run = [](void* w) -> void* {
+        (*static_cast<const std::function<void()>*>(w))();
+        return nullptr;
+    };
+    ASSERT_EQ(pthread_create(&thread, &attr, run, const_cast<std::function<void()>*>(&work)), 0);
+    pthread_join(thread, nullptr);
+    pthread_attr_destroy(&attr);
+}
+
+TEST_F(Statements, DepthLimitsHoldWhereTheStackIsShort) {
+    // A small stack stands for a build whose frames are many times larger (a
+    // sanitizer build): the counts alone would overflow it.
+    Bc deep;
+    deep.Return();
+    for (int i = 0; i < 5000; ++i) deep.Op(50);
+    deep.Int(1);
+    AddClass("S", {{"deep", deep.b}, {"endless", Bc().Return().Call("endless", 0).b}, {"ok", Bc().Return().Int(1).b}});
+    auto o = Object("S");
+    std::vector<std::string> failures;
+    int32_t after = 0;
+    OnSmallStack(size_t(256) << 10, [&] {
+        for (const char* f : {"deep", "endless"}) {
+            log.Clear();
+            o->Execute(f);
+            failures.push_back(log.Contains("Out of stack space") ? "Out of stack space" : "");
+        }
+        after = o->Execute("ok")->GetLong();
+    });
+    EXPECT_EQ(failures, (std::vector<std::string>{"Out of stack space", "Out of stack space"}));
+    EXPECT_EQ(after, 1);
 }
 
 // A function runs from a form decoded on its first call; these bodies check

@@ -2,6 +2,8 @@
 // the stored forms byte for byte, scopes and the entry operations.
 #include "ScriptTestSupport.h"
 
+#include <functional>
+
 namespace zun::test {
 namespace {
 
@@ -351,6 +353,65 @@ TEST_F(ScriptValues, AllArraysTogetherStayUnderTheEntryCap) {
     auto c = zScriptArray::New();
     c->SetSize(4000);
     EXPECT_EQ(c->Size(), 4000);
+}
+
+std::string Joined(const std::vector<std::string>& lines) {
+    std::string s;
+    for (const auto& l : lines) s += l + "\n";
+    return s;
+}
+
+// keep[] = item, `times` times, into the object's variable "keep".
+std::vector<uint8_t> KeepLoop(int32_t times, const std::function<void(Bc&)>& item) {
+    Bc b;
+    b.Assign("i").Int(0);
+    const size_t top = b.Pos();
+    b.AssignPath("keep", 0);
+    item(b);
+    b.Assign("i").Op(60).Var("i").Int(1);
+    b.If().Op(32).Var("i").Int(times);
+    const size_t out = b.Jump();
+    b.JumpTo(b.Jump(), top);
+    b.JumpTo(out, b.Pos());
+    return b.b;
+}
+
+TEST_F(ScriptValues, ScriptsThatKeepBuildingRunOutOfMemoryAndTheGameCarriesOn) {
+    struct Keep {
+        size_t bytes = zScript.MaxScriptBytes, entries = zScript.MaxArrayEntries;
+        ~Keep() {
+            zScript.MaxScriptBytes = bytes;
+            zScript.MaxArrayEntries = entries;
+        }
+    } keep;
+    const size_t start = ScriptBytesInUse();
+    zScript.MaxScriptBytes = start + (size_t(16) << 20);
+    // 64 texts of 1 MB kept in an array: each is short of the text limit, all
+    // together pass the budget.
+    auto texts = KeepLoop(64, [](Bc& b) { b.Call("repeat", 2).Str("x").Int(1 << 20); });
+    auto slots = KeepLoop(100000, [](Bc& b) { b.Int(1); });
+    AddClass("Hog", {{"texts", texts}, {"slots", slots}, {"ok", Bc().Return().Int(1).b}},
+             Bc().Assign("keep").List(0).b);
+    auto hog = Object("Hog");
+    auto kept = [&] { return hog->Locals->GetName("keep")->GetArray()->Size(); };
+
+    hog->Execute("texts");
+    EXPECT_TRUE(log.Contains("ERR\tScript\tHog.texts\tOut of memory")) << Joined(log.Lines());
+    EXPECT_GT(kept(), 8);
+    EXPECT_LT(kept(), 16);
+    EXPECT_LE(ScriptBytesInUse(), zScript.MaxScriptBytes);
+    // The game carries on, and what the script lets go of is given back.
+    EXPECT_EQ(hog->Execute("ok")->GetLong(), 1);
+    hog->Locals->GetName("keep")->SetArray(zScriptArray::New());
+    EXPECT_LT(ScriptBytesInUse(), start + (size_t(1) << 20));
+
+    // The entry cap fails the same way, not as a missing object.
+    zScript.MaxArrayEntries = ArrayEntriesInUse() + 5000;
+    log.Clear();
+    hog->Execute("slots");
+    EXPECT_TRUE(log.Contains("ERR\tScript\tHog.slots\tOut of memory")) << Joined(log.Lines());
+    EXPECT_GT(kept(), 1000);
+    EXPECT_EQ(hog->Execute("ok")->GetLong(), 1);
 }
 
 TEST_F(ScriptValues, FixedValuesAndImportedStores) {

@@ -22,15 +22,13 @@ namespace {
 struct Truncated {};
 struct TooDeep {};
 
-std::string HexBytes(const std::vector<uint8_t>& b, size_t from, size_t to) {
+void AppendHex(std::string& s, const std::vector<uint8_t>& b, size_t from, size_t to) {
     static const char* d = "0123456789abcdef";
-    std::string s;
     for (size_t i = from; i < to; ++i) {
         if (i > from) s += ' ';
         s += d[b[i] >> 4];
         s += d[b[i] & 15];
     }
-    return s;
 }
 
 // A text for the listing: UTF-8, quoted, control characters escaped.
@@ -101,7 +99,7 @@ public:
         } catch (const TooDeep&) {
             Rest("(nesting too deep to list)");
         }
-        return out_;
+        return std::move(out_);
     }
 
 private:
@@ -111,23 +109,27 @@ private:
     size_t listed_ = 0;  // bytes already shown on a line
     int depth_ = 0;
 
-    // One listing line for the bytes listed_..to.
-    void Line(size_t to, int level, const std::string& text) {
+    // One listing line for the bytes listed_..to, written straight into the
+    // listing. The listing nests as deep as the body; a sanitizer build keeps
+    // the call stack of every allocation, and allocations made at every depth
+    // make new stacks without end.
+    void Line(size_t to, int level, std::string_view text) {
         char off[16];
         std::snprintf(off, sizeof off, "%04zx", listed_);
-        std::string hex = HexBytes(b_, listed_, to);
-        std::string line(size_t(indent_), ' ');
-        line += off;
-        line += "  ";
-        line += hex;
-        if (hex.size() < 30) line += std::string(30 - hex.size(), ' ');
-        line += "  ";
-        line += std::string(size_t(level) * 2, ' ');
-        line += text;
-        out_ += line + "\n";
+        out_.append(size_t(indent_), ' ');
+        out_ += off;
+        out_ += "  ";
+        const size_t hexStart = out_.size();
+        AppendHex(out_, b_, listed_, to);
+        const size_t hex = out_.size() - hexStart;
+        if (hex < 30) out_.append(30 - hex, ' ');
+        out_ += "  ";
+        out_.append(size_t(level) * 2, ' ');
+        out_ += text;
+        out_ += '\n';
         listed_ = to;
     }
-    void Rest(const std::string& text) {
+    void Rest(std::string_view text) {
         if (listed_ < b_.size()) Line(b_.size(), 0, text);
     }
 
