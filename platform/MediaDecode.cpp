@@ -433,9 +433,11 @@ struct MediaReader::Impl {
     int64_t origin = 0;          // the stream's first time stamp
     AVRational base{1, 1};
 
-    int64_t FrameOf(int64_t pts) const {
-        const int64_t rel = pts - origin;
-        return int64_t(double(rel) * base.num / base.den * format.SampleRate + 0.5);
+    // Time stamps come from the file: worked out in double and bounded, so
+    // that a far one gives a far frame, never an overflow.
+    int64_t FrameOf(int64_t pts, int64_t duration = 0) const {
+        const double rel = double(pts) - double(origin) + double(duration);
+        return int64_t(std::clamp(rel * base.num / base.den * format.SampleRate + 0.5, -4.0e18, 4.0e18));
     }
 
     // The length the file declares, in frames; without one, the packets are
@@ -451,13 +453,14 @@ struct MediaReader::Impl {
         else if (d.fmt->duration != AV_NOPTS_VALUE && d.fmt->duration > 0)
             seconds = double(d.fmt->duration) / AV_TIME_BASE;
         if (!(seconds > 0)) {
-            int64_t last = 0;
+            double last = 0;
             while (ff.av_read_frame(d.fmt, d.packet) >= 0) {
                 if (d.packet->stream_index == dec.Stream() && d.packet->pts != AV_NOPTS_VALUE)
-                    last = std::max(last, d.packet->pts - origin + std::max<int64_t>(0, d.packet->duration));
+                    last = std::max(last, double(d.packet->pts) - double(origin) +
+                                              double(std::max<int64_t>(0, d.packet->duration)));
                 ff.av_packet_unref(d.packet);
             }
-            seconds = double(last) * base.num / base.den;
+            seconds = last * base.num / base.den;
             if (ff.avformat_seek_file(d.fmt, dec.Stream(), INT64_MIN, origin, origin, 0) < 0) {
                 error = "Cannot seek in the file";
                 return false;
@@ -535,7 +538,7 @@ struct MediaReader::Impl {
                 // undecoded: an index may land far before it. The last stretch
                 // is decoded, for codecs that need what came before.
                 if (sync && d.packet->pts != AV_NOPTS_VALUE && d.packet->duration > 0 &&
-                    FrameOf(d.packet->pts + d.packet->duration) < target - format.SampleRate / 4) {
+                    FrameOf(d.packet->pts, d.packet->duration) < target - format.SampleRate / 4) {
                     ff.av_packet_unref(d.packet);
                     continue;
                 }
@@ -581,6 +584,17 @@ bool MediaReader::Open(const std::string& hostPath, std::string& error) {
             return false;
         }
         if (!impl->Measure(error)) return false;
+        // The first frame has the last word on the rate and the channels (a
+        // header may give the core rate of a stream that decodes at twice
+        // it): it is decoded now, so that what Format tells the player is what
+        // every block will hold, and a later change is refused by the decoder.
+        const int32_t declaredRate = impl->format.SampleRate;
+        if (!impl->DecodeMore(error)) {
+            if (error.empty()) error = "File holds no samples";
+            return false;
+        }
+        if (impl->format.SampleRate != declaredRate)
+            impl->format.Frames = int64_t(double(impl->format.Frames) * impl->format.SampleRate / declaredRate + 0.5);
     } catch (const std::bad_alloc&) {
         error = "Out of memory";
         return false;
@@ -601,7 +615,8 @@ bool MediaReader::Seek(int64_t frame, std::string& error) {
     }
     Impl& m = *impl_;
     frame = std::clamp<int64_t>(frame, 0, m.format.Frames);
-    const int64_t ts = m.origin + int64_t(double(frame) / m.format.SampleRate * m.base.den / m.base.num);
+    const int64_t ts = int64_t(std::clamp(double(m.origin) + double(frame) / m.format.SampleRate * m.base.den / m.base.num,
+                                          -4.0e18, 4.0e18));
     if (ff.avformat_seek_file(m.d.fmt, m.dec.Stream(), INT64_MIN, ts, ts, 0) < 0 &&
         ff.avformat_seek_file(m.d.fmt, m.dec.Stream(), INT64_MIN, ts, INT64_MAX, 0) < 0) {
         error = "Cannot seek in the file";

@@ -15,6 +15,7 @@
 #include "devices/zDMusic.h"
 #include "devices/zDShow.h"
 #include "devices/zMusicSetup.h"
+#include "platform/MediaDecode.h"
 #include "platform/MidiStream.h"
 #include "platform/MusicFileStream.h"
 #include "test_sound_fixtures.h"
@@ -259,6 +260,42 @@ TEST_F(MusicFiles, ALoopBeyondTheDataOfACutFileEndsWithALoggedError) {
     ASSERT_TRUE(PlayMusicFile("cut.flac", false, 1.0f, 1.0f, 0, 0, 0));
     Frames(20);
     EXPECT_EQ(GetMusicPosition(), 300);
+}
+
+// A file whose header promises stereo but whose audio decodes as mono (an MP3
+// opening with damaged stereo frames the decoder skips): what the stream tells
+// the mixer is what its blocks hold, so the mix reads no sample past a block.
+TEST_F(MusicFiles, TheFormatOfTheFirstDecodedFrameIsTheFormatOfEveryBlock) {
+    auto frame = [](bool mono, bool damaged) {
+        std::vector<uint8_t> f(417, 0);
+        f[0] = 0xFF, f[1] = 0xFB, f[2] = 0x90, f[3] = mono ? 0xC0 : 0x00;  // layer III, 128 kbit/s, 44.1 kHz
+        // big_values of the first granule set to 511, past the 288 a frame can hold.
+        const int from = 4 * 8 + (mono ? 30 : 32);
+        if (damaged)
+            for (int b = from; b < from + 9; ++b) f[size_t(b / 8)] |= uint8_t(0x80 >> (b % 8));
+        return f;
+    };
+    std::vector<uint8_t> bytes;
+    for (int i = 0; i < 300; ++i) {
+        const auto f = frame(false, true);
+        bytes.insert(bytes.end(), f.begin(), f.end());
+    }
+    for (int i = 0; i < 2000; ++i) {
+        const auto f = frame(true, false);
+        bytes.insert(bytes.end(), f.begin(), f.end());
+    }
+    const std::string path = dir.HostPath("switch.mp3");
+    test::WriteHostFile(path, bytes);
+
+    MediaReader reader;
+    std::string error;
+    ASSERT_TRUE(reader.Open(path, error)) << error;
+    const int32_t channels = reader.Format().StoredChannels;
+    std::vector<float> block;
+    const int64_t got = reader.Read(block, 4096, error);
+    ASSERT_GT(got, 0) << error;
+    EXPECT_EQ(reader.Format().StoredChannels, channels);
+    EXPECT_EQ(int64_t(block.size()), got * channels);
 }
 
 // A MIDI file as a music file, and a music setup that names one, play
