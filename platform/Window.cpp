@@ -87,8 +87,9 @@ bool OpenUrl(const std::string& address, std::string* error) {
     }
     // SDL's own opener reports success whenever it could start a process,
     // whether or not an opener ran in it. A helper process starts the opener
-    // and waits a while for its answer; an opener still busy after that has
-    // found something to open with, and is left to finish on its own.
+    // and waits half a second for its answer (the game's frames wait with
+    // it); an opener still busy after that has found something to open with,
+    // and is left to finish on its own.
     int report[2];
     if (pipe(report) != 0) {
         if (error) *error = std::string("no pipe: ") + std::strerror(errno);
@@ -110,7 +111,7 @@ bool OpenUrl(const std::string& address, std::string* error) {
         if (spawned != 0) {
             status = -1;
         } else {
-            for (int i = 0; i < 300; ++i) {
+            for (int i = 0; i < 50; ++i) {
                 int s = 0;
                 if (waitpid(opener, &s, WNOHANG) == opener) {
                     status = WIFEXITED(s) ? WEXITSTATUS(s) : 128 + (WIFSIGNALED(s) ? WTERMSIG(s) : 0);
