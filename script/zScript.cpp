@@ -97,7 +97,7 @@ void zScriptModule::Script_Initialize() {
     Classes.clear();
     SavedValues = zScriptArray::New();
     Globals = zScriptArray::New();
-    ExecuteDepth = CallDepth = ExprDepth = 0;
+    ExecuteDepth = CallDepth = ExprDepth = FreeDepth = 0;
     ResetDispatch();
 }
 

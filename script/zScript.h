@@ -106,6 +106,11 @@ struct zScriptModule {
     void AskGameTable(AtomData& iName);
     ValueRef CallHostBuiltin(int iId, zScriptObject* iCaller, zScriptArray* iValues, zScriptArgs& iArgs);
     int32_t ExecuteDepth = 0;
+    // Script memory is refused only above this depth: what the game builds
+    // inside one of its functions (a level's objects, a new character's
+    // script object) must not fail half-way; the scripts it runs are refused
+    // again, one level deeper.
+    int32_t FreeDepth = 0;
     int32_t CallDepth = 0;
     int32_t ExprDepth = 0;
     uint32_t DispatchGeneration = 1;
@@ -123,6 +128,11 @@ inline ValueRef zScriptModule::CallBuiltin(zScriptObject* iCaller, zScriptArray*
             ask = d->GameKnows;
         }
         if (ask) {
+            struct FreeHere {
+                int32_t was;
+                FreeHere() : was(zScript.FreeDepth) { zScript.FreeDepth = zScript.ExecuteDepth; }
+                ~FreeHere() { zScript.FreeDepth = was; }
+            } freeHere;
             ValueRef r = gScriptHooks.CallGameFunction(iCaller, iValues, d ? d->Text : iName.Text(), iArgs);
             if (r) return r;
         }

@@ -17,7 +17,7 @@ constexpr size_t kEntryBytes = sizeof(ValueRef) + sizeof(zScriptValue);
 }  // namespace
 
 bool TakeScriptBytes(size_t n) noexcept {
-    if (zScript.ExecuteDepth > 0 && (n > zScript.MaxScriptBytes || gScriptBytes > zScript.MaxScriptBytes - n)) {
+    if (zScript.ExecuteDepth > zScript.FreeDepth && (n > zScript.MaxScriptBytes || gScriptBytes > zScript.MaxScriptBytes - n)) {
         return false;
     }
     gScriptBytes += n;

@@ -47,6 +47,12 @@ protected:
             func walk(x, y, s) { playerSetPath(x, y, s); }
             func walkChar(c, x, y, s) { charSetPath(c, x, y, s); }
             func walkOwn(x, y, s) { setPath(x, y, s); }
+            func charThenText() {
+                charCreate(itemCreate(spriteCreate("", 0, 0, 24, 32, 12.0, 28.0)), "V", "", 10, 10);
+                record("made");
+                t = repeat("x", 100000);
+                record("kept");
+            }
         }
         class V { }
         class U { })");
@@ -115,6 +121,29 @@ TEST_F(ScriptLimitsTest, WhatScriptsMakeStopsAtItsBudgetAndTheGameGoesOn) {
     Object("B")->Execute("emitters", {HostValue(int32_t(1))});
     EXPECT_EQ(gCharTest.mapEmitters->Emitters().size(), kMaxEmitters);
     EXPECT_EQ(records, std::vector<std::string>{"all"});
+}
+
+// With the script memory nearly full, a game function still finishes what it
+// builds (here a character with its script object) or makes nothing; what the
+// script then makes itself is refused. The room left grows until the script
+// gets as far as the call.
+TEST_F(ScriptLimitsTest, AFullScriptMemoryStopsTheScriptNotTheGameFunctionItCalls) {
+    struct Restore {
+        size_t bytes = zScript.MaxScriptBytes;
+        ~Restore() { zScript.MaxScriptBytes = bytes; }
+    } restore;
+    auto b = Object("B");
+    const size_t chars = gCharTest.Chars.size();
+    for (size_t room = 0; room < 8192 && gCharTest.Chars.size() == chars; room += 8) {
+        records.clear();
+        zScript.MaxScriptBytes = ScriptBytesInUse() + room;
+        b->Execute("charThenText");
+        zScript.MaxScriptBytes = restore.bytes;
+    }
+    ASSERT_EQ(gCharTest.Chars.size(), chars + 1) << Logged();
+    const auto& made = gCharTest.Chars.back();
+    EXPECT_TRUE(made->Item && made->Item->ScriptObject);
+    EXPECT_EQ(records, std::vector<std::string>{"made"});
 }
 
 TEST_F(ScriptLimitsTest, FarValuesAreRefusedWhereTheyComeIn) {
