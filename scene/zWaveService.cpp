@@ -22,7 +22,10 @@ public:
             oResult = LoadResult::Loaded;
             return h;
         }
-        oResult = GetFilePath(iFile, zDSound.SoundPath).empty() ? LoadResult::Missing : LoadResult::Failed;
+        // A refused name was logged by LoadWave already.
+        oResult = !IsInnerFileName(iFile) || GetAssetPath(iFile, zDSound.SoundPath, "LoadWave").empty()
+                      ? LoadResult::Missing
+                      : LoadResult::Failed;
         return 0;
     }
     bool IsWavePlaying(int32_t iWave) override {

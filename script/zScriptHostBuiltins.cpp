@@ -138,7 +138,12 @@ ValueRef HostBuiltin(int id, zScriptObject* caller, zScriptArray* values, zScrip
         case 29: return IntResult(r, d.MouseY ? CLng(d.MouseY()) : 0);
         case 30: return IntResult(r, Ask(d.ViewW));
         case 31: return IntResult(r, Ask(d.ViewH));
-        case 32: zScript.LoadScriptFile(T(a, 1)); break;
+        case 32: {  // loadScriptFile: a script names files inside the program folder only
+            const std::string name = T(a, 1);
+            if (IsInnerFileName(name)) zScript.LoadScriptFile(name);
+            else LogOutsideName("loadScriptFile", name);
+            break;
+        }
         case 33: {  // callByName: the called function's result is not passed on
             std::shared_ptr<iClass> target = Arg(a, 1).GetObject();
             auto obj = std::dynamic_pointer_cast<zScriptObject>(target);

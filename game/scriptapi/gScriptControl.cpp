@@ -142,7 +142,7 @@ void playerLookAt(GameCall& c) {
 
 void tryToMove(GameCall& c) {
     std::shared_ptr<gChar> ch = OriginChar(c);
-    const float angle = c.Single(1), speed = c.Single(2);
+    const float angle = c.Single(1), speed = CheckedSpeed(c.Single(2));
     // Straight ahead only, slowing down step by step until it fits.
     const bool moved = ch->TryToMove(gCharTest.mapCollision.get(), angle, speed, 0.0f, 0.0f);
     ch->Animate = moved;

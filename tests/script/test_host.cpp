@@ -189,6 +189,12 @@ TEST_F(Host, LoadScriptFileAndLog) {
     Run(Bc().CallStmt("loadScriptFile", 1).Str("missing.dat").CallStmt("log", 1).Str("written").b);
     EXPECT_TRUE(log.Contains("ERR\tLoadScriptFile\tFile not found\t<missing.dat>"));
     EXPECT_TRUE(log.Contains("written"));
+    // A script names files inside the program folder only.
+    for (const char* outside : {"/etc/hostname", "../../../../../../../../etc/hostname"}) {
+        Run(Bc().CallStmt("loadScriptFile", 1).Str(outside).b);
+        EXPECT_TRUE(log.Contains(std::string("ERR\tloadScriptFile\tFile name outside the program folder\t<") + outside + ">"));
+    }
+    EXPECT_FALSE(log.Contains("Error loading script"));
 }
 
 }  // namespace
