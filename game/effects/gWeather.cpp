@@ -157,7 +157,11 @@ void gWeatherModule::UpdateWeather(float t) {
     }
     if (RainSound > 0 && RainSound <= SoundCount && Sounds[size_t(RainSound)].Looping) {
         const float target = RainDensity < 0.1f ? 0.0f : ToSingle(double(RainDensity) + 0.1);
-        Sounds[size_t(RainSound)].VolumeCurve.AddPoint(AddLong(frame, 30), target);
+        WeatherSound& rain = Sounds[size_t(RainSound)];
+        rain.VolumeCurve.AddPoint(AddLong(frame, 30), target);
+        // Only a playing wave moves along its curve; without one (sound off,
+        // no file) the keys behind the frame would pile up for good.
+        if (rain.Wave == 0) rain.VolumeCurve.SetTime(frame);
     }
 
     if (Rnd() < SnowDensity) FallAroundView("pSnow");

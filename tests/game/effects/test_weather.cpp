@@ -266,6 +266,11 @@ TEST_F(WeatherTest, ALoopingRainRecordFollowsTheRainDensityThroughItsVolumeCurve
     for (int i = 0; i < 5; ++i) Frame();
     EXPECT_EQ(s.Wave, 0);
     EXPECT_FALSE(s.Played);
+    // Nothing plays the curve then: a long rain keeps only the keys ahead of it.
+    gWeather.RainDensity = 0.5f;
+    for (int i = 0; i < 500; ++i) Frame();
+    EXPECT_LE(s.VolumeCurve.PointCount, 32);
+    gWeather.RainDensity = 0;
     // A playing record takes volume and speed from its curves.
     s.Wave = 7;
     s.SpeedCurve.AddPoint(zCore.FrameCounter + 10, 2.0f);
