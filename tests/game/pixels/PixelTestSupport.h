@@ -152,6 +152,11 @@ protected:
                 p[0] = uint8_t(std::max(c.R, 0)), p[1] = uint8_t(c.G), p[2] = uint8_t(c.B);
                 p[3] = c.R < 0 ? 0 : 255;
             }
+        return Texture(w, h, rgba);
+    }
+
+    // A texture straight from pixels (R, G, B, A bytes), entered in the table.
+    static int32_t Texture(int32_t w, int32_t h, const std::vector<uint8_t>& rgba) {
         TextureEntry e;
         e.W = w;
         e.H = h;
@@ -160,6 +165,16 @@ protected:
         zDDraw.Textures.push_back(e);
         zDDraw.TextureCount += 1;
         return zDDraw.TextureCount;
+    }
+
+    // A water map of w x h cells of 32 pixels, with the cells x0..x1 x y0..y1 wet.
+    static std::shared_ptr<zCollisionMap> Pool(int32_t w, int32_t h, int32_t x0, int32_t y0, int32_t x1, int32_t y1) {
+        auto water = std::make_shared<zCollisionMap>();
+        water->SetTileSize(32);
+        water->SetSize(w, h);
+        for (int32_t y = y0; y <= y1; ++y)
+            for (int32_t x = x0; x <= x1; ++x) water->SetTile(x, y, 1, 0);
+        return water;
     }
 
     // A visible item whose sprite is the whole of a texture, its foot (the

@@ -36,23 +36,13 @@ protected:
         auto& g = gCharTest;
         // Water in two pools away from the view's edges, in a picture of
         // every colour so that any texel out of place shows.
-        g.mapWater = std::make_shared<zCollisionMap>();
-        g.mapWater->SetTileSize(32);
-        g.mapWater->SetSize(40, 30);
-        for (int32_t y = 5; y <= 8; ++y)
-            for (int32_t x = 6; x <= 11; ++x) g.mapWater->SetTile(x, y, 1, 0);
+        g.mapWater = Pool(40, 30, 6, 5, 11, 8);
         g.mapWater->SetTile(15, 11, 1, 0);
         g.picWater = std::make_shared<zPictureLayer>();
         std::vector<uint8_t> rgba(64 * 64 * 4);
         for (size_t i = 0; i < rgba.size(); ++i) rgba[i] = uint8_t(i * 37 % 251);
         for (size_t i = 3; i < rgba.size(); i += 4) rgba[i] = uint8_t(128 + i % 128);
-        TextureEntry e;
-        e.W = e.H = 64;
-        e.Loaded = true;
-        e.Texture = zDDraw.Device->CreateTexture(64, 64, rgba.data());
-        zDDraw.Textures.push_back(e);
-        zDDraw.TextureCount += 1;
-        g.picWater->Texture = zDDraw.TextureCount;
+        g.picWater->Texture = Texture(64, 64, rgba);
         g.picWater->Meta = std::make_shared<zValues>();
         g.picWater->Meta->SetLong("_StretchMode", 1);  // over the whole view
     }
@@ -124,11 +114,7 @@ protected:
         PixelTest::SetUp();
         if (HasFatalFailure()) return;
         auto& g = gCharTest;
-        g.mapWater = std::make_shared<zCollisionMap>();
-        g.mapWater->SetTileSize(32);
-        g.mapWater->SetSize(19, 14);
-        for (int32_t y = 5; y <= 10; ++y)
-            for (int32_t x = 4; x <= 11; ++x) g.mapWater->SetTile(x, y, 1, 0);
+        g.mapWater = Pool(19, 14, 4, 5, 11, 10);
         g.picWater = std::make_shared<zPictureLayer>();
         g.picWater->Texture = Texture(64, 64, [](int, int) { return Rgb{20, 40, 80}; });
         g.picWater->Meta = std::make_shared<zValues>();
