@@ -31,6 +31,7 @@ bool zDDrawModule::DecodeInto(const TextureEntry& e, const std::string& path, in
         return false;
     }
     ApplyColorKey(img, uint32_t(e.ColorKey));
+    ClearHiddenColours(img);
     w = img.Width;
     h = img.Height;
     rgba = std::move(img.Pixels);
@@ -121,6 +122,7 @@ int32_t zDDrawModule::LoadTextureNamed(const std::string& FileName, bool Content
             if (DecodeImage(bytes.data(), bytes.size(), img, &error) && img.Width == w && img.Height == h) {
                 std::vector<uint8_t>().swap(bytes);
                 ApplyColorKey(img, uint32_t(ColorKey));
+                ClearHiddenColours(img);
                 tex = dev.CreateTexture(w, h, img.Pixels.data());
             } else if (!error.empty()) {
                 Log("WARN", "LoadTexture", error);

@@ -391,6 +391,13 @@ void ApplyColorKey(Image& img, uint32_t colorKey) {
     }
 }
 
+void ClearHiddenColours(Image& img) {
+    uint8_t* p = img.Pixels.data();
+    for (size_t i = 0, n = img.Pixels.size() / 4; i < n; ++i, p += 4) {
+        if (p[3] == 0) p[0] = p[1] = p[2] = 0;
+    }
+}
+
 std::vector<uint8_t> EncodeBmp24(const uint8_t* rgba, int32_t width, int32_t height) {
     std::vector<uint8_t> out;
     if (!rgba || width < 1 || height < 1 || width > kMaxBmpSide || height > kMaxBmpSide) return out;

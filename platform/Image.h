@@ -49,6 +49,12 @@ bool LoadImageFile(const std::string& hostPath, Image& out, std::string* error =
 // transparent black (0x00000000). A key of 0 means no key.
 void ApplyColorKey(Image& img, uint32_t colorKey);
 
+// Every pixel of alpha 0 becomes transparent black. A filter that samples
+// between texels mixes their colours whatever their alpha, so the colour a
+// picture hides under its transparent pixels (often its key colour) would
+// show along the edges of whatever it draws.
+void ClearHiddenColours(Image& img);
+
 // A 24-bit uncompressed BMP of RGBA pixels (rows top to bottom): 54-byte
 // header, rows stored bottom-up as B, G, R, each padded to 4 bytes. Alpha is
 // dropped. Empty for a size below 1 or above 32768.

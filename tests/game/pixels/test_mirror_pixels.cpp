@@ -19,9 +19,11 @@
 #include "game/shell/gRender.h"
 #include "game/world/gCharTest.h"
 #include "game/world/mClock.h"
+#include "platform/Image.h"
 #include "scene/zCamera.h"
 #include "scene/zCollisionMap.h"
 #include "scene/zPictureLayer.h"
+#include "support/TestSupport.h"
 
 namespace tarv::test {
 namespace {
@@ -182,6 +184,49 @@ TEST_F(Reflections, ItemsCharactersAndTheCursorAreSeenInTheWaterBelowThemWhateve
         EXPECT_EQ(on.Differ(off, 342, 304, 358, 319), 0u) << "the unmirrored item has a reflection";
         EXPECT_EQ(on.Differ(none, 500, 200, 540, 260), 0u) << "a reflection on dry ground";
     }
+}
+
+// A picture loaded with a key colour, as painted by many tools: the key
+// colour also lies under the texels that are transparent already. The
+// reflections are drawn filtered, between texels; none may show the key.
+TEST_F(Reflections, NoReflectionShowsAPicturesKeyColour) {
+    auto& g = gCharTest;
+    const zun::test::TempDir dir;
+    std::vector<uint8_t> rgba(32 * 32 * 4);
+    for (int y = 0; y < 32; ++y)
+        for (int x = 0; x < 32; ++x) {
+            uint8_t* p = &rgba[size_t(y * 32 + x) * 4];
+            const bool figure = (x - 16) * (x - 16) + (y - 16) * (y - 16) < 100 || (x >= 14 && x < 18);
+            const uint8_t alpha = figure ? 255 : (x + y) % 7 == 0 ? 255 : 0;
+            p[0] = figure ? 250 : 255, p[1] = figure ? 240 : 0, p[2] = figure ? 230 : 255, p[3] = alpha;
+        }
+    ASSERT_TRUE(SaveImage(dir.HostPath("Keyed.png"), int32_t(ImageFileFormat::Png), rgba.data(), 32, 32));
+    zDDraw.TexturePath = dir.Path();
+    const int32_t keyed = zDDraw.LoadTexture("Keyed.png", false, int32_t(0xFFFF00FFu), 1, 0);
+    ASSERT_GT(keyed, 0);
+
+    auto item = Thing(keyed, 180, 220, 32, 32);
+    item->Mirrored = true;
+    g.mapItems = Layer({item});
+    auto hero = Figure(290, 220);
+    hero->Sprite->Texture = keyed;
+    hero->Sprite->W = hero->Sprite->H = 32;
+    hero->Item->Mirrored = true;
+    g.Chars = {hero};
+    g.Cursor = Thing(keyed, 240, 170, 32, 32)->Sprite;
+
+    SetByte("MirrorObjects", 1);
+    const Frame on = Draw();
+    SetByte("MirrorObjects", 0);
+    const Frame off = Draw();
+    EXPECT_GT(on.Differ(off, 128, 160, 384, 352), 600u) << "no reflections to look at";
+    size_t key = 0;
+    for (int y = 160; y < 352; ++y)
+        for (int x = 128; x < 384; ++x) {
+            const Rgb c = on.At(x, y);
+            if (c.R - c.G > 24 && c.B - c.G > 24) key += 1;
+        }
+    EXPECT_EQ(key, 0u) << "pixels of the key colour in the water";
 }
 
 TEST_F(Reflections, TheWaveShiftsRowsSidewaysOnlyWhenItsFactorIsAboveZero) {
