@@ -121,10 +121,12 @@ void gChar::Update() {
         so->Execute("onUpdate");
     }
 
-    // A walk at Speed 0 can take no step, so it would only plan the way anew;
-    // for the player that is what the mover's blocked step did moments ago in
-    // this frame (it leaves Speed 0 whenever the player did not move).
-    if (MovePath && MovePath->WayPointCount > 0 && Speed != 0)
+    // A walk at Speed 0 takes no step: it turns to the waypoint and plans the
+    // way anew. For the player whose mover walked this path moments ago and
+    // left Speed 0 (it did not move), that planning is already done.
+    const bool planned = PathStepped && Speed == 0;
+    PathStepped = false;
+    if (MovePath && MovePath->WayPointCount > 0 && !planned)
         Animate = MoveAlongPath(gCharTest.mapCollision.get(), MovePath, Speed);
 
     const std::shared_ptr<gCharset> setRef = CharSet;

@@ -56,6 +56,7 @@ public:
     uint8_t CollisionShape = 0;  // 0 none, 1 ellipse, 2 box, 3 sprite rectangle
     uint8_t CollisionFlags = 1;  // mask for the collision map's test
     bool Animate = false;        // moved this frame; cleared by Update
+    bool PathStepped = false;    // the player mover walked MovePath this frame; cleared by Update
     int32_t AniFrame = 0;
     int32_t AniNext = 0;  // frame counter after which the next walk frame shows
     int32_t AniWalkOffset = 0;

@@ -51,6 +51,7 @@ void gPlayerMover::CheckKeys() {
 
     const bool a = keys[kKeyA], d = keys[kKeyD], w = keys[kKeyW], s = keys[kKeyS];
     if (!a && !d && !w && !s) {
+        player->PathStepped = player->MovePath == gCharTest.PlayerPath;
         if (player->MoveAlongPath(gCharTest.mapCollision.get(), gCharTest.PlayerPath, step)) {
             player->Animate = true;
             player->Speed = step;

@@ -125,6 +125,20 @@ TEST_F(Following, UpdateKeepsItsPathObjectThroughABlockedStep) {
     EXPECT_EQ(c->AniFrame, 0) << "a blocked step does not animate";
 }
 
+// Someone told to stand (Speed 0) still faces the way it was given and keeps
+// its plan fresh, in its own update.
+TEST_F(Following, UpdateAtSpeedZeroTurnsToTheWaypointAndPlansAnew) {
+    auto c = Walker(112, 48);
+    c->SetAngle(3.141593f);
+    c->MovePath = std::make_shared<gPath>();
+    ASSERT_EQ(c->MovePath->FindPath(map.get(), 0, 3, 1, 8, 1, false), 2);
+    c->Update();
+    EXPECT_FLOAT_EQ(c->Angle, 0) << "turned from the west to its waypoint in the east";
+    EXPECT_FALSE(c->MovePath->IsActive) << "planned anew";
+    EXPECT_EQ(c->MovePath->GetNode(1).x, 8);
+    EXPECT_FLOAT_EQ(c->Sprite->x, 112);
+}
+
 TEST_F(Following, NothingToFollowIsNoMove) {
     auto c = Walker(48, 48);
     std::shared_ptr<gPath> none;
