@@ -232,13 +232,35 @@ void zDInputModule::RemoveInputDevice(int32_t Index) {
 
 void zDInputModule::ResetKeyStates() {
     Keys.fill(false);
+    KeyTaps.fill(0);
     MouseButtons.fill(false);
     LastKeys = Keys;
     LastMouseButtons = MouseButtons;
 }
 
 void zDInputModule::SetKey(int32_t code, bool down) {
-    if (code >= 0 && code < int32_t(Keys.size())) Keys[size_t(code)] = down;
+    if (code < 0 || code >= int32_t(Keys.size())) return;
+    const size_t k = size_t(code);
+    Keys[k] = down;
+    if (down) KeyTaps[k] = 1;
+    else if (KeyTaps[k] == 1) KeyTaps[k] = 2;
+}
+
+void zDInputModule::ShowKeyTaps() {
+    // Once only: a frame that consumes the key (clears its flag) must not see
+    // it come back before it is over.
+    for (size_t k = 0; k < Keys.size(); ++k) {
+        if (KeyTaps[k] != 2) continue;
+        Keys[k] = true;
+        KeyTaps[k] = 3;
+    }
+}
+
+void zDInputModule::KeysPolled() {
+    for (size_t k = 0; k < Keys.size(); ++k) {
+        if (KeyTaps[k] == 3) Keys[k] = false;
+        KeyTaps[k] = 0;
+    }
 }
 
 void zDInputModule::SetMouseButton(int32_t button, bool down) {

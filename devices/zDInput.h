@@ -67,6 +67,9 @@ struct zDInputModule {
     std::array<bool, 8> MouseButtons{};
     std::array<bool, 256> LastKeys{};
     std::array<bool, 8> LastMouseButtons{};
+    // Per key since the last frame: 1 went down, 2 went down and up again,
+    // 3 the same and shown as down until the frame is over.
+    std::array<uint8_t, 256> KeyTaps{};
     float MouseX = 0, MouseY = 0, MouseZ = 0;
     float MouseDX = 0, MouseDY = 0, MouseDZ = 0;
 
@@ -90,6 +93,12 @@ struct zDInputModule {
 
     // Key and button state written by the window events; codes out of range are ignored.
     void SetKey(int32_t code, bool down);
+    // A key that went down since the last frame and was let go before the
+    // next one shows as down again until that frame has polled the keys: the
+    // frames of a slow machine come further apart than a quick tap lasts.
+    // The frame calls ShowKeyTaps before it polls and KeysPolled after.
+    void ShowKeyTaps();
+    void KeysPolled();
     void SetMouseButton(int32_t button, bool down);
 
     // Lists the system devices and the joysticks attached now; an opened

@@ -47,10 +47,6 @@ void SetButton(int16_t Button, bool iDown) {
     if (Button >= 0 && Button < int16_t(zDInput.MouseButtons.size())) zDInput.MouseButtons[size_t(Button)] = iDown;
 }
 
-void SetKey(int16_t KeyCode, bool iDown) {
-    if (KeyCode >= 0 && KeyCode < int16_t(zDInput.Keys.size())) zDInput.Keys[size_t(KeyCode)] = iDown;
-}
-
 // A switch setting flips between 1 and 0; any value but 1 counts as off.
 void ToggleSetting(const char* iKey) {
     if (!gCharTest.Settings) gCharTest.Settings = std::make_shared<zValues>();
@@ -137,7 +133,7 @@ void frmMainForm::Front_MouseUp(int16_t Button, int16_t Shift, float X, float Y)
 
 void frmMainForm::Form_KeyDown(int16_t KeyCode, int16_t Shift) {
     KeyCode = gCharTest.MapKeyCode(KeyCode);
-    SetKey(KeyCode, true);
+    zDInput.SetKey(KeyCode, true);
 
     switch (KeyCode) {
         case 112:  // F1
@@ -219,7 +215,7 @@ void frmMainForm::Form_KeyDown(int16_t KeyCode, int16_t Shift) {
 
 void frmMainForm::Form_KeyUp(int16_t KeyCode, int16_t Shift) {
     KeyCode = gCharTest.MapKeyCode(KeyCode);
-    SetKey(KeyCode, false);
+    zDInput.SetKey(KeyCode, false);
 }
 
 void frmMainForm::Form_Activate() { ApplyMusicVolume(); }

@@ -74,6 +74,7 @@ void frmMainForm::tmrMain_Timer() {
     // 1-2.
     if (!Running) return;
     if (Window && Window->Minimized()) return;
+    zDInput.ShowKeyTaps();
 
     // 3. Esc asks; the key state is cleared whatever the answer.
     if (zDInput.Keys[27]) {
@@ -97,6 +98,10 @@ void frmMainForm::tmrMain_Timer() {
         if (uint32_t(tick()) - uint32_t(LastFrameTick) < 33u) return;
         LastFrameTick = tick();
     }
+    // However the frame ends, the key taps it saw are over after it.
+    struct KeysPolledAtEnd {
+        ~KeysPolledAtEnd() { zDInput.KeysPolled(); }
+    } keysPolled;
 
     // 6-7.
     Send(gCharTest.Lens, "onNextFrame");

@@ -1,9 +1,12 @@
 // Mouse and key events of the main window.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "MainFormTestSupport.h"
 #include "core/zRuntime.h"
 #include "game/world/iController.h"
+#include "platform/Window.h"
 #include "scene/zItemMap.h"
 
 namespace tarv::test {
@@ -15,6 +18,7 @@ class Player {
     func MouseDown(x, y, b) { record("player.MouseDown", x, y, b); return answer; }
     func MouseMove(x, y, b) { record("player.MouseMove", x, y, b); }
     func MouseUp(x, y, b) { record("player.MouseUp", x, y, b); }
+    func activateItem(d) { record("activateItem", d); }
 }
 class Game {
     player = 0;
@@ -75,6 +79,41 @@ TEST_F(MouseAndKeys, ArrowsAndEnterAreMappedForStatesAndHotKeys) {
     // Codes outside the key table change nothing.
     frmMain.Form_KeyDown(-5, 0);
     frmMain.Form_KeyUp(300, 0);
+}
+
+// Frames far apart (a slow machine): a key pressed and let go between two of
+// them acts in the next one, once; a key a frame saw held is up in the frame
+// after its release.
+TEST_F(MouseAndKeys, AKeyTappedBetweenTwoFramesActsInTheNextOnce) {
+    Start(kScripts);
+    auto key = [](WindowEventType iType, int32_t iKey) {
+        WindowEvent e;
+        e.Type = iType;
+        e.Key = iKey;
+        frmMain.DispatchEvent(e);
+    };
+    auto items = [this] { return std::count(calls.begin(), calls.end(), "activateItem,1"); };
+    key(WindowEventType::KeyDown, 49);
+    key(WindowEventType::KeyUp, 49);
+    Frame();
+    EXPECT_EQ(items(), 1);
+    Frame();
+    EXPECT_EQ(items(), 1);
+    EXPECT_FALSE(zDInput.Keys[49]);
+
+    const auto& sprite = gCharTest.Player->Sprite;
+    const float x = sprite->x;
+    key(WindowEventType::KeyDown, 39);  // right: D
+    key(WindowEventType::KeyUp, 39);
+    Frame();
+    Frame();
+    EXPECT_FLOAT_EQ(sprite->x, x + 4) << "one step for the tap";
+    key(WindowEventType::KeyDown, 39);
+    Frame();
+    Frame();
+    key(WindowEventType::KeyUp, 39);
+    Frame();
+    EXPECT_FLOAT_EQ(sprite->x, x + 12) << "two steps held, none after";
 }
 
 TEST_F(MouseAndKeys, AClickGoesToTheControllerThenThePlayerThenTheFirstReceiver) {
