@@ -263,8 +263,8 @@ private:
     std::unordered_map<std::string, FileStamp> FailedTextureFiles;
     // False when the file cannot be looked at.
     static bool StampOf(const std::string& iHostPath, FileStamp& oStamp);
-    // Keeps the file as failed; the list is bounded, its oldest knowledge
-    // simply forgotten.
+    // Keeps the file as failed. The list is bounded: when full it starts
+    // over, and a forgotten file is only read once more.
     void RememberFailedFile(const std::string& iHostPath, const FileStamp& iStamp);
     bool DecodeInto(const TextureEntry& e, const std::string& path, int32_t& w, int32_t& h,
                     std::vector<uint8_t>& rgba) const;

@@ -51,8 +51,8 @@ bool zDDrawModule::StampOf(const std::string& iHostPath, FileStamp& oStamp) {
 }
 
 void zDDrawModule::RememberFailedFile(const std::string& iHostPath, const FileStamp& iStamp) {
-    // Each entry is a file in the program's folders; a game has few broken
-    // ones, so starting over when full costs nothing that matters.
+    // Each entry is a broken file on disk, and a game has few: colour keys and
+    // names in other cases share the entry of their file.
     constexpr size_t kMaxFailedFiles = 1024;
     if (FailedTextureFiles.size() >= kMaxFailedFiles) FailedTextureFiles.clear();
     FailedTextureFiles[iHostPath] = iStamp;
