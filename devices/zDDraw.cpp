@@ -414,6 +414,7 @@ void zDDrawModule::Device_Release() {
     Textures.clear();
     TextureCount = 0;
     TextureBytes = 0;
+    FailedTextureFiles.clear();
     // Nothing queued can be drawn any more.
     for (auto& b : PolyBuffers) b.Count = 0;
     PolyBufferCount = 0;

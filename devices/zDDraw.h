@@ -13,6 +13,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "devices/ByRef.h"
@@ -250,6 +251,21 @@ private:
     TLVertex* QueueVertices(int32_t Texture, int32_t n);
     void QueueQuad(int32_t Texture, const float (&pos)[4][2], const float (&uv)[4][2], int32_t Color);
     bool ReloadTextures();
+    // One version of a file on disk: it changes when the file is written or
+    // replaced.
+    struct FileStamp {
+        uint64_t Device = 0, Inode = 0;
+        int64_t Size = 0, Modified = 0, Changed = 0;
+        bool operator==(const FileStamp&) const = default;
+    };
+    // Files whose bytes made no texture, by host path: asked for again
+    // unchanged, they fail at once instead of being read and decoded anew.
+    std::unordered_map<std::string, FileStamp> FailedTextureFiles;
+    // False when the file cannot be looked at.
+    static bool StampOf(const std::string& iHostPath, FileStamp& oStamp);
+    // Keeps the file as failed. The list is bounded: when full it starts
+    // over, and a forgotten file is only read once more.
+    void RememberFailedFile(const std::string& iHostPath, const FileStamp& iStamp);
     bool DecodeInto(const TextureEntry& e, const std::string& path, int32_t& w, int32_t& h,
                     std::vector<uint8_t>& rgba) const;
 };

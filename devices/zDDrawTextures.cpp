@@ -1,6 +1,8 @@
 // The texture table of zDDraw: a cache over image files keyed by name and
 // colour key, render targets as further entries, and texture references in
 // streams.
+#include <sys/stat.h>
+
 #include <algorithm>
 
 #include "core/zCore.h"
@@ -36,6 +38,25 @@ bool zDDrawModule::DecodeInto(const TextureEntry& e, const std::string& path, in
     h = img.Height;
     rgba = std::move(img.Pixels);
     return w >= 1 && h >= 1;
+}
+
+bool zDDrawModule::StampOf(const std::string& iHostPath, FileStamp& oStamp) {
+    struct stat st {};
+    if (::stat(iHostPath.c_str(), &st) != 0) return false;
+    oStamp.Device = uint64_t(st.st_dev);
+    oStamp.Inode = uint64_t(st.st_ino);
+    oStamp.Size = int64_t(st.st_size);
+    oStamp.Modified = int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    oStamp.Changed = int64_t(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
+    return true;
+}
+
+void zDDrawModule::RememberFailedFile(const std::string& iHostPath, const FileStamp& iStamp) {
+    // Each entry is a broken file on disk, and a game has few: colour keys and
+    // names in other cases share the entry of their file.
+    constexpr size_t kMaxFailedFiles = 1024;
+    if (FailedTextureFiles.size() >= kMaxFailedFiles) FailedTextureFiles.clear();
+    FailedTextureFiles[iHostPath] = iStamp;
 }
 
 bool zDDrawModule::ReserveTextureBytes(int64_t iW, int64_t iH, const std::string& iWhat) {
@@ -87,6 +108,19 @@ int32_t zDDrawModule::LoadTextureNamed(const std::string& FileName, bool Content
         return 0;
     }
 
+    // A file that failed and has not changed since fails again at once: its
+    // bytes are not read nor decoded on every call.
+    const std::string hostPath = ToHostPath(path);
+    FileStamp stamp;
+    const bool stamped = StampOf(hostPath, stamp);
+    if (stamped) {
+        const auto known = FailedTextureFiles.find(hostPath);
+        if (known != FailedTextureFiles.end() && known->second == stamp) {
+            Log("ERR", zCore.CurrentProc, GetDXErrorText(0), "<" + FileName + ">");
+            return 0;
+        }
+    }
+
     const int32_t countBefore = TextureCount;
     const size_t sizeBefore = Textures.size();
     try {
@@ -108,9 +142,10 @@ int32_t zDDrawModule::LoadTextureNamed(const std::string& FileName, bool Content
         std::string error;
         int32_t w = 0, h = 0;
         TextureId tex = 0;
-        if (!ReadImageFileBytes(ToHostPath(path), bytes, &error) ||
+        if (!ReadImageFileBytes(hostPath, bytes, &error) ||
             !ReadImageSize(bytes.data(), bytes.size(), w, h, &error)) {
             if (!error.empty()) Log("WARN", "LoadTexture", error);
+            if (stamped) RememberFailedFile(hostPath, stamp);
         } else if (!ReserveTextureBytes(w, h, "<" + FileName + ">")) {
             TextureCount = countBefore;
             Textures.resize(std::min(sizeBefore, size_t(countBefore) + 1));
@@ -124,8 +159,9 @@ int32_t zDDrawModule::LoadTextureNamed(const std::string& FileName, bool Content
                 ApplyColorKey(img, uint32_t(ColorKey));
                 ClearHiddenColours(img);
                 tex = dev.CreateTexture(w, h, img.Pixels.data());
-            } else if (!error.empty()) {
-                Log("WARN", "LoadTexture", error);
+            } else {
+                if (!error.empty()) Log("WARN", "LoadTexture", error);
+                if (stamped) RememberFailedFile(hostPath, stamp);
             }
             if (tex == 0) TextureBytes -= int64_t(w) * h * 4;
         }

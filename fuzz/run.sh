@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # Runs every fuzz target of a fuzz build for the given seconds each, up to
 # PARALLEL targets at once; prints each target's runs and corpus size, and
-# the tail of the log of any target that found something.
+# the tail of the log of any target that found something. An input that
+# takes longer than FUZZ_TIMEOUT seconds (one by default) is a finding.
 # Usage: run.sh BUILD [SECONDS] [PARALLEL]
 set -euo pipefail
 build=$1
 seconds=${2:-20}
 parallel=${3:-1}
+timeout=${FUZZ_TIMEOUT:-1}
 seeds_root="$(cd "$(dirname "$0")" && pwd)/corpus"
 shopt -s nullglob
 
@@ -20,11 +22,12 @@ run_one() {
   [ -d "$seeds" ] && args+=("$seeds")
   local log="$build/fuzz/$name.log"
   if ZUN_HEADLESS=1 ASAN_OPTIONS="${ASAN_OPTIONS:-quarantine_size_mb=64}" "$exe" -max_total_time="$seconds" \
-       -rss_limit_mb=$rss -timeout=10 -print_final_stats=1 \
+       -rss_limit_mb=$rss -timeout="$timeout" -print_final_stats=1 \
        -artifact_prefix="$build/fuzz/$name-" "${args[@]}" > "$log" 2>&1; then
-    local runs
+    local runs slowest
     runs=$(grep -o 'stat::number_of_executed_units: *[0-9]*' "$log" | grep -o '[0-9]*$' || echo "?")
-    echo "fuzz: $name ok: $runs runs, corpus $(ls "$corpus" | wc -l) files"
+    slowest=$(grep -o 'stat::slowest_unit_time_sec: *[0-9]*' "$log" | grep -o '[0-9]*$' || echo "?")
+    echo "fuzz: $name ok: $runs runs, slowest input ${slowest}s, corpus $(ls "$corpus" | wc -l) files"
   else
     echo "fuzz: $name FAILED"
     tail -n 60 "$log"

@@ -276,6 +276,11 @@ bool GifSize(const uint8_t* d, size_t n, int32_t& w, int32_t& h, std::string& er
     w = int32_t(U16(d + 6));
     h = int32_t(U16(d + 8));
     if (!SideOk(w, h)) return Fail(error, "image size out of range");
+    // An LZW code of c bits stands for at most 2^c pixels, and 2^c / c is
+    // largest for the widest code, 12 bits: no byte of a file gives more than
+    // 8 * 4096 / 12 pixels. A canvas the file's bytes cannot fill is refused,
+    // so a header alone cannot make the whole picture be allocated.
+    if (uint64_t(w) * uint64_t(h) * 12 > uint64_t(n) * 8 * 4096) return Fail(error, "file is truncated");
     return true;
 }
 

@@ -105,8 +105,10 @@ float CheckedPlace(double iValue) {
     return float(iValue);
 }
 
-void CheckBudget(size_t iCount, size_t iBudget, const char* iWhat) {
-    if (iCount < iBudget) return;
+void CheckBudget(size_t iCount, size_t iBudget, const char* iWhat, size_t iPlaced) {
+    // Placed things a script removed leave room for as many: the layer never
+    // holds more than the level's and the budget together.
+    if (iCount < iBudget || iCount - iBudget < iPlaced) return;
     Raise(errOutOfMemory, "Out of memory: no more than " + std::to_string(iBudget) + " " + iWhat);
 }
 

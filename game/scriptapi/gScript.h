@@ -62,8 +62,9 @@ inline constexpr size_t kMaxMessages = 1000;         // queued, not yet shown
 inline constexpr size_t kMaxMessageBytes = 1 << 20;  // the queued texts together
 inline constexpr size_t kMaxTimeEvents = 100000;     // pending on the timeline
 inline constexpr size_t kMaxUpdateObjects = 10000;   // updated every frame
-// Raises "Out of memory" when iCount things of that kind, iWhat, exist already.
-void CheckBudget(size_t iCount, size_t iBudget, const char* iWhat);
+// Raises "Out of memory" when iCount things of that kind, iWhat, exist already
+// beyond the iPlaced of them the level file placed.
+void CheckBudget(size_t iCount, size_t iBudget, const char* iWhat, size_t iPlaced = 0);
 
 class GameCall {
 public:

@@ -106,7 +106,8 @@ void ShapeCreate(GameCall& c) {
 // With two arguments the key name is the empty text.
 void AreaCreate(GameCall& c) {
     auto shape = c.ObjectAs<zShape>(1);
-    if (gCharTest.mapAreas) CheckBudget(gCharTest.mapAreas->Objects().size(), kMaxAreas, "areas");
+    if (gCharTest.mapAreas)
+        CheckBudget(gCharTest.mapAreas->Objects().size(), kMaxAreas, "areas", gCharTest.Placed.Areas);
     const bool scripted = c.Count > 1;
     const std::string cls = scripted ? c.Str(2) : std::string();
     const std::string key = c.Count > 2 ? c.Str(3) : std::string();

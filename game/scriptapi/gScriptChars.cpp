@@ -74,7 +74,7 @@ void CharCreate(GameCall& c) {
     CheckedPlace(x);
     CheckedPlace(y);
     if (!item->Sprite) Raise(errObjectNotSet);
-    CheckBudget(gCharTest.Chars.size(), kMaxChars, "characters");
+    CheckBudget(gCharTest.Chars.size(), kMaxChars, "characters", gCharTest.Placed.Chars);
     auto ch = std::dynamic_pointer_cast<gChar>(CreateClass("gChar", true));
     if (!ch) Raise(errObjectNotSet);
     std::shared_ptr<zSprite> sprite = item->Sprite;

@@ -46,7 +46,8 @@ void SpriteSetSrc(GameCall& c) {
 
 void ItemCreate(GameCall& c) {
     auto sprite = c.ObjectAs<zSprite>(1);
-    if (gCharTest.mapItems) CheckBudget(gCharTest.mapItems->Items().size(), kMaxItems, "items");
+    if (gCharTest.mapItems)
+        CheckBudget(gCharTest.mapItems->Items().size(), kMaxItems, "items", gCharTest.Placed.Items);
     auto item = std::make_shared<zItem>();
     item->Sprite = sprite;
     if (gCharTest.mapItems) gCharTest.mapItems->AddItem(item, false);

@@ -151,7 +151,7 @@ void createEmitter(GameCall& c) {
         gCharTest.mapEmitters = made;
     }
     zEmitterMap& map = *gCharTest.mapEmitters;
-    CheckBudget(map.Emitters().size(), kMaxEmitters, "emitters");
+    CheckBudget(map.Emitters().size(), kMaxEmitters, "emitters", gCharTest.Placed.Emitters);
     auto e = std::make_shared<zParticleEmitter>();
     // The game's effects give a lantern emitter its particles.
     e->ManagerName = kLanternKind;

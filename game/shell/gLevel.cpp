@@ -311,6 +311,7 @@ bool BuildChars(const LoadScope& scope, const std::shared_ptr<zItemMap>& layer, 
         const std::shared_ptr<gChar> c = BuildChar(item, deco);
         if (!c) continue;
         (deco ? gCharTest.Deco : gCharTest.Chars).push_back(c);
+        if (!deco) ++gCharTest.Placed.Chars;
         auto so = zScriptObject::New();
         item->ScriptObject = so;
         so->Origin = c;
@@ -356,7 +357,10 @@ void ScriptLevelObject(const LoadScope& scope) {
 void BuildLevel(const LoadScope& scope) {
     if (!ScriptItems(scope, gCharTest.mapItems)) return;
     if (!ScriptItems(scope, gCharTest.mapDoors)) return;
-    if (gCharTest.Player) gCharTest.Chars.push_back(gCharTest.Player);
+    if (gCharTest.Player) {
+        gCharTest.Chars.push_back(gCharTest.Player);
+        ++gCharTest.Placed.Chars;
+    }
     if (!BuildChars(scope, gCharTest.mapChars, false)) return;
     if (!BuildChars(scope, gCharTest.mapDeco, true)) return;
     if (!ScriptAreas(scope)) return;
@@ -378,12 +382,17 @@ bool LoadLevel(const std::string& LevelName) {
     const LoadScope scope;
     if (!ReleaseLevel(scope)) return false;
 
+    gCharTest.Placed = {};
     auto file = std::make_shared<zFile>();
     frmMain.LevelFile = file;
     const size_t logMark = zCore.LogText.size();
     if (file->Load(zFileSystem.AppPath + "data\\" + LevelName, "")) {
         file->ImportFromStreams();
         BindChunks(*file);
+        auto& placed = gCharTest.Placed;
+        if (gCharTest.mapItems) placed.Items = gCharTest.mapItems->Items().size();
+        if (gCharTest.mapAreas) placed.Areas = gCharTest.mapAreas->Objects().size();
+        if (gCharTest.mapEmitters) placed.Emitters = gCharTest.mapEmitters->Emitters().size();
         if (!gCharTest.solidGround)
             ShowMessageBox("No solidGround layer found!\r\n\r\nThe game won't run properly!", MsgBoxStyle::Critical,
                            kLevelBoxTitle);

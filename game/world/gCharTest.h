@@ -128,6 +128,12 @@ struct gCharTestModule {
     std::shared_ptr<gGestures> Gestures;
     // Script objects "game", the current "level", and the lens.
     std::shared_ptr<zun::zScriptObject> GameObject, LevelObject, Lens;
+    // How many items, characters (the player among them), areas and emitters
+    // the level file placed: the budgets of what scripts make count only what
+    // goes beyond these, so a large level leaves its scripts their full room.
+    struct PlacedCounts {
+        size_t Items = 0, Chars = 0, Areas = 0, Emitters = 0;
+    } Placed;
     // Level script objects that get "onUpdate" every tick.
     std::vector<std::shared_ptr<zun::zScriptObject>> UpdateObjects;
     std::vector<std::shared_ptr<gChar>> Deco;

@@ -83,6 +83,21 @@ TEST_F(Textures, AFailedLoadGivesItsSlotToTheNextOne) {
     EXPECT_EQ(zDDraw.LoadTexture("Other.png", false, 0, 1, 0), 2);
 }
 
+// A damaged file is read and decoded once, whatever colour keys it is asked
+// for with: unchanged, it fails again at once; written anew, it is read again.
+TEST_F(Textures, ADamagedFileIsNotDecodedAgainUntilItChanges) {
+    Png("Cut.png", 64, 64);
+    const std::vector<uint8_t> good = ReadHostFile(dir.HostPath("Cut.png"));
+    WriteHostFile(dir.HostPath("Cut.png"), std::vector<uint8_t>(good.begin(), good.begin() + 33));
+    LogCapture log;
+    for (int32_t key = 0; key < 3; ++key) EXPECT_EQ(zDDraw.LoadTexture("Cut.png", false, key, 1, 0), 0);
+    EXPECT_EQ(CountLines(log, "WARN\tLoadTexture\tfile is truncated"), 1);
+    EXPECT_EQ(CountLines(log, "ERR\tLoadTexture\t\t<Cut.png>"), 3);
+    EXPECT_EQ(zDDraw.TextureCount, 0);
+    WriteHostFile(dir.HostPath("Cut.png"), good);
+    EXPECT_EQ(zDDraw.LoadTexture("Cut.png", false, 0, 1, 0), 1);
+}
+
 TEST_F(Textures, NewKeyedCopiesAndRenderTargetsStopAtTheGraphicsBudget) {
     struct Keep {
         int64_t budget = zDDraw.TextureBudget;

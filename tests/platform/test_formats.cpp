@@ -147,6 +147,21 @@ TEST(ImageFormats, DamagedForeignAndOversizedImagesAreRefusedWithAReason) {
                                           8, 0, 6, 0, 4, 0, 0x20, 8, 0x36, 0xED};
     EXPECT_FALSE(DecodeImage(bareTga.data(), bareTga.size(), img, &error));
     EXPECT_EQ(error, "file is truncated");
+    // Nor does a GIF: 35 bytes claiming an 8192 x 8192 canvas around a
+    // one-pixel frame. The same file with a canvas its bytes could fill reads,
+    // its one pixel set and the rest of the canvas transparent.
+    std::vector<uint8_t> gifBomb = {0x47, 0x49, 0x46, 0x38, 0x39, 0x61, 0x00, 0x20, 0x00, 0x20, 0x80, 0x00,
+                                    0x00, 0x00, 0x00, 0x00, 0xff, 0xff, 0xff, 0x2c, 0x00, 0x00, 0x00, 0x00,
+                                    0x01, 0x00, 0x01, 0x00, 0x00, 0x02, 0x02, 0x44, 0x01, 0x00, 0x3b};
+    int32_t w = 0, h = 0;
+    EXPECT_FALSE(ReadImageSize(gifBomb.data(), gifBomb.size(), w, h, &error));
+    EXPECT_EQ(error, "file is truncated");
+    EXPECT_FALSE(DecodeImage(gifBomb.data(), gifBomb.size(), img, &error));
+    EXPECT_EQ(error, "file is truncated");
+    gifBomb[7] = gifBomb[9] = 0x01;  // 256 x 256
+    ASSERT_TRUE(DecodeImage(gifBomb.data(), gifBomb.size(), img, &error)) << error;
+    EXPECT_EQ(img.ARGB(0, 0), 0xFF000000u);
+    EXPECT_EQ(img.ARGB(255, 255), 0u);
     std::vector<uint8_t> halfBmp = files[1];
     halfBmp.resize(halfBmp.size() - 2 * 16);
     EXPECT_FALSE(DecodeImage(halfBmp.data(), halfBmp.size(), img, &error));

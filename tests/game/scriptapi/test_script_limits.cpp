@@ -2,12 +2,17 @@
 // refused where they come in. Each failure ends the script's call with a line
 // that says what ran out; the game goes on.
 #include <cmath>
+#include <filesystem>
 #include <functional>
 #include <limits>
 #include <tuple>
 #include <vector>
 
 #include "ScriptApiTestSupport.h"
+#include "core/zFileSystem.h"
+#include "game/shell/frmMain.h"
+#include "game/shell/gLevel.h"
+#include "support/LevelWriter.h"
 
 namespace tarv::test {
 namespace {
@@ -121,6 +126,54 @@ TEST_F(ScriptLimitsTest, WhatScriptsMakeStopsAtItsBudgetAndTheGameGoesOn) {
     Object("B")->Execute("emitters", {HostValue(int32_t(1))});
     EXPECT_EQ(gCharTest.mapEmitters->Emitters().size(), kMaxEmitters);
     EXPECT_EQ(records, std::vector<std::string>{"all"});
+}
+
+// What the level file placed is the level's: its scripts still get the whole
+// of each budget, and the layers hold no more than both together.
+TEST_F(ScriptLimitsTest, ALevelsPlacedObjectsLeaveScriptsTheirWholeBudget) {
+    constexpr size_t kItems = 300, kChars = 30, kAreas = 300, kEmitters = 30;
+    zun::test::LevelWriter w;
+    auto items = w.Add(std::make_shared<zItemMap>(), "00000000000000000000000000000001", "mapItems");
+    items->SetSize(32, 20, 15);
+    for (size_t i = 0; i < kItems; ++i) items->AddItem(std::make_shared<zItem>(), false);
+    auto chars = w.Add(std::make_shared<zItemMap>(), "00000000000000000000000000000002", "mapChars");
+    chars->SetSize(32, 20, 15);
+    for (size_t i = 0; i < kChars; ++i) {
+        auto placed = std::make_shared<zItem>();
+        placed->ClassName_ = "V";
+        placed->KeyName = "v" + std::to_string(i);
+        chars->AddItem(placed, false);
+    }
+    auto areas = w.Add(std::make_shared<zObjectsMap>(), "00000000000000000000000000000003", "mapAreas");
+    areas->SetSize(32, 20, 15);
+    for (size_t i = 0; i < kAreas; ++i) areas->AddObject(std::make_shared<zDataShape>());
+    auto emitters = w.Add(std::make_shared<zEmitterMap>(), "00000000000000000000000000000004", "mapEmitters");
+    for (size_t i = 0; i < kEmitters; ++i) emitters->AddEmitter(std::make_shared<zParticleEmitter>());
+    zun::test::TempDir app;
+    std::filesystem::create_directories(app.HostPath("data"));
+    zun::test::WriteHostFile(app.HostPath("data/big.lvl"), w.LevelBytes());
+    struct Restore {
+        std::string path = zFileSystem.AppPath;
+        ~Restore() {
+            zFileSystem.AppPath = path;
+            frmMain = frmMainForm{};
+        }
+    } restore;
+    zFileSystem.AppPath = app.Path();
+    ASSERT_TRUE(LoadLevel("big.lvl"));
+    ASSERT_TRUE(gCharTest.mapItems && gCharTest.mapAreas && gCharTest.mapEmitters);
+    ASSERT_EQ(gCharTest.Chars.size(), kChars + 1);  // and the player
+
+    PastTheBudget("emitters", {}, kMaxEmitters, "createEmitter: Out of memory: no more than 2000 emitters",
+                  [] { return gCharTest.mapEmitters->Emitters().size() - kEmitters; });
+    PastTheBudget("chars", {}, kMaxChars, "charCreate: Out of memory: no more than 1000 characters",
+                  [] { return gCharTest.Chars.size() - kChars - 1; });
+    PastTheBudget("areas", {}, kMaxAreas, "areaCreate: Out of memory: no more than 10000 areas",
+                  [] { return gCharTest.mapAreas->Objects().size() - kAreas; });
+    auto sprite = std::make_shared<zSprite>();
+    PastTheBudget("items", {HostValue(std::shared_ptr<iClass>(sprite))}, kMaxItems,
+                  "itemCreate: Out of memory: no more than 20000 items",
+                  [] { return gCharTest.mapItems->Items().size() - kItems; });
 }
 
 // With the script memory nearly full, a game function still finishes what it
