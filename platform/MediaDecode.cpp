@@ -221,10 +221,12 @@ public:
         d_.fmt = ff.avformat_alloc_context();
         if (!d_.fmt) return Fail("Out of memory");
         d_.fmt->pb = d_.io;
-        // Seeks go by the file's index or its bit rate rather than by reading
-        // through it: an hour of MP3 would take tens of milliseconds to reach its
-        // middle. The decoded frames' time stamps still place the start.
-        d_.fmt->flags |= AVFMT_FLAG_CUSTOM_IO | AVFMT_FLAG_FAST_SEEK;
+        // No fast seeking: an MP3's table of contents places a seek only to
+        // within a hundredth of the file and stamps what follows with the time
+        // asked for, so starts and loops would land off their sample. Seeks
+        // read the packets up to the target instead (on the decode thread),
+        // and the index they build makes the next seek there direct.
+        d_.fmt->flags |= AVFMT_FLAG_CUSTOM_IO;
         d_.fmt->format_whitelist = ff.av_strdup(kAudioContainers);
         d_.fmt->protocol_whitelist = ff.av_strdup("none");
         if (int rc = ff.avformat_open_input(&d_.fmt, nullptr, nullptr, nullptr); rc < 0) {
@@ -242,6 +244,11 @@ public:
         if (ff.avcodec_parameters_to_context(d_.codec, d_.fmt->streams[stream_]->codecpar) < 0)
             return Fail("Unusable audio stream");
         d_.codec->thread_count = 1;
+        // With the packets' time base the decoder moves a frame's time stamp
+        // past the samples it drops (an MP3's encoder delay); without it the
+        // first frame keeps the packet's stamp, and the stream's start time,
+        // which already counts that delay, would shift the piece once more.
+        d_.codec->pkt_timebase = d_.fmt->streams[stream_]->time_base;
         if (int rc = ff.avcodec_open2(d_.codec, codec, nullptr); rc < 0)
             return Fail("Cannot open decoder (" + AvError(rc) + ")");
         const int channels = d_.codec->ch_layout.nb_channels;

@@ -262,6 +262,51 @@ TEST_F(MusicFiles, ALoopBeyondTheDataOfACutFileEndsWithALoggedError) {
     EXPECT_EQ(GetMusicPosition(), 300);
 }
 
+// An MP3 starts on its first sample and comes back to it at every wrap: the
+// encoder's delay is dropped once, by the decoder, and not again by the
+// stream. A rising sweep has no period, so any shift shows.
+TEST_F(MusicFiles, AnMp3StartsAndWrapsOnItsFirstSample) {
+    constexpr int kRate = 44100;
+    AudioDevice::UseOffline(kRate);
+    std::vector<float> sweep(size_t(kRate) * 2);
+    for (size_t i = 0; i < sweep.size(); ++i) {
+        const double t = double(i) / kRate;
+        sweep[i] = float(0.5 * std::sin(2 * M_PI * (200 + 300 * t) * t));
+    }
+    SF_INFO info{};
+    info.samplerate = kRate;
+    info.channels = 1;
+    info.format = SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III;
+    SNDFILE* f = sf_open(dir.HostPath("sweep.mp3").c_str(), SFM_WRITE, &info);
+    if (!f) GTEST_SKIP() << "this libsndfile writes no MP3";
+    ASSERT_EQ(sf_writef_float(f, sweep.data(), sf_count_t(sweep.size())), sf_count_t(sweep.size()));
+    sf_close(f);
+
+    ASSERT_TRUE(PlayMusicFile("sweep.mp3", true, 1.0f, 1.0f, 0, 0, 0));
+    const auto out = test::RenderMixer(int64_t(sweep.size()) + kRate / 2);
+    // The shift of the played stretch from `at` against the sweep from `from`.
+    auto shift = [&](size_t at, size_t from) {
+        int best = 0;
+        double least = 1e9;
+        for (int lag = -2000; lag <= 2000; ++lag) {
+            double sum = 0;
+            int n = 0;
+            for (size_t k = 0; k < 4000; ++k) {
+                const int64_t j = int64_t(at + k) + lag;
+                if (j < 0 || size_t(j) * 2 >= out.size()) continue;
+                const double d = double(sweep[from + k]) - out[size_t(j) * 2];
+                sum += d * d;
+                n += 1;
+            }
+            if (n > 2000 && sum / n < least) least = sum / n, best = lag;
+        }
+        return best;
+    };
+    EXPECT_EQ(shift(0, 0), 0);
+    EXPECT_EQ(shift(sweep.size(), 0), 0);  // after the wrap
+    EXPECT_EQ(shift(sweep.size() + 8000, 8000), 0);
+}
+
 // A file whose header promises stereo but whose audio decodes as mono (an MP3
 // opening with damaged stereo frames the decoder skips): what the stream tells
 // the mixer is what its blocks hold, so the mix reads no sample past a block.
