@@ -64,6 +64,8 @@ bool LoadMusic(const std::string& FileName) {
             DShow_Release();
             return false;
         }
+        // A file that plays despite a fault of its own says so once.
+        if (const std::string note = stream->TakeError(); !note.empty()) Log("WARN", "LoadMusic", FileName, note);
         stream->SetRate(1.0);
         zDShow.MediaControl = std::move(stream);
         zDShow.Loaded = true;

@@ -46,6 +46,9 @@ public:
     int64_t Read(std::vector<float>& out, int64_t want, std::string& error);
     // The frame the next Read starts at.
     int64_t NextFrame() const;
+    // What the file got wrong that the reader works around (a length its
+    // data does not bear out); empty for a sound file.
+    std::string Warning() const;
 
 private:
     struct Impl;
