@@ -25,10 +25,11 @@ namespace zun {
 
 namespace {
 
-// The decoding libraries are opened at the first decode rather than linked:
+// The decoding libraries are opened when first asked for rather than linked:
 // they bring about a hundred shared libraries with them (every codec, TLS,
-// image and subtitle formats), near 20 MB resident from start-up on, which a
-// game that plays only MIDI music and wave sounds never uses.
+// image and subtitle formats), near 20 MB resident, which a program that
+// plays only MIDI music and wave sounds never needs. The game asks for them
+// at start-up, off its frame's thread (PrepareMediaDecoder).
 #define ZUN_FFMPEG_FUNCTIONS(X)                                                                                   \
     X(util, av_channel_layout_copy)                                                                               \
     X(util, av_channel_layout_default)                                                                            \
@@ -116,6 +117,39 @@ bool LoadFfmpeg(std::string& error) {
     error = ff.error;
     return ff.error.empty();
 }
+
+// The thread that opens the libraries ahead of the first music file; joined
+// at exit, so the process never ends while it is still loading them.
+struct Preparer {
+    std::mutex m;
+    std::thread t;
+    ~Preparer() {
+        if (t.joinable()) t.join();
+    }
+};
+
+Preparer& ThePreparer() {
+    static Preparer p;
+    return p;
+}
+
+}  // namespace
+
+void PrepareMediaDecoder() {
+    Preparer& p = ThePreparer();
+    std::lock_guard<std::mutex> lk(p.m);
+    if (p.t.joinable()) return;
+    try {
+        p.t = std::thread([] {
+            std::string error;
+            LoadFfmpeg(error);
+        });
+    } catch (const std::system_error&) {
+        // No thread to spare: the first music file opens them itself.
+    }
+}
+
+namespace {
 
 // The containers music files come in; anything else (playlists, video,
 // image sequences) is refused before it is probed.
