@@ -487,7 +487,7 @@ struct MediaReader::Impl {
 
     // The piece's length in frames. A header's length is taken when the
     // first packets' bytes per second bear it out for the file's size;
-    // without one, or when it is far from what the bytes hold, the packets
+    // without one, or when it is far from what the packets hold, they
     // are counted (no decoding) and the file is rewound. A header may
     // claim a day over a third of a second of data, or time stamps may run
     // backwards: what the packets hold plays, with a warning.
@@ -506,10 +506,14 @@ struct MediaReader::Impl {
         if (declared) {
             const Packets first = ReadPackets(64);
             if (!Rewind(error)) return false;
+            // Bit rates vary (a loud opening, a quiet close), hence the wide
+            // margin; past it, or once the first packets run beyond the whole
+            // declared length or back in time, the header is not believed.
             if (first.Bytes > 0 && first.Duration > 0) {
                 const double held = double(file.size) / double(first.Bytes) * first.Duration * base.num / base.den;
-                count = seconds > 4.0 * held + 1.0 || held > 4.0 * seconds + 1.0;
+                count = seconds > 8.0 * held + 1.0;
             }
+            count = count || first.Backwards || double(first.End) * base.num / base.den > seconds + 1.0;
         }
         if (count) {
             const Packets all = ReadPackets(-1);
