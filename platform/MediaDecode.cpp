@@ -28,8 +28,8 @@ namespace {
 // The decoding libraries are opened when first asked for rather than linked:
 // they bring about a hundred shared libraries with them (every codec, TLS,
 // image and subtitle formats), near 20 MB resident, which a program that
-// plays only MIDI music and wave sounds never needs. The game asks for them
-// at start-up, off its frame's thread (PrepareMediaDecoder).
+// plays only MIDI music and wave sounds never needs. A game with music files
+// asks for them at start-up, off its frame's thread (PrepareMediaDecoder).
 #define ZUN_FFMPEG_FUNCTIONS(X)                                                                                   \
     X(util, av_channel_layout_copy)                                                                               \
     X(util, av_channel_layout_default)                                                                            \

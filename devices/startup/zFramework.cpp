@@ -11,7 +11,6 @@
 #include "devices/zDShow.h"
 #include "devices/zDSound.h"
 #include "platform/Dialogs.h"
-#include "platform/MediaDecode.h"
 #include "platform/Window.h"
 
 namespace zun {
@@ -110,10 +109,6 @@ bool Window_Initialize(Window* Owner, int32_t MaxMultiSample, bool UseStencil) {
         inform("Create DSound device", "DirectX: Audio device not available!", "Sound playback is disabled.");
     if (!Started(proc, [&] { return DMusic_Initialize(hWnd); }))
         inform("Create DMusic device", "DirectX: MIDI device not available!", "Music playback (MIDI) is disabled.");
-    // The music-file decoder's libraries take a few hundred milliseconds to
-    // open: done now, beside the start-up, rather than in the frame that
-    // plays the first music file.
-    PrepareMediaDecoder();
 
     zCore.CurrentProc = proc;
     Log("OK", "Window_Initialize");
