@@ -1,13 +1,17 @@
 #include "devices/zDShow.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 
 #include "core/zCore.h"
 #include "core/zFileSystem.h"
 #include "devices/zDMusic.h"
 #include "platform/AudioDevice.h"
+#include "platform/MediaDecode.h"
 #include "platform/MidiStream.h"
 
 namespace zun {
@@ -64,6 +68,8 @@ bool LoadMusic(const std::string& FileName) {
             DShow_Release();
             return false;
         }
+        // A file that plays despite a fault of its own says so once.
+        if (const std::string note = stream->TakeError(); !note.empty()) Log("WARN", "LoadMusic", FileName, note);
         stream->SetRate(1.0);
         zDShow.MediaControl = std::move(stream);
         zDShow.Loaded = true;
@@ -137,6 +143,28 @@ void MusicCheckLoop() {
             m->Stop();
             m->SetPosition(0);
         }
+    }
+}
+
+void DShow_Prepare(const std::string& Folder) {
+    // The file name endings of the formats the decoder plays; MIDI files and
+    // music setups need none of it.
+    static const char* const kEndings[] = {".mp3", ".ogg", ".oga", ".opus", ".flac", ".wma", ".asf", ".m4a",
+                                           ".mp4", ".aac", ".wav", ".w64", ".aif", ".aiff", ".mka", ".webm"};
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    int32_t looked = 0;
+    // A folder of thousands of files is not searched to its end at start-up.
+    for (fs::directory_iterator it(ToHostPath(Folder), ec), end; !ec && it != end && looked < 4096;
+         it.increment(ec), ++looked) {
+        std::string ending = it->path().extension().string();
+        std::transform(ending.begin(), ending.end(), ending.begin(),
+                       [](unsigned char c) { return char(std::tolower(c)); });
+        for (const char* known : kEndings)
+            if (ending == known) {
+                PrepareMediaDecoder();
+                return;
+            }
     }
 }
 

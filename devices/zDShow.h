@@ -27,6 +27,11 @@ int32_t GetMusicPosition();
 bool PlayMusicFile(const std::string& FileName, bool Looping, float Volume, float Speed, int32_t LoopStartMs,
                    int32_t LoopEndMs, int32_t StartMs);
 void DShow_Release();
+// When a music folder (game path) holds music files other than MIDI, their
+// decoder's libraries start opening on a thread of their own, so that the
+// first of them played does not wait a few hundred milliseconds for them in
+// its frame. A game with MIDI music only never loads them.
+void DShow_Prepare(const std::string& Folder);
 bool LoadMusic(const std::string& FileName);
 void SetupMusic(float Volume, float Speed);
 void MusicStop();

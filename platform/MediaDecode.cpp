@@ -9,10 +9,13 @@ extern "C" {
 #include <dlfcn.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include "platform/AudioDecode.h"
@@ -22,10 +25,11 @@ namespace zun {
 
 namespace {
 
-// The decoding libraries are opened at the first decode rather than linked:
+// The decoding libraries are opened when first asked for rather than linked:
 // they bring about a hundred shared libraries with them (every codec, TLS,
-// image and subtitle formats), near 20 MB resident from start-up on, which a
-// game that plays only MIDI music and wave sounds never uses.
+// image and subtitle formats), near 20 MB resident, which a program that
+// plays only MIDI music and wave sounds never needs. A game with music files
+// asks for them at start-up, off its frame's thread (PrepareMediaDecoder).
 #define ZUN_FFMPEG_FUNCTIONS(X)                                                                                   \
     X(util, av_channel_layout_copy)                                                                               \
     X(util, av_channel_layout_default)                                                                            \
@@ -113,6 +117,39 @@ bool LoadFfmpeg(std::string& error) {
     error = ff.error;
     return ff.error.empty();
 }
+
+// The thread that opens the libraries ahead of the first music file; joined
+// at exit, so the process never ends while it is still loading them.
+struct Preparer {
+    std::mutex m;
+    std::thread t;
+    ~Preparer() {
+        if (t.joinable()) t.join();
+    }
+};
+
+Preparer& ThePreparer() {
+    static Preparer p;
+    return p;
+}
+
+}  // namespace
+
+void PrepareMediaDecoder() {
+    Preparer& p = ThePreparer();
+    std::lock_guard<std::mutex> lk(p.m);
+    if (p.t.joinable()) return;
+    try {
+        p.t = std::thread([] {
+            std::string error;
+            LoadFfmpeg(error);
+        });
+    } catch (const std::system_error&) {
+        // No thread to spare: the first music file opens them itself.
+    }
+}
+
+namespace {
 
 // The containers music files come in; anything else (playlists, video,
 // image sequences) is refused before it is probed.
@@ -221,10 +258,12 @@ public:
         d_.fmt = ff.avformat_alloc_context();
         if (!d_.fmt) return Fail("Out of memory");
         d_.fmt->pb = d_.io;
-        // Seeks go by the file's index or its bit rate rather than by reading
-        // through it: an hour of MP3 would take tens of milliseconds to reach its
-        // middle. The decoded frames' time stamps still place the start.
-        d_.fmt->flags |= AVFMT_FLAG_CUSTOM_IO | AVFMT_FLAG_FAST_SEEK;
+        // No fast seeking: an MP3's table of contents places a seek only to
+        // within a hundredth of the file and stamps what follows with the time
+        // asked for, so starts and loops would land off their sample. Seeks
+        // read the packets up to the target instead (on the decode thread),
+        // and the index they build makes the next seek there direct.
+        d_.fmt->flags |= AVFMT_FLAG_CUSTOM_IO;
         d_.fmt->format_whitelist = ff.av_strdup(kAudioContainers);
         d_.fmt->protocol_whitelist = ff.av_strdup("none");
         if (int rc = ff.avformat_open_input(&d_.fmt, nullptr, nullptr, nullptr); rc < 0) {
@@ -242,6 +281,11 @@ public:
         if (ff.avcodec_parameters_to_context(d_.codec, d_.fmt->streams[stream_]->codecpar) < 0)
             return Fail("Unusable audio stream");
         d_.codec->thread_count = 1;
+        // With the packets' time base the decoder moves a frame's time stamp
+        // past the samples it drops (an MP3's encoder delay); without it the
+        // first frame keeps the packet's stamp, and the stream's start time,
+        // which already counts that delay, would shift the piece once more.
+        d_.codec->pkt_timebase = d_.fmt->streams[stream_]->time_base;
         if (int rc = ff.avcodec_open2(d_.codec, codec, nullptr); rc < 0)
             return Fail("Cannot open decoder (" + AvError(rc) + ")");
         const int channels = d_.codec->ch_layout.nb_channels;
@@ -430,6 +474,7 @@ struct MediaReader::Impl {
     bool flushed = false;        // the decoder was told the file ended
     bool ended = false;
     bool produced = false;       // some audio came out since opening
+    std::string warning;         // what the file got wrong that playing works around
     int64_t origin = 0;          // the stream's first time stamp
     AVRational base{1, 1};
 
@@ -440,8 +485,12 @@ struct MediaReader::Impl {
         return int64_t(std::clamp(rel * base.num / base.den * format.SampleRate + 0.5, -4.0e18, 4.0e18));
     }
 
-    // The length the file declares, in frames; without one, the packets are
-    // counted (no decoding) and the file is rewound.
+    // The piece's length in frames. A header's length is taken when the
+    // first packets' bytes per second bear it out for the file's size;
+    // without one, or when it is far from what the packets hold, they
+    // are counted (no decoding) and the file is rewound. A header may
+    // claim a day over a third of a second of data, or time stamps may run
+    // backwards: what the packets hold plays, with a warning.
     bool Measure(std::string& error) {
         AVStream* st = d.fmt->streams[dec.Stream()];
         base = st->time_base;
@@ -452,19 +501,33 @@ struct MediaReader::Impl {
             seconds = double(st->duration) * base.num / base.den;
         else if (d.fmt->duration != AV_NOPTS_VALUE && d.fmt->duration > 0)
             seconds = double(d.fmt->duration) / AV_TIME_BASE;
-        if (!(seconds > 0)) {
-            double last = 0;
-            while (ff.av_read_frame(d.fmt, d.packet) >= 0) {
-                if (d.packet->stream_index == dec.Stream() && d.packet->pts != AV_NOPTS_VALUE)
-                    last = std::max(last, double(d.packet->pts) - double(origin) +
-                                              double(std::max<int64_t>(0, d.packet->duration)));
-                ff.av_packet_unref(d.packet);
+        const bool declared = seconds > 0;
+        bool count = !declared;
+        if (declared) {
+            const Packets first = ReadPackets(64);
+            if (!Rewind(error)) return false;
+            // Bit rates vary (a loud opening, a quiet close), hence the wide
+            // margin; past it, or once the first packets run beyond the whole
+            // declared length or back in time, the header is not believed.
+            if (first.Bytes > 0 && first.Duration > 0) {
+                const double held = double(file.size) / double(first.Bytes) * first.Duration * base.num / base.den;
+                count = seconds > 8.0 * held + 1.0;
             }
-            seconds = last * base.num / base.den;
-            if (ff.avformat_seek_file(d.fmt, dec.Stream(), INT64_MIN, origin, origin, 0) < 0) {
-                error = "Cannot seek in the file";
-                return false;
+            count = count || first.Backwards || double(first.End) * base.num / base.den > seconds + 1.0;
+        }
+        if (count) {
+            const Packets all = ReadPackets(-1);
+            if (!Rewind(error)) return false;
+            const double held = double(all.Backwards ? all.Duration : all.End) * base.num / base.den;
+            if (declared && std::fabs(held - seconds) > 1.0) {
+                char text[160];
+                std::snprintf(text, sizeof text, "The header gives %.1f s, the data holds %.1f s%s", seconds, held,
+                              all.Backwards ? " (its time stamps run backwards)" : "");
+                warning = text;
+            } else if (all.Backwards) {
+                warning = "Its time stamps run backwards";
             }
+            if (held > 0 || !declared) seconds = held;
         }
         // A length beyond a day is not a piece of music.
         if (!(seconds > 0) || seconds > 86400.0) {
@@ -474,6 +537,52 @@ struct MediaReader::Impl {
         format.Frames = int64_t(seconds * format.SampleRate + 0.5);
         if (format.Frames <= 0) {
             error = "File holds no samples";
+            return false;
+        }
+        return true;
+    }
+
+    struct Packets {
+        int64_t Bytes = 0;
+        int64_t Duration = 0;  // summed, in the stream's time base
+        int64_t End = 0;       // the latest end a time stamp gives, from the origin
+        bool Backwards = false;
+    };
+
+    // Reads up to `most` packets of the stream (all when negative) from
+    // where the file stands. A packet's duration may come from time stamps
+    // too: one past two seconds, or none, counts as the longest sound one
+    // seen, so that the sum errs long and the data's own end stops the piece.
+    Packets ReadPackets(int64_t most) {
+        Packets p;
+        int64_t last = INT64_MIN;
+        const double perSecond = double(base.den) / base.num;
+        const int64_t longest = int64_t(std::min(2.0 * perSecond, 4.0e18));
+        int64_t typical = 0;
+        for (int64_t n = 0; (most < 0 || n < most) && ff.av_read_frame(d.fmt, d.packet) >= 0;) {
+            const AVPacket& k = *d.packet;
+            if (k.stream_index == dec.Stream()) {
+                ++n;
+                p.Bytes += k.size;
+                int64_t duration = k.duration;
+                if (duration > 0 && duration <= longest) typical = std::max(typical, duration);
+                else duration = typical;
+                p.Duration = std::min<int64_t>(p.Duration + duration, INT64_MAX / 2);
+                if (k.pts != AV_NOPTS_VALUE) {
+                    if (k.pts < last) p.Backwards = true;
+                    last = k.pts;
+                    const double end = double(k.pts) - double(origin) + double(duration);
+                    p.End = std::max<int64_t>(p.End, int64_t(std::clamp(end, 0.0, 4.0e18)));
+                }
+            }
+            ff.av_packet_unref(d.packet);
+        }
+        return p;
+    }
+
+    bool Rewind(std::string& error) {
+        if (ff.avformat_seek_file(d.fmt, dec.Stream(), INT64_MIN, origin, origin, 0) < 0) {
+            error = "Cannot seek in the file";
             return false;
         }
         return true;
@@ -666,5 +775,7 @@ int64_t MediaReader::Read(std::vector<float>& out, int64_t want, std::string& er
 }
 
 int64_t MediaReader::NextFrame() const { return impl_ ? impl_->next : 0; }
+
+std::string MediaReader::Warning() const { return impl_ ? impl_->warning : std::string(); }
 
 }  // namespace zun

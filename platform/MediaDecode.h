@@ -25,6 +25,12 @@ bool DecodeMediaBytes(const uint8_t* data, size_t size, AudioData& out, std::str
 // The same for a file (host path).
 bool DecodeMediaFile(const std::string& hostPath, AudioData& out, std::string& error);
 
+// Opens the decoding libraries on a thread of its own, so that the first
+// music file a game plays does not wait for them on the frame's thread. A
+// file opened before they are ready waits only for the rest. Returns at once;
+// calling it again does nothing.
+void PrepareMediaDecoder();
+
 // A music file decoded as it plays: the file is read as the decoder asks,
 // frames come out in blocks from wherever the last seek put it, and the
 // piece's length is known from the start. One thread at a time.
@@ -46,6 +52,9 @@ public:
     int64_t Read(std::vector<float>& out, int64_t want, std::string& error);
     // The frame the next Read starts at.
     int64_t NextFrame() const;
+    // What the file got wrong that the reader works around (a length its
+    // data does not bear out); empty for a sound file.
+    std::string Warning() const;
 
 private:
     struct Impl;

@@ -15,8 +15,10 @@ namespace zun {
 namespace {
 
 // FluidSynth's default output level leaves headroom for a full orchestra; this
-// brings a typical piece near the level of the wave effects.
-constexpr float kSynthGain = 2.7f;
+// brings a typical piece near the level of the wave effects while the loudest
+// notes of a full arrangement stay below full scale at full music volume,
+// where the mix would clip them (2.7 took the demo's village tune to 1.06).
+constexpr float kSynthGain = 2.2f;
 
 void QuietLog(int, const char*, void*) {}
 

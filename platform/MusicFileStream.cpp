@@ -211,6 +211,7 @@ std::shared_ptr<MusicFileStream> MusicFileStream::Open(const std::shared_ptr<Aud
     st->Channels = f.StoredChannels;
     st->Total = f.Frames;
     st->Offline = mixer->Offline();
+    st->Error = reader->Warning();  // told with the first TakeError
     try {
         stream->thread_ = std::thread(Decode, st, std::move(reader));
     } catch (const std::system_error&) {

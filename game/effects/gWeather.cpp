@@ -158,7 +158,13 @@ void gWeatherModule::UpdateWeather(float t) {
     if (RainSound > 0 && RainSound <= SoundCount && Sounds[size_t(RainSound)].Looping) {
         const float target = RainDensity < 0.1f ? 0.0f : ToSingle(double(RainDensity) + 0.1);
         WeatherSound& rain = Sounds[size_t(RainSound)];
-        rain.VolumeCurve.AddPoint(AddLong(frame, 30), target);
+        // One key per change of target: a key queued on every update would
+        // keep the old level on all of the 30 frames ahead, so the level would
+        // hold and then jump in the last frame instead of moving over them.
+        if (target != RainSoundTarget) {
+            rain.VolumeCurve.AddPoint(AddLong(frame, 30), target);
+            RainSoundTarget = target;
+        }
         // Only a playing wave moves along its curve; without one (sound off,
         // no file) the keys behind the frame would pile up for good.
         if (rain.Wave == 0) rain.VolumeCurve.SetTime(frame);

@@ -65,6 +65,7 @@ struct gWeatherModule {
     int32_t RainTexture = 0, SnowTexture = 0;
     float RainDensity = 0, SnowDensity = 0;  // chance per update of one particle
     int32_t RainSound = 0;                   // index of a looping record that follows the rain; 0 = none
+    float RainSoundTarget = 0;               // the rain sound's level its curve was last sent towards
     int32_t SoundCount = 0;
     std::vector<WeatherSound> Sounds{1};  // 1..SoundCount; records are never removed
     int32_t NextWindSound = 0;

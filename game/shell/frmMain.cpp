@@ -18,6 +18,7 @@
 #include "devices/zDDraw.h"
 #include "devices/zDInput.h"
 #include "devices/zDMusic.h"
+#include "devices/zDShow.h"
 #include "devices/zDSound.h"
 #include "devices/zFont.h"
 #include "devices/zMusicSetup.h"
@@ -131,6 +132,10 @@ bool frmMainForm::Form_Load(const std::string& iCommandLine) {
         RegisterClass(std::make_shared<zSoundEmitter>());
         RegisterClass(std::make_shared<zParticleEmitter>());
     });
+
+    // The music folder is looked at before the devices start, so that a
+    // music-file decoder it needs is open by the time the first level plays.
+    DShow_Prepare(CleanPath(zFileSystem.AppPath + "music", false));
 
     // 5. Drawing and input; sound and music may fail on their own.
     if (!Window_Initialize(Window, 0, false)) {

@@ -6,8 +6,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <unistd.h>
 
 #include "core/zStream.h"
@@ -207,6 +209,48 @@ void WriteHourFlac(const std::string& hostPath) {
     sf_close(f);
 }
 
+// `seconds` of a 440 Hz tone at 8 kHz, mono, written by libsndfile in
+// `format`; the file's bytes.
+std::vector<uint8_t> ToneFile(const std::string& hostPath, int format, double seconds) {
+    SF_INFO info{};
+    info.samplerate = 8000;
+    info.channels = 1;
+    info.format = format;
+    SNDFILE* f = sf_open(hostPath.c_str(), SFM_WRITE, &info);
+    if (!f) return {};
+    std::vector<float> tone(size_t(8000 * seconds));
+    for (size_t i = 0; i < tone.size(); ++i) tone[i] = float(0.5 * std::sin(2 * M_PI * 440 * double(i) / 8000));
+    sf_writef_float(f, tone.data(), sf_count_t(tone.size()));
+    sf_close(f);
+    std::ifstream in(hostPath, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+// The Ogg pages of a file: their offsets and lengths.
+std::vector<std::pair<size_t, size_t>> OggPages(const std::vector<uint8_t>& b) {
+    std::vector<std::pair<size_t, size_t>> pages;
+    for (size_t at = 0; at + 27 <= b.size() && std::memcmp(&b[at], "OggS", 4) == 0;) {
+        const size_t segments = b[at + 26];
+        size_t size = 27 + segments;
+        for (size_t k = 0; k < segments && at + 27 + k < b.size(); ++k) size += b[at + 27 + k];
+        pages.push_back({at, size});
+        at += size;
+    }
+    return pages;
+}
+
+// Gives an Ogg page a granule position and the checksum that goes with it.
+void SetGranule(std::vector<uint8_t>& b, std::pair<size_t, size_t> page, int64_t granule) {
+    for (int k = 0; k < 8; ++k) b[page.first + 6 + size_t(k)] = uint8_t(uint64_t(granule) >> (8 * k));
+    std::memset(&b[page.first + 22], 0, 4);
+    uint32_t crc = 0;
+    for (size_t k = 0; k < page.second; ++k) {
+        crc ^= uint32_t(b[page.first + k]) << 24;
+        for (int bit = 0; bit < 8; ++bit) crc = crc & 0x80000000u ? (crc << 1) ^ 0x04C11DB7u : crc << 1;
+    }
+    for (int k = 0; k < 4; ++k) b[page.first + 22 + size_t(k)] = uint8_t(crc >> (8 * k));
+}
+
 // An hour of music streams: it starts wherever it is asked to, loops between
 // points far into it, reaches its end, and holds a ring of a few seconds, not
 // the hour; its decoder thread ends with it.
@@ -260,6 +304,91 @@ TEST_F(MusicFiles, ALoopBeyondTheDataOfACutFileEndsWithALoggedError) {
     ASSERT_TRUE(PlayMusicFile("cut.flac", false, 1.0f, 1.0f, 0, 0, 0));
     Frames(20);
     EXPECT_EQ(GetMusicPosition(), 300);
+}
+
+// An MP3 starts on its first sample and comes back to it at every wrap: the
+// encoder's delay is dropped once, by the decoder, and not again by the
+// stream. A rising sweep has no period, so any shift shows.
+TEST_F(MusicFiles, AnMp3StartsAndWrapsOnItsFirstSample) {
+    constexpr int kRate = 44100;
+    AudioDevice::UseOffline(kRate);
+    std::vector<float> sweep(size_t(kRate) * 2);
+    for (size_t i = 0; i < sweep.size(); ++i) {
+        const double t = double(i) / kRate;
+        sweep[i] = float(0.5 * std::sin(2 * M_PI * (200 + 300 * t) * t));
+    }
+    SF_INFO info{};
+    info.samplerate = kRate;
+    info.channels = 1;
+    info.format = SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III;
+    SNDFILE* f = sf_open(dir.HostPath("sweep.mp3").c_str(), SFM_WRITE, &info);
+    if (!f) GTEST_SKIP() << "this libsndfile writes no MP3";
+    ASSERT_EQ(sf_writef_float(f, sweep.data(), sf_count_t(sweep.size())), sf_count_t(sweep.size()));
+    sf_close(f);
+
+    ASSERT_TRUE(PlayMusicFile("sweep.mp3", true, 1.0f, 1.0f, 0, 0, 0));
+    const auto out = test::RenderMixer(int64_t(sweep.size()) + kRate / 2);
+    // The shift of the played stretch from `at` against the sweep from `from`.
+    auto shift = [&](size_t at, size_t from) {
+        int best = 0;
+        double least = 1e9;
+        for (int lag = -2000; lag <= 2000; ++lag) {
+            double sum = 0;
+            int n = 0;
+            for (size_t k = 0; k < 4000; ++k) {
+                const int64_t j = int64_t(at + k) + lag;
+                if (j < 0 || size_t(j) * 2 >= out.size()) continue;
+                const double d = double(sweep[from + k]) - out[size_t(j) * 2];
+                sum += d * d;
+                n += 1;
+            }
+            if (n > 2000 && sum / n < least) least = sum / n, best = lag;
+        }
+        return best;
+    };
+    EXPECT_EQ(shift(0, 0), 0);
+    EXPECT_EQ(shift(sweep.size(), 0), 0);  // after the wrap
+    EXPECT_EQ(shift(sweep.size() + 8000, 8000), 0);
+}
+
+// A header's length is not taken on trust: a FLAC that claims a day with a
+// third of a second of data stops after that third, and an Ogg whose time
+// stamps run backwards plays what it holds; both with a warning.
+TEST_F(MusicFiles, AFileHoldingLessThanItsHeaderSaysPlaysWhatItHolds) {
+    std::vector<uint8_t> flac = ToneFile(dir.HostPath("lying.flac"), SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 0.3);
+    ASSERT_GT(flac.size(), 42u);
+    // STREAMINFO's 36-bit sample count: 86,000 s at 8 kHz.
+    const uint64_t claimed = uint64_t(86000) * 8000;
+    flac[8 + 13] = uint8_t((flac[8 + 13] & 0xF0) | ((claimed >> 32) & 0x0F));
+    for (int k = 0; k < 4; ++k) flac[8 + 14 + size_t(k)] = uint8_t(claimed >> (24 - 8 * k));
+    test::WriteHostFile(dir.HostPath("lying.flac"), flac);
+
+    std::vector<uint8_t> ogg = ToneFile(dir.HostPath("backwards.ogg"), SF_FORMAT_OGG | SF_FORMAT_VORBIS, 20.0);
+    const auto pages = OggPages(ogg);
+    ASSERT_GE(pages.size(), 5u);
+    for (size_t p = 3; p < pages.size(); ++p) SetGranule(ogg, pages[p], int64_t(pages.size() - p) * 100);
+    test::WriteHostFile(dir.HostPath("backwards.ogg"), ogg);
+
+    struct Case {
+        const char* Name;
+        double Seconds;
+    };
+    for (const Case c : {Case{"lying.flac", 0.3}, Case{"backwards.ogg", 20.0}}) {
+        SCOPED_TRACE(c.Name);
+        test::LogCapture log;
+        ASSERT_TRUE(PlayMusicFile(c.Name, false, 1.0f, 1.0f, 0, 0, 0)) << (log.Lines().empty() ? "" : log.Lines()[0]);
+        EXPECT_TRUE(log.Contains(std::string("WARN\tLoadMusic\t") + c.Name)) << (log.Lines().empty() ? "" : log.Lines()[0]);
+        EXPECT_NEAR(zDShow.LoopEnd, c.Seconds, 0.05);
+        // The tone is heard to the end of what the file holds.
+        const auto out = test::RenderMixer(int64_t(8000 * (c.Seconds + 1)));
+        int64_t heard = 0;
+        for (size_t i = 0; i < out.size(); i += 2)
+            if (std::fabs(out[i]) > 0.1f) heard = int64_t(i / 2);
+        EXPECT_NEAR(double(heard) / 8000, c.Seconds, 0.05);
+        Frames(1);  // past the end: rewound
+        EXPECT_EQ(GetMusicPosition(), 0);
+        DShow_Release();
+    }
 }
 
 // A file whose header promises stereo but whose audio decodes as mono (an MP3

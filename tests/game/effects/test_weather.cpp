@@ -278,9 +278,26 @@ TEST_F(WeatherTest, ALoopingRainRecordFollowsTheRainDensityThroughItsVolumeCurve
     for (int i = 0; i < 40; ++i) Frame();
     EXPECT_NEAR(s.Volume, 0.6f, 1e-5);
     EXPECT_NEAR(s.Speed, 2.0f, 1e-5);
-    gWeather.RainDensity = 0.05f;
-    for (int i = 0; i < 40; ++i) Frame();
-    EXPECT_NEAR(s.Volume, 0.0f, 1e-5);
+    // The rain fades out and back in over the curve's 30 frames, never in a step.
+    auto Fade = [&](float density) {
+        gWeather.RainDensity = density;
+        std::vector<float> levels;
+        for (int i = 0; i < 40; ++i) {
+            Frame();
+            levels.push_back(s.Volume);
+        }
+        float widest = 0;
+        int moving = 0;
+        for (size_t i = 1; i < levels.size(); ++i) {
+            widest = std::max(widest, std::fabs(levels[i] - levels[i - 1]));
+            if (levels[i] != levels[i - 1]) moving += 1;
+        }
+        EXPECT_GE(moving, 25) << "density " << density;
+        EXPECT_LT(widest, 0.6f / 20) << "density " << density;
+        return levels.back();
+    };
+    EXPECT_NEAR(Fade(0.05f), 0.0f, 1e-5);
+    EXPECT_NEAR(Fade(0.5f), 0.6f, 1e-5);
     EXPECT_EQ(gWeather.SoundCount, 1);
 }
 

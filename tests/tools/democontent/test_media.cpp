@@ -1,13 +1,18 @@
 // The builder's writers: waves, MIDI files, music setups, PNG pictures and
 // fonts read back by the framework's readers as they were meant; the picture
 // catalogue is consistent with its sheets.
+#include <sys/stat.h>
+
 #include <cmath>
 
 #include "DemoTestSupport.h"
 #include "core/zDataFile.h"
 #include "core/zStream.h"
 #include "core/zValues.h"
+#include "devices/zDMusic.h"
 #include "devices/zMusicSetup.h"
+#include "platform/AudioDevice.h"
+#include "platform/MidiSynth.h"
 #include "platform/AudioDecode.h"
 #include "platform/Image.h"
 #include "platform/MidiFile.h"
@@ -53,6 +58,42 @@ TEST(DemoWave, TheSoundsHaveDistinctNamesAndStayShort) {
         EXPECT_LE(s.Samples.size(), size_t(5 * kSoundRate)) << s.File;
         for (float v : s.Samples) ASSERT_TRUE(std::isfinite(v) && std::fabs(v) <= 1.0f) << s.File;
     }
+}
+
+// The village music played whole at full music volume, through the real
+// synthesizer and the mixer, never reaches full scale, where the mix would
+// clip the same notes on every loop.
+TEST(DemoMidi, TheVillageMusicAtFullVolumeStaysBelowFullScale) {
+    struct stat st;
+    if (::stat(FindSoundFont().c_str(), &st) != 0) GTEST_SKIP() << "no sound font on this machine";
+    zun::test::TempDir dir;
+    const Tune village = MakeTunes().front();
+    ASSERT_EQ(village.File, "village.mid");
+    zun::test::WriteHostFile(dir.HostPath("village.mid"), EncodeMidi(village));
+    constexpr int32_t kRate = 44100;
+    AudioDevice::UseOffline(kRate);
+    struct Restore {
+        ~Restore() {
+            DMusic_Release();
+            AudioDevice::UseHardware();
+        }
+    } restore;
+    ASSERT_TRUE(DMusic_Initialize(0));
+    zDMusic.MusicPath = dir.Path();
+    zDMusic.Volume = 1.0f;
+    ASSERT_TRUE(PlayMidiFile("village.mid", false, 1.0f, 1.0f, 0, 0, 0));
+    const double seconds = village.Bars * 4 * village.Tempo / 1e6 + 2.0;
+    auto mixer = AudioDevice::Mixer();
+    std::vector<float> out(size_t(kRate) * 2);
+    float peak = 0;
+    for (double done = 0; done < seconds; done += 1.0) {
+        std::fill(out.begin(), out.end(), 0.0f);
+        mixer->Render(out.data(), kRate);
+        for (float v : out) peak = std::max(peak, std::fabs(v));
+    }
+    RecordProperty("peak", std::to_string(peak));
+    EXPECT_GT(peak, 0.3f);
+    EXPECT_LT(peak, 1.0f);
 }
 
 TEST(DemoMidi, NotesTempoAndLengthComeBackThroughTheReader) {
