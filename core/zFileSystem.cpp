@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string_view>
 
 #include "core/zCore.h"
@@ -101,7 +102,14 @@ std::string FromHostPath(const std::string& HostPath) {
 void SetApplicationFolder(const std::string& hostPath) { gAppFolderOverride = hostPath; }
 
 void FileSystem_Initialize() {
+    // A relative folder ("." from ZUN_APP_PATH) is taken against the folder the
+    // program starts in, once: every asset path is built from this one.
     std::string folder = ApplicationFolder();
+    if (folder.empty() || folder[0] != '/') {
+        std::error_code ec;
+        const std::filesystem::path absolute = std::filesystem::absolute(folder.empty() ? "." : folder, ec);
+        if (!ec) folder = absolute.string() + "/";
+    }
     zFileSystem.AppPath = CleanPath(FromHostPath(folder), false);
     zFileSystem.SystemPath = CleanPath(zFileSystem.AppPath + "System", false);
     Log("INF", "Path", zFileSystem.AppPath);

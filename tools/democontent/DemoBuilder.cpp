@@ -132,6 +132,30 @@ bool WriteIfChanged(const std::string& hostPath, const std::vector<uint8_t>& byt
     return true;
 }
 
+bool PlaceCompiler(const std::string& compilerFile, const std::string& outputDir) {
+    const fs::path compiler(compilerFile), out(outputDir);
+    std::error_code ec;
+    if (fs::equivalent(compiler.parent_path(), out, ec)) return true;
+    std::vector<uint8_t> bytes;
+    {
+        std::ifstream in(compiler, std::ios::binary);
+        if (!in) {
+            Log("ERR", "DemoContent", "No script compiler to put into the program folder", compilerFile);
+            return false;
+        }
+        bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    const fs::path target = out / kCompilerName;
+    if (!MakeFolder(out) || !WriteIfChanged(target.string(), bytes)) return false;
+    fs::permissions(target, fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec,
+                    fs::perm_options::add, ec);
+    if (ec) {
+        Log("ERR", "DemoContent", "Cannot make the script compiler runnable", target.string());
+        return false;
+    }
+    return true;
+}
+
 bool CompileDemoScript(const std::string& sourceFile, const std::string& outFile) {
     zun::zsc::CompileResult r = zun::zsc::CompileFile(sourceFile);
     for (const auto& d : r.Diag.Items) Log(d.Error ? "ERR" : "WARN", "zsc", r.Diag.Format(d));
