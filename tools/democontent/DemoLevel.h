@@ -61,6 +61,7 @@ struct LegendEntry {
     bool Solid = false, Water = false;
     std::string Material;
     uint8_t Rot = 0;
+    int Line = 0;  // the legend line, for messages
 };
 
 enum GridLayer { kGround, kGroundMask, kWalls, kWallMask, kRoof, kGridCount };

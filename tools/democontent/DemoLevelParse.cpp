@@ -159,6 +159,7 @@ bool ParseLevel(const std::string& text, const std::string& file, LevelDesc& out
             const char symbol = raw[first];
             LegendEntry e;
             e.Tile = w[0].Key;
+            e.Line = r.line;
             for (size_t i = 1; i < w.size(); ++i) {
                 const Prop& p = w[i];
                 int64_t v = 0;
