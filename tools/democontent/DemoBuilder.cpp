@@ -218,6 +218,19 @@ bool BuildDemoContent(const std::string& sourceDir, const std::string& outputDir
     for (const DemoSound& s : MakeSounds()) write(out / "sound" / s.File, EncodeWave(s.Samples, kSoundRate));
     for (const Tune& t : MakeTunes()) write(out / "music" / t.File, EncodeMidi(t));
     for (const MusicSetup& m : MakeMusicSetups()) write(out / "music" / m.File, EncodeMusicSetup(m));
+    // A game's own music setups, described as text: music/NAME.setup gives music/NAME.mus.
+    for (const fs::path& p : FilesWithExtension(src / "music", ".setup")) {
+        std::string text;
+        MusicSetup setup;
+        std::vector<std::string> errors;
+        if (!ReadText(p, text)) {
+            ok = false;
+        } else if (ParseMusicSetup(text, p.filename().string(), setup, errors)) {
+            write(out / "music" / (p.stem().string() + ".mus"), EncodeMusicSetup(setup));
+        }
+        for (const std::string& e : errors) Log("ERR", "DemoMusic", e);
+        ok = ok && errors.empty();
+    }
 
     // Levels, written with the pictures loaded back through the texture cache.
     {

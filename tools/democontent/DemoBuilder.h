@@ -1,5 +1,6 @@
 // The demo content builder: reads the demo's own sources (level descriptions
-// in "levels", game scripts in "scripts", the story text) and writes the
+// in "levels", game scripts in "scripts", music setups described as text in
+// "music", the story text) and writes the
 // program folder's content: "img", "fonts", "sound", "music", "data",
 // "scripts" with the compiled "Game.dat", and "story.txt".
 //
