@@ -74,6 +74,9 @@ std::vector<std::string> KeysOf(const std::string& kind, bool& values) {
     return {"texture", "stretch", "z", "movex", "movey", "parallax", "zoom", "x", "y"};
 }
 
+// A word of the description as a message quotes it: a runaway line is cut.
+std::string Clip(const std::string& word) { return word.size() <= 64 ? word : word.substr(0, 64) + "..."; }
+
 // Edits (insert, remove, replace a letter) between two words, ignoring case.
 size_t EditDistance(const std::string& a, const std::string& b) {
     std::vector<size_t> row(b.size() + 1);
@@ -273,7 +276,7 @@ public:
         for (const Prop& p : s.Props.List) {
             if (values && p.Key.size() >= 2 && p.Key[0] == '$') continue;
             if (std::find(keys.begin(), keys.end(), p.Key) != keys.end()) continue;
-            Fail("unknown key '" + p.Key + "' on " + s.Kind + Suggest(p.Key, keys, "it takes"));
+            Fail("unknown key '" + Clip(p.Key) + "' on " + s.Kind + Suggest(p.Key, keys, "it takes"));
         }
     }
 
@@ -288,13 +291,13 @@ public:
         for (const auto& [symbol, e] : desc.Legend) {
             line = e.Line;
             if (tiles != art.Tiles.end() && !e.Tile.empty() && e.Tile != "-" && !art.FindTile(desc.TileSheet, e.Tile))
-                Fail("no tile '" + e.Tile + "' in '" + desc.TileSheet + "'" + Suggest(e.Tile, tileNames, "its tiles"));
+                Fail("no tile '" + Clip(e.Tile) + "' in '" + desc.TileSheet + "'" + Suggest(e.Tile, tileNames, "its tiles"));
             if (!e.Material.empty() &&
                 std::find(materialNames.begin(), materialNames.end(), e.Material) == materialNames.end()) {
                 const std::string hint = Suggest(e.Material, materialNames, "the materials");
-                Fail("no material '" + e.Material + "'" +
+                Fail("no material '" + Clip(e.Material) + "'" +
                      (hint.rfind(" (did", 0) == 0 ? hint
-                                                  : ": describe it with a 'material " + e.Material + " KEY=VALUE' line"));
+                                                  : ": describe it with a 'material " + Clip(e.Material) + " KEY=VALUE' line"));
             }
         }
         line = 0;
@@ -305,7 +308,7 @@ public:
         const double w = double(desc.Cols) * kTileSize, h = double(desc.Rows) * kTileSize;
         if (x >= 0 && y >= 0 && x < w && y < h) return true;
         const std::string name = Text(s.Props, "name");
-        Fail(s.Kind + (name.empty() ? "" : " '" + name + "'") + " at " + FormatDouble(x) + "," + FormatDouble(y) +
+        Fail(s.Kind + (name.empty() ? "" : " '" + Clip(name) + "'") + " at " + FormatDouble(x) + "," + FormatDouble(y) +
              " is outside the level (x 0 to " + FormatDouble(w - 1) + ", y 0 to " + FormatDouble(h - 1) +
              " pixels): place it inside");
         return false;
@@ -522,7 +525,7 @@ public:
         const double w = double(desc.Cols) * kTileSize, h = double(desc.Rows) * kTileSize;
         if (right <= 0 || bottom <= 0 || left >= w || top >= h) {
             const std::string name = Text(p, "name");
-            Fail("area" + (name.empty() ? "" : " '" + name + "'") + " lies wholly outside the level (x 0 to " +
+            Fail("area" + (name.empty() ? "" : " '" + Clip(name) + "'") + " lies wholly outside the level (x 0 to " +
                  FormatDouble(w - 1) + ", y 0 to " + FormatDouble(h - 1) + " pixels): place it inside");
             return nullptr;
         }

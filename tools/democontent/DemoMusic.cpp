@@ -227,6 +227,9 @@ bool Real(const std::string& s, float& v, double lo, double hi) {
     return true;
 }
 
+// A word of the text as a message quotes it: a runaway line is cut.
+std::string Clip(const std::string& word) { return word.size() <= 64 ? word : word.substr(0, 64) + "..."; }
+
 bool Identifier(const std::string& s) {
     if (s.empty() || s.size() > 255 || std::isdigit(static_cast<unsigned char>(s[0]))) return false;
     return std::all_of(s.begin(), s.end(), [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; });
@@ -259,7 +262,7 @@ bool ParseMusicSetup(const std::string& text, const std::string& file, MusicSetu
         auto word = [&](size_t i) -> const std::string& { return w[i].Quoted ? w[i].Value : w[i].Key; };
         auto count = [&](size_t n, const char* usage) {
             if (w.size() == n && !w[0].Assigned && !w[0].Quoted) return true;
-            fail(std::string("'") + head + "' is written " + usage);
+            fail(std::string("'") + Clip(head) + "' is written " + usage);
             return false;
         };
         if (head == "track") {
@@ -267,7 +270,7 @@ bool ParseMusicSetup(const std::string& text, const std::string& file, MusicSetu
             const std::string& kind = word(2);
             out.Track = zun::Utf8ToCp1252(word(1));
             out.Type = kind == "wave" ? 1 : kind == "midi" ? 2 : kind == "music" ? 3 : 0;
-            if (out.Type == 0) fail("a track is a 'wave', a 'midi' or a 'music' file, not '" + kind + "'");
+            if (out.Type == 0) fail("a track is a 'wave', a 'midi' or a 'music' file, not '" + Clip(kind) + "'");
             if (out.Track.empty() || !zun::IsInnerFileName(out.Track))
                 fail("a track is a file name inside the music (or, for a wave, the sound) folder");
             if (haveTrack) fail("track given twice");
@@ -308,7 +311,7 @@ bool ParseMusicSetup(const std::string& text, const std::string& file, MusicSetu
                 } else if (p.Key == "speed") {
                     if (!Real(p.Value, e.Speed, 0.01, 100)) fail("speed is a number from 0.01 to 100");
                 } else {
-                    fail("unknown key '" + p.Key + "' on event (it takes: sound, volume, speed, call)");
+                    fail("unknown key '" + Clip(p.Key) + "' on event (it takes: sound, volume, speed, call)");
                 }
             }
             if (e.SoundFile.empty() && e.Call.empty()) fail("an event plays a sound=, makes a call= or both");
@@ -320,7 +323,7 @@ bool ParseMusicSetup(const std::string& text, const std::string& file, MusicSetu
             }
             out.Events.push_back(e);
         } else {
-            fail("unknown statement '" + head + "' (a setup has track, start, loop, end, volume, speed and event)");
+            fail("unknown statement '" + Clip(head) + "' (a setup has track, start, loop, end, volume, speed and event)");
         }
     }
     line += 1;
