@@ -85,6 +85,16 @@ void LogValues(const std::vector<LogValue>& values) {
     if (std::getenv("ZUN_LOG_STDERR")) std::fprintf(stderr, "%s\n", Cp1252ToUtf8(line).c_str());
 }
 
+void LogContentWarning(const std::string& iProc, const std::string& iText) {
+    // A chunk full of such faults is told a bounded number of times.
+    constexpr size_t kMaxHeld = 64;
+    if (auto* held = zCore.HeldContentWarnings) {
+        if (held->size() < kMaxHeld) held->emplace_back(iProc, iText);
+        return;
+    }
+    Log("WARN", iProc, iText);
+}
+
 void LogTrapped(const std::string& proc, const std::string& description) { Log("ERR", proc, description); }
 
 std::string GetLocaleString(int32_t Item) {

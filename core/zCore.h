@@ -7,6 +7,7 @@
 #include <new>
 #include <string>
 #include <unordered_set>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -37,6 +38,9 @@ struct zCoreState {
     int32_t Ticks = 0;
     int32_t FrameCounter = 0;
     bool DirectX = false;  // the platform root object exists
+    // While a chunk is read (zFile), the warnings about what it holds, which
+    // are told once the chunk's name is known; null otherwise.
+    std::vector<std::pair<std::string, std::string>>* HeldContentWarnings = nullptr;
 };
 extern zCoreState zCore;
 
@@ -88,6 +92,11 @@ template <class... A>
 void LogOnce(const std::string& iKey, A&&... a) {
     if (zCore.LoggedOnce.insert(iKey).second) Log(std::forward<A>(a)...);
 }
+
+// A "WARN" about what a stored object holds (a picture without a file name):
+// inside a chunk file's reading it waits for the file and the chunk's name
+// and is then logged with both, else it is logged at once.
+void LogContentWarning(const std::string& iProc, const std::string& iText);
 
 // Starts the core's own state: ticks, random seed, locale separators, paths,
 // the debug-log switch, the header line and the system-file check. Returns

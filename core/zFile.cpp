@@ -109,19 +109,41 @@ void zFile::ImportFromStreams() {
     zCore.CurrentProc = kImportProc;
     // Walk a snapshot: an object's code may change the list while it runs.
     const auto chunks = chunks_;
+    // The file's own name (a level's "village"), for the warnings below.
+    const size_t slash = FileName.find_last_of("\\/");
+    const std::string file = slash == std::string::npos ? FileName : FileName.substr(slash + 1);
     for (const auto& c : chunks) {
         c->Instance = CreateClass(c->ContentName, false);
         if (!c->Instance) continue;
-        try {
-            c->Instance->SetGUID(c->GUID);
-            c->Data.Cursor = 0;
-            if (!c->Instance->Import(c->Data)) Raise(errInvalidCall, "Import failed");
-            if (!c->Instance->Meta) Raise(errObjectNotSet);
-            if (!c->Instance->Meta->Import(c->Data)) Raise(errInvalidCall, "Meta import failed");
-        } catch (const std::exception& e) {
-            // One unreadable chunk must not cost the others their objects.
-            Log("ERR", kImportProc, c->ContentName, Describe(e));
-            c->Instance.reset();
+        // A chunk's name comes last, with its meta data: what its content
+        // warns about waits for it, so that the warning says where to look.
+        std::vector<std::pair<std::string, std::string>> held;
+        struct Hold {
+            std::vector<std::pair<std::string, std::string>>* was;
+            explicit Hold(std::vector<std::pair<std::string, std::string>>* h) : was(zCore.HeldContentWarnings) {
+                zCore.HeldContentWarnings = h;
+            }
+            ~Hold() { zCore.HeldContentWarnings = was; }
+        };
+        {
+            Hold hold(&held);
+            try {
+                c->Instance->SetGUID(c->GUID);
+                c->Data.Cursor = 0;
+                if (!c->Instance->Import(c->Data)) Raise(errInvalidCall, "Import failed");
+                if (!c->Instance->Meta) Raise(errObjectNotSet);
+                if (!c->Instance->Meta->Import(c->Data)) Raise(errInvalidCall, "Meta import failed");
+            } catch (const std::exception& e) {
+                // One unreadable chunk must not cost the others their objects.
+                Log("ERR", kImportProc, c->ContentName, Describe(e));
+                c->Instance.reset();
+            }
+        }
+        std::string chunk = c->Instance && c->Instance->Meta ? c->Instance->Meta->GetString("__Name") : "";
+        if (chunk.empty()) chunk = c->ContentName;
+        for (const auto& [proc, text] : held) {
+            if (file.empty()) Log("WARN", proc, text, chunk);
+            else Log("WARN", proc, text, "<" + file + ">", chunk);
         }
     }
     for (const auto& c : chunks) {

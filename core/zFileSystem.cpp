@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string_view>
 
 #include "core/zCore.h"
@@ -101,7 +102,15 @@ std::string FromHostPath(const std::string& HostPath) {
 void SetApplicationFolder(const std::string& hostPath) { gAppFolderOverride = hostPath; }
 
 void FileSystem_Initialize() {
-    zFileSystem.AppPath = CleanPath(FromHostPath(ApplicationFolder()), false);
+    // A relative folder ("." from ZUN_APP_PATH) is taken against the folder the
+    // program starts in, once: every asset path is built from this one.
+    std::string folder = ApplicationFolder();
+    if (folder.empty() || folder[0] != '/') {
+        std::error_code ec;
+        const std::filesystem::path absolute = std::filesystem::absolute(folder.empty() ? "." : folder, ec);
+        if (!ec) folder = absolute.string() + "/";
+    }
+    zFileSystem.AppPath = CleanPath(FromHostPath(folder), false);
     zFileSystem.SystemPath = CleanPath(zFileSystem.AppPath + "System", false);
     Log("INF", "Path", zFileSystem.AppPath);
 }
@@ -209,12 +218,11 @@ std::string GetAssetPath(const std::string& FileName, const std::string& Folder,
         LogOutsideName(Proc, FileName);
         return "";
     }
-    // Only the two program folders: the bare name would be looked up in
-    // whatever folder the program was started from.
+    // A name that passed the check holds no ":" and no leading separator, so
+    // this is the full lookup: the folder, the program folder, then the name
+    // relative to the folder the program was started from.
     if (FileName.empty()) return "";
-    if (FileExists(Folder + FileName)) return Folder + FileName;
-    if (FileExists(zFileSystem.AppPath + FileName)) return zFileSystem.AppPath + FileName;
-    return "";
+    return GetFilePath(FileName, Folder);
 }
 
 bool FileExists(const std::string& FileName) {

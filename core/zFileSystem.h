@@ -31,10 +31,10 @@ std::string GetFilePath(const std::string& FileName, const std::string& Folder);
 // starts. "\" and "/" both separate folders. Level, picture, sound, music and
 // font names all pass this one check.
 bool IsInnerFileName(const std::string& Name);
-// The path of an asset: the name in Folder, else in the program folder, else
-// "" (as GetFilePath, but never the bare name, which would be looked up in the
-// folder the program was started from). A name that IsInnerFileName refuses
-// gives "" and a logged error naming the file (Proc is the loader asking).
+// The path of an asset, looked up as GetFilePath does (in Folder, in the
+// program folder, then relative to the folder the program was started from);
+// "" when none exists. A name that IsInnerFileName refuses gives "" and a
+// logged error naming the file (Proc is the loader asking).
 std::string GetAssetPath(const std::string& FileName, const std::string& Folder, const char* Proc);
 // The error line of a file name refused by IsInnerFileName.
 void LogOutsideName(const char* Proc, const std::string& FileName);

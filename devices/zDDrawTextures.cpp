@@ -89,7 +89,7 @@ int32_t zDDrawModule::LoadTextureNamed(const std::string& FileName, bool Content
                                        int32_t MipLevels, int32_t Format) {
     zCore.CurrentProc = "LoadTexture";
     if (FileName.empty()) {
-        Log("WARN", "LoadTexture", "No filename given");
+        LogContentWarning("LoadTexture", "No filename given");
         return 0;
     }
     const std::string key = UCase(FileName);

@@ -45,6 +45,32 @@ TEST(Paths, GetFilePathPrefersFolderThenAppFolder) {
     zFileSystem.AppPath = savedApp;
 }
 
+TEST(Paths, AssetNamesAreLookedUpLastInTheStartFolderAndNeverOutsideIt) {
+    TempDir folder, app, start;
+    std::filesystem::create_directories(start.HostPath("sub"));
+    zun::test::WriteHostFile(start.HostPath("sub/x.png"), {1});
+    zun::test::WriteHostFile(start.HostPath("top.png"), {1});
+    zun::test::WriteHostFile(app.HostPath("top.png"), {1});
+    const std::string savedApp = zFileSystem.AppPath;
+    const auto savedCwd = std::filesystem::current_path();
+    zFileSystem.AppPath = app.Path();
+    // A plain name inside a folder, relative to where the program was started.
+    std::filesystem::current_path(start.Host());
+    EXPECT_EQ(GetAssetPath("sub\\x.png", folder.Path(), "T"), "sub\\x.png");
+    EXPECT_EQ(GetAssetPath("sub/x.png", folder.Path(), "T"), "sub/x.png");
+    EXPECT_EQ(GetAssetPath("sub/./x.png", folder.Path(), "T"), "sub/./x.png");
+    // The program folder still comes first.
+    EXPECT_EQ(GetAssetPath("top.png", folder.Path(), "T"), app.Path("top.png"));
+    EXPECT_EQ(GetAssetPath("none.png", folder.Path(), "T"), "");
+    // Names that leave the folder stay refused, even where the file exists.
+    std::filesystem::current_path(start.HostPath("sub"));
+    for (const std::string& outside : {std::string("../top.png"), std::string("..\\top.png"), start.Host() + "top.png",
+                                       start.Path("top.png"), std::string("c:top.png")})
+        EXPECT_EQ(GetAssetPath(outside, folder.Path(), "T"), "") << outside;
+    std::filesystem::current_path(savedCwd);
+    zFileSystem.AppPath = savedApp;
+}
+
 TEST(Paths, FileOperations) {
     TempDir dir;
     std::vector<uint8_t> data{9};

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "PlayTestSupport.h"
+#include "devices/zMusicSetup.h"
 #include "platform/Dialogs.h"
 
 namespace tarv::test {
@@ -77,46 +78,95 @@ std::vector<std::string> LinesStartingWith(const std::string& iText, const std::
     return out;
 }
 
-TEST(GuideTest, WorkedExampleBuildsAndPlaysAsWritten) {
-    const std::vector<GuideFile> files = FilesOf(ReadText(std::string(ZUN_SOURCE_DIR) + "/docs/game-scripting.md"));
-    const GuideFile* build = nullptr;
-    bool level = false, game = false;
-    for (const auto& f : files) {
-        if (f.Name.ends_with(".sh")) build = &f;
-        level = level || f.Name.ends_with(".lvl");
-        game = game || f.Name.ends_with("/Game.zs");
-    }
-    ASSERT_TRUE(build && level && game) << "the guide's example has lost its level, its game script or its commands";
-
-    // The project's folder as the reader has it after "make build": the demo's
-    // sources and the built program folder.
-    const zun::test::TempDir dir;
-    const fs::path root(dir.Host());
+// The project's folder as the reader has it after "make build": the demo's
+// sources (unless left out) and the built program folder, and the guide's
+// files written into it.
+void MakeProjectFolder(const fs::path& iRoot, const std::vector<GuideFile>& iFiles, bool iWithDemo) {
     std::string program = ZUN_PROGRAM_DIR;
     while (program.size() > 1 && program.back() == '/') program.pop_back();
-    fs::create_directories(root / "build");
-    fs::create_directory_symlink(program, root / "build" / "bin");
-    fs::create_directory_symlink(std::string(ZUN_SOURCE_DIR) + "/demo", root / "demo");
-    for (const auto& f : files) {
-        const fs::path p = root / f.Name;
+    fs::create_directories(iRoot / "build");
+    fs::create_directory_symlink(program, iRoot / "build" / "bin");
+    if (iWithDemo) fs::create_directory_symlink(std::string(ZUN_SOURCE_DIR) + "/demo", iRoot / "demo");
+    for (const auto& f : iFiles) {
+        const fs::path p = iRoot / f.Name;
         fs::create_directories(p.parent_path());
         std::ofstream(p, std::ios::binary) << f.Text;
     }
+}
+
+// Runs one of the guide's command files with "sh", as the guide says, in
+// iFolder; the exit status (-1 when it did not exit) and the output.
+int RunCommands(const std::string& iFolder, const std::string& iFile, int iFrames, std::string& oLog) {
+    const std::string out = iFolder + iFile + ".out";
+    const std::string command = "cd '" + iFolder + "' && ZUN_HEADLESS=1 SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy " +
+                                "ZUN_VIRTUAL_CLOCK=1 ZUN_FRAMES=" + std::to_string(iFrames) + " timeout 600 sh '" +
+                                iFile + "' > '" + out + "' 2>&1";
+    const int status = std::system(command.c_str());
+    oLog = ReadText(out);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST(GuideTest, WorkedExampleBuildsAndPlaysAsWritten) {
+    const std::vector<GuideFile> files = FilesOf(ReadText(std::string(ZUN_SOURCE_DIR) + "/docs/game-scripting.md"));
+    const GuideFile *build = nullptr, *check = nullptr;
+    bool level = false, game = false, setup = false;
+    for (const auto& f : files) {
+        if (f.Name == "square-build.sh") build = &f;
+        if (f.Name == "square-test.sh") check = &f;
+        level = level || f.Name.ends_with(".lvl");
+        game = game || f.Name.ends_with("/Game.zs");
+        setup = setup || f.Name.ends_with(".setup");
+    }
+    ASSERT_TRUE(build && check && level && game && setup)
+        << "the guide's example has lost its level, its game script, its music setup or its commands";
+
+    // The commands use only what the README tells of: the programs of
+    // build/bin and the ZUN_ switches.
+    const std::string readme = ReadText(std::string(ZUN_SOURCE_DIR) + "/README.md");
+    for (const GuideFile* f : {build, check}) {
+        std::istringstream words(f->Text);
+        for (std::string w; words >> w;) {
+            const size_t eq = w.find('=');
+            const std::string name = w.rfind("ZUN_", 0) == 0 && eq != std::string::npos ? w.substr(0, eq) : w;
+            if (name.rfind("build/bin/", 0) == 0 || name.rfind("ZUN_", 0) == 0) {
+                EXPECT_NE(readme.find(name), std::string::npos)
+                    << f->Name << " uses " << name << ", which the README does not name";
+            }
+        }
+    }
+
+    // A step that fails stops the build: without the demo's sources the
+    // first copy fails, and the program is never started.
+    {
+        const zun::test::TempDir broken;
+        MakeProjectFolder(broken.Host(), files, false);
+        std::string log;
+        EXPECT_NE(RunCommands(broken.Host(), build->Name, 10, log), 0) << log;
+        EXPECT_EQ(log.find("[ZUN "), std::string::npos) << "the build went on after a failing step:\n" << log;
+    }
+
+    const zun::test::TempDir dir;
+    MakeProjectFolder(dir.Host(), files, true);
 
     // The commands as written, the program run headless for a few hundred
     // frames on a virtual clock.
     constexpr int kFrames = 300;
-    const std::string out = dir.HostPath("out.txt");
-    const std::string command = "cd '" + dir.Host() + "' && ZUN_HEADLESS=1 SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy " +
-                                "ZUN_VIRTUAL_CLOCK=1 ZUN_FRAMES=" + std::to_string(kFrames) +
-                                " timeout 600 sh -e '" + build->Name + "' > '" + out + "' 2>&1";
-    const int status = std::system(command.c_str());
-    const std::string log = ReadText(out);
-    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the commands of the guide failed:\n" << log;
+    std::string log;
+    ASSERT_EQ(RunCommands(dir.Host(), build->Name, kFrames, log), 0) << "the commands of the guide failed:\n" << log;
 
     EXPECT_NE(log.find("Ran " + std::to_string(kFrames) + " frames without a display"), std::string::npos) << log;
     const auto errors = LinesStartingWith(log, "ERR");
     EXPECT_TRUE(errors.empty()) << errors.size() << " errors, the first: " << errors.front() << "\n" << log;
+    // The level has no fog: the warning says which level and which layer.
+    EXPECT_NE(log.find("WARN\tLoadTexture\tNo filename given\t<square>\tpicFog"), std::string::npos) << log;
+
+    // The self-test of step 7 walks, keeps its picture and ends on its own.
+    std::string testLog;
+    EXPECT_EQ(RunCommands(dir.Host(), check->Name, kFrames, testLog), 0)
+        << testLog << ReadText(dir.HostPath("square-test.log"));
+    const std::string selfTest = ReadText(dir.HostPath("square-test.log"));
+    EXPECT_NE(selfTest.find("Screenshot saved"), std::string::npos) << selfTest;
+    EXPECT_EQ(selfTest.find("Ran 1000 frames"), std::string::npos) << "the self-test did not end the program";
 
     // Played: the yard greets the player, the guard asks and answers, the oil
     // is taken, and the gate opens with it and frees the gateway.
@@ -141,6 +191,12 @@ TEST(GuideTest, WorkedExampleBuildsAndPlaysAsWritten) {
             s.push_back(Do("the square", [](ScriptedPlayer& p) {
                 p.Check(LevelClass() == "Square", "level " + LevelClass());
                 p.Check(!GameFlag("hasOil"), "oil at the start");
+                // The square's own music setup plays the village tune.
+                const int32_t m = gCharTest.MusicSetup;
+                p.Check(m > 0 && zMusicSetup.Setups[size_t(m)].Name == "square.mus" &&
+                            zMusicSetup.Setups[size_t(m)].Setup.File == "village.mid" &&
+                            zMusicSetup.Setups[size_t(m)].Setup.EventCount == 2,
+                        "the square's music setup does not play");
             }));
             Append(s, Tap("Space for the story", kKeySpace));
             s.push_back(Expect("Hero", "Mud up to the ankles"));

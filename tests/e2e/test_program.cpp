@@ -1,5 +1,12 @@
 // The program's own wiring, on the recording backend: what it connects is
 // what the shipped program runs with.
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
 #include "game/shell/MainFormTestSupport.h"
 #include "game/shell/app/mProgram.h"
 #include "scene/zItemMap.h"
@@ -93,6 +100,38 @@ TEST_F(ProgramTest, MapItemScriptsGetTheirUpdates) {
     layer->Update();
     layer->Update();
     EXPECT_EQ(Local(item->ScriptObject, "ticks"), 2);
+}
+
+// A game folder as the content builder makes it plays from inside itself
+// with a relative program folder, compiling its game script on the way with
+// the compiler the builder put there; a missing font names where it was
+// looked for.
+TEST(GameFolder, ABuiltFolderPlaysFromItselfWithARelativeProgramFolder) {
+    const zun::test::TempDir dir;
+    const std::string bin = ZUN_PROGRAM_DIR, game = dir.HostPath("game");
+    auto run = [&](const std::string& iCommand, std::string& oLog) {
+        const std::string out = dir.HostPath("out.txt");
+        const int status = std::system((iCommand + " > '" + out + "' 2>&1").c_str());
+        std::ifstream f(out, std::ios::binary);
+        std::ostringstream s;
+        s << f.rdbuf();
+        oLog = s.str();
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    };
+    std::string log;
+    ASSERT_EQ(run("'" + bin + "democontent' '" + ZUN_SOURCE_DIR + "/demo' '" + game + "'", log), 0) << log;
+    const std::string play = "cd '" + game + "' && ZUN_APP_PATH=. ZUN_HEADLESS=1 SDL_VIDEODRIVER=dummy " +
+                             "SDL_AUDIODRIVER=dummy ZUN_VIRTUAL_CLOCK=1 ZUN_FRAMES=10 timeout 300 '" + bin + "vorlund'";
+    ASSERT_EQ(run(play + " Game", log), 0) << log;
+    EXPECT_NE(log.find("Script compiled\tGame"), std::string::npos) << log;
+    EXPECT_NE(log.find("Ran 10 frames without a display"), std::string::npos) << log;
+    EXPECT_EQ(log.find("ERR"), std::string::npos) << log;
+
+    std::filesystem::remove(game + "/fonts/runes.png");
+    run(play, log);
+    EXPECT_NE(log.find("ERR\tLoadTexture\tFile not found\t<" + dir.Path("game\\fonts\\runes.png") + ">"),
+              std::string::npos)
+        << log;
 }
 
 }  // namespace

@@ -132,6 +132,30 @@ bool WriteIfChanged(const std::string& hostPath, const std::vector<uint8_t>& byt
     return true;
 }
 
+bool PlaceCompiler(const std::string& compilerFile, const std::string& outputDir) {
+    const fs::path compiler(compilerFile), out(outputDir);
+    std::error_code ec;
+    if (fs::equivalent(compiler.parent_path(), out, ec)) return true;
+    std::vector<uint8_t> bytes;
+    {
+        std::ifstream in(compiler, std::ios::binary);
+        if (!in) {
+            Log("ERR", "DemoContent", "No script compiler to put into the program folder", compilerFile);
+            return false;
+        }
+        bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    const fs::path target = out / kCompilerName;
+    if (!MakeFolder(out) || !WriteIfChanged(target.string(), bytes)) return false;
+    fs::permissions(target, fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec,
+                    fs::perm_options::add, ec);
+    if (ec) {
+        Log("ERR", "DemoContent", "Cannot make the script compiler runnable", target.string());
+        return false;
+    }
+    return true;
+}
+
 bool CompileDemoScript(const std::string& sourceFile, const std::string& outFile) {
     zun::zsc::CompileResult r = zun::zsc::CompileFile(sourceFile);
     for (const auto& d : r.Diag.Items) Log(d.Error ? "ERR" : "WARN", "zsc", r.Diag.Format(d));
@@ -194,6 +218,19 @@ bool BuildDemoContent(const std::string& sourceDir, const std::string& outputDir
     for (const DemoSound& s : MakeSounds()) write(out / "sound" / s.File, EncodeWave(s.Samples, kSoundRate));
     for (const Tune& t : MakeTunes()) write(out / "music" / t.File, EncodeMidi(t));
     for (const MusicSetup& m : MakeMusicSetups()) write(out / "music" / m.File, EncodeMusicSetup(m));
+    // A game's own music setups, described as text: music/NAME.setup gives music/NAME.mus.
+    for (const fs::path& p : FilesWithExtension(src / "music", ".setup")) {
+        std::string text;
+        MusicSetup setup;
+        std::vector<std::string> errors;
+        if (!ReadText(p, text)) {
+            ok = false;
+        } else if (ParseMusicSetup(text, p.filename().string(), setup, errors)) {
+            write(out / "music" / (p.stem().string() + ".mus"), EncodeMusicSetup(setup));
+        }
+        for (const std::string& e : errors) Log("ERR", "DemoMusic", e);
+        ok = ok && errors.empty();
+    }
 
     // Levels, written with the pictures loaded back through the texture cache.
     {

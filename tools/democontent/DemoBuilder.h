@@ -1,5 +1,6 @@
 // The demo content builder: reads the demo's own sources (level descriptions
-// in "levels", game scripts in "scripts", the story text) and writes the
+// in "levels", game scripts in "scripts", music setups described as text in
+// "music", the story text) and writes the
 // program folder's content: "img", "fonts", "sound", "music", "data",
 // "scripts" with the compiled "Game.dat", and "story.txt".
 //
@@ -16,11 +17,19 @@ namespace tarv::demo {
 // The fonts the game loads by name, and the compiled game script.
 inline const char* const kFontNames[3] = {"arial", "georgia", "runes"};
 inline const char* const kGameScript = "Game";
+inline const char* const kCompilerName = "Compiler.exe";
 
 // Host paths. Every fault is logged ("ERR", "DemoContent", what, where);
 // the result is false when anything could not be made. Files whose bytes
 // have not changed are left untouched.
 bool BuildDemoContent(const std::string& sourceDir, const std::string& outputDir);
+
+// Puts the script compiler into the program folder under the name the game
+// starts it by ("Compiler.exe"), so that a game folder compiles its scripts
+// from the game's command line. Nothing is copied into the folder the
+// compiler itself lies in: the build places it there. False, with a logged
+// error, when the compiler is missing or cannot be written.
+bool PlaceCompiler(const std::string& compilerFile, const std::string& outputDir);
 
 // Compiles one script and, when outFile is not empty, writes the compiled
 // file there. Compiler messages are logged; false on an error.

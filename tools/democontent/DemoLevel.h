@@ -50,6 +50,12 @@ struct Prop {
     bool Assigned = false;  // written as KEY=VALUE (a bare word is a switch)
 };
 
+// Splits a statement line into words; KEY=VALUE stays one word, a quoted
+// part keeps its blanks (\" and \\ inside quotes stand for " and \), and
+// '#' at the start of a word ends the line. False, with the reason, on an
+// unclosed quote.
+bool SplitStatement(const std::string& text, std::vector<Prop>& out, std::string& error);
+
 struct PropList {
     std::vector<Prop> List;
     const Prop* Find(const std::string& key) const;
@@ -61,6 +67,7 @@ struct LegendEntry {
     bool Solid = false, Water = false;
     std::string Material;
     uint8_t Rot = 0;
+    int Line = 0;  // the legend line, for messages
 };
 
 enum GridLayer { kGround, kGroundMask, kWalls, kWallMask, kRoof, kGridCount };

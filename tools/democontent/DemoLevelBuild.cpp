@@ -2,6 +2,8 @@
 // classes: tile maps with their tile set, the collision and water maps
 // derived from the legend, the material regions, the item, area and emitter
 // layers, the picture layers and the level values, each a named chunk.
+#include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <memory>
@@ -50,6 +52,67 @@ struct LayerDepths {
     float Top, Bottom;
 };
 constexpr LayerDepths kGridDepth[kGridCount] = {{0.95f, 0.95f}, {0.94f, 0.94f}, {0.8f, 0.5f}, {0.8f, 0.5f}, {0.2f, 0.2f}};
+
+// The keys each kind of statement reads; "$NAME" values are allowed where
+// the object keeps them.
+const std::vector<std::string> kPlacedKeys = {"name",  "class", "sprite",  "frame",   "x",       "y",
+                                              "cell",  "foot",  "z",       "r",       "zoom",    "zoomx",
+                                              "zoomy", "alpha", "color",   "visible", "shadow",  "mirrored",
+                                              "collides"};
+
+std::vector<std::string> KeysOf(const std::string& kind, bool& values) {
+    values = kind != "sound" && kind != "picture";
+    if (kind == "light") {
+        std::vector<std::string> keys = kPlacedKeys;
+        keys.push_back("size");
+        return keys;
+    }
+    if (kind == "item" || kind == "door" || kind == "char" || kind == "deco") return kPlacedKeys;
+    if (kind == "area") return {"name", "class", "rect", "cells", "ellipse"};
+    if (kind == "particle") return {"manager", "x", "y", "cell", "foot", "z", "r"};
+    if (kind == "sound") return {"file", "x", "y", "cell", "foot", "z", "r", "fade", "mode", "volume", "speed"};
+    return {"texture", "stretch", "z", "movex", "movey", "parallax", "zoom", "x", "y"};
+}
+
+// A word of the description as a message quotes it: a runaway line is cut.
+std::string Clip(const std::string& word) { return word.size() <= 64 ? word : word.substr(0, 64) + "..."; }
+
+// Edits (insert, remove, replace a letter) between two words, ignoring case.
+size_t EditDistance(const std::string& a, const std::string& b) {
+    std::vector<size_t> row(b.size() + 1);
+    for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
+    for (size_t i = 1; i <= a.size(); ++i) {
+        size_t diagonal = row[0];
+        row[0] = i;
+        for (size_t j = 1; j <= b.size(); ++j) {
+            const size_t above = row[j];
+            const bool same = std::tolower(static_cast<unsigned char>(a[i - 1])) ==
+                              std::tolower(static_cast<unsigned char>(b[j - 1]));
+            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (same ? 0 : 1)});
+            diagonal = above;
+        }
+    }
+    return row[b.size()];
+}
+
+// What to write instead of a word the builder does not know: the nearest
+// known word when it is close, else the whole (short) list.
+std::string Suggest(const std::string& word, const std::vector<std::string>& known, const std::string& listName) {
+    const std::string* best = nullptr;
+    size_t bestDistance = 3;  // more than two edits is another word
+    for (const std::string& k : known) {
+        const size_t d = word.size() > 64 ? bestDistance : EditDistance(word, k);
+        if (d < bestDistance && d < std::max<size_t>(k.size(), 2)) {
+            best = &k;
+            bestDistance = d;
+        }
+    }
+    if (best) return " (did you mean '" + *best + "'?)";
+    if (known.empty()) return "";
+    std::string list;
+    for (const std::string& k : known) list += (list.empty() ? "" : ", ") + k;
+    return " (" + listName + ": " + list + ")";
+}
 
 class Builder {
 public:
@@ -204,6 +267,53 @@ public:
         return t;
     }
 
+    // ---- checks --------------------------------------------------------------
+
+    // A misspelt key would otherwise be dropped without a word.
+    void CheckKeys(const LevelStatement& s) {
+        bool values = false;
+        const std::vector<std::string> keys = KeysOf(s.Kind, values);
+        for (const Prop& p : s.Props.List) {
+            if (values && p.Key.size() >= 2 && p.Key[0] == '$') continue;
+            if (std::find(keys.begin(), keys.end(), p.Key) != keys.end()) continue;
+            Fail("unknown key '" + Clip(p.Key) + "' on " + s.Kind + Suggest(p.Key, keys, "it takes"));
+        }
+    }
+
+    // Tiles and materials are named on the legend's lines, so that is where
+    // a wrong name is reported, used in a grid or not.
+    void CheckLegend() {
+        auto tiles = art.Tiles.find(desc.TileSheet);
+        std::vector<std::string> tileNames, materialNames;
+        if (tiles != art.Tiles.end())
+            for (const auto& t : tiles->second) tileNames.push_back(t.first);
+        for (const auto& m : desc.Materials) materialNames.push_back(m.first);
+        for (const auto& [symbol, e] : desc.Legend) {
+            line = e.Line;
+            if (tiles != art.Tiles.end() && !e.Tile.empty() && e.Tile != "-" && !art.FindTile(desc.TileSheet, e.Tile))
+                Fail("no tile '" + Clip(e.Tile) + "' in '" + desc.TileSheet + "'" + Suggest(e.Tile, tileNames, "its tiles"));
+            if (!e.Material.empty() &&
+                std::find(materialNames.begin(), materialNames.end(), e.Material) == materialNames.end()) {
+                const std::string hint = Suggest(e.Material, materialNames, "the materials");
+                Fail("no material '" + Clip(e.Material) + "'" +
+                     (hint.rfind(" (did", 0) == 0 ? hint
+                                                  : ": describe it with a 'material " + Clip(e.Material) + " KEY=VALUE' line"));
+            }
+        }
+        line = 0;
+    }
+
+    // A place outside the level is a slip: nobody could ever reach it.
+    bool Inside(const LevelStatement& s, double x, double y) {
+        const double w = double(desc.Cols) * kTileSize, h = double(desc.Rows) * kTileSize;
+        if (x >= 0 && y >= 0 && x < w && y < h) return true;
+        const std::string name = Text(s.Props, "name");
+        Fail(s.Kind + (name.empty() ? "" : " '" + Clip(name) + "'") + " at " + FormatDouble(x) + "," + FormatDouble(y) +
+             " is outside the level (x 0 to " + FormatDouble(w - 1) + ", y 0 to " + FormatDouble(h - 1) +
+             " pixels): place it inside");
+        return false;
+    }
+
     // ---- layers ------------------------------------------------------------
 
     const LegendEntry* Cell(int layer, int32_t x, int32_t y) const {
@@ -250,10 +360,7 @@ public:
                 const LegendEntry* e = Cell(layer, x, y);
                 if (!e || e->Tile.empty() || e->Tile == "-") continue;
                 const TileDef* t = art.FindTile(desc.TileSheet, e->Tile);
-                if (!t) {
-                    Fail("no tile '" + e->Tile + "' in '" + desc.TileSheet + "'");
-                    return m;
-                }
+                if (!t) continue;  // reported at its legend line
                 m->SetTile(x, y, 1, t->Index, e->Rot);
             }
         return m;
@@ -314,10 +421,7 @@ public:
                     if (const LegendEntry* e = Cell(layer, x, y); e && !e->Material.empty()) material = e->Material;
                 if (material.empty()) continue;
                 auto it = sets.find(material);
-                if (it == sets.end()) {
-                    Fail("no material '" + material + "' (legend)");
-                    return m;
-                }
+                if (it == sets.end()) continue;  // reported at its legend line
                 m->SetTile(x, y, it->second);
             }
         return m;
@@ -345,7 +449,7 @@ public:
         }
         zSprite& sp = *item->Sprite;
         double x = 0, y = 0;
-        if (!Position(p, x, y)) return nullptr;
+        if (!Position(p, x, y) || !Inside(s, x, y)) return nullptr;
         sp.x = float(x);
         sp.y = float(y);
         sp.Z = float(Num(p, "z", 0, -1000, 1000));
@@ -414,6 +518,17 @@ public:
             Fail("an area needs a width and a height above 0");
             return nullptr;
         }
+        // An area reaches from (x, y) over W, H, or round its centre by the radii.
+        const bool ellipse = sh.Mode == zShape::ModeEllipse;
+        const double left = ellipse ? v[0] - v[2] : v[0], top = ellipse ? v[1] - v[3] : v[1];
+        const double right = ellipse ? v[0] + v[2] : v[0] + v[2], bottom = ellipse ? v[1] + v[3] : v[1] + v[3];
+        const double w = double(desc.Cols) * kTileSize, h = double(desc.Rows) * kTileSize;
+        if (right <= 0 || bottom <= 0 || left >= w || top >= h) {
+            const std::string name = Text(p, "name");
+            Fail("area" + (name.empty() ? "" : " '" + Clip(name) + "'") + " lies wholly outside the level (x 0 to " +
+                 FormatDouble(w - 1) + ", y 0 to " + FormatDouble(h - 1) + " pixels): place it inside");
+            return nullptr;
+        }
         sh.x = float(v[0]);
         sh.y = float(v[1]);
         sh.W = float(v[2]);
@@ -457,10 +572,12 @@ public:
         areas->ContentClass = "zDataShape";
         auto emitters = Bucketed<zEmitterMap>("mapEmitters");
         const LevelStatement* pictures[3] = {nullptr, nullptr, nullptr};
+        CheckLegend();
 
         for (const LevelStatement& s : desc.Objects) {
             line = s.Line;
             const PropList& p = s.Props;
+            CheckKeys(s);
             if (s.Kind == "item" || s.Kind == "door" || s.Kind == "light" || s.Kind == "char" || s.Kind == "deco") {
                 auto item = MakeItem(s);
                 if (!item) continue;
@@ -472,7 +589,7 @@ public:
             } else if (s.Kind == "particle") {
                 auto e = std::make_shared<zParticleEmitter>();
                 double x = 0, y = 0;
-                if (!Position(p, x, y)) continue;
+                if (!Position(p, x, y) || !Inside(s, x, y)) continue;
                 e->SetPos(float(x), float(y));
                 e->Z = float(Num(p, "z", 0, -1000, 1000));
                 e->R = float(Num(p, "r", 16, 0, 10000));
@@ -482,7 +599,7 @@ public:
             } else if (s.Kind == "sound") {
                 auto e = std::make_shared<zSoundEmitter>();
                 double x = 0, y = 0;
-                if (!Position(p, x, y)) continue;
+                if (!Position(p, x, y) || !Inside(s, x, y)) continue;
                 e->SetPos(float(x), float(y));
                 e->Z = float(Num(p, "z", 0, -1000, 1000));
                 e->R = float(Num(p, "r", 200, 1, 100000));

@@ -22,9 +22,25 @@ struct Reader {
     }
 };
 
-// Splits a statement line into words; KEY=VALUE stays one word, a quoted
-// part keeps its blanks (\" and \\ inside quotes stand for " and \).
 bool Words(const std::string& text, std::vector<Prop>& out, Reader& r) {
+    std::string error;
+    if (SplitStatement(text, out, error)) return true;
+    r.Fail(error);
+    return false;
+}
+
+bool Whole(const std::string& s, int64_t& v) {
+    if (s.empty()) return false;
+    const char* b = s.data();
+    const char* e = b + s.size();
+    if (*b == '+') ++b;
+    auto [p, ec] = std::from_chars(b, e, v);
+    return ec == std::errc() && p == e;
+}
+
+}  // namespace
+
+bool SplitStatement(const std::string& text, std::vector<Prop>& out, std::string& error) {
     out.clear();
     size_t i = 0;
     while (i < text.size()) {
@@ -59,7 +75,7 @@ bool Words(const std::string& text, std::vector<Prop>& out, Reader& r) {
                     cur += text[i++];
                 }
                 if (!closed) {
-                    r.Fail("unclosed quote");
+                    error = "unclosed quote";
                     return false;
                 }
                 quoted = true;
@@ -81,17 +97,6 @@ bool Words(const std::string& text, std::vector<Prop>& out, Reader& r) {
     }
     return true;
 }
-
-bool Whole(const std::string& s, int64_t& v) {
-    if (s.empty()) return false;
-    const char* b = s.data();
-    const char* e = b + s.size();
-    if (*b == '+') ++b;
-    auto [p, ec] = std::from_chars(b, e, v);
-    return ec == std::errc() && p == e;
-}
-
-}  // namespace
 
 const Prop* PropList::Find(const std::string& key) const {
     for (const Prop& p : List)
@@ -159,6 +164,7 @@ bool ParseLevel(const std::string& text, const std::string& file, LevelDesc& out
             const char symbol = raw[first];
             LegendEntry e;
             e.Tile = w[0].Key;
+            e.Line = r.line;
             for (size_t i = 1; i < w.size(); ++i) {
                 const Prop& p = w[i];
                 int64_t v = 0;

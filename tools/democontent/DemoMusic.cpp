@@ -1,11 +1,19 @@
 #include "tools/democontent/DemoMusic.h"
 
 #include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <climits>
+#include <cmath>
 #include <memory>
+#include <sstream>
 
 #include "core/zDataFile.h"
+#include "core/zFileSystem.h"
+#include "core/zRuntime.h"
 #include "core/zStream.h"
 #include "core/zValues.h"
+#include "tools/democontent/DemoLevel.h"
 
 namespace tarv::demo {
 
@@ -185,12 +193,142 @@ std::vector<uint8_t> EncodeMusicSetup(const MusicSetup& setup) {
         v.SetLong("Position", e.Position);
         v.SetString("SoundFile", e.SoundFile);
         if (!e.SoundFile.empty()) v.SetSingle("Volume", e.Volume);
+        if (!e.SoundFile.empty() && e.Speed != 1.0f) v.SetSingle("Speed", e.Speed);
         v.SetString("Call", e.Call);
         v.Export(s);
     }
     std::vector<uint8_t> file;
     zun::SaveDataBytes(s.Bytes(), true, "", file);
     return file;
+}
+
+namespace {
+
+// Most events a setup may have; no piece needs more than a few dozen.
+constexpr size_t kMaxSetupEvents = 10000;
+
+bool Whole32(const std::string& s, int32_t& v) {
+    int64_t x = 0;
+    const char* b = s.data();
+    const char* e = b + s.size();
+    auto [p, ec] = std::from_chars(b, e, x);
+    if (s.empty() || ec != std::errc() || p != e || x < 0 || x > INT32_MAX) return false;
+    v = int32_t(x);
+    return true;
+}
+
+bool Real(const std::string& s, float& v, double lo, double hi) {
+    double x = 0;
+    const char* b = s.data();
+    const char* e = b + s.size();
+    auto [p, ec] = std::from_chars(b, e, x);
+    if (s.empty() || ec != std::errc() || p != e || !std::isfinite(x) || x < lo || x > hi) return false;
+    v = float(x);
+    return true;
+}
+
+// A word of the text as a message quotes it: a runaway line is cut.
+std::string Clip(const std::string& word) { return word.size() <= 64 ? word : word.substr(0, 64) + "..."; }
+
+bool Identifier(const std::string& s) {
+    if (s.empty() || s.size() > 255 || std::isdigit(static_cast<unsigned char>(s[0]))) return false;
+    return std::all_of(s.begin(), s.end(), [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; });
+}
+
+}  // namespace
+
+bool ParseMusicSetup(const std::string& text, const std::string& file, MusicSetup& out,
+                     std::vector<std::string>& errors) {
+    out = MusicSetup{};
+    const size_t before = errors.size();
+    int line = 0;
+    auto fail = [&](const std::string& message) {
+        if (errors.size() - before < 50) errors.push_back(file + ":" + std::to_string(line) + ": " + message);
+    };
+    bool haveTrack = false;
+    std::istringstream in(text);
+    std::string raw;
+    std::vector<Prop> w;
+    while (std::getline(in, raw)) {
+        ++line;
+        if (!raw.empty() && raw.back() == '\r') raw.pop_back();
+        std::string error;
+        if (!SplitStatement(raw, w, error)) {
+            fail(error);
+            continue;
+        }
+        if (w.empty()) continue;
+        const std::string head = w[0].Key;
+        auto word = [&](size_t i) -> const std::string& { return w[i].Quoted ? w[i].Value : w[i].Key; };
+        auto count = [&](size_t n, const char* usage) {
+            if (w.size() == n && !w[0].Assigned && !w[0].Quoted) return true;
+            fail(std::string("'") + Clip(head) + "' is written " + usage);
+            return false;
+        };
+        if (head == "track") {
+            if (!count(3, "track FILE wave|midi|music")) continue;
+            const std::string& kind = word(2);
+            out.Track = zun::Utf8ToCp1252(word(1));
+            out.Type = kind == "wave" ? 1 : kind == "midi" ? 2 : kind == "music" ? 3 : 0;
+            if (out.Type == 0) fail("a track is a 'wave', a 'midi' or a 'music' file, not '" + Clip(kind) + "'");
+            if (out.Track.empty() || !zun::IsInnerFileName(out.Track))
+                fail("a track is a file name inside the music (or, for a wave, the sound) folder");
+            if (haveTrack) fail("track given twice");
+            haveTrack = true;
+        } else if (head == "start" || head == "end") {
+            if (!count(2, (head + " POSITION").c_str())) continue;
+            if (!Whole32(word(1), head == "start" ? out.Start : out.End))
+                fail("a position is a whole number from 0 to 2147483647");
+        } else if (head == "loop") {
+            if (!count(3, "loop FROM TO")) continue;
+            if (!Whole32(word(1), out.LoopStart) || !Whole32(word(2), out.LoopEnd))
+                fail("a position is a whole number from 0 to 2147483647");
+            else if (out.LoopEnd != 0 && out.LoopEnd <= out.LoopStart)
+                fail("a loop ends after it starts (TO 0: at the end of the track)");
+        } else if (head == "volume") {
+            if (!count(2, "volume V")) continue;
+            if (!Real(word(1), out.Volume, 0, 1)) fail("volume is a number from 0 to 1");
+        } else if (head == "speed") {
+            if (!count(2, "speed S")) continue;
+            if (!Real(word(1), out.Speed, 0.01, 100)) fail("speed is a number from 0.01 to 100");
+        } else if (head == "event") {
+            SetupEvent e;
+            if (w.size() < 2 || w[1].Assigned || !Whole32(word(1), e.Position)) {
+                fail("an event starts with its position: event POSITION [sound=FILE] [volume=V] [speed=S] [call=FUNCTION]");
+                continue;
+            }
+            for (size_t i = 2; i < w.size(); ++i) {
+                const Prop& p = w[i];
+                if (p.Key == "sound") {
+                    e.SoundFile = zun::Utf8ToCp1252(p.Value);
+                    if (e.SoundFile.empty() || !zun::IsInnerFileName(e.SoundFile))
+                        fail("an event's sound is a file name inside the sound folder");
+                } else if (p.Key == "call") {
+                    e.Call = p.Value;
+                    if (!Identifier(e.Call)) fail("call names a function of the music object: letters, digits and _");
+                } else if (p.Key == "volume") {
+                    if (!Real(p.Value, e.Volume, 0, 1)) fail("volume is a number from 0 to 1");
+                } else if (p.Key == "speed") {
+                    if (!Real(p.Value, e.Speed, 0.01, 100)) fail("speed is a number from 0.01 to 100");
+                } else {
+                    fail("unknown key '" + Clip(p.Key) + "' on event (it takes: sound, volume, speed, call)");
+                }
+            }
+            if (e.SoundFile.empty() && e.Call.empty()) fail("an event plays a sound=, makes a call= or both");
+            if (!out.Events.empty() && e.Position < out.Events.back().Position)
+                fail("events come in the order of their positions: this one is before the last");
+            if (out.Events.size() >= kMaxSetupEvents) {
+                fail("more than " + std::to_string(kMaxSetupEvents) + " events");
+                break;
+            }
+            out.Events.push_back(e);
+        } else {
+            fail("unknown statement '" + Clip(head) + "' (a setup has track, start, loop, end, volume, speed and event)");
+        }
+    }
+    line += 1;
+    if (!haveTrack) fail("no 'track' statement");
+    return errors.size() == before;
 }
 
 std::vector<Tune> MakeTunes() { return {VillageTune(), CellarTune()}; }

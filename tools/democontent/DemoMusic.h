@@ -41,6 +41,7 @@ struct SetupEvent {
     std::string SoundFile;  // played when set
     float Volume = 1.0f;
     std::string Call;       // function of the "music" script object, when set
+    float Speed = 1.0f;     // of the sound
 };
 
 struct MusicSetup {
@@ -54,6 +55,25 @@ struct MusicSetup {
 
 // The setup record (version 2) in a packed data-file container.
 std::vector<uint8_t> EncodeMusicSetup(const MusicSetup& setup);
+
+// A music setup described as text, one statement a line ('#' at the start
+// of a word starts a comment):
+//   track FILE wave|midi|music   the piece: a wave of "sound", a MIDI file or
+//                                a music file (".ogg", ".mp3", ...) of "music"
+//   start POSITION               where it starts playing (0)
+//   loop FROM TO                 the loop of MIDI and music files (TO 0: the end)
+//   end POSITION                 the end, as far as a fade-out goes (0)
+//   volume V                     0 to 1 (1)
+//   speed S                      0.01 to 100 (1)
+//   event POSITION [sound=FILE] [volume=V] [speed=S] [call=FUNCTION]
+//                                at POSITION play a wave of "sound" and/or run
+//                                FUNCTION of the "music" script object; events
+//                                in the order of their positions
+// Positions are whole milliseconds for waves and music files, music time for
+// MIDI (768 to the quarter note). Every fault is reported as "file:line:
+// message"; the result is false when there was any.
+bool ParseMusicSetup(const std::string& text, const std::string& file, MusicSetup& out,
+                     std::vector<std::string>& errors);
 
 std::vector<Tune> MakeTunes();
 std::vector<MusicSetup> MakeMusicSetups();

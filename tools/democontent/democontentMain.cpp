@@ -2,8 +2,11 @@
 //
 //   democontent DEMO_SOURCE_FOLDER PROGRAM_FOLDER
 //
+// The program folder also gets the script compiler beside the builder as
+// "Compiler.exe", the name the game starts it by.
 // Faults are printed on stderr; the exit status is 1 when anything failed.
 #include <cstdio>
+#include <filesystem>
 #include <string>
 
 #include "core/zCore.h"
@@ -20,7 +23,12 @@ int main(int argc, char** argv) {
         if (line.rfind("ERR", 0) == 0 || line.rfind("WARN", 0) == 0)
             std::fprintf(stderr, "%s\n", zun::Cp1252ToUtf8(line).c_str());
     };
-    const bool ok = tarv::demo::BuildDemoContent(argv[1], argv[2]);
+    // The script compiler lies beside the builder; the game folder gets a copy.
+    std::error_code ec;
+    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
+    const std::string compiler = ec ? std::string("zsc") : (self.parent_path() / "zsc").string();
+    bool ok = tarv::demo::BuildDemoContent(argv[1], argv[2]);
+    ok = tarv::demo::PlaceCompiler(compiler, argv[2]) && ok;
     if (!ok) std::fprintf(stderr, "democontent: the demo content is incomplete\n");
     return ok ? 0 : 1;
 }

@@ -347,6 +347,18 @@ TEST_F(MusicTest, SoundPictureAndMusicNamesStayInTheProgramFolder) {
     auto sprite = std::dynamic_pointer_cast<zSprite>(a->Execute("picture", {HostValue("inner.png")})->GetObject());
     ASSERT_TRUE(sprite);
     EXPECT_NE(sprite->Texture, 0);
+    // Plain names are last looked up in the folder the program was started
+    // from: the files beside the program folder play and show from there.
+    const auto savedCwd = std::filesystem::current_path();
+    std::filesystem::current_path(media.Host());
+    m->Execute("sound", {HostValue("secret.wav")});
+    EXPECT_EQ(zDSound.WaveCount, 2);
+    m->Execute("music2", {HostValue("secret.zms"), HostValue(false)});
+    EXPECT_EQ(zMusicSetup.SetupCount, 1);
+    sprite = std::dynamic_pointer_cast<zSprite>(a->Execute("picture", {HostValue("secret.png")})->GetObject());
+    std::filesystem::current_path(savedCwd);
+    ASSERT_TRUE(sprite);
+    EXPECT_NE(sprite->Texture, 0);
     zFileSystem.AppPath.clear();
 }
 

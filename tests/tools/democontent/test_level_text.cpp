@@ -313,7 +313,8 @@ TEST_F(LevelText, FaultsOfTheContentAreReportedWithTheirLine) {
         std::string text, line, words;
     };
     const Case cases[] = {
-        {base + "legend\n . marble\nend\nground\n..\nend\n", "", "no tile 'marble'"},
+        {base + "legend\n . marble\nend\nground\n..\nend\n", ":6:", "no tile 'marble'"},
+        {base + "legend\n . grass\n , gras\nend\n", ":7:", "no tile 'gras' in 'Tiles Village.png' (did you mean 'grass'?)"},
         {base + "item sprite=castle x=1 y=1\n", ":5:", "no sprite 'castle'"},
         {base + "item sprite=crate\n", ":5:", "a position is needed"},
         {base + "item sprite=crate cell=1\n", ":5:", "takes 2 numbers"},
@@ -330,7 +331,15 @@ TEST_F(LevelText, FaultsOfTheContentAreReportedWithTheirLine) {
         {base + "picture fog texture=\"Nothing.png\"\n", ":5:", "no picture 'Nothing.png'"},
         {"level t\nsize 2 2\ntileset \"Tiles Village.png\"\n", "", "need a class"},
         {"level t\nsize 2 2\ntileset \"Demo Light.png\"\nvalues class=T\n", "", "not a tile sheet"},
-        {base + "legend\n . grass material=sand\nend\nground\n..\nend\n", "", "no material 'sand'"},
+        {base + "legend\n . grass material=sand\nend\nground\n..\nend\n", ":6:",
+         "no material 'sand': describe it with a 'material sand KEY=VALUE' line"},
+        {base + "material stone\nlegend\n . grass material=ston\nend\n", ":7:", "no material 'ston' (did you mean 'stone'?)"},
+        {base + "light x=1 y=1 colour=#FF8000\n", ":5:", "unknown key 'colour' on light (did you mean 'color'?)"},
+        {base + "sound x=1 y=1 file=a.wav $v=1\n", ":5:", "unknown key '$v' on sound (it takes: file, x, y,"},
+        {base + "item sprite=crate x=40 y=1\n", ":5:", "item at 40,1 is outside the level (x 0 to 31, y 0 to 31 pixels)"},
+        {base + "char name=tobin class=T sprite=tobin foot=0,-1\n", ":5:", "char 'tobin' at 8,-1 is outside the level"},
+        {base + "sound x=1 y=32 file=a.wav\n", ":5:", "sound at 1,32 is outside"},
+        {base + "area name=far cells=2,0,1,1\n", ":5:", "area 'far' lies wholly outside the level"},
     };
     for (const Case& c : cases) {
         const std::string e = FirstError(c.text);

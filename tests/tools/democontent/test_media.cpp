@@ -186,6 +186,56 @@ TEST(DemoMusicSetup, TheRecordLoadsBackWithItsEvents) {
     EXPECT_EQ(r.Events[1]->GetString("SoundFile"), "");
 }
 
+TEST(DemoMusicSetup, AWrittenSetupLoadsBackAndItsFaultsNameTheirLine) {
+    MusicSetup m;
+    std::vector<std::string> errors;
+    ASSERT_TRUE(ParseMusicSetup("track \"rain loop.wav\" wave  # a wave of sound/\r\nstart 250\nloop 0 0\nend 9000\n"
+                                "volume 0.5\nspeed 1.5\n\nevent 0 sound=bell.wav volume=0.25 speed=2\n"
+                                "event 4000 call=thunderCue\nevent 4000 sound=drip.wav call=drip\n",
+                                "s.setup", m, errors))
+        << (errors.empty() ? "" : errors.front());
+    std::vector<uint8_t> payload;
+    ASSERT_TRUE(LoadDataBytes(EncodeMusicSetup(m), payload, "", "s.mus"));
+    zStream st(std::move(payload));
+    const MusicSetupRecord r = LoadMusicSetup(st);
+    EXPECT_EQ(r.File, "rain loop.wav");
+    EXPECT_EQ(r.Type, 1);
+    EXPECT_EQ(r.StartPosition, 250);
+    EXPECT_EQ(r.EndPosition, 9000);
+    EXPECT_FLOAT_EQ(r.Volume, 0.5f);
+    EXPECT_FLOAT_EQ(r.Speed, 1.5f);
+    ASSERT_EQ(r.EventCount, 3);
+    EXPECT_FLOAT_EQ(r.Events[0]->GetSingle("Speed", 1), 2.0f);
+    EXPECT_FLOAT_EQ(r.Events[0]->GetSingle("Volume", 1), 0.25f);
+    EXPECT_EQ(r.Events[1]->GetString("Call"), "thunderCue");
+    EXPECT_EQ(r.Events[2]->GetLong("Position"), 4000);
+    EXPECT_EQ(r.Events[2]->GetString("SoundFile"), "drip.wav");
+
+    const std::string track = "track a.mid midi\n";
+    const std::pair<std::string, std::string> faults[] = {
+        {"volume 1\n", "s.setup:2: no 'track'"},
+        {track + "track b.mid drum\n", "s.setup:2: a track is a 'wave', a 'midi' or a 'music' file, not 'drum'"},
+        {"track ../x.mid midi\n", "s.setup:1: a track is a file name inside"},
+        {track + "loop 10\n", "s.setup:2: 'loop' is written loop FROM TO"},
+        {track + "loop 10 5\n", "s.setup:2: a loop ends after it starts"},
+        {track + "start -1\n", "s.setup:2: a position is a whole number"},
+        {track + "volume 2\n", "s.setup:2: volume is a number from 0 to 1"},
+        {track + "event 5 sound=a.wav\nevent 4 call=f\n", "s.setup:3: events come in the order"},
+        {track + "event 5\n", "s.setup:2: an event plays a sound=, makes a call= or both"},
+        {track + "event 5 call=\"f()\"\n", "s.setup:2: call names a function"},
+        {track + "event 5 sound=/etc/x.wav\n", "s.setup:2: an event's sound is a file name inside"},
+        {track + "event 5 colume=1 call=f\n", "s.setup:2: unknown key 'colume' on event"},
+        {track + "tempo 2\n", "s.setup:2: unknown statement 'tempo'"},
+        {track + "event \"5\n", "s.setup:2: unclosed quote"},
+    };
+    for (const auto& [text, expected] : faults) {
+        errors.clear();
+        EXPECT_FALSE(ParseMusicSetup(text, "s.setup", m, errors)) << text;
+        ASSERT_FALSE(errors.empty()) << text;
+        EXPECT_EQ(errors.front().rfind(expected, 0), 0u) << text << "-> " << errors.front();
+    }
+}
+
 TEST(DemoCanvasPng, PixelsComeBackThroughThePictureLoader) {
     DemoCanvas c(5, 3, RGB(1, 2, 3, 0));
     c.Set(0, 0, RGB(255, 0, 0));
