@@ -70,6 +70,7 @@ protected:
             func gestureNamed(n) { gestureMode(true); setGestureFunctions(repeat("x", n), ""); record("kept"); }
             func callNamed(n) { addTimeCall(1000, this, repeat("x", n)); record("kept"); }
             func slideNamed(n) { addTimeObject(1000, 10, 0, "x", 0.0, 1.0, 1.0, repeat("x", n)); record("kept"); }
+            func entries(k) { a = []; for (i = 0; i < k; i++) a[repeat("x", 1000) + cstr(i)] = i; record("all"); }
             func later() { }
             func slide(from, to, factor) { addTimeObject(0, 10, 0, "x", from, to, factor); }
             func walk(x, y, s) { playerSetPath(x, y, s); }
@@ -200,6 +201,9 @@ TEST_F(ScriptLimitsTest, WhatTheGameKeepsOfAScriptsTextsAndArraysIsBounded) {
     EXPECT_LT(gCharTest.Gestures->Patterns.size(), 4u);
     EXPECT_EQ(LogCount("AddPattern\tOut of memory"), 20u - gCharTest.Gestures->Patterns.size());
     gCharTest.Gestures->ClearPatterns();
+    // So are the names of array entries, which the engine keeps once each.
+    b->Execute("entries", {HostValue(int32_t(200))});
+    EXPECT_EQ(LogCount("B.entries\tOut of memory"), 1u);
     EXPECT_EQ(ScriptBytesInUse(), before);
     zScript.MaxScriptBytes = restore.bytes;
     records.clear();
