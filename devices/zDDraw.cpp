@@ -4,10 +4,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <initializer_list>
 
 #include "core/zCore.h"
 #include "core/zFileSystem.h"
 #include "core/zRuntime.h"
+#include "platform/HostFile.h"
 #include "platform/Image.h"
 #include "platform/Window.h"
 
@@ -23,6 +25,30 @@ std::string ModeText(const DisplayModeRecord& m) {
 }
 
 bool Offers(const std::vector<int32_t>& list, int32_t v) { return std::find(list.begin(), list.end(), v) != list.end(); }
+
+// Screenshots are pictures: a name with any other ending could stand for a
+// program, a script, a document or a setting the program reads. A name with
+// no ending is written as it stands.
+bool IsScreenshotName(const std::string& iName) {
+    const size_t dot = iName.rfind('.');
+    if (dot == std::string::npos) return true;
+    const std::string ext = LCase(iName.substr(dot + 1));
+    return ext == "bmp" || ext == "dib" || ext == "jpg" || ext == "jpeg" || ext == "tga" || ext == "png";
+}
+
+// The start of a file in one of the formats screenshots are written in.
+bool LooksLikeScreenshot(const std::vector<uint8_t>& h) {
+    auto starts = [&](std::initializer_list<uint8_t> sig) {
+        return h.size() >= sig.size() && std::equal(sig.begin(), sig.end(), h.begin());
+    };
+    if (starts({'B', 'M'}) || starts({0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A}) || starts({0xFF, 0xD8, 0xFF}))
+        return true;
+    // Uncompressed true-colour TGA of 32 bits, as written here.
+    return h.size() >= 18 && starts({0, 0, 2}) && h[16] == 32;
+}
+
+// A file takes at least a block of the disk, however small the picture.
+constexpr uint64_t kDiskBlock = 4096;
 
 }  // namespace
 
@@ -379,7 +405,10 @@ bool zDDrawModule::SaveScreenShot(const std::string& FileName, RECT& Area, int32
         if (name.empty() || name.find('\\') != std::string::npos || name.find('/') != std::string::npos ||
             name.find("..") != std::string::npos || name.find(':') != std::string::npos)
             Raise(errInvalidCall, "Invalid file name");
+        if (std::any_of(name.begin(), name.end(), [](char ch) { return uint8_t(ch) < 0x20; }))
+            Raise(errInvalidCall, "Invalid file name");
         if (!IsSavableImageFormat(Format)) Raise(errInvalidCall, "Unsupported image format " + std::to_string(Format));
+        if (!IsScreenshotName(name)) Raise(errInvalidCall, "Not a picture's name");
 
         RenderBackend& dev = Dev();
         int32_t left = std::max(Area.Left, 0), top = std::max(Area.Top, 0);
@@ -397,9 +426,39 @@ bool zDDrawModule::SaveScreenShot(const std::string& FileName, RECT& Area, int32
         // was drawn half transparent) is no part of the picture on screen.
         for (size_t i = 3; i < rgba.size(); i += 4) rgba[i] = 255;
 
+        std::vector<uint8_t> bytes;
         std::string error;
-        if (!SaveImage(ToHostPath(app + name), Format, rgba.data(), right - left, bottom - top, &error))
-            Raise(errPathNotFound, error.empty() ? std::string("Could not write file") : error);
+        if (!EncodeImage(Format, rgba.data(), right - left, bottom - top, bytes, &error))
+            Raise(errInvalidCall, error.empty() ? std::string("Could not encode the picture") : error);
+
+        // The folder is searched without regard to case, as the program finds
+        // its own files: "ZSC" is the compiler, "Story.TXT" the story.
+        std::string hostDir = app.empty() ? std::string() : ToHostPath(app);
+        if (!hostDir.empty() && hostDir.back() != '/') hostDir += '/';
+        const std::string hostName = Cp1252ToUtf8(name);
+        const std::string wanted = LCase(name);
+        std::string target = hostName;
+        HostEntry existing;
+        for (const std::string& entry : ListHostFolder(hostDir)) {
+            if (LCase(Utf8ToCp1252(entry)) != wanted) continue;
+            const HostEntry e = StatHostEntry(hostDir + entry);
+            // A screenshot of this run or of an earlier one is a plain file of
+            // one name holding a picture. Anything else is not ours to replace.
+            const bool ours = e.Regular && e.Links == 1 && LooksLikeScreenshot(ReadHostFileHead(hostDir + entry, 18));
+            if (!ours) Raise(errInvalidCall, "Not replacing " + Utf8ToCp1252(entry) + ": it is no screenshot");
+            if (!existing.Exists || entry == hostName) {
+                existing = e;
+                target = entry;
+            }
+        }
+        const auto written = Screenshots.find(target);
+        const uint64_t before = written != Screenshots.end() ? written->second : 0;
+        const uint64_t size = std::max<uint64_t>(bytes.size(), kDiskBlock);
+        if (ScreenshotBytes - before + size > ScreenshotBudget)
+            Raise(errInvalidCall, "The screenshots of this run fill their " + std::to_string(ScreenshotBudget) + " bytes");
+        if (!WriteHostFileNoFollow(hostDir + target, bytes, existing, error)) Raise(errPathNotFound, error);
+        ScreenshotBytes = ScreenshotBytes - before + size;
+        Screenshots[target] = size;
         Log("INF", "Screenshot saved", FileName);
         return true;
     });

@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -99,6 +100,13 @@ struct zDDrawModule {
     int32_t BltCount = 0, LineCount = 0, PointCount = 0;
     int32_t FPS = 0, FPSStart = 0, FPSFrames = 0;
 
+    // Screenshots this run wrote (names in the program folder as the host
+    // spells them, with the disk each takes) and the disk they may take
+    // together: past it a screenshot is refused.
+    std::map<std::string, uint64_t> Screenshots;
+    uint64_t ScreenshotBytes = 0;
+    uint64_t ScreenshotBudget = uint64_t(256) << 20;
+
     // How a device is made; the default opens the OpenGL backend for the
     // window (offscreen when there is none). Tests put a recorder here.
     std::function<std::unique_ptr<RenderBackend>(const GlBackendConfig&)> BackendFactory;
@@ -162,6 +170,9 @@ struct zDDrawModule {
     void Scale(double& sx, double& sy) const;
     int32_t CreateRenderTarget(int32_t Size);
     void UpdateFrameRate();
+    // Only into the program folder itself, as a new file or over a screenshot
+    // (never over any other file, never through a link), within the run's
+    // screenshot budget.
     bool SaveScreenShot(const std::string& FileName, RECT& Area, int32_t Format);
     bool SaveScreenShot(const std::string& FileName, RECT&& Area, int32_t Format) {
         return SaveScreenShot(FileName, Area, Format);

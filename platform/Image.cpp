@@ -473,6 +473,13 @@ bool IsSavableImageFormat(int32_t format) {
 
 bool SaveImage(const std::string& hostPath, int32_t format, const uint8_t* rgba, int32_t width, int32_t height,
                std::string* error) {
+    std::vector<uint8_t> bytes;
+    return EncodeImage(format, rgba, width, height, bytes, error) && WriteImageBytes(hostPath, bytes, error);
+}
+
+bool EncodeImage(int32_t format, const uint8_t* rgba, int32_t width, int32_t height, std::vector<uint8_t>& bytes,
+                 std::string* error) {
+    bytes.clear();
     if (!IsSavableImageFormat(format)) {
         if (error) *error = "unsupported image format";
         return false;
@@ -481,7 +488,6 @@ bool SaveImage(const std::string& hostPath, int32_t format, const uint8_t* rgba,
         if (error) *error = "image size out of range";
         return false;
     }
-    std::vector<uint8_t> bytes;
     int ok = 1;
     switch (ImageFileFormat(format)) {
         case ImageFileFormat::Jpeg: ok = stbi_write_jpg_to_func(AppendBytes, &bytes, width, height, 4, rgba, 95); break;
@@ -496,10 +502,11 @@ bool SaveImage(const std::string& hostPath, int32_t format, const uint8_t* rgba,
         default: bytes = EncodeBmp24(rgba, width, height); break;
     }
     if (!ok || bytes.empty()) {
+        bytes.clear();
         if (error) *error = "cannot encode the image";
         return false;
     }
-    return WriteImageBytes(hostPath, bytes, error);
+    return true;
 }
 
 }  // namespace zun

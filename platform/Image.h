@@ -70,5 +70,9 @@ bool IsSavableImageFormat(int32_t format);
 // 24-bit BMP, JPEG at quality 95, TGA uncompressed 32-bit, PNG 32-bit.
 bool SaveImage(const std::string& hostPath, int32_t format, const uint8_t* rgba, int32_t width, int32_t height,
                std::string* error = nullptr);
+// The same file's bytes in memory, for a caller that decides where and how they
+// are written.
+bool EncodeImage(int32_t format, const uint8_t* rgba, int32_t width, int32_t height, std::vector<uint8_t>& bytes,
+                 std::string* error = nullptr);
 
 }  // namespace zun

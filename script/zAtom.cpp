@@ -4,6 +4,8 @@
 #include <functional>
 #include <unordered_set>
 
+#include "script/zHostValue.h"
+
 namespace zun {
 
 // Fills in what a call of this name means (defined with the call dispatch).
@@ -67,6 +69,9 @@ size_t RecentSlot(std::string_view s) noexcept {
 }
 
 // Names are short: most compare in two loads a side.
+// The heap bytes of a name's text; the short ones sit inside the text object.
+size_t NameBytes(size_t iLength) noexcept { return iLength > 15 ? iLength + 1 : 0; }
+
 bool SameText(const std::string& a, std::string_view b) noexcept {
     const size_t n = b.size();
     if (a.size() != n) return false;
@@ -102,6 +107,9 @@ inline AtomData* Lookup(std::string_view text) {
 Atom Atom::Intern(std::string_view text) {
     if (text.empty()) return Atom();
     if (AtomData* found = Lookup(text)) return Atom(found);
+    // A name is kept text like any other: a script that names array entries
+    // with long texts it builds would otherwise hold them outside its budget.
+    if (const size_t n = NameBytes(text.size()); n && !TakeScriptBytes(n)) ScriptOutOfMemory();
     Table& t = TheTable();
     auto* d = new AtomData();
     d->Text.assign(text);
@@ -122,6 +130,7 @@ void Atom::Remove(AtomData* d) noexcept {
     AtomData*& recent = gRecent[RecentSlot(d->Text)];
     if (recent == d) recent = nullptr;
     TheTable().erase(d);
+    GiveScriptBytes(NameBytes(d->Text.size()));
     delete d;
 }
 

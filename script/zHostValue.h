@@ -34,6 +34,46 @@ bool TakeScriptBytes(size_t n) noexcept;
 void GiveScriptBytes(size_t n) noexcept;
 size_t ScriptBytesInUse() noexcept;
 [[noreturn]] void ScriptOutOfMemory();
+// TakeScriptBytes refused past the budget inside a game function too.
+bool TakeScriptBytesAnywhere(size_t n) noexcept;
+
+// What the game's own structures keep of a script's texts and arrays (the
+// function name of a timed call, a gesture's name and points) is script
+// memory too, or a script could hand the game copies without end. A charge
+// is taken whole before its holder joins anything, so even inside a game
+// function it may fail ("Out of memory") without leaving half a thing behind;
+// the holder gives it back when it goes.
+class ScriptCharge {
+public:
+    ScriptCharge() noexcept = default;
+    ScriptCharge(const ScriptCharge&) = delete;
+    ScriptCharge& operator=(const ScriptCharge&) = delete;
+    ScriptCharge(ScriptCharge&& o) noexcept : n_(o.n_) { o.n_ = 0; }
+    ScriptCharge& operator=(ScriptCharge&& o) noexcept {
+        if (this != &o) {
+            Release();
+            n_ = o.n_;
+            o.n_ = 0;
+        }
+        return *this;
+    }
+    ~ScriptCharge() { Release(); }
+
+    // Raises "Out of memory", adding nothing, past the budget.
+    void Add(size_t n) {
+        if (!TakeScriptBytesAnywhere(n)) ScriptOutOfMemory();
+        n_ += n;
+    }
+    void AddText(const std::string& s) { Add(s.size()); }
+    void Release() noexcept {
+        GiveScriptBytes(n_);
+        n_ = 0;
+    }
+    size_t Bytes() const noexcept { return n_; }
+
+private:
+    size_t n_ = 0;
+};
 
 enum class HK : uint8_t {
     Empty = 0,

@@ -24,6 +24,12 @@ bool TakeScriptBytes(size_t n) noexcept {
     return true;
 }
 
+bool TakeScriptBytesAnywhere(size_t n) noexcept {
+    if (n > zScript.MaxScriptBytes || gScriptBytes > zScript.MaxScriptBytes - n) return false;
+    gScriptBytes += n;
+    return true;
+}
+
 void GiveScriptBytes(size_t n) noexcept { gScriptBytes -= n < gScriptBytes ? n : gScriptBytes; }
 
 size_t ScriptBytesInUse() noexcept { return gScriptBytes; }

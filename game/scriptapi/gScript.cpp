@@ -112,6 +112,13 @@ void CheckBudget(size_t iCount, size_t iBudget, const char* iWhat, size_t iPlace
     Raise(errOutOfMemory, "Out of memory: no more than " + std::to_string(iBudget) + " " + iWhat);
 }
 
+std::string GameCall::KeptName(int32_t i) {
+    std::string name = Str(i);
+    if (name.size() > kMaxNameLength)
+        Raise(errOutOfMemory, "Out of memory: no more than " + std::to_string(kMaxNameLength) + " bytes in a name");
+    return name;
+}
+
 float CheckedSpeed(double iValue) {
     return CheckedPlace(iValue);
 }

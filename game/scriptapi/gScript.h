@@ -65,6 +65,10 @@ inline constexpr size_t kMaxUpdateObjects = 10000;   // updated every frame
 // Raises "Out of memory" when iCount things of that kind, iWhat, exist already
 // beyond the iPlaced of them the level file placed.
 void CheckBudget(size_t iCount, size_t iBudget, const char* iWhat, size_t iPlaced = 0);
+// The names the game keeps for scripts (of functions to call, of classes, of
+// keys, of properties) are identifiers: a longer one names nothing a script
+// means, and the bound keeps every copy the game holds of one small.
+inline constexpr size_t kMaxNameLength = 1024;
 
 class GameCall {
 public:
@@ -95,6 +99,8 @@ public:
     // A coordinate in the level, checked with CheckedPlace.
     float Place(int32_t i) { return CheckedPlace(Arg(i).GetSingle()); }
     std::string Str(int32_t i) { return Arg(i).GetString(); }
+    // A text argument the game keeps as a name: "Out of memory" past kMaxNameLength.
+    std::string KeptName(int32_t i);
     std::shared_ptr<zun::iClass> Object(int32_t i) { return Arg(i).GetObject(); }
     zun::Vector2 Vector(int32_t i);
     // The object argument as a T: "Object variable not set" when it holds no

@@ -109,8 +109,8 @@ void AreaCreate(GameCall& c) {
     if (gCharTest.mapAreas)
         CheckBudget(gCharTest.mapAreas->Objects().size(), kMaxAreas, "areas", gCharTest.Placed.Areas);
     const bool scripted = c.Count > 1;
-    const std::string cls = scripted ? c.Str(2) : std::string();
-    const std::string key = c.Count > 2 ? c.Str(3) : std::string();
+    const std::string cls = scripted ? c.KeptName(2) : std::string();
+    const std::string key = c.Count > 2 ? c.KeptName(3) : std::string();
     auto area = std::dynamic_pointer_cast<zDataShape>(CreateClass("zDataShape", true));
     if (!area) Raise(errObjectNotSet);
     area->Shape = shape;

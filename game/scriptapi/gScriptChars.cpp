@@ -69,7 +69,7 @@ void CharSetShadow(GameCall& c) {
 // The order matters: the script's "onLoad" runs last and sees everything set.
 void CharCreate(GameCall& c) {
     auto item = c.ObjectAs<zItem>(1);
-    const std::string cls = c.Str(2), key = c.Str(3);
+    const std::string cls = c.KeptName(2), key = c.KeptName(3);
     const int32_t x = c.Long(4), y = c.Long(5);
     CheckedPlace(x);
     CheckedPlace(y);
@@ -128,8 +128,8 @@ void CharCreate(GameCall& c) {
 
 void CharSetClass(GameCall& c) {
     auto ch = c.ObjectAs<gChar>(1);
-    const std::string cls = c.Str(2);
-    const std::string key = c.Count == 3 ? c.Str(3) : std::string();
+    const std::string cls = c.KeptName(2);
+    const std::string key = c.Count == 3 ? c.KeptName(3) : std::string();
     AttachScriptClass(ItemOf(*ch), ch, cls, key);
 }
 

@@ -108,8 +108,8 @@ void ItemSetRot(GameCall& c) {
 
 void ItemSetClass(GameCall& c) {
     auto item = c.ObjectAs<zItem>(1);
-    const std::string cls = c.Str(2);
-    const std::string key = c.Count == 3 ? c.Str(3) : std::string();
+    const std::string cls = c.KeptName(2);
+    const std::string key = c.Count == 3 ? c.KeptName(3) : std::string();
     AttachScriptClass(*item, item, cls, key);
 }
 

@@ -67,10 +67,8 @@ void setGestureCenter(GameCall& c) {
 }
 
 void setGestureFunctions(GameCall& c) {
-    const std::string cancel = c.Str(1), progress = c.Str(2);
-    gGestures& g = ActiveGestures();
-    g.CancelFunction = cancel;
-    g.ProgressFunction = progress;
+    const std::string cancel = c.KeptName(1), progress = c.KeptName(2);
+    ActiveGestures().SetFunctions(cancel, progress);
 }
 
 void clearGestures(GameCall&) {

@@ -56,7 +56,7 @@ void msg(GameCall& c) {
 }
 
 void ask(GameCall& c) {
-    const std::string function = c.Str(1);
+    const std::string function = c.KeptName(1);
     const std::string text = c.Str(2);
     std::vector<std::string> answers;
     size_t bytes = text.size();

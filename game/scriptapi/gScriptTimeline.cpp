@@ -30,7 +30,7 @@ void RoomForEvent() {
 void AddTimeCall(GameCall& c) {
     const int32_t delay = c.Long(1);
     std::shared_ptr<iClass> target = c.Object(2);
-    const std::string function = c.Str(3);
+    const std::string function = c.KeptName(3);
     RoomForEvent();
     mTimeline.AddTimeCall(c.CallerRef(), target, FromNow(delay), function);
 }
@@ -62,9 +62,9 @@ void AddTimeObject(GameCall& c) {
     const int32_t start = c.Long(1);
     const int32_t duration = c.Long(2);
     c.Arg(3);
-    const std::string property = c.Str(4);
+    const std::string property = c.KeptName(4);
     const float from = c.Place(5), to = c.Place(6), factor = CheckedFactor(c.Single(7));
-    const std::string done = c.Str(8);
+    const std::string done = c.KeptName(8);
     if (!gCharTest.Player) Raise(errObjectNotSet);
     std::shared_ptr<iClass> target = gCharTest.Player->Sprite;
     const int32_t first = FromNow(start);

@@ -40,7 +40,7 @@ void isWater(GameCall& c) {
 }
 
 void setCursorEvent(GameCall& c) {
-    gCharTest.CursorEvent = c.Str(1);
+    gCharTest.CursorEvent = c.KeptName(1);
 }
 
 void getPlayerObject(GameCall& c) {

@@ -1,5 +1,8 @@
 #include "game/world/gGestures.h"
 
+#include <algorithm>
+#include <string>
+
 #include "core/zCore.h"
 #include "core/zRuntime.h"
 #include "devices/zDDraw.h"
@@ -9,6 +12,16 @@
 namespace tarv {
 
 using namespace zun;
+
+namespace {
+
+// "Out of memory" naming what ran out when iCount of iWhat would be more than iMost.
+void CheckPatternRoom(size_t iCount, size_t iMost, const char* iWhat) {
+    if (iCount <= iMost) return;
+    Raise(errOutOfMemory, "Out of memory: no more than " + std::to_string(iMost) + " " + iWhat);
+}
+
+}  // namespace
 
 void gGestures::AddPattern(const zScriptArgs& Args) {
     if (Args.Count() < 7) {
@@ -22,15 +35,19 @@ void gGestures::AddPattern(const zScriptArgs& Args) {
         }
     }
     Trap("AddPattern", false, [&] {
+        CheckPatternRoom(Patterns.size() + 1, kMaxPatterns, "gesture patterns");
+        zScriptArray* points = Args[7]->GetArray();
+        const size_t count = points ? size_t(std::max<int32_t>(points->Size(), 0)) : 0;
+        CheckPatternRoom(count, kMaxPatternPoints, "points in a gesture pattern");
         auto p = std::make_shared<gPattern>();
         p->Name = Args[1]->GetString();
+        p->Held.Add(sizeof(gPattern) + p->Name.size() + count * sizeof(PatternPoint));
         p->MinScale = Args[2]->GetSingle();
         p->MaxScale = Args[3]->GetSingle();
         p->MaxDelay = CLng(Args[4]->GetSingle());
         const float radius = Args[5]->GetSingle();
         p->AutoMode = Args[6]->GetByte();
         const float z = zDDraw.RenderZoom;
-        zScriptArray* points = Args[7]->GetArray();
         for (int32_t i = 1; points && i <= points->Size(); ++i) {
             zScriptValue* entry = points->At(i);
             zScriptArray* xyr = entry && entry->Data.Kind() == HK::Array ? entry->Data.AsArray() : nullptr;
@@ -47,6 +64,15 @@ void gGestures::AddPattern(const zScriptArgs& Args) {
         Patterns.push_back(std::move(p));
         return true;
     });
+}
+
+void gGestures::SetFunctions(const std::string& iCancel, const std::string& iProgress) {
+    ScriptCharge names;
+    names.AddText(iCancel);
+    names.AddText(iProgress);
+    CancelFunction = iCancel;
+    ProgressFunction = iProgress;
+    FunctionNames = std::move(names);
 }
 
 void gGestures::SetCenter(float iX, float iY) {

@@ -13,6 +13,7 @@
 #include "core/zVector.h"
 #include "game/world/gPattern.h"
 #include "game/world/iController.h"
+#include "script/zHostValue.h"
 #include "script/zScriptArgs.h"
 #include "script/zScriptObject.h"
 
@@ -22,18 +23,30 @@ class zCamera;
 
 namespace tarv {
 
+// Far above any gesture a hand draws: every mouse move walks every pattern,
+// and a restart every point of one.
+inline constexpr size_t kMaxPatterns = 1000;
+inline constexpr size_t kMaxPatternPoints = 1000;
+
 class gGestures : public iController, public std::enable_shared_from_this<gGestures> {
 public:
     std::vector<std::shared_ptr<gPattern>> Patterns;
     std::shared_ptr<zun::zScriptObject> Caller;
     std::string CancelFunction;
     std::string ProgressFunction;
+    zun::ScriptCharge FunctionNames;  // the two names above, held for the script
+
+    // Both names at once, counted against the script's memory; a refused
+    // pair leaves the old ones.
+    void SetFunctions(const std::string& iCancel, const std::string& iProgress);
 
     // The script's argument list (positions 1..): name, min scale, max scale,
     // max delay (frames), default radius, auto mode, the points as an array of
     // [x, y, radius] or [x, y], and optionally the exclusive flag. A list of
     // fewer than seven arguments adds no pattern; a point of fewer than two
-    // numbers is left out.
+    // numbers is left out. More than kMaxPatterns patterns, more than
+    // kMaxPatternPoints points or more script memory than is left are
+    // refused with "Out of memory".
     void AddPattern(const zun::zScriptArgs& Args);
     void ClearPatterns() { Patterns.clear(); }
     void SetCenter(float iX, float iY);

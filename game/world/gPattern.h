@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "core/zVector.h"
+#include "script/zHostValue.h"
 
 namespace zun {
 class zCamera;
@@ -43,6 +44,7 @@ public:
     int32_t MaxDelay = 15;  // frames allowed between two hits
     int32_t AutoMode = 0;   // 1: turn toward the mouse at a reset; 2: rescale at every hit
     bool Exclusive = false; // a cancelled attempt drops all points for good
+    zun::ScriptCharge Held; // the name and points, held for the script that gave them
 
     // Why an attempt ended, as handed to the controller.
     enum : int32_t { ResetRestart = 0, ResetTimeOut = 1, ResetStrayed = 2, ResetWrongWay = 3 };

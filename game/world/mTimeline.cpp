@@ -87,6 +87,8 @@ void mTimelineModule::AddTimeObject(const std::shared_ptr<zScriptObject>& iCalle
                                     const std::string& iValueName, float iValueStart, float iValueEnd, float iFactor,
                                     const std::string& iDoneFunction) {
     auto e = NewEvent(iCaller, iTimeStart, iTimeEnd);
+    e->Names.AddText(iValueName);
+    e->Names.AddText(iDoneFunction);
     e->Target = iTarget;
     e->ValueName = iValueName;
     e->ValueStart = iValueStart;
@@ -99,6 +101,7 @@ void mTimelineModule::AddTimeObject(const std::shared_ptr<zScriptObject>& iCalle
 void mTimelineModule::AddTimeCall(const std::shared_ptr<zScriptObject>& iCaller, const std::shared_ptr<iClass>& iTarget,
                                   int32_t iTime, const std::string& iFunction) {
     auto e = NewEvent(iCaller, iTime, 0);
+    e->Names.AddText(iFunction);
     e->Target = iTarget;
     e->DoneFunction = iFunction;
     Events.push_back(std::move(e));

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "core/zInterfaces.h"
+#include "script/zHostValue.h"
 #include "script/zScriptObject.h"
 #include "script/zScriptValue.h"
 
@@ -29,6 +30,7 @@ public:
     float Factor = 0;  // exponent of the easing curve; 1 = linear
     uint8_t State = 0;  // 0 pending, 1 running, 2 done
     std::string DoneFunction;  // "" = none; for a call event the function to run
+    zun::ScriptCharge Names;   // the names above, held for the script that gave them
 };
 
 struct mTimelineModule {

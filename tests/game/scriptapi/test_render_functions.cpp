@@ -1,6 +1,7 @@
 // Scenes, render targets, the lens buffers, blending, overlays, screenshots
 // and the main window, driven from scripts against the recording device.
 #include <SDL.h>
+#include <unistd.h>
 
 #include <algorithm>
 
@@ -173,6 +174,57 @@ TEST_F(RenderTest, ScreenshotsKeepTheirNameInTheProgramFolder) {
     EXPECT_EQ(bytes[0], 'B');
     EXPECT_EQ(bytes[1], 'M');
     EXPECT_EQ(LogCount("Screenshot saved"), 1u);
+    zFileSystem.AppPath.clear();
+}
+
+TEST_F(RenderTest, ScreenshotsReplaceNothingButScreenshotsAndStopAtTheirBudget) {
+    zun::test::TempDir app, elsewhere;
+    zFileSystem.AppPath = app.Path();
+    const std::vector<uint8_t> text{'k', 'e', 'e', 'p'};
+    for (const char* shipped : {"zsc", "README.md", "story.txt", "Game.dat"})
+        zun::test::WriteHostFile(app.HostPath(shipped), text);
+    // Pictures by their first bytes, which only their other names give away.
+    const std::vector<uint8_t> picture{'B', 'M', 'k', 'e', 'e', 'p'};
+    zun::test::WriteHostFile(elsewhere.HostPath("victim.bmp"), picture);
+    ASSERT_EQ(::symlink(elsewhere.HostPath("victim.bmp").c_str(), app.HostPath("link.bmp").c_str()), 0);
+    zun::test::WriteHostFile(elsewhere.HostPath("shared.bmp"), picture);
+    ASSERT_EQ(::link(elsewhere.HostPath("shared.bmp").c_str(), app.HostPath("twin.bmp").c_str()), 0);
+    auto so = Object("R");
+    zDDraw.BeginScene(0, 0);
+    // Whatever the case, a name of the program's files is refused; so are a
+    // link, a second name of a file elsewhere, and a new name that is no
+    // picture's.
+    for (const char* name : {"ZSC", "README.MD", "Story.TXT", "game.DAT", "link.bmp", "LINK.BMP", "twin.bmp",
+                             "notes.txt", "tool.exe"})
+        so->Execute("shot", {HostValue(name)});
+    EXPECT_EQ(LogCount("ERR\tSaveScreenShot"), 9u);
+    EXPECT_EQ(LogCount("Screenshot saved"), 0u);
+    for (const char* shipped : {"zsc", "README.md", "story.txt", "Game.dat"})
+        EXPECT_EQ(zun::test::ReadHostFile(app.HostPath(shipped)), text) << shipped;
+    EXPECT_EQ(zun::test::ReadHostFile(elsewhere.HostPath("victim.bmp")), picture);
+    EXPECT_EQ(zun::test::ReadHostFile(elsewhere.HostPath("shared.bmp")), picture);
+    EXPECT_NE(::access(app.HostPath("notes.txt").c_str(), F_OK), 0);
+
+    // A screenshot, of this run or an earlier one, is replaced under any case.
+    so->Execute("shot", {HostValue("pic.bmp")});
+    so->Execute("shot", {HostValue("PIC.BMP")});
+    EXPECT_EQ(LogCount("Screenshot saved"), 2u);
+    EXPECT_NE(::access(app.HostPath("PIC.BMP").c_str(), F_OK), 0);
+    zDDraw.Screenshots.clear();
+    zDDraw.ScreenshotBytes = 0;
+    so->Execute("shot", {HostValue("Pic.bmp")});
+    EXPECT_EQ(LogCount("Screenshot saved"), 3u);
+
+    // Two more fill the budget: the next new one is refused, while the run's
+    // own screenshots may still be taken again.
+    zDDraw.ScreenshotBudget = zDDraw.ScreenshotBytes * 3;
+    so->Execute("shot", {HostValue("a.bmp")});
+    so->Execute("shot", {HostValue("b")});
+    so->Execute("shot", {HostValue("c.bmp")});
+    so->Execute("shot", {HostValue("a.bmp")});
+    EXPECT_EQ(LogCount("Screenshot saved"), 6u);
+    EXPECT_EQ(LogCount("ERR\tSaveScreenShot"), 10u);
+    EXPECT_NE(::access(app.HostPath("c.bmp").c_str(), F_OK), 0);
     zFileSystem.AppPath.clear();
 }
 

@@ -12,6 +12,7 @@
 #include "core/zFileSystem.h"
 #include "game/shell/frmMain.h"
 #include "game/shell/gLevel.h"
+#include "game/world/gGestures.h"
 #include "support/LevelWriter.h"
 
 namespace tarv::test {
@@ -47,6 +48,34 @@ protected:
             func values(n) { v = 0; for (i = 0; i < n; i++) addTimeValue(1000, 10, v, 0.0, 1.0); record("all"); }
             func slides(n) { for (i = 0; i < n; i++) addTimeObject(1000, 10, 0, "x", 0.0, 1.0); record("all"); }
             func updates(o, n) { for (i = 0; i < n; i++) addUpdateObject(o); record("all"); }
+            func namedCalls(n, k) { s = repeat("x", n); for (i = 0; i < k; i++) addTimeCall(1000, this, s); record("all"); }
+            func namedSlides(n, k) {
+                s = repeat("x", n);
+                for (i = 0; i < k; i++) addTimeObject(1000, 10, 0, "x", 0.0, 1.0, 1.0, s);
+                record("all");
+            }
+            func points(n) {
+                p = [];
+                for (i = 0; i < n; i++) push(p, [i, 0]);
+                return p;
+            }
+            func gestures(p, k) {
+                gestureMode(true);
+                for (i = 0; i < k; i++) addGesture("g", 8, 64, 15, 10, 0, p);
+                record("all");
+            }
+            func classNamed(n) { itemSetClass(itemCreate(spriteCreate("", 0, 0, 8, 8, 0.0, 0.0)), "U", repeat("x", n)); record("kept"); }
+            func areaNamed(n) { areaCreate(shapeCreate(0, 0.0, 0.0, 8.0, 8.0), "U", repeat("x", n)); record("kept"); }
+            func charNamed(n) {
+                charCreate(itemCreate(spriteCreate("", 0, 0, 24, 32, 12.0, 28.0)), "V", repeat("x", n), 10, 10);
+                record("kept");
+            }
+            func askNamed(n) { ask(repeat("x", n), "Well?", "Yes"); record("kept"); }
+            func cursorNamed(n) { setCursorEvent(repeat("x", n)); record("kept"); }
+            func gestureNamed(n) { gestureMode(true); setGestureFunctions(repeat("x", n), ""); record("kept"); }
+            func callNamed(n) { addTimeCall(1000, this, repeat("x", n)); record("kept"); }
+            func slideNamed(n) { addTimeObject(1000, 10, 0, "x", 0.0, 1.0, 1.0, repeat("x", n)); record("kept"); }
+            func entries(k) { a = []; for (i = 0; i < k; i++) a[repeat("x", 1000) + cstr(i)] = i; record("all"); }
             func later() { }
             func slide(from, to, factor) { addTimeObject(0, 10, 0, "x", from, to, factor); }
             func walk(x, y, s) { playerSetPath(x, y, s); }
@@ -197,6 +226,60 @@ TEST_F(ScriptLimitsTest, AFullScriptMemoryStopsTheScriptNotTheGameFunctionItCall
     const auto& made = gCharTest.Chars.back();
     EXPECT_TRUE(made->Item && made->Item->ScriptObject);
     EXPECT_EQ(records, std::vector<std::string>{"made"});
+}
+
+// The names and points the game keeps for a script are script memory too:
+// with room for a few dozen kilobytes, timed calls and gestures stop there,
+// and give the room back when they go. Names have a bound of their own, and
+// gestures a number of patterns and of points.
+TEST_F(ScriptLimitsTest, WhatTheGameKeepsOfAScriptsTextsAndArraysIsBounded) {
+    struct Restore {
+        size_t bytes = zScript.MaxScriptBytes;
+        ~Restore() { zScript.MaxScriptBytes = bytes; }
+    } restore;
+    auto b = Object("B");
+    const HostValue many = b->Execute("points", {HostValue(int32_t(500))})->Data;
+    const size_t before = ScriptBytesInUse();
+    zScript.MaxScriptBytes = before + 64 * 1024;
+    b->Execute("namedCalls", {HostValue(int32_t(1000)), HostValue(int32_t(200))});
+    EXPECT_LT(mTimeline.Events.size(), 70u);
+    EXPECT_EQ(LogCount("addTimeCall: Out of memory"), 1u);
+    mTimeline.Events.clear();
+    b->Execute("namedSlides", {HostValue(int32_t(1000)), HostValue(int32_t(200))});
+    EXPECT_LT(mTimeline.Events.size(), 70u);
+    EXPECT_EQ(LogCount("addTimeObject: Out of memory"), 1u);
+    mTimeline.Events.clear();
+    b->Execute("gestures", {many, HostValue(int32_t(20))});
+    ASSERT_TRUE(gCharTest.Gestures);
+    EXPECT_LT(gCharTest.Gestures->Patterns.size(), 4u);
+    EXPECT_EQ(LogCount("AddPattern\tOut of memory"), 20u - gCharTest.Gestures->Patterns.size());
+    gCharTest.Gestures->ClearPatterns();
+    // So are the names of array entries, which the engine keeps once each.
+    b->Execute("entries", {HostValue(int32_t(200))});
+    EXPECT_EQ(LogCount("B.entries\tOut of memory"), 1u);
+    EXPECT_EQ(ScriptBytesInUse(), before);
+    zScript.MaxScriptBytes = restore.bytes;
+    records.clear();
+
+    b->Execute("gestures", {b->Execute("points", {HostValue(int32_t(1001))})->Data, HostValue(int32_t(1))});
+    EXPECT_EQ(LogCount("Out of memory: no more than 1000 points in a gesture pattern"), 1u);
+    b->Execute("gestures", {b->Execute("points", {HostValue(int32_t(2))})->Data, HostValue(int32_t(1005))});
+    EXPECT_EQ(gCharTest.Gestures->Patterns.size(), kMaxPatterns);
+    EXPECT_EQ(LogCount("Out of memory: no more than 1000 gesture patterns"), 5u);
+
+    // A name as long as the bound is kept; one byte more ends the call.
+    for (const auto& [script, fn] : {std::pair{"classNamed", "itemSetClass"}, {"areaNamed", "areaCreate"},
+                                     {"charNamed", "charCreate"}, {"askNamed", "ask"},
+                                     {"cursorNamed", "setCursorEvent"}, {"gestureNamed", "setGestureFunctions"},
+                                     {"callNamed", "addTimeCall"}, {"slideNamed", "addTimeObject"}}) {
+        records.clear();
+        b->Execute(script, {HostValue(int32_t(kMaxNameLength))});
+        b->Execute(script, {HostValue(int32_t(kMaxNameLength + 1))});
+        EXPECT_EQ(records, std::vector<std::string>{"kept"}) << script;
+        EXPECT_EQ(LogCount(std::string(fn) + ": Out of memory: no more than 1024 bytes in a name"), 1u) << script;
+    }
+    EXPECT_EQ(gCharTest.CursorEvent.size(), kMaxNameLength);
+    EXPECT_EQ(mTimeline.Events.size(), 2u);
 }
 
 TEST_F(ScriptLimitsTest, FarValuesAreRefusedWhereTheyComeIn) {
