@@ -54,15 +54,53 @@ void BoundLogText() {
 
 }  // namespace
 
-void LogValues(const std::vector<LogValue>& values) {
-    std::string line;
-    try {
-        for (const auto& v : values) {
-            if (!v.HasText()) continue;
-            line += v.Text();
-            line += '\t';
+namespace {
+
+// A value longer than this is cut, with its full size stated: a script can
+// hand any text to a function that logs it, and one line must stay readable
+// in a message box and small in the log file.
+constexpr size_t kLogValueMax = 1000;
+
+// Appends one value: control characters shown escaped, so that no value can
+// end the line or forge the TAB between two values; cut past kLogValueMax.
+void AppendValue(std::string& line, const std::string& v) {
+    static const char kHex[] = "0123456789ABCDEF";
+    const size_t start = line.size();
+    size_t i = 0;
+    for (; i < v.size() && line.size() - start < kLogValueMax; ++i) {
+        const unsigned char c = static_cast<unsigned char>(v[i]);
+        switch (c) {
+            case 0: line += "\\0"; break;
+            case '\t': line += "\\t"; break;
+            case '\n': line += "\\n"; break;
+            case '\r': line += "\\r"; break;
+            default:
+                if (c < 0x20 || c == 0x7F) {
+                    line += "\\x";
+                    line += kHex[c >> 4];
+                    line += kHex[c & 15];
+                } else {
+                    line += char(c);
+                }
         }
-        if (!line.empty()) line.pop_back();
+    }
+    if (i < v.size()) line += "... (" + FormatLong(int64_t(v.size())) + " bytes)";
+}
+
+// The last line written and how often it came again since; the repeats are
+// counted, not written, and the count is written when another line comes or
+// once a frame while they go on, so an error repeated without end costs a
+// line a frame instead of a line (and a box) each time.
+struct RepeatState {
+    std::string Last;
+    bool HasLast = false;
+    int64_t Repeats = 0;
+    int32_t Frame = 0;  // frame of the last line or count written
+};
+RepeatState gRepeat;
+
+void WriteLine(const std::string& line, const std::vector<LogValue>& values) {
+    try {
         zCore.LogText += line;
         zCore.LogText += "\r\n";
         BoundLogText();
@@ -83,6 +121,44 @@ void LogValues(const std::vector<LogValue>& values) {
         }
     }
     if (std::getenv("ZUN_LOG_STDERR")) std::fprintf(stderr, "%s\n", Cp1252ToUtf8(line).c_str());
+}
+
+void WriteRepeats() {
+    if (gRepeat.Repeats == 0) return;
+    const std::string times = FormatLong(gRepeat.Repeats) + (gRepeat.Repeats == 1 ? " time" : " times");
+    gRepeat.Repeats = 0;
+    gRepeat.Frame = zCore.FrameCounter;
+    WriteLine("LOG\tLast line repeated\t" + times, {LogValue("LOG"), LogValue("Last line repeated"), LogValue(times)});
+}
+
+}  // namespace
+
+void LogValues(const std::vector<LogValue>& values) {
+    std::string line;
+    try {
+        for (const auto& v : values) {
+            if (!v.HasText()) continue;
+            AppendValue(line, v.Text());
+            line += '\t';
+        }
+        if (!line.empty()) line.pop_back();
+    } catch (...) {
+    }
+    if (zCore.CountRepeats && gRepeat.HasLast && line == gRepeat.Last) {
+        ++gRepeat.Repeats;
+        if (gRepeat.Frame != zCore.FrameCounter) WriteRepeats();
+        return;
+    }
+    WriteRepeats();
+    // Set before the line goes out: the hook may log lines of its own.
+    try {
+        gRepeat.Last = line;
+        gRepeat.HasLast = true;
+    } catch (...) {
+        gRepeat.HasLast = false;
+    }
+    gRepeat.Frame = zCore.FrameCounter;
+    WriteLine(line, values);
 }
 
 void LogTrapped(const std::string& proc, const std::string& description) { Log("ERR", proc, description); }
@@ -138,6 +214,9 @@ int32_t Core_Start() {
 }
 
 void Core_Reset() {
+    // A count still open would be lost with the run.
+    WriteRepeats();
+    gRepeat = RepeatState{};
     zCore.Initialized = false;
     zCore.DebugToFile = false;
     zCore.DirectX = false;

@@ -27,6 +27,10 @@ struct zCoreState {
     // line saying how many have gone; the debug file still gets every line.
     size_t LogTextLimit = size_t(4) << 20;
     int64_t LogLinesDropped = 0;
+    // The same line logged again is counted instead of written (the count
+    // follows when another line comes, and once a frame while the repeats go
+    // on). The program switches it on; a tool that reads every line leaves it off.
+    bool CountRepeats = false;
     // Keys of the notes LogOnce has written in this run.
     std::unordered_set<std::string> LoggedOnce;
     bool DebugToFile = false;

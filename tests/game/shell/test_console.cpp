@@ -136,7 +136,7 @@ using LogHook = SettingsTest;
 TEST_F(LogHook, AnErrorShowsItsValuesLineByLine) {
     gCoreHooks.OnLogEntry = [](const std::string& t, const std::vector<LogValue>& v) { gCharTest.OnLogEntry(t, v); };
     Log("ERR", "LoadTexture", "File not found");
-    EXPECT_TRUE(Logged("INF\tMsgBox\t\tERR\r\nLoadTexture\r\nFile not found\r\n"));
+    EXPECT_TRUE(Logged("INF\tMsgBox\t\tERR\\r\\nLoadTexture\\r\\nFile not found\r\n"));
     zCore.LogText.clear();
     Log("WARN", "Timeline", "No target");
     Log("INFO", "Script compiled", "x");
@@ -151,7 +151,7 @@ TEST_F(LogHook, TheOpenConsoleKeepsErrorsInTheLog) {
     EXPECT_FALSE(Logged("MsgBox"));
     frmLog.KeyDown(121, 0);
     Log("ERR", "Loud");
-    EXPECT_TRUE(Logged("MsgBox\t\tERR\r\nLoud"));
+    EXPECT_TRUE(Logged("MsgBox\t\tERR\\r\\nLoud"));
 }
 
 TEST_F(LogHook, AlwaysFalseAndSafeWithOddEntries) {
