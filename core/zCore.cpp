@@ -14,6 +14,20 @@ namespace zun {
 zCoreState zCore;
 CoreHooks gCoreHooks;
 
+namespace {
+
+// A value longer than this is cut, with its full size stated: one line must
+// stay readable in a message box and small in the log file.
+constexpr size_t kLogValueMax = 1000;
+
+}  // namespace
+
+// Escaping only lengthens a text, so its first kLogValueMax characters are
+// all a line can show of it.
+LogValue::LogValue(std::string_view s) : v_(std::string(s.substr(0, kLogValueMax))), size_(s.size()) {}
+
+size_t LogValue::FullSize() const { return v_.index() == 5 ? size_ : Text().size(); }
+
 std::string LogValue::Text() const {
     switch (v_.index()) {
         case 1: return FormatBool(std::get<bool>(v_));
@@ -56,14 +70,10 @@ void BoundLogText() {
 
 namespace {
 
-// A value longer than this is cut, with its full size stated: a script can
-// hand any text to a function that logs it, and one line must stay readable
-// in a message box and small in the log file.
-constexpr size_t kLogValueMax = 1000;
-
-// Appends one value: control characters shown escaped, so that no value can
-// end the line or forge the TAB between two values; cut past kLogValueMax.
-void AppendValue(std::string& line, const std::string& v) {
+// Appends one value (the kept start `v` of a text of iFullSize bytes):
+// control characters shown escaped, so that no value can end the line or
+// forge the TAB between two values; cut past kLogValueMax.
+void AppendValue(std::string& line, const std::string& v, size_t iFullSize) {
     static const char kHex[] = "0123456789ABCDEF";
     const size_t start = line.size();
     size_t i = 0;
@@ -84,7 +94,7 @@ void AppendValue(std::string& line, const std::string& v) {
                 }
         }
     }
-    if (i < v.size()) line += "... (" + FormatLong(int64_t(v.size())) + " bytes)";
+    if (i < v.size() || iFullSize > v.size()) line += "... (" + FormatLong(int64_t(iFullSize)) + " bytes)";
 }
 
 // The last line written and how often it came again since; the repeats are
@@ -138,7 +148,7 @@ void LogValues(const std::vector<LogValue>& values) {
     try {
         for (const auto& v : values) {
             if (!v.HasText()) continue;
-            AppendValue(line, v.Text());
+            AppendValue(line, v.Text(), v.FullSize());
             line += '\t';
         }
         if (!line.empty()) line.pop_back();
