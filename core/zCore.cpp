@@ -14,6 +14,20 @@ namespace zun {
 zCoreState zCore;
 CoreHooks gCoreHooks;
 
+namespace {
+
+// A value longer than this is cut, with its full size stated: one line must
+// stay readable in a message box and small in the log file.
+constexpr size_t kLogValueMax = 1000;
+
+}  // namespace
+
+// Escaping only lengthens a text, so its first kLogValueMax characters are
+// all a line can show of it.
+LogValue::LogValue(std::string_view s) : v_(std::string(s.substr(0, kLogValueMax))), size_(s.size()) {}
+
+size_t LogValue::FullSize() const { return v_.index() == 5 ? size_ : Text().size(); }
+
 std::string LogValue::Text() const {
     switch (v_.index()) {
         case 1: return FormatBool(std::get<bool>(v_));
@@ -54,15 +68,49 @@ void BoundLogText() {
 
 }  // namespace
 
-void LogValues(const std::vector<LogValue>& values) {
-    std::string line;
-    try {
-        for (const auto& v : values) {
-            if (!v.HasText()) continue;
-            line += v.Text();
-            line += '\t';
+namespace {
+
+// Appends one value (the kept start `v` of a text of iFullSize bytes):
+// control characters shown escaped, so that no value can end the line or
+// forge the TAB between two values; cut past kLogValueMax.
+void AppendValue(std::string& line, const std::string& v, size_t iFullSize) {
+    static const char kHex[] = "0123456789ABCDEF";
+    const size_t start = line.size();
+    size_t i = 0;
+    for (; i < v.size() && line.size() - start < kLogValueMax; ++i) {
+        const unsigned char c = static_cast<unsigned char>(v[i]);
+        switch (c) {
+            case 0: line += "\\0"; break;
+            case '\t': line += "\\t"; break;
+            case '\n': line += "\\n"; break;
+            case '\r': line += "\\r"; break;
+            default:
+                if (c < 0x20 || c == 0x7F) {
+                    line += "\\x";
+                    line += kHex[c >> 4];
+                    line += kHex[c & 15];
+                } else {
+                    line += char(c);
+                }
         }
-        if (!line.empty()) line.pop_back();
+    }
+    if (i < v.size() || iFullSize > v.size()) line += "... (" + FormatLong(int64_t(iFullSize)) + " bytes)";
+}
+
+// The last line written and how often it came again since; the repeats are
+// counted, not written, and the count is written when another line comes or
+// once a frame while they go on, so an error repeated without end costs a
+// line a frame instead of a line (and a box) each time.
+struct RepeatState {
+    std::string Last;
+    bool HasLast = false;
+    int64_t Repeats = 0;
+    int32_t Frame = 0;  // frame of the last line or count written
+};
+RepeatState gRepeat;
+
+void WriteLine(const std::string& line, const std::vector<LogValue>& values) {
+    try {
         zCore.LogText += line;
         zCore.LogText += "\r\n";
         BoundLogText();
@@ -83,6 +131,44 @@ void LogValues(const std::vector<LogValue>& values) {
         }
     }
     if (std::getenv("ZUN_LOG_STDERR")) std::fprintf(stderr, "%s\n", Cp1252ToUtf8(line).c_str());
+}
+
+void WriteRepeats() {
+    if (gRepeat.Repeats == 0) return;
+    const std::string times = FormatLong(gRepeat.Repeats) + (gRepeat.Repeats == 1 ? " time" : " times");
+    gRepeat.Repeats = 0;
+    gRepeat.Frame = zCore.FrameCounter;
+    WriteLine("LOG\tLast line repeated\t" + times, {LogValue("LOG"), LogValue("Last line repeated"), LogValue(times)});
+}
+
+}  // namespace
+
+void LogValues(const std::vector<LogValue>& values) {
+    std::string line;
+    try {
+        for (const auto& v : values) {
+            if (!v.HasText()) continue;
+            AppendValue(line, v.Text(), v.FullSize());
+            line += '\t';
+        }
+        if (!line.empty()) line.pop_back();
+    } catch (...) {
+    }
+    if (zCore.CountRepeats && gRepeat.HasLast && line == gRepeat.Last) {
+        ++gRepeat.Repeats;
+        if (gRepeat.Frame != zCore.FrameCounter) WriteRepeats();
+        return;
+    }
+    WriteRepeats();
+    // Set before the line goes out: the hook may log lines of its own.
+    try {
+        gRepeat.Last = line;
+        gRepeat.HasLast = true;
+    } catch (...) {
+        gRepeat.HasLast = false;
+    }
+    gRepeat.Frame = zCore.FrameCounter;
+    WriteLine(line, values);
 }
 
 void LogContentWarning(const std::string& iProc, const std::string& iText) {
@@ -148,6 +234,9 @@ int32_t Core_Start() {
 }
 
 void Core_Reset() {
+    // A count still open would be lost with the run.
+    WriteRepeats();
+    gRepeat = RepeatState{};
     zCore.Initialized = false;
     zCore.DebugToFile = false;
     zCore.DirectX = false;

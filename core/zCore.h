@@ -6,6 +6,7 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <string_view>
 #include <unordered_set>
 #include <utility>
 #include <variant>
@@ -28,6 +29,10 @@ struct zCoreState {
     // line saying how many have gone; the debug file still gets every line.
     size_t LogTextLimit = size_t(4) << 20;
     int64_t LogLinesDropped = 0;
+    // The same line logged again is counted instead of written (the count
+    // follows when another line comes, and once a frame while the repeats go
+    // on). The program switches it on; a tool that reads every line leaves it off.
+    bool CountRepeats = false;
     // Keys of the notes LogOnce has written in this run.
     std::unordered_set<std::string> LoggedOnce;
     bool DebugToFile = false;
@@ -45,13 +50,15 @@ struct zCoreState {
 extern zCoreState zCore;
 
 // One value of a log entry. An object (anything without a text form) is kept as
-// "none" and skipped when the line is built.
+// "none" and skipped when the line is built. Of a text only the start that a
+// line shows is kept, with the text's full size: a script can hand any text
+// to a function that logs it.
 class LogValue {
 public:
     LogValue() = default;
-    LogValue(const char* s) : v_(std::string(s ? s : "")) {}
-    LogValue(std::string s) : v_(std::move(s)) {}
-    LogValue(std::string_view s) : v_(std::string(s)) {}
+    LogValue(const char* s) : LogValue(std::string_view(s ? s : "")) {}
+    LogValue(const std::string& s) : LogValue(std::string_view(s)) {}
+    LogValue(std::string_view s);
     LogValue(bool b) : v_(b) {}
     LogValue(int v) : v_(int64_t(v)) {}
     LogValue(long v) : v_(int64_t(v)) {}
@@ -68,9 +75,13 @@ public:
 
     bool HasText() const { return v_.index() != 0; }
     std::string Text() const;
+    // The size of the whole text the value was made from (its Text's size for
+    // anything but a text).
+    size_t FullSize() const;
 
 private:
     std::variant<std::monostate, bool, int64_t, double, float, std::string> v_;
+    size_t size_ = 0;
 };
 
 // Hooks through which the framework calls the game; empty slots do nothing.

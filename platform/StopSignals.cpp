@@ -25,7 +25,13 @@ std::atomic<bool> gOrderly{false};
 
 void OnSignal(int sig) {
     int expected = 0;
-    if (!gSignal.compare_exchange_strong(expected, sig)) return;
+    if (!gSignal.compare_exchange_strong(expected, sig)) {
+        // A second signal: the user will not wait for the orderly end (an
+        // "onExit" that loops holds it for the whole limit), so end now.
+        static const char kWord[] = "Second stop signal: ending the program now\n";
+        [[maybe_unused]] ssize_t n = write(STDERR_FILENO, kWord, sizeof kWord - 1);
+        _exit(128 + sig);
+    }
     // Only async-signal-safe work here: the watchdog does the rest.
     const unsigned char b = static_cast<unsigned char>(sig);
     [[maybe_unused]] ssize_t n = write(gPipe[1], &b, 1);

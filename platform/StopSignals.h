@@ -2,7 +2,8 @@
 // loop. The first signal only asks: the frame loop sees StopRequested() and
 // shuts down in order. A watchdog thread gives it a grace time; when the main
 // thread is still stuck after it, the watchdog writes the last word and ends
-// the process itself with 128 + the signal number.
+// the process itself with 128 + the signal number. A second signal ends the
+// process at once, with 128 + its number.
 #pragma once
 
 #include <functional>

@@ -114,6 +114,9 @@ struct zScriptModule {
     int32_t CallDepth = 0;
     int32_t ExprDepth = 0;
     uint32_t DispatchGeneration = 1;
+    // Script runs ended by a failure so far: callers that run many scripts in
+    // a row bound the failing ones.
+    int64_t Failures = 0;
 };
 extern zScriptModule zScript;
 

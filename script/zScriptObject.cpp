@@ -41,6 +41,7 @@ bool Contained(W&& where, F&& body) {
             failure = e.what();
         }
     }
+    ++zScript.Failures;
     Log("ERR", "Script", where(), failure);
     return false;
 }

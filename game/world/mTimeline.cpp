@@ -5,6 +5,7 @@
 #include "core/zCore.h"
 #include "core/zRuntime.h"
 #include "scene/zSprite.h"
+#include "script/zScript.h"
 #include "script/zScriptArray.h"
 #include "script/zScriptClass.h"
 
@@ -17,6 +18,9 @@ mTimelineModule mTimeline;
 namespace {
 
 constexpr int errNoSuchMember = 438;
+// Failing events a frame runs at most: enough for any game, few enough that
+// a frame full of them still ends in a few milliseconds.
+constexpr int64_t kMaxFailuresPerFrame = 1000;
 const char* const kNoSuchMember = "Object doesn't support this property or method";
 
 std::shared_ptr<cTimeEvent> NewEvent(const std::shared_ptr<zScriptObject>& iCaller, int32_t iStart, int32_t iEnd) {
@@ -167,7 +171,17 @@ void mTimelineModule::UpdateTimeline() {
     const int32_t f = zCore.FrameCounter;
     // Scripts called from here may add events; they wait for the next frame.
     const std::vector<std::shared_ptr<cTimeEvent>> snapshot = Events;
+    const int64_t scriptFailures = zScript.Failures;
+    int64_t failures = 0;
     for (const auto& e : snapshot) {
+        // A script whose events fail and add more of themselves keeps the
+        // timeline full of failing calls; past a bound the events not yet
+        // stepped wait for the next frame, so that frames go on.
+        if (failures + zScript.Failures - scriptFailures >= kMaxFailuresPerFrame) {
+            LogOnce("UpdateTimeline.Failures", "WARN", "UpdateTimeline",
+                    "Too many failing events in a frame; the others wait for the next one", kMaxFailuresPerFrame);
+            break;
+        }
         // One failing event is reported and dropped; the others go on.
         try {
             zCore.CurrentProc = "UpdateTimeline";
@@ -175,13 +189,16 @@ void mTimelineModule::UpdateTimeline() {
         } catch (const RuntimeError& err) {
             Log("ERR", "UpdateTimeline", err.Description, EventLabel(*e));
             e->State = 2;
+            ++failures;
         } catch (const std::exception& err) {
             Log("ERR", "UpdateTimeline", err.what(), EventLabel(*e));
             e->State = 2;
+            ++failures;
         }
     }
-    for (size_t i = Events.size(); i-- > 0;)
-        if (Events[i]->State == 2) Events.erase(Events.begin() + std::ptrdiff_t(i));
+    // One pass: erasing one by one moves the events behind each done one, which
+    // for a full timeline is billions of moves a frame.
+    std::erase_if(Events, [](const std::shared_ptr<cTimeEvent>& e) { return e->State == 2; });
 }
 
 }  // namespace tarv

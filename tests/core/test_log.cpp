@@ -43,6 +43,45 @@ TEST(Log, TheLogTextKeepsTheNewestLinesAndCountsTheDropped) {
     EXPECT_EQ(cap.Lines().size(), 100u);
 }
 
+// Whatever a value holds, an entry is one line of bounded size: long values
+// are cut with their size stated, control characters are shown escaped, and
+// the TABs between values stay the only TABs.
+TEST(Log, EveryEntryIsOneBoundedLine) {
+    LogCapture cap;
+    zCore.LogText.clear();
+    const std::string huge(20000000, 'A');
+    Log("ERR", "Script class not found", huge);
+    Log("ERR", std::string("a\0b\r\nERR\tforged\x01", 16), "end");
+    ASSERT_EQ(cap.Lines().size(), 2u);
+    const std::string& big = cap.Lines()[0];
+    EXPECT_LT(big.size(), 1100u);
+    EXPECT_EQ(big.substr(0, 30), "ERR\tScript class not found\tAAA");
+    EXPECT_EQ(big.substr(big.size() - 20), "... (20000000 bytes)");
+    EXPECT_EQ(cap.Lines()[1], "ERR\ta\\0b\\r\\nERR\\tforged\\x01\tend");
+    EXPECT_EQ(zCore.LogText, big + "\r\n" + cap.Lines()[1] + "\r\n");
+}
+
+// The same line again is counted, not written: the count follows when
+// another line comes, and once a frame while the repeats go on.
+TEST(Log, RepeatedLinesAreCounted) {
+    LogCapture cap;
+    zCore.CountRepeats = true;
+    zCore.FrameCounter = 1;
+    for (int i = 0; i < 5; ++i) Log("ERR", "Loop", "x");
+    Log("INF", "other");
+    for (int i = 0; i < 3; ++i) Log("ERR", "Loop", "x");
+    zCore.FrameCounter = 2;
+    Log("ERR", "Loop", "x");
+    Log("ERR", "Loop", "x");
+    Log("INF", "other");
+    zCore.FrameCounter = 0;
+    zCore.CountRepeats = false;
+    const std::vector<std::string> want = {
+        "ERR\tLoop\tx", "LOG\tLast line repeated\t4 times", "INF\tother",
+        "ERR\tLoop\tx", "LOG\tLast line repeated\t3 times", "LOG\tLast line repeated\t1 time", "INF\tother"};
+    EXPECT_EQ(cap.Lines(), want);
+}
+
 TEST(Log, ARethrowingHookDoesNotStopTheLog) {
     auto saved = gCoreHooks.OnLogEntry;
     gCoreHooks.OnLogEntry = [](const std::string&, const std::vector<LogValue>&) { throw std::runtime_error("x"); };

@@ -154,7 +154,7 @@ TEST_F(StartUp, TheWindowGivesTheSurfaceSizeAndItsHandle) {
 
 TEST_F(StartUp, MissingSoundOrMidiIsToldAndStartUpGoesOn) {
     const std::string midiBox =
-        "Create DMusic device\tDirectX: MIDI device not available!\r\n()\r\n\r\nMusic playback (MIDI) is disabled.";
+        "Create DMusic device\tDirectX: MIDI device not available!\\r\\n()\\r\\n\\r\\nMusic playback (MIDI) is disabled.";
     synthFails = true;
     ZUN_Initialize();
     EXPECT_TRUE(Window_Initialize(nullptr, 0, false));
@@ -171,7 +171,7 @@ TEST_F(StartUp, MissingSoundOrMidiIsToldAndStartUpGoesOn) {
     EXPECT_TRUE(Window_Initialize(nullptr, 0, false));
     auto boxes = Boxes();
     ASSERT_EQ(boxes.size(), 2u);
-    EXPECT_EQ(boxes[0], "Create DSound device\tDirectX: Audio device not available!\r\n()\r\n\r\n"
+    EXPECT_EQ(boxes[0], "Create DSound device\tDirectX: Audio device not available!\\r\\n()\\r\\n\\r\\n"
                         "Sound playback is disabled.");
     EXPECT_EQ(boxes[1], midiBox);
     EXPECT_GT(Line("OK\tWindow_Initialize"), Line("INF\tMsgBox\t" + midiBox));
@@ -187,7 +187,7 @@ TEST_F(StartUp, MissingDrawingOrInputEndsTheStartUpReleased) {
         bool initialize;
         std::string box;
     };
-    const char* tail = "\r\n()\r\n\r\nThe application will now exit.";
+    const char* tail = "\\r\\n()\\r\\n\\r\\nThe application will now exit.";
     const Case cases[] = {
         {"no root object", [] {}, false, std::string("Create DirectX objects\tDirectX: DirectX 8 not available!") + tail},
         {"no video", [this] { backendFails = true; }, true,

@@ -2,6 +2,7 @@
 // what the shipped program runs with.
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -11,6 +12,7 @@
 #include "game/shell/app/mProgram.h"
 #include "scene/zItemMap.h"
 #include "scene/zScriptHook.h"
+#include "script/zScript.h"
 
 namespace tarv::test {
 namespace {
@@ -132,6 +134,39 @@ TEST(GameFolder, ABuiltFolderPlaysFromItselfWithARelativeProgramFolder) {
     EXPECT_NE(log.find("ERR\tLoadTexture\tFile not found\t<" + dir.Path("game\\fonts\\runes.png") + ">"),
               std::string::npos)
         << log;
+}
+
+// A few lines that fill the timeline with calls that fail and add ten more of
+// themselves: the frames go on, each running a bounded number of them, and
+// the two errors that repeat make two boxes and a log of a few lines a frame.
+TEST_F(ProgramTest, AFloodOfFailingTimedCallsLeavesTheGameAnswering) {
+    Start(R"(
+class Game {
+  player = empty;
+  func onLoad() { player = new("Hero"); addTimeCall(0, this, "boom"); }
+  func boom() {
+    for (i = 0; i < 10; i++) addTimeCall(0, this, "boom");
+    x = 1 / 0;
+  }
+}
+class Hero { }
+)");
+    zCore.LogText.clear();
+    const int32_t first = zCore.FrameCounter;
+    int64_t most = 0;
+    for (int i = 0; i < 16; ++i) {
+        const int64_t failures = zScript.Failures;
+        Frame();
+        most = std::max(most, zScript.Failures - failures);
+    }
+    EXPECT_EQ(zCore.FrameCounter, first + 16);
+    EXPECT_EQ(most, 1000);
+    EXPECT_GE(mTimeline.Events.size(), 90000u);  // the flood is on
+    int boxes = 0;
+    for (size_t p = zCore.LogText.find("\tMsgBox\t"); p != std::string::npos; p = zCore.LogText.find("\tMsgBox\t", p + 1))
+        ++boxes;
+    EXPECT_EQ(boxes, 2);
+    EXPECT_LT(zCore.LogText.size(), 16u * 1024) << zCore.LogText;
 }
 
 }  // namespace

@@ -106,5 +106,24 @@ TEST(StopSignals, EndAStuckMainThreadAndLeaveALoopThatListensToEndInOrderHowever
     EXPECT_EQ(slow.Rest(), "");
 }
 
+// A shut-down that hangs (an "onExit" that loops) would hold the exit for the
+// whole orderly limit; a second signal ends the process at once.
+TEST(StopSignals, ASecondSignalEndsAHangingShutDownAtOnce) {
+    Child hanging([] {
+        while (!StopRequested()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        BeginOrderlyStop();
+        for (;;) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    });
+    ASSERT_GT(hanging.pid, 0);
+    kill(hanging.pid, SIGTERM);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    kill(hanging.pid, SIGINT);
+    // Ten seconds at most (then WaitStatus kills it), half the orderly limit.
+    const int status = WaitStatus(hanging.pid);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 128 + SIGINT);
+    EXPECT_EQ(hanging.Rest(), "");
+}
+
 }  // namespace
 }  // namespace zun

@@ -43,6 +43,8 @@ bool EnvSwitch(const char* iName) {
 }  // namespace
 
 void ConnectProgram(bool iMirrorLogToStderr) {
+    // An error a script makes every frame is one line a frame, not thousands.
+    zCore.CountRepeats = true;
     gShellParts.RenderGamePre = RenderGamePre;
     gShellParts.RenderGame = RenderGame;
     // The compiler, settings, console and settings windows, and the log hook

@@ -91,7 +91,7 @@ TEST_F(CompilerRun, DebugIsNoScriptName) {
     // Any other spelling is a script to compile.
     EXPECT_FALSE(HandleCommandLine("Debug", debug));
     EXPECT_FALSE(debug);
-    EXPECT_TRUE(Logged("INF\tMsgBox\t\tCompiler not found\r\n\r\nCompiler.exe"));
+    EXPECT_TRUE(Logged("INF\tMsgBox\t\tCompiler not found\\r\\n\\r\\nCompiler.exe"));
 }
 
 TEST_F(CompilerRun, AGoodScriptCompilesInTheProgramFolder) {
@@ -108,7 +108,7 @@ TEST_F(CompilerRun, AFailedCompileIsReportedAndNeverCountsAsCompiled) {
     EXPECT_FALSE(ExecuteParams("bad"));
     EXPECT_FALSE(Logged("Script compiled\tbad"));
     EXPECT_TRUE(Logged("WARN\tCompiler exit status\tbad\t1"));
-    EXPECT_TRUE(Logged("INF\tMsgBox\t\tCould not compile\r\n\r\nbad"));
+    EXPECT_TRUE(Logged("INF\tMsgBox\t\tCould not compile\\r\\n\\r\\nbad"));
     EXPECT_FALSE(fs::exists(dir.HostPath("bad.dat")));
 }
 
@@ -123,7 +123,7 @@ TEST_F(CompilerRun, EveryWordRunsAndOneFailureFailsTheWhole) {
     EXPECT_FALSE(ExecuteParams("-dash -o"));
     EXPECT_TRUE(fs::exists(dir.HostPath("-dash.dat")));
     EXPECT_TRUE(Logged("Script compiled\t-dash"));
-    EXPECT_TRUE(Logged("Could not compile\r\n\r\n-o"));
+    EXPECT_TRUE(Logged("Could not compile\\r\\n\\r\\n-o"));
     zCore.LogText.clear();
     EXPECT_FALSE(ExecuteParams("bad good"));
     EXPECT_TRUE(Logged("Script compiled\tgood"));

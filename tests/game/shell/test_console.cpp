@@ -136,7 +136,7 @@ using LogHook = SettingsTest;
 TEST_F(LogHook, AnErrorShowsItsValuesLineByLine) {
     gCoreHooks.OnLogEntry = [](const std::string& t, const std::vector<LogValue>& v) { gCharTest.OnLogEntry(t, v); };
     Log("ERR", "LoadTexture", "File not found");
-    EXPECT_TRUE(Logged("INF\tMsgBox\t\tERR\r\nLoadTexture\r\nFile not found\r\n"));
+    EXPECT_TRUE(Logged("INF\tMsgBox\t\tERR\\r\\nLoadTexture\\r\\nFile not found\r\n"));
     zCore.LogText.clear();
     Log("WARN", "Timeline", "No target");
     Log("INFO", "Script compiled", "x");
@@ -151,7 +151,31 @@ TEST_F(LogHook, TheOpenConsoleKeepsErrorsInTheLog) {
     EXPECT_FALSE(Logged("MsgBox"));
     frmLog.KeyDown(121, 0);
     Log("ERR", "Loud");
-    EXPECT_TRUE(Logged("MsgBox\t\tERR\r\nLoud"));
+    EXPECT_TRUE(Logged("MsgBox\t\tERR\\r\\nLoud"));
+}
+
+// An error that keeps coming shows one box, not one each time; another error
+// still shows its own, and the same one shows again after a quiet while.
+TEST_F(LogHook, ARepeatedErrorShowsOneBox) {
+    gCoreHooks.OnLogEntry = [](const std::string& t, const std::vector<LogValue>& v) { gCharTest.OnLogEntry(t, v); };
+    auto boxes = [] {
+        int n = 0;
+        for (size_t p = zCore.LogText.find("\tMsgBox\t"); p != std::string::npos; p = zCore.LogText.find("\tMsgBox\t", p + 1)) ++n;
+        return n;
+    };
+    zCore.Ticks = 1000;
+    for (int i = 0; i < 50; ++i) {
+        Log("ERR", "Script", "Game.onUpdate", "Division by zero");
+        Log("ERR", "LoadWave", "File not found", "<a.wav>");
+    }
+    EXPECT_EQ(boxes(), 2);
+    zCore.Ticks += 9000;
+    Log("ERR", "Script", "Game.onUpdate", "Division by zero");
+    EXPECT_EQ(boxes(), 2);
+    zCore.Ticks += 11000;
+    Log("INF", "between");
+    Log("ERR", "Script", "Game.onUpdate", "Division by zero");
+    EXPECT_EQ(boxes(), 3);
 }
 
 TEST_F(LogHook, AlwaysFalseAndSafeWithOddEntries) {

@@ -19,6 +19,7 @@ protected:
         LoadScript(R"(class T {
             func done() { record("done", _frame); }
             func tick() { record("tick", _frame); }
+            func fail() { x = 1 / 0; }
         })");
         zScript.Globals->SetNameValue("_frame", HostValue(int32_t(0)));
         owner = Object("T");
@@ -150,6 +151,25 @@ TEST_F(TimelineTest, EventsAddedByACallWaitForTheNextFrame) {
     EXPECT_EQ(mTimeline.Events.size(), 1u);
     At(2);
     EXPECT_EQ(records.size(), 2u);
+    EXPECT_TRUE(mTimeline.Events.empty());
+}
+
+// Failing calls as many as a full timeline holds: each frame runs a bounded
+// number of them, the rest (and the good call behind them) wait their turn.
+TEST_F(TimelineTest, AFloodOfFailingCallsRunsABoundedShareEachFrame) {
+    auto sprite = std::make_shared<zSprite>();
+    auto target = Object("T");
+    for (int i = 0; i < 1500; ++i) mTimeline.AddTimeCall(owner, target, 0, "fail");  // fails in the script
+    for (int i = 0; i < 1500; ++i) mTimeline.AddTimeCall(owner, sprite, 0, "tick");   // fails in the timeline
+    mTimeline.AddTimeCall(owner, target, 0, "tick");
+    At(1);
+    EXPECT_EQ(mTimeline.Events.size(), 2001u);
+    At(2);
+    EXPECT_EQ(mTimeline.Events.size(), 1001u);
+    At(3);
+    EXPECT_TRUE(records.empty());
+    At(4);
+    EXPECT_EQ(records.size(), 1u);
     EXPECT_TRUE(mTimeline.Events.empty());
 }
 
