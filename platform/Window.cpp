@@ -318,11 +318,12 @@ void Window::CaptureMouse(bool capture) { SDL_CaptureMouse(capture ? SDL_TRUE : 
 
 bool WaitSdlEvent(SDL_Event& e, int32_t timeoutMs) {
     // SDL's own wait is not used: it picks its newest window (a tool window,
-    // when one is open) to be woken through, and another thread's event then
-    // sends a wake-up naming that window on a second X connection. A wake-up
-    // under way while the tool window closes names a window the server no
-    // longer has; that error comes back only when SDL closes the connection
-    // at the program's end. Polling in short steps wakes through nothing.
+    // when one is open) to be woken through, and an event queued while it
+    // waits sends a wake-up naming that window on a second X connection. A
+    // wake-up still on its way when the tool window closes names a window
+    // the server no longer has; that error comes back only when SDL closes
+    // the connection at the program's end, where it ended the process.
+    // Polling in short steps wakes through nothing.
     const Uint32 start = SDL_GetTicks();
     for (;;) {
         if (SDL_PollEvent(&e)) return true;
