@@ -19,11 +19,15 @@ namespace tarv::test {
 
 namespace {
 
-void Nap(int32_t iMs) { std::this_thread::sleep_for(std::chrono::milliseconds(iMs)); }
+void Nap(int32_t iMs) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(iMs));
+}
 
 // Windows come and go under the tests' feet: asking about one that just went
 // is no fault of the test.
-int IgnoreXError(Display*, XErrorEvent*) { return 0; }
+int IgnoreXError(Display*, XErrorEvent*) {
+    return 0;
+}
 
 }  // namespace
 
@@ -71,8 +75,8 @@ bool VirtualXServer::Start(std::string& oWhy) {
             dup2(quiet, 2);
         }
         const std::string fd = std::to_string(ready[1]);
-        execl(program.c_str(), "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24", "-nolisten", "tcp",
-              static_cast<char*>(nullptr));
+        execl(program.c_str(), "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24", "-nolisten",
+              "tcp", static_cast<char*>(nullptr));
         _exit(127);
     }
     close(ready[1]);
@@ -176,7 +180,8 @@ bool XUser::Connect(const std::string& iDisplay, std::string& oWhy) {
     return true;
 }
 
-XWindowId XUser::WaitForWindow(const std::string& iTitle, int32_t iTimeoutMs, const std::vector<XWindowId>& iExcept) {
+XWindowId XUser::WaitForWindow(const std::string& iTitle, int32_t iTimeoutMs,
+                               const std::vector<XWindowId>& iExcept) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(iTimeoutMs);
     do {
         XWindowId found = 0;

@@ -50,7 +50,8 @@ public:
 
     // A shown top-level window with that title (UTF-8), none of `iExcept`;
     // 0 when none comes within iTimeoutMs.
-    XWindowId WaitForWindow(const std::string& iTitle, int32_t iTimeoutMs, const std::vector<XWindowId>& iExcept = {});
+    XWindowId WaitForWindow(const std::string& iTitle, int32_t iTimeoutMs,
+                            const std::vector<XWindowId>& iExcept = {});
     // True once the window is gone or hidden, false after iTimeoutMs.
     bool WaitUntilGone(XWindowId iWindow, int32_t iTimeoutMs);
     // A key pressed and let go over the window (an X key symbol name such as

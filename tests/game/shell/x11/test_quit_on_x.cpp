@@ -4,8 +4,8 @@
 // only X shows (window parents, focus requests, message boxes after a window
 // is gone) is tried here, several runs each, since it goes wrong only in some
 // of them.
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -38,8 +38,8 @@ int32_t Runs() {
     return v > 0 && v <= 1000 ? v : 3;
 }
 
-// The player's frame count asks for the box once the game runs; what the
-// box answered and the end of the game go to the log.
+// The game asks twice, a few frames after it starts; what the boxes answered
+// and the end of the game go to the log.
 constexpr const char* kAskingGame = R"(
 class Game {
   player = empty;
@@ -92,9 +92,8 @@ protected:
     // the game script of the test in place of the demo's.
     void MakeProgramFolder(const std::string& iGame) {
         const fs::path built = ZUN_PROGRAM_DIR;
-        folder = fs::current_path() /
-                 ("x11-" + std::to_string(getpid()) + "-" +
-                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        folder = fs::current_path() / ("x11-" + std::to_string(getpid()) + "-" +
+                                       ::testing::UnitTest::GetInstance()->current_test_info()->name());
         std::error_code ec;
         fs::remove_all(folder, ec);
         ASSERT_TRUE(fs::create_directories(folder / "scripts", ec)) << ec.message();
@@ -111,7 +110,8 @@ protected:
         ASSERT_FALSE(ec) << ec.message();
         auto r = zun::zsc::CompileText(iGame, "Game.zs");
         ASSERT_TRUE(r.Ok) << r.Diag.FormatAll();
-        ASSERT_EQ(zun::zsc::WriteScriptFile(r.Classes, (folder / "scripts" / "Game.dat").string(), false), "");
+        ASSERT_EQ(zun::zsc::WriteScriptFile(r.Classes, (folder / "scripts" / "Game.dat").string(), false),
+                  "");
     }
 
     // One run of the program: `iPlay`, then Esc and Yes. "" when the program
@@ -135,7 +135,9 @@ protected:
             // A sanitizer build's leak report would change the exit status
             // these tests read; leaks are the other tests' business.
             const char* asan = std::getenv("ASAN_OPTIONS");
-            setenv("ASAN_OPTIONS", (std::string(asan ? asan : "") + (asan && *asan ? ":" : "") + "detect_leaks=0").c_str(), 1);
+            setenv("ASAN_OPTIONS",
+                   (std::string(asan ? asan : "") + (asan && *asan ? ":" : "") + "detect_leaks=0").c_str(),
+                   1);
             execl((folder / "vorlund").c_str(), "vorlund", static_cast<char*>(nullptr));
             _exit(127);
         }
@@ -161,7 +163,8 @@ protected:
         }
         if (question) user.PressKey(question, "Return");
 
-        for (int i = 0; i < 1000 && user.Alive(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        for (int i = 0; i < 1000 && user.Alive(); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
         user.Alive = nullptr;
         if (!ended) {
             kill(pid, SIGKILL);
@@ -173,13 +176,19 @@ protected:
         std::string log = text.str();
         if (log.size() > 4000) log = "..." + log.substr(log.size() - 4000);
         std::string fault;
-        if (!ended) fault = where.empty() ? "the program did not end after Yes" : where;
-        else if (WIFSIGNALED(status)) fault = "the program died of signal " + std::to_string(WTERMSIG(status));
-        else if (WEXITSTATUS(status) != 0) fault = "the program ended with status " + std::to_string(WEXITSTATUS(status));
-        else if (log.find("onExit") == std::string::npos) fault = "the game's onExit did not run";
+        if (!ended)
+            fault = where.empty() ? "the program did not end after Yes" : where;
+        else if (WIFSIGNALED(status))
+            fault = "the program died of signal " + std::to_string(WTERMSIG(status));
+        else if (WEXITSTATUS(status) != 0)
+            fault = "the program ended with status " + std::to_string(WEXITSTATUS(status));
+        else if (log.find("onExit") == std::string::npos)
+            fault = "the game's onExit did not run";
         // Every run tears a window down under the program's requests.
-        else if (log.find("WARN\tX11\t") == std::string::npos) fault = "no X error was logged as a warning";
-        else if (!where.empty()) fault = where;
+        else if (log.find("WARN\tX11\t") == std::string::npos)
+            fault = "no X error was logged as a warning";
+        else if (!where.empty())
+            fault = where;
         if (ended && !fault.empty() && !where.empty() && fault != where) fault += " (" + where + ")";
         return fault.empty() ? "" : fault + "\n--- its log ---\n" + log;
     }
@@ -192,11 +201,13 @@ protected:
         for (int32_t i = 0; i < runs; ++i) {
             const std::string fault = RunOnce(iPlay);
             if (fault.empty()) continue;
-            if (std::getenv("ZUN_X11_RUNS")) std::printf("run %d: %s\n", int(i), fault.substr(0, fault.find('\n')).c_str());
+            if (std::getenv("ZUN_X11_RUNS"))
+                std::printf("run %d: %s\n", int(i), fault.substr(0, fault.find('\n')).c_str());
             if (!failed) first = fault;
             ++failed;
         }
-        EXPECT_EQ(failed, 0) << failed << " of " << runs << " runs did not end in order; the first:\n" << first;
+        EXPECT_EQ(failed, 0) << failed << " of " << runs << " runs did not end in order; the first:\n"
+                             << first;
     }
 };
 
@@ -211,7 +222,8 @@ TEST_F(QuitOnX, QuitAfterTheInputBoxEndsInOrder) {
             const XWindowId box = u.WaitForWindow("Name", kWindowMs);
             if (!box) return where = "the input box did not show", false;
             u.PressKey(box, "Return", goes);
-            if (!u.WaitUntilGone(box, kWindowMs)) return where = "the input box did not close on Enter", false;
+            if (!u.WaitUntilGone(box, kWindowMs))
+                return where = "the input box did not close on Enter", false;
         }
         return true;
     });
@@ -225,7 +237,8 @@ TEST_F(QuitOnX, QuitAfterTheConsoleEndsInOrder) {
             const XWindowId console = u.WaitForWindow("Console", kWindowMs);
             if (!console) return where = "F10 showed no console", false;
             u.PressKey(console, "F10", goes);
-            if (!u.WaitUntilGone(console, kWindowMs)) return where = "the console did not close on F10", false;
+            if (!u.WaitUntilGone(console, kWindowMs))
+                return where = "the console did not close on F10", false;
         }
         return true;
     });
@@ -239,7 +252,8 @@ TEST_F(QuitOnX, QuitAfterTheSettingsDialogEndsInOrder) {
             const XWindowId settings = u.WaitForWindow("Demo Settings", kWindowMs);
             if (!settings) return where = "F1 showed no settings dialog", false;
             u.AskToClose(settings, goes);
-            if (!u.WaitUntilGone(settings, kWindowMs)) return where = "the settings dialog did not close", false;
+            if (!u.WaitUntilGone(settings, kWindowMs))
+                return where = "the settings dialog did not close", false;
         }
         return true;
     });
