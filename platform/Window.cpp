@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -27,11 +28,14 @@ bool IsHeadless() {
 }
 
 bool AcquireSdlVideo(std::string* error) {
-    if (IsHeadless()) SDL_SetHint(SDL_HINT_VIDEODRIVER, "dummy");
+    const bool headless = IsHeadless();
+    if (headless) SDL_SetHint(SDL_HINT_VIDEODRIVER, "dummy");
+    else InstallXErrorHandler();
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
         if (error) *error = std::string("SDL video could not start: ") + SDL_GetError();
         return false;
     }
+    if (!headless) InstallXErrorHandler();
     return true;
 }
 
@@ -312,18 +316,29 @@ void Window::TakeFocus() {
 
 void Window::CaptureMouse(bool capture) { SDL_CaptureMouse(capture ? SDL_TRUE : SDL_FALSE); }
 
+bool WaitSdlEvent(SDL_Event& e, int32_t timeoutMs) {
+    // SDL's own wait is not used: it picks its newest window (a tool window,
+    // when one is open) to be woken through, and an event queued while it
+    // waits sends a wake-up naming that window on a second X connection. A
+    // wake-up still on its way when the tool window closes names a window
+    // the server no longer has; that error comes back only when SDL closes
+    // the connection at the program's end, where it ended the process.
+    // Polling in short steps wakes through nothing.
+    const Uint32 start = SDL_GetTicks();
+    for (;;) {
+        if (SDL_PollEvent(&e)) return true;
+        const Uint32 waited = SDL_GetTicks() - start;
+        if (timeoutMs <= 0 || waited >= Uint32(timeoutMs)) return false;
+        SDL_Delay(std::min<Uint32>(Uint32(timeoutMs) - waited, 2));
+    }
+}
+
 bool Window::PollEvent(WindowEvent& out, int32_t timeoutMs) {
     SDL_Event e;
     bool waited = false;
     for (;;) {
-        bool got;
-        if (timeoutMs > 0 && !waited) {
-            got = SDL_WaitEventTimeout(&e, timeoutMs) != 0;
-            waited = true;
-        } else {
-            got = SDL_PollEvent(&e) != 0;
-        }
-        if (!got) return false;
+        if (!WaitSdlEvent(e, waited ? 0 : timeoutMs)) return false;
+        waited = true;
         if (TranslateSdlEvent(e, out)) return true;
     }
 }

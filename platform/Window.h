@@ -63,6 +63,10 @@ struct WindowEvent {
 // Turns one SDL event into ours; false for events the game has no use for.
 bool TranslateSdlEvent(const SDL_Event& e, WindowEvent& out);
 
+// Takes the next SDL event, waiting up to timeoutMs (0 = do not wait);
+// false when none came.
+bool WaitSdlEvent(SDL_Event& e, int32_t timeoutMs);
+
 class Window {
 public:
     // A window of the given client size, not yet shown. With a display it
@@ -127,6 +131,10 @@ private:
 // False on an X display where no window manager runs: nobody there acts on a
 // request for full screen, and a window must be placed by hand.
 bool HasWindowManager(SDL_Window* window);
+
+// On X, a protocol error is logged as "WARN" and the program goes on, where
+// the X library would end the process. AcquireSdlVideo puts it in place.
+void InstallXErrorHandler();
 
 // The desktop's clipboard, in Windows-1252 text. Without a display the text
 // stays inside the program, so that copying can still be seen.

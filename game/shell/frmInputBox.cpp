@@ -222,7 +222,7 @@ std::string frmInputBoxForm::Ask(const std::string& iPrompt, const std::string& 
         }
         box.Render();
         SDL_Event raw;
-        if (!SDL_WaitEventTimeout(&raw, 50)) continue;
+        if (!WaitSdlEvent(raw, 50)) continue;
         if (raw.type == SDL_QUIT) {
             // The program is asked to end: the box gives way and the game
             // still sees the request.

@@ -1,0 +1,263 @@
+// The shipped program on a virtual X server, played as a user would play it:
+// a tool window opened and closed (the input box a script asks with, the
+// console, the settings dialog), then Esc and Yes in the quit question. What
+// only X shows (window parents, focus requests, message boxes after a window
+// is gone) is tried here, several runs each, since it goes wrong only in some
+// of them.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <thread>
+
+#include "XSession.h"
+#include "tools/zsc/zscCompiler.h"
+
+namespace tarv::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* kTitle = "Vorlund";
+constexpr int32_t kWindowMs = 20000;
+// Runs per test; ZUN_X11_RUNS=N asks for more when measuring.
+int32_t Runs() {
+    const char* n = std::getenv("ZUN_X11_RUNS");
+    const int v = n ? std::atoi(n) : 0;
+    return v > 0 && v <= 1000 ? v : 3;
+}
+
+// The game asks twice, a few frames after it starts; what the boxes answered
+// and the end of the game go to the log.
+constexpr const char* kAskingGame = R"(
+class Game {
+  player = empty;
+  frames = 0;
+  func onLoad() { player = new("Hero"); }
+  func onUpdate() {
+    frames = frames + 1;
+    if (frames == 3 || frames == 6) log("answered " + inputBox("Your name?", "Name"));
+  }
+  func onExit() { log("onExit"); }
+}
+class Hero { }
+class Music { }
+)";
+
+constexpr const char* kQuietGame = R"(
+class Game {
+  player = empty;
+  func onLoad() { player = new("Hero"); }
+  func onExit() { log("onExit"); }
+}
+class Hero { }
+class Music { }
+)";
+
+// What a user does between the start and the quit question; false, with
+// where it stopped, when a window did not come or go.
+using Play = std::function<bool(XUser&, XWindowId iMain, std::string& oWhere)>;
+
+class QuitOnX : public ::testing::Test {
+protected:
+    VirtualXServer server;
+    XUser user;
+    fs::path folder;
+
+    void SetUp() override {
+        if (VirtualXServer::Program().empty())
+            GTEST_SKIP() << "Xvfb is not installed (scripts/setup.sh installs it): the X tests do not run";
+        std::string why;
+        ASSERT_TRUE(server.Start(why)) << why;
+        ASSERT_TRUE(user.Connect(server.Display(), why)) << why;
+    }
+
+    void TearDown() override {
+        std::error_code ec;
+        if (!folder.empty()) fs::remove_all(folder, ec);
+    }
+
+    // A program folder of its own: the built program and its content, with
+    // the game script of the test in place of the demo's.
+    void MakeProgramFolder(const std::string& iGame) {
+        const fs::path built = ZUN_PROGRAM_DIR;
+        folder = fs::current_path() / ("x11-" + std::to_string(getpid()) + "-" +
+                                       ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::error_code ec;
+        fs::remove_all(folder, ec);
+        ASSERT_TRUE(fs::create_directories(folder / "scripts", ec)) << ec.message();
+        for (const auto& entry : fs::directory_iterator(built)) {
+            const std::string name = entry.path().filename().string();
+            if (name == "scripts" || name == "vorlund" || name == "debug.log") continue;
+            fs::create_symlink(entry.path(), folder / name, ec);
+            ASSERT_FALSE(ec) << name << ": " << ec.message();
+        }
+        // The program finds its folder through its own file: a link would
+        // lead back to the built one.
+        fs::create_hard_link(built / "vorlund", folder / "vorlund", ec);
+        if (ec) fs::copy_file(built / "vorlund", folder / "vorlund", ec);
+        ASSERT_FALSE(ec) << ec.message();
+        auto r = zun::zsc::CompileText(iGame, "Game.zs");
+        ASSERT_TRUE(r.Ok) << r.Diag.FormatAll();
+        ASSERT_EQ(zun::zsc::WriteScriptFile(r.Classes, (folder / "scripts" / "Game.dat").string(), false),
+                  "");
+    }
+
+    // One run of the program: `iPlay`, then Esc and Yes. "" when the program
+    // ended in order, else what went wrong with the end of its log.
+    std::string RunOnce(const Play& iPlay) {
+        const fs::path logFile = folder / "run.log";
+        const pid_t pid = fork();
+        if (pid < 0) return "no process";
+        if (pid == 0) {
+            const int out = ::open(logFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            if (out >= 0) {
+                dup2(out, 1);
+                dup2(out, 2);
+            }
+            if (chdir(folder.c_str()) != 0) _exit(126);
+            setenv("DISPLAY", server.Display().c_str(), 1);
+            setenv("ZUN_HEADLESS", "0", 1);
+            setenv("SDL_VIDEODRIVER", "x11", 1);
+            setenv("SDL_AUDIODRIVER", "dummy", 1);
+            unsetenv("WAYLAND_DISPLAY");
+            // A sanitizer build's leak report would change the exit status
+            // these tests read; leaks are the other tests' business.
+            const char* asan = std::getenv("ASAN_OPTIONS");
+            setenv("ASAN_OPTIONS",
+                   (std::string(asan ? asan : "") + (asan && *asan ? ":" : "") + "detect_leaks=0").c_str(),
+                   1);
+            execl((folder / "vorlund").c_str(), "vorlund", static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        int status = 0;
+        bool ended = false;
+        user.Alive = [&] {
+            ended = ended || waitpid(pid, &status, WNOHANG) == pid;
+            return !ended;
+        };
+        std::string where;
+        const XWindowId main = user.WaitForWindow(kTitle, kWindowMs);
+        bool played = main != 0;
+        if (!played) where = "the main window did not show";
+        if (played) played = iPlay(user, main, where);
+        XWindowId question = 0;
+        if (played) {
+            // Esc is held until the question shows: the game looks at it
+            // once a frame, and a frame may take longer than a keystroke.
+            user.SendKey(main, "Escape", true);
+            question = user.WaitForWindow(kTitle, kWindowMs, {main});
+            user.SendKey(main, "Escape", false);
+            if (!question) where = "no quit question after Esc; shown: " + user.ShownWindows();
+        }
+        if (question) user.PressKey(question, "Return");
+
+        for (int i = 0; i < 1000 && user.Alive(); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        user.Alive = nullptr;
+        if (!ended) {
+            kill(pid, SIGKILL);
+            waitpid(pid, &status, 0);
+        }
+        std::ifstream in(logFile);
+        std::stringstream text;
+        text << in.rdbuf();
+        std::string log = text.str();
+        if (log.size() > 4000) log = "..." + log.substr(log.size() - 4000);
+        std::string fault;
+        if (!ended)
+            fault = where.empty() ? "the program did not end after Yes" : where;
+        else if (WIFSIGNALED(status))
+            fault = "the program died of signal " + std::to_string(WTERMSIG(status));
+        else if (WEXITSTATUS(status) != 0)
+            fault = "the program ended with status " + std::to_string(WEXITSTATUS(status));
+        else if (log.find("onExit") == std::string::npos)
+            fault = "the game's onExit did not run";
+        // Every run tears a window down under the program's requests.
+        else if (log.find("WARN\tX11\t") == std::string::npos)
+            fault = "no X error was logged as a warning";
+        else if (!where.empty())
+            fault = where;
+        if (ended && !fault.empty() && !where.empty() && fault != where) fault += " (" + where + ")";
+        return fault.empty() ? "" : fault + "\n--- its log ---\n" + log;
+    }
+
+    // Every run must end in order; the failures are told with their count.
+    void RunSeveral(const Play& iPlay) {
+        const int32_t runs = Runs();
+        int32_t failed = 0;
+        std::string first;
+        for (int32_t i = 0; i < runs; ++i) {
+            const std::string fault = RunOnce(iPlay);
+            if (fault.empty()) continue;
+            if (std::getenv("ZUN_X11_RUNS"))
+                std::printf("run %d: %s\n", int(i), fault.substr(0, fault.find('\n')).c_str());
+            if (!failed) first = fault;
+            ++failed;
+        }
+        EXPECT_EQ(failed, 0) << failed << " of " << runs << " runs did not end in order; the first:\n"
+                             << first;
+    }
+};
+
+// Each tool window is closed twice in a run: as a user closes it, and once
+// more with its window torn down outside the program as it closes, so that
+// what the program still asks of that window fails on the server.
+
+TEST_F(QuitOnX, QuitAfterTheInputBoxEndsInOrder) {
+    MakeProgramFolder(kAskingGame);
+    RunSeveral([](XUser& u, XWindowId, std::string& where) {
+        for (bool goes : {false, true}) {
+            const XWindowId box = u.WaitForWindow("Name", kWindowMs);
+            if (!box) return where = "the input box did not show", false;
+            u.PressKey(box, "Return", goes);
+            if (!u.WaitUntilGone(box, kWindowMs))
+                return where = "the input box did not close on Enter", false;
+        }
+        return true;
+    });
+}
+
+TEST_F(QuitOnX, QuitAfterTheConsoleEndsInOrder) {
+    MakeProgramFolder(kQuietGame);
+    RunSeveral([](XUser& u, XWindowId main, std::string& where) {
+        for (bool goes : {false, true}) {
+            u.PressKey(main, "F10");
+            const XWindowId console = u.WaitForWindow("Console", kWindowMs);
+            if (!console) return where = "F10 showed no console", false;
+            u.PressKey(console, "F10", goes);
+            if (!u.WaitUntilGone(console, kWindowMs))
+                return where = "the console did not close on F10", false;
+        }
+        return true;
+    });
+}
+
+TEST_F(QuitOnX, QuitAfterTheSettingsDialogEndsInOrder) {
+    MakeProgramFolder(kQuietGame);
+    RunSeveral([](XUser& u, XWindowId main, std::string& where) {
+        for (bool goes : {false, true}) {
+            u.PressKey(main, "F1");
+            const XWindowId settings = u.WaitForWindow("Demo Settings", kWindowMs);
+            if (!settings) return where = "F1 showed no settings dialog", false;
+            u.AskToClose(settings, goes);
+            if (!u.WaitUntilGone(settings, kWindowMs))
+                return where = "the settings dialog did not close", false;
+        }
+        return true;
+    });
+}
+
+}  // namespace
+}  // namespace tarv::test
