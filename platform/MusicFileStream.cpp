@@ -78,10 +78,12 @@ void Decode(std::shared_ptr<State> st, std::unique_ptr<MediaReader> reader) {
     uint64_t served = 0;
     int64_t next = 0;
     int emptyReads = 0;
-    // The whole turn of the last loop read in one block, kept so that a
-    // short loop is not sought and decoded again for every few frames.
+    // The whole turn of the last loop read in one block after a seek to its
+    // start, kept so that a short loop is not sought and decoded again for
+    // every few frames: a seek may read much of the file. `turnAt` is the
+    // frame it began on, which a file's time stamps may put past the start.
     std::vector<float> turn;
-    int64_t turnStart = -1, turnStop = -1;
+    int64_t turnStart = -1, turnStop = -1, turnAt = 0;
     std::unique_lock<std::mutex> lk(st->m);
     while (true) {
         st->wake.wait(lk, [&] {
@@ -101,17 +103,19 @@ void Decode(std::shared_ptr<State> st, std::unique_ptr<MediaReader> reader) {
         std::string error;
         bool ok = true;
         if (seek) ok = reader->Seek(from, error);
-        bool repeat = false;
+        bool repeat = false, wrapped = false;
         if (ok && looping && from >= stop) {
             from = loopStart;
             repeat = !turn.empty() && turnStart == loopStart && turnStop == stop;
-            if (!repeat) ok = reader->Seek(from, error);
+            wrapped = !repeat;
+            if (wrapped) ok = reader->Seek(from, error);
         }
         buf.clear();
         int64_t got = 0, start = from, period = 0;
         if (repeat) {
             // The reader is left where it stands: every request seeks it.
             period = int64_t(turn.size()) / reader->Format().StoredChannels;
+            start = turnAt;
             const int64_t times = std::max<int64_t>(1, MusicFileStream::kBlockFrames / period);
             buf.reserve(turn.size() * size_t(times));
             for (int64_t k = 0; k < times; ++k) buf.insert(buf.end(), turn.begin(), turn.end());
@@ -121,12 +125,14 @@ void Decode(std::shared_ptr<State> st, std::unique_ptr<MediaReader> reader) {
             got = reader->Read(buf, want, error);
             ok = got >= 0;
             if (ok) start = reader->NextFrame() - got;
-            // From the loop's start to its end, or to where the data ends
-            // (the loop turns there).
-            if (ok && looping && got > 0 && start == loopStart && (start + got == stop || got < want)) {
+            // To the loop's end, or to where the data ends (the loop turns
+            // there): the next turn would seek and read the same again.
+            if (ok && looping && (seek || wrapped) && from == loopStart && got > 0 &&
+                (start + got >= stop || got < want)) {
                 turn = buf;
                 turnStart = loopStart;
                 turnStop = stop;
+                turnAt = start;
             }
         }
 
