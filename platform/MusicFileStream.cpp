@@ -14,6 +14,11 @@ struct MusicFileStream::State {
         int64_t Start = 0;  // frame of the piece its first frame is
         int64_t Frames = 0;
         std::vector<float> Samples;
+        // When set, the samples are a loop's turn of this many frames from
+        // Start, repeated: play stays in the block, going round the turn.
+        int64_t Turn = 0;
+
+        double FrameAt(double offset) const { return double(Start) + (Turn > 0 ? std::fmod(offset, double(Turn)) : offset); }
     };
 
     std::mutex m;
@@ -47,7 +52,7 @@ struct MusicFileStream::State {
     bool Quit = false;
     std::string Error;
 
-    double Position() const { return double(Ring.empty() ? Expect : Ring.front().Start) + Offset; }
+    double Position() const { return Ring.empty() ? double(Expect) + Offset : Ring.front().FrameAt(Offset); }
 
     // Everything decoded goes; the decoder starts again at `frame`.
     void Restart(double frame) {
@@ -73,6 +78,12 @@ void Decode(std::shared_ptr<State> st, std::unique_ptr<MediaReader> reader) {
     uint64_t served = 0;
     int64_t next = 0;
     int emptyReads = 0;
+    // The whole turn of the last loop read in one block after a seek to its
+    // start, kept so that a short loop is not sought and decoded again for
+    // every few frames: a seek may read much of the file. `turnAt` is the
+    // frame it began on, which a file's time stamps may put past the start.
+    std::vector<float> turn;
+    int64_t turnStart = -1, turnStop = -1, turnAt = 0;
     std::unique_lock<std::mutex> lk(st->m);
     while (true) {
         st->wake.wait(lk, [&] {
@@ -92,16 +103,37 @@ void Decode(std::shared_ptr<State> st, std::unique_ptr<MediaReader> reader) {
         std::string error;
         bool ok = true;
         if (seek) ok = reader->Seek(from, error);
+        bool repeat = false, wrapped = false;
         if (ok && looping && from >= stop) {
             from = loopStart;
-            ok = reader->Seek(from, error);
+            repeat = !turn.empty() && turnStart == loopStart && turnStop == stop;
+            wrapped = !repeat;
+            if (wrapped) ok = reader->Seek(from, error);
         }
         buf.clear();
-        int64_t got = 0, start = from;
-        if (ok) {
-            got = reader->Read(buf, std::min(MusicFileStream::kBlockFrames, std::max<int64_t>(0, stop - from)), error);
+        int64_t got = 0, start = from, period = 0;
+        if (repeat) {
+            // The reader is left where it stands: every request seeks it.
+            period = int64_t(turn.size()) / reader->Format().StoredChannels;
+            start = turnAt;
+            const int64_t times = std::max<int64_t>(1, MusicFileStream::kBlockFrames / period);
+            buf.reserve(turn.size() * size_t(times));
+            for (int64_t k = 0; k < times; ++k) buf.insert(buf.end(), turn.begin(), turn.end());
+            got = period * times;
+        } else if (ok) {
+            const int64_t want = std::min(MusicFileStream::kBlockFrames, std::max<int64_t>(0, stop - from));
+            got = reader->Read(buf, want, error);
             ok = got >= 0;
             if (ok) start = reader->NextFrame() - got;
+            // To the loop's end, or to where the data ends (the loop turns
+            // there): the next turn would seek and read the same again.
+            if (ok && looping && (seek || wrapped) && from == loopStart && got > 0 &&
+                (start + got >= stop || got < want)) {
+                turn = buf;
+                turnStart = loopStart;
+                turnStop = stop;
+                turnAt = start;
+            }
         }
 
         lk.lock();
@@ -111,10 +143,10 @@ void Decode(std::shared_ptr<State> st, std::unique_ptr<MediaReader> reader) {
             st->Error = error.empty() ? "Decoding failed" : error;
             st->Ended = true;
         } else if (got > 0) {
-            st->Ring.push_back({start, got, std::move(buf)});
+            st->Ring.push_back({start, got, std::move(buf), period});
             buf = {};
             st->RingFrames += got;
-            next = start + got;
+            next = period > 0 ? stop : start + got;
             emptyReads = 0;
         } else if (looping && ++emptyReads < 2) {
             // The data ends before the loop's end: the loop turns there.
@@ -179,6 +211,11 @@ private:
             if (!s.Ring.empty()) {
                 State::Block& b = s.Ring.front();
                 if (s.Offset < double(b.Frames)) return true;
+                if (b.Turn > 0) {
+                    // Its frames are whole turns: round again, however fast the rate.
+                    s.Offset = std::fmod(s.Offset, double(b.Turn));
+                    continue;
+                }
                 s.Offset -= double(b.Frames);
                 s.Expect = b.Start + b.Frames;
                 s.RingFrames -= b.Frames;

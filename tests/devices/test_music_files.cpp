@@ -5,6 +5,7 @@
 #include <sndfile.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -304,6 +305,23 @@ TEST_F(MusicFiles, ALoopBeyondTheDataOfACutFileEndsWithALoggedError) {
     ASSERT_TRUE(PlayMusicFile("cut.flac", false, 1.0f, 1.0f, 0, 0, 0));
     Frames(20);
     EXPECT_EQ(GetMusicPosition(), 300);
+}
+
+// A loop of a millisecond played near the highest rate goes round from
+// memory, not by a seek and a decode for every turn; every sample heard is
+// one of the loop's, and the position never leaves it.
+TEST_F(MusicFiles, ATinyLoopAtAHighRateGoesRoundWithoutSeekingEachTurn) {
+    // Frames 4000..4007 hold 0.1..0.45; their neighbours hold 0.5 and 0.85.
+    test::WriteHostFile(dir.HostPath("ramp.wav"),
+                        test::MakeWav(1, 8000, 16, 8000, [](int64_t i, int) { return 0.1 + 0.05 * double(i % 16); }));
+    ASSERT_TRUE(PlayMusicFile("ramp.wav", true, 1.0f, 63.5f, 500, 501, 500));
+    const auto began = std::chrono::steady_clock::now();
+    const auto out = test::RenderMixer(4 * 8000);  // some 30,000 turns
+    EXPECT_LT(std::chrono::steady_clock::now() - began, std::chrono::seconds(1));
+    const auto [low, high] = std::minmax_element(out.begin(), out.end());
+    EXPECT_NEAR(*low, 0.1f, 0.01f);
+    EXPECT_NEAR(*high, 0.45f, 0.03f);
+    EXPECT_EQ(GetMusicPosition(), 500);
 }
 
 // An MP3 starts on its first sample and comes back to it at every wrap: the
