@@ -24,6 +24,15 @@ TextureId zDDrawModule::TextureObject(int32_t Texture) const {
     return Textures[size_t(Texture)].Texture;
 }
 
+namespace {
+// A first load and a reload make the same texels: the key made transparent,
+// and no colour left under transparent texels for filtering to blend in.
+void PrepareTexels(Image& img, int32_t colorKey) {
+    ApplyColorKey(img, uint32_t(colorKey));
+    ClearHiddenColours(img);
+}
+}  // namespace
+
 bool zDDrawModule::DecodeInto(const TextureEntry& e, const std::string& path, int32_t& w, int32_t& h,
                               std::vector<uint8_t>& rgba) const {
     std::string error;
@@ -32,8 +41,7 @@ bool zDDrawModule::DecodeInto(const TextureEntry& e, const std::string& path, in
         if (!error.empty()) Log("WARN", "LoadTexture", error);
         return false;
     }
-    ApplyColorKey(img, uint32_t(e.ColorKey));
-    ClearHiddenColours(img);
+    PrepareTexels(img, e.ColorKey);
     w = img.Width;
     h = img.Height;
     rgba = std::move(img.Pixels);
@@ -156,8 +164,7 @@ int32_t zDDrawModule::LoadTextureNamed(const std::string& FileName, bool Content
             Image img;
             if (DecodeImage(bytes.data(), bytes.size(), img, &error) && img.Width == w && img.Height == h) {
                 std::vector<uint8_t>().swap(bytes);
-                ApplyColorKey(img, uint32_t(ColorKey));
-                ClearHiddenColours(img);
+                PrepareTexels(img, ColorKey);
                 tex = dev.CreateTexture(w, h, img.Pixels.data());
             } else {
                 if (!error.empty()) Log("WARN", "LoadTexture", error);

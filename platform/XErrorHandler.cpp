@@ -53,7 +53,10 @@ int LogXError(Display* iDisplay, XErrorEvent* iError) {
 void InstallXErrorHandler() {
     // SDL has the X library loaded already; the program does not link it.
     // The handle is kept: the handler must outlive every display.
-    static void* x11 = dlopen("libX11.so.6", RTLD_LAZY | RTLD_NOLOAD);
+    // Looked for again until found: before SDL's video starts the library
+    // may not be loaded yet.
+    static void* x11 = nullptr;
+    if (!x11) x11 = dlopen("libX11.so.6", RTLD_LAZY | RTLD_NOLOAD);
     if (!x11) return;
     const auto setHandler = reinterpret_cast<SetErrorHandlerFn>(dlsym(x11, "XSetErrorHandler"));
     gGetErrorText = reinterpret_cast<GetErrorTextFn>(dlsym(x11, "XGetErrorText"));
