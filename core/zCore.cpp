@@ -4,10 +4,14 @@
 #include <locale.h>
 #include <zlib.h>
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
+#include <mutex>
 
 #include "core/zFileSystem.h"
+#include "core/zHostFile.h"
 
 namespace zun {
 
@@ -39,15 +43,39 @@ std::string LogValue::Text() const {
     }
 }
 
-static void WriteDebugFile(const std::string& line) {
-    std::FILE* f = std::fopen(ToHostPath(zCore.DebugLogPath).c_str(), "ab");
-    if (!f) return;
-    std::fwrite(line.data(), 1, line.size(), f);
-    std::fwrite("\r\n", 1, 2, f);
-    std::fclose(f);
+namespace {
+
+// debug.log, open for the whole run.
+struct LogSink {
+    int Fd = -1;
+};
+LogSink gFileSink;
+// The debug log's descriptor is opened and closed on the main thread and
+// written by the last word from another: the two never overlap.
+std::mutex gFileMutex;
+
+void CloseDebugLog() {
+    std::lock_guard<std::mutex> lock(gFileMutex);
+    if (gFileSink.Fd >= 0) ::close(gFileSink.Fd);
+    gFileSink = LogSink{};
+    zCore.DebugToFile = false;
 }
 
-namespace {
+// Opens debug.log for the run when it exists: only a plain file of one name
+// in the program folder, never a link nor a FIFO. "" when it is open or not
+// there, else why it was refused.
+std::string OpenDebugLog() {
+    CloseDebugLog();
+    const std::string host = ToHostPath(zCore.DebugLogPath);
+    if (!StatHostEntry(host).Exists) return "";
+    std::string why;
+    const int fd = OpenHostLogFile(host, why);
+    if (fd < 0) return why;
+    std::lock_guard<std::mutex> lock(gFileMutex);
+    gFileSink.Fd = fd;
+    zCore.DebugToFile = true;
+    return "";
+}
 
 constexpr std::string_view kDroppedNote = "LOG\tOlder lines dropped from this view\t";
 
@@ -126,7 +154,8 @@ void WriteLine(const std::string& line, const std::vector<LogValue>& values) {
     }
     if (zCore.DebugToFile) {
         try {
-            WriteDebugFile(line);
+            const std::string crlf = line + "\r\n";
+            WriteHostDescriptor(gFileSink.Fd, crlf.data(), crlf.size());
         } catch (...) {
         }
     }
@@ -220,11 +249,14 @@ int32_t Core_Start() {
         if (const char* sep = std::getenv("ZUN_DECIMAL_SEPARATOR"); sep && *sep) zCore.DecimalSeparator = sep;
     });
     SkipOnFailure(proc, [] { FileSystem_Initialize(); });
-    SkipOnFailure(proc, [] {
+    std::string refused;
+    SkipOnFailure(proc, [&] {
         zCore.DebugLogPath = zFileSystem.AppPath + "debug.log";
-        zCore.DebugToFile = FileExists(zCore.DebugLogPath);
+        refused = OpenDebugLog();
     });
     Log(std::string("[ZUN ") + ZUN_VERSION + "]");
+    // The player is told why the log file stays empty.
+    if (!refused.empty()) Log("WARN", proc, "Log file refused: " + refused, "<" + zCore.DebugLogPath + ">");
     int32_t missing = 0;
     SkipOnFailure(proc, [&] {
         missing = CheckSystemFiles(false);
@@ -238,8 +270,17 @@ void Core_Reset() {
     WriteRepeats();
     gRepeat = RepeatState{};
     zCore.Initialized = false;
-    zCore.DebugToFile = false;
+    CloseDebugLog();
     zCore.DirectX = false;
+}
+
+void LogLastWord(const std::string& line) {
+    const std::string text = Cp1252ToUtf8(line) + "\n";
+    WriteHostDescriptor(2, text.data(), text.size());
+    std::lock_guard<std::mutex> lock(gFileMutex);
+    if (gFileSink.Fd < 0) return;
+    const std::string crlf = line + "\r\n";
+    WriteHostDescriptor(gFileSink.Fd, crlf.data(), crlf.size());
 }
 
 }  // namespace zun

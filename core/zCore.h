@@ -35,7 +35,7 @@ struct zCoreState {
     bool CountRepeats = false;
     // Keys of the notes LogOnce has written in this run.
     std::unordered_set<std::string> LoggedOnce;
-    bool DebugToFile = false;
+    bool DebugToFile = false;  // debug.log is open: it existed at start-up and is a plain file
     std::string DebugLogPath;
     std::string DecimalSeparator = ".";
     std::string ThousandSeparator = ",";
@@ -113,8 +113,12 @@ void LogContentWarning(const std::string& iProc, const std::string& iText);
 // the debug-log switch, the header line and the system-file check. Returns
 // the number of missing system files, for the caller to tell the user.
 int32_t Core_Start();
-// Releases nothing of the core's own but resets the state for a later start.
+// Resets the state for a later start (and closes debug.log).
 void Core_Reset();
+// The last line of a run that cannot end in order, from any thread: written
+// straight to standard error and to the debug log as it is open, never
+// opening a file; the log text and the budgets are left alone.
+void LogLastWord(const std::string& line);
 
 int32_t CheckSystemFiles(bool SystemOnly);
 constexpr bool InIDE() { return false; }

@@ -11,6 +11,7 @@
 
 #include "core/zCore.h"
 #include "core/zFileSystem.h"
+#include "core/zHostFile.h"
 #include "core/zRuntime.h"
 
 namespace zun {
@@ -270,13 +271,6 @@ bool DecodePayload(const Header& h, const uint8_t* stored, size_t n, std::vector
     return true;
 }
 
-struct FileCloser {
-    void operator()(std::FILE* f) const {
-        if (f) std::fclose(f);
-    }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
-
 }  // namespace
 
 // ---- checksum --------------------------------------------------------------
@@ -324,47 +318,49 @@ bool LoadDataBytes(const std::vector<uint8_t>& File, std::vector<uint8_t>& Data,
 bool SaveDataFile(const std::string& FileName, std::vector<uint8_t>& Data, bool Compress, const std::string& Key) {
     if (FileName.empty()) return false;
     // Written beside the target and renamed over it at the end, so the old
-    // file survives any failure on the way.
-    const std::string tempName = FileName + ".tmp";
-    bool ok = false;
+    // file survives any failure on the way, and a link at the name is
+    // replaced, never written through.
     try {
-        FilePtr f(OpenFile(tempName, true));
-        if (!f) return false;
         std::vector<uint8_t> image;
-        if (EncodeDataFile(Data, Compress, Key, image) &&
-            std::fwrite(image.data(), 1, image.size(), f.get()) == image.size() && std::fflush(f.get()) == 0) {
-            ok = std::fclose(f.release()) == 0;
-        }
-        if (ok) {
-            std::string tempHost = ToHostPath(tempName);
-            std::string targetHost = FileExists(FileName) ? ToHostPath(FileName)
-                                                          : tempHost.substr(0, tempHost.size() - 4);
-            ok = std::rename(tempHost.c_str(), targetHost.c_str()) == 0;
-        }
+        if (!EncodeDataFile(Data, Compress, Key, image)) return false;
+        std::string error;
+        if (!ReplaceHostFile(HostPathForWrite(FileName), image, error)) return false;
         // The caller gets the bytes as they were stored.
-        if (ok) Data.assign(image.begin() + DataFileHeaderSize, image.end());
+        Data.assign(image.begin() + DataFileHeaderSize, image.end());
+        return true;
     } catch (const std::exception&) {
-        ok = false;
+        return false;
     }
-    if (!ok) DeleteFile(tempName);
-    return ok;
 }
 
 bool LoadDataFile(const std::string& FileName, std::vector<uint8_t>& Data, const std::string& Key) {
     try {
-        FilePtr f(OpenFile(FileName, false));
-        if (!f) return false;
-        if (std::fseek(f.get(), 0, SEEK_END) != 0) return false;
-        long length = std::ftell(f.get());
-        if (length < 0 || std::fseek(f.get(), 0, SEEK_SET) != 0) return false;
+        HostFile f;
+        std::string error;
+        if (!OpenFile(FileName, f, error)) {
+            // A missing file is the caller's to tell; anything else in its
+            // place is refused here, by name.
+            if (error != "file not found") LogRefusedFile("LoadDataFile", FileName, error);
+            return false;
+        }
         uint8_t head[DataFileHeaderSize];
-        size_t got = std::fread(head, 1, DataFileHeaderSize, f.get());
+        size_t got = 0;
+        while (got < DataFileHeaderSize) {
+            const int64_t n = f.Read(head + got, DataFileHeaderSize - got);
+            if (n <= 0) break;
+            got += size_t(n);
+        }
         Header h;
-        if (!CheckHeader(head, got, length, h, FileName)) return false;
+        if (!CheckHeader(head, got, f.Size(), h, FileName)) return false;
         // The size check above ties the payload size to the real file length.
         std::vector<uint8_t> stored(static_cast<size_t>(h.storedLast) + 1);
-        if (std::fread(stored.data(), 1, stored.size(), f.get()) != stored.size()) return false;
-        f.reset();
+        size_t have = 0;
+        while (have < stored.size()) {
+            const int64_t n = f.Read(stored.data() + have, stored.size() - have);
+            if (n <= 0) return false;
+            have += size_t(n);
+        }
+        f.Close();
         return DecodePayload(h, stored.data(), stored.size(), &stored, Data, Key, FileName);
     } catch (const std::exception&) {
         return false;

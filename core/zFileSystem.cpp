@@ -1,6 +1,5 @@
 #include "core/zFileSystem.h"
 
-#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,6 +9,7 @@
 #include <string_view>
 
 #include "core/zCore.h"
+#include "core/zHostFile.h"
 
 namespace zun {
 
@@ -43,19 +43,14 @@ std::string ApplicationFolder() {
 // Finds `name` in the host folder `dir` without regard to case (ASCII letters and
 // the letters of the code page alike, compared in the program's own text form).
 bool FindInsensitive(const std::string& dir, const std::string& name, std::string& found) {
-    DIR* d = ::opendir(dir.empty() ? "." : dir.c_str());
-    if (!d) return false;
-    std::string want = LCase(Utf8ToCp1252(name));
-    bool ok = false;
-    while (dirent* e = ::readdir(d)) {
-        if (LCase(Utf8ToCp1252(e->d_name)) == want) {
-            found = e->d_name;
-            ok = true;
-            break;
+    const std::string want = LCase(Utf8ToCp1252(name));
+    for (const std::string& entry : ListHostFolder(dir)) {
+        if (LCase(Utf8ToCp1252(entry)) == want) {
+            found = entry;
+            return true;
         }
     }
-    ::closedir(d);
-    return ok;
+    return false;
 }
 }  // namespace
 
@@ -241,50 +236,50 @@ bool FolderExists(const std::string& Path) {
 
 bool DeleteFile(const std::string& FileName) {
     if (!FileExists(FileName)) return true;
-    std::string host = ToHostPath(FileName);
-    ::chmod(host.c_str(), 0666);
-    return ::unlink(host.c_str()) == 0;
+    // Removing a name needs no rights on the file itself here, so its mode is
+    // left alone: changing it would change what a link there points at.
+    return ::unlink(ToHostPath(FileName).c_str()) == 0;
 }
 
-std::FILE* OpenFile(const std::string& FileName, bool ForWrite) {
-    if (FileName.empty()) return nullptr;
-    if (ForWrite) {
-        if (!DeleteFile(FileName) || FileExists(FileName)) return nullptr;
-        // A new file: resolve the folder case-insensitively, keep the name as given.
-        std::string host = Cp1252ToUtf8(FileName);
-        for (auto& c : host)
-            if (c == '\\') c = '/';
-        auto slash = host.rfind('/');
-        if (slash != std::string::npos) {
-            std::string dir = host.substr(0, slash);
-            host = ToHostPath(FromHostPath(dir.empty() ? "/" : dir)) + host.substr(slash);
-        }
-        return std::fopen(host.c_str(), "wb");
+bool OpenFile(const std::string& FileName, HostFile& File, std::string& Error) {
+    if (FileName.empty()) {
+        Error = "file not found";
+        return false;
     }
-    if (!FileExists(FileName)) return nullptr;
-    return std::fopen(ToHostPath(FileName).c_str(), "rb");
+    return OpenHostFile(ToHostPath(FileName), File, Error);
+}
+
+std::string HostPathForWrite(const std::string& FileName) {
+    if (FileExists(FileName)) return ToHostPath(FileName);
+    std::string host = Cp1252ToUtf8(FileName);
+    for (auto& c : host)
+        if (c == '\\') c = '/';
+    const auto slash = host.rfind('/');
+    if (slash == std::string::npos) return host;
+    const std::string dir = host.substr(0, slash);
+    return ToHostPath(FromHostPath(dir.empty() ? "/" : dir)) + host.substr(slash);
+}
+
+void LogRefusedFile(const char* Proc, const std::string& FileName, const std::string& Why) {
+    Log("ERR", Proc, "File refused: " + Why, "<" + FileName + ">");
 }
 
 std::string GetSystemFolder() { return ""; }
 
-bool LoadFileBytes(const std::string& FileName, std::vector<uint8_t>& Data) {
+bool LoadFileBytes(const std::string& FileName, std::vector<uint8_t>& Data, std::string* Error) {
+    constexpr size_t kMaxBytes = size_t(256) << 20;
     Data.clear();
-    std::FILE* f = OpenFile(FileName, false);
-    if (!f) return false;
-    bool ok = false;
-    if (std::fseek(f, 0, SEEK_END) == 0) {
-        long n = std::ftell(f);
-        if (n > 0 && std::fseek(f, 0, SEEK_SET) == 0) {
-            try {
-                Data.resize(size_t(n));
-                ok = std::fread(Data.data(), 1, Data.size(), f) == Data.size();
-            } catch (const std::bad_alloc&) {
-                ok = false;
-            }
-        }
+    HostFile file;
+    std::string why;
+    bool ok = OpenFile(FileName, file, why) && ReadHostFileRest(file, kMaxBytes, Data, why);
+    if (ok && Data.empty()) {
+        why = "file is empty";
+        ok = false;
     }
-    std::fclose(f);
-    if (!ok) Data.clear();
+    if (!ok) {
+        Data.clear();
+        if (Error) *Error = why;
+    }
     return ok;
 }
 

@@ -4,11 +4,12 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 #include <string>
 #include <vector>
 
 namespace zun {
+
+class HostFile;
 
 struct zFileSystemState {
     std::string AppPath;     // cleaned, ends in "\"
@@ -41,12 +42,21 @@ void LogOutsideName(const char* Proc, const std::string& FileName);
 bool FileExists(const std::string& FileName);
 bool FolderExists(const std::string& Path);
 bool DeleteFile(const std::string& FileName);
-// Opens a file in binary mode; nullptr when it cannot be opened. Writing deletes
-// an existing file first and fails when it cannot.
-std::FILE* OpenFile(const std::string& FileName, bool ForWrite);
+// Opens a file to read through the one door (zHostFile.h): a regular file
+// inside its folder, opened without waiting. False with the reason in Error
+// ("file not found" for a missing one).
+bool OpenFile(const std::string& FileName, HostFile& File, std::string& Error);
+// Where a file of that name is written: an existing one where ToHostPath
+// finds it, a new one in its folder looked up without regard to case, under
+// the name as given.
+std::string HostPathForWrite(const std::string& FileName);
+// The error line of a file the door refused (a FIFO, a folder, a link out of
+// its folder...): Proc is the loader asking.
+void LogRefusedFile(const char* Proc, const std::string& FileName, const std::string& Why);
 std::string GetSystemFolder();
-// Reads a whole file; an empty or missing file gives False and an empty Data.
-bool LoadFileBytes(const std::string& FileName, std::vector<uint8_t>& Data);
+// Reads a whole file (up to 256 MB) through OpenFile; an empty or missing
+// file gives False and an empty Data, with the reason in Error when given.
+bool LoadFileBytes(const std::string& FileName, std::vector<uint8_t>& Data, std::string* Error = nullptr);
 
 // "\" -> "/", Windows-1252 -> UTF-8; when the exact path does not exist, each
 // component is looked up without regard to case.

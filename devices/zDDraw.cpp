@@ -9,7 +9,7 @@
 #include "core/zCore.h"
 #include "core/zFileSystem.h"
 #include "core/zRuntime.h"
-#include "platform/HostFile.h"
+#include "core/zHostFile.h"
 #include "platform/Image.h"
 #include "platform/Window.h"
 

@@ -150,8 +150,11 @@ int32_t zDDrawModule::LoadTextureNamed(const std::string& FileName, bool Content
         std::string error;
         int32_t w = 0, h = 0;
         TextureId tex = 0;
-        if (!ReadImageFileBytes(hostPath, bytes, &error) ||
-            !ReadImageSize(bytes.data(), bytes.size(), w, h, &error)) {
+        if (!ReadImageFileBytes(hostPath, bytes, &error)) {
+            // A file refused by the door (a FIFO in its place) is named.
+            Log("WARN", "LoadTexture", error, "<" + FileName + ">");
+            if (stamped) RememberFailedFile(hostPath, stamp);
+        } else if (!ReadImageSize(bytes.data(), bytes.size(), w, h, &error)) {
             if (!error.empty()) Log("WARN", "LoadTexture", error);
             if (stamped) RememberFailedFile(hostPath, stamp);
         } else if (!ReserveTextureBytes(w, h, "<" + FileName + ">")) {

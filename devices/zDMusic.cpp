@@ -1,10 +1,10 @@
 #include "devices/zDMusic.h"
 
 #include <algorithm>
-#include <cstdio>
 
 #include "core/zCore.h"
 #include "core/zFileSystem.h"
+#include "core/zHostFile.h"
 #include "platform/AudioDevice.h"
 #include "platform/MidiFile.h"
 
@@ -33,23 +33,10 @@ std::unique_ptr<MidiSynth> CreateMusicSynth(int32_t rate, std::string& error) {
 }
 
 bool ReadMidiSong(const std::string& path, MidiSong& song, std::string& error) {
-    std::FILE* f = OpenFile(path, false);
-    if (!f) {
-        error = "Cannot open file";
-        return false;
-    }
+    HostFile file;
     std::vector<uint8_t> bytes;
-    std::fseek(f, 0, SEEK_END);
-    const long size = std::ftell(f);
-    std::fseek(f, 0, SEEK_SET);
-    if (size < 0 || size_t(size) > kMaxMidiFileSize) {
-        error = "File too large";
-    } else {
-        bytes.resize(size_t(size));
-        if (size > 0 && std::fread(bytes.data(), 1, bytes.size(), f) != bytes.size()) error = "Read error";
-    }
-    std::fclose(f);
-    return error.empty() && ParseMidiFile(bytes.data(), bytes.size(), song, error);
+    return OpenFile(path, file, error) && ReadHostFileRest(file, kMaxMidiFileSize, bytes, error) &&
+           ParseMidiFile(bytes.data(), bytes.size(), song, error);
 }
 
 bool DMusic_Initialize(intptr_t hWnd) {

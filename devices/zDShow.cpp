@@ -2,13 +2,11 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstdio>
 #include <cstring>
-#include <filesystem>
-#include <system_error>
 
 #include "core/zCore.h"
 #include "core/zFileSystem.h"
+#include "core/zHostFile.h"
 #include "devices/zDMusic.h"
 #include "platform/AudioDevice.h"
 #include "platform/MediaDecode.h"
@@ -23,12 +21,10 @@ bool gDeviceHeld = false;
 
 // A standard MIDI file goes to the sequencer; everything else to the decoder.
 bool IsMidiFile(const std::string& path) {
-    std::FILE* f = OpenFile(path, false);
-    if (!f) return false;
+    HostFile file;
+    std::string error;
     char magic[4] = {};
-    const bool midi = std::fread(magic, 1, 4, f) == 4 && std::memcmp(magic, "MThd", 4) == 0;
-    std::fclose(f);
-    return midi;
+    return OpenFile(path, file, error) && file.Read(magic, 4) == 4 && std::memcmp(magic, "MThd", 4) == 0;
 }
 
 std::shared_ptr<MusicStream> OpenMidiStream(const std::string& path, std::string& error) {
@@ -151,13 +147,11 @@ void DShow_Prepare(const std::string& Folder) {
     // music setups need none of it.
     static const char* const kEndings[] = {".mp3", ".ogg", ".oga", ".opus", ".flac", ".wma", ".asf", ".m4a",
                                            ".mp4", ".aac", ".wav", ".w64", ".aif", ".aiff", ".mka", ".webm"};
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    int32_t looked = 0;
     // A folder of thousands of files is not searched to its end at start-up.
-    for (fs::directory_iterator it(ToHostPath(Folder), ec), end; !ec && it != end && looked < 4096;
-         it.increment(ec), ++looked) {
-        std::string ending = it->path().extension().string();
+    for (const std::string& name : ListHostFolder(ToHostPath(Folder), 4096)) {
+        const size_t dot = name.rfind('.');
+        if (dot == std::string::npos) continue;
+        std::string ending = name.substr(dot);
         std::transform(ending.begin(), ending.end(), ending.begin(),
                        [](unsigned char c) { return char(std::tolower(c)); });
         for (const char* known : kEndings)

@@ -1,10 +1,10 @@
 #include "devices/zFont.h"
 
 #include <cmath>
-#include <cstdio>
 
 #include "core/zCore.h"
 #include "core/zFileSystem.h"
+#include "core/zHostFile.h"
 #include "core/zRuntime.h"
 #include "devices/zDDraw.h"
 
@@ -22,16 +22,24 @@ void SetFontWidths(FontEntry& Font, const uint8_t* Data, size_t Size) {
     Font.Width[10] = 0;
 }
 
-bool ReadFontWidthFile(const std::string& FileName, std::vector<uint8_t>& Data) {
+bool ReadFontWidthFile(const std::string& FileName, std::vector<uint8_t>& Data, std::string& Error) {
     Data.clear();
-    std::FILE* f = OpenFile(FileName, false);
-    if (!f) return false;
+    HostFile file;
+    if (!OpenFile(FileName, file, Error)) return false;
     Data.resize(256);
-    const size_t got = std::fread(Data.data(), 1, Data.size(), f);
-    const bool failed = std::ferror(f) != 0;
-    std::fclose(f);
+    size_t got = 0;
+    while (got < Data.size()) {
+        const int64_t n = file.Read(Data.data() + got, Data.size() - got);
+        if (n < 0) {
+            Data.clear();
+            Error = "cannot read the file";
+            return false;
+        }
+        if (n == 0) break;
+        got += size_t(n);
+    }
     Data.resize(got);
-    return !failed;
+    return true;
 }
 
 // A faulty table still loads (its missing widths are 0), but text drawn with it
@@ -73,12 +81,15 @@ int32_t zFontModule::LoadFont(const std::string& Name, const std::string& Extens
     font.Name = Name;
     font.Texture = zDDraw.LoadTextureFile(FontPath + Name + "." + Extension, false, ColorKey, 1, 0);
     const std::string widthFile = FontPath + Name + ".dat";
-    if (FileExists(widthFile)) {
-        std::vector<uint8_t> data;
-        if (!ReadFontWidthFile(widthFile, data)) Raise(errFileNotFound, "File not found");
+    std::vector<uint8_t> data;
+    std::string error;
+    if (FileExists(widthFile) && ReadFontWidthFile(widthFile, data, error)) {
         WarnOnFaultyWidths(widthFile, data);
         SetFontWidths(font, data.data(), data.size());
     } else {
+        // A table that is there but cannot be read (a FIFO in its place) is
+        // told by name; the font goes on as if it had none.
+        if (!error.empty()) LogRefusedFile("LoadFont", widthFile, error);
         std::vector<uint8_t> sixteen(256, 16);
         SetFontWidths(font, sixteen.data(), sixteen.size());
     }

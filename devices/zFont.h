@@ -41,8 +41,8 @@ extern zFontModule zFont;
 // are the widths, a shorter file leaves the rest 0, anything past 256 is
 // ignored. Extra takes byte 0; codes 0, 9 and 10 then get width 0.
 void SetFontWidths(FontEntry& Font, const uint8_t* Data, size_t Size);
-// Reads at most 256 bytes of a width file (program path). False when the file
-// cannot be opened or read.
-bool ReadFontWidthFile(const std::string& FileName, std::vector<uint8_t>& Data);
+// Reads at most 256 bytes of a width file (program path). False with the
+// reason in Error when the file cannot be opened or read.
+bool ReadFontWidthFile(const std::string& FileName, std::vector<uint8_t>& Data, std::string& Error);
 
 }  // namespace zun

@@ -1,11 +1,12 @@
 #include "platform/AudioDecode.h"
 
 #include <sndfile.h>
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <memory>
 #include <vector>
+
+#include "core/zHostFile.h"
 
 namespace zun {
 
@@ -31,8 +32,11 @@ int32_t BitsOf(int format) {
 
 bool DecodeAudioFile(const std::string& hostPath, AudioData& out, std::string& error) {
     out = AudioData{};
+    HostFile file;
+    if (!OpenHostFile(hostPath, file, error)) return false;
     SF_INFO info{};
-    std::unique_ptr<SNDFILE, SndCloser> f(sf_open(hostPath.c_str(), SFM_READ, &info));
+    // The library reads what the door opened; the descriptor stays the file's.
+    std::unique_ptr<SNDFILE, SndCloser> f(sf_open_fd(file.Descriptor(), SFM_READ, &info, SF_FALSE));
     if (!f) {
         error = sf_strerror(nullptr);
         return false;
@@ -56,9 +60,7 @@ bool DecodeAudioFile(const std::string& hostPath, AudioData& out, std::string& e
     // The header's frame count is only trusted as far as the file has bytes
     // for it (every stored frame takes at least one), so a lying header
     // cannot make the reserve outgrow the file.
-    struct stat st{};
-    const int64_t bytes = ::stat(hostPath.c_str(), &st) == 0 ? int64_t(st.st_size) : 0;
-    const int64_t expected = std::min<int64_t>({int64_t(info.frames), bytes, cap});
+    const int64_t expected = std::min<int64_t>({int64_t(info.frames), file.Size(), cap});
     if (expected > 0) samples.reserve(size_t(expected) * stored);
     int64_t frames = 0;
     while (true) {

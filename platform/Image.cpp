@@ -12,7 +12,7 @@
 #include <cstring>
 #include <limits>
 
-#include "platform/HostFile.h"
+#include "core/zHostFile.h"
 #include "platform/ImageReaders.h"
 #include "platform/RenderBackend.h"
 
@@ -437,15 +437,10 @@ std::vector<uint8_t> EncodeBmp24(const uint8_t* rgba, int32_t width, int32_t hei
 namespace {
 
 bool WriteImageBytes(const std::string& hostPath, const std::vector<uint8_t>& bytes, std::string* error) {
-    std::FILE* f = std::fopen(hostPath.c_str(), "wb");
-    if (!f) {
-        if (error) *error = "cannot create the file";
-        return false;
-    }
-    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    ok = (std::fclose(f) == 0) && ok;
-    if (!ok && error) *error = "cannot write the file";
-    return ok;
+    std::string why;
+    if (ReplaceHostFile(hostPath, bytes, why)) return true;
+    if (error) *error = why;
+    return false;
 }
 
 void AppendBytes(void* context, void* data, int size) {

@@ -19,7 +19,7 @@ extern "C" {
 #include <vector>
 
 #include "platform/AudioDecode.h"
-#include "platform/HostFile.h"
+#include "core/zHostFile.h"
 
 namespace zun {
 
@@ -188,17 +188,14 @@ int64_t Seek(void* opaque, int64_t offset, int whence) {
 
 // A music file read as the decoder asks, never whole.
 struct FileReader {
-    std::FILE* f = nullptr;
+    HostFile f;
     int64_t size = 0;
-    ~FileReader() {
-        if (f) std::fclose(f);
-    }
 };
 
 int ReadFilePacket(void* opaque, uint8_t* buf, int n) {
     auto* r = static_cast<FileReader*>(opaque);
-    const size_t got = std::fread(buf, 1, size_t(std::max(0, n)), r->f);
-    if (got == 0) return AVERROR_EOF;
+    const int64_t got = r->f.Read(buf, size_t(std::max(0, n)));
+    if (got <= 0) return AVERROR_EOF;
     return int(got);
 }
 
@@ -206,10 +203,10 @@ int64_t SeekFile(void* opaque, int64_t offset, int whence) {
     auto* r = static_cast<FileReader*>(opaque);
     whence &= ~AVSEEK_FORCE;
     if (whence == AVSEEK_SIZE) return r->size;
-    const int64_t base = whence == SEEK_CUR ? int64_t(std::ftell(r->f)) : whence == SEEK_END ? r->size : 0;
+    const int64_t base = whence == SEEK_CUR ? r->f.Seek(0, SEEK_CUR) : whence == SEEK_END ? r->size : 0;
     if (whence != SEEK_SET && whence != SEEK_CUR && whence != SEEK_END) return -1;
     const int64_t to = base + offset;
-    if (to < 0 || to > r->size || std::fseek(r->f, long(to), SEEK_SET) != 0) return -1;
+    if (to < 0 || to > r->size || r->f.Seek(to, SEEK_SET) != to) return -1;
     return to;
 }
 
@@ -673,16 +670,8 @@ bool MediaReader::Open(const std::string& hostPath, std::string& error) {
     impl_.reset();
     if (!LoadFfmpeg(error)) return false;
     auto impl = std::make_unique<Impl>();
-    impl->file.f = std::fopen(hostPath.c_str(), "rb");
-    if (!impl->file.f) {
-        error = "File not found";
-        return false;
-    }
-    if (std::fseek(impl->file.f, 0, SEEK_END) != 0 || (impl->file.size = std::ftell(impl->file.f)) < 0 ||
-        std::fseek(impl->file.f, 0, SEEK_SET) != 0) {
-        error = "Cannot read the file";
-        return false;
-    }
+    if (!OpenHostFile(hostPath, impl->file.f, error)) return false;
+    impl->file.size = impl->file.f.Size();
     if (impl->file.size == 0) {
         error = "File is empty";
         return false;

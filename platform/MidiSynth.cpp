@@ -1,14 +1,16 @@
 #include "platform/MidiSynth.h"
 
 #include <fluidsynth.h>
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <mutex>
+
+#include "core/zHostFile.h"
 
 namespace zun {
 
@@ -21,6 +23,39 @@ namespace {
 constexpr float kSynthGain = 2.2f;
 
 void QuietLog(int, const char*, void*) {}
+
+// The sound font is read through the door: the font is opened there, and the
+// synthesizer's loader reads what was opened. The loader is asked for a name
+// no file can have (""), so that a loader of the library's own, tried when
+// ours fails, opens nothing itself.
+thread_local HostFile* gFontOpening = nullptr;
+
+void* FontOpen(const char* name) {
+    if (!name || *name || !gFontOpening) return nullptr;
+    HostFile* file = gFontOpening;
+    gFontOpening = nullptr;
+    return file;
+}
+
+int FontRead(void* buf, fluid_long_long_t count, void* handle) {
+    auto* file = static_cast<HostFile*>(handle);
+    auto* to = static_cast<uint8_t*>(buf);
+    for (fluid_long_long_t done = 0; done < count;) {
+        const int64_t got = file->Read(to + done, size_t(count - done));
+        if (got <= 0) return FLUID_FAILED;
+        done += got;
+    }
+    return FLUID_OK;
+}
+
+int FontSeek(void* handle, fluid_long_long_t offset, int origin) {
+    return static_cast<HostFile*>(handle)->Seek(offset, origin) < 0 ? FLUID_FAILED : FLUID_OK;
+}
+
+fluid_long_long_t FontTell(void* handle) { return static_cast<HostFile*>(handle)->Seek(0, SEEK_CUR); }
+
+// The file is closed by its owner once the load is over.
+int FontClose(void*) { return FLUID_OK; }
 
 // A sound font is loaded once and shared by every synthesizer that plays with
 // it (the MIDI music and each MIDI music file): its samples are several
@@ -39,13 +74,30 @@ public:
         if (!e.Font) {
             // The font is loaded into a synthesizer that only holds it: a font
             // is freed by the synthesizer whose stack it is on.
+            HostFile file;
+            std::string why;
+            // A font the program names itself (a system file): read by its
+            // path wherever that leads, but only a regular file.
+            if (!OpenHostFileWithin(path, "", file, why)) {
+                error = "Could not load sound font: " + path + " (" + why + ")";
+                Drop(path);
+                return nullptr;
+            }
             e.Settings = new_fluid_settings();
             if (e.Settings) {
                 fluid_settings_setint(e.Settings, "synth.polyphony", 1);
                 fluid_settings_setint(e.Settings, "synth.cpu-cores", 1);
                 e.Holder = new_fluid_synth(e.Settings);
             }
-            const int id = e.Holder ? fluid_synth_sfload(e.Holder, path.c_str(), 0) : FLUID_FAILED;
+            fluid_sfloader_t* loader = e.Holder ? new_fluid_defsfloader(e.Settings) : nullptr;
+            int id = FLUID_FAILED;
+            if (loader) {
+                fluid_sfloader_set_callbacks(loader, FontOpen, FontRead, FontSeek, FontTell, FontClose);
+                fluid_synth_add_sfloader(e.Holder, loader);
+                gFontOpening = &file;
+                id = fluid_synth_sfload(e.Holder, "", 0);
+                gFontOpening = nullptr;
+            }
             if (id != FLUID_FAILED) e.Font = fluid_synth_get_sfont_by_id(e.Holder, id);
             if (!e.Font) {
                 error = "Could not load sound font: " + path;
@@ -104,12 +156,11 @@ public:
         // through `error` instead.
         for (int level : {FLUID_PANIC, FLUID_ERR, FLUID_WARN, FLUID_INFO, FLUID_DBG})
             fluid_set_log_function(level, QuietLog, nullptr);
-        struct stat st;
         if (soundFont.empty()) {
             error = "No sound font found";
             return false;
         }
-        if (::stat(soundFont.c_str(), &st) != 0) {
+        if (!StatHostEntry(soundFont).Exists) {
             error = "Sound font not found: " + soundFont;
             return false;
         }
@@ -179,17 +230,17 @@ std::string FindSoundFont() {
     std::error_code ec;
     const fs::path link = "/usr/share/sounds/sf2/default-GM.sf2";
     if (fs::is_regular_file(link, ec)) return link.string();
-    for (const char* folder : {"/usr/share/sounds/sf2", "/usr/share/soundfonts"}) {
+    for (const std::string folder : {"/usr/share/sounds/sf2/", "/usr/share/soundfonts/"}) {
         std::vector<std::string> found;
-        for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-            std::string ext = it->path().extension().string();
+        for (const std::string& name : ListHostFolder(folder)) {
+            const fs::path p = folder + name;
+            std::string ext = p.extension().string();
             std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return char(std::tolower(c)); });
-            if (ext == ".sf2" && fs::is_regular_file(it->path(), ec)) found.push_back(it->path().string());
+            if (ext == ".sf2" && fs::is_regular_file(p, ec)) found.push_back(p.string());
         }
         // Sorted, so the same machine always picks the same font.
         std::sort(found.begin(), found.end());
         if (!found.empty()) return found.front();
-        ec.clear();
     }
     return {};
 }

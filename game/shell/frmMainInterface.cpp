@@ -319,8 +319,12 @@ void frmMainForm::CreateTextBoxes() {
 
     // The story waits, hidden, in the message area until a message replaces it.
     std::vector<uint8_t> story;
-    if (LoadFileBytes(zFileSystem.AppPath + "story.txt", story))
+    std::string why;
+    const std::string storyFile = zFileSystem.AppPath + "story.txt";
+    if (LoadFileBytes(storyFile, story, &why))
         SkipOnFailure(proc, [&] { area->SetText(std::string(story.begin(), story.end())); });
+    else if (why != "file not found" && why != "file is empty")
+        LogRefusedFile(proc, storyFile, why);
 
     SkipOnFailure(proc, [] { gCharTest.FaceFrameTexture = zDDraw.LoadTexture("Face Frame.png", false, -1, 1, 0); });
 }

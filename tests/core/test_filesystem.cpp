@@ -1,11 +1,17 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
+#include <regex>
 
 #include "core/zFileSystem.h"
+#include "core/zHostFile.h"
 #include "support/TestSupport.h"
 
 using namespace zun;
+using zun::test::HostileName;
+using zun::test::HostileReason;
 using zun::test::TempDir;
 
 TEST(Paths, NormalizeResolvesDotsAndKeepsRoots) {
@@ -81,8 +87,124 @@ TEST(Paths, FileOperations) {
     EXPECT_TRUE(DeleteFile(dir.Path("missing.bin")));
     EXPECT_EQ(CreateFolder(dir.Path("a\\b\\c")), dir.Path("a\\b\\c\\"));
     EXPECT_TRUE(FolderExists(dir.Path("a\\b\\c")));
-    std::FILE* f = OpenFile(dir.Path("A\\B\\new.bin"), true);
-    ASSERT_NE(f, nullptr);
-    std::fclose(f);
-    EXPECT_TRUE(std::filesystem::exists(dir.HostPath("a/b/new.bin")));
+    // A new file goes into its folder found without regard to case.
+    EXPECT_EQ(HostPathForWrite(dir.Path("A\\B\\new.bin")), dir.HostPath("a/b/new.bin"));
+}
+
+// The door takes a plain file inside its folder, following the links that
+// stay inside; anything else in a file's place is refused at once with the
+// reason, and a path that climbs out is refused even without a link.
+TEST(HostFiles, TheDoorTakesOnlyPlainFilesInsideTheirFolder) {
+    TempDir app, elsewhere;
+    std::filesystem::create_directories(app.HostPath("img"));
+    std::filesystem::create_directories(app.HostPath("sound"));
+    zun::test::WriteHostFile(app.HostPath("sound/shared.png"), {1, 2, 3});
+    zun::test::WriteHostFile(elsewhere.HostPath("secret"), {4, 5});
+    const std::string savedApp = zFileSystem.AppPath;
+    zFileSystem.AppPath = app.Path();
+    std::vector<uint8_t> bytes;
+    std::string error;
+    // A link to another file of the program folder is followed.
+    ASSERT_EQ(::symlink("../sound/shared.png", app.HostPath("img/same.png").c_str()), 0);
+    EXPECT_TRUE(ReadHostFileBytes(app.HostPath("img/same.png"), 100, bytes, error)) << error;
+    EXPECT_EQ(bytes, (std::vector<uint8_t>{1, 2, 3}));
+    for (zun::test::Hostile kind : zun::test::kHostileKinds) {
+        zun::test::PlaceHostile(app.HostPath("img/x.png"), kind, elsewhere.HostPath("secret"));
+        error.clear();
+        EXPECT_FALSE(ReadHostFileBytes(app.HostPath("img/x.png"), 100, bytes, error)) << HostileName(kind);
+        EXPECT_EQ(error, HostileReason(kind));
+        EXPECT_TRUE(bytes.empty());
+    }
+    const std::string climb =
+        std::filesystem::relative(elsewhere.HostPath("secret"), app.HostPath("img")).string();
+    EXPECT_FALSE(ReadHostFileBytes(app.HostPath("img/") + climb, 100, bytes, error)) << climb;
+    EXPECT_EQ(error, "a link that leads out of its folder");
+    EXPECT_FALSE(ReadHostFileBytes(app.HostPath("img/none.png"), 100, bytes, error));
+    EXPECT_EQ(error, "file not found");
+    // Outside the program folder a file stays within the folder that holds
+    // it; the system files the program names itself are bounded by nothing.
+    ASSERT_EQ(::symlink(elsewhere.HostPath("secret").c_str(), elsewhere.HostPath("alias").c_str()), 0);
+    EXPECT_TRUE(ReadHostFileBytes(elsewhere.HostPath("alias"), 100, bytes, error)) << error;
+    HostFile file;
+    EXPECT_TRUE(OpenHostFileWithin(app.HostPath("img/x.png"), "", file, error)) << error;
+    EXPECT_FALSE(OpenHostFileWithin("/dev/zero", "", file, error));
+    EXPECT_EQ(error, "a device, not a file");
+    zFileSystem.AppPath = savedApp;
+}
+
+// Every file the program and its tools open goes through the door: code
+// elsewhere that opens a file itself (a reader added later) fails this test.
+TEST(HostFiles, NoCodeOutsideTheDoorOpensAFile) {
+    struct Call {
+        const char* Name;
+        std::regex Pattern;
+    };
+    const std::vector<Call> forbidden = {
+        {"C file open",
+         std::regex(R"(\b(fopen|fopen64|freopen|fdopen|tmpfile|popen|mkstemp|mkostemp|creat)\s*\()")},
+        {"POSIX open", std::regex(R"((^|[^\w.>])(::)?open(at|at2)?\s*\()")},
+        {"C++ file stream", std::regex(R"(\b(ifstream|ofstream|fstream|basic_filebuf|filebuf)\b)")},
+        {"folder listing",
+         std::regex(R"(\b(opendir|fdopendir|scandir)\s*\(|\b(recursive_)?directory_iterator\b)")},
+        {"replacing a file", std::regex(R"(\b(rename|renameat|copy_file)\s*\()")},
+        {"libsndfile by name", std::regex(R"(\bsf_open\s*\()")},
+        {"FFmpeg by name", std::regex(R"(\bavformat_open_input\s*\([^,]*,(?!\s*(nullptr|NULL)\b))")},
+        {"SDL by name", std::regex(R"(\bSDL_(RWFromFile|LoadBMP|SaveBMP|LoadFile|LoadWAV)\b)")},
+        {"FluidSynth by name",
+         std::regex(R"(\bfluid_(synth_sfload|player_add|is_soundfont|is_midifile)\s*\()")},
+        {"image library by name",
+         std::regex(
+             R"(\b(png_init_io|jpeg_stdio_src|jpeg_stdio_dest|stbi_loadf?|stbi_load_16|stbi_info)\s*\()"
+             R"(|\bstbi_write_(png|bmp|tga|jpg|hdr)\s*\()")},
+    };
+    // The door itself; and the sound font's load, whose loader reads what
+    // the door opened (the library is given a name no file has).
+    const std::vector<std::pair<std::string, std::string>> allowed = {
+        {"core/zHostFile.cpp", ""}, {"platform/MidiSynth.cpp", "FluidSynth by name"}};
+    std::vector<std::string> found;
+    size_t scanned = 0;
+    for (const char* top : {"core", "devices", "platform", "scene", "script", "game", "tools"}) {
+        for (const auto& entry :
+             std::filesystem::recursive_directory_iterator(std::string(ZUN_SOURCE_DIR) + "/" + top)) {
+            const std::string ext = entry.path().extension().string();
+            if (!entry.is_regular_file() || (ext != ".cpp" && ext != ".h")) continue;
+            const std::string rel = std::filesystem::relative(entry.path(), ZUN_SOURCE_DIR).string();
+            ++scanned;
+            std::ifstream in(entry.path());
+            std::string line;
+            bool inBlock = false;
+            for (int number = 1; std::getline(in, line); ++number) {
+                // Comments and texts are no calls.
+                std::string code;
+                for (size_t i = 0; i < line.size(); ++i) {
+                    if (inBlock) {
+                        if (line.compare(i, 2, "*/") == 0) inBlock = false, ++i;
+                    } else if (line.compare(i, 2, "/*") == 0) {
+                        inBlock = true, ++i;
+                    } else if (line.compare(i, 2, "//") == 0) {
+                        break;
+                    } else if (line[i] == '"' || line[i] == '\'') {
+                        const char quote = line[i];
+                        code += "\"\"";
+                        for (++i; i < line.size() && line[i] != quote; ++i)
+                            if (line[i] == '\\') ++i;
+                    } else {
+                        code += line[i];
+                    }
+                }
+                for (const Call& call : forbidden) {
+                    if (!std::regex_search(code, call.Pattern)) continue;
+                    bool excused = false;
+                    for (const auto& [file, what] : allowed)
+                        excused |= rel == file && (what.empty() || what == call.Name);
+                    if (!excused)
+                        found.push_back(rel + ":" + std::to_string(number) + ": " + call.Name + ": " + line);
+                }
+            }
+        }
+    }
+    EXPECT_GT(scanned, 200u);
+    std::string list;
+    for (const auto& f : found) list += "\n  " + f;
+    EXPECT_TRUE(found.empty()) << "files opened outside the door (core/zHostFile.h):" << list;
 }

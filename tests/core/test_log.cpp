@@ -1,4 +1,7 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
 
 #include "core/zCore.h"
 #include "core/zFileSystem.h"
@@ -107,6 +110,60 @@ TEST(Log, DebugFileIsWrittenOnlyWhenItExistedAtStart) {
     std::string text(bytes.begin(), bytes.end());
     EXPECT_NE(text.find("[ZUN 1.3.1]\r\n"), std::string::npos);
     EXPECT_NE(text.find("INF\tnow\r\n"), std::string::npos);
+    Core_Reset();
+    SetApplicationFolder("");
+}
+
+// A debug.log that is no plain file of one name in the program folder - a
+// link to a file of the player's, a FIFO (which would hold the start for
+// ever), a folder, a device, a second name of another file - is not written:
+// the log says once why, and the run goes on without it.
+TEST(Log, TheDebugFileIsOnlyAPlainFileOfOneNameInTheProgramFolder) {
+    TempDir dir, player;
+    const std::vector<uint8_t> profile{'e', 'c', 'h', 'o', '\n'};
+    zun::test::WriteHostFile(player.HostPath("profile"), profile);
+    SetApplicationFolder(dir.Host());
+    const std::string debugLog = dir.HostPath("debug.log");
+    auto refusedFor = [&](const std::string& reason) {
+        zCore.LogText.clear();
+        Core_Start();
+        Log("ERR", "a line a script wrote");
+        EXPECT_FALSE(zCore.DebugToFile) << reason;
+        const std::string warn =
+            "WARN\tZUN_Initialize\tLog file refused: " + reason + "\t<" + dir.Path("debug.log") + ">";
+        EXPECT_NE(zCore.LogText.find(warn), std::string::npos) << zCore.LogText;
+        EXPECT_EQ(zun::test::ReadHostFile(player.HostPath("profile")), profile) << reason;
+    };
+    for (zun::test::Hostile kind : zun::test::kHostileKinds) {
+        zun::test::PlaceHostile(debugLog, kind, player.HostPath("profile"));
+        const bool link = kind == zun::test::Hostile::DeviceLink || kind == zun::test::Hostile::OutsideLink;
+        refusedFor(link ? "a link, not a file" : zun::test::HostileReason(kind));
+    }
+    std::filesystem::remove_all(debugLog);
+    ASSERT_EQ(::link(player.HostPath("profile").c_str(), debugLog.c_str()), 0);
+    refusedFor("a file with other names (hard links)");
+    Core_Reset();
+    SetApplicationFolder("");
+}
+
+// The last word of a run that cannot stop goes to the log as it is open: a
+// FIFO put at the name since is never opened (it would wait for a reader).
+TEST(Log, TheLastWordIsWrittenToTheOpenLogWithoutOpeningItAgain) {
+    TempDir dir;
+    zun::test::WriteHostFile(dir.HostPath("debug.log"), {});
+    SetApplicationFolder(dir.Host());
+    Core_Start();
+    ASSERT_TRUE(zCore.DebugToFile);
+    std::filesystem::rename(dir.HostPath("debug.log"), dir.HostPath("debug.old"));
+    zun::test::PlaceHostile(dir.HostPath("debug.log"), zun::test::Hostile::Fifo, "");
+    testing::internal::CaptureStderr();
+    LogLastWord("ERR\tfrmMain\tSignal 15");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "ERR\tfrmMain\tSignal 15\n");
+    const auto bytes = zun::test::ReadHostFile(dir.HostPath("debug.old"));
+    const std::string text(bytes.begin(), bytes.end());
+    const std::string last = "ERR\tfrmMain\tSignal 15\r\n";
+    ASSERT_GE(text.size(), last.size());
+    EXPECT_EQ(text.substr(text.size() - last.size()), last);
     Core_Reset();
     SetApplicationFolder("");
 }

@@ -1,15 +1,20 @@
 // The program's own wiring, on the recording backend: what it connects is
 // what the shipped program runs with.
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 
 #include "game/shell/MainFormTestSupport.h"
 #include "game/shell/app/mProgram.h"
+#include "game/shell/gLevel.h"
+#include "platform/Image.h"
 #include "scene/zItemMap.h"
 #include "scene/zScriptHook.h"
 #include "script/zScript.h"
@@ -104,6 +109,80 @@ TEST_F(ProgramTest, MapItemScriptsGetTheirUpdates) {
     EXPECT_EQ(Local(item->ScriptObject, "ticks"), 2);
 }
 
+// Whatever a game folder holds in place of a file the game reads - a FIFO, a
+// folder, a link to /dev/zero, a link out of the folder - the loader of each
+// kind refuses it at once (a FIFO read would wait for ever) with an error
+// naming the file, and the game goes on.
+TEST_F(ProgramTest, EveryKindOfFileTheGameReadsIsRefusedWhenItIsNoPlainFileInside) {
+    Start(R"(
+class Game {
+  player = empty;
+  func onLoad() { player = new("Hero"); }
+}
+class Hero { }
+)");
+    for (const char* sub : {"img", "sound", "music", "fonts", "data"})
+        std::filesystem::create_directories(dir.HostPath(sub));
+    const zun::test::TempDir player;
+    zun::test::WriteHostFile(player.HostPath("secret"), {'M', 'T', 'h', 'd', 1, 2, 3, 4});
+    struct Reader {
+        const char* File;  // in the program folder
+        std::function<void()> Read;
+        // A folder in the file's place is no file to the lookup of a name,
+        // and a missing file of this kind is no fault: nothing is said.
+        bool MissingIsSilent = false;
+    };
+    const std::vector<Reader> readers = {
+        {"img/picture.png", [] { EXPECT_EQ(zDDraw.LoadTexture("picture.png", false, 0, 1, 0), 0); }},
+        {"sound/wave.wav", [] { EXPECT_EQ(LoadWave("wave.wav", false), 0); }, true},
+        {"music/song.mid", [] { EXPECT_FALSE(LoadMidi("song.mid")); }, true},
+        {"music/piece.ogg", [] { EXPECT_FALSE(LoadMusic("piece.ogg")); }, true},
+        {"music/tune.mus", [] { EXPECT_EQ(StartMusicSetup("tune.mus", false, false), 0); }, true},
+        {"scripts/Game.dat", [] { zScript.LoadScriptFile("Game.dat"); }},
+        {"scripts/more.dat", [] { zScript.LoadScriptFile("more.dat"); }},
+        {"data/level", [] { LoadLevel("level"); }},
+        {"fonts/face.png", [] { EXPECT_GT(zFont.LoadFont("face", "png", 0), 0); }},
+        {"fonts/glyphs.dat", [] { EXPECT_GT(zFont.LoadFont("glyphs", "png", 0), 0); }, true},
+        {"story.txt", [] { frmMain.CreateTextBoxes(); }},
+    };
+    for (zun::test::Hostile kind : zun::test::kHostileKinds) {
+        for (const Reader& r : readers) {
+            zun::test::PlaceHostile(dir.HostPath(r.File), kind, player.HostPath("secret"));
+            zFont = zFontModule{};
+            zFont.FontPath = dir.Path("fonts\\");
+            // The program's log hook has taken the fixture's place: its log
+            // text tells what was logged.
+            const size_t mark = zCore.LogText.size();
+            r.Read();
+            const std::string name = std::filesystem::path(r.File).filename().string();
+            bool named = false;
+            std::istringstream lines(zCore.LogText.substr(std::min(mark, zCore.LogText.size())));
+            for (std::string l; std::getline(lines, l);) {
+                if (l.find(name) == std::string::npos) continue;
+                named |= l.find(zun::test::HostileReason(kind)) != std::string::npos;
+                if (kind == zun::test::Hostile::Folder)
+                    named |= l.find("File not found") != std::string::npos;
+            }
+            if (kind == zun::test::Hostile::Folder && r.MissingIsSilent) named = true;
+            EXPECT_TRUE(named) << r.File << " as a " << zun::test::HostileName(kind) << ":\n"
+                               << zCore.LogText;
+            EXPECT_EQ(zCore.LogText.find("MThd", mark), std::string::npos) << "the player's file is quoted";
+            std::filesystem::remove_all(dir.HostPath(r.File));
+        }
+    }
+    // The loaders go on (a picture in the place of the FIFO loads), and so
+    // do the frames.
+    const std::vector<uint8_t> white(4 * 4 * 4, 255);
+    ASSERT_TRUE(
+        SaveImage(dir.HostPath("img/picture.png"), int32_t(ImageFileFormat::Png), white.data(), 4, 4));
+    EXPECT_GT(zDDraw.LoadTexture("picture.png", false, 0, 1, 0), 0);
+    const int32_t frame = zCore.FrameCounter;
+    const size_t mark = zCore.LogText.size();
+    Frame();
+    EXPECT_EQ(zCore.FrameCounter, frame + 1);
+    EXPECT_EQ(zCore.LogText.find("ERR", mark), std::string::npos) << zCore.LogText.substr(mark);
+}
+
 // A game folder as the content builder makes it plays from inside itself
 // with a relative program folder, compiling its game script on the way with
 // the compiler the builder put there; a missing font names where it was
@@ -134,6 +213,57 @@ TEST(GameFolder, ABuiltFolderPlaysFromItselfWithARelativeProgramFolder) {
     EXPECT_NE(log.find("ERR\tLoadTexture\tFile not found\t<" + dir.Path("game\\fonts\\runes.png") + ">"),
               std::string::npos)
         << log;
+}
+
+// The real program on a game folder with FIFOs where its start-up reads a
+// picture and a sound, and as its debug.log: it names each refused file,
+// plays its frames and ends; and one stop signal ends it.
+TEST(GameFolder, FifosInTheGameFolderHoldNeitherTheStartNorTheStop) {
+    const zun::test::TempDir dir;
+    const std::string bin = ZUN_PROGRAM_DIR, game = dir.HostPath("game"), out = dir.HostPath("out.txt");
+    auto readOut = [&] {
+        std::ifstream f(out, std::ios::binary);
+        std::ostringstream s;
+        s << f.rdbuf();
+        return s.str();
+    };
+    ASSERT_EQ(std::system(("'" + bin + "democontent' '" + ZUN_SOURCE_DIR + "/demo' '" + game + "' > '" + out +
+                           "' 2>&1")
+                              .c_str()),
+              0)
+        << readOut();
+    for (const char* file : {"/img/Fog.png", "/sound/fountain.wav", "/debug.log"})
+        zun::test::PlaceHostile(game + file, zun::test::Hostile::Fifo, "");
+    const std::string play = "cd '" + game + "' && ZUN_APP_PATH=. ZUN_HEADLESS=1 SDL_VIDEODRIVER=dummy " +
+                             "SDL_AUDIODRIVER=dummy ZUN_VIRTUAL_CLOCK=1 ";
+    const int status =
+        std::system((play + "ZUN_FRAMES=30 '" + bin + "vorlund' > '" + out + "' 2>&1").c_str());
+    std::string log = readOut();
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << log;
+    EXPECT_NE(log.find("Ran 30 frames without a display"), std::string::npos) << log;
+    EXPECT_NE(log.find("Log file refused: a FIFO, not a file\t<"), std::string::npos) << log;
+    EXPECT_NE(log.find("a FIFO, not a file\t<Fog.png>"), std::string::npos) << log;
+    EXPECT_NE(log.find("fountain.wav\ta FIFO, not a file"), std::string::npos) << log;
+
+    // Started for good, then asked once to stop.
+    std::filesystem::remove(out);
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        const std::string command =
+            play + "ZUN_FRAMES=100000000 exec '" + bin + "vorlund' > '" + out + "' 2>&1";
+        execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    // The first level (which has the fountain) loads just before the first
+    // frame; the wait for it is bounded only so that a program that never
+    // gets there cannot keep the test for ever.
+    for (int i = 0; i < 6000 && readOut().find("fountain.wav") == std::string::npos; ++i) usleep(50000);
+    ::kill(pid, SIGTERM);
+    int stopped = 0;
+    ASSERT_EQ(::waitpid(pid, &stopped, 0), pid);
+    log = readOut();
+    EXPECT_TRUE(WIFEXITED(stopped) && WEXITSTATUS(stopped) == 128 + SIGTERM) << stopped << "\n" << log;
 }
 
 // A few lines that fill the timeline with calls that fail and add ten more of

@@ -387,7 +387,7 @@ TEST(MusicFormats, DamagedAndForeignFilesFailWithAReason) {
     EXPECT_TRUE(data.Samples.empty());
     EXPECT_FALSE(DecodeMediaBytes(nullptr, 0, data, error));
     EXPECT_FALSE(DecodeMediaFile(dir.HostPath("missing.mp3"), data, error));
-    EXPECT_EQ(error, "cannot open the file");
+    EXPECT_EQ(error, "file not found");
 }
 
 }  // namespace

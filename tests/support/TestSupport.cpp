@@ -1,5 +1,8 @@
 #include "support/TestSupport.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -82,6 +85,39 @@ void WriteHostFile(const std::string& hostPath, const std::vector<uint8_t>& byte
     if (!f) throw std::runtime_error("cannot write " + hostPath);
     if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), f);
     std::fclose(f);
+}
+
+void PlaceHostile(const std::string& hostPath, Hostile kind, const std::string& outsideFile) {
+    std::error_code ec;
+    std::filesystem::remove_all(hostPath, ec);
+    bool ok = false;
+    switch (kind) {
+        case Hostile::Fifo: ok = ::mkfifo(hostPath.c_str(), 0644) == 0; break;
+        case Hostile::Folder: ok = std::filesystem::create_directory(hostPath, ec); break;
+        case Hostile::DeviceLink: ok = ::symlink("/dev/zero", hostPath.c_str()) == 0; break;
+        case Hostile::OutsideLink: ok = ::symlink(outsideFile.c_str(), hostPath.c_str()) == 0; break;
+    }
+    if (!ok) throw std::runtime_error("cannot place a " + std::string(HostileName(kind)) + " at " + hostPath);
+}
+
+const char* HostileName(Hostile kind) {
+    switch (kind) {
+        case Hostile::Fifo: return "FIFO";
+        case Hostile::Folder: return "folder";
+        case Hostile::DeviceLink: return "link to /dev/zero";
+        case Hostile::OutsideLink: return "link out of the folder";
+    }
+    return "";
+}
+
+const char* HostileReason(Hostile kind) {
+    switch (kind) {
+        case Hostile::Fifo: return "a FIFO, not a file";
+        case Hostile::Folder: return "a folder, not a file";
+        case Hostile::DeviceLink: return "a device, not a file";
+        case Hostile::OutsideLink: return "a link that leads out of its folder";
+    }
+    return "";
 }
 
 }  // namespace zun::test

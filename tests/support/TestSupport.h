@@ -41,4 +41,17 @@ std::string ToHex(const std::vector<uint8_t>& bytes);
 std::vector<uint8_t> ReadHostFile(const std::string& hostPath);
 void WriteHostFile(const std::string& hostPath, const std::vector<uint8_t>& bytes);
 
+// What a hostile game folder holds in place of a file: a FIFO (reading it
+// would wait for ever), a folder, a link to /dev/zero (endless bytes) and a
+// link to a file out of the folder.
+enum class Hostile { Fifo, Folder, DeviceLink, OutsideLink };
+inline constexpr Hostile kHostileKinds[] = {Hostile::Fifo, Hostile::Folder, Hostile::DeviceLink,
+                                            Hostile::OutsideLink};
+// Puts one at hostPath in place of whatever was there; an outside link points
+// at outsideFile.
+void PlaceHostile(const std::string& hostPath, Hostile kind, const std::string& outsideFile);
+const char* HostileName(Hostile kind);
+// Why the door refuses it.
+const char* HostileReason(Hostile kind);
+
 }  // namespace zun::test

@@ -2,14 +2,13 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <memory>
 
 #include "core/zCore.h"
 #include "core/zDataFile.h"
 #include "core/zFileSystem.h"
+#include "core/zHostFile.h"
 #include "core/zRuntime.h"
 #include "devices/zDDraw.h"
 #include "platform/RecordingBackend.h"
@@ -29,21 +28,21 @@ using zun::Log;
 namespace {
 
 // Largest source file the builder reads (scripts, levels, the story).
-constexpr uintmax_t kMaxSourceFile = 4u << 20;
+constexpr size_t kMaxSourceFile = 4u << 20;
 
-bool ReadText(const fs::path& p, std::string& out) {
-    std::error_code ec;
-    const uintmax_t size = fs::file_size(p, ec);
-    if (ec || size > kMaxSourceFile) {
-        Log("ERR", "DemoContent", ec ? "Cannot read" : "File too large", p.string());
+// Reads a source file, which must be a plain file inside the source folder
+// `src`: a link out of it (to a file of the user's) is refused, not quoted
+// in the builder's messages.
+bool ReadText(const fs::path& p, const fs::path& src, std::string& out) {
+    zun::HostFile file;
+    std::vector<uint8_t> bytes;
+    std::string why;
+    if (!zun::OpenHostFileWithin(p.string(), src.string(), file, why) ||
+        !zun::ReadHostFileRest(file, kMaxSourceFile, bytes, why)) {
+        Log("ERR", "DemoContent", "Cannot read: " + why, p.string());
         return false;
     }
-    std::ifstream in(p, std::ios::binary);
-    if (!in) {
-        Log("ERR", "DemoContent", "Cannot read", p.string());
-        return false;
-    }
-    out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    out.assign(bytes.begin(), bytes.end());
     return true;
 }
 
@@ -57,11 +56,12 @@ bool MakeFolder(const fs::path& p) {
     return true;
 }
 
+// Every name with the extension, whatever it is: what is no plain file in
+// the folder is refused when it is read, by name.
 std::vector<fs::path> FilesWithExtension(const fs::path& dir, const std::string& ext) {
     std::vector<fs::path> out;
-    std::error_code ec;
-    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec))
-        if (it->is_regular_file() && it->path().extension() == ext) out.push_back(it->path());
+    for (const std::string& name : zun::ListHostFolder(dir.string()))
+        if (fs::path(name).extension() == ext) out.push_back(dir / name);
     std::sort(out.begin(), out.end());
     return out;
 }
@@ -107,26 +107,15 @@ std::string Crlf(const std::string& text) {
 }  // namespace
 
 bool WriteIfChanged(const std::string& hostPath, const std::vector<uint8_t>& bytes) {
-    std::error_code ec;
-    if (fs::is_regular_file(hostPath, ec) && fs::file_size(hostPath, ec) == bytes.size()) {
-        std::ifstream in(hostPath, std::ios::binary);
-        std::vector<uint8_t> old((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        if (old == bytes) return true;
-    }
-    const std::string tmp = hostPath + ".part";
-    {
-        std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-        if (!out) {
-            Log("ERR", "DemoContent", "Cannot write", hostPath);
-            fs::remove(tmp, ec);
-            return false;
-        }
-    }
-    fs::rename(tmp, hostPath, ec);
-    if (ec) {
-        Log("ERR", "DemoContent", "Cannot write", hostPath);
-        fs::remove(tmp, ec);
+    zun::HostFile file;
+    std::vector<uint8_t> old;
+    std::string why;
+    if (zun::OpenHostFile(hostPath, file, why) && file.Size() == int64_t(bytes.size()) &&
+        zun::ReadHostFileRest(file, bytes.size(), old, why) && old == bytes)
+        return true;
+    // Whatever stands at the name (a link too) is replaced, never written through.
+    if (!zun::ReplaceHostFile(hostPath, bytes, why)) {
+        Log("ERR", "DemoContent", "Cannot write: " + why, hostPath);
         return false;
     }
     return true;
@@ -136,14 +125,16 @@ bool PlaceCompiler(const std::string& compilerFile, const std::string& outputDir
     const fs::path compiler(compilerFile), out(outputDir);
     std::error_code ec;
     if (fs::equivalent(compiler.parent_path(), out, ec)) return true;
+    // The compiler is the tool's own file, named by the tool: read where its
+    // path leads, but only a plain file.
+    constexpr size_t kMaxCompiler = size_t(256) << 20;
     std::vector<uint8_t> bytes;
-    {
-        std::ifstream in(compiler, std::ios::binary);
-        if (!in) {
-            Log("ERR", "DemoContent", "No script compiler to put into the program folder", compilerFile);
-            return false;
-        }
-        bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    zun::HostFile file;
+    std::string why;
+    if (!zun::OpenHostFileWithin(compilerFile, "", file, why) ||
+        !zun::ReadHostFileRest(file, kMaxCompiler, bytes, why)) {
+        Log("ERR", "DemoContent", "No script compiler to put into the program folder: " + why, compilerFile);
+        return false;
     }
     const fs::path target = out / kCompilerName;
     if (!MakeFolder(out) || !WriteIfChanged(target.string(), bytes)) return false;
@@ -223,7 +214,7 @@ bool BuildDemoContent(const std::string& sourceDir, const std::string& outputDir
         std::string text;
         MusicSetup setup;
         std::vector<std::string> errors;
-        if (!ReadText(p, text)) {
+        if (!ReadText(p, src, text)) {
             ok = false;
         } else if (ParseMusicSetup(text, p.filename().string(), setup, errors)) {
             write(out / "music" / (p.stem().string() + ".mus"), EncodeMusicSetup(setup));
@@ -256,7 +247,7 @@ bool BuildDemoContent(const std::string& sourceDir, const std::string& outputDir
         }
         for (const fs::path& p : levels) {
             std::string text;
-            if (!ReadText(p, text)) {
+            if (!ReadText(p, src, text)) {
                 ok = false;
                 continue;
             }
@@ -284,7 +275,7 @@ bool BuildDemoContent(const std::string& sourceDir, const std::string& outputDir
     bool haveGame = false;
     for (const fs::path& p : scripts) {
         std::string text;
-        if (!ReadText(p, text)) {
+        if (!ReadText(p, src, text)) {
             ok = false;
             continue;
         }
@@ -301,7 +292,7 @@ bool BuildDemoContent(const std::string& sourceDir, const std::string& outputDir
 
     // The story shown before the first message: Windows-1252 text with CR LF.
     std::string story;
-    if (ReadText(src / "story.txt", story)) {
+    if (ReadText(src / "story.txt", src, story)) {
         const std::string text = Crlf(zun::Utf8ToCp1252(story));
         write(out / "story.txt", std::vector<uint8_t>(text.begin(), text.end()));
     } else {

@@ -1,11 +1,11 @@
 #include "tools/zsc/zscCompiler.h"
 
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <set>
 
 #include "core/zFileSystem.h"
+#include "core/zHostFile.h"
 #include "core/zRuntime.h"
 #include "tools/zsc/zscEmitter.h"
 #include "tools/zsc/zscLexer.h"
@@ -17,33 +17,22 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Reads a host file whole, refusing anything over the source cap.
+// Reads a host file whole, refusing anything over the source cap, and
+// anything but a plain file inside its folder.
 bool ReadSource(const std::string& hostPath, std::string& out, std::string& error) {
-    std::error_code ec;
-    if (!fs::is_regular_file(hostPath, ec)) {
-        error = "cannot open '" + hostPath + "'";
+    HostFile file;
+    std::string why;
+    if (!OpenHostFile(hostPath, file, why)) {
+        error = "cannot open '" + hostPath + "': " + why;
         return false;
     }
-    auto size = fs::file_size(hostPath, ec);
-    if (ec) {
-        error = "cannot read '" + hostPath + "'";
+    std::vector<uint8_t> bytes;
+    if (!ReadHostFileRest(file, MaxSourceBytes, bytes, why)) {
+        error = why == "file is too large" ? "'" + hostPath + "' is larger than 16 MiB"
+                                           : "cannot read '" + hostPath + "': " + why;
         return false;
     }
-    if (size > MaxSourceBytes) {
-        error = "'" + hostPath + "' is larger than 16 MiB";
-        return false;
-    }
-    std::ifstream in(hostPath, std::ios::binary);
-    if (!in) {
-        error = "cannot open '" + hostPath + "'";
-        return false;
-    }
-    out.assign(size_t(size), '\0');
-    in.read(out.data(), std::streamsize(size));
-    if (size_t(in.gcount()) != size_t(size)) {
-        error = "cannot read '" + hostPath + "'";
-        return false;
-    }
+    out.assign(bytes.begin(), bytes.end());
     return true;
 }
 

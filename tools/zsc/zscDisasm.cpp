@@ -4,13 +4,12 @@
 #include <cstdio>
 #include <cstring>
 
-#include <filesystem>
-#include <fstream>
 
 #include "core/zCore.h"
 #include "core/zDataFile.h"
 #include "core/zFile.h"
 #include "core/zFileSystem.h"
+#include "core/zHostFile.h"
 #include "core/zRuntime.h"
 #include "core/zValues.h"
 #include "tools/zsc/zscWriter.h"
@@ -478,21 +477,16 @@ std::string MetaText(const zValues& meta) {
 }  // namespace
 
 bool DisasmFile(const std::string& hostPath, std::string& out) {
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    auto size = fs::file_size(hostPath, ec);
-    if (ec || !fs::is_regular_file(hostPath, ec)) {
-        out = "cannot open '" + hostPath + "'";
+    HostFile opened;
+    std::string why;
+    if (!OpenHostFile(hostPath, opened, why)) {
+        out = "cannot open '" + hostPath + "': " + why;
         return false;
     }
-    if (size > uint64_t(MaxUnpackedSize)) {
-        out = "'" + hostPath + "' is too large for a compiled script file";
-        return false;
-    }
-    std::vector<uint8_t> raw(static_cast<size_t>(size));
-    std::ifstream in(hostPath, std::ios::binary);
-    if (!in.read(reinterpret_cast<char*>(raw.data()), std::streamsize(raw.size()))) {
-        out = "cannot read '" + hostPath + "'";
+    std::vector<uint8_t> raw;
+    if (!ReadHostFileRest(opened, size_t(MaxUnpackedSize), raw, why)) {
+        out = why == "file is too large" ? "'" + hostPath + "' is too large for a compiled script file"
+                                         : "cannot read '" + hostPath + "': " + why;
         return false;
     }
 

@@ -2,11 +2,13 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <memory>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include "core/zCore.h"
+#include "core/zHostFile.h"
 #include "game/scriptapi/gScript.h"
 #include "game/shell/frmMain.h"
 #include "game/shell/gRender.h"
@@ -80,7 +82,10 @@ void ExitAfterShutDown(int32_t iStatus, bool iHeadless) {
 }
 
 int64_t ResidentKilobytes(bool iPeak) {
-    std::ifstream status("/proc/self/status");
+    std::vector<uint8_t> bytes;
+    std::string error;
+    if (!ReadHostFileBytes("/proc/self/status", size_t(1) << 20, bytes, error)) return 0;
+    std::istringstream status(std::string(bytes.begin(), bytes.end()));
     std::string key;
     while (status >> key) {
         if (key == (iPeak ? "VmHWM:" : "VmRSS:")) {

@@ -6,7 +6,6 @@
 #include <string>
 
 #include "core/zCore.h"
-#include "core/zFileSystem.h"
 #include "game/shell/app/mProgram.h"
 #include "game/shell/frmMain.h"
 #include "game/shell/mCommandLine.h"
@@ -23,15 +22,11 @@ constexpr int32_t kHeadlessRunMs = 3000;
 
 // The log's last line when a signal finds the frame stuck. It runs on the
 // watchdog's thread while the main thread may be inside a script, so it goes
-// straight to stderr and debug.log and leaves the log text alone.
+// straight to stderr and to debug.log as it is open (opening the file again
+// could wait for ever) and leaves the log text alone.
 void WriteLastWord(int iSignal) {
-    const std::string line = "ERR\tfrmMain\tSignal " + std::to_string(iSignal) + ": the program did not stop in time, ending it now";
-    std::fprintf(stderr, "%s\n", line.c_str());
-    if (!zCore.DebugToFile) return;
-    if (std::FILE* f = std::fopen(ToHostPath(zCore.DebugLogPath).c_str(), "ab")) {
-        std::fprintf(f, "%s\r\n", line.c_str());
-        std::fclose(f);
-    }
+    LogLastWord("ERR\tfrmMain\tSignal " + std::to_string(iSignal) +
+                ": the program did not stop in time, ending it now");
 }
 
 }  // namespace

@@ -18,7 +18,6 @@
 #include <malloc.h>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>

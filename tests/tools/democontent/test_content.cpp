@@ -373,5 +373,34 @@ TEST(DemoBuild, ASecondBuildLeavesUnchangedFilesAlone) {
     EXPECT_GT(fs::file_size(dir.Host() + "data/village"), 1000u);
 }
 
+// Sources that are no plain files of the source folder - a setup linked to a
+// file of the user's, a FIFO as a script, a level linked to /dev/zero, a
+// folder as the story - are refused at once by name, and nothing of what a
+// link points at is quoted; the rest is built.
+TEST(DemoBuild, SourcesThatAreNoPlainFilesOfTheSourceFolderAreRefusedByName) {
+    zun::test::TempDir src, out, user;
+    fs::copy(DEMO_SOURCE_DIR, src.Host(), fs::copy_options::recursive);
+    const std::string secret = "root:x:0:0:the user's own line\n";
+    zun::test::WriteHostFile(user.HostPath("passwd"), std::vector<uint8_t>(secret.begin(), secret.end()));
+    using zun::test::Hostile;
+    const std::vector<std::pair<std::string, Hostile>> placed = {{"music/passwd.setup", Hostile::OutsideLink},
+                                                                 {"scripts/Stray.zs", Hostile::Fifo},
+                                                                 {"levels/zero.lvl", Hostile::DeviceLink},
+                                                                 {"story.txt", Hostile::Folder}};
+    fs::create_directories(src.Host() + "music");
+    for (const auto& [file, kind] : placed)
+        zun::test::PlaceHostile(src.Host() + file, kind, user.HostPath("passwd"));
+    zun::test::LogCapture log;
+    EXPECT_FALSE(BuildDemoContent(src.Host(), out.Host()));
+    for (const auto& [file, kind] : placed)
+        EXPECT_TRUE(log.Contains(std::string("ERR\tDemoContent\tCannot read: ") +
+                                 zun::test::HostileReason(kind) + "\t" + src.Host() + file))
+            << file << "\n"
+            << zun::Cp1252ToUtf8(zun::zCore.LogText);
+    EXPECT_FALSE(log.Contains("the user's own line"));
+    EXPECT_GT(fs::file_size(out.Host() + "data/village"), 1000u);
+    EXPECT_GT(fs::file_size(out.Host() + "scripts/Game.dat"), 1000u);
+}
+
 }  // namespace
 }  // namespace tarv::demo::test

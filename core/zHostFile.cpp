@@ -1,0 +1,377 @@
+#include "core/zHostFile.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include "core/zFileSystem.h"
+
+namespace zun {
+
+namespace {
+
+constexpr int kReadFlags = O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC;
+
+std::string NotAFile(mode_t mode) {
+    if (S_ISFIFO(mode)) return "a FIFO, not a file";
+    if (S_ISDIR(mode)) return "a folder, not a file";
+    if (S_ISCHR(mode) || S_ISBLK(mode)) return "a device, not a file";
+    if (S_ISSOCK(mode)) return "a socket, not a file";
+    if (S_ISLNK(mode)) return "a link, not a file";
+    return "not a regular file";
+}
+
+std::string OpenFailure(int err) {
+    if (err == ENOENT || err == ENOTDIR) return "file not found";
+    return std::string("cannot open the file (") + std::strerror(err) + ")";
+}
+
+// The path with every link resolved; false with errno set when it cannot be.
+bool RealPath(const std::string& hostPath, std::string& resolved) {
+    char* real = ::realpath(hostPath.empty() ? "." : hostPath.c_str(), nullptr);
+    if (!real) return false;
+    resolved = real;
+    std::free(real);
+    return true;
+}
+
+bool Inside(const std::string& resolvedFile, const std::string& hostFolder) {
+    std::string root;
+    if (!RealPath(hostFolder, root)) return false;
+    if (root == "/") return true;
+    return resolvedFile.size() > root.size() && resolvedFile.compare(0, root.size(), root) == 0 &&
+           resolvedFile[root.size()] == '/';
+}
+
+bool SameFile(const struct stat& a, const struct stat& b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+HostEntry FromStat(const struct stat& st) {
+    HostEntry e;
+    e.Exists = true;
+    e.Regular = S_ISREG(st.st_mode);
+    e.Links = uint64_t(st.st_nlink);
+    e.Size = uint64_t(st.st_size);
+    e.Device = uint64_t(st.st_dev);
+    e.Inode = uint64_t(st.st_ino);
+    return e;
+}
+
+bool SameFile(const HostEntry& a, const HostEntry& b) {
+    return a.Device == b.Device && a.Inode == b.Inode;
+}
+
+}  // namespace
+
+// ---- reading -----------------------------------------------------------------
+
+HostFile::~HostFile() { Close(); }
+
+HostFile::HostFile(HostFile&& other) noexcept : fd_(other.fd_), size_(other.size_) { other.fd_ = -1; }
+
+HostFile& HostFile::operator=(HostFile&& other) noexcept {
+    if (this != &other) {
+        Close();
+        fd_ = other.fd_;
+        size_ = other.size_;
+        other.fd_ = -1;
+    }
+    return *this;
+}
+
+int64_t HostFile::Read(void* to, size_t n) {
+    if (fd_ < 0) return -1;
+    while (true) {
+        const ssize_t got = ::read(fd_, to, n);
+        if (got < 0 && errno == EINTR) continue;
+        return int64_t(got);
+    }
+}
+
+int64_t HostFile::Seek(int64_t offset, int whence) {
+    if (fd_ < 0) return -1;
+    return int64_t(::lseek(fd_, off_t(offset), whence));
+}
+
+int HostFile::Release() {
+    const int fd = fd_;
+    fd_ = -1;
+    return fd;
+}
+
+void HostFile::Close() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+    size_ = 0;
+}
+
+std::string ConfiningFolder(const std::string& hostPath) {
+    if (!zFileSystem.AppPath.empty()) {
+        std::string app = ToHostPath(zFileSystem.AppPath);
+        if (!app.empty() && app.back() != '/') app += '/';
+        if (hostPath.size() > app.size() && hostPath.compare(0, app.size(), app) == 0) return app;
+    }
+    const size_t slash = hostPath.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : hostPath.substr(0, slash);
+}
+
+bool OpenHostFile(const std::string& hostPath, HostFile& file, std::string& error) {
+    return OpenHostFileWithin(hostPath, ConfiningFolder(hostPath), file, error);
+}
+
+bool OpenHostFileWithin(const std::string& hostPath, const std::string& hostFolder, HostFile& file,
+                        std::string& error) {
+    file.Close();
+    if (hostPath.empty()) {
+        error = "file not found";
+        return false;
+    }
+    // The name is resolved and looked at before anything is opened: a FIFO
+    // or a device is refused without the open that could wait or act.
+    std::string resolved;
+    if (!RealPath(hostPath, resolved)) {
+        error = OpenFailure(errno);
+        return false;
+    }
+    struct stat seen {};
+    if (::stat(resolved.c_str(), &seen) != 0) {
+        error = OpenFailure(errno);
+        return false;
+    }
+    if (!S_ISREG(seen.st_mode)) {
+        error = NotAFile(seen.st_mode);
+        return false;
+    }
+    if (!hostFolder.empty() && !Inside(resolved, hostFolder)) {
+        error = "a link that leads out of its folder";
+        return false;
+    }
+    // Opened without waiting and without following a link, and looked at
+    // again: whatever took the name meanwhile is refused.
+    const int fd = ::open(resolved.c_str(), kReadFlags);
+    if (fd < 0) {
+        error = OpenFailure(errno);
+        return false;
+    }
+    struct stat now {};
+    if (::fstat(fd, &now) != 0 || !S_ISREG(now.st_mode) || !SameFile(now, seen)) {
+        ::close(fd);
+        error = "the file changed while it was opened";
+        return false;
+    }
+    // A plain file never makes a read wait; the libraries handed the
+    // descriptor get it in its usual mode all the same.
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    file.fd_ = fd;
+    file.size_ = int64_t(now.st_size);
+    return true;
+}
+
+bool ReadHostFileRest(HostFile& file, size_t maxBytes, std::vector<uint8_t>& bytes, std::string& error) {
+    bytes.clear();
+    if (!file.IsOpen()) {
+        error = "cannot read the file";
+        return false;
+    }
+    if (file.Size() > 0 && uint64_t(file.Size()) > maxBytes) {
+        error = "file is too large";
+        return false;
+    }
+    try {
+        // The size said at opening is a guess: a file that grows meanwhile,
+        // and the system's own files that say 0, are read to their end.
+        bytes.resize(file.Size() > 0 ? size_t(file.Size()) : 4096);
+        size_t done = 0;
+        while (true) {
+            if (done == bytes.size()) {
+                if (bytes.size() > maxBytes) {
+                    bytes.clear();
+                    error = "file is too large";
+                    return false;
+                }
+                bytes.resize(std::min(maxBytes + 1, bytes.size() * 2 + 4096));
+            }
+            const int64_t got = file.Read(bytes.data() + done, bytes.size() - done);
+            if (got < 0) {
+                bytes.clear();
+                error = "cannot read the file";
+                return false;
+            }
+            if (got == 0) break;
+            done += size_t(got);
+        }
+        if (done > maxBytes) {
+            bytes.clear();
+            error = "file is too large";
+            return false;
+        }
+        bytes.resize(done);
+    } catch (const std::bad_alloc&) {
+        bytes.clear();
+        error = "out of memory";
+        return false;
+    }
+    return true;
+}
+
+bool ReadHostFileBytes(const std::string& hostPath, size_t maxBytes, std::vector<uint8_t>& bytes,
+                       std::string& error) {
+    bytes.clear();
+    HostFile file;
+    return OpenHostFile(hostPath, file, error) && ReadHostFileRest(file, maxBytes, bytes, error);
+}
+
+HostEntry StatHostEntry(const std::string& hostPath) {
+    struct stat st;
+    if (::lstat(hostPath.c_str(), &st) != 0) return {};
+    return FromStat(st);
+}
+
+std::vector<std::string> ListHostFolder(const std::string& hostDir, size_t most) {
+    std::vector<std::string> names;
+    // opendir opens with O_DIRECTORY and without waiting: a FIFO in place of
+    // the folder is refused, not waited on.
+    DIR* d = ::opendir(hostDir.empty() ? "." : hostDir.c_str());
+    if (!d) return names;
+    while (names.size() < most) {
+        const dirent* e = ::readdir(d);
+        if (!e) break;
+        const std::string name = e->d_name;
+        if (name != "." && name != "..") names.push_back(name);
+    }
+    ::closedir(d);
+    return names;
+}
+
+std::vector<uint8_t> ReadHostFileHead(const std::string& hostPath, size_t n) {
+    std::vector<uint8_t> head;
+    const int fd = ::open(hostPath.c_str(), kReadFlags);
+    if (fd < 0) return head;
+    struct stat st;
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+        head.resize(n);
+        const ssize_t got = ::read(fd, head.data(), n);
+        head.resize(got > 0 ? size_t(got) : 0);
+    }
+    ::close(fd);
+    return head;
+}
+
+// ---- writing -----------------------------------------------------------------
+
+bool WriteHostDescriptor(int fd, const void* data, size_t n) {
+    const auto* p = static_cast<const uint8_t*>(data);
+    size_t done = 0;
+    while (done < n) {
+        const ssize_t put = ::write(fd, p + done, n - done);
+        if (put < 0 && errno == EINTR) continue;
+        if (put <= 0) return false;
+        done += size_t(put);
+    }
+    return true;
+}
+
+bool WriteHostFileNoFollow(const std::string& hostPath, const std::vector<uint8_t>& bytes,
+                           const HostEntry& replacing, std::string& error) {
+    const int flags =
+        O_WRONLY | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC | O_NONBLOCK | (replacing.Exists ? 0 : O_CREAT | O_EXCL);
+    const int fd = ::open(hostPath.c_str(), flags, 0644);
+    if (fd < 0) {
+        error = errno == ELOOP    ? "the name is a link"
+                : errno == EEXIST ? "the file exists"
+                                  : "cannot create the file";
+        return false;
+    }
+    struct stat st;
+    bool ok = ::fstat(fd, &st) == 0;
+    if (ok && replacing.Exists) {
+        // The name may have changed hands since it was looked at.
+        const HostEntry now = FromStat(st);
+        ok = now.Regular && now.Links == 1 && SameFile(now, replacing) && ::ftruncate(fd, 0) == 0;
+        if (!ok) error = "the file changed";
+    }
+    if (ok && !WriteHostDescriptor(fd, bytes.data(), bytes.size())) {
+        ok = false;
+        error = "cannot write the file";
+    }
+    if (::close(fd) != 0 && ok) {
+        ok = false;
+        error = "cannot write the file";
+    }
+    // A new file that failed is not left behind half written.
+    if (!ok && !replacing.Exists) ::unlink(hostPath.c_str());
+    return ok;
+}
+
+bool ReplaceHostFile(const std::string& hostPath, const std::vector<uint8_t>& bytes, std::string& error) {
+    // A name left by an earlier failure (or put there as a link) goes first:
+    // unlink takes the name away, never what a link points at.
+    const std::string temp = hostPath + ".tmp";
+    ::unlink(temp.c_str());
+    if (!WriteHostFileNoFollow(temp, bytes, HostEntry{}, error)) return false;
+    if (::rename(temp.c_str(), hostPath.c_str()) != 0) {
+        error = std::string("cannot replace the file (") + std::strerror(errno) + ")";
+        ::unlink(temp.c_str());
+        return false;
+    }
+    return true;
+}
+
+int OpenHostLogFile(const std::string& hostPath, std::string& error) {
+    struct stat seen {};
+    if (::lstat(hostPath.c_str(), &seen) != 0) {
+        error = OpenFailure(errno);
+        return -1;
+    }
+    if (!S_ISREG(seen.st_mode)) {
+        error = NotAFile(seen.st_mode);
+        return -1;
+    }
+    if (seen.st_nlink != 1) {
+        error = "a file with other names (hard links)";
+        return -1;
+    }
+    // Opened to read first, which never waits nor feeds a reader, and
+    // checked; the descriptor is then reopened to append, so the file
+    // written is the very file checked: nothing put in its place meanwhile
+    // (a FIFO) is ever opened for writing.
+    const int probe = ::open(hostPath.c_str(), kReadFlags);
+    if (probe < 0) {
+        error = OpenFailure(errno);
+        return -1;
+    }
+    struct stat now {};
+    if (::fstat(probe, &now) != 0 || !S_ISREG(now.st_mode) || now.st_nlink != 1 || !SameFile(now, seen)) {
+        ::close(probe);
+        error = "the file changed while it was opened";
+        return -1;
+    }
+    const std::string self = "/proc/self/fd/" + std::to_string(probe);
+    const int fd = ::open(self.c_str(), O_WRONLY | O_APPEND | O_NOCTTY | O_CLOEXEC);
+    const int openErr = errno;
+    ::close(probe);
+    if (fd < 0) {
+        error = OpenFailure(openErr);
+        return -1;
+    }
+    struct stat written {};
+    if (::fstat(fd, &written) != 0 || !S_ISREG(written.st_mode) || !SameFile(written, seen)) {
+        ::close(fd);
+        error = "the file changed while it was opened";
+        return -1;
+    }
+    return fd;
+}
+
+}  // namespace zun
