@@ -6,7 +6,6 @@
 
 #include <unistd.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <mutex>
 
@@ -45,14 +44,42 @@ std::string LogValue::Text() const {
 
 namespace {
 
-// debug.log, open for the whole run.
+// One place the log is written to, with what the run has written there.
 struct LogSink {
     int Fd = -1;
+    int64_t Written = 0;
+    int64_t Unwritten = 0;  // lines past the budget
+    bool Spent = false;
 };
+LogSink gStderrSink{2};
 LogSink gFileSink;
 // The debug log's descriptor is opened and closed on the main thread and
 // written by the last word from another: the two never overlap.
 std::mutex gFileMutex;
+
+void WriteToSink(LogSink& s, const std::string& line, const char* end) {
+    if (s.Fd < 0) return;
+    if (s.Spent) {
+        ++s.Unwritten;
+        return;
+    }
+    std::string out = line + end;
+    if (s.Written + int64_t(out.size()) > zCore.LogSinkBudget) {
+        s.Spent = true;
+        s.Unwritten = 1;
+        out = "LOG\tLog budget spent\t" + FormatLong(int64_t(s.Written)) +
+              " bytes written here; further lines are counted, not written" + end;
+    }
+    s.Written += int64_t(out.size());
+    WriteHostDescriptor(s.Fd, out.data(), out.size());
+}
+
+void WriteUnwritten(LogSink& s, const char* end) {
+    if (s.Fd < 0 || s.Unwritten == 0) return;
+    const std::string out = "LOG\tLines past the log budget, not written\t" + FormatLong(s.Unwritten) + end;
+    s.Unwritten = 0;
+    WriteHostDescriptor(s.Fd, out.data(), out.size());
+}
 
 void CloseDebugLog() {
     std::lock_guard<std::mutex> lock(gFileMutex);
@@ -144,6 +171,13 @@ void WriteLine(const std::string& line, const std::vector<LogValue>& values) {
         BoundLogText();
     } catch (...) {
     }
+    // Before the hook, whose message boxes log lines of their own.
+    if (zCore.LogToStderr || std::getenv("ZUN_LOG_STDERR")) {
+        try {
+            WriteToSink(gStderrSink, Cp1252ToUtf8(line), "\n");
+        } catch (...) {
+        }
+    }
     if (gCoreHooks.OnLogEntry) {
         // A copy: the hook may log again, or replace itself.
         auto hook = gCoreHooks.OnLogEntry;
@@ -154,12 +188,10 @@ void WriteLine(const std::string& line, const std::vector<LogValue>& values) {
     }
     if (zCore.DebugToFile) {
         try {
-            const std::string crlf = line + "\r\n";
-            WriteHostDescriptor(gFileSink.Fd, crlf.data(), crlf.size());
+            WriteToSink(gFileSink, line, "\r\n");
         } catch (...) {
         }
     }
-    if (std::getenv("ZUN_LOG_STDERR")) std::fprintf(stderr, "%s\n", Cp1252ToUtf8(line).c_str());
 }
 
 void WriteRepeats() {
@@ -234,6 +266,8 @@ int32_t CheckSystemFiles(bool) {
 int32_t Core_Start() {
     const char* proc = "ZUN_Initialize";
     zCore.CurrentProc = proc;
+    // A new run: each place the log goes starts its budget afresh.
+    gStderrSink = LogSink{2};
     SkipOnFailure(proc, [] {
         zCore.Ticks = GetTickCount();
         zCore.FrameCounter = 0;
@@ -265,9 +299,15 @@ int32_t Core_Start() {
     return missing;
 }
 
+void Core_Release() {
+    WriteRepeats();
+    WriteUnwritten(gStderrSink, "\n");
+    if (zCore.DebugToFile) WriteUnwritten(gFileSink, "\r\n");
+}
+
 void Core_Reset() {
     // A count still open would be lost with the run.
-    WriteRepeats();
+    Core_Release();
     gRepeat = RepeatState{};
     zCore.Initialized = false;
     CloseDebugLog();

@@ -37,6 +37,16 @@ struct zCoreState {
     std::unordered_set<std::string> LoggedOnce;
     bool DebugToFile = false;  // debug.log is open: it existed at start-up and is a plain file
     std::string DebugLogPath;
+    // The log also goes to standard error (the program's own runs; or with
+    // ZUN_LOG_STDERR set).
+    bool LogToStderr = false;
+    // What a run may write to each place the log goes (debug.log, standard
+    // error). Past it one line says so and further lines are counted, not
+    // written: a script that logs without end cannot fill the disk. 64 MB is
+    // thousands of times what a normal run writes (the demo's start writes
+    // 2 KB) and holds three hours of an error repeated every frame (a line of
+    // a hundred bytes a frame at 60 frames a second).
+    int64_t LogSinkBudget = int64_t(64) << 20;
     std::string DecimalSeparator = ".";
     std::string ThousandSeparator = ",";
     std::vector<std::shared_ptr<iChunk>> Classes;  // the class registry, in order of registration
@@ -113,6 +123,9 @@ void LogContentWarning(const std::string& iProc, const std::string& iText);
 // the debug-log switch, the header line and the system-file check. Returns
 // the number of missing system files, for the caller to tell the user.
 int32_t Core_Start();
+// The end of a run's log: a count still open, and for each place the log
+// budget ran out in, the number of lines not written.
+void Core_Release();
 // Resets the state for a later start (and closes debug.log).
 void Core_Reset();
 // The last line of a run that cannot end in order, from any thread: written

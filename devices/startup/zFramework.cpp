@@ -127,6 +127,7 @@ void ZUN_Release() {
     SkipOnFailure(proc, [] { DShow_Release(); });
     zCore.DirectX = false;
     SkipOnFailure(proc, [] { FileSystem_Release(); });
+    SkipOnFailure(proc, [] { Core_Release(); });
 }
 
 }  // namespace zun

@@ -2,8 +2,6 @@
 
 #include <SDL2/SDL.h>
 
-#include <cstdio>
-
 #include "core/zCore.h"
 #include "core/zRuntime.h"
 #include "devices/zDDraw.h"
@@ -85,11 +83,8 @@ void InstallShellWindows(bool iMirrorToStderr) {
             SDL_MinimizeWindow(frmMain.Window->Sdl());
     };
 
-    gCoreHooks.OnLogEntry = [iMirrorToStderr](const std::string& line, const std::vector<LogValue>& values) {
-        if (iMirrorToStderr) {
-            const std::string text = Cp1252ToUtf8(line) + "\n";
-            std::fputs(text.c_str(), stderr);
-        }
+    zCore.LogToStderr = iMirrorToStderr;
+    gCoreHooks.OnLogEntry = [](const std::string& line, const std::vector<LogValue>& values) {
         gCharTest.OnLogEntry(line, values);
     };
 }

@@ -18,8 +18,8 @@ void ShellWindows_Render();
 // Fills the shell's slots (gShellParts: compiler run, settings, the two
 // windows), the tool windows' view of the game window, the program's title
 // and input box for the dialogs, and the framework's log hook
-// (gCharTest.OnLogEntry; every line is also written to stderr when
-// iMirrorToStderr is True).
+// (gCharTest.OnLogEntry; with iMirrorToStderr the log also goes to stderr,
+// zCore.LogToStderr).
 void InstallShellWindows(bool iMirrorToStderr = true);
 
 }  // namespace tarv

@@ -168,6 +168,48 @@ TEST(Log, TheLastWordIsWrittenToTheOpenLogWithoutOpeningItAgain) {
     SetApplicationFolder("");
 }
 
+// Each place the log goes (debug.log, standard error) takes at most its
+// budget a run, then one line saying so; the lines past it are counted and
+// the count is written at the end. Everything else goes on: the hook sees
+// every line.
+TEST(Log, EachPlaceTheLogGoesStopsAtItsBudgetWithOneLine) {
+    TempDir dir;
+    zun::test::WriteHostFile(dir.HostPath("debug.log"), {});
+    SetApplicationFolder(dir.Host());
+    const int64_t budget = zCore.LogSinkBudget;
+    zCore.LogSinkBudget = 4000;
+    zCore.LogToStderr = true;
+    testing::internal::CaptureStderr();
+    Core_Start();
+    LogCapture cap;
+    constexpr int kLines = 1000;
+    for (int i = 0; i < kLines; ++i) Log("INF", "flood", i);
+    Core_Release();
+    const std::string err = testing::internal::GetCapturedStderr();
+    zCore.LogToStderr = false;
+    zCore.LogSinkBudget = budget;
+    EXPECT_EQ(cap.Lines().size(), size_t(kLines));
+    const auto bytes = zun::test::ReadHostFile(dir.HostPath("debug.log"));
+    for (const auto& [text, end] : {std::pair{std::string(bytes.begin(), bytes.end()), std::string("\r\n")},
+                                    std::pair{err, std::string("\n")}}) {
+        const std::string spent = "LOG\tLog budget spent\t";
+        const size_t at = text.find(spent);
+        ASSERT_NE(at, std::string::npos) << text.size();
+        EXPECT_LE(at, 4000u);
+        const size_t spentEnd = text.find(end, at) + end.size();
+        EXPECT_LE(spentEnd, 4000u + 100u) << "the budget and one line";
+        int written = 0;
+        for (size_t p = text.find("INF\tflood\t"); p != std::string::npos;
+             p = text.find("INF\tflood\t", p + 1))
+            ++written;
+        EXPECT_GT(written, 100);
+        EXPECT_EQ(text.substr(spentEnd),
+                  "LOG\tLines past the log budget, not written\t" + std::to_string(kLines - written) + end);
+    }
+    Core_Reset();
+    SetApplicationFolder("");
+}
+
 TEST(Log, TrapLogsTheProcedureAndReturnsTheFailureValue) {
     LogCapture cap;
     int r = Trap("Texture_Export", -1, []() -> int { Raise(errOverflow); });
