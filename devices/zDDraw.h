@@ -274,9 +274,10 @@ private:
     std::unordered_map<std::string, FileStamp> FailedTextureFiles;
     // False when the file cannot be looked at.
     static bool StampOf(const std::string& iHostPath, FileStamp& oStamp);
-    // Keeps the file as failed. The list is bounded: when full it starts
+    // Keeps the file as failed by the decoder's refusal iError, unless that
+    // was no fault of the bytes. The list is bounded: when full it starts
     // over, and a forgotten file is only read once more.
-    void RememberFailedFile(const std::string& iHostPath, const FileStamp& iStamp);
+    void RememberFailedFile(const std::string& iHostPath, const FileStamp& iStamp, const std::string& iError);
     bool DecodeInto(const TextureEntry& e, const std::string& path, int32_t& w, int32_t& h,
                     std::vector<uint8_t>& rgba) const;
 };

@@ -59,7 +59,11 @@ bool zDDrawModule::StampOf(const std::string& iHostPath, FileStamp& oStamp) {
     return true;
 }
 
-void zDDrawModule::RememberFailedFile(const std::string& iHostPath, const FileStamp& iStamp) {
+void zDDrawModule::RememberFailedFile(const std::string& iHostPath, const FileStamp& iStamp,
+                                      const std::string& iError) {
+    // Only what the file's own bytes caused: a machine short of memory
+    // decodes the same file well later.
+    if (iError == "out of memory") return;
     // Each entry is a broken file on disk, and a game has few: colour keys and
     // names in other cases share the entry of their file.
     constexpr size_t kMaxFailedFiles = 1024;
@@ -151,12 +155,12 @@ int32_t zDDrawModule::LoadTextureNamed(const std::string& FileName, bool Content
         int32_t w = 0, h = 0;
         TextureId tex = 0;
         if (!ReadImageFileBytes(hostPath, bytes, &error)) {
-            // A file refused by the door (a FIFO in its place) is named.
+            // Not the bytes' fault (a FIFO in the file's place, too many
+            // open files, a read error): tried again on the next load.
             Log("WARN", "LoadTexture", error, "<" + FileName + ">");
-            if (stamped) RememberFailedFile(hostPath, stamp);
         } else if (!ReadImageSize(bytes.data(), bytes.size(), w, h, &error)) {
             if (!error.empty()) Log("WARN", "LoadTexture", error);
-            if (stamped) RememberFailedFile(hostPath, stamp);
+            if (stamped) RememberFailedFile(hostPath, stamp, error);
         } else if (!ReserveTextureBytes(w, h, "<" + FileName + ">")) {
             TextureCount = countBefore;
             Textures.resize(std::min(sizeBefore, size_t(countBefore) + 1));
@@ -171,7 +175,7 @@ int32_t zDDrawModule::LoadTextureNamed(const std::string& FileName, bool Content
                 tex = dev.CreateTexture(w, h, img.Pixels.data());
             } else {
                 if (!error.empty()) Log("WARN", "LoadTexture", error);
-                if (stamped) RememberFailedFile(hostPath, stamp);
+                if (stamped) RememberFailedFile(hostPath, stamp, error);
             }
             if (tex == 0) TextureBytes -= int64_t(w) * h * 4;
         }

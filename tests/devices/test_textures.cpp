@@ -1,4 +1,7 @@
 // The texture cache over image files, on the recording backend.
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <cstdio>
 
 #include "DeviceTestSupport.h"
@@ -96,6 +99,27 @@ TEST_F(Textures, ADamagedFileIsNotDecodedAgainUntilItChanges) {
     EXPECT_EQ(zDDraw.TextureCount, 0);
     WriteHostFile(dir.HostPath("Cut.png"), good);
     EXPECT_EQ(zDDraw.LoadTexture("Cut.png", false, 0, 1, 0), 1);
+}
+
+// Only what the file's own bytes caused is remembered: a load that failed for
+// the machine's sake (no file descriptor left) reads the unchanged file again.
+TEST_F(Textures, AFailureThatIsNotTheFilesFaultIsTriedAgain) {
+    Png("Fine.png", 8, 8);
+    LogCapture log;
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+    // The lowest free descriptor becomes the limit: the next open fails.
+    const int lowest = ::dup(0);
+    ASSERT_GE(lowest, 0);
+    ::close(lowest);
+    rlimit tight = saved;
+    tight.rlim_cur = rlim_t(lowest);
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &tight), 0);
+    const int32_t starved = zDDraw.LoadTexture("Fine.png", false, 0, 1, 0);
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &saved), 0);
+    EXPECT_EQ(starved, 0);
+    EXPECT_TRUE(log.Contains("Too many open files")) << zCore.LogText;
+    EXPECT_GT(zDDraw.LoadTexture("Fine.png", false, 0, 1, 0), 0);
 }
 
 TEST_F(Textures, NewKeyedCopiesAndRenderTargetsStopAtTheGraphicsBudget) {
