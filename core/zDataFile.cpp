@@ -344,22 +344,12 @@ bool LoadDataFile(const std::string& FileName, std::vector<uint8_t>& Data, const
             return false;
         }
         uint8_t head[DataFileHeaderSize];
-        size_t got = 0;
-        while (got < DataFileHeaderSize) {
-            const int64_t n = f.Read(head + got, DataFileHeaderSize - got);
-            if (n <= 0) break;
-            got += size_t(n);
-        }
+        const int64_t got = f.ReadFull(head, DataFileHeaderSize);
         Header h;
-        if (!CheckHeader(head, got, f.Size(), h, FileName)) return false;
+        if (got < 0 || !CheckHeader(head, size_t(got), f.Size(), h, FileName)) return false;
         // The size check above ties the payload size to the real file length.
         std::vector<uint8_t> stored(static_cast<size_t>(h.storedLast) + 1);
-        size_t have = 0;
-        while (have < stored.size()) {
-            const int64_t n = f.Read(stored.data() + have, stored.size() - have);
-            if (n <= 0) return false;
-            have += size_t(n);
-        }
+        if (f.ReadFull(stored.data(), stored.size()) != int64_t(stored.size())) return false;
         f.Close();
         return DecodePayload(h, stored.data(), stored.size(), &stored, Data, Key, FileName);
     } catch (const std::exception&) {

@@ -97,6 +97,18 @@ int64_t HostFile::Read(void* to, size_t n) {
     }
 }
 
+int64_t HostFile::ReadFull(void* to, size_t n) {
+    auto* p = static_cast<uint8_t*>(to);
+    size_t done = 0;
+    while (done < n) {
+        const int64_t got = Read(p + done, n - done);
+        if (got < 0) return -1;
+        if (got == 0) break;
+        done += size_t(got);
+    }
+    return int64_t(done);
+}
+
 int64_t HostFile::Seek(int64_t offset, int whence) {
     if (fd_ < 0) return -1;
     return int64_t(::lseek(fd_, off_t(offset), whence));

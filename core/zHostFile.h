@@ -35,6 +35,9 @@ public:
     // Up to n bytes from the current position: the count, 0 at the end, -1
     // on a read error.
     int64_t Read(void* to, size_t n);
+    // n bytes, or fewer only at the end of the file: the count, -1 on a
+    // read error.
+    int64_t ReadFull(void* to, size_t n);
     // As lseek: the new position, or -1.
     int64_t Seek(int64_t offset, int whence);
     // The descriptor, for a library that reads from one; it stays ours.

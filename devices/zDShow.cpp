@@ -24,7 +24,7 @@ bool IsMidiFile(const std::string& path) {
     HostFile file;
     std::string error;
     char magic[4] = {};
-    return OpenFile(path, file, error) && file.Read(magic, 4) == 4 && std::memcmp(magic, "MThd", 4) == 0;
+    return OpenFile(path, file, error) && file.ReadFull(magic, 4) == 4 && std::memcmp(magic, "MThd", 4) == 0;
 }
 
 std::shared_ptr<MusicStream> OpenMidiStream(const std::string& path, std::string& error) {

@@ -27,18 +27,13 @@ bool ReadFontWidthFile(const std::string& FileName, std::vector<uint8_t>& Data, 
     HostFile file;
     if (!OpenFile(FileName, file, Error)) return false;
     Data.resize(256);
-    size_t got = 0;
-    while (got < Data.size()) {
-        const int64_t n = file.Read(Data.data() + got, Data.size() - got);
-        if (n < 0) {
-            Data.clear();
-            Error = "cannot read the file";
-            return false;
-        }
-        if (n == 0) break;
-        got += size_t(n);
+    const int64_t got = file.ReadFull(Data.data(), Data.size());
+    if (got < 0) {
+        Data.clear();
+        Error = "cannot read the file";
+        return false;
     }
-    Data.resize(got);
+    Data.resize(size_t(got));
     return true;
 }
 

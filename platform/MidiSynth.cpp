@@ -38,14 +38,8 @@ void* FontOpen(const char* name) {
 }
 
 int FontRead(void* buf, fluid_long_long_t count, void* handle) {
-    auto* file = static_cast<HostFile*>(handle);
-    auto* to = static_cast<uint8_t*>(buf);
-    for (fluid_long_long_t done = 0; done < count;) {
-        const int64_t got = file->Read(to + done, size_t(count - done));
-        if (got <= 0) return FLUID_FAILED;
-        done += got;
-    }
-    return FLUID_OK;
+    if (count < 0) return FLUID_FAILED;
+    return static_cast<HostFile*>(handle)->ReadFull(buf, size_t(count)) == count ? FLUID_OK : FLUID_FAILED;
 }
 
 int FontSeek(void* handle, fluid_long_long_t offset, int origin) {
