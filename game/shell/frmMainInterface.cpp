@@ -318,9 +318,12 @@ void frmMainForm::CreateTextBoxes() {
     PlaceMessageArea();
 
     // The story waits, hidden, in the message area until a message replaces it.
+    const std::string storyFile = zFileSystem.AppPath + "story.txt";
     std::vector<uint8_t> story;
-    if (LoadFileBytes(zFileSystem.AppPath + "story.txt", story))
+    if (LoadFileBytes(storyFile, story))
         SkipOnFailure(proc, [&] { area->SetText(std::string(story.begin(), story.end())); });
+    else if (!FileExists(storyFile))
+        Log("WARN", proc, "File not found", "<" + storyFile + ">");
 
     SkipOnFailure(proc, [] { gCharTest.FaceFrameTexture = zDDraw.LoadTexture("Face Frame.png", false, -1, 1, 0); });
 }

@@ -1,9 +1,12 @@
 // The builder's writers: waves, MIDI files, music setups, PNG pictures and
 // fonts read back by the framework's readers as they were meant; the picture
-// catalogue is consistent with its sheets.
+// catalogue is consistent with its sheets and with the guide's list of tiles.
 #include <sys/stat.h>
 
 #include <cmath>
+#include <fstream>
+#include <map>
+#include <set>
 
 #include "DemoTestSupport.h"
 #include "core/zDataFile.h"
@@ -11,11 +14,11 @@
 #include "core/zValues.h"
 #include "devices/zDMusic.h"
 #include "devices/zMusicSetup.h"
-#include "platform/AudioDevice.h"
-#include "platform/MidiSynth.h"
 #include "platform/AudioDecode.h"
+#include "platform/AudioDevice.h"
 #include "platform/Image.h"
 #include "platform/MidiFile.h"
+#include "platform/MidiSynth.h"
 #include "tools/democontent/DemoArt.h"
 #include "tools/democontent/DemoCanvas.h"
 #include "tools/democontent/DemoFont.h"
@@ -299,7 +302,7 @@ TEST(DemoFontGlyphs, EveryPrintableCodeHasAGlyphInsideItsCell) {
     }
 }
 
-TEST(DemoArtCatalogue, SpritesAndTilesLieInsideTheirSheets) {
+TEST(DemoArtCatalogue, SpritesAndTilesLieInsideTheirSheetsAndTheGuideNamesEveryTile) {
     const ArtCatalogue art = MakeArt();
     for (const auto& [name, s] : art.Sprites) {
         const ArtSheet* sheet = art.FindSheet(s.Sheet);
@@ -329,6 +332,25 @@ TEST(DemoArtCatalogue, SpritesAndTilesLieInsideTheirSheets) {
             EXPECT_LE(t.CellY, 15) << name;
         }
     }
+    // The game maker's guide lists every tile of every sheet, and no other:
+    // a row per sheet, each name in backticks.
+    std::ifstream guideFile(std::string(DEMO_SOURCE_DIR) + "/../docs/game-scripting.md", std::ios::binary);
+    ASSERT_TRUE(guideFile);
+    std::map<std::string, std::set<std::string>> listed;
+    for (std::string row; std::getline(guideFile, row);) {
+        if (row.rfind("| \"Tiles ", 0) != 0) continue;
+        const std::string sheet = row.substr(3, row.find('"', 3) - 3);
+        for (size_t at = row.find('`'), end = 0; at != std::string::npos; at = row.find('`', end + 1)) {
+            end = row.find('`', at + 1);
+            if (end == std::string::npos) break;
+            listed[sheet].insert(row.substr(at + 1, end - at - 1));
+        }
+    }
+    std::map<std::string, std::set<std::string>> painted;
+    for (const auto& [file, tiles] : art.Tiles)
+        for (const auto& [name, t] : tiles) painted[file].insert(name);
+    EXPECT_EQ(listed, painted) << "the guide's tile names are not the builder's";
+
     // The same build paints the same pixels.
     const ArtCatalogue again = MakeArt();
     ASSERT_EQ(again.Sheets.size(), art.Sheets.size());
