@@ -54,7 +54,7 @@ struct Prop {
 // Splits a statement line into words; KEY=VALUE stays one word, a quoted
 // part keeps its blanks (\" and \\ inside quotes stand for " and \), and
 // '#' at the start of a word ends the line. False, with the reason, on an
-// unclosed quote.
+// unclosed quote or a word too long to be stored.
 bool SplitStatement(const std::string& text, std::vector<Prop>& out, std::string& error);
 
 struct PropList {

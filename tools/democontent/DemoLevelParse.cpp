@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "core/zRuntime.h"
+#include "core/zStream.h"
 #include "tools/democontent/DemoLevel.h"
 #include "tools/democontent/DemoText.h"
 
@@ -104,6 +105,13 @@ bool SplitStatement(const std::string& text, std::vector<Prop>& out, std::string
         }
         if (inKey) p.Key = cur;
         else p.Value = cur;
+        // Every word may end up as a stored text, and a text the stream cannot
+        // hold would be lost without a word when the file is written.
+        if (p.Key.size() > size_t(zun::zStream::MaxTextCount) ||
+            p.Value.size() > size_t(zun::zStream::MaxTextCount)) {
+            error = "a word longer than " + std::to_string(zun::zStream::MaxTextCount) + " bytes";
+            return false;
+        }
         p.Assigned = !inKey;
         p.Quoted = quoted;
         if (inKey && quoted) {

@@ -243,6 +243,7 @@ bool ParseMusicSetup(const std::string& text, const std::string& file, MusicSetu
         if (errors.size() - before < 50) errors.push_back(file + ":" + std::to_string(line) + ": " + message);
     };
     bool haveTrack = false;
+    bool unread = false;  // a line that could not be read may have been the track
     std::istringstream in(text);
     std::string raw;
     std::vector<Prop> w;
@@ -252,6 +253,7 @@ bool ParseMusicSetup(const std::string& text, const std::string& file, MusicSetu
         std::string error;
         if (!SplitStatement(raw, w, error)) {
             fail(error);
+            unread = true;
             continue;
         }
         if (w.empty()) continue;
@@ -327,7 +329,7 @@ bool ParseMusicSetup(const std::string& text, const std::string& file, MusicSetu
         }
     }
     line += 1;
-    if (!haveTrack) fail("no 'track' statement");
+    if (!haveTrack && !unread) fail("no 'track' statement");
     return errors.size() == before;
 }
 

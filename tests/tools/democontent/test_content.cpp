@@ -397,7 +397,8 @@ TEST(DemoBuild, WhatAGameNamesIsCheckedAtItsLineAndATrackBesideItsSetupGoesAlong
     setup("pond.setup", "track pond.mid midi\nevent 0 sound=bell.wav\nevent 3072 call=thunderCue\n");
     setup("village2.setup", "track Village.mid midi\n");  // the program's own, found as the game finds it
     setup("broken.setup", "track lost.mid midi\nevent 0 sound=nope.wav\nevent 10 call=thunderCu\n");
-    setup("long.setup", "track " + std::string(70000, 'a') + ".mid midi\n");
+    setup("long.setup", "track " + std::string(65531, 'a') + ".mid midi\n");  // a name of 65,535 bytes
+    setup("huge.setup", "track " + std::string(70000, 'a') + ".mid midi\n");   // more than a stream holds
 
     zun::test::LogCapture log;
     EXPECT_FALSE(BuildDemoContent(src.Host(), dir.Host()));
@@ -410,6 +411,7 @@ TEST(DemoBuild, WhatAGameNamesIsCheckedAtItsLineAndATrackBesideItsSetupGoesAlong
                           "ERR\tDemoMusic\tbroken.setup:2: no sound 'nope.wav' in the program folder's sound/",
                           "ERR\tDemoMusic\tbroken.setup:3: no function 'thunderCu' in class Music (did you mean "
                           "'thunderCue'?)",
+                          "ERR\tDemoMusic\thuge.setup:1: a word longer than 65536 bytes",
                           "ERR\tDemoMusic\tlong.setup:1: a track is a file name inside the music (or, for a wave, the "
                           "sound) folder: this one is longer than a file name can be",
                           "ERR\tDemoLevel\tcellar.lvl:" + std::to_string(candleLine) +
@@ -419,6 +421,7 @@ TEST(DemoBuild, WhatAGameNamesIsCheckedAtItsLineAndATrackBesideItsSetupGoesAlong
     EXPECT_TRUE(fs::is_regular_file(dir.Host() + "music/village2.mus"));
     EXPECT_FALSE(fs::exists(dir.Host() + "music/broken.mus"));
     EXPECT_FALSE(fs::exists(dir.Host() + "music/long.mus"));
+    EXPECT_FALSE(fs::exists(dir.Host() + "music/huge.mus"));
 }
 
 }  // namespace

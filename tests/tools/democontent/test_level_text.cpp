@@ -305,6 +305,9 @@ TEST_F(LevelText, FaultsOfTheTextAreReportedWithTheirLine) {
         {"level t\nground\n..\nend\n", ":2:", "needs the level's size first"},
         {base + "=x\n", ":5:", "starts with its keyword"},
         {base + "\x1b[2J\n", ":5:", "unknown statement '\\x1B[2J'"},
+        // A text the level file cannot store is refused, not dropped on writing.
+        {base + "item sprite=crate x=1 y=1 $look=\"" + std::string(70000, 'x') + "\"\n", ":5:",
+         "a word longer than 65536 bytes"},
     };
     for (const Case& c : cases) {
         const std::string e = FirstError(c.text);
