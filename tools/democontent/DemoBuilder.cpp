@@ -64,9 +64,11 @@ bool MakeFolder(const fs::path& p) {
 std::vector<fs::path> FilesWithExtension(const fs::path& dir, const std::string& ext) {
     std::vector<fs::path> out;
     std::error_code ec;
-    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec))
-        if (it->is_regular_file() && (ext.empty() || it->path().extension() == ext))
+    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+        std::error_code entry;  // an entry that cannot be looked at (a loop of links) is none
+        if (it->is_regular_file(entry) && (ext.empty() || it->path().extension() == ext))
             out.push_back(it->path());
+    }
     std::sort(out.begin(), out.end());
     return out;
 }

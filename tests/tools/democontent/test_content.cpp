@@ -424,5 +424,20 @@ TEST(DemoBuild, WhatAGameNamesIsCheckedAtItsLineAndATrackBesideItsSetupGoesAlong
     EXPECT_FALSE(fs::exists(dir.Host() + "music/huge.mus"));
 }
 
+// Whatever lies in a source folder, the builder goes on and says what it
+// could not use; a loop of links is no file it could read.
+TEST(DemoBuild, ALoopOfLinksInTheSourcesEndsNothing) {
+    zun::test::TempDir src, dir;
+    for (const char* sub : {"levels", "scripts", "story.txt"})
+        fs::copy(fs::path(DEMO_SOURCE_DIR) / sub, src.Host() + sub, fs::copy_options::recursive);
+    fs::create_directory(src.Host() + "music");
+    for (const char* loop : {"levels/loop.lvl", "scripts/loop.zs", "music/loop.setup"})
+        fs::create_symlink(fs::path(loop).filename(), src.Host() + loop);
+    zun::test::LogCapture log;
+    EXPECT_NO_THROW(BuildDemoContent(src.Host(), dir.Host()));
+    EXPECT_TRUE(fs::is_regular_file(dir.Host() + "data/village"));
+    EXPECT_TRUE(fs::is_regular_file(dir.Host() + "scripts/Game.dat"));
+}
+
 }  // namespace
 }  // namespace tarv::demo::test
