@@ -34,6 +34,7 @@
 #include "scene/zSprite.h"
 #include "scene/zTileMap.h"
 #include "scene/zValueSetMap.h"
+#include "script/zScript.h"
 #include "script/zScriptClass.h"
 #include "script/zScriptObject.h"
 
@@ -56,16 +57,28 @@ LoadState gLoad;
 
 class LoadScope {
 public:
-    LoadScope() : generation_(++gLoad.Generation) { ++gLoad.Depth; }
+    explicit LoadScope(const std::string& level) : level_(level), generation_(++gLoad.Generation) {
+        ++gLoad.Depth;
+    }
     ~LoadScope() { --gLoad.Depth; }
     LoadScope(const LoadScope&) = delete;
     LoadScope& operator=(const LoadScope&) = delete;
     // A later load has replaced the level this one works on.
     bool Superseded() const { return gLoad.Generation != generation_; }
+    const std::string& Level() const { return level_; }
 
 private:
+    std::string level_;
     uint64_t generation_;
 };
+
+// A class the scripts do not have is named with the level and the thing
+// that asked for it; the object then stays without a class.
+bool ClassFound(const LoadScope& scope, const std::string& cls, const std::string& key) {
+    if (cls.empty() || zScript.FindScriptClass(cls)) return true;
+    Log("ERR", kProc, "Script class not found", cls, "<" + scope.Level() + ">", key);
+    return false;
+}
 
 // Whether an error line was logged after the log held `mark` characters.
 bool ErrorLoggedSince(size_t mark) {
@@ -230,7 +243,7 @@ void BindChunks(zFile& file) {
 // when a nested load took over.
 bool Script(const LoadScope& scope, const std::shared_ptr<zScriptObject>& so, const std::string& cls,
             const std::string& key, const zValues* values, const zSprite* sprite) {
-    const bool attached = so->SetClass(cls, key);
+    const bool attached = ClassFound(scope, cls, key) && so->SetClass(cls, key);
     if (scope.Superseded()) return false;
     if (!attached) return true;
     if (const ArrayRef locals = so->Locals) {
@@ -343,7 +356,7 @@ void ScriptLevelObject(const LoadScope& scope) {
     // Without level values there is no class to give the level object.
     if (!values) Log("WARN", kProc, "No mapValues chunk");
     const std::string cls = values ? values->GetString("class", "") : std::string();
-    const bool attached = so->SetClass(cls, "level");
+    const bool attached = ClassFound(scope, cls, "level") && so->SetClass(cls, "level");
     if (scope.Superseded() || !attached) return;
     if (const ArrayRef locals = so->Locals) {
         locals->ImportValues(values.get());
@@ -379,7 +392,7 @@ bool LoadLevel(const std::string& LevelName) {
         Log("ERR", kProc, "Level loads nested too deeply", "<" + LevelName + ">");
         return false;
     }
-    const LoadScope scope;
+    const LoadScope scope(LevelName);
     if (!ReleaseLevel(scope)) return false;
 
     gCharTest.Placed = {};

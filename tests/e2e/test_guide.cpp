@@ -288,6 +288,17 @@ TEST(GuideTest, WorkedExampleBuildsAndPlaysAsWritten) {
     ExpectCleanEnd(r);
 
     CompileTheExampleFromItsFolder(dir.HostPath(""), compile);
+
+    // A setup naming a track that is not there stops the commands at the
+    // builder, which names the setup's line; the program is not started.
+    std::ofstream(dir.HostPath("square/music/pond.setup"), std::ios::binary) << "track pond.mid midi\n";
+    std::string broken;
+    EXPECT_NE(RunCommands(dir.Host(), build->Name, 10, broken), 0) << broken;
+    EXPECT_NE(broken.find("pond.setup:1: no track 'pond.mid' beside the setup or in the program folder's music/"),
+              std::string::npos)
+        << broken;
+    EXPECT_NE(broken.find("democontent: the content is incomplete"), std::string::npos) << broken;
+    EXPECT_EQ(broken.find("[ZUN "), std::string::npos) << "the build went on after a failing step:\n" << broken;
 }
 
 }  // namespace

@@ -187,6 +187,24 @@ TEST_F(LevelLoadTest, AMissingOrBrokenFileLeavesAnEmptyLevel) {
     }
 }
 
+// A class the scripts lack is one error naming the level and the thing; the
+// rest of the level is built as usual.
+TEST_F(LevelLoadTest, AClassTheScriptsLackIsNamedWithItsLevelAndItsThing) {
+    LevelWriter w;
+    w.Add(ItemLayer({Item("lamp", "Lamp", 1, 1), Item("chest", "Thing", 2, 2)}), "I1", "mapItems");
+    auto values = w.Add(std::make_shared<zValues>(), "V1", "mapValues");
+    values->SetString("class", "Meadow");
+    WriteLevel("meadow", w);
+    zun::test::LogCapture log;
+    LoadLevel("meadow");
+    std::vector<std::string> missing;
+    for (const std::string& l : log.Lines())
+        if (l.find("Script class not found") != std::string::npos) missing.push_back(l);
+    EXPECT_EQ(missing, (std::vector<std::string>{"ERR\tLoadLevel\tScript class not found\tLamp\t<meadow>\tlamp",
+                                                 "ERR\tLoadLevel\tScript class not found\tMeadow\t<meadow>\tlevel"}));
+    EXPECT_EQ(records, std::vector<std::string>{"load,chest,Thing,2,2,1"});
+}
+
 TEST_F(LevelLoadTest, ALoadFromInsideALevelEventEndsTheOuterLoad) {
     WriteForest();
     LevelWriter jump;

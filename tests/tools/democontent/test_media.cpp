@@ -230,6 +230,17 @@ TEST(DemoMusicSetup, AWrittenSetupLoadsBackAndItsFaultsNameTheirLine) {
         {track + "event 5 colume=1 call=f\n", "s.setup:2: unknown key 'colume' on event"},
         {track + "tempo 2\n", "s.setup:2: unknown statement 'tempo'"},
         {track + "event \"5\n", "s.setup:2: unclosed quote"},
+        // Names no file can have: refused at their line, never written.
+        {"track \"" + std::string(65531, 'a') + ".mid\" midi\n",
+         "s.setup:1: a track is a file name inside the music (or, for a wave, the sound) folder: this one is longer "
+         "than a file name can be"},
+        {"track " + std::string(70000, 'a') + ".mid midi\n", "s.setup:1: a word longer than 65536 bytes"},
+        {std::string("track po\0nd.mid midi\n", 21),
+         "s.setup:1: a track is a file name inside the music (or, for a wave, the sound) folder: this one holds a "
+         "control character"},
+        {track + "event 5 sound=\"a\x1b[2J.wav\"\n",
+         "s.setup:2: an event's sound is a file name inside the sound folder: this one holds a control character"},
+        {track + "\x1b[2J 1\n", "s.setup:2: unknown statement '\\x1B[2J'"},
     };
     for (const auto& [text, expected] : faults) {
         errors.clear();
