@@ -74,6 +74,9 @@ protected:
     VirtualXServer server;
     XUser user;
     fs::path folder;
+    pid_t pid = 0;
+    int status = 0;
+    bool ended = false;
 
     void SetUp() override {
         if (VirtualXServer::Program().empty())
@@ -84,6 +87,10 @@ protected:
     }
 
     void TearDown() override {
+        if (pid > 0 && !ended) {
+            kill(pid, SIGKILL);
+            waitpid(pid, &status, 0);
+        }
         std::error_code ec;
         if (!folder.empty()) fs::remove_all(folder, ec);
     }
@@ -114,39 +121,95 @@ protected:
                   "");
     }
 
+    fs::path LogFile() const { return folder / "run.log"; }
+
+    // Starts the program on the test's server, its output into the log;
+    // iDisplay names another display.
+    void Launch(const std::string& iDisplay = "") {
+        ended = false;
+        status = 0;
+        const fs::path logFile = LogFile();
+        const std::string display = iDisplay.empty() ? server.Display() : iDisplay;
+        pid = fork();
+        if (pid != 0) return;
+        const int out = ::open(logFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (out >= 0) {
+            dup2(out, 1);
+            dup2(out, 2);
+        }
+        if (chdir(folder.c_str()) != 0) _exit(126);
+        setenv("DISPLAY", display.c_str(), 1);
+        setenv("ZUN_HEADLESS", "0", 1);
+        // The driver is the program's choice, as on a desktop.
+        unsetenv("SDL_VIDEODRIVER");
+        setenv("SDL_AUDIODRIVER", "dummy", 1);
+        unsetenv("WAYLAND_DISPLAY");
+        // A sanitizer build's leak report would change the exit status
+        // these tests read; leaks are the other tests' business.
+        const char* asan = std::getenv("ASAN_OPTIONS");
+        setenv("ASAN_OPTIONS",
+               (std::string(asan ? asan : "") + (asan && *asan ? ":" : "") + "detect_leaks=0").c_str(), 1);
+        execl((folder / "vorlund").c_str(), "vorlund", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+
+    bool Alive() {
+        ended = ended || (pid > 0 && waitpid(pid, &status, WNOHANG) == pid);
+        return pid > 0 && !ended;
+    }
+
+    // True once the program ended, false when it still runs after iMs.
+    bool WaitForEnd(int32_t iMs) {
+        for (int32_t waited = 0; waited < iMs && Alive(); waited += 10)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        return !Alive();
+    }
+
+    std::string Log() const {
+        std::ifstream in(LogFile());
+        std::stringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+
+    // The end of the log, for a failure's message.
+    std::string LogTail() const {
+        std::string log = Log();
+        if (log.size() > 4000) log = "..." + log.substr(log.size() - 4000);
+        return "\n--- its log ---\n" + log;
+    }
+
+    // Waits for the program's own word; false when it ended or did not say
+    // it in time.
+    bool WaitForLog(const std::string& iText, int32_t iMs = kWindowMs) {
+        for (int32_t waited = 0; waited < iMs; waited += 20) {
+            if (Log().find(iText) != std::string::npos) return true;
+            if (!Alive()) return Log().find(iText) != std::string::npos;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        return false;
+    }
+
+    // Processes still running the test's copy of the program (a box's own
+    // process is one of them).
+    int32_t ProgramProcesses() const {
+        std::error_code ec;
+        const fs::path program = fs::canonical(folder / "vorlund", ec);
+        int32_t n = 0;
+        for (const auto& entry : fs::directory_iterator("/proc", ec)) {
+            std::error_code linkError;
+            const fs::path exe = fs::read_symlink(entry.path() / "exe", linkError);
+            if (!linkError && exe == program) ++n;
+        }
+        return n;
+    }
+
     // One run of the program: `iPlay`, then Esc and Yes. "" when the program
     // ended in order, else what went wrong with the end of its log.
     std::string RunOnce(const Play& iPlay) {
-        const fs::path logFile = folder / "run.log";
-        const pid_t pid = fork();
+        Launch();
         if (pid < 0) return "no process";
-        if (pid == 0) {
-            const int out = ::open(logFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            if (out >= 0) {
-                dup2(out, 1);
-                dup2(out, 2);
-            }
-            if (chdir(folder.c_str()) != 0) _exit(126);
-            setenv("DISPLAY", server.Display().c_str(), 1);
-            setenv("ZUN_HEADLESS", "0", 1);
-            setenv("SDL_VIDEODRIVER", "x11", 1);
-            setenv("SDL_AUDIODRIVER", "dummy", 1);
-            unsetenv("WAYLAND_DISPLAY");
-            // A sanitizer build's leak report would change the exit status
-            // these tests read; leaks are the other tests' business.
-            const char* asan = std::getenv("ASAN_OPTIONS");
-            setenv("ASAN_OPTIONS",
-                   (std::string(asan ? asan : "") + (asan && *asan ? ":" : "") + "detect_leaks=0").c_str(),
-                   1);
-            execl((folder / "vorlund").c_str(), "vorlund", static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        int status = 0;
-        bool ended = false;
-        user.Alive = [&] {
-            ended = ended || waitpid(pid, &status, WNOHANG) == pid;
-            return !ended;
-        };
+        user.Alive = [this] { return Alive(); };
         std::string where;
         const XWindowId main = user.WaitForWindow(kTitle, kWindowMs);
         bool played = main != 0;
@@ -163,20 +226,16 @@ protected:
         }
         if (question) user.PressKey(question, "Return");
 
-        for (int i = 0; i < 1000 && user.Alive(); ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        const bool endedItself = WaitForEnd(10000);
         user.Alive = nullptr;
-        if (!ended) {
+        if (!endedItself) {
             kill(pid, SIGKILL);
             waitpid(pid, &status, 0);
+            ended = true;
         }
-        std::ifstream in(logFile);
-        std::stringstream text;
-        text << in.rdbuf();
-        std::string log = text.str();
-        if (log.size() > 4000) log = "..." + log.substr(log.size() - 4000);
+        const std::string log = Log();
         std::string fault;
-        if (!ended)
+        if (!endedItself)
             fault = where.empty() ? "the program did not end after Yes" : where;
         else if (WIFSIGNALED(status))
             fault = "the program died of signal " + std::to_string(WTERMSIG(status));
@@ -189,8 +248,8 @@ protected:
             fault = "no X error was logged as a warning";
         else if (!where.empty())
             fault = where;
-        if (ended && !fault.empty() && !where.empty() && fault != where) fault += " (" + where + ")";
-        return fault.empty() ? "" : fault + "\n--- its log ---\n" + log;
+        if (!fault.empty() && !where.empty() && fault != where) fault += " (" + where + ")";
+        return fault.empty() ? "" : fault + LogTail();
     }
 
     // Every run must end in order; the failures are told with their count.
@@ -257,6 +316,41 @@ TEST_F(QuitOnX, QuitAfterTheSettingsDialogEndsInOrder) {
         }
         return true;
     });
+}
+
+// A stop signal while the quit question is open closes the question and ends
+// the program in order; nothing of it stays behind, neither the question's
+// own process nor a window.
+TEST_F(QuitOnX, AStopSignalWhileTheQuitQuestionIsOpenEndsTheProgramInOrder) {
+    MakeProgramFolder(kQuietGame);
+    Launch();
+    user.Alive = [this] { return Alive(); };
+    const XWindowId main = user.WaitForWindow(kTitle, kWindowMs);
+    ASSERT_NE(main, 0u) << "the main window did not show" << LogTail();
+    user.SendKey(main, "Escape", true);
+    const XWindowId question = user.WaitForWindow(kTitle, kWindowMs, {main});
+    user.SendKey(main, "Escape", false);
+    ASSERT_NE(question, 0u) << "no quit question after Esc; shown: " << user.ShownWindows() << LogTail();
+
+    kill(pid, SIGTERM);
+    const bool stopped = WaitForEnd(kWindowMs);
+    user.Alive = nullptr;
+    ASSERT_TRUE(stopped) << "the program did not end on the signal" << LogTail();
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 128 + SIGTERM) << "status " << status << LogTail();
+    const std::string log = Log();
+    EXPECT_NE(log.find("onExit"), std::string::npos) << LogTail();
+    EXPECT_EQ(log.find("did not stop in time"), std::string::npos) << LogTail();
+    // A process's windows go when its last connection closes.
+    std::string shown;
+    int32_t left = 0;
+    for (int i = 0; i < 500; ++i) {
+        left = ProgramProcesses();
+        shown = user.ShownWindows();
+        if (left == 0 && shown == "none") break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    EXPECT_EQ(left, 0) << "processes of the program outlived it";
+    EXPECT_EQ(shown, "none") << "windows of the program outlived it";
 }
 
 }  // namespace
