@@ -405,8 +405,12 @@ void frmMainForm::RunFrameLoop(int32_t iMaxMs, int32_t iMaxFrames) {
                     dispatch(e);
                 }
             }
+            // What the window has waiting goes first, however long frames
+            // take: a frame that takes longer than the timer's interval is
+            // followed at once by the next, and input read only while the
+            // loop waits would wait for as long as frames run late.
             WindowEvent e;
-            while (VirtualClock && Window && !Closed && Window->PollEvent(e)) dispatch(e);
+            while (Window && !Closed && Window->PollEvent(e)) dispatch(e);
             if (Closed) break;
             // A failure in one frame is logged; the next frame runs.
             SkipOnFailure("tmrMain_Timer", [this] { tmrMain_Timer(); });

@@ -251,6 +251,45 @@ void XUser::AskToClose(XWindowId iWindow, bool iGoes) {
     XSync(x_->D, False);
 }
 
+void XUser::Click(XWindowId iWindow, int32_t iX, int32_t iY) {
+    Display* d = x_->D;
+    XEvent e{};
+    e.xcrossing.type = EnterNotify;
+    e.xcrossing.display = d;
+    e.xcrossing.window = iWindow;
+    e.xcrossing.root = DefaultRootWindow(d);
+    e.xcrossing.x = iX;
+    e.xcrossing.y = iY;
+    e.xcrossing.mode = NotifyNormal;
+    e.xcrossing.detail = NotifyAncestor;
+    e.xcrossing.same_screen = True;
+    XSendEvent(d, iWindow, False, EnterWindowMask, &e);
+    e = XEvent{};
+    e.xmotion.type = MotionNotify;
+    e.xmotion.display = d;
+    e.xmotion.window = iWindow;
+    e.xmotion.root = DefaultRootWindow(d);
+    e.xmotion.x = iX;
+    e.xmotion.y = iY;
+    e.xmotion.same_screen = True;
+    XSendEvent(d, iWindow, False, PointerMotionMask, &e);
+    for (bool down : {true, false}) {
+        e = XEvent{};
+        e.xbutton.type = down ? ButtonPress : ButtonRelease;
+        e.xbutton.display = d;
+        e.xbutton.window = iWindow;
+        e.xbutton.root = DefaultRootWindow(d);
+        e.xbutton.x = iX;
+        e.xbutton.y = iY;
+        e.xbutton.state = down ? 0 : Button1Mask;
+        e.xbutton.button = Button1;
+        e.xbutton.same_screen = True;
+        XSendEvent(d, iWindow, False, down ? ButtonPressMask : ButtonReleaseMask, &e);
+        XSync(d, False);
+        if (down) Nap(100);
+    }
+}
+
 std::string XUser::ShownWindows() {
     std::string list;
     for (Window w : x_->TopLevels()) {

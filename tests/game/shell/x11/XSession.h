@@ -66,6 +66,9 @@ public:
     void SendKey(XWindowId iWindow, const std::string& iKeyName, bool iDown, bool iGoes = false);
     // What the frame's close box asks of the window; iGoes as above.
     void AskToClose(XWindowId iWindow, bool iGoes = false);
+    // The left button pressed and let go at (iX, iY) of the window, the
+    // pointer moved there first.
+    void Click(XWindowId iWindow, int32_t iX, int32_t iY);
     // The shown top-level windows' titles, for a failure's message.
     std::string ShownWindows();
 

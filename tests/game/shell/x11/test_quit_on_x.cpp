@@ -65,6 +65,31 @@ class Hero { }
 class Music { }
 )";
 
+// Every frame's own work takes longer than the frame limiter's 33 ms (and
+// far longer than the timer's 15 ms), so a frame is always due. On a machine
+// where the count runs faster the frames are still several times too long.
+constexpr const char* kLateGame = R"(
+class Game {
+  player = empty;
+  frames = 0;
+  func onLoad() { player = new("Hero"); }
+  func onUpdate() {
+    frames = frames + 1;
+    n = 0;
+    for (i = 0; i < 8000000; i++) n = n + i;
+    if (frames == 3) log("late frames run");
+  }
+  func onExit() { log("onExit"); }
+}
+class Hero {
+  func MouseDown(x, y, button) {
+    log("clicked " + button);
+    return true;
+  }
+}
+class Music { }
+)";
+
 // What a user does between the start and the quit question; false, with
 // where it stopped, when a window did not come or go.
 using Play = std::function<bool(XUser&, XWindowId iMain, std::string& oWhere)>;
@@ -316,6 +341,40 @@ TEST_F(QuitOnX, QuitAfterTheSettingsDialogEndsInOrder) {
         }
         return true;
     });
+}
+
+// However long frames take, what the player does acts: every waiting window
+// event is handled before the next frame.
+TEST_F(QuitOnX, KeysAClickAndTheCloseRequestActWhileFramesRunLate) {
+    MakeProgramFolder(kLateGame);
+    Launch();
+    user.Alive = [this] { return Alive(); };
+    const XWindowId main = user.WaitForWindow(kTitle, kWindowMs);
+    ASSERT_NE(main, 0u) << "the main window did not show" << LogTail();
+    ASSERT_TRUE(WaitForLog("late frames run")) << LogTail();
+
+    user.Click(main, 100, 100);
+    EXPECT_TRUE(WaitForLog("clicked 1")) << "the click did not act" << LogTail();
+    user.PressKey(main, "F1");
+    const XWindowId settings = user.WaitForWindow("Demo Settings", kWindowMs);
+    EXPECT_NE(settings, 0u) << "F1 showed no settings dialog" << LogTail();
+    if (settings) {
+        user.AskToClose(settings);
+        EXPECT_TRUE(user.WaitUntilGone(settings, kWindowMs)) << "the settings dialog did not close" << LogTail();
+    }
+    user.PressKey(main, "F10");
+    const XWindowId console = user.WaitForWindow("Console", kWindowMs);
+    EXPECT_NE(console, 0u) << "F10 showed no console" << LogTail();
+    if (console) {
+        user.PressKey(console, "F10");
+        EXPECT_TRUE(user.WaitUntilGone(console, kWindowMs)) << "the console did not close on F10" << LogTail();
+    }
+    user.AskToClose(main);
+    const bool closed = WaitForEnd(kWindowMs);
+    user.Alive = nullptr;
+    ASSERT_TRUE(closed) << "the close request did not end the program" << LogTail();
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status << LogTail();
+    EXPECT_NE(Log().find("onExit"), std::string::npos) << LogTail();
 }
 
 // A stop signal while the quit question is open closes the question and ends
