@@ -322,7 +322,7 @@ void frmMainForm::Form_Unload() {
     Closed = true;
     // Whoever asked (a script inside a tick, a key, the console) must never
     // get back to the released devices.
-    if (auto exit = ExitProcess) exit(0);
+    if (auto exit = ExitProcess) exit(ExitStatus);
 }
 
 void frmMainForm::UseVirtualClock() {
@@ -381,6 +381,13 @@ void frmMainForm::RunFrameLoop(int32_t iMaxMs, int32_t iMaxFrames) {
     while (!Closed) {
         if (const int sig = StopSignal()) {
             Log("INF", "frmMain", "Stopped by signal " + std::to_string(sig));
+            Form_Unload();
+            break;
+        }
+        // The display went away under the game: nobody sees it or can end it.
+        if (const std::string lost = LostDisplay(); !lost.empty()) {
+            Log("ERR", "frmMain", "The display " + lost + " went away: the program ends");
+            ExitStatus = 1;
             Form_Unload();
             break;
         }

@@ -101,16 +101,20 @@ bool VirtualXServer::Start(std::string& oWhy) {
     return true;
 }
 
-VirtualXServer::~VirtualXServer() {
+VirtualXServer::~VirtualXServer() { Stop(); }
+
+void VirtualXServer::Stop() {
     if (pid_ <= 0) return;
-    kill(pid_, SIGTERM);
+    const pid_t pid = pid_;
+    pid_ = 0;
+    kill(pid, SIGTERM);
     int status = 0;
     for (int i = 0; i < 200; ++i) {
-        if (waitpid(pid_, &status, WNOHANG) == pid_) return;
+        if (waitpid(pid, &status, WNOHANG) == pid) return;
         Nap(10);
     }
-    kill(pid_, SIGKILL);
-    waitpid(pid_, &status, 0);
+    kill(pid, SIGKILL);
+    waitpid(pid, &status, 0);
 }
 
 struct XUser::State {
@@ -173,6 +177,9 @@ bool XUser::Connect(const std::string& iDisplay, std::string& oWhy) {
         oWhy = "cannot connect to " + iDisplay;
         return false;
     }
+    // A test may end the server: the user goes on, with nothing to see.
+    XSetIOErrorHandler([](Display*) { return 0; });
+    XSetIOErrorExitHandler(x_->D, [](Display*, void*) {}, nullptr);
     x_->NetWmName = XInternAtom(x_->D, "_NET_WM_NAME", False);
     x_->Utf8 = XInternAtom(x_->D, "UTF8_STRING", False);
     x_->Protocols = XInternAtom(x_->D, "WM_PROTOCOLS", False);
@@ -288,6 +295,11 @@ void XUser::Click(XWindowId iWindow, int32_t iX, int32_t iY) {
         XSync(d, False);
         if (down) Nap(100);
     }
+}
+
+void XUser::TakeAway(XWindowId iWindow) {
+    XDestroyWindow(x_->D, iWindow);
+    XSync(x_->D, False);
 }
 
 std::string XUser::ShownWindows() {

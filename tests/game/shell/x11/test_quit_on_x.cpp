@@ -343,6 +343,59 @@ TEST_F(QuitOnX, QuitAfterTheSettingsDialogEndsInOrder) {
     });
 }
 
+// A tool window destroyed by another client while the game waits on it ends
+// as if its close box was used, and the game goes on: the next box, or the
+// same window opened again, shows.
+
+TEST_F(QuitOnX, AnInputBoxTakenAwayEndsAsCancelledAndTheGameGoesOn) {
+    MakeProgramFolder(kAskingGame);
+    const std::string fault = RunOnce([](XUser& u, XWindowId, std::string& where) {
+        const XWindowId box = u.WaitForWindow("Name", kWindowMs);
+        if (!box) return where = "the input box did not show", false;
+        u.TakeAway(box);
+        const XWindowId next = u.WaitForWindow("Name", kWindowMs, {box});
+        if (!next) return where = "the game stayed in the box taken away; shown: " + u.ShownWindows(), false;
+        u.PressKey(next, "Return");
+        if (!u.WaitUntilGone(next, kWindowMs)) return where = "the second box did not close on Enter", false;
+        return true;
+    });
+    EXPECT_EQ(fault, "");
+}
+
+TEST_F(QuitOnX, ASettingsDialogTakenAwayIsClosedAndOpensAgain) {
+    MakeProgramFolder(kQuietGame);
+    const std::string fault = RunOnce([](XUser& u, XWindowId main, std::string& where) {
+        u.PressKey(main, "F1");
+        const XWindowId settings = u.WaitForWindow("Demo Settings", kWindowMs);
+        if (!settings) return where = "F1 showed no settings dialog", false;
+        u.TakeAway(settings);
+        u.PressKey(main, "F1");
+        const XWindowId again = u.WaitForWindow("Demo Settings", kWindowMs, {settings});
+        if (!again) return where = "F1 showed no settings dialog after one was taken away", false;
+        u.AskToClose(again);
+        if (!u.WaitUntilGone(again, kWindowMs)) return where = "the settings dialog did not close", false;
+        return true;
+    });
+    EXPECT_EQ(fault, "");
+}
+
+TEST_F(QuitOnX, AConsoleTakenAwayIsClosedAndOpensAgain) {
+    MakeProgramFolder(kQuietGame);
+    const std::string fault = RunOnce([](XUser& u, XWindowId main, std::string& where) {
+        u.PressKey(main, "F10");
+        const XWindowId console = u.WaitForWindow("Console", kWindowMs);
+        if (!console) return where = "F10 showed no console", false;
+        u.TakeAway(console);
+        u.PressKey(main, "F10");
+        const XWindowId again = u.WaitForWindow("Console", kWindowMs, {console});
+        if (!again) return where = "F10 showed no console after one was taken away", false;
+        u.PressKey(again, "F10");
+        if (!u.WaitUntilGone(again, kWindowMs)) return where = "the console did not close on F10", false;
+        return true;
+    });
+    EXPECT_EQ(fault, "");
+}
+
 // However long frames take, what the player does acts: every waiting window
 // event is handled before the next frame.
 TEST_F(QuitOnX, KeysAClickAndTheCloseRequestActWhileFramesRunLate) {
@@ -410,6 +463,41 @@ TEST_F(QuitOnX, AStopSignalWhileTheQuitQuestionIsOpenEndsTheProgramInOrder) {
     }
     EXPECT_EQ(left, 0) << "processes of the program outlived it";
     EXPECT_EQ(shown, "none") << "windows of the program outlived it";
+}
+
+// A display number nobody serves: the program says which display it could
+// not open and runs as without a display, for a few seconds.
+TEST_F(QuitOnX, ADisplayWithNoServerRunsWithoutOneForAWhileAndSaysSo) {
+    MakeProgramFolder(kQuietGame);
+    int number = 400 + int(getpid() % 400);
+    while (fs::exists("/tmp/.X11-unix/X" + std::to_string(number)) ||
+           fs::exists("/tmp/.X" + std::to_string(number) + "-lock"))
+        ++number;
+    const std::string display = ":" + std::to_string(number);
+    Launch(display);
+    ASSERT_TRUE(WaitForEnd(60000)) << "the program still runs unseen" << LogTail();
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status << LogTail();
+    const std::string log = Log();
+    EXPECT_NE(log.find("The display " + display + " could not be opened"), std::string::npos) << LogTail();
+    EXPECT_NE(log.find("without a display"), std::string::npos) << LogTail();
+}
+
+// The server under a running game goes away: the game ends in order with an
+// error that names the display.
+TEST_F(QuitOnX, AServerThatGoesAwayEndsTheGameInOrderNamingTheDisplay) {
+    MakeProgramFolder(kQuietGame);
+    Launch();
+    user.Alive = [this] { return Alive(); };
+    const XWindowId main = user.WaitForWindow(kTitle, kWindowMs);
+    user.Alive = nullptr;
+    ASSERT_NE(main, 0u) << "the main window did not show" << LogTail();
+    const std::string display = server.Display();
+    server.Stop();
+    ASSERT_TRUE(WaitForEnd(kWindowMs)) << "the program still runs without its display" << LogTail();
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << "status " << status << LogTail();
+    const std::string log = Log();
+    EXPECT_NE(log.find("The display " + display + " went away"), std::string::npos) << LogTail();
+    EXPECT_NE(log.find("onExit"), std::string::npos) << LogTail();
 }
 
 }  // namespace
