@@ -271,6 +271,10 @@ protected:
         // Every run tears a window down under the program's requests.
         else if (log.find("WARN\tX11\t") == std::string::npos)
             fault = "no X error was logged as a warning";
+        // Waiting for events sends no wake-up through a tool window, which
+        // the server may have torn down by the time the wake-up comes.
+        else if (log.find("request 25.") != std::string::npos)
+            fault = "a wake-up was sent to a window that was gone";
         else if (!where.empty())
             fault = where;
         if (!fault.empty() && !where.empty() && fault != where) fault += " (" + where + ")";
