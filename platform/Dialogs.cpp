@@ -99,8 +99,8 @@ void CloseBoxOnStop() {
 // False when the box must not open: the program is stopping.
 bool PrepareBoxProcess() {
     static const bool ready = [] {
-        void* page = mmap(nullptr, sizeof(std::atomic<pid_t>), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS,
-                          -1, 0);
+        void* page =
+            mmap(nullptr, sizeof(std::atomic<pid_t>), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
         if (page == MAP_FAILED) return false;
         gBoxChild = new (page) std::atomic<pid_t>(0);
         pthread_atfork(nullptr, nullptr, InBoxChild);

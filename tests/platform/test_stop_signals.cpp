@@ -31,7 +31,9 @@ int WaitStatus(pid_t pid) {
 // The child's end of the pipe, for what its body has to say.
 int gChildOut = -1;
 
-void Say(const std::string& iWord) { [[maybe_unused]] ssize_t n = write(gChildOut, iWord.data(), iWord.size()); }
+void Say(const std::string& iWord) {
+    [[maybe_unused]] ssize_t n = write(gChildOut, iWord.data(), iWord.size());
+}
 
 // The child reports through a pipe that it is ready and, from its last word,
 // which signal stopped it.

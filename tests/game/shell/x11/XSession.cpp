@@ -261,17 +261,6 @@ void XUser::AskToClose(XWindowId iWindow, bool iGoes) {
 void XUser::Click(XWindowId iWindow, int32_t iX, int32_t iY) {
     Display* d = x_->D;
     XEvent e{};
-    e.xcrossing.type = EnterNotify;
-    e.xcrossing.display = d;
-    e.xcrossing.window = iWindow;
-    e.xcrossing.root = DefaultRootWindow(d);
-    e.xcrossing.x = iX;
-    e.xcrossing.y = iY;
-    e.xcrossing.mode = NotifyNormal;
-    e.xcrossing.detail = NotifyAncestor;
-    e.xcrossing.same_screen = True;
-    XSendEvent(d, iWindow, False, EnterWindowMask, &e);
-    e = XEvent{};
     e.xmotion.type = MotionNotify;
     e.xmotion.display = d;
     e.xmotion.window = iWindow;

@@ -366,38 +366,34 @@ TEST_F(QuitOnX, AnInputBoxTakenAwayEndsAsCancelledAndTheGameGoesOn) {
     EXPECT_EQ(fault, "");
 }
 
+// `iKey` on the main window shows the tool window `iTitle`, which is taken
+// away; the key shows it again, and `iClose` closes that one.
+Play TakenAwayAndOpenedAgain(const std::string& iKey, const std::string& iTitle,
+                             const std::function<void(XUser&, XWindowId)>& iClose) {
+    return [=](XUser& u, XWindowId main, std::string& where) {
+        u.PressKey(main, iKey);
+        const XWindowId first = u.WaitForWindow(iTitle, kWindowMs);
+        if (!first) return where = iKey + " showed no " + iTitle, false;
+        u.TakeAway(first);
+        u.PressKey(main, iKey);
+        const XWindowId again = u.WaitForWindow(iTitle, kWindowMs, {first});
+        if (!again) return where = iKey + " showed no " + iTitle + " after one was taken away", false;
+        iClose(u, again);
+        if (!u.WaitUntilGone(again, kWindowMs)) return where = iTitle + " did not close", false;
+        return true;
+    };
+}
+
 TEST_F(QuitOnX, ASettingsDialogTakenAwayIsClosedAndOpensAgain) {
     MakeProgramFolder(kQuietGame);
-    const std::string fault = RunOnce([](XUser& u, XWindowId main, std::string& where) {
-        u.PressKey(main, "F1");
-        const XWindowId settings = u.WaitForWindow("Demo Settings", kWindowMs);
-        if (!settings) return where = "F1 showed no settings dialog", false;
-        u.TakeAway(settings);
-        u.PressKey(main, "F1");
-        const XWindowId again = u.WaitForWindow("Demo Settings", kWindowMs, {settings});
-        if (!again) return where = "F1 showed no settings dialog after one was taken away", false;
-        u.AskToClose(again);
-        if (!u.WaitUntilGone(again, kWindowMs)) return where = "the settings dialog did not close", false;
-        return true;
-    });
-    EXPECT_EQ(fault, "");
+    const auto close = [](XUser& u, XWindowId w) { u.AskToClose(w); };
+    EXPECT_EQ(RunOnce(TakenAwayAndOpenedAgain("F1", "Demo Settings", close)), "");
 }
 
 TEST_F(QuitOnX, AConsoleTakenAwayIsClosedAndOpensAgain) {
     MakeProgramFolder(kQuietGame);
-    const std::string fault = RunOnce([](XUser& u, XWindowId main, std::string& where) {
-        u.PressKey(main, "F10");
-        const XWindowId console = u.WaitForWindow("Console", kWindowMs);
-        if (!console) return where = "F10 showed no console", false;
-        u.TakeAway(console);
-        u.PressKey(main, "F10");
-        const XWindowId again = u.WaitForWindow("Console", kWindowMs, {console});
-        if (!again) return where = "F10 showed no console after one was taken away", false;
-        u.PressKey(again, "F10");
-        if (!u.WaitUntilGone(again, kWindowMs)) return where = "the console did not close on F10", false;
-        return true;
-    });
-    EXPECT_EQ(fault, "");
+    const auto close = [](XUser& u, XWindowId w) { u.PressKey(w, "F10"); };
+    EXPECT_EQ(RunOnce(TakenAwayAndOpenedAgain("F10", "Console", close)), "");
 }
 
 // However long frames take, what the player does acts: every waiting window
@@ -417,14 +413,16 @@ TEST_F(QuitOnX, KeysAClickAndTheCloseRequestActWhileFramesRunLate) {
     EXPECT_NE(settings, 0u) << "F1 showed no settings dialog" << LogTail();
     if (settings) {
         user.AskToClose(settings);
-        EXPECT_TRUE(user.WaitUntilGone(settings, kWindowMs)) << "the settings dialog did not close" << LogTail();
+        EXPECT_TRUE(user.WaitUntilGone(settings, kWindowMs)) << "the settings dialog did not close"
+                                                             << LogTail();
     }
     user.PressKey(main, "F10");
     const XWindowId console = user.WaitForWindow("Console", kWindowMs);
     EXPECT_NE(console, 0u) << "F10 showed no console" << LogTail();
     if (console) {
         user.PressKey(console, "F10");
-        EXPECT_TRUE(user.WaitUntilGone(console, kWindowMs)) << "the console did not close on F10" << LogTail();
+        EXPECT_TRUE(user.WaitUntilGone(console, kWindowMs)) << "the console did not close on F10"
+                                                            << LogTail();
     }
     user.AskToClose(main);
     const bool closed = WaitForEnd(kWindowMs);
@@ -452,7 +450,8 @@ TEST_F(QuitOnX, AStopSignalWhileTheQuitQuestionIsOpenEndsTheProgramInOrder) {
     const bool stopped = WaitForEnd(kWindowMs);
     user.Alive = nullptr;
     ASSERT_TRUE(stopped) << "the program did not end on the signal" << LogTail();
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 128 + SIGTERM) << "status " << status << LogTail();
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 128 + SIGTERM)
+        << "status " << status << LogTail();
     const std::string log = Log();
     EXPECT_NE(log.find("onExit"), std::string::npos) << LogTail();
     EXPECT_EQ(log.find("did not stop in time"), std::string::npos) << LogTail();
