@@ -65,6 +65,8 @@ bool AcquireSdlVideo(std::string* error) {
         gNoDisplay = true;
         std::fprintf(stderr, "The display %s could not be opened (%s): running without a display\n",
                      DisplayName().c_str(), SDL_GetError());
+        // Over a driver named in the environment too.
+        SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, "dummy", SDL_HINT_OVERRIDE);
     }
     SDL_SetHint(SDL_HINT_VIDEODRIVER, "dummy");
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
