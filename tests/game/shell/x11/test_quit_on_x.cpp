@@ -190,6 +190,14 @@ protected:
         _exit(127);
     }
 
+    // Starts the program on the test's server and waits for its main window;
+    // 0 when none showed.
+    XWindowId LaunchShown() {
+        Launch();
+        user.Alive = [this] { return Alive(); };
+        return user.WaitForWindow(kTitle, kWindowMs);
+    }
+
     bool Alive() {
         ended = ended || (pid > 0 && waitpid(pid, &status, WNOHANG) == pid);
         return pid > 0 && !ended;
@@ -244,11 +252,9 @@ protected:
     // One run of the program: `iPlay`, then Esc and Yes. "" when the program
     // ended in order, else what went wrong with the end of its log.
     std::string RunOnce(const Play& iPlay) {
-        Launch();
+        const XWindowId main = LaunchShown();
         if (pid < 0) return "no process";
-        user.Alive = [this] { return Alive(); };
         std::string where;
-        const XWindowId main = user.WaitForWindow(kTitle, kWindowMs);
         bool played = main != 0;
         if (!played) where = "the main window did not show";
         if (played) played = iPlay(user, main, where);
@@ -412,9 +418,7 @@ TEST_F(QuitOnX, AConsoleTakenAwayIsClosedAndOpensAgain) {
 // event is handled before the next frame.
 TEST_F(QuitOnX, KeysAClickAndTheCloseRequestActWhileFramesRunLate) {
     MakeProgramFolder(kLateGame);
-    Launch();
-    user.Alive = [this] { return Alive(); };
-    const XWindowId main = user.WaitForWindow(kTitle, kWindowMs);
+    const XWindowId main = LaunchShown();
     ASSERT_NE(main, 0u) << "the main window did not show" << LogTail();
     ASSERT_TRUE(WaitForLog("late frames run")) << LogTail();
 
@@ -449,9 +453,7 @@ TEST_F(QuitOnX, KeysAClickAndTheCloseRequestActWhileFramesRunLate) {
 // own process nor a window.
 TEST_F(QuitOnX, AStopSignalWhileTheQuitQuestionIsOpenEndsTheProgramInOrder) {
     MakeProgramFolder(kQuietGame);
-    Launch();
-    user.Alive = [this] { return Alive(); };
-    const XWindowId main = user.WaitForWindow(kTitle, kWindowMs);
+    const XWindowId main = LaunchShown();
     ASSERT_NE(main, 0u) << "the main window did not show" << LogTail();
     user.SendKey(main, "Escape", true);
     const XWindowId question = user.WaitForWindow(kTitle, kWindowMs, {main});
@@ -501,9 +503,7 @@ TEST_F(QuitOnX, ADisplayWithNoServerRunsWithoutOneForAWhileAndSaysSo) {
 // error that names the display.
 TEST_F(QuitOnX, AServerThatGoesAwayEndsTheGameInOrderNamingTheDisplay) {
     MakeProgramFolder(kQuietGame);
-    Launch();
-    user.Alive = [this] { return Alive(); };
-    const XWindowId main = user.WaitForWindow(kTitle, kWindowMs);
+    const XWindowId main = LaunchShown();
     user.Alive = nullptr;
     ASSERT_NE(main, 0u) << "the main window did not show" << LogTail();
     const std::string display = server.Display();
