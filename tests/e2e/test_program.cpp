@@ -3,10 +3,16 @@
 #include <sys/wait.h>
 
 #include <algorithm>
+#include <csetjmp>
+#include <cstddef>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+
+#include <jpeglib.h>
+#include <png.h>
 
 #include "game/shell/MainFormTestSupport.h"
 #include "game/shell/app/mProgram.h"
@@ -167,6 +173,108 @@ class Hero { }
         ++boxes;
     EXPECT_EQ(boxes, 2);
     EXPECT_LT(zCore.LogText.size(), 16u * 1024) << zCore.LogText;
+}
+
+// Pictures as other programs write them, with the libraries they use at
+// their plainest: a PNG of the same kind of pixels as a screenshot, and a JPEG.
+std::vector<uint8_t> ForeignPng(int w, int h) {
+    std::vector<uint8_t> out;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    if (setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, &info);
+        return {};
+    }
+    png_set_write_fn(
+        png, &out,
+        [](png_structp p, png_bytep data, size_t n) {
+            auto* o = static_cast<std::vector<uint8_t>*>(png_get_io_ptr(p));
+            o->insert(o->end(), data, data + n);
+        },
+        nullptr);
+    png_set_IHDR(png, info, png_uint_32(w), png_uint_32(h), 8, PNG_COLOR_TYPE_RGBA, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    std::vector<uint8_t> row(size_t(w) * 4, 200);
+    for (int y = 0; y < h; ++y) png_write_row(png, row.data());
+    png_write_end(png, nullptr);
+    png_destroy_write_struct(&png, &info);
+    return out;
+}
+
+std::vector<uint8_t> ForeignJpeg(int w, int h) {
+    jpeg_compress_struct c{};
+    jpeg_error_mgr err{};
+    c.err = jpeg_std_error(&err);
+    jpeg_create_compress(&c);
+    unsigned char* mem = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&c, &mem, &size);
+    c.image_width = JDIMENSION(w);
+    c.image_height = JDIMENSION(h);
+    c.input_components = 3;
+    c.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&c);
+    jpeg_set_quality(&c, 95, TRUE);
+    jpeg_start_compress(&c, TRUE);
+    std::vector<uint8_t> row(size_t(w) * 3, 200);
+    for (int y = 0; y < h; ++y) {
+        JSAMPROW r = row.data();
+        jpeg_write_scanlines(&c, &r, 1);
+    }
+    jpeg_finish_compress(&c);
+    std::vector<uint8_t> out(mem, mem + size);
+    jpeg_destroy_compress(&c);
+    std::free(mem);
+    return out;
+}
+
+// Four runs of a game that saves a screenshot under a new name every frame
+// leave no more in the program folder than one budget: the budget counts what
+// the earlier runs' screenshots hold. Pictures of other programs, and a text
+// that starts as a bitmap does, are never taken for screenshots: a later run
+// that saves under their names replaces none, and they count for nothing.
+TEST_F(ProgramTest, ScreenshotsOfFourRunsStayWithinOneBudgetAndOtherFilesAreKept) {
+    const std::vector<std::pair<std::string, std::vector<uint8_t>>> foreign = {
+        {"photo.png", ForeignPng(64, 48)},
+        {"photo.jpg", ForeignJpeg(64, 48)},
+        {"notes.bmp", {'B', 'M', ' ', 'n', 'o', 't', 'e', 's', '\n'}}};
+    for (const auto& [name, bytes] : foreign) {
+        ASSERT_FALSE(bytes.empty()) << name;
+        zun::test::WriteHostFile(dir.HostPath(name), bytes);
+    }
+    auto held = [&] {
+        uint64_t n = 0;
+        for (const auto& e : std::filesystem::directory_iterator(dir.Host()))
+            if (e.path().filename().string().rfind("run", 0) == 0) n += e.file_size();
+        return n;
+    };
+    uint64_t shot = 0;
+    bool refused = false;
+    // A run that saves under new names three frames long, and a last one
+    // that saves under the names of the other files.
+    auto run = [&](int iRun, const std::string& iSaves) {
+        if (iRun > 0) {
+            TearDown();
+            SetUp();
+        }
+        Start("class Game { player = empty; n = 0; func onLoad() { player = new(\"Hero\"); }"
+              " func onUpdate() { n++; " + iSaves + " } } class Hero { }");
+        // Room for four pictures of the screen, and one run takes three.
+        shot = 54 + uint64_t(zDDraw.ScreenW) * uint64_t(zDDraw.ScreenH) * 3;
+        zDDraw.ScreenshotBudget = 4 * shot + 1000;
+        for (int i = 0; i < 3; ++i) Frame();
+        refused = refused || zCore.LogText.find("fill their") != std::string::npos;
+    };
+    for (int i = 0; i < 4; ++i) {
+        run(i, "saveScreenshot(\"run" + std::to_string(i) + "_\" + n + \".bmp\");");
+        EXPECT_LE(held(), 4 * shot + 1000) << "run " << i;
+    }
+    EXPECT_EQ(held(), 4 * shot);
+    EXPECT_TRUE(refused);
+    run(4, "saveScreenshot(\"photo.png\"); saveScreenshot(\"PHOTO.JPG\"); saveScreenshot(\"notes.bmp\");");
+    for (const auto& [name, bytes] : foreign)
+        EXPECT_EQ(zun::test::ReadHostFile(dir.HostPath(name)), bytes) << name;
 }
 
 }  // namespace
