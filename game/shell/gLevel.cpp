@@ -209,7 +209,8 @@ void BindChunks(zFile& file) {
         const std::shared_ptr<zFileChunk> chunk = file.GetChunk(i);
         const std::shared_ptr<iChunk> instance = chunk->Instance;
         if (!instance) {
-            ShowMessageBox("Could not load Chunk " + chunk->ContentName, MsgBoxStyle::OkOnly, kLevelBoxTitle);
+            const std::string text = "Could not load Chunk " + chunk->ContentName;
+            if (!gCharTest.ShowErrorBox(text, MsgBoxStyle::OkOnly, kLevelBoxTitle)) Log("WARN", kProc, text);
             continue;
         }
         Bind(instance->Meta ? instance->Meta->GetString("__Name", "") : std::string(), instance);
@@ -393,9 +394,10 @@ bool LoadLevel(const std::string& LevelName) {
         if (gCharTest.mapItems) placed.Items = gCharTest.mapItems->Items().size();
         if (gCharTest.mapAreas) placed.Areas = gCharTest.mapAreas->Objects().size();
         if (gCharTest.mapEmitters) placed.Emitters = gCharTest.mapEmitters->Emitters().size();
-        if (!gCharTest.solidGround)
-            ShowMessageBox("No solidGround layer found!\r\n\r\nThe game won't run properly!", MsgBoxStyle::Critical,
-                           kLevelBoxTitle);
+        if (!gCharTest.solidGround &&
+            !gCharTest.ShowErrorBox("No solidGround layer found!\r\n\r\nThe game won't run properly!",
+                                    MsgBoxStyle::Critical, kLevelBoxTitle))
+            Log("WARN", kProc, "No solidGround layer found");
     } else {
         // Every logged error is a box for the player: one per unreadable
         // file. A file that is there but broken has been reported by the file

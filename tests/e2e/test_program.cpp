@@ -175,6 +175,54 @@ class Hero { }
     EXPECT_LT(zCore.LogText.size(), 16u * 1024) << zCore.LogText;
 }
 
+// Errors of ever new texts (forty missing pictures asked for in turn, and a
+// new name at every call) open a few boxes a minute, not one each: the rest
+// are only logged, one line saying so, and the frames go on.
+TEST_F(ProgramTest, ErrorsOfManyTextsOpenAFewBoxesAMinute) {
+    Start(R"(
+class Game {
+  player = empty;
+  n = 0;
+  func onLoad() { player = new("Hero"); }
+  func onUpdate() {
+    for (i = 0; i < 40; i++) loadImage("missing" + i + ".png", true, -1);
+    n++;
+    loadImage("gone" + n + ".png", true, -1);
+  }
+}
+class Hero { }
+)");
+    auto count = [](const char* what) {
+        int n = 0;
+        for (size_t p = zCore.LogText.find(what); p != std::string::npos; p = zCore.LogText.find(what, p + 1))
+            ++n;
+        return n;
+    };
+    int boxes = 0, held = 0, missing = 0;
+    auto frames = [&](int n) {
+        for (int i = 0; i < n; ++i) {
+            zCore.LogText.clear();
+            Frame();
+            boxes += count("\tMsgBox\t");
+            held += count("WARN\tError boxes\t");
+            missing += count("ERR\tLoadTexture\tFile not found");
+        }
+    };
+    // The start-up's own errors (the test's folder has no fonts) are left behind.
+    gCharTest.ErrorBoxes = {};
+    const int32_t first = zCore.FrameCounter;
+    frames(60);
+    EXPECT_EQ(zCore.FrameCounter, first + 60);
+    EXPECT_GE(missing, 100);  // a hundred texts at least, each new
+    EXPECT_EQ(boxes, int(kErrorBoxesPerMinute));
+    EXPECT_EQ(held, 1);
+    // A minute on, a few more.
+    now += 60000;
+    frames(60);
+    EXPECT_EQ(boxes, 2 * int(kErrorBoxesPerMinute));
+    EXPECT_EQ(held, 2);
+}
+
 // Pictures as other programs write them, with the libraries they use at
 // their plainest: a PNG of the same kind of pixels as a screenshot, and a JPEG.
 std::vector<uint8_t> ForeignPng(int w, int h) {
