@@ -3,22 +3,17 @@
 #include <sys/wait.h>
 
 #include <algorithm>
-#include <csetjmp>
-#include <cstddef>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-
-#include <jpeglib.h>
-#include <png.h>
 
 #include "game/shell/MainFormTestSupport.h"
 #include "game/shell/app/mProgram.h"
 #include "scene/zItemMap.h"
 #include "scene/zScriptHook.h"
 #include "script/zScript.h"
+#include "support/PictureSamples.h"
 
 namespace tarv::test {
 namespace {
@@ -223,69 +218,19 @@ class Hero { }
     EXPECT_EQ(held, 2);
 }
 
-// Pictures as other programs write them, with the libraries they use at
-// their plainest: a PNG of the same kind of pixels as a screenshot, and a JPEG.
-std::vector<uint8_t> ForeignPng(int w, int h) {
-    std::vector<uint8_t> out;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png_create_info_struct(png);
-    if (setjmp(png_jmpbuf(png))) {
-        png_destroy_write_struct(&png, &info);
-        return {};
-    }
-    png_set_write_fn(
-        png, &out,
-        [](png_structp p, png_bytep data, size_t n) {
-            auto* o = static_cast<std::vector<uint8_t>*>(png_get_io_ptr(p));
-            o->insert(o->end(), data, data + n);
-        },
-        nullptr);
-    png_set_IHDR(png, info, png_uint_32(w), png_uint_32(h), 8, PNG_COLOR_TYPE_RGBA, PNG_INTERLACE_NONE,
-                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
-    std::vector<uint8_t> row(size_t(w) * 4, 200);
-    for (int y = 0; y < h; ++y) png_write_row(png, row.data());
-    png_write_end(png, nullptr);
-    png_destroy_write_struct(&png, &info);
-    return out;
-}
-
-std::vector<uint8_t> ForeignJpeg(int w, int h) {
-    jpeg_compress_struct c{};
-    jpeg_error_mgr err{};
-    c.err = jpeg_std_error(&err);
-    jpeg_create_compress(&c);
-    unsigned char* mem = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&c, &mem, &size);
-    c.image_width = JDIMENSION(w);
-    c.image_height = JDIMENSION(h);
-    c.input_components = 3;
-    c.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&c);
-    jpeg_set_quality(&c, 95, TRUE);
-    jpeg_start_compress(&c, TRUE);
-    std::vector<uint8_t> row(size_t(w) * 3, 200);
-    for (int y = 0; y < h; ++y) {
-        JSAMPROW r = row.data();
-        jpeg_write_scanlines(&c, &r, 1);
-    }
-    jpeg_finish_compress(&c);
-    std::vector<uint8_t> out(mem, mem + size);
-    jpeg_destroy_compress(&c);
-    std::free(mem);
-    return out;
-}
-
 // Four runs of a game that saves a screenshot under a new name every frame
 // leave no more in the program folder than one budget: the budget counts what
 // the earlier runs' screenshots hold. Pictures of other programs, and a text
 // that starts as a bitmap does, are never taken for screenshots: a later run
 // that saves under their names replaces none, and they count for nothing.
 TEST_F(ProgramTest, ScreenshotsOfFourRunsStayWithinOneBudgetAndOtherFilesAreKept) {
+    zun::test::PngSpec png;
+    png.w = 64, png.h = 48;
     const std::vector<std::pair<std::string, std::vector<uint8_t>>> foreign = {
-        {"photo.png", ForeignPng(64, 48)},
-        {"photo.jpg", ForeignJpeg(64, 48)},
+        // Pictures as other programs write them, with the same kind of pixels
+        // as a screenshot and the libraries they use at their plainest.
+        {"photo.png", zun::test::EncodePng(png, std::vector<uint8_t>(64 * 48 * 4, 200))},
+        {"photo.jpg", zun::test::EncodeJpeg(64, 48, 95)},
         {"notes.bmp", {'B', 'M', ' ', 'n', 'o', 't', 'e', 's', '\n'}}};
     for (const auto& [name, bytes] : foreign) {
         ASSERT_FALSE(bytes.empty()) << name;
