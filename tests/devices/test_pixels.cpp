@@ -287,6 +287,11 @@ TEST_F(Pixels, EveryScreenshotFormatLoadsBackAsAnOpaqueTexture) {
         ASSERT_GT(t, 0);
         EXPECT_EQ(zDDraw.Textures[size_t(t)].W, 16);
         EXPECT_EQ(zDDraw.Textures[size_t(t)].H, 12);
+        // Known by its header as a screenshot of this program: taken again,
+        // of another size too, it is replaced.
+        EXPECT_TRUE(zDDraw.SaveScreenShot(zFileSystem.AppPath + name, RECT{0, 0, 5, 3}, code));
+        ASSERT_TRUE(LoadImageFile(dir.HostPath(name), img, &error)) << error;
+        EXPECT_EQ(img.Width, 5);
     }
 }
 
