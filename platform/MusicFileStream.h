@@ -35,8 +35,10 @@ public:
     MusicFileStream(const MusicFileStream&) = delete;
     MusicFileStream& operator=(const MusicFileStream&) = delete;
 
-    // Opens a file (host path) and starts its decode thread; null with a
-    // reason when the file cannot be decoded.
+    // Starts a decode thread that opens the file (host path), measures it and
+    // decodes it. Rendered by a device, the stream comes back at once and
+    // opens meanwhile (Opened, Failed); rendered offline by its owner, it
+    // comes back open, or null with a reason when the file cannot be decoded.
     static std::shared_ptr<MusicFileStream> Open(const std::shared_ptr<AudioMixer>& mixer,
                                                  const std::string& hostPath, std::string& error);
 
@@ -51,7 +53,10 @@ public:
     int32_t GetVolume() const override;
     void SetVolume(int32_t mB) override;
     void SetLoop(bool looping, double start, double end) override;
+    bool Opened() const override;
+    bool Failed() const override;
     std::string TakeError() override;
+    std::string TakeWarning() override;
 
     // Samples held in the ring now (for the memory bound).
     int64_t BufferedSamples() const;
