@@ -147,4 +147,65 @@ inline double Glide(int64_t i, int ch, int rate) {
            0.15 * std::sin(2 * M_PI * sawtooth(2500, 400, 0.37) + shift);
 }
 
+// The file decoded from its start to its end by the libraries themselves, as
+// their own command line does it, and apart from the program's decoder: every
+// packet in order, the damaged ones passed over, the first two channels as
+// stereo floats (mono doubled) at the file's own rate. Empty on success.
+inline std::string DecodeStraight(const std::string& hostPath, std::vector<float>& out, int& rate) {
+    out.clear();
+    AVFormatContext* fmt = nullptr;
+    AVCodecContext* c = nullptr;
+    AVPacket* pkt = av_packet_alloc();
+    AVFrame* frame = av_frame_alloc();
+    auto done = [&](std::string why) {
+        avcodec_free_context(&c);
+        avformat_close_input(&fmt);
+        av_packet_free(&pkt);
+        av_frame_free(&frame);
+        return why;
+    };
+    if (avformat_open_input(&fmt, hostPath.c_str(), nullptr, nullptr) < 0) return done("does not open");
+    if (avformat_find_stream_info(fmt, nullptr) < 0) return done("no stream information");
+    const AVCodec* codec = nullptr;
+    const int stream = av_find_best_stream(fmt, AVMEDIA_TYPE_AUDIO, -1, -1, &codec, 0);
+    if (stream < 0 || !codec || !(c = avcodec_alloc_context3(codec))) return done("no audio stream");
+    avcodec_parameters_to_context(c, fmt->streams[stream]->codecpar);
+    c->pkt_timebase = fmt->streams[stream]->time_base;
+    if (avcodec_open2(c, codec, nullptr) < 0) return done("no decoder");
+    rate = 0;
+    auto sample = [&](int ch, int i) -> double {
+        const AVSampleFormat packed = av_get_packed_sample_fmt(AVSampleFormat(frame->format));
+        const bool planar = av_sample_fmt_is_planar(AVSampleFormat(frame->format));
+        const int channels = frame->ch_layout.nb_channels;
+        const uint8_t* base = frame->extended_data[planar ? ch : 0];
+        const int slot = planar ? i : i * channels + ch;
+        switch (packed) {
+            case AV_SAMPLE_FMT_FLT: return reinterpret_cast<const float*>(base)[slot];
+            case AV_SAMPLE_FMT_DBL: return reinterpret_cast<const double*>(base)[slot];
+            case AV_SAMPLE_FMT_S16: return reinterpret_cast<const int16_t*>(base)[slot] / 32768.0;
+            case AV_SAMPLE_FMT_S32: return reinterpret_cast<const int32_t*>(base)[slot] / 2147483648.0;
+            default: return 0;
+        }
+    };
+    auto drain = [&] {
+        while (avcodec_receive_frame(c, frame) >= 0) {
+            if (rate == 0) rate = frame->sample_rate;
+            const int channels = frame->ch_layout.nb_channels;
+            for (int i = 0; i < frame->nb_samples; ++i) {
+                out.push_back(float(sample(0, i)));
+                out.push_back(float(sample(channels > 1 ? 1 : 0, i)));
+            }
+            av_frame_unref(frame);
+        }
+    };
+    while (av_read_frame(fmt, pkt) >= 0) {
+        if (pkt->stream_index == stream) avcodec_send_packet(c, pkt);
+        av_packet_unref(pkt);
+        drain();
+    }
+    avcodec_send_packet(c, nullptr);
+    drain();
+    return done(out.empty() ? "no samples" : "");
+}
+
 }  // namespace zun::test
