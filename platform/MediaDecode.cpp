@@ -30,8 +30,9 @@ namespace {
 // The decoding libraries are opened when first asked for rather than linked:
 // they bring about a hundred shared libraries with them (every codec, TLS,
 // image and subtitle formats), near 20 MB resident, which a program that
-// plays only MIDI music and wave sounds never needs. A game with music files
-// asks for them at start-up, off its frame's thread (PrepareMediaDecoder).
+// plays only MIDI music and wave sounds never needs. They are opened off the
+// frame's thread: by each music file's decode thread, and ahead at start-up
+// for a game whose music folder holds music files (PrepareMediaDecoder).
 #define ZUN_FFMPEG_FUNCTIONS(X)                                                                                   \
     X(util, av_channel_layout_copy)                                                                               \
     X(util, av_channel_layout_default)                                                                            \
@@ -608,9 +609,8 @@ struct MediaReader::Impl {
     }
 
     // The piece's length in seconds, remembered per file as it stands on
-    // disk. `reread` tells that packets were read and the file must start
-    // afresh.
-    bool Measure(double& seconds, bool& reread, std::string& error) {
+    // disk. The file stands at its start afterwards.
+    bool Measure(double& seconds, std::string& error) {
         FileKey key;
         const bool keyed = KeyOf(file.f, key);
         Measured m;
@@ -620,7 +620,6 @@ struct MediaReader::Impl {
             std::lock_guard<std::mutex> lk(files.m);
             if (auto it = files.known.find(key); it != files.known.end()) m = it->second, known = true;
         }
-        reread = !known;
         if (!known) {
             if (!Count(m, error)) return false;
             if (keyed) {
@@ -648,7 +647,8 @@ struct MediaReader::Impl {
     // stamps set back belie anywhere in the file, and a length from the bit
     // rate is a guess: those are always counted. A header may claim a day
     // over a third of a second of data, or time stamps may run backwards:
-    // what the packets hold plays, with a warning.
+    // what the packets hold plays, with a warning. The file is left started
+    // afresh.
     bool Count(Measured& m, std::string& error) {
         const AVStream* st = d->fmt->streams[dec->Stream()];
         double seconds = 0;
@@ -663,9 +663,9 @@ struct MediaReader::Impl {
         // Encoders pad the last packet, and a header's length leaves the
         // padding out: a length within this of the packets' is the same.
         double slack = 0.1;
-        if (!count) {
+        const bool checked = !count;
+        if (checked) {
             const Packets first = ReadPackets(64);
-            if (!Start(error)) return false;
             slack = std::max(slack, 2.0 * double(first.Longest) * perUnit);
             // Bit rates vary (a loud opening, a quiet close), hence the wide
             // margin; past it, or once the first packets run beyond the whole
@@ -679,6 +679,7 @@ struct MediaReader::Impl {
         }
         if (count) {
             if (gMediaDecodeWatch.LengthCounted) gMediaDecodeWatch.LengthCounted(path);
+            if (checked && !Start(error)) return false;
             const Packets all = ReadPackets(-1);
             slack = std::max(slack, 2.0 * double(all.Longest) * perUnit);
             const double held = double(all.Backwards ? all.Duration : all.End) * perUnit;
@@ -694,7 +695,7 @@ struct MediaReader::Impl {
             if (!declared || (held > 0 && std::fabs(held - seconds) > slack)) seconds = held;
         }
         m.Seconds = seconds;
-        return true;
+        return Start(error);
     }
 
     struct Packets {
@@ -847,9 +848,7 @@ bool MediaReader::Open(const std::string& hostPath, std::string& error, const st
     try {
         Impl& m = *impl;
         double seconds = 0;
-        bool reread = false;
-        if (!m.Start(error) || !m.Measure(seconds, reread, error) || (reread && !m.Start(error)))
-            return false;
+        if (!m.Start(error) || !m.Measure(seconds, error)) return false;
         // The first frame has the last word on the rate and the channels (a
         // header may give the core rate of a stream that decodes at twice
         // it): it is decoded now, so that what Format tells the player is what

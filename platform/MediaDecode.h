@@ -56,9 +56,9 @@ public:
     MediaReader& operator=(const MediaReader&) = delete;
 
     // Opens and probes a file (host path) and measures its length (once per
-    // file as it stands on disk); false with a reason. While `stop`, when
-    // given, turns true, every read of the file fails, so another thread can
-    // end a long open or seek early.
+    // file as it stands on disk); false with a reason. Once `stop` (when
+    // given) turns true, every read of the file fails: another thread ends a
+    // long open or seek that way.
     bool Open(const std::string& hostPath, std::string& error, const std::atomic<bool>* stop = nullptr);
     // The format and, in Frames, the piece's length; no samples.
     const AudioData& Format() const;

@@ -1,7 +1,8 @@
-// A music file that streams: a decode thread of its own reads the file ahead
-// of the play position into a ring of a few seconds, seeking for start
-// positions and loop points, and the mixer plays from the ring. Whatever the
-// length of the piece, it holds only the ring and the decoder.
+// A music file that streams: a decode thread of its own opens and measures
+// the file, then reads it ahead of the play position into a ring of a few
+// seconds, seeking for start positions and loop points, and the mixer plays
+// from the ring. Whatever the length of the piece, it holds only the ring and
+// the decoder.
 //
 // Threads: the frame's thread calls the MusicStream methods, the audio
 // callback renders (with the mixer locked), the decode thread decodes with no
