@@ -8,8 +8,7 @@
 #include "platform/MediaDecode.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    // Two megabytes: room for the twenty seconds of FLAC among the seeds.
-    if (size > (2u << 20)) return 0;
+    if (size > (1u << 20)) return 0;
     zun::AudioData out;
     std::string error;
     if (zun::DecodeMediaBytes(data, size, out, error)) {

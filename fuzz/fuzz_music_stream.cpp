@@ -22,8 +22,7 @@ struct SilentSynth : zun::MidiSynth {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    // Two megabytes: room for the twenty seconds of FLAC among the seeds.
-    if (size > (2u << 20)) return 0;
+    if (size > (1u << 20)) return 0;
     static auto mixer = std::make_shared<zun::AudioMixer>(8000, true);
     std::shared_ptr<zun::MusicStream> stream;
     std::string error;
