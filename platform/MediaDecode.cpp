@@ -335,8 +335,9 @@ public:
             if (d_.packet->stream_index == stream_) {
                 rc = ff.avcodec_send_packet(d_.codec, d_.packet);
                 ff.av_packet_unref(d_.packet);
-                if (!Damaged(rc)) return false;
-                if (!Drain()) return false;
+                if (!Damaged(rc) || !Drain()) return false;
+                // Damage without end: what came before it is the piece.
+                if (Hopeless()) break;
             } else {
                 ff.av_packet_unref(d_.packet);
             }
@@ -361,15 +362,25 @@ public:
     // player would; only running out of memory ends decoding.
     bool Damaged(int rc) {
         if (rc == AVERROR(ENOMEM)) return Fail("Out of memory");
+        if (rc < 0 && rc != AVERROR(EAGAIN)) ++damagedInARow_;
         return true;
     }
+
+    // So much damage on end that the file holds nothing more to play: each
+    // damaged packet costs a decode, and a file damaged from some point to
+    // its end would otherwise be decoded through at every seek past it.
+    bool Hopeless() const { return damagedInARow_ > kMostDamagedInARow; }
 
     // One decoded frame converted into `block` (interleaved stored
     // channels); false on failure. The frame is left for the caller to unref.
     bool ConvertFrame(std::vector<float>& block, int& count) {
         count = 0;
         if (!SetUpResampler()) return false;
-        if (Foreign()) return true;
+        if (Foreign()) {
+            ++damagedInARow_;
+            return true;
+        }
+        damagedInARow_ = 0;
         const int room = ff.swr_get_out_samples(d_.swr, d_.frame->nb_samples);
         if (room < 0) return Fail("Cannot convert the samples");
         block.resize(size_t(std::max(room, 1)) * size_t(out_.StoredChannels));
@@ -387,6 +398,10 @@ private:
     std::string& error_;
     int stream_ = -1;
     std::vector<float> block_;
+    // Packets and frames damaged since the last good frame: some seconds of
+    // any codec's.
+    static constexpr int kMostDamagedInARow = 256;
+    int damagedInARow_ = 0;
 
     bool Drain() {
         while (true) {
@@ -396,9 +411,13 @@ private:
                 if (!Damaged(rc)) return false;
                 continue;
             }
-            const bool ok = SetUpResampler() &&
-                            (Foreign() || Convert(const_cast<const uint8_t**>(d_.frame->extended_data),
-                                                  d_.frame->nb_samples));
+            bool ok = SetUpResampler();
+            if (ok && Foreign()) {
+                ++damagedInARow_;
+            } else if (ok) {
+                damagedInARow_ = 0;
+                ok = Convert(const_cast<const uint8_t**>(d_.frame->extended_data), d_.frame->nb_samples);
+            }
             ff.av_frame_unref(d_.frame);
             if (!ok) return false;
         }
@@ -740,6 +759,12 @@ struct MediaReader::Impl {
     // (error set then).
     bool DecodeMore(std::string& error) {
         while (!ended) {
+            if (dec->Hopeless() || file.Stopped()) {
+                // Damage to the end, or the stream is going: nothing more comes.
+                ended = true;
+                if (file.Stopped()) error = "Stopped";
+                return false;
+            }
             int rc = ff.avcodec_receive_frame(d->codec, d->frame);
             if (rc == 0) {
                 int count = 0;
@@ -757,14 +782,12 @@ struct MediaReader::Impl {
                     error = "Audio format changes within the file";
                     return false;
                 }
+                // Where a seek landed; past the target only when what lay
+                // between was damaged, and decoding from the start would drop
+                // it all the same.
                 if (sync) {
                     sync = false;
                     next = pts != AV_NOPTS_VALUE ? FrameOf(pts) : target;
-                    // Landed past the target: decoded from the start instead.
-                    if (next > target) {
-                        if (!Start(error)) return false;
-                        continue;
-                    }
                 }
                 block.resize(size_t(count) *
                              size_t(format.SampleRate > 0 ? format.StoredChannels : opened.StoredChannels));

@@ -675,7 +675,7 @@ TEST_F(MusicFiles, TheFormatOfTheFirstDecodedFrameIsTheFormatOfEveryBlock) {
         return f;
     };
     std::vector<uint8_t> bytes;
-    for (int i = 0; i < 300; ++i) {
+    for (int i = 0; i < 200; ++i) {
         const auto f = frame(false, true);
         bytes.insert(bytes.end(), f.begin(), f.end());
     }
