@@ -143,9 +143,11 @@ void Decode(std::shared_ptr<State> st, std::string hostPath) {
     int64_t next = 0;
     int emptyReads = 0;
     // The whole turn of the last loop read in one block after a seek to its
-    // start, kept so that a short loop is not sought and decoded again for
-    // every few frames: a seek may read much of the file. `turnAt` is the
-    // frame it began on, which a file's time stamps may put past the start.
+    // start, kept so that a short loop is not sought and decoded again at
+    // every turn: a seek decodes a run-up before its target, or may read much
+    // of the file, and at a high rate a short loop turns many times a
+    // frame. `turnAt` is the frame it began on, which a file's time stamps
+    // may put past the start.
     std::vector<float> turn;
     int64_t turnStart = -1, turnStop = -1, turnAt = 0;
     std::unique_lock<std::mutex> lk(st->m);
@@ -185,7 +187,9 @@ void Decode(std::shared_ptr<State> st, std::string hostPath) {
             for (int64_t k = 0; k < times; ++k) buf.insert(buf.end(), turn.begin(), turn.end());
             got = period * times;
         } else if (ok) {
-            const int64_t want = std::min(MusicFileStream::kBlockFrames, std::max<int64_t>(0, stop - from));
+            int64_t want = std::min(MusicFileStream::kBlockFrames, std::max<int64_t>(0, stop - from));
+            if (looping && (seek || wrapped) && from == loopStart && stop - loopStart <= MusicFileStream::kTurnFrames)
+                want = stop - from;
             got = reader->Read(buf, want, error);
             ok = got >= 0;
             if (ok) start = reader->NextFrame() - got;
@@ -212,6 +216,9 @@ void Decode(std::shared_ptr<State> st, std::string hostPath) {
             st->RingFrames += got;
             next = period > 0 ? stop : start + got;
             emptyReads = 0;
+            // Play never leaves a block of whole turns: nothing after it would
+            // be heard.
+            if (period > 0) st->Ended = true;
         } else if (looping && ++emptyReads < 2) {
             // The data ends before the loop's end: the loop turns there.
             next = stop;

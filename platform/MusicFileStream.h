@@ -31,6 +31,9 @@ public:
     // decoded in one go.
     static constexpr double kAheadSeconds = 2.0;
     static constexpr int64_t kBlockFrames = 4096;
+    // A loop up to this long is decoded once and goes round from memory
+    // (half a megabyte of stereo).
+    static constexpr int64_t kTurnFrames = 65536;
 
     ~MusicFileStream() override;
     MusicFileStream(const MusicFileStream&) = delete;
