@@ -188,15 +188,14 @@ void Decode(std::shared_ptr<State> st, std::string hostPath) {
             got = period * times;
         } else if (ok) {
             int64_t want = std::min(MusicFileStream::kBlockFrames, std::max<int64_t>(0, stop - from));
-            if (looping && (seek || wrapped) && from == loopStart && stop - loopStart <= MusicFileStream::kTurnFrames)
-                want = stop - from;
+            const bool turnStarts = looping && (seek || wrapped) && from == loopStart;
+            if (turnStarts && stop - loopStart <= MusicFileStream::kTurnFrames) want = stop - from;
             got = reader->Read(buf, want, error);
             ok = got >= 0;
             if (ok) start = reader->NextFrame() - got;
             // To the loop's end, or to where the data ends (the loop turns
             // there): the next turn would seek and read the same again.
-            if (ok && looping && (seek || wrapped) && from == loopStart && got > 0 &&
-                (start + got >= stop || got < want)) {
+            if (ok && turnStarts && got > 0 && (start + got >= stop || got < want)) {
                 turn = buf;
                 turnStart = loopStart;
                 turnStop = stop;

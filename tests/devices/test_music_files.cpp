@@ -559,7 +559,8 @@ TEST_F(MusicFiles, TheFrameThreadNeverWaitsForTheDecoderNorCountsALength) {
         std::unique_lock<std::mutex> lk(seen->m);
         seen->libraries.push_back(std::this_thread::get_id());
         if (std::this_thread::get_id() != frameThread)
-            seen->held = seen->returned.wait_for(lk, std::chrono::seconds(60), [&] { return seen->frameBack; }) &&
+            seen->held = seen->returned.wait_for(lk, std::chrono::seconds(60),
+                                                           [&] { return seen->frameBack; }) &&
                          seen->held;
     };
     gMediaDecodeWatch.LengthCounted = [seen](const std::string& path) {
