@@ -306,8 +306,11 @@ std::unique_ptr<Window> Window::Create(const std::string& title, int32_t clientW
         return nullptr;
     }
     w->handle_ = int32_t(SDL_GetWindowID(w->window_));
-    if (!w->headless_) WatchXConnection(w->window_);
     return w;
+}
+
+void Window::OutliveDisplay() {
+    if (!headless_) WatchXConnection(window_);
 }
 
 Window::~Window() {

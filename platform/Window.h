@@ -84,6 +84,11 @@ public:
 
     bool Headless() const { return headless_; }
     bool HasGLSurface() const { return gl_; }
+    // From here on a display that goes away is noted (LostDisplay) and the
+    // program goes on to end in order. Before, while the window and its
+    // drawing are made, the GL driver cannot outlive a broken connection, so
+    // the program ends at once with an error naming the display.
+    void OutliveDisplay();
     SDL_Window* Sdl() const { return window_; }
     // Stands in for the window system's window handle: a non-zero number
     // unique to this window.

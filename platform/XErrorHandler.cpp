@@ -99,9 +99,11 @@ int NoteLostConnection(Display* iDisplay) {
         gLost = n && *n ? n : "(unnamed)";
     }
     if (iDisplay != gWatched) {
-        // A connection of SDL's own that the program cannot reach: the X
-        // library ends the process when this returns, so it ends here, with
-        // the reason and the status of an error.
+        // A connection of SDL's own that the program cannot reach, or the
+        // window's own before the frame loop runs (the GL driver, half way
+        // through making its context, would crash on it): the X library ends
+        // the process when this returns, so it ends here, with the reason
+        // and the status of an error.
         std::fprintf(stderr, "ERR\tX11\tThe connection to the display %s was lost\n", gLost.c_str());
         std::fflush(nullptr);
         _exit(1);

@@ -378,6 +378,7 @@ void frmMainForm::RunFrameLoop(int32_t iMaxMs, int32_t iMaxFrames) {
     constexpr auto kInterval = std::chrono::milliseconds(kIntervalMs);
     auto dispatch = [this](const WindowEvent& e) { SkipOnFailure("frmMain", [&] { DispatchEvent(e); }); };
     std::vector<WindowEvent> scripted;
+    if (Window) Window->OutliveDisplay();
     while (!Closed) {
         if (const int sig = StopSignal()) {
             Log("INF", "frmMain", "Stopped by signal " + std::to_string(sig));

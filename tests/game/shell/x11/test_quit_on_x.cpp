@@ -65,6 +65,25 @@ class Hero { }
 class Music { }
 )";
 
+// Says once that its frames run, so that what comes next meets the frame loop
+// and not the start-up.
+constexpr const char* kRunningGame = R"(
+class Game {
+  player = empty;
+  said = 0;
+  func onLoad() { player = new("Hero"); }
+  func onUpdate() {
+    if (said == 0) {
+      said = 1;
+      log("frames run");
+    }
+  }
+  func onExit() { log("onExit"); }
+}
+class Hero { }
+class Music { }
+)";
+
 // Every frame's own work takes longer than the frame limiter's 33 ms (and
 // far longer than the timer's 15 ms), so a frame is always due. The script
 // counts for longer until its frames take a tenth of a second on this
@@ -502,10 +521,11 @@ TEST_F(QuitOnX, ADisplayWithNoServerRunsWithoutOneForAWhileAndSaysSo) {
 // The server under a running game goes away: the game ends in order with an
 // error that names the display.
 TEST_F(QuitOnX, AServerThatGoesAwayEndsTheGameInOrderNamingTheDisplay) {
-    MakeProgramFolder(kQuietGame);
+    MakeProgramFolder(kRunningGame);
     const XWindowId main = LaunchShown();
     user.Alive = nullptr;
     ASSERT_NE(main, 0u) << "the main window did not show" << LogTail();
+    ASSERT_TRUE(WaitForLog("frames run")) << LogTail();
     const std::string display = server.Display();
     server.Stop();
     ASSERT_TRUE(WaitForEnd(kWindowMs)) << "the program still runs without its display" << LogTail();
