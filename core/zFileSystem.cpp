@@ -96,16 +96,21 @@ std::string FromHostPath(const std::string& HostPath) {
 
 void SetApplicationFolder(const std::string& hostPath) { gAppFolderOverride = hostPath; }
 
-void FileSystem_Initialize() {
-    // A relative folder ("." from ZUN_APP_PATH) is taken against the folder the
-    // program starts in, once: every asset path is built from this one.
+std::string ApplicationFolderHost() {
+    // A relative folder ("." from ZUN_APP_PATH) is taken against the current
+    // folder, which is the one the program started in until it starts.
     std::string folder = ApplicationFolder();
     if (folder.empty() || folder[0] != '/') {
         std::error_code ec;
         const std::filesystem::path absolute = std::filesystem::absolute(folder.empty() ? "." : folder, ec);
         if (!ec) folder = absolute.string() + "/";
     }
-    zFileSystem.AppPath = CleanPath(FromHostPath(folder), false);
+    return folder;
+}
+
+void FileSystem_Initialize() {
+    // Read once: every asset path is built from this one.
+    zFileSystem.AppPath = CleanPath(FromHostPath(ApplicationFolderHost()), false);
     zFileSystem.SystemPath = CleanPath(zFileSystem.AppPath + "System", false);
     Log("INF", "Path", zFileSystem.AppPath);
 }

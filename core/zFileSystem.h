@@ -21,6 +21,10 @@ void FileSystem_Initialize();
 void FileSystem_Release();
 // Overrides the application folder (tests and tools; normally the executable's folder).
 void SetApplicationFolder(const std::string& hostPath);
+// The program folder as a host path ending in "/", found as FileSystem_Initialize
+// finds it (the override, else ZUN_APP_PATH, else the executable's folder),
+// for what must run in it before the framework has started.
+std::string ApplicationFolderHost();
 
 std::string NormalizePath(const std::string& Path);
 std::string CleanPath(const std::string& Path, bool CreateFolders);

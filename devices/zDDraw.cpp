@@ -36,15 +36,110 @@ bool IsScreenshotName(const std::string& iName) {
     return ext == "bmp" || ext == "dib" || ext == "jpg" || ext == "jpeg" || ext == "tga" || ext == "png";
 }
 
-// The start of a file in one of the formats screenshots are written in.
-bool LooksLikeScreenshot(const std::vector<uint8_t>& h) {
-    auto starts = [&](std::initializer_list<uint8_t> sig) {
-        return h.size() >= sig.size() && std::equal(sig.begin(), sig.end(), h.begin());
+// A file is one of this program's screenshots only when its whole header is
+// what the program writes: that of a one-pixel picture of the same format,
+// but for the fields that give the picture's size, which must agree with the
+// file's length. A picture of another program, or another file that merely
+// starts as a picture does, is never taken for one.
+struct ScreenshotHeader {
+    ImageFileFormat Format;
+    std::vector<uint8_t> Bytes;  // the header of a one-pixel picture
+};
+
+const std::vector<ScreenshotHeader>& ScreenshotHeaders() {
+    static const std::vector<ScreenshotHeader> headers = [] {
+        std::vector<ScreenshotHeader> out;
+        const uint8_t pixel[4] = {0, 0, 0, 255};
+        for (ImageFileFormat f : {ImageFileFormat::Bmp, ImageFileFormat::Jpeg, ImageFileFormat::Tga,
+                                  ImageFileFormat::Png}) {
+            std::vector<uint8_t> bytes;
+            if (!EncodeImage(int32_t(f), pixel, 1, 1, bytes)) continue;
+            size_t n = 0;
+            switch (f) {
+                case ImageFileFormat::Bmp: n = 54; break;
+                case ImageFileFormat::Tga: n = 18; break;
+                // The signature, the header chunk, the length and name of the
+                // data chunk and the first bytes of its stream (how it is packed).
+                case ImageFileFormat::Png: n = 43; break;
+                default: {
+                    // Everything up to the end of the start-of-scan segment.
+                    const uint8_t sos[2] = {0xFF, 0xDA};
+                    const size_t at =
+                        size_t(std::search(bytes.begin(), bytes.end(), sos, sos + 2) - bytes.begin());
+                    if (at + 4 < bytes.size()) n = at + 2 + (size_t(bytes[at + 2]) << 8 | bytes[at + 3]);
+                }
+            }
+            if (n == 0 || n > bytes.size()) continue;
+            bytes.resize(n);
+            out.push_back({f, std::move(bytes)});
+        }
+        return out;
+    }();
+    return headers;
+}
+
+// The longest header of the formats above.
+constexpr size_t kScreenshotHeadBytes = 1024;
+
+bool IsOwnScreenshot(const std::vector<uint8_t>& iHead, uint64_t iFileSize) {
+    auto le = [&](size_t at, int bytes) {
+        uint64_t v = 0;
+        for (int i = bytes - 1; i >= 0; --i) v = v << 8 | iHead[at + size_t(i)];
+        return v;
     };
-    if (starts({'B', 'M'}) || starts({0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A}) || starts({0xFF, 0xD8, 0xFF}))
-        return true;
-    // Uncompressed true-colour TGA of 32 bits, as written here.
-    return h.size() >= 18 && starts({0, 0, 2}) && h[16] == 32;
+    auto be = [&](size_t at, int bytes) {
+        uint64_t v = 0;
+        for (int i = 0; i < bytes; ++i) v = v << 8 | iHead[at + size_t(i)];
+        return v;
+    };
+    for (const ScreenshotHeader& h : ScreenshotHeaders()) {
+        const std::vector<uint8_t>& ref = h.Bytes;
+        if (iHead.size() < ref.size() || iFileSize <= ref.size()) continue;
+        // The fields that vary from picture to picture, as [from, to).
+        std::vector<std::pair<size_t, size_t>> sized;
+        uint64_t w = 0, ht = 0;
+        bool agrees = false;
+        switch (h.Format) {
+            case ImageFileFormat::Bmp: {
+                sized = {{2, 6}, {18, 26}, {34, 38}};
+                w = le(18, 4), ht = le(22, 4);
+                const uint64_t image = ((w * 3 + 3) & ~uint64_t(3)) * ht;
+                agrees = le(34, 4) == image && le(2, 4) == iFileSize && iFileSize == ref.size() + image;
+                break;
+            }
+            case ImageFileFormat::Tga:
+                sized = {{12, 16}};
+                w = le(12, 2), ht = le(14, 2);
+                agrees = iFileSize == ref.size() + w * ht * 4;
+                break;
+            case ImageFileFormat::Png:
+                // The sum of the header chunk follows from the size.
+                sized = {{16, 24}, {29, 37}};
+                w = be(16, 4), ht = be(20, 4);
+                // The picture data in one chunk, then the closing chunk.
+                agrees = iFileSize == 33 + 12 + be(33, 4) + 12;
+                break;
+            default: {
+                // The frame segment gives the size; the length is the coded data's own.
+                const uint8_t sof[2] = {0xFF, 0xC0};
+                const size_t at = size_t(std::search(ref.begin(), ref.end(), sof, sof + 2) - ref.begin());
+                if (at + 9 > ref.size()) continue;
+                sized = {{at + 5, at + 9}};
+                ht = be(at + 5, 2), w = be(at + 7, 2);
+                agrees = true;
+            }
+        }
+        if (!agrees || w < 1 || ht < 1 || w > uint64_t(kMaxTextureSide) || ht > uint64_t(kMaxTextureSide))
+            continue;
+        bool same = true;
+        for (size_t i = 0; i < ref.size() && same; ++i) {
+            const bool varies = std::any_of(sized.begin(), sized.end(),
+                                            [&](const auto& r) { return i >= r.first && i < r.second; });
+            same = varies || iHead[i] == ref[i];
+        }
+        if (same) return true;
+    }
+    return false;
 }
 
 // A file takes at least a block of the disk, however small the picture.
@@ -432,33 +527,42 @@ bool zDDrawModule::SaveScreenShot(const std::string& FileName, RECT& Area, int32
             Raise(errInvalidCall, error.empty() ? std::string("Could not encode the picture") : error);
 
         // The folder is searched without regard to case, as the program finds
-        // its own files: "ZSC" is the compiler, "Story.TXT" the story.
+        // its own files: "ZSC" is the compiler, "Story.TXT" the story. The
+        // budget holds for the screenshots the folder keeps, of this run and
+        // of earlier ones; the one replaced gives its room to the new one.
         std::string hostDir = app.empty() ? std::string() : ToHostPath(app);
         if (!hostDir.empty() && hostDir.back() != '/') hostDir += '/';
         const std::string hostName = Cp1252ToUtf8(name);
         const std::string wanted = LCase(name);
         std::string target = hostName;
         HostEntry existing;
+        uint64_t kept = 0;
+        std::vector<std::pair<std::string, uint64_t>> shots;
         for (const std::string& entry : ListHostFolder(hostDir)) {
-            if (LCase(Utf8ToCp1252(entry)) != wanted) continue;
+            const std::string entryName = Utf8ToCp1252(entry);
+            const bool same = LCase(entryName) == wanted;
+            if (!same && !IsScreenshotName(entryName)) continue;
             const HostEntry e = StatHostEntry(hostDir + entry);
-            // A screenshot of this run or of an earlier one is a plain file of
-            // one name holding a picture. Anything else is not ours to replace.
-            const bool ours = e.Regular && e.Links == 1 && LooksLikeScreenshot(ReadHostFileHead(hostDir + entry, 18));
-            if (!ours) Raise(errInvalidCall, "Not replacing " + Utf8ToCp1252(entry) + ": it is no screenshot");
-            if (!existing.Exists || entry == hostName) {
+            // A screenshot is a plain file of one name holding a picture as
+            // written here. Anything else is not ours to replace or count.
+            const bool ours =
+                e.Regular && e.Links == 1 &&
+                IsOwnScreenshot(ReadHostFileHead(hostDir + entry, kScreenshotHeadBytes), e.Size);
+            if (same && !ours) Raise(errInvalidCall, "Not replacing " + entryName + ": it is no screenshot");
+            if (same && (!existing.Exists || entry == hostName)) {
                 existing = e;
                 target = entry;
             }
+            if (ours) shots.emplace_back(entry, std::max<uint64_t>(e.Size, kDiskBlock));
         }
-        const auto written = Screenshots.find(target);
-        const uint64_t before = written != Screenshots.end() ? written->second : 0;
+        for (const auto& [entry, taken] : shots)
+            if (entry != target || !existing.Exists) kept += taken;
         const uint64_t size = std::max<uint64_t>(bytes.size(), kDiskBlock);
-        if (ScreenshotBytes - before + size > ScreenshotBudget)
-            Raise(errInvalidCall, "The screenshots of this run fill their " + std::to_string(ScreenshotBudget) + " bytes");
+        if (kept + size > ScreenshotBudget)
+            Raise(errInvalidCall, "The screenshots in the program folder fill their " +
+                                      std::to_string(ScreenshotBudget) + " bytes");
         if (!WriteHostFileNoFollow(hostDir + target, bytes, existing, error)) Raise(errPathNotFound, error);
-        ScreenshotBytes = ScreenshotBytes - before + size;
-        Screenshots[target] = size;
+        ScreenshotBytes = kept + size;
         Log("INF", "Screenshot saved", FileName);
         return true;
     });

@@ -100,10 +100,9 @@ struct zDDrawModule {
     int32_t BltCount = 0, LineCount = 0, PointCount = 0;
     int32_t FPS = 0, FPSStart = 0, FPSFrames = 0;
 
-    // Screenshots this run wrote (names in the program folder as the host
-    // spells them, with the disk each takes) and the disk they may take
+    // The disk the screenshots in the program folder took after the last
+    // one saved (this run's and earlier runs'), and the disk they may take
     // together: past it a screenshot is refused.
-    std::map<std::string, uint64_t> Screenshots;
     uint64_t ScreenshotBytes = 0;
     uint64_t ScreenshotBudget = uint64_t(256) << 20;
 

@@ -26,10 +26,9 @@ TextureId zDDrawModule::TextureObject(int32_t Texture) const {
 
 namespace {
 // A first load and a reload make the same texels: the key made transparent,
-// and no colour left under transparent texels for filtering to blend in.
+// also where it lay under texels that were transparent already.
 void PrepareTexels(Image& img, int32_t colorKey) {
     ApplyColorKey(img, uint32_t(colorKey));
-    ClearHiddenColours(img);
 }
 }  // namespace
 

@@ -18,6 +18,11 @@ zDShowState zDShow;
 
 namespace {
 bool gDeviceHeld = false;
+// The file loaded, as the caller named it, for what is told of it later.
+std::string gFileName;
+// The loop ends at the end of a piece still opening: zDShow.LoopEnd is
+// filled in when its length is known.
+bool gLoopEndToCome = false;
 
 // A standard MIDI file goes to the sequencer; everything else to the decoder.
 bool IsMidiFile(const std::string& path) {
@@ -34,6 +39,27 @@ std::shared_ptr<MusicStream> OpenMidiStream(const std::string& path, std::string
     auto synth = CreateMusicSynth(mixer->Rate(), error);
     if (!synth) return nullptr;
     return std::make_shared<MidiStream>(mixer, std::move(song), std::move(synth));
+}
+
+// A music file opens on a thread of its own; once it has, what it got wrong
+// is told once, and a file that cannot be played fails as a load would:
+// logged and released. False while it is still opening or when it failed.
+bool TellOpening() {
+    auto& m = zDShow.MediaControl;
+    if (!m) return false;
+    if (m->Failed()) {
+        Log("ERR", "LoadMusic", gFileName, m->TakeError());
+        DShow_Release();
+        return false;
+    }
+    if (!m->Opened()) return false;
+    // A file that plays despite a fault of its own says so once.
+    if (const std::string note = m->TakeWarning(); !note.empty()) Log("WARN", "LoadMusic", gFileName, note);
+    if (gLoopEndToCome) {
+        zDShow.LoopEnd = m->GetStopTime();
+        gLoopEndToCome = false;
+    }
+    return true;
 }
 }  // namespace
 
@@ -64,12 +90,13 @@ bool LoadMusic(const std::string& FileName) {
             DShow_Release();
             return false;
         }
-        // A file that plays despite a fault of its own says so once.
-        if (const std::string note = stream->TakeError(); !note.empty()) Log("WARN", "LoadMusic", FileName, note);
         stream->SetRate(1.0);
         zDShow.MediaControl = std::move(stream);
         zDShow.Loaded = true;
-        return true;
+        gFileName = FileName;
+        // A file found unplayable at once is released here.
+        TellOpening();
+        return zDShow.MediaControl != nullptr;
     });
 }
 
@@ -80,10 +107,13 @@ bool PlayMusicFile(const std::string& FileName, bool Looping, float Volume, floa
     zCore.CurrentProc = "PlayMusicFile";
     zDShow.Looping = Looping;
     zDShow.LoopStart = LoopStartMs / 1000.0;
+    // The end of a piece still opening is not known yet (0 until it is).
+    gLoopEndToCome = LoopEndMs == 0 && !zDShow.MediaControl->Opened();
     zDShow.LoopEnd = LoopEndMs != 0 ? LoopEndMs / 1000.0 : zDShow.MediaControl->GetStopTime();
     // The stream wraps by itself to the sample; the per-frame check stays for
     // loop points it cannot take (an end past the data).
-    zDShow.MediaControl->SetLoop(Looping, zDShow.LoopStart, zDShow.LoopEnd);
+    zDShow.MediaControl->SetLoop(Looping, zDShow.LoopStart,
+                                 LoopEndMs != 0 ? zDShow.LoopEnd : MusicStream::kPieceEnd);
     SetupMusic(Volume, Speed);
     MusicPlay(StartMs);
     zCore.CurrentProc = "PlayMusicFile";
@@ -128,6 +158,8 @@ void MusicCheckLoop() {
     zCore.CurrentProc = "MusicCheckLoop";
     auto& m = zDShow.MediaControl;
     if (!m) return;
+    // Still opening, it stands where it was put.
+    if (!TellOpening()) return;
     // A file damaged midway has played what it could.
     if (const std::string error = m->TakeError(); !error.empty()) Log("ERR", "MusicCheckLoop", error);
     if (m->GetPosition() + 0.001 >= zDShow.LoopEnd) {
@@ -167,6 +199,7 @@ void DShow_Release() {
     if (zDShow.MediaControl) zDShow.MediaControl->Stop();
     zDShow.MediaControl.reset();
     zDShow.Loaded = false;
+    gLoopEndToCome = false;
     if (gDeviceHeld) {
         AudioDevice::Release();
         gDeviceHeld = false;

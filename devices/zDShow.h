@@ -28,9 +28,10 @@ bool PlayMusicFile(const std::string& FileName, bool Looping, float Volume, floa
                    int32_t LoopEndMs, int32_t StartMs);
 void DShow_Release();
 // When a music folder (game path) holds music files other than MIDI, their
-// decoder's libraries start opening on a thread of their own, so that the
-// first of them played does not wait a few hundred milliseconds for them in
-// its frame. A game with MIDI music only never loads them.
+// decoder's libraries start opening on a thread of their own at start-up, so
+// that the first of them played starts without waiting for them (a file
+// never waits for them in the frame's thread: its own decode thread opens
+// them). A game with MIDI music only never loads them.
 void DShow_Prepare(const std::string& Folder);
 bool LoadMusic(const std::string& FileName);
 void SetupMusic(float Volume, float Speed);

@@ -153,19 +153,36 @@ int32_t StartMusicSetup(const std::string& FileName, bool Looping, bool Restart)
     const std::string path = GetAssetPath(FileName, zDMusic.MusicPath, "StartMusicSetup");
     if (path.empty()) return 0;
     // A setup file that cannot be read is as good as a missing one: nothing
-    // plays, and the reason is logged rather than ending the caller.
+    // plays, and the reason is logged rather than ending the caller. The file
+    // is named: a track asked for in place of its setup is a common slip.
     MusicSetupRecord record;
     const bool read = Trap("StartMusicSetup", false, [&] {
         zStream data;
-        data.FileImport(path, "");
-        record = LoadMusicSetup(data);
-        return true;
+        std::string why;
+        if (data.FileImport(path, "")) {
+            try {
+                record = LoadMusicSetup(data);
+                return true;
+            } catch (const RuntimeError& e) {
+                why = ": " + e.Description;
+            }
+        }
+        Log("ERR", "StartMusicSetup", FileName, "Not a music setup (a .mus file naming its track)" + why);
+        return false;
     });
     if (!read) return 0;
     int32_t index = 0;
     if (Restart) index = FindMusicSetup(FileName);
-    if (index > 0) index = RestartMusicSetup(index);
-    else index = PlayMusicSetup(record, Looping);
+    if (index > 0) {
+        index = RestartMusicSetup(index);
+    } else {
+        // A track that is not there plays nothing, and nothing else says so.
+        // (A name leading out of the folder is refused, and logged, by the player.)
+        const std::string& folder = record.Type == 1 ? zDSound.SoundPath : zDMusic.MusicPath;
+        if (IsInnerFileName(record.File) && (record.File.empty() || GetFilePath(record.File, folder).empty()))
+            Log("ERR", "StartMusicSetup", FileName, "Track not found", record.File);
+        index = PlayMusicSetup(record, Looping);
+    }
     Entry(index).Name = FileName;
     return index;
 }

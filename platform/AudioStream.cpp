@@ -81,7 +81,7 @@ void AudioStream::SetVolume(int32_t mB) {
 void AudioStream::SetLoop(bool looping, double start, double end) {
     const double rate = data_->SampleRate;
     const double s = std::max(0.0, start) * rate;
-    const double e = end * rate;
+    const double e = end == kPieceEnd ? double(data_->Frames) : end * rate;
     std::lock_guard<std::mutex> lk(mixer_->Mutex());
     if (!looping || !(e > s) || e > double(data_->Frames)) {
         voice_->Looping = false;

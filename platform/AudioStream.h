@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <string>
 
@@ -31,11 +32,22 @@ public:
     virtual int32_t GetVolume() const = 0;
     virtual void SetVolume(int32_t mB) = 0;       // kept within -10000..0
     // Lets the piece wrap from `end` back to `start` (seconds) by itself; off
-    // when `looping` is false or the end lies beyond the piece.
+    // when `looping` is false or the end lies beyond the piece. An end of
+    // kPieceEnd is the piece's end, known or not yet.
     virtual void SetLoop(bool looping, double start, double end) = 0;
+    static constexpr double kPieceEnd = std::numeric_limits<double>::infinity();
+    // A music file opens on a thread of its own: until it has, Opened is
+    // false, the stop time 0, and the piece stands where it was put, waiting
+    // to run. When it cannot be opened, Failed turns true and TakeError says
+    // why.
+    virtual bool Opened() const { return true; }
+    virtual bool Failed() const { return false; }
     // A failure met while playing (a file damaged midway), once; empty when
     // there was none.
     virtual std::string TakeError() { return {}; }
+    // What the file got wrong that playing works around (a length its data
+    // does not bear out), once.
+    virtual std::string TakeWarning() { return {}; }
 };
 
 class AudioStream : public MusicStream {

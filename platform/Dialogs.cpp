@@ -1,11 +1,21 @@
 #include "platform/Dialogs.h"
 
 #include <SDL2/SDL.h>
+#include <pthread.h>
+#include <sys/mman.h>
+#include <sys/prctl.h>
+#include <unistd.h>
 
+#include <atomic>
+#include <chrono>
+#include <csignal>
 #include <deque>
+#include <new>
+#include <thread>
 #include <vector>
 
 #include "core/zCore.h"
+#include "platform/StopSignals.h"
 #include "platform/Window.h"
 
 namespace zun {
@@ -54,6 +64,63 @@ std::string ForDisplay(const std::string& text) {
     return Cp1252ToUtf8(s);
 }
 
+// On X, SDL shows a box from a process of its own, and the program waits
+// for that process. The process must not outlive the program (it holds the
+// program's X connection: the window would stay on screen with the box), and
+// a stop signal while it waits closes the box as if it was cancelled.
+std::atomic<bool> gBoxOpen{false};
+pid_t gBoxParent = 0;
+// The box's process writes its number where the program can read it: a page
+// both share.
+std::atomic<pid_t>* gBoxChild = nullptr;
+
+void InBoxChild() {
+    if (!gBoxOpen.load()) return;
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (getppid() != gBoxParent || StopRequested()) _exit(1);
+    // The program's handlers would take the box's signals for the program's.
+    signal(SIGTERM, SIG_DFL);
+    signal(SIGINT, SIG_DFL);
+    gBoxChild->store(getpid());
+}
+
+// On the watchdog's thread, which holds its grace time until the main thread
+// is back from the box: the grace time tells a stuck frame from a slow one,
+// and a main thread that waits for a box is neither. The box's process may
+// be on its way still.
+void CloseBoxOnStop() {
+    constexpr int kBoxCloseMs = 5000;
+    for (int waited = 0; gBoxOpen.load() && waited < kBoxCloseMs; waited += 5) {
+        if (const pid_t pid = gBoxChild->exchange(0); pid > 0) kill(pid, SIGKILL);
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+}
+
+// False when the box must not open: the program is stopping.
+bool PrepareBoxProcess() {
+    static const bool ready = [] {
+        void* page =
+            mmap(nullptr, sizeof(std::atomic<pid_t>), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+        if (page == MAP_FAILED) return false;
+        gBoxChild = new (page) std::atomic<pid_t>(0);
+        pthread_atfork(nullptr, nullptr, InBoxChild);
+        SetStopWaitBreaker(CloseBoxOnStop);
+        return true;
+    }();
+    if (!ready) return !StopRequested();
+    gBoxChild->store(0);
+    gBoxParent = getpid();
+    gBoxOpen.store(true);
+    if (!StopRequested()) return true;
+    gBoxOpen.store(false);
+    return false;
+}
+
+void BoxProcessDone() {
+    gBoxOpen.store(false);
+    if (gBoxChild) gBoxChild->store(0);
+}
+
 // Shows an SDL message box; the pressed button's id, or `fallback` when the
 // box could not be shown or was closed.
 int32_t SdlBox(const std::string& title, const std::string& text, int32_t style, const std::vector<int32_t>& ids,
@@ -78,7 +145,12 @@ int32_t SdlBox(const std::string& title, const std::string& text, int32_t style,
     data.numbuttons = int(buttons.size());
     data.buttons = buttons.data();
     int pressed = -1;
-    if (SDL_ShowMessageBox(&data, &pressed) != 0) {
+    // Nobody is there to answer a program that is ending.
+    if (!PrepareBoxProcess()) return escapeId;
+    const int shown = SDL_ShowMessageBox(&data, &pressed);
+    BoxProcessDone();
+    if (StopRequested()) return escapeId;
+    if (shown != 0) {
         // A display without a way to show boxes (SDL's offscreen driver, a
         // desktop without the needed libraries): the message goes to the log
         // rather than nowhere.

@@ -387,14 +387,7 @@ void ApplyColorKey(Image& img, uint32_t colorKey) {
                   b = uint8_t(colorKey);
     uint8_t* p = img.Pixels.data();
     for (size_t i = 0, n = img.Pixels.size() / 4; i < n; ++i, p += 4) {
-        if (p[0] == r && p[1] == g && p[2] == b && p[3] == a) p[0] = p[1] = p[2] = p[3] = 0;
-    }
-}
-
-void ClearHiddenColours(Image& img) {
-    uint8_t* p = img.Pixels.data();
-    for (size_t i = 0, n = img.Pixels.size() / 4; i < n; ++i, p += 4) {
-        if (p[3] == 0) p[0] = p[1] = p[2] = 0;
+        if (p[0] == r && p[1] == g && p[2] == b && (p[3] == a || p[3] == 0)) p[0] = p[1] = p[2] = p[3] = 0;
     }
 }
 

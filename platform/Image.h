@@ -46,14 +46,13 @@ bool ReadImageFileBytes(const std::string& hostPath, std::vector<uint8_t>& bytes
 bool LoadImageFile(const std::string& hostPath, Image& out, std::string* error = nullptr);
 
 // Every pixel whose 32-bit ARGB value equals `colorKey` exactly becomes
-// transparent black (0x00000000). A key of 0 means no key.
+// transparent black (0x00000000), and so does every pixel of alpha 0 that
+// holds the key's colour: many painters leave the key under the pixels they
+// made transparent, and a filter that samples between texels mixes their
+// colours whatever their alpha, so it would show along the edges of what is
+// drawn. Any other colour under alpha 0 stays: modes that ignore alpha draw
+// it. A key of 0 means no key.
 void ApplyColorKey(Image& img, uint32_t colorKey);
-
-// Every pixel of alpha 0 becomes transparent black. A filter that samples
-// between texels mixes their colours whatever their alpha, so the colour a
-// picture hides under its transparent pixels (often its key colour) would
-// show along the edges of whatever it draws.
-void ClearHiddenColours(Image& img);
 
 // A 24-bit uncompressed BMP of RGBA pixels (rows top to bottom): 54-byte
 // header, rows stored bottom-up as B, G, R, each padded to 4 bytes. Alpha is

@@ -276,11 +276,16 @@ bool GifSize(const uint8_t* d, size_t n, int32_t& w, int32_t& h, std::string& er
     w = int32_t(U16(d + 6));
     h = int32_t(U16(d + 8));
     if (!SideOk(w, h)) return Fail(error, "image size out of range");
-    // An LZW code of c bits stands for at most 2^c pixels, and 2^c / c is
-    // largest for the widest code, 12 bits: no byte of a file gives more than
-    // 8 * 4096 / 12 pixels. A canvas the file's bytes cannot fill is refused,
-    // so a header alone cannot make the whole picture be allocated.
-    if (uint64_t(w) * uint64_t(h) * 12 > uint64_t(n) * 8 * 4096) return Fail(error, "file is truncated");
+    // A frame often covers only part of the canvas, the rest staying
+    // transparent, and that rest costs the file no byte: so a canvas up to
+    // kMaxSparseGifCanvas pixels is taken whatever the file holds. A larger
+    // one must be one the file's bytes could fill, so that a header alone
+    // cannot make a large picture be allocated. An LZW code of c bits stands
+    // for at most 2^c pixels, and 2^c / c is largest for the widest code, 12
+    // bits: no byte of a file gives more than 8 * 4096 / 12 pixels.
+    const uint64_t area = uint64_t(w) * uint64_t(h);
+    if (area > kMaxSparseGifCanvas && area * 12 > uint64_t(n) * 8 * 4096)
+        return Fail(error, "GIF canvas too large for the data that fills it");
     return true;
 }
 

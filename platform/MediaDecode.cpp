@@ -7,12 +7,14 @@ extern "C" {
 }
 
 #include <dlfcn.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <mutex>
 #include <system_error>
 #include <thread>
@@ -28,8 +30,9 @@ namespace {
 // The decoding libraries are opened when first asked for rather than linked:
 // they bring about a hundred shared libraries with them (every codec, TLS,
 // image and subtitle formats), near 20 MB resident, which a program that
-// plays only MIDI music and wave sounds never needs. A game with music files
-// asks for them at start-up, off its frame's thread (PrepareMediaDecoder).
+// plays only MIDI music and wave sounds never needs. They are opened off the
+// frame's thread: by each music file's decode thread, and ahead at start-up
+// for a game whose music folder holds music files (PrepareMediaDecoder).
 #define ZUN_FFMPEG_FUNCTIONS(X)                                                                                   \
     X(util, av_channel_layout_copy)                                                                               \
     X(util, av_channel_layout_default)                                                                            \
@@ -85,9 +88,16 @@ constexpr const char* kResampleLibrary = "libswresample.so." AV_STRINGIFY(LIBSWR
 
 Ffmpeg ff;
 
+}  // namespace
+
+MediaDecodeWatch gMediaDecodeWatch;
+
+namespace {
+
 // Opens the libraries once for the whole run; they stay loaded, as a linked
 // library would. Returns false with the reason when they cannot be used.
 bool LoadFfmpeg(std::string& error) {
+    if (gMediaDecodeWatch.Libraries) gMediaDecodeWatch.Libraries();
     static std::once_flag once;
     std::call_once(once, [] {
         void* util = nullptr;
@@ -190,10 +200,13 @@ int64_t Seek(void* opaque, int64_t offset, int whence) {
 struct FileReader {
     HostFile f;
     int64_t size = 0;
+    const std::atomic<bool>* stop = nullptr;  // once true, reads fail
+    bool Stopped() const { return stop && stop->load(std::memory_order_relaxed); }
 };
 
 int ReadFilePacket(void* opaque, uint8_t* buf, int n) {
     auto* r = static_cast<FileReader*>(opaque);
+    if (r->Stopped()) return AVERROR_EXIT;
     const int64_t got = r->f.Read(buf, size_t(std::max(0, n)));
     if (got <= 0) return AVERROR_EOF;
     return int(got);
@@ -278,6 +291,11 @@ public:
         if (ff.avcodec_parameters_to_context(d_.codec, d_.fmt->streams[stream_]->codecpar) < 0)
             return Fail("Unusable audio stream");
         d_.codec->thread_count = 1;
+        // A lossless frame whose checksum fails decodes to garbage, as loud
+        // as garbage comes: it is dropped as damage, not heard as a burst.
+        // Lossy decoders conceal what they can of a damaged frame themselves.
+        for (AVCodecID lossless : {AV_CODEC_ID_FLAC, AV_CODEC_ID_ALAC, AV_CODEC_ID_WAVPACK, AV_CODEC_ID_TTA})
+            if (codec->id == lossless) d_.codec->err_recognition |= AV_EF_CRCCHECK | AV_EF_EXPLODE;
         // With the packets' time base the decoder moves a frame's time stamp
         // past the samples it drops (an MP3's encoder delay); without it the
         // first frame keeps the packet's stamp, and the stream's start time,
@@ -314,9 +332,9 @@ public:
             if (d_.packet->stream_index == stream_) {
                 rc = ff.avcodec_send_packet(d_.codec, d_.packet);
                 ff.av_packet_unref(d_.packet);
-                // Damaged packets are skipped, as a player would.
-                if (rc < 0 && rc != AVERROR(EAGAIN) && rc != AVERROR_INVALIDDATA) return Fail(AvError(rc));
-                if (!Drain()) return false;
+                if (!Damaged(rc) || !Drain()) return false;
+                // Damage without end: what came before it is the piece.
+                if (Hopeless()) break;
             } else {
                 ff.av_packet_unref(d_.packet);
             }
@@ -336,11 +354,30 @@ public:
 
     int Stream() const { return stream_; }
 
+    // What the decoder said of a packet or a frame: damage (whatever the
+    // decoder calls it: invalid data, a feature it lacks) is passed over, as a
+    // player would; only running out of memory ends decoding.
+    bool Damaged(int rc) {
+        if (rc == AVERROR(ENOMEM)) return Fail("Out of memory");
+        if (rc < 0 && rc != AVERROR(EAGAIN)) ++damagedInARow_;
+        return true;
+    }
+
+    // So much damage on end that the file holds nothing more to play: each
+    // damaged packet costs a decode, and a file damaged from some point to
+    // its end would otherwise be decoded through at every seek past it.
+    bool Hopeless() const { return damagedInARow_ > kMostDamagedInARow; }
+
     // One decoded frame converted into `block` (interleaved stored
     // channels); false on failure. The frame is left for the caller to unref.
     bool ConvertFrame(std::vector<float>& block, int& count) {
         count = 0;
         if (!SetUpResampler()) return false;
+        if (Foreign()) {
+            ++damagedInARow_;
+            return true;
+        }
+        damagedInARow_ = 0;
         const int room = ff.swr_get_out_samples(d_.swr, d_.frame->nb_samples);
         if (room < 0) return Fail("Cannot convert the samples");
         block.resize(size_t(std::max(room, 1)) * size_t(out_.StoredChannels));
@@ -358,30 +395,45 @@ private:
     std::string& error_;
     int stream_ = -1;
     std::vector<float> block_;
+    // Packets and frames damaged since the last good frame: some seconds of
+    // any codec's.
+    static constexpr int kMostDamagedInARow = 256;
+    int damagedInARow_ = 0;
 
     bool Drain() {
         while (true) {
             int rc = ff.avcodec_receive_frame(d_.codec, d_.frame);
             if (rc == AVERROR(EAGAIN) || rc == AVERROR_EOF) return true;
-            if (rc == AVERROR_INVALIDDATA) continue;
-            if (rc < 0) return Fail(AvError(rc));
-            const bool ok = SetUpResampler() && Convert(const_cast<const uint8_t**>(d_.frame->extended_data),
-                                                        d_.frame->nb_samples);
+            if (rc < 0) {
+                if (!Damaged(rc)) return false;
+                continue;
+            }
+            bool ok = SetUpResampler();
+            if (ok && Foreign()) {
+                ++damagedInARow_;
+            } else if (ok) {
+                damagedInARow_ = 0;
+                ok = Convert(const_cast<const uint8_t**>(d_.frame->extended_data), d_.frame->nb_samples);
+            }
             ff.av_frame_unref(d_.frame);
             if (!ok) return false;
         }
     }
 
-    // Set up by the first frame, whose format the decoder then keeps; a
-    // stream that changes format midway is refused rather than misread.
+    // A frame in another format than the first: damage that decoded to
+    // something (a damaged header naming other channels), or a stream that
+    // changes format midway. It is dropped rather than misread or heard as
+    // a burst.
+    bool Foreign() const {
+        const AVFrame* f = d_.frame;
+        return f->format != inFormat_ || f->sample_rate != out_.SampleRate ||
+               f->ch_layout.nb_channels != out_.Channels;
+    }
+
+    // Set up by the first frame, whose format the decoder then keeps.
     bool SetUpResampler() {
         const AVFrame* f = d_.frame;
-        if (d_.swr) {
-            if (f->format != inFormat_ || f->sample_rate != out_.SampleRate ||
-                f->ch_layout.nb_channels != out_.Channels)
-                return Fail("Audio format changes within the file");
-            return true;
-        }
+        if (d_.swr) return true;
         // The first frame has the last word on the format: some decoders only
         // learn the true rate or channel count from it.
         if (f->ch_layout.nb_channels < 1 || f->ch_layout.nb_channels > kMaxAudioChannels)
@@ -457,92 +509,216 @@ bool DecodeMediaFile(const std::string& hostPath, AudioData& out, std::string& e
            DecodeMediaBytes(bytes.data(), bytes.size(), out, error);
 }
 
+namespace {
+
+// What was learnt of a file's length, kept while the file stays as it is on
+// disk: counting the packets of a long file can take seconds, and a game
+// plays the same piece again and again.
+struct Measured {
+    double Seconds = 0;
+    std::string Warning;
+    bool StampsHold = true;  // its time stamps run forwards
+};
+
+struct FileKey {
+    uint64_t Device = 0, Inode = 0;
+    int64_t Size = 0, Changed = 0;
+    auto operator<=>(const FileKey&) const = default;
+};
+
+struct MeasuredFiles {
+    std::mutex m;
+    std::map<FileKey, Measured> known;
+};
+
+// Never destroyed: a decode thread may still measure while the program ends.
+MeasuredFiles& TheMeasuredFiles() {
+    static auto* files = new MeasuredFiles;
+    return *files;
+}
+
+// Files remembered at most; past it the memory starts afresh.
+constexpr size_t kMeasuredFilesKept = 256;
+
+bool KeyOf(const HostFile& f, FileKey& key) {
+    struct stat st {};
+    if (::fstat(f.Descriptor(), &st) != 0) return false;
+    key = FileKey{uint64_t(st.st_dev), uint64_t(st.st_ino), int64_t(st.st_size),
+                  int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
+    return true;
+}
+
+// Whether a seek by time stamp in this container lands where the packets'
+// stamps say, to the sample. Elsewhere the stamps after a seek are rounded to
+// the millisecond (Matroska, ASF), guessed from the bit rate (raw AAC) or off
+// by the first packet's unknown block size (Vorbis in Ogg), so the reader
+// decodes its way to the target instead.
+bool StampsPlaceSamples(const AVFormatContext* fmt, AVCodecID codec) {
+    const std::string name = fmt->iformat->name;
+    for (const char* exact : {"wav", "w64", "aiff", "flac", "mp3"})
+        if (name == exact) return true;
+    if (name.rfind("mov,", 0) == 0) return true;
+    return name == "ogg" && codec == AV_CODEC_ID_OPUS;
+}
+
+}  // namespace
+
 struct MediaReader::Impl {
     FileReader file;
-    Decoding d;
-    AudioData format;
+    std::string path;
+    std::unique_ptr<Decoding> d;
+    AudioData opened;  // what the decoder's latest start found
     std::string openError;
-    Decoder dec{d, format, openError};
-    std::vector<float> pending;  // converted frames not handed out yet
-    size_t pendingAt = 0;        // first of them, in samples
+    std::unique_ptr<Decoder> dec;
+    AudioData format;            // as Format tells it, fixed by the first start
+    std::vector<float> pending;  // decoded frames from `next` on, not handed out yet
+    size_t pendingAt = 0;        // the first of them, in samples
     int64_t next = 0;            // frame of the next frame handed out
     int64_t target = 0;          // frames before this are dropped (after a seek)
-    bool sync = true;            // the next decoded frame tells where it lies
+    bool sync = false;           // the next decoded frame's time stamp tells where it lies
     bool flushed = false;        // the decoder was told the file ended
     bool ended = false;
+    bool broken = false;         // a read failed: the next seek starts afresh
     bool produced = false;       // some audio came out since opening
     std::string warning;         // what the file got wrong that playing works around
     int64_t origin = 0;          // the stream's first time stamp
     AVRational base{1, 1};
+    bool stampsHold = false;  // a seek by time stamp lands on its sample
+    int64_t preroll = 0;      // frames decoded before a seek's target
 
     // Time stamps come from the file: worked out in double and bounded, so
     // that a far one gives a far frame, never an overflow.
     int64_t FrameOf(int64_t pts, int64_t duration = 0) const {
         const double rel = double(pts) - double(origin) + double(duration);
-        return int64_t(std::clamp(rel * base.num / base.den * format.SampleRate + 0.5, -4.0e18, 4.0e18));
+        return int64_t(std::clamp(rel * base.num / base.den * opened.SampleRate + 0.5, -4.0e18, 4.0e18));
     }
 
-    // The piece's length in frames. A header's length is taken when the
-    // first packets' bytes per second bear it out for the file's size;
-    // without one, or when it is far from what the packets hold, they
-    // are counted (no decoding) and the file is rewound. A header may
-    // claim a day over a third of a second of data, or time stamps may run
-    // backwards: what the packets hold plays, with a warning.
-    bool Measure(std::string& error) {
-        AVStream* st = d.fmt->streams[dec.Stream()];
+    // Opens the file's demuxer and decoder afresh from its first byte: what
+    // follows is the piece from its first frame, just as a plain decode of
+    // the file gives it (a seek to the start would be the container's own,
+    // and some drop or keep the encoder's lead-in differently).
+    bool Start(std::string& error) {
+        dec.reset();
+        d.reset();
+        if (file.f.Seek(0, SEEK_SET) != 0) {
+            error = "Cannot read the file";
+            return false;
+        }
+        d = std::make_unique<Decoding>();
+        opened = AudioData{};
+        openError.clear();
+        dec = std::make_unique<Decoder>(*d, opened, openError);
+        if (!dec->Open(&file, ReadFilePacket, SeekFile)) {
+            error = openError;
+            return false;
+        }
+        const AVStream* st = d->fmt->streams[dec->Stream()];
         base = st->time_base;
-        if (base.num <= 0 || base.den <= 0) base = AVRational{1, format.SampleRate};
+        if (base.num <= 0 || base.den <= 0) base = AVRational{1, opened.SampleRate};
         origin = st->start_time != AV_NOPTS_VALUE ? st->start_time : 0;
-        double seconds = 0;
-        if (st->duration != AV_NOPTS_VALUE && st->duration > 0)
-            seconds = double(st->duration) * base.num / base.den;
-        else if (d.fmt->duration != AV_NOPTS_VALUE && d.fmt->duration > 0)
-            seconds = double(d.fmt->duration) / AV_TIME_BASE;
-        const bool declared = seconds > 0;
-        bool count = !declared;
-        if (declared) {
-            const Packets first = ReadPackets(64);
-            if (!Rewind(error)) return false;
-            // Bit rates vary (a loud opening, a quiet close), hence the wide
-            // margin; past it, or once the first packets run beyond the whole
-            // declared length or back in time, the header is not believed.
-            if (first.Bytes > 0 && first.Duration > 0) {
-                const double held = double(file.size) / double(first.Bytes) * first.Duration * base.num / base.den;
-                count = seconds > 8.0 * held + 1.0;
-            }
-            count = count || first.Backwards || double(first.End) * base.num / base.den > seconds + 1.0;
+        pending.clear();
+        pendingAt = 0;
+        next = 0;
+        sync = false;
+        flushed = ended = broken = false;
+        return true;
+    }
+
+    // The piece's length in seconds, remembered per file as it stands on
+    // disk. The file stands at its start afterwards.
+    bool Measure(double& seconds, std::string& error) {
+        FileKey key;
+        const bool keyed = KeyOf(file.f, key);
+        Measured m;
+        bool known = false;
+        if (keyed) {
+            MeasuredFiles& files = TheMeasuredFiles();
+            std::lock_guard<std::mutex> lk(files.m);
+            if (auto it = files.known.find(key); it != files.known.end()) m = it->second, known = true;
         }
-        if (count) {
-            const Packets all = ReadPackets(-1);
-            if (!Rewind(error)) return false;
-            const double held = double(all.Backwards ? all.Duration : all.End) * base.num / base.den;
-            if (declared && std::fabs(held - seconds) > 1.0) {
-                char text[160];
-                std::snprintf(text, sizeof text, "The header gives %.1f s, the data holds %.1f s%s", seconds, held,
-                              all.Backwards ? " (its time stamps run backwards)" : "");
-                warning = text;
-            } else if (all.Backwards) {
-                warning = "Its time stamps run backwards";
+        if (!known) {
+            if (!Count(m, error)) return false;
+            if (keyed) {
+                MeasuredFiles& files = TheMeasuredFiles();
+                std::lock_guard<std::mutex> lk(files.m);
+                if (files.known.size() >= kMeasuredFilesKept) files.known.clear();
+                files.known[key] = m;
             }
-            if (held > 0 || !declared) seconds = held;
         }
+        warning = m.Warning;
+        stampsHold = m.StampsHold;
+        seconds = m.Seconds;
         // A length beyond a day is not a piece of music.
         if (!(seconds > 0) || seconds > 86400.0) {
             error = "Unknown length";
             return false;
         }
-        format.Frames = int64_t(seconds * format.SampleRate + 0.5);
-        if (format.Frames <= 0) {
-            error = "File holds no samples";
-            return false;
-        }
         return true;
+    }
+
+    // A header's length is taken when the first packets' bytes per second
+    // bear it out for the file's size; without one, or when it is far from
+    // what the packets hold, they are counted (no decoding). Ogg keeps its
+    // length only in its last page's stamp, which a chain of links or
+    // stamps set back belie anywhere in the file, and a length from the bit
+    // rate is a guess: those are always counted. A header may claim a day
+    // over a third of a second of data, or time stamps may run backwards:
+    // what the packets hold plays, with a warning. The file is left started
+    // afresh.
+    bool Count(Measured& m, std::string& error) {
+        const AVStream* st = d->fmt->streams[dec->Stream()];
+        double seconds = 0;
+        if (st->duration != AV_NOPTS_VALUE && st->duration > 0)
+            seconds = double(st->duration) * base.num / base.den;
+        else if (d->fmt->duration != AV_NOPTS_VALUE && d->fmt->duration > 0)
+            seconds = double(d->fmt->duration) / AV_TIME_BASE;
+        const bool declared = seconds > 0;
+        bool count = !declared || std::strcmp(d->fmt->iformat->name, "ogg") == 0 ||
+                     d->fmt->duration_estimation_method == AVFMT_DURATION_FROM_BITRATE;
+        const double perUnit = double(base.num) / base.den;
+        // Encoders pad the last packet, and a header's length leaves the
+        // padding out: a length within this of the packets' is the same.
+        double slack = 0.1;
+        const bool checked = !count;
+        if (checked) {
+            const Packets first = ReadPackets(64);
+            slack = std::max(slack, 2.0 * double(first.Longest) * perUnit);
+            // Bit rates vary (a loud opening, a quiet close), hence the wide
+            // margin; past it, or once the first packets run beyond the whole
+            // declared length or back in time, the header is not believed.
+            if (first.Bytes > 0 && first.Duration > 0) {
+                const double held =
+                    double(file.size) / double(first.Bytes) * double(first.Duration) * perUnit;
+                count = seconds > 8.0 * held + 1.0;
+            }
+            count = count || first.Backwards || double(first.End) * perUnit > seconds + slack;
+        }
+        if (count) {
+            if (gMediaDecodeWatch.LengthCounted) gMediaDecodeWatch.LengthCounted(path);
+            if (checked && !Start(error)) return false;
+            const Packets all = ReadPackets(-1);
+            slack = std::max(slack, 2.0 * double(all.Longest) * perUnit);
+            const double held = double(all.Backwards ? all.Duration : all.End) * perUnit;
+            if (declared && std::fabs(held - seconds) > 1.0) {
+                char text[160];
+                std::snprintf(text, sizeof text, "The header gives %.1f s, the data holds %.1f s%s", seconds, held,
+                              all.Backwards ? " (its time stamps run backwards)" : "");
+                m.Warning = text;
+            } else if (all.Backwards) {
+                m.Warning = "Its time stamps run backwards";
+            }
+            m.StampsHold = !all.Backwards;
+            if (!declared || (held > 0 && std::fabs(held - seconds) > slack)) seconds = held;
+        }
+        m.Seconds = seconds;
+        return Start(error);
     }
 
     struct Packets {
         int64_t Bytes = 0;
         int64_t Duration = 0;  // summed, in the stream's time base
         int64_t End = 0;       // the latest end a time stamp gives, from the origin
+        int64_t Longest = 0;   // the longest sound duration of one
         bool Backwards = false;
     };
 
@@ -555,15 +731,14 @@ struct MediaReader::Impl {
         int64_t last = INT64_MIN;
         const double perSecond = double(base.den) / base.num;
         const int64_t longest = int64_t(std::min(2.0 * perSecond, 4.0e18));
-        int64_t typical = 0;
-        for (int64_t n = 0; (most < 0 || n < most) && ff.av_read_frame(d.fmt, d.packet) >= 0;) {
-            const AVPacket& k = *d.packet;
-            if (k.stream_index == dec.Stream()) {
+        for (int64_t n = 0; (most < 0 || n < most) && ff.av_read_frame(d->fmt, d->packet) >= 0;) {
+            const AVPacket& k = *d->packet;
+            if (k.stream_index == dec->Stream()) {
                 ++n;
                 p.Bytes += k.size;
                 int64_t duration = k.duration;
-                if (duration > 0 && duration <= longest) typical = std::max(typical, duration);
-                else duration = typical;
+                if (duration > 0 && duration <= longest) p.Longest = std::max(p.Longest, duration);
+                else duration = p.Longest;
                 p.Duration = std::min<int64_t>(p.Duration + duration, INT64_MAX / 2);
                 if (k.pts != AV_NOPTS_VALUE) {
                     if (k.pts < last) p.Backwards = true;
@@ -572,91 +747,95 @@ struct MediaReader::Impl {
                     p.End = std::max<int64_t>(p.End, int64_t(std::clamp(end, 0.0, 4.0e18)));
                 }
             }
-            ff.av_packet_unref(d.packet);
+            ff.av_packet_unref(d->packet);
         }
         return p;
-    }
-
-    bool Rewind(std::string& error) {
-        if (ff.avformat_seek_file(d.fmt, dec.Stream(), INT64_MIN, origin, origin, 0) < 0) {
-            error = "Cannot seek in the file";
-            return false;
-        }
-        return true;
     }
 
     // Decodes the next frame into `pending`; false at the end or on failure
     // (error set then).
     bool DecodeMore(std::string& error) {
         while (!ended) {
-            int rc = ff.avcodec_receive_frame(d.codec, d.frame);
+            if (dec->Hopeless() || file.Stopped()) {
+                // Damage to the end, or the stream is going: nothing more comes.
+                ended = true;
+                if (file.Stopped()) error = "Stopped";
+                return false;
+            }
+            int rc = ff.avcodec_receive_frame(d->codec, d->frame);
             if (rc == 0) {
                 int count = 0;
                 std::vector<float> block;
-                const bool ok = dec.ConvertFrame(block, count);
-                const int64_t pts = d.frame->best_effort_timestamp;
-                ff.av_frame_unref(d.frame);
+                const bool ok = dec->ConvertFrame(block, count);
+                const int64_t pts = d->frame->best_effort_timestamp;
+                ff.av_frame_unref(d->frame);
                 if (!ok) {
                     error = openError;
                     return false;
                 }
                 if (count <= 0) continue;
-                if (sync) {
-                    if (pts != AV_NOPTS_VALUE) next = FrameOf(pts);
-                    else next = target;
-                    sync = false;
+                if (format.SampleRate > 0 && (opened.SampleRate != format.SampleRate ||
+                                              opened.StoredChannels != format.StoredChannels)) {
+                    error = "Audio format changes within the file";
+                    return false;
                 }
-                const int64_t ch = format.StoredChannels;
-                int64_t skip = std::clamp<int64_t>(target - next, 0, count);
-                next += skip;
-                pending.assign(block.begin() + ptrdiff_t(skip * ch), block.begin() + ptrdiff_t(int64_t(count) * ch));
+                // Where a seek landed; past the target only when what lay
+                // between was damaged, and decoding from the start would drop
+                // it all the same.
+                if (sync) {
+                    sync = false;
+                    next = pts != AV_NOPTS_VALUE ? FrameOf(pts) : target;
+                }
+                block.resize(size_t(count) *
+                             size_t(format.SampleRate > 0 ? format.StoredChannels : opened.StoredChannels));
+                pending.swap(block);
                 pendingAt = 0;
                 produced = true;
-                if (!pending.empty()) return true;
-                continue;
+                return true;
             }
             if (rc == AVERROR_EOF) {
                 ended = true;
                 return false;
             }
-            if (rc == AVERROR_INVALIDDATA) continue;
             if (rc != AVERROR(EAGAIN)) {
-                error = AvError(rc);
-                return false;
+                if (!dec->Damaged(rc)) {
+                    error = openError;
+                    return false;
+                }
+                continue;
             }
             if (flushed) {
                 ended = true;
                 return false;
             }
-            rc = ff.av_read_frame(d.fmt, d.packet);
+            rc = ff.av_read_frame(d->fmt, d->packet);
             if (rc < 0) {
                 // The end, or a damaged tail after good audio: what came before plays.
-                if (rc != AVERROR_EOF && !produced) {
+                if (rc != AVERROR_EOF && (!produced || file.Stopped())) {
                     error = "Read error (" + AvError(rc) + ")";
                     return false;
                 }
-                ff.avcodec_send_packet(d.codec, nullptr);
+                ff.avcodec_send_packet(d->codec, nullptr);
                 flushed = true;
                 continue;
             }
-            if (d.packet->stream_index == dec.Stream()) {
-                // After a seek, what lies well before the target is passed over
-                // undecoded: an index may land far before it. The last stretch
-                // is decoded, for codecs that need what came before.
-                if (sync && d.packet->pts != AV_NOPTS_VALUE && d.packet->duration > 0 &&
-                    FrameOf(d.packet->pts, d.packet->duration) < target - format.SampleRate / 4) {
-                    ff.av_packet_unref(d.packet);
+            if (d->packet->stream_index == dec->Stream()) {
+                // After a seek, what lies well before the run-up to the
+                // target is passed over undecoded: an index may land far
+                // before it.
+                if (sync && d->packet->pts != AV_NOPTS_VALUE && d->packet->duration > 0 &&
+                    FrameOf(d->packet->pts, d->packet->duration) < target - preroll - opened.SampleRate / 4) {
+                    ff.av_packet_unref(d->packet);
                     continue;
                 }
-                rc = ff.avcodec_send_packet(d.codec, d.packet);
-                ff.av_packet_unref(d.packet);
-                // Damaged packets are skipped, as a player would.
-                if (rc < 0 && rc != AVERROR(EAGAIN) && rc != AVERROR_INVALIDDATA) {
-                    error = AvError(rc);
+                rc = ff.avcodec_send_packet(d->codec, d->packet);
+                ff.av_packet_unref(d->packet);
+                if (!dec->Damaged(rc)) {
+                    error = openError;
                     return false;
                 }
             } else {
-                ff.av_packet_unref(d.packet);
+                ff.av_packet_unref(d->packet);
             }
         }
         return false;
@@ -666,10 +845,12 @@ struct MediaReader::Impl {
 MediaReader::MediaReader() = default;
 MediaReader::~MediaReader() = default;
 
-bool MediaReader::Open(const std::string& hostPath, std::string& error) {
+bool MediaReader::Open(const std::string& hostPath, std::string& error, const std::atomic<bool>* stop) {
     impl_.reset();
     if (!LoadFfmpeg(error)) return false;
     auto impl = std::make_unique<Impl>();
+    impl->path = hostPath;
+    impl->file.stop = stop;
     if (!OpenHostFile(hostPath, impl->file.f, error)) return false;
     impl->file.size = impl->file.f.Size();
     if (impl->file.size == 0) {
@@ -677,22 +858,30 @@ bool MediaReader::Open(const std::string& hostPath, std::string& error) {
         return false;
     }
     try {
-        if (!impl->dec.Open(&impl->file, ReadFilePacket, SeekFile)) {
-            error = impl->openError;
-            return false;
-        }
-        if (!impl->Measure(error)) return false;
+        Impl& m = *impl;
+        double seconds = 0;
+        if (!m.Start(error) || !m.Measure(seconds, error)) return false;
         // The first frame has the last word on the rate and the channels (a
         // header may give the core rate of a stream that decodes at twice
         // it): it is decoded now, so that what Format tells the player is what
-        // every block will hold, and a later change is refused by the decoder.
-        const int32_t declaredRate = impl->format.SampleRate;
-        if (!impl->DecodeMore(error)) {
+        // every block will hold, and a later change is refused.
+        if (!m.DecodeMore(error)) {
             if (error.empty()) error = "File holds no samples";
             return false;
         }
-        if (impl->format.SampleRate != declaredRate)
-            impl->format.Frames = int64_t(double(impl->format.Frames) * impl->format.SampleRate / declaredRate + 0.5);
+        m.format = m.opened;
+        m.format.Frames = int64_t(seconds * m.format.SampleRate + 0.5);
+        if (m.format.Frames <= 0) {
+            error = "File holds no samples";
+            return false;
+        }
+        // What a seek decodes before its target: the codec's own run-up
+        // (Opus asks for 80 ms), and ten of its frames, for the overlap of
+        // transform codecs and the bit reservoir of MP3, which may reach
+        // back over several frames at a low bit rate.
+        const AVCodecParameters* par = m.d->fmt->streams[m.dec->Stream()]->codecpar;
+        m.preroll = std::max<int64_t>(par->seek_preroll, int64_t(10) * std::max(0, m.d->codec->frame_size));
+        m.stampsHold = m.stampsHold && StampsPlaceSamples(m.d->fmt, par->codec_id);
     } catch (const std::bad_alloc&) {
         error = "Out of memory";
         return false;
@@ -713,22 +902,33 @@ bool MediaReader::Seek(int64_t frame, std::string& error) {
     }
     Impl& m = *impl_;
     frame = std::clamp<int64_t>(frame, 0, m.format.Frames);
-    const int64_t ts = int64_t(std::clamp(double(m.origin) + double(frame) / m.format.SampleRate * m.base.den / m.base.num,
-                                          -4.0e18, 4.0e18));
-    if (ff.avformat_seek_file(m.d.fmt, m.dec.Stream(), INT64_MIN, ts, ts, 0) < 0 &&
-        ff.avformat_seek_file(m.d.fmt, m.dec.Stream(), INT64_MIN, ts, INT64_MAX, 0) < 0) {
-        error = "Cannot seek in the file";
+    try {
+        // Ahead of where the reader stands and within what a seek would
+        // decode anyway, or anywhere ahead where a seek cannot place it:
+        // decoded on from here.
+        if (!m.broken && !m.sync && frame >= m.next && (!m.stampsHold || frame - m.next <= m.preroll)) {
+            m.target = frame;
+            return true;
+        }
+        m.target = frame;
+        if (!m.stampsHold || frame - m.preroll <= 0) return m.Start(error);
+        const int64_t from = frame - m.preroll;
+        const int64_t ts = int64_t(
+            std::clamp(double(m.origin) + double(from) / m.format.SampleRate * m.base.den / m.base.num,
+                       -4.0e18, 4.0e18));
+        if (ff.avformat_seek_file(m.d->fmt, m.dec->Stream(), INT64_MIN, ts, ts, 0) < 0) return m.Start(error);
+        ff.avcodec_flush_buffers(m.d->codec);
+        m.pending.clear();
+        m.pendingAt = 0;
+        m.next = from;
+        m.sync = true;
+        m.flushed = m.ended = m.broken = false;
+        return true;
+    } catch (const std::bad_alloc&) {
+        error = "Out of memory";
+        m.broken = true;
         return false;
     }
-    ff.avcodec_flush_buffers(m.d.codec);
-    m.pending.clear();
-    m.pendingAt = 0;
-    m.target = frame;
-    m.next = frame;
-    m.sync = true;
-    m.flushed = false;
-    m.ended = false;
-    return true;
 }
 
 int64_t MediaReader::Read(std::vector<float>& out, int64_t want, std::string& error) {
@@ -743,12 +943,22 @@ int64_t MediaReader::Read(std::vector<float>& out, int64_t want, std::string& er
         while (got < want && m.next < m.format.Frames) {
             if (m.pendingAt >= m.pending.size()) {
                 if (!m.DecodeMore(error)) {
-                    if (!error.empty()) return -1;
+                    if (!error.empty()) {
+                        m.broken = true;
+                        return -1;
+                    }
                     break;
                 }
                 continue;
             }
             const int64_t have = int64_t(m.pending.size() - m.pendingAt) / ch;
+            // The run-up to a seek's target is decoded, not heard.
+            const int64_t drop = std::min(have, m.target - m.next);
+            if (drop > 0) {
+                m.pendingAt += size_t(drop * ch);
+                m.next += drop;
+                continue;
+            }
             const int64_t take = std::min({have, want - got, m.format.Frames - m.next});
             out.insert(out.end(), m.pending.begin() + ptrdiff_t(m.pendingAt),
                        m.pending.begin() + ptrdiff_t(m.pendingAt + size_t(take * ch)));
@@ -758,6 +968,7 @@ int64_t MediaReader::Read(std::vector<float>& out, int64_t want, std::string& er
         }
     } catch (const std::bad_alloc&) {
         error = "Out of memory";
+        m.broken = true;
         return -1;
     }
     return got;

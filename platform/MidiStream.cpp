@@ -124,6 +124,7 @@ void MidiStream::SetVolume(int32_t mB) {
 
 void MidiStream::SetLoop(bool looping, double start, double end) {
     const double stop = GetStopTime();
+    if (end == kPieceEnd) end = stop;
     const int32_t s = ClampTick(MidiSecondsToTicks(*song_, std::max(0.0, start)));
     const int32_t e = ClampTick(MidiSecondsToTicks(*song_, end));
     AudioLock lock(mixer_.get());

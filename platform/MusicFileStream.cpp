@@ -1,6 +1,7 @@
 #include "platform/MusicFileStream.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <system_error>
@@ -23,13 +24,22 @@ struct MusicFileStream::State {
 
     std::mutex m;
     std::condition_variable wake;    // the decode thread: a request, room in the ring, the end
-    std::condition_variable filled;  // an offline renderer waiting for a block
+    std::condition_variable filled;  // an offline renderer waiting for a block or the open
+    std::atomic<bool> Stop{false};   // ends the reader's open or seek at once when the stream goes
 
-    // The piece; fixed once open.
+    // The piece; fixed once open. The decode thread opens and measures the
+    // file; until then the rate is 0 and what the frame's thread asks for
+    // (a position, a loop, in seconds) waits for it.
     int32_t SampleRate = 0;
     int32_t Channels = 1;  // stored: 1 or 2
     int64_t Total = 0;     // frames
     bool Offline = false;
+    bool Opening = true;
+    bool Failed = false;  // could not open: Error says why
+    double AskedPosition = 0;
+    bool AskedLoop = false;
+    double AskedLoopStart = 0, AskedLoopEnd = 0;
+    std::string Warning;
 
     // The ring: blocks in play order (a loop's start follows its end).
     std::deque<Block> Ring;
@@ -54,13 +64,37 @@ struct MusicFileStream::State {
 
     double Position() const { return Ring.empty() ? double(Expect) + Offset : Ring.front().FrameAt(Offset); }
 
+    // Seconds given in whole milliseconds are whole frames at most rates,
+    // but not always in binary: 0.71 s at 44.1 kHz is a hair below frame
+    // 31311. A hair's difference is the same frame.
+    static constexpr double kFrameSlack = 1e-6;
+
+    // The loop in seconds as frames of the piece; false when it stays as
+    // it was.
+    bool SetLoop(bool looping, double start, double end) {
+        const double rate = SampleRate;
+        const double a = std::max(0.0, start) * rate;
+        const double e = end == MusicStream::kPieceEnd ? double(Total) : end * rate;
+        const bool on = looping && e > a && a < double(Total) && e <= double(Total) + kFrameSlack;
+        int64_t ls = 0, le = 0;
+        if (on) {
+            ls = std::min(int64_t(std::floor(a + kFrameSlack)), Total - 1);
+            le = std::max(ls + 1, std::min(int64_t(std::floor(e + kFrameSlack)), Total));
+        }
+        if (on == Looping && ls == LoopStart && le == LoopEnd) return false;
+        Looping = on;
+        LoopStart = ls;
+        LoopEnd = le;
+        return true;
+    }
+
     // Everything decoded goes; the decoder starts again at `frame`.
     void Restart(double frame) {
         frame = std::clamp(frame, 0.0, double(Total));
         Ring.clear();
         RingFrames = 0;
-        Expect = int64_t(std::floor(frame));
-        Offset = frame - double(Expect);
+        Expect = std::min(int64_t(std::floor(frame + kFrameSlack)), Total);
+        Offset = std::max(0.0, frame - double(Expect));
         SeekTo = Expect;
         Ended = false;
         ++Request;
@@ -72,16 +106,48 @@ namespace {
 
 using State = MusicFileStream::State;
 
-void Decode(std::shared_ptr<State> st, std::unique_ptr<MediaReader> reader) {
+// Opens the file on the decode thread, so that the frame's thread never waits
+// for the decoding libraries nor for a file's length to be counted, then
+// serves what was asked for meanwhile; false when the file cannot be played.
+bool OpenReader(State& st, MediaReader& reader, const std::string& hostPath) {
+    std::string error;
+    const bool ok = reader.Open(hostPath, error, &st.Stop);
+    std::lock_guard<std::mutex> lk(st.m);
+    st.Opening = false;
+    if (!ok) {
+        st.Failed = true;
+        st.Error = error.empty() ? "Cannot open the file" : error;
+        st.Ended = true;
+        st.Playing = false;
+    } else {
+        const AudioData& f = reader.Format();
+        st.SampleRate = f.SampleRate;
+        st.Channels = f.StoredChannels;
+        st.Total = f.Frames;
+        st.Warning = reader.Warning();
+        st.SetLoop(st.AskedLoop, st.AskedLoopStart, st.AskedLoopEnd);
+        st.Restart(st.AskedPosition * st.SampleRate);
+        // A stream asked to run from its end has nothing left to play.
+        if (st.Playing && !(st.Position() < double(st.Total) || st.Looping)) st.Playing = false;
+    }
+    st.filled.notify_all();
+    return ok;
+}
+
+void Decode(std::shared_ptr<State> st, std::string hostPath) {
+    auto reader = std::make_unique<MediaReader>();
+    if (!OpenReader(*st, *reader, hostPath)) return;
     const int64_t ahead = int64_t(MusicFileStream::kAheadSeconds * st->SampleRate);
     std::vector<float> buf;
     uint64_t served = 0;
     int64_t next = 0;
     int emptyReads = 0;
     // The whole turn of the last loop read in one block after a seek to its
-    // start, kept so that a short loop is not sought and decoded again for
-    // every few frames: a seek may read much of the file. `turnAt` is the
-    // frame it began on, which a file's time stamps may put past the start.
+    // start, kept so that a short loop is not sought and decoded again at
+    // every turn: a seek decodes a run-up before its target, or may read much
+    // of the file, and at a high rate a short loop turns many times a
+    // frame. `turnAt` is the frame it began on, which a file's time stamps
+    // may put past the start.
     std::vector<float> turn;
     int64_t turnStart = -1, turnStop = -1, turnAt = 0;
     std::unique_lock<std::mutex> lk(st->m);
@@ -121,14 +187,15 @@ void Decode(std::shared_ptr<State> st, std::unique_ptr<MediaReader> reader) {
             for (int64_t k = 0; k < times; ++k) buf.insert(buf.end(), turn.begin(), turn.end());
             got = period * times;
         } else if (ok) {
-            const int64_t want = std::min(MusicFileStream::kBlockFrames, std::max<int64_t>(0, stop - from));
+            int64_t want = std::min(MusicFileStream::kBlockFrames, std::max<int64_t>(0, stop - from));
+            const bool turnStarts = looping && (seek || wrapped) && from == loopStart;
+            if (turnStarts && stop - loopStart <= MusicFileStream::kTurnFrames) want = stop - from;
             got = reader->Read(buf, want, error);
             ok = got >= 0;
             if (ok) start = reader->NextFrame() - got;
             // To the loop's end, or to where the data ends (the loop turns
             // there): the next turn would seek and read the same again.
-            if (ok && looping && (seek || wrapped) && from == loopStart && got > 0 &&
-                (start + got >= stop || got < want)) {
+            if (ok && turnStarts && got > 0 && (start + got >= stop || got < want)) {
                 turn = buf;
                 turnStart = loopStart;
                 turnStop = stop;
@@ -148,6 +215,9 @@ void Decode(std::shared_ptr<State> st, std::unique_ptr<MediaReader> reader) {
             st->RingFrames += got;
             next = period > 0 ? stop : start + got;
             emptyReads = 0;
+            // Play never leaves a block of whole turns: nothing after it would
+            // be heard.
+            if (period > 0) st->Ended = true;
         } else if (looping && ++emptyReads < 2) {
             // The data ends before the loop's end: the loop turns there.
             next = stop;
@@ -168,7 +238,7 @@ public:
     void RenderAdd(float* out, int32_t frames, int32_t rate) override {
         State& s = *st_;
         std::unique_lock<std::mutex> lk(s.m);
-        if (!s.Playing || rate <= 0) return;
+        if (!s.Playing || rate <= 0 || s.SampleRate <= 0) return;
         const double step = std::min(s.Rate * s.SampleRate / double(rate), 65536.0);
         const float gain = AttenuationToGain(s.Attenuation);
         const int32_t ch = s.Channels;
@@ -239,18 +309,11 @@ std::shared_ptr<MusicFileStream> MusicFileStream::Open(const std::shared_ptr<Aud
         error = "No audio output";
         return nullptr;
     }
-    auto reader = std::make_unique<MediaReader>();
-    if (!reader->Open(hostPath, error)) return nullptr;
-    const AudioData& f = reader->Format();
     std::shared_ptr<MusicFileStream> stream(new MusicFileStream());
     auto st = std::make_shared<State>();
-    st->SampleRate = f.SampleRate;
-    st->Channels = f.StoredChannels;
-    st->Total = f.Frames;
     st->Offline = mixer->Offline();
-    st->Error = reader->Warning();  // told with the first TakeError
     try {
-        stream->thread_ = std::thread(Decode, st, std::move(reader));
+        stream->thread_ = std::thread(Decode, st, hostPath);
     } catch (const std::system_error&) {
         error = "Cannot start the decoder";
         return nullptr;
@@ -259,12 +322,23 @@ std::shared_ptr<MusicFileStream> MusicFileStream::Open(const std::shared_ptr<Aud
     stream->state_ = st;
     stream->source_ = std::make_shared<Source>(st);
     mixer->AddSource(stream->source_);
+    // Rendered by its owner, the mix may wait, and the file is open (or
+    // refused) when this returns; a device plays on meanwhile.
+    if (st->Offline) {
+        std::unique_lock<std::mutex> lk(st->m);
+        st->filled.wait(lk, [&] { return !st->Opening; });
+        if (st->Failed) {
+            error = st->Error;
+            return nullptr;
+        }
+    }
     return stream;
 }
 
 MusicFileStream::~MusicFileStream() {
     if (mixer_ && source_) mixer_->RemoveSource(source_);
     if (state_) {
+        state_->Stop = true;
         std::lock_guard<std::mutex> lk(state_->m);
         state_->Quit = true;
         state_->wake.notify_all();
@@ -275,8 +349,10 @@ MusicFileStream::~MusicFileStream() {
 
 void MusicFileStream::Run() {
     std::lock_guard<std::mutex> lk(state_->m);
-    // A stream that stands at its end has nothing left to play.
-    state_->Playing = state_->Position() < double(state_->Total) || state_->Looping;
+    // A stream that stands at its end has nothing left to play; one still
+    // opening is told when it knows its end.
+    state_->Playing =
+        !state_->Failed && (state_->Opening || state_->Position() < double(state_->Total) || state_->Looping);
 }
 
 void MusicFileStream::Stop() {
@@ -291,16 +367,24 @@ bool MusicFileStream::IsRunning() const {
 
 double MusicFileStream::GetPosition() const {
     std::lock_guard<std::mutex> lk(state_->m);
+    if (state_->SampleRate <= 0) return state_->AskedPosition;
     return std::min(state_->Position(), double(state_->Total)) / double(state_->SampleRate);
 }
 
 void MusicFileStream::SetPosition(double seconds) {
     if (!(seconds > 0)) seconds = 0;
     std::lock_guard<std::mutex> lk(state_->m);
-    state_->Restart(std::min(seconds * state_->SampleRate, double(state_->Total)));
+    if (state_->SampleRate <= 0) {
+        state_->AskedPosition = seconds;
+        return;
+    }
+    state_->Restart(seconds * state_->SampleRate);
 }
 
-double MusicFileStream::GetStopTime() const { return double(state_->Total) / double(state_->SampleRate); }
+double MusicFileStream::GetStopTime() const {
+    std::lock_guard<std::mutex> lk(state_->m);
+    return state_->SampleRate > 0 ? double(state_->Total) / double(state_->SampleRate) : 0.0;
+}
 
 double MusicFileStream::GetRate() const {
     std::lock_guard<std::mutex> lk(state_->m);
@@ -326,24 +410,28 @@ void MusicFileStream::SetVolume(int32_t mB) {
 
 void MusicFileStream::SetLoop(bool looping, double start, double end) {
     State& s = *state_;
-    const double rate = s.SampleRate;
-    const double a = std::max(0.0, start) * rate;
-    const double e = end * rate;
     std::lock_guard<std::mutex> lk(s.m);
-    bool on = looping && e > a && e <= double(s.Total);
-    int64_t ls = 0, le = 0;
-    if (on) {
-        ls = int64_t(std::floor(a));
-        le = std::max<int64_t>(ls + 1, int64_t(std::floor(e)));
+    if (s.SampleRate <= 0) {
+        s.AskedLoop = looping;
+        s.AskedLoopStart = start;
+        s.AskedLoopEnd = end;
+        return;
     }
-    if (on == s.Looping && ls == s.LoopStart && le == s.LoopEnd) return;
-    s.Looping = on;
-    s.LoopStart = ls;
-    s.LoopEnd = le;
+    if (!s.SetLoop(looping, start, end)) return;
     // What was decoded ahead followed the old loop: decoded again from here.
     double at = s.Position();
-    if (on && at >= double(le)) at = double(ls);
+    if (s.Looping && at >= double(s.LoopEnd)) at = double(s.LoopStart);
     s.Restart(at);
+}
+
+bool MusicFileStream::Opened() const {
+    std::lock_guard<std::mutex> lk(state_->m);
+    return !state_->Opening && !state_->Failed;
+}
+
+bool MusicFileStream::Failed() const {
+    std::lock_guard<std::mutex> lk(state_->m);
+    return state_->Failed;
 }
 
 std::string MusicFileStream::TakeError() {
@@ -351,6 +439,13 @@ std::string MusicFileStream::TakeError() {
     std::string e;
     e.swap(state_->Error);
     return e;
+}
+
+std::string MusicFileStream::TakeWarning() {
+    std::lock_guard<std::mutex> lk(state_->m);
+    std::string w;
+    w.swap(state_->Warning);
+    return w;
 }
 
 int64_t MusicFileStream::BufferedSamples() const {

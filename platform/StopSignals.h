@@ -20,6 +20,12 @@ void InstallStopSignals(std::function<void(int iSignal)> iLastWord, int iGraceMs
 // instead of cutting it short and calling the slow end a stuck one.
 void BeginOrderlyStop();
 
+// Runs on the watchdog's thread as soon as a stop signal comes; the grace
+// time starts when it returns. It lets go a wait of the main thread's that no
+// stop request reaches (a box that another process shows). One at a time;
+// empty removes it.
+void SetStopWaitBreaker(std::function<void()> iBreaker);
+
 // The signal that asked the program to stop, or 0.
 int StopSignal();
 inline bool StopRequested() { return StopSignal() != 0; }

@@ -8,16 +8,36 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 
+#include "core/zCore.h"
 #include "core/zRuntime.h"
 #include "platform/KeyMap.h"
 
 namespace zun {
 
+// In XErrorHandler.cpp, apart from the X headers.
+void WatchXConnection(SDL_Window* window);
+bool XWindowGone(SDL_Window* window);
+
+namespace {
+
+// The display named could not be opened: the program runs as without one.
+bool gNoDisplay = false;
+
+std::string DisplayName() {
+    const char* x = std::getenv("DISPLAY");
+    const char* w = std::getenv("WAYLAND_DISPLAY");
+    return x && *x ? x : w && *w ? w : "";
+}
+
+}  // namespace
+
 bool IsHeadless() {
+    if (gNoDisplay || !LostDisplay().empty()) return true;
     const char* h = std::getenv("ZUN_HEADLESS");
     if (h && std::strcmp(h, "1") == 0) return true;
     const char* x = std::getenv("DISPLAY");
@@ -28,18 +48,44 @@ bool IsHeadless() {
 }
 
 bool AcquireSdlVideo(std::string* error) {
-    const bool headless = IsHeadless();
-    if (headless) SDL_SetHint(SDL_HINT_VIDEODRIVER, "dummy");
-    else InstallXErrorHandler();
+    if (!IsHeadless()) {
+        InstallXErrorHandler();
+        // Where the display cannot be opened SDL goes on to a driver that
+        // shows nothing, and the game would play unseen for as long as
+        // nobody ends it: only the display's own driver will do.
+        const char* named = std::getenv("SDL_VIDEODRIVER");
+        if (!named || !*named) {
+            const char* wayland = std::getenv("WAYLAND_DISPLAY");
+            SDL_SetHint(SDL_HINT_VIDEODRIVER, wayland && *wayland ? "wayland,x11" : "x11");
+        }
+        if (SDL_InitSubSystem(SDL_INIT_VIDEO) == 0) {
+            InstallXErrorHandler();
+            return true;
+        }
+        gNoDisplay = true;
+        std::fprintf(stderr, "The display %s could not be opened (%s): running without a display\n",
+                     DisplayName().c_str(), SDL_GetError());
+        // Over a driver named in the environment too.
+        SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, "dummy", SDL_HINT_OVERRIDE);
+    }
+    SDL_SetHint(SDL_HINT_VIDEODRIVER, "dummy");
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
         if (error) *error = std::string("SDL video could not start: ") + SDL_GetError();
         return false;
     }
-    if (!headless) InstallXErrorHandler();
     return true;
 }
 
-void ReleaseSdlVideo() { SDL_QuitSubSystem(SDL_INIT_VIDEO); }
+// Once the display went away SDL would wait for ever for the server to
+// confirm that a window was unmapped: its windows are left to the process's
+// end.
+void ReleaseSdlVideo() {
+    if (LostDisplay().empty()) SDL_QuitSubSystem(SDL_INIT_VIDEO);
+}
+
+void DestroySdlWindow(SDL_Window* window) {
+    if (window && LostDisplay().empty()) SDL_DestroyWindow(window);
+}
 
 DisplayModeInfo DesktopDisplayMode() {
     DisplayModeInfo m;
@@ -179,6 +225,15 @@ bool TranslateSdlEvent(const SDL_Event& e, WindowEvent& out) {
             return true;
         case SDL_WINDOWEVENT_FOCUS_GAINED: out.Type = WindowEventType::Activated; return true;
         case SDL_WINDOWEVENT_FOCUS_LOST: out.Type = WindowEventType::Deactivated; return true;
+        case SDL_WINDOWEVENT_HIDDEN:
+            // Hidden by the program, minimised, or destroyed by another
+            // client (a window manager, a tool): only the last ends the
+            // window, and its owner sees it as the close box's request. A
+            // window waited on for ever is not there to answer.
+            if (!XWindowGone(SDL_GetWindowFromID(e.window.windowID))) return false;
+            Log("WARN", "Window", "A window was destroyed from outside");
+            out.Type = WindowEventType::Close;
+            return true;
         default: return false;
         }
     case SDL_KEYDOWN:
@@ -254,8 +309,12 @@ std::unique_ptr<Window> Window::Create(const std::string& title, int32_t clientW
     return w;
 }
 
+void Window::OutliveDisplay() {
+    if (!headless_) WatchXConnection(window_);
+}
+
 Window::~Window() {
-    if (window_) SDL_DestroyWindow(window_);
+    DestroySdlWindow(window_);
     if (sdlVideo_) ReleaseSdlVideo();
 }
 

@@ -15,7 +15,12 @@ namespace zun {
 // True with ZUN_HEADLESS=1, or when neither DISPLAY nor WAYLAND_DISPLAY is set
 // and SDL is not told to use its offscreen driver (real windows, kept in
 // memory, which is how the tool windows are tried without a display server).
+// Also true once the display named could not be opened, or went away.
 bool IsHeadless();
+
+// The name of the X display whose connection broke under the program (its
+// server ended); "" while the display is there.
+std::string LostDisplay();
 
 struct DisplayModeInfo {
     int32_t Width = 1024;
@@ -27,7 +32,7 @@ DisplayModeInfo DesktopDisplayMode();
 
 enum class WindowEventType : uint8_t {
     None,
-    Close,        // the user asked to close the window
+    Close,        // the user asked to close the window, or it was taken away
     Quit,         // the application is asked to end
     Resized,      // Width, Height: the new client size
     Moved,        // X, Y: the window's new place
@@ -79,6 +84,11 @@ public:
 
     bool Headless() const { return headless_; }
     bool HasGLSurface() const { return gl_; }
+    // From here on a display that goes away is noted (LostDisplay) and the
+    // program goes on to end in order. Before, while the window and its
+    // drawing are made, the GL driver cannot outlive a broken connection, so
+    // the program ends at once with an error naming the display.
+    void OutliveDisplay();
     SDL_Window* Sdl() const { return window_; }
     // Stands in for the window system's window handle: a non-zero number
     // unique to this window.
@@ -147,8 +157,13 @@ std::string ClipboardText();
 bool OpenUrl(const std::string& address, std::string* error = nullptr);
 
 // Takes a reference on SDL's video subsystem, picking the dummy driver when
-// headless. Every successful call needs one ReleaseSdlVideo.
+// headless. Unless SDL_VIDEODRIVER names one, only the display's own driver
+// will do: a display that cannot be opened is no display, said once on
+// stderr, and the program goes on headless. Every successful call needs one
+// ReleaseSdlVideo.
 bool AcquireSdlVideo(std::string* error);
 void ReleaseSdlVideo();
+// SDL_DestroyWindow, but for a window of a display that went away.
+void DestroySdlWindow(SDL_Window* window);
 
 }  // namespace zun

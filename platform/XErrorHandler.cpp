@@ -5,8 +5,10 @@
 // request that names a window the server no longer has (one another client
 // or the window manager tore down, or one gone while a request about it was
 // on its way) is no reason to end the game: the error is logged as a warning
-// and the program carries on. Kept apart from Window.cpp for the same reason
-// as WindowManager.cpp: the X headers' names clash with the window code's.
+// and the program carries on. A connection that breaks (the server ended) is
+// noted instead of ending the process, so that the frame loop can end the
+// program in order. Kept apart from Window.cpp for the same reason as
+// WindowManager.cpp: the X headers' names clash with the window code's.
 // The log's header first: the X headers that SDL_syswm.h brings define None
 // as a macro.
 #include "core/zCore.h"
@@ -15,12 +17,19 @@
 #include <SDL2/SDL_syswm.h>
 #include <dlfcn.h>
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <string>
 
 namespace zun {
 
+// Declared in platform/Window.h, which cannot be included next to the X
+// headers.
 void InstallXErrorHandler();
+void WatchXConnection(SDL_Window* window);
+bool XWindowGone(SDL_Window* window);
+std::string LostDisplay();
 
 #if defined(SDL_VIDEO_DRIVER_X11)
 namespace {
@@ -28,14 +37,48 @@ namespace {
 using ErrorHandlerFn = int (*)(Display*, XErrorEvent*);
 using SetErrorHandlerFn = ErrorHandlerFn (*)(ErrorHandlerFn);
 using GetErrorTextFn = int (*)(Display*, int, char*, int);
+using IOErrorHandlerFn = int (*)(Display*);
+using SetIOErrorHandlerFn = IOErrorHandlerFn (*)(IOErrorHandlerFn);
+using IOErrorExitFn = void (*)(Display*, void*);
+using SetIOErrorExitFn = void (*)(Display*, IOErrorExitFn, void*);
+using DisplayStringFn = char* (*)(Display*);
+using SyncFn = int (*)(Display*, Bool);
+using GetWindowAttributesFn = Status (*)(Display*, ::Window, XWindowAttributes*);
 
 GetErrorTextFn gGetErrorText = nullptr;
 // A window that keeps failing fails on every frame: the log takes the first
 // few, then says that it stops.
 constexpr int kLoggedErrors = 20;
 int gErrors = 0;
+// A question whose error is its answer (does this window still exist?):
+// the error is taken as the answer instead of being logged.
+bool gAsking = false;
+bool gAskFailed = false;
+// The connection the program's windows live on, whose loss the frame loop
+// handles, and the name of the display once a connection broke.
+Display* gWatched = nullptr;
+std::string gLost;
+
+// SDL has the X library loaded already; the program does not link it. The
+// handle is kept: the handlers must outlive every display. Looked for again
+// until found: before SDL's video starts the library may not be loaded yet.
+void* XLibrary() {
+    static void* x11 = nullptr;
+    if (!x11) x11 = dlopen("libX11.so.6", RTLD_LAZY | RTLD_NOLOAD);
+    return x11;
+}
+
+template <class Fn>
+Fn XFunction(const char* iName) {
+    void* x11 = XLibrary();
+    return x11 ? reinterpret_cast<Fn>(dlsym(x11, iName)) : nullptr;
+}
 
 int LogXError(Display* iDisplay, XErrorEvent* iError) {
+    if (gAsking) {
+        gAskFailed = true;
+        return 0;
+    }
     if (!iError || ++gErrors > kLoggedErrors) return 0;
     char text[160] = "";
     if (gGetErrorText) gGetErrorText(iDisplay, iError->error_code, text, int(sizeof text));
@@ -48,26 +91,83 @@ int LogXError(Display* iDisplay, XErrorEvent* iError) {
     return 0;
 }
 
+// The connection broke: the server ended, or the display was taken away.
+int NoteLostConnection(Display* iDisplay) {
+    if (gLost.empty()) {
+        const auto name = XFunction<DisplayStringFn>("XDisplayString");
+        const char* n = name ? name(iDisplay) : nullptr;
+        gLost = n && *n ? n : "(unnamed)";
+    }
+    if (iDisplay != gWatched) {
+        // A connection of SDL's own that the program cannot reach, or the
+        // window's own before the frame loop runs (the GL driver, half way
+        // through making its context, would crash on it): the X library ends
+        // the process when this returns, so it ends here, with the reason
+        // and the status of an error.
+        std::fprintf(stderr, "ERR\tX11\tThe connection to the display %s was lost\n", gLost.c_str());
+        std::fflush(nullptr);
+        _exit(1);
+    }
+    return 0;
+}
+
+// In place of the X library's exit: the frame loop sees LostDisplay() and
+// ends the program in order. Every later call on the connection fails at
+// once without asking the server.
+void KeepRunning(Display*, void*) {}
+
 }  // namespace
 
 void InstallXErrorHandler() {
-    // SDL has the X library loaded already; the program does not link it.
-    // The handle is kept: the handler must outlive every display.
-    // Looked for again until found: before SDL's video starts the library
-    // may not be loaded yet.
-    static void* x11 = nullptr;
-    if (!x11) x11 = dlopen("libX11.so.6", RTLD_LAZY | RTLD_NOLOAD);
-    if (!x11) return;
-    const auto setHandler = reinterpret_cast<SetErrorHandlerFn>(dlsym(x11, "XSetErrorHandler"));
-    gGetErrorText = reinterpret_cast<GetErrorTextFn>(dlsym(x11, "XGetErrorText"));
+    if (!XLibrary()) return;
+    const auto setHandler = XFunction<SetErrorHandlerFn>("XSetErrorHandler");
+    gGetErrorText = XFunction<GetErrorTextFn>("XGetErrorText");
     // SDL puts its own handler in when its video starts, handing errors on
     // to the one it found, and puts that one back before it closes its
     // connections, where errors still pending come back: ours goes in before
     // SDL's video starts, so that it is the one SDL finds, and after.
     if (setHandler) setHandler(LogXError);
+    if (const auto setIOHandler = XFunction<SetIOErrorHandlerFn>("XSetIOErrorHandler"))
+        setIOHandler(NoteLostConnection);
 }
+
+void WatchXConnection(SDL_Window* window) {
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (!window || !SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return;
+    // An X library without the exit handler ends the process on a broken
+    // connection, as it always did.
+    const auto setExit = XFunction<SetIOErrorExitFn>("XSetIOErrorExitHandler");
+    if (!setExit) return;
+    gWatched = info.info.x11.display;
+    setExit(gWatched, KeepRunning, nullptr);
+}
+
+bool XWindowGone(SDL_Window* window) {
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (!window || !SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return false;
+    const auto sync = XFunction<SyncFn>("XSync");
+    const auto attributes = XFunction<GetWindowAttributesFn>("XGetWindowAttributes");
+    if (!sync || !attributes) return false;
+    Display* d = info.info.x11.display;
+    // Errors of earlier requests are theirs, not the question's.
+    sync(d, False);
+    gAsking = true;
+    gAskFailed = false;
+    XWindowAttributes a;
+    const bool there = attributes(d, info.info.x11.window, &a) != 0;
+    sync(d, False);
+    gAsking = false;
+    return !there || gAskFailed;
+}
+
+std::string LostDisplay() { return gLost; }
 #else
 void InstallXErrorHandler() {}
+void WatchXConnection(SDL_Window*) {}
+bool XWindowGone(SDL_Window*) { return false; }
+std::string LostDisplay() { return ""; }
 #endif
 
 }  // namespace zun

@@ -155,6 +155,14 @@ protected:
         if (!Cells.Register(iObject, cx, cy)) return;
         if (iSort) SortCell(cx, cy);
     }
+    // Lists and files an object just read from a file: it cannot be listed
+    // or filed yet, so neither the list nor its bucket is searched.
+    void AddImported(const Ptr& iObject) {
+        Cells.List.push_back(iObject);
+        int64_t cx = 0, cy = 0;
+        CellOf(*iObject, cx, cy);
+        Cells.Append(iObject, cx, cy);
+    }
     void UnregisterFromCell(const Ptr& iObject) {
         if (!iObject) return;
         int64_t cx = 0, cy = 0;
@@ -237,8 +245,7 @@ protected:
                 Raise(errTypeMismatch);
             }
             made->Import(iData);
-            Cells.List.push_back(object);
-            RegisterInCell(object, false);
+            AddImported(object);
         }
     }
 

@@ -75,6 +75,17 @@ public:
         return true;
     }
 
+    // Appends an object known to be in no bucket (one just made) without
+    // looking through the bucket: filing many objects into one cell costs
+    // their number, not its square. False outside the grid.
+    bool Append(const Ptr& iObject, int64_t cx, int64_t cy) {
+        if (!InGrid(cx, cy)) return false;
+        auto& b = buckets_[Key(cx, cy)];
+        if (!b) b = std::make_shared<Bucket>();
+        b->push_back(iObject);
+        return true;
+    }
+
     // Removes the first entry of the cell's bucket that is the object. The
     // bucket stays, even when empty. False when nothing was removed.
     bool Unregister(const T* iObject, int64_t cx, int64_t cy) {

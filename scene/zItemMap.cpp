@@ -66,9 +66,7 @@ bool zItemMap::Import(zStream& iData) {
     for (int32_t k = 0; k < n; ++k) {
         auto item = std::make_shared<zItem>();
         item->Import(iData);
-        // A new item cannot be in the list yet: no search needed.
-        Cells.List.push_back(item);
-        RegisterItem(item, false);
+        AddImported(item);
     }
     SortAllCells();
     return true;

@@ -82,9 +82,7 @@ bool zSpriteMap::Import(zStream& iData) {
     for (int32_t i = 0; i < n; ++i) {
         auto s = std::make_shared<zSprite>();
         s->Import(iData, true);
-        // A new sprite cannot be in the list yet: no search needed.
-        Cells.List.push_back(s);
-        RegisterSprite(s, false);
+        AddImported(s);
     }
     SortAllCells();
     return true;

@@ -214,9 +214,9 @@ std::string frmInputBoxForm::Ask(const std::string& iPrompt, const std::string& 
     // in the order it came.
     std::vector<SDL_Event> later;
     while (!box.Answered() && box.Visible()) {
-        // A stop signal cancels the box; the frame loop then ends the program
-        // in order.
-        if (StopRequested()) {
+        // A stop signal cancels the box, and so does a display gone away;
+        // the frame loop then ends the program in order.
+        if (StopRequested() || !LostDisplay().empty()) {
             box.cmdCancel_Click();
             break;
         }

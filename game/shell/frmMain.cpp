@@ -322,7 +322,7 @@ void frmMainForm::Form_Unload() {
     Closed = true;
     // Whoever asked (a script inside a tick, a key, the console) must never
     // get back to the released devices.
-    if (auto exit = ExitProcess) exit(0);
+    if (auto exit = ExitProcess) exit(ExitStatus);
 }
 
 void frmMainForm::UseVirtualClock() {
@@ -378,9 +378,17 @@ void frmMainForm::RunFrameLoop(int32_t iMaxMs, int32_t iMaxFrames) {
     constexpr auto kInterval = std::chrono::milliseconds(kIntervalMs);
     auto dispatch = [this](const WindowEvent& e) { SkipOnFailure("frmMain", [&] { DispatchEvent(e); }); };
     std::vector<WindowEvent> scripted;
+    if (Window) Window->OutliveDisplay();
     while (!Closed) {
         if (const int sig = StopSignal()) {
             Log("INF", "frmMain", "Stopped by signal " + std::to_string(sig));
+            Form_Unload();
+            break;
+        }
+        // The display went away under the game: nobody sees it or can end it.
+        if (const std::string lost = LostDisplay(); !lost.empty()) {
+            Log("ERR", "frmMain", "The display " + lost + " went away: the program ends");
+            ExitStatus = 1;
             Form_Unload();
             break;
         }
@@ -405,8 +413,12 @@ void frmMainForm::RunFrameLoop(int32_t iMaxMs, int32_t iMaxFrames) {
                     dispatch(e);
                 }
             }
+            // What the window has waiting goes first, however long frames
+            // take: a frame that takes longer than the timer's interval is
+            // followed at once by the next, and input read only while the
+            // loop waits would wait for as long as frames run late.
             WindowEvent e;
-            while (VirtualClock && Window && !Closed && Window->PollEvent(e)) dispatch(e);
+            while (Window && !Closed && Window->PollEvent(e)) dispatch(e);
             if (Closed) break;
             // A failure in one frame is logged; the next frame runs.
             SkipOnFailure("tmrMain_Timer", [this] { tmrMain_Timer(); });

@@ -61,6 +61,9 @@ struct frmMainForm {
     // and exits); nothing after it may run, since the devices are gone. Empty
     // returns to the caller, as tests of single steps want.
     std::function<void(int32_t iStatus)> ExitProcess;
+    // The status it is given: 1 when the program ends on an error (its
+    // display went away), else 0.
+    int32_t ExitStatus = 0;
 
     std::shared_ptr<zun::zCamera> Camera;
     // Chunk file of the current level (set by level loading).

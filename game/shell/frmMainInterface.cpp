@@ -318,12 +318,14 @@ void frmMainForm::CreateTextBoxes() {
     PlaceMessageArea();
 
     // The story waits, hidden, in the message area until a message replaces it.
+    const std::string storyFile = zFileSystem.AppPath + "story.txt";
     std::vector<uint8_t> story;
     std::string why;
-    const std::string storyFile = zFileSystem.AppPath + "story.txt";
     if (LoadFileBytes(storyFile, story, &why))
         SkipOnFailure(proc, [&] { area->SetText(std::string(story.begin(), story.end())); });
-    else if (why != "file not found" && why != "file is empty")
+    else if (why == "file not found")
+        Log("WARN", proc, "File not found", "<" + storyFile + ">");
+    else if (why != "file is empty")
         LogRefusedFile(proc, storyFile, why);
 
     SkipOnFailure(proc, [] { gCharTest.FaceFrameTexture = zDDraw.LoadTexture("Face Frame.png", false, -1, 1, 0); });

@@ -22,6 +22,7 @@
 #include "game/world/gCharTest.h"
 #include "game/world/mTimeline.h"
 #include "platform/Dialogs.h"
+#include "platform/StopSignals.h"
 #include "platform/Window.h"
 #include "scene/iEmitter.h"
 #include "scene/zCamera.h"
@@ -84,6 +85,9 @@ void frmMainForm::tmrMain_Timer() {
             Form_Unload();
             return;
         }
+        // A stop signal closed the question: the frame loop ends the program
+        // before anything else runs.
+        if (StopRequested()) return;
     }
 
     // 4.

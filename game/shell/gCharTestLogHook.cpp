@@ -1,7 +1,5 @@
 // The game's log hook: errors pop up as a message box while the console is
 // hidden; with the console open they are only listed there.
-#include <deque>
-
 #include "core/zCore.h"
 #include "game/shell/frmLog.h"
 #include "game/world/gCharTest.h"
@@ -18,28 +16,41 @@ namespace {
 // The log still lists it (its repeats counted there).
 constexpr uint32_t kBoxQuietMs = 10000;
 constexpr size_t kBoxesRemembered = 32;
-
-struct BoxedError {
-    std::string Text;
-    int32_t Tick;
-};
+constexpr uint32_t kBoxMinuteMs = 60000;
 
 // True when the same error text came by lately; notes that it came now.
-bool SeenLately(const std::string& iText) {
-    static std::deque<BoxedError> recent;
+bool SeenLately(gCharTestModule::ErrorBoxState& ioState, const std::string& iText) {
+    auto& recent = ioState.Texts;
     const int32_t now = zCore.Ticks;
-    for (auto& e : recent) {
-        if (e.Text != iText) continue;
-        const bool lately = uint32_t(now) - uint32_t(e.Tick) < kBoxQuietMs;
-        e.Tick = now;
+    for (auto& [text, tick] : recent) {
+        if (text != iText) continue;
+        const bool lately = uint32_t(now) - uint32_t(tick) < kBoxQuietMs;
+        tick = now;
         return lately;
     }
-    recent.push_back({iText, now});
+    recent.emplace_back(iText, now);
     if (recent.size() > kBoxesRemembered) recent.pop_front();
     return false;
 }
 
 }  // namespace
+
+bool gCharTestModule::ShowErrorBox(const std::string& iText, int32_t iStyle, const std::string& iTitle) {
+    auto& shown = ErrorBoxes.Shown;
+    const int32_t now = zCore.Ticks;
+    while (!shown.empty() && uint32_t(now) - uint32_t(shown.front()) >= kBoxMinuteMs) shown.pop_front();
+    if (shown.size() >= kErrorBoxesPerMinute) {
+        if (!ErrorBoxes.Holding) {
+            ErrorBoxes.Holding = true;
+            Log("WARN", "Error boxes", "Too many errors to show: the next ones are only logged for a while");
+        }
+        return false;
+    }
+    ErrorBoxes.Holding = false;
+    shown.push_back(now);
+    ShowMessageBox(iText, iStyle, iTitle);
+    return true;
+}
 
 bool gCharTestModule::OnLogEntry(const std::string& iText, const std::vector<LogValue>& iEntry) {
     if (frmLog.Visible()) return false;
@@ -47,7 +58,7 @@ bool gCharTestModule::OnLogEntry(const std::string& iText, const std::vector<Log
     // A box that itself logs an error must not open another one.
     static bool showing = false;
     if (showing) return false;
-    if (SeenLately(iText)) return false;
+    if (SeenLately(ErrorBoxes, iText)) return false;
     std::string text;
     text.reserve(iText.size() + 16);
     for (char c : iText) {
@@ -58,7 +69,7 @@ bool gCharTestModule::OnLogEntry(const std::string& iText, const std::vector<Log
         Guard() { showing = true; }
         ~Guard() { showing = false; }
     } guard;
-    ShowMessageBox(text, MsgBoxStyle::Critical);
+    ShowErrorBox(text, MsgBoxStyle::Critical);
     return false;
 }
 

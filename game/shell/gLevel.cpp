@@ -4,8 +4,10 @@
 #include <malloc.h>
 #endif
 
+#include <filesystem>
 #include <memory>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "core/zCore.h"
@@ -32,8 +34,10 @@
 #include "scene/zObjectsMap.h"
 #include "scene/zPictureLayer.h"
 #include "scene/zSprite.h"
+#include "scene/zSpriteMap.h"
 #include "scene/zTileMap.h"
 #include "scene/zValueSetMap.h"
+#include "script/zScript.h"
 #include "script/zScriptClass.h"
 #include "script/zScriptObject.h"
 
@@ -56,22 +60,128 @@ LoadState gLoad;
 
 class LoadScope {
 public:
-    LoadScope() : generation_(++gLoad.Generation) { ++gLoad.Depth; }
+    explicit LoadScope(const std::string& level) : level_(level), generation_(++gLoad.Generation) {
+        ++gLoad.Depth;
+    }
     ~LoadScope() { --gLoad.Depth; }
     LoadScope(const LoadScope&) = delete;
     LoadScope& operator=(const LoadScope&) = delete;
     // A later load has replaced the level this one works on.
     bool Superseded() const { return gLoad.Generation != generation_; }
+    const std::string& Level() const { return level_; }
 
 private:
+    std::string level_;
     uint64_t generation_;
 };
+
+// A class the scripts do not have is named with the level and the thing
+// that asked for it; the object then stays without a class.
+bool ClassFound(const LoadScope& scope, const std::string& cls, const std::string& key) {
+    if (cls.empty() || zScript.FindScriptClass(cls)) return true;
+    Log("ERR", kProc, "Script class not found", cls, "<" + scope.Level() + ">", key);
+    return false;
+}
 
 // Whether an error line was logged after the log held `mark` characters.
 bool ErrorLoggedSince(size_t mark) {
     const std::string& log = zCore.LogText;
     if (mark > log.size()) return false;
     return log.compare(mark, 4, "ERR\t") == 0 || log.find("\r\nERR\t", mark) != std::string::npos;
+}
+
+// ---- reading and bounds ---------------------------------------------------------
+
+// How much of each kind a level file holds, over all its chunks: a chunk that
+// no slot takes stays loaded with the file all the same.
+struct LevelTally {
+    size_t Items = 0, Doors = 0, Lights = 0, Chars = 0, Deco = 0, Areas = 0, Emitters = 0, Sprites = 0,
+           ValueSets = 0, Values = 0;
+};
+
+size_t ValueCount(const zValues& v) {
+    std::vector<std::string> names;
+    return size_t(v.GetStringList(names) + 1) + size_t(v.GetByteList(names) + 1) +
+           size_t(v.GetLongList(names) + 1) + size_t(v.GetSingleList(names) + 1);
+}
+
+LevelTally Tally(const zFile& file) {
+    LevelTally t;
+    for (int32_t i = 1; i <= file.ChunkCount(); ++i) {
+        const std::shared_ptr<iChunk> c = file.GetChunk(i)->Instance;
+        if (!c) continue;
+        const std::string name = c->Meta ? c->Meta->GetString("__Name", "") : std::string();
+        if (const auto* m = dynamic_cast<const zItemMap*>(c.get())) {
+            const size_t n = m->Items().size();
+            (name == "mapDoors"    ? t.Doors
+             : name == "mapLights" ? t.Lights
+             : name == "mapChars"  ? t.Chars
+             : name == "mapDeco"   ? t.Deco
+                                   : t.Items) += n;
+        } else if (const auto* o = dynamic_cast<const zObjectsMap*>(c.get())) {
+            t.Areas += o->Objects().size();
+        } else if (const auto* e = dynamic_cast<const zEmitterMap*>(c.get())) {
+            t.Emitters += e->Emitters().size();
+        } else if (const auto* s = dynamic_cast<const zSpriteMap*>(c.get())) {
+            t.Sprites += s->Sprites().size();
+        } else if (const auto* v = dynamic_cast<const zValueSetMap*>(c.get())) {
+            t.ValueSets += size_t(v->ValueSetCount) + 1;
+        } else if (const auto* values = dynamic_cast<const zValues*>(c.get())) {
+            t.Values += ValueCount(*values);
+        }
+    }
+    return t;
+}
+
+// Logs the level refused for holding more of a kind than a level may.
+void LogTooMany(const std::string& LevelName, const char* iKind, size_t iCount, size_t iMost) {
+    Log("ERR", kProc, std::string("Level holds too many ") + iKind, "<" + LevelName + ">",
+        std::to_string(iCount) + " of at most " + std::to_string(iMost));
+}
+
+// The level file read and its objects made: false, logged, when the file
+// cannot be read or holds more than a level may (then nothing of it stays).
+bool ReadLevel(zFile& file, const std::string& LevelName) {
+    const std::string path = zFileSystem.AppPath + "data\\" + LevelName;
+    // Looked at before reading, so that no file too large is read whole.
+    std::error_code ec;
+    const uintmax_t stored = std::filesystem::file_size(ToHostPath(path), ec);
+    if (!ec && stored > kMaxLevelBytes) {
+        LogTooMany(LevelName, "bytes", size_t(std::min<uintmax_t>(stored, SIZE_MAX)), kMaxLevelBytes);
+        return false;
+    }
+    zStream data;
+    if (!data.FileImport(path, "")) return false;
+    if (size_t(data.GetLength()) > kMaxLevelBytes) {
+        LogTooMany(LevelName, "bytes", size_t(data.GetLength()), kMaxLevelBytes);
+        return false;
+    }
+    file.FileName = path;
+    if (!file.LoadFromStream(&data)) return false;
+    data.Reset();
+    if (size_t(file.ChunkCount()) > kMaxLevelChunks) {
+        LogTooMany(LevelName, "chunks", size_t(file.ChunkCount()), kMaxLevelChunks);
+        return false;
+    }
+    file.ImportFromStreams();
+    const LevelTally t = Tally(file);
+    const std::pair<const char*, std::pair<size_t, size_t>> kinds[] = {
+        {"items", {t.Items, kMaxLevelItems}},
+        {"doors", {t.Doors, kMaxLevelDoors}},
+        {"lights", {t.Lights, kMaxLevelLights}},
+        {"characters", {t.Chars, kMaxLevelChars}},
+        {"decorations", {t.Deco, kMaxLevelDeco}},
+        {"areas", {t.Areas, kMaxLevelAreas}},
+        {"emitters", {t.Emitters, kMaxLevelEmitters}},
+        {"sprites", {t.Sprites, kMaxLevelSprites}},
+        {"value sets", {t.ValueSets, kMaxLevelValueSets}},
+        {"values", {t.Values, kMaxLevelValues}}};
+    for (const auto& [kind, count] : kinds) {
+        if (count.first <= count.second) continue;
+        LogTooMany(LevelName, kind, count.first, count.second);
+        return false;
+    }
+    return true;
 }
 
 // ---- release -------------------------------------------------------------------
@@ -209,7 +319,8 @@ void BindChunks(zFile& file) {
         const std::shared_ptr<zFileChunk> chunk = file.GetChunk(i);
         const std::shared_ptr<iChunk> instance = chunk->Instance;
         if (!instance) {
-            ShowMessageBox("Could not load Chunk " + chunk->ContentName, MsgBoxStyle::OkOnly, kLevelBoxTitle);
+            const std::string text = "Could not load Chunk " + chunk->ContentName;
+            if (!gCharTest.ShowErrorBox(text, MsgBoxStyle::OkOnly, kLevelBoxTitle)) Log("WARN", kProc, text);
             continue;
         }
         Bind(instance->Meta ? instance->Meta->GetString("__Name", "") : std::string(), instance);
@@ -230,7 +341,7 @@ void BindChunks(zFile& file) {
 // when a nested load took over.
 bool Script(const LoadScope& scope, const std::shared_ptr<zScriptObject>& so, const std::string& cls,
             const std::string& key, const zValues* values, const zSprite* sprite) {
-    const bool attached = so->SetClass(cls, key);
+    const bool attached = ClassFound(scope, cls, key) && so->SetClass(cls, key);
     if (scope.Superseded()) return false;
     if (!attached) return true;
     if (const ArrayRef locals = so->Locals) {
@@ -343,7 +454,7 @@ void ScriptLevelObject(const LoadScope& scope) {
     // Without level values there is no class to give the level object.
     if (!values) Log("WARN", kProc, "No mapValues chunk");
     const std::string cls = values ? values->GetString("class", "") : std::string();
-    const bool attached = so->SetClass(cls, "level");
+    const bool attached = ClassFound(scope, cls, "level") && so->SetClass(cls, "level");
     if (scope.Superseded() || !attached) return;
     if (const ArrayRef locals = so->Locals) {
         locals->ImportValues(values.get());
@@ -379,27 +490,31 @@ bool LoadLevel(const std::string& LevelName) {
         Log("ERR", kProc, "Level loads nested too deeply", "<" + LevelName + ">");
         return false;
     }
-    const LoadScope scope;
+    const LoadScope scope(LevelName);
     if (!ReleaseLevel(scope)) return false;
 
     gCharTest.Placed = {};
     auto file = std::make_shared<zFile>();
     frmMain.LevelFile = file;
     const size_t logMark = zCore.LogText.size();
-    if (file->Load(zFileSystem.AppPath + "data\\" + LevelName, "")) {
-        file->ImportFromStreams();
+    if (ReadLevel(*file, LevelName)) {
         BindChunks(*file);
         auto& placed = gCharTest.Placed;
         if (gCharTest.mapItems) placed.Items = gCharTest.mapItems->Items().size();
         if (gCharTest.mapAreas) placed.Areas = gCharTest.mapAreas->Objects().size();
         if (gCharTest.mapEmitters) placed.Emitters = gCharTest.mapEmitters->Emitters().size();
-        if (!gCharTest.solidGround)
-            ShowMessageBox("No solidGround layer found!\r\n\r\nThe game won't run properly!", MsgBoxStyle::Critical,
-                           kLevelBoxTitle);
+        if (!gCharTest.solidGround &&
+            !gCharTest.ShowErrorBox("No solidGround layer found!\r\n\r\nThe game won't run properly!",
+                                    MsgBoxStyle::Critical, kLevelBoxTitle))
+            Log("WARN", kProc, "No solidGround layer found");
     } else {
+        // Nothing of a refused file stays.
+        file = std::make_shared<zFile>();
+        frmMain.LevelFile = file;
         // Every logged error is a box for the player: one per unreadable
-        // file. A file that is there but broken has been reported by the file
-        // layer already; the missing ground would only repeat it.
+        // file. A file that is there but broken, or holds more than a level
+        // may, has been reported already; the missing ground would only
+        // repeat it.
         Log(ErrorLoggedSince(logMark) ? "WARN" : "ERR", kProc, "Cannot read level file", "<" + LevelName + ">");
     }
 

@@ -89,6 +89,12 @@ void BltWhole(int32_t texture, float x, float y, float w, float h) {
     zDDraw.Blt(texture, x, y, w, h, 0, 0, 0, 0, kWhite, 1.0f);
 }
 
+// A map of an off-screen pass laid over the scene. The passes draw at zoom
+// 1.0 across the whole logical screen, so the map goes over that same logical
+// screen: each of its points then lies under the scene's own point at any
+// render zoom, and what lies beyond the zoomed view is cut off with it.
+void LayMap(int32_t texture) { BltWhole(texture, 0, 0, float(zDDraw.ScreenW), float(zDDraw.ScreenH)); }
+
 template <class Layer>
 void RenderLayer(const std::shared_ptr<Layer>& layer, int32_t mode) {
     if (!layer) return;
@@ -264,15 +270,13 @@ void RenderGame() {
     // The light map, or the ambient colour in its place.
     zDDraw.RenderZ = 0;
     zDDraw.SetAlphaMode(14);
-    const float viewW = ToSingle(double(zDDraw.ScreenW) / zDDraw.RenderZoom);
-    const float viewH = ToSingle(double(zDDraw.ScreenH) / zDDraw.RenderZoom);
-    if (On("Lighting")) BltWhole(g.LightTarget, 0, 0, viewW, viewH);
+    if (On("Lighting")) LayMap(g.LightTarget);
     else zDDraw.BltSurface(0, 0, float(zDDraw.ScreenW), float(zDDraw.ScreenH), frmMain.AmbientColor);
     // With lighting on the shadows came in with the light map.
     if (On("Shadows") && render::SettingByte("Lighting") == 0) {
         zDDraw.RenderZ = 0;
         zDDraw.SetAlphaMode(14);
-        BltWhole(g.ShadowTarget, 0, 0, float(zDDraw.ScreenW), float(zDDraw.ScreenH));
+        LayMap(g.ShadowTarget);
     }
     if (On("RenderWeather")) {
         gWeather.RenderWeatherOverlay();
@@ -282,9 +286,9 @@ void RenderGame() {
     const int32_t debugMap = render::SettingLong("DebugMap");
     if (debugMap > 0) {
         zDDraw.SetAlphaMode(0);
-        if (debugMap == 1) BltWhole(g.LightTarget, 0, 0, viewW, viewH);
-        else if (debugMap == 2) BltWhole(g.ShadowTarget, 0, 0, float(zDDraw.ScreenW), float(zDDraw.ScreenH));
-        else if (debugMap == 3) BltWhole(g.MirrorTarget, 0, 0, float(zDDraw.ScreenW), float(zDDraw.ScreenH));
+        if (debugMap == 1) LayMap(g.LightTarget);
+        else if (debugMap == 2) LayMap(g.ShadowTarget);
+        else if (debugMap == 3) LayMap(g.MirrorTarget);
     }
     if (render::SettingByte("DebugCollision") != 0) {
         if (g.Player) g.Player->RenderContacts(cam);

@@ -88,7 +88,7 @@ gToolWindow& gToolWindow::operator=(gToolWindow&& o) noexcept {
 gToolWindow::~gToolWindow() {
     // The program's end: the device and SDL may be gone already, so only
     // what is still ours is let go.
-    if (window_) SDL_DestroyWindow(window_);
+    DestroySdlWindow(window_);
     if (sdlVideo_) ReleaseSdlVideo();
 }
 
@@ -135,7 +135,7 @@ void gToolWindow::Close() {
     if (!open_) return;
     open_ = false;
     ReleaseTarget();
-    if (window_) SDL_DestroyWindow(window_);
+    DestroySdlWindow(window_);
     window_ = nullptr;
     if (sdlVideo_) ReleaseSdlVideo();
     sdlVideo_ = false;

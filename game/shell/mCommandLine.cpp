@@ -1,6 +1,5 @@
 #include "game/shell/mCommandLine.h"
 
-
 #include <filesystem>
 #include <system_error>
 
@@ -19,14 +18,32 @@ namespace {
 
 constexpr const char* kCompiler = "Compiler.exe";
 
-// The program folder as a host path. Before the framework has started, the
-// file system does not know it yet; the executable's own folder is used then.
+// The program folder the game is played from, as a host path. Before the
+// framework has started, it is found as the framework will find it.
 std::string ProgramFolderHost() {
     if (!zFileSystem.AppPath.empty()) return ToHostPath(zFileSystem.AppPath);
-    std::error_code ec;
-    const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
-    if (ec) return "";
-    return exe.parent_path().string();
+    return ApplicationFolderHost();
+}
+
+// What the compiler said goes to the log, a line an entry: its messages name
+// the file and line of each fault, which the box has no room for.
+void LogCompilerOutput(const std::string& iWord, const std::string& iOutput) {
+    constexpr int kMaxLines = 100;
+    int lines = 0;
+    size_t start = 0;
+    while (start < iOutput.size()) {
+        size_t end = iOutput.find('\n', start);
+        if (end == std::string::npos) end = iOutput.size();
+        std::string line = iOutput.substr(start, end - start);
+        start = end + 1;
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.empty()) continue;
+        if (++lines > kMaxLines) {
+            Log("WARN", "Compiler", iWord, "more lines left out");
+            return;
+        }
+        Log("WARN", "Compiler", iWord, Utf8ToCp1252(line));
+    }
 }
 
 }  // namespace
@@ -74,15 +91,17 @@ bool HandleCommandLine(const std::string& iCommandLine, bool& oDebug,
 
 bool ExecuteParams(const std::string& iParams) {
     // The bare name: the compiler is looked for in the current folder.
+    std::error_code ec;
+    fs::path compiler = fs::absolute(ToHostPath(kCompiler), ec);
+    if (ec) compiler = ToHostPath(kCompiler);
     if (!FileExists(kCompiler)) {
+        // The box says what the user asked for; the log also says where it was looked for.
+        Log("WARN", "ExecuteParams", "Compiler not found", "<" + FromHostPath(compiler.string()) + ">");
         ShowMessageBox(std::string("Compiler not found\r\n\r\n") + kCompiler, MsgBoxStyle::Critical);
         return false;
     }
     // The run happens in the program folder, so the compiler that was found
     // here is named by its full path.
-    std::error_code ec;
-    fs::path compiler = fs::absolute(ToHostPath(kCompiler), ec);
-    if (ec) compiler = ToHostPath(kCompiler);
     const std::string folder = ProgramFolderHost();
 
     bool result = true;
@@ -90,10 +109,12 @@ bool ExecuteParams(const std::string& iParams) {
         // Two blanks in a row name no script; the compiler would only say so.
         if (word.empty()) continue;
         int32_t status = -1;
+        std::string said;
         // After "--" the compiler reads every word as a script name, so a
         // name that starts with "-" is never taken for one of its options.
-        const bool ran = mShellExecute::ShellExecuteWait(0, compiler.string(), {"--", Cp1252ToUtf8(word)}, folder, 0,
-                                                         &status);
+        const bool ran = mShellExecute::ShellExecuteWait(0, compiler.string(), {"--", Cp1252ToUtf8(word)},
+                                                         folder, 0, &status, &said);
+        LogCompilerOutput(word, said);
         if (ran && status == 0) {
             Log("INFO", "Script compiled", word);
             continue;

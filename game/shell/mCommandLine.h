@@ -21,12 +21,13 @@ std::string TrimBlanks(const std::string& iText);
 std::vector<std::string> SplitParams(const std::string& iParams);
 
 // Runs "Compiler.exe" (looked up in the current folder) once per word, in the
-// program folder, and waits for each run. An empty word names no script and is
-// skipped; every word reaches the compiler as a script name, even one that
-// starts with "-". True when every word compiled; False when the compiler is
-// missing, a run could not be started or a run ended with a non-zero exit
-// status (each failure is told in a message box; the remaining words are
-// still compiled).
+// program folder the game is played from (ZUN_APP_PATH's, when it names
+// one), and waits for each run; what the compiler says is logged. An empty
+// word names no script and is skipped; every word reaches the compiler as a
+// script name, even one that starts with "-". True when every word compiled;
+// False when the compiler is missing, a run could not be started or a run
+// ended with a non-zero exit status (each failure is told in a message box;
+// the remaining words are still compiled).
 bool ExecuteParams(const std::string& iParams);
 
 // The first start-up step, as the main window's load runs it: the exact text

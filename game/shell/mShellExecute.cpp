@@ -1,11 +1,13 @@
 #include "game/shell/mShellExecute.h"
 
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -22,6 +24,18 @@ namespace {
 bool IsExecutable(const std::string& path) {
     struct stat st;
     return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::access(path.c_str(), X_OK) == 0;
+}
+
+// Reads a pipe to its end, keeping at most kMaxOutput bytes: a child that
+// writes more is still read to the end, so it never blocks on a full pipe.
+void ReadAll(int fd, std::string& out) {
+    char buf[4096];
+    for (;;) {
+        const ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return;
+        if (out.size() < kMaxOutput) out.append(buf, std::min(size_t(n), kMaxOutput - out.size()));
+    }
 }
 
 // Waits for a child, through interrupted waits.
@@ -42,8 +56,10 @@ bool ShellExecuteWait(int32_t hWnd, const std::string& File, const std::string& 
 }
 
 bool ShellExecuteWait(int32_t /*hWnd*/, const std::string& File, const std::vector<std::string>& Arguments,
-                      const std::string& Folder, int32_t /*ShowCmd*/, int32_t* oExitCode) {
+                      const std::string& Folder, int32_t /*ShowCmd*/, int32_t* oExitCode,
+                      std::string* oOutput) {
     if (oExitCode) *oExitCode = -1;
+    if (oOutput) oOutput->clear();
     if (File.empty()) return false;
     std::vector<std::string> args{File};
     args.insert(args.end(), Arguments.begin(), Arguments.end());
@@ -51,18 +67,38 @@ bool ShellExecuteWait(int32_t /*hWnd*/, const std::string& File, const std::vect
     for (auto& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
 
+    // The pipe's ends are closed in the child by exec; the copies on its
+    // output and error output stay open.
+    int pipeFds[2] = {-1, -1};
+    if (oOutput && ::pipe2(pipeFds, O_CLOEXEC) != 0) return false;
+    auto closePipe = [&pipeFds] {
+        for (int& fd : pipeFds) {
+            if (fd >= 0) ::close(fd);
+            fd = -1;
+        }
+    };
     posix_spawn_file_actions_t actions;
-    if (posix_spawn_file_actions_init(&actions) != 0) return false;
-    if (!Folder.empty() && posix_spawn_file_actions_addchdir_np(&actions, Folder.c_str()) != 0) {
-        posix_spawn_file_actions_destroy(&actions);
+    if (posix_spawn_file_actions_init(&actions) != 0) {
+        closePipe();
         return false;
     }
+    bool ready = Folder.empty() || posix_spawn_file_actions_addchdir_np(&actions, Folder.c_str()) == 0;
+    if (ready && oOutput)
+        ready = posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO) == 0 &&
+                posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDERR_FILENO) == 0;
     pid_t pid = 0;
-    const int rc = posix_spawn(&pid, File.c_str(), &actions, nullptr, argv.data(), environ);
+    const int rc = ready ? posix_spawn(&pid, File.c_str(), &actions, nullptr, argv.data(), environ) : -1;
     posix_spawn_file_actions_destroy(&actions);
     if (rc != 0) {
-        zun::Log("WARN", "ShellExecuteWait", File, std::strerror(rc));
+        closePipe();
+        if (rc > 0) zun::Log("WARN", "ShellExecuteWait", File, std::strerror(rc));
         return false;
+    }
+    if (oOutput) {
+        ::close(pipeFds[1]);
+        pipeFds[1] = -1;
+        ReadAll(pipeFds[0], *oOutput);
+        closePipe();
     }
     int status = 0;
     if (!WaitFor(pid, status)) return false;

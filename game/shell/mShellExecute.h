@@ -18,9 +18,13 @@ namespace tarv::mShellExecute {
 // for the callers' sake; no window is shown either way.
 bool ShellExecuteWait(int32_t hWnd, const std::string& File, const std::string& Parameters,
                       const std::string& Folder, int32_t ShowCmd, int32_t* oExitCode = nullptr);
-// The same with any number of arguments, each handed over as it is.
+// The same with any number of arguments, each handed over as it is. With
+// oOutput, what the program writes to its standard output and error output
+// is kept there (its first kMaxOutput bytes) instead of reaching ours.
 bool ShellExecuteWait(int32_t hWnd, const std::string& File, const std::vector<std::string>& Arguments,
-                      const std::string& Folder, int32_t ShowCmd, int32_t* oExitCode = nullptr);
+                      const std::string& Folder, int32_t ShowCmd, int32_t* oExitCode = nullptr,
+                      std::string* oOutput = nullptr);
+inline constexpr size_t kMaxOutput = 64 * 1024;
 
 // Hands Target (UTF-8) to "xdg-open" and returns at once; the opener runs
 // detached from the game. False when no opener is found or it cannot start.

@@ -6,9 +6,11 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "game/world/iController.h"
@@ -41,6 +43,11 @@ class gParticleSystem;
 class gPath;
 class gTextArea;
 class gTextSelect;
+
+// Every error box is modal: past this many in a minute, whatever their
+// texts, errors are only logged, so that a flood of them leaves the game
+// playable.
+inline constexpr size_t kErrorBoxesPerMinute = 3;
 
 struct gCharTestModule {
     // ---- controller stack -------------------------------------------------
@@ -172,6 +179,18 @@ struct gCharTestModule {
     // The framework's log hook: "ERR" entries pop up while the console is
     // hidden. Always False.
     bool OnLogEntry(const std::string& iText, const std::vector<zun::LogValue>& iEntry);
+    // Shows a box that tells of an error, unless the boxes of the last
+    // minute are used up (kErrorBoxesPerMinute): the error is then in the
+    // log only, and one line there says that boxes are held back. True when
+    // the box was shown.
+    bool ShowErrorBox(const std::string& iText, int32_t iStyle, const std::string& iTitle = "");
+    // The error texts lately boxed (with when each came last), when the
+    // latest boxes were shown, and whether boxes are being held back.
+    struct ErrorBoxState {
+        std::deque<std::pair<std::string, int32_t>> Texts;
+        std::deque<int32_t> Shown;
+        bool Holding = false;
+    } ErrorBoxes;
 };
 extern gCharTestModule gCharTest;
 

@@ -127,10 +127,18 @@ void ApplyTag(const std::string& tag, const gTextArea& area, TextLine& line, Mar
         s.Color = area.DefaultColor;
     } else if (name == "font") {
         // A font that cannot be read, or whose name the loader refuses, is
-        // reported by the loader; the text goes on in the font it had.
+        // reported by the loader; the text goes on in the font it had. A
+        // font without glyphs is kept as such, so it is told of once, when
+        // this tag first asks for it.
+        const bool known = zFont.FindFont(value) > 0;
         const int32_t font =
             Trap("TextArea_LoadFont", s.Font, [&] { return zFont.LoadFont(value, "png", int32_t(0xFF000000)); });
-        if (font > 0) s.Font = font;
+        const bool drawn =
+            font > 0 && size_t(font) < zFont.Fonts.size() && zFont.Fonts[size_t(font)].Texture > 0;
+        if (drawn)
+            s.Font = font;
+        else if (font > 0 && !known)
+            Log("WARN", "TextArea_LoadFont", "Font not found", "<" + value + ">");
     } else if (name == "/font") {
         s.Font = area.DefaultFont;
     } else if (name == "size") {

@@ -7,10 +7,14 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <condition_variable>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
+#include <mutex>
+#include <thread>
 #include <unistd.h>
 
 #include "core/zStream.h"
@@ -367,6 +371,257 @@ TEST_F(MusicFiles, AnMp3StartsAndWrapsOnItsFirstSample) {
     EXPECT_EQ(shift(sweep.size() + 8000, 8000), 0);
 }
 
+// The largest difference, over `n` frames of both channels, between what
+// was heard from frame `at` and the straight decode from frame `from`; 1
+// where either runs out.
+float Difference(const std::vector<float>& heard, int64_t at, const std::vector<float>& ref, int64_t from,
+                 int64_t n) {
+    if (at < 0 || from < 0 || size_t(at + n) * 2 > heard.size() || size_t(from + n) * 2 > ref.size())
+        return 1.0f;
+    float most = 0;
+    for (int64_t k = 0; k < 2 * n; ++k)
+        most = std::max(most, std::fabs(heard[size_t(2 * at + k)] - ref[size_t(2 * from + k)]));
+    return most;
+}
+
+// A music setup (version 2, no events) that plays `track` as a music file
+// from its start, looping at its end, at full volume and speed.
+bool WriteMusicFileSetup(const std::string& path, const std::string& track) {
+    zStream setup;
+    setup.WriteByte(2);
+    setup.WriteString(track);
+    setup.WriteByte(3);
+    for (int32_t v : {0, 0, 0, 0}) setup.WriteLong(v);
+    setup.WriteSingle(1.0f);
+    setup.WriteSingle(1.0f);
+    setup.WriteLong(0);
+    return setup.FileExport(path, false);
+}
+
+// A file of the test corpus, copied where the music folder is.
+void CopySeed(const std::string& name, const std::string& hostPath) {
+    test::WriteHostFile(hostPath,
+                        test::ReadHostFile(std::string(ZUN_FUZZ_CORPUS) + "/fuzz_music_stream/" + name));
+}
+
+// Every format the device layer plays starts on its first sample and wraps to
+// it, and starts or wraps at a point inside the file on that point's sample:
+// from there on, what is heard is what the libraries' straight decode of the
+// file holds, to the bit; an M4A's AAC draws random noise for the bands it
+// substitutes, so after a seek into it those stay within 0.02. A short loop
+// kept in memory keeps that turn, and a setup restarted where it stopped goes
+// through the same seek.
+TEST_F(MusicFiles, EveryFormatStartsAndWrapsOnTheSampleWhereverItStarts) {
+    for (const auto& f : test::AllMusicFormats()) {
+        SCOPED_TRACE(f.Extension);
+        const int rate = test::RateFor(f, 44100);
+        AudioDevice::UseOffline(rate);
+        const std::string name = std::string("glide.") + f.Extension;
+        ASSERT_EQ(test::EncodeSignal(dir.HostPath(name), f, rate, 2 * rate,
+                                     [rate](int64_t i, int c) { return test::Glide(i, c, rate); }),
+                  "");
+        std::vector<float> ref;
+        int refRate = 0;
+        ASSERT_EQ(test::DecodeStraight(dir.HostPath(name), ref, refRate), "");
+        ASSERT_EQ(refRate, rate);
+        const float noise = std::string(f.Container) == "ipod" ? 0.02f : 0.0f;
+
+        // The whole file, from its start and round again. Its end is the end
+        // of the decoded data or the header's length, which may leave the
+        // encoder's padding out.
+        ASSERT_TRUE(PlayMusicFile(name, true, 1.0f, 1.0f, 0, 0, 0));
+        const int64_t length =
+            std::min<int64_t>(int64_t(ref.size() / 2), std::llround(zDShow.LoopEnd * rate));
+        auto heard = test::RenderMixer(length + rate / 4);
+        EXPECT_EQ(Difference(heard, 0, ref, 0, length), 0.0f);
+        EXPECT_EQ(Difference(heard, length, ref, 0, rate / 4), 0.0f);
+
+        // A loop from 0.7 s to 1.7 s, started at its start, and round again.
+        const int64_t from = int64_t(rate) * 7 / 10;
+        ASSERT_TRUE(PlayMusicFile(name, true, 1.0f, 1.0f, 700, 1700, 700));
+        heard = test::RenderMixer(rate + rate / 4);
+        EXPECT_LE(Difference(heard, 0, ref, from, rate), noise);
+        EXPECT_LE(Difference(heard, rate, ref, from, rate / 4), noise);
+        // A loop of 80 ms goes round from memory: every turn is the first.
+        const int64_t turn = int64_t(rate) * 8 / 100;
+        ASSERT_TRUE(PlayMusicFile(name, true, 1.0f, 1.0f, 700, 780, 700));
+        heard = test::RenderMixer(3 * turn);
+        for (int64_t k = 0; k < 3; ++k) EXPECT_LE(Difference(heard, k * turn, ref, from, turn), noise) << k;
+        DShow_Release();
+
+        if (std::string(f.Extension) != "mp3") continue;
+        // A setup of the file, stopped after 40 frames and restarted.
+        ASSERT_TRUE(WriteMusicFileSetup(dir.Path("glide.zms"), name));
+        const int32_t index = StartMusicSetup("glide.zms", true, false);
+        ASSERT_GE(index, 1);
+        for (int i = 0; i < 40; ++i) {
+            test::RenderSeconds(0.015);
+            MusicCheckLoop();
+            UpdateMusicSetup();
+        }
+        StopMusicSetup(index);
+        const int32_t stopped = zMusicSetup.Setups[size_t(index)].Position;
+        EXPECT_GT(stopped, 500);
+        ASSERT_EQ(StartMusicSetup("glide.zms", true, true), index);
+        heard = test::RenderMixer(rate / 2);
+        EXPECT_EQ(Difference(heard, 0, ref, int64_t(stopped) * rate / 1000, rate / 2), 0.0f);
+        StopMusicSetup(index);
+        zMusicSetup = zMusicSetupState{};
+    }
+}
+
+// Ogg files whose length the header belies: two links one after the other, a
+// second half stamped 10 s back, 0.3 s whose last stamp is 1. Each plays what
+// the libraries' straight decode of it holds, every turn; a loop across the
+// chained file's links starts and wraps on its sample.
+TEST_F(MusicFiles, OggFilesWhoseStampsMisleadPlayWhatTheyHoldEveryTurn) {
+    for (const char* name : {"finding-ogg-chained-two-10s-links.ogg",
+                             "finding-ogg-second-half-stamped-back.ogg", "finding-ogg-last-stamp-1.ogg"}) {
+        SCOPED_TRACE(name);
+        CopySeed(name, dir.HostPath(name));
+        std::vector<float> ref;
+        int rate = 0;
+        ASSERT_EQ(test::DecodeStraight(dir.HostPath(name), ref, rate), "");
+        AudioDevice::UseOffline(rate);
+        ASSERT_TRUE(PlayMusicFile(name, true, 1.0f, 1.0f, 0, 0, 0));
+        const int64_t n = int64_t(ref.size() / 2);
+        const auto heard = test::RenderMixer(2 * n + rate / 10);
+        EXPECT_EQ(Difference(heard, 0, ref, 0, n), 0.0f);
+        EXPECT_EQ(Difference(heard, n, ref, 0, n), 0.0f);
+        if (std::string(name).find("chained") != std::string::npos) {
+            ASSERT_TRUE(PlayMusicFile(name, true, 1.0f, 1.0f, 9000, 15000, 9000));
+            const auto turn = test::RenderMixer(6 * rate + rate / 4);
+            EXPECT_EQ(Difference(turn, 0, ref, 9 * rate, 6 * rate), 0.0f);
+            EXPECT_EQ(Difference(turn, 6 * rate, ref, 9 * rate, rate / 4), 0.0f);
+        }
+        DShow_Release();
+    }
+}
+
+// 32 KiB of random bytes in the middle of a 20 s file: an M4A plays on past
+// them and loops, and a FLAC plays on without a sample at full scale; never a
+// second of silence.
+TEST_F(MusicFiles, DamagedFilesPlayOnPastTheDamageAndLoop) {
+    for (const char* name : {"finding-m4a-damaged-middle.m4a", "finding-flac-damaged-middle.flac"}) {
+        SCOPED_TRACE(name);
+        CopySeed(name, dir.HostPath(name));
+        AudioDevice::UseOffline(44100);
+        test::LogCapture log;
+        ASSERT_TRUE(PlayMusicFile(name, true, 1.0f, 1.0f, 0, 0, 0));
+        const auto heard = test::RenderMixer(int64_t(44100) * 45);
+        int64_t quiet = 0, longest = 0;
+        float peak = 0;
+        for (size_t i = 0; i < heard.size(); i += 2) {
+            const float loudest = std::max(std::fabs(heard[i]), std::fabs(heard[i + 1]));
+            peak = std::max(peak, loudest);
+            quiet = loudest < 0.01f ? quiet + 1 : 0;
+            longest = std::max(longest, quiet);
+        }
+        EXPECT_LT(longest, 44100);
+        EXPECT_LT(peak, 0.99f);
+        // Round twice at least: the piece's start is heard again.
+        Frames(1);
+        EXPECT_TRUE(zDShow.MediaControl->IsRunning());
+        EXPECT_LT(GetMusicPosition(), 10000);
+        EXPECT_FALSE(log.Contains("ERR")) << log.Lines()[0];
+        DShow_Release();
+    }
+}
+
+// The frame's thread never waits for the decoding libraries, whatever a music
+// file's name and place (a setup's track in a sub-folder, a file found from
+// the folder the program started in, an MP3 named ".mp2"): they are opened on
+// the file's decode thread, which the test holds there until the call that
+// played the file has come back. Nor does the frame's thread count a file's
+// length: a file is counted once as it stands on disk, again once changed.
+TEST_F(MusicFiles, TheFrameThreadNeverWaitsForTheDecoderNorCountsALength) {
+    AudioDevice::UseHardware();
+    if (!AudioDevice::Acquire()) GTEST_SKIP() << "no audio driver: " << AudioDevice::LastError();
+    AudioDevice::Release();
+    const test::MediaFormat mp3{"mp3", "mp3", "libmp3lame"}, ogg{"ogg", "ogg", "libvorbis"};
+    std::filesystem::create_directories(dir.HostPath("sub"));
+    ASSERT_EQ(test::EncodeSine(dir.HostPath("sub/song.mp3"), mp3, 22050, 1.0), "");
+    ASSERT_EQ(test::EncodeSine(dir.HostPath("tune.mp2"), mp3, 22050, 1.0), "");
+    test::TempDir startFolder;
+    ASSERT_EQ(test::EncodeSine(startFolder.HostPath("started.ogg"), ogg, 22050, 1.0), "");
+    ASSERT_TRUE(WriteMusicFileSetup(dir.Path("sub.zms"), "sub/song.mp3"));
+
+    struct Seen {
+        std::mutex m;
+        std::condition_variable returned;
+        bool frameBack = false, held = true;
+        std::vector<std::thread::id> libraries;
+        std::vector<std::pair<std::thread::id, std::string>> counted;
+    };
+    auto seen = std::make_shared<Seen>();
+    const std::thread::id frameThread = std::this_thread::get_id();
+    gMediaDecodeWatch.Libraries = [seen, frameThread] {
+        std::unique_lock<std::mutex> lk(seen->m);
+        seen->libraries.push_back(std::this_thread::get_id());
+        if (std::this_thread::get_id() != frameThread)
+            seen->held = seen->returned.wait_for(lk, std::chrono::seconds(60),
+                                                           [&] { return seen->frameBack; }) &&
+                         seen->held;
+    };
+    gMediaDecodeWatch.LengthCounted = [seen](const std::string& path) {
+        std::lock_guard<std::mutex> lk(seen->m);
+        seen->counted.emplace_back(std::this_thread::get_id(), path);
+    };
+    struct Unwatch {
+        ~Unwatch() {
+            DShow_Release();
+            gMediaDecodeWatch = MediaDecodeWatch{};
+            zMusicSetup = zMusicSetupState{};
+        }
+    } unwatch;
+    // Plays through `play` on the frame's thread, lets the decode thread go
+    // once it has come back, and runs frames until the file is heard playing.
+    auto playOn = [&](const std::function<bool()>& play) {
+        {
+            std::lock_guard<std::mutex> lk(seen->m);
+            seen->frameBack = false;
+        }
+        const bool played = play();
+        {
+            std::lock_guard<std::mutex> lk(seen->m);
+            seen->frameBack = true;
+        }
+        seen->returned.notify_all();
+        ASSERT_TRUE(played);
+        for (int i = 0; i < 60000 && (!zDShow.MediaControl || GetMusicPosition() < 100); ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            MusicCheckLoop();
+        }
+        ASSERT_TRUE(zDShow.MediaControl);
+        EXPECT_GE(GetMusicPosition(), 100);
+    };
+    auto counts = [&] {
+        std::lock_guard<std::mutex> lk(seen->m);
+        return seen->counted.size();
+    };
+
+    playOn([] { return StartMusicSetup("sub.zms", true, false) > 0; });
+    playOn([] { return PlayMusicFile("tune.mp2", true, 1.0f, 1.0f, 0, 0, 0); });
+    const std::filesystem::path before = std::filesystem::current_path();
+    std::filesystem::current_path(startFolder.Host());
+    playOn([] { return PlayMusicFile("started.ogg", true, 1.0f, 1.0f, 0, 0, 0); });
+    EXPECT_EQ(counts(), 1u);
+    playOn([] { return PlayMusicFile("started.ogg", true, 1.0f, 1.0f, 0, 0, 0); });
+    EXPECT_EQ(counts(), 1u);  // as it stood
+    DShow_Release();
+    const auto changed = std::filesystem::last_write_time(startFolder.HostPath("started.ogg"));
+    std::filesystem::last_write_time(startFolder.HostPath("started.ogg"), changed + std::chrono::seconds(1));
+    playOn([] { return PlayMusicFile("started.ogg", true, 1.0f, 1.0f, 0, 0, 0); });
+    EXPECT_EQ(counts(), 2u);
+    std::filesystem::current_path(before);
+
+    std::lock_guard<std::mutex> lk(seen->m);
+    EXPECT_TRUE(seen->held);
+    EXPECT_GE(seen->libraries.size(), 3u);
+    for (const auto& id : seen->libraries) EXPECT_NE(id, frameThread);
+    for (const auto& [id, path] : seen->counted) EXPECT_NE(id, frameThread) << path;
+}
+
 // A header's length is not taken on trust: a FLAC that claims a day with a
 // third of a second of data stops after that third, and an Ogg whose time
 // stamps run backwards plays what it holds; both with a warning.
@@ -421,7 +676,7 @@ TEST_F(MusicFiles, TheFormatOfTheFirstDecodedFrameIsTheFormatOfEveryBlock) {
         return f;
     };
     std::vector<uint8_t> bytes;
-    for (int i = 0; i < 300; ++i) {
+    for (int i = 0; i < 200; ++i) {
         const auto f = frame(false, true);
         bytes.insert(bytes.end(), f.begin(), f.end());
     }
@@ -498,15 +753,7 @@ TEST_F(MusicFiles, MidiFilesPlayThroughTheSynthesizer) {
     DShow_Release();
 
     // A music setup whose track is this file plays it as a music file.
-    zStream setup;
-    setup.WriteByte(2);
-    setup.WriteString("song.mid");
-    setup.WriteByte(3);
-    for (int32_t v : {0, 0, 0, 0}) setup.WriteLong(v);
-    setup.WriteSingle(1.0f);
-    setup.WriteSingle(1.0f);
-    setup.WriteLong(0);
-    ASSERT_TRUE(setup.FileExport(dir.Path("song.zms"), false));
+    ASSERT_TRUE(WriteMusicFileSetup(dir.Path("song.zms"), "song.mid"));
     const int32_t index = StartMusicSetup("song.zms", true, false);
     ASSERT_EQ(index, 1);
     Frames(70);

@@ -147,6 +147,29 @@ TEST_F(MusicSetups, EventCountsTheDataCannotHoldAreRefused) {
     EXPECT_EQ(zMusicSetup.SetupCount, 0);
 }
 
+// Nothing plays without a word: a setup whose track is not there says which
+// setup and which track, and a track asked for in place of its setup says it
+// is no setup.
+TEST_F(MusicSetups, AMissingTrackOrAFileThatIsNoSetupIsNamed) {
+    Write("gone.zms", SetupStream("gone.mid", 2, {}));
+    test::LogCapture log;
+    EXPECT_EQ(StartMusicSetup("gone.zms", true, false), 1);
+    ASSERT_EQ(log.Lines().size(), 1u);
+    EXPECT_EQ(log.Lines()[0], "ERR\tStartMusicSetup\tgone.zms\tTrack not found\tgone.mid");
+
+    log.Clear();
+    EXPECT_EQ(StartMusicSetup("song.mid", true, false), 0);
+    ASSERT_EQ(log.Lines().size(), 1u);
+    EXPECT_EQ(log.Lines()[0].rfind("ERR\tStartMusicSetup\tsong.mid\tNot a music setup", 0), 0u) << log.Lines()[0];
+
+    // A wave track is looked for among the sounds.
+    zDSound.SoundPath = dir.Path("sound\\");
+    Write("w.zms", SetupStream("long.wav", 1, {}));
+    log.Clear();
+    StartMusicSetup("w.zms", false, false);
+    EXPECT_TRUE(log.Contains("ERR\tStartMusicSetup\tw.zms\tTrack not found\tlong.wav"));
+}
+
 TEST_F(MusicSetups, StartsFindAndRestart) {
     Write("a.zms", SetupStream("long.wav", 1, {}));
     EXPECT_EQ(StartMusicSetup("a.zms", false, false), 1);

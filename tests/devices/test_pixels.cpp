@@ -161,20 +161,27 @@ TEST_F(Pixels, UntexturedDrawingTakesTheVertexColourAndAlpha) {
 }
 
 TEST_F(Pixels, TheColourKeyMakesExactlyItsColourTransparent) {
-    // Magenta is the key; a pixel one step off it stays.
-    WritePng(dir.HostPath("Keyed.png"), 2, 2,
+    // Magenta is the key; a pixel one step off it stays. Under transparent
+    // texels (the last row) the key colour is cleared and any other colour
+    // stays: a mode that ignores alpha draws the picture as it was stored.
+    WritePng(dir.HostPath("Keyed.png"), 2, 3,
              {255, 0, 255, 255, 255, 0, 254, 255,  //
-              10, 20, 30, 255, 255, 0, 255, 255});
+              10, 20, 30, 255, 255, 0, 255, 255,   //
+              10, 200, 30, 0, 255, 0, 255, 0});
     int32_t t = zDDraw.LoadTexture("Keyed.png", false, int32_t(0xFFFF00FFu), 1, 0);
     ASSERT_GT(t, 0);
     ASSERT_TRUE(zDDraw.BeginScene(int32_t(0xFF204060u), 0));
     zDDraw.SetAlphaMode(1);
-    zDDraw.Blt(t, 0, 0, 32, 32, 0, 0, 0, 0, zDDraw.DiffuseColor, 1);
+    zDDraw.Blt(t, 0, 0, 32, 32, 0, 0, 2, 2, zDDraw.DiffuseColor, 1);
+    zDDraw.SetAlphaMode(0);
+    zDDraw.Blt(t, 0, 40, 64, 16, 0, 2, 2, 1, zDDraw.DiffuseColor, 1);
     zDDraw.EndScene(false);
     ExpectNear(At(8, 8), Rgb{32, 64, 96}, "keyed");
     ExpectNear(At(24, 8), Rgb{255, 0, 254}, "near the key");
     ExpectNear(At(8, 24), Rgb{10, 20, 30}, "plain");
     ExpectNear(At(24, 24), Rgb{32, 64, 96}, "keyed");
+    ExpectNear(At(16, 48), Rgb{10, 200, 30}, "another colour under alpha 0");
+    ExpectNear(At(48, 48), Rgb{0, 0, 0}, "the key under alpha 0");
 }
 
 TEST_F(Pixels, RenderTargetsKeepTheirContentsAcrossFrames) {
@@ -280,6 +287,11 @@ TEST_F(Pixels, EveryScreenshotFormatLoadsBackAsAnOpaqueTexture) {
         ASSERT_GT(t, 0);
         EXPECT_EQ(zDDraw.Textures[size_t(t)].W, 16);
         EXPECT_EQ(zDDraw.Textures[size_t(t)].H, 12);
+        // Known by its header as a screenshot of this program: taken again,
+        // of another size too, it is replaced.
+        EXPECT_TRUE(zDDraw.SaveScreenShot(zFileSystem.AppPath + name, RECT{0, 0, 5, 3}, code));
+        ASSERT_TRUE(LoadImageFile(dir.HostPath(name), img, &error)) << error;
+        EXPECT_EQ(img.Width, 5);
     }
 }
 

@@ -53,7 +53,7 @@ namespace tarv::test {
 
 using namespace zun;
 
-constexpr int32_t kKeySpace = 32, kKeyEsc = 27, kKey1 = 49, kKey2 = 50, kKeyUp = 38;
+constexpr int32_t kKeySpace = 32, kKeyEsc = 27, kKey1 = 49, kKey2 = 50, kKeyUp = 38, kKeyZ = 90;
 
 // ---- what the scripted player sees ---------------------------------------------
 

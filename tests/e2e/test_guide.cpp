@@ -5,8 +5,10 @@
 // the result, first on its own for a few hundred frames, then by a player who
 // does what the example promises. A guide that drifts from the program fails
 // here.
+#include <sys/stat.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -106,8 +108,68 @@ int RunCommands(const std::string& iFolder, const std::string& iFile, int iFrame
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+// The guide's command that compiles a game folder's scripts as the program
+// starts ("cd square-bin && ... vorlund Game"), taken from its text.
+std::string CompileCommandOf(const std::string& iMarkdown) {
+    const std::string start = "`cd square-bin && ";
+    const size_t at = iMarkdown.find(start);
+    if (at == std::string::npos) return "";
+    const size_t end = iMarkdown.find('`', at + 1);
+    const std::string command = iMarkdown.substr(at + 1, end - at - 1);
+    return command.ends_with(" Game") ? command : "";
+}
+
+struct FileState {
+    std::string Bytes;
+    int64_t Modified = -1;
+    bool operator==(const FileState&) const = default;
+};
+FileState StateOf(const std::string& iHost) {
+    FileState f;
+    struct stat st {};
+    if (::stat(iHost.c_str(), &st) != 0) return f;
+    f.Bytes = ReadText(iHost);
+    f.Modified = int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    return f;
+}
+
+// The guide's compile command in the example's program folder: a changed
+// script is compiled there (and the program's own folder is left alone), a
+// broken one fails the start and the log says where.
+void CompileTheExampleFromItsFolder(const std::string& iProject, const std::string& iCommand) {
+    const std::string scripts = iProject + "square-bin/scripts/";
+    const std::string own = std::string(ZUN_PROGRAM_DIR) + "scripts/Game.dat";
+    std::ofstream(iProject + "square-compile.sh", std::ios::binary) << iCommand << "\n";
+    const FileState ownBefore = StateOf(own), before = StateOf(scripts + "Game.dat");
+    ASSERT_NE(ownBefore.Modified, -1) << own;
+
+    std::ofstream(scripts + "Square.zs", std::ios::binary | std::ios::app) << "\nclass Added {\n}\n";
+    std::string log;
+    EXPECT_EQ(RunCommands(iProject, "square-compile.sh", 10, log), 0) << log;
+    EXPECT_NE(log.find("INFO\tScript compiled\tGame"), std::string::npos) << log;
+    const FileState after = StateOf(scripts + "Game.dat");
+    EXPECT_TRUE(after.Bytes != before.Bytes) << "the game folder's Game.dat was not compiled again";
+    EXPECT_TRUE(StateOf(own) == ownBefore) << "the program's own folder was compiled";
+
+    const std::string text = ReadText(scripts + "Square.zs");
+    const int lines = int(std::count(text.begin(), text.end(), '\n'));
+    std::ofstream(scripts + "Square.zs", std::ios::binary | std::ios::app)
+        << "class Broken {\n  func f( {\n}\n";
+    EXPECT_NE(RunCommands(iProject, "square-compile.sh", 10, log), 0) << log;
+    EXPECT_EQ(log.find("Script compiled"), std::string::npos) << log;
+    EXPECT_NE(log.find("Could not compile\\r\\n\\r\\nGame"), std::string::npos) << log;
+    EXPECT_NE(log.find("WARN\tCompiler\tGame\tscripts/Square.zs:" + std::to_string(lines + 2) + ":"),
+              std::string::npos)
+        << log;
+    EXPECT_EQ(log.find("[ZUN "), std::string::npos) << "the game started on its old scripts:\n" << log;
+    EXPECT_TRUE(StateOf(own) == ownBefore) << "the program's own folder was compiled";
+}
+
 TEST(GuideTest, WorkedExampleBuildsAndPlaysAsWritten) {
-    const std::vector<GuideFile> files = FilesOf(ReadText(std::string(ZUN_SOURCE_DIR) + "/docs/game-scripting.md"));
+    const std::string guide = ReadText(std::string(ZUN_SOURCE_DIR) + "/docs/game-scripting.md");
+    const std::vector<GuideFile> files = FilesOf(guide);
+    const std::string compile = CompileCommandOf(guide);
+    ASSERT_FALSE(compile.empty()) << "the guide no longer shows how a game folder compiles its scripts";
     const GuideFile *build = nullptr, *check = nullptr;
     bool level = false, game = false, setup = false;
     for (const auto& f : files) {
@@ -224,6 +286,19 @@ TEST(GuideTest, WorkedExampleBuildsAndPlaysAsWritten) {
         },
         [] { PushMessageBoxAnswer(MsgBoxResult::Yes); }, folder);
     ExpectCleanEnd(r);
+
+    CompileTheExampleFromItsFolder(dir.HostPath(""), compile);
+
+    // A setup naming a track that is not there stops the commands at the
+    // builder, which names the setup's line; the program is not started.
+    std::ofstream(dir.HostPath("square/music/pond.setup"), std::ios::binary) << "track pond.mid midi\n";
+    std::string broken;
+    EXPECT_NE(RunCommands(dir.Host(), build->Name, 10, broken), 0) << broken;
+    EXPECT_NE(broken.find("pond.setup:1: no track 'pond.mid' beside the setup or in the program folder's music/"),
+              std::string::npos)
+        << broken;
+    EXPECT_NE(broken.find("democontent: the content is incomplete"), std::string::npos) << broken;
+    EXPECT_EQ(broken.find("[ZUN "), std::string::npos) << "the build went on after a failing step:\n" << broken;
 }
 
 }  // namespace

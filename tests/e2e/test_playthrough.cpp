@@ -183,18 +183,35 @@ void TheCoinAndTobin(std::vector<Step>& s) {
     Append(s, WalkTo("the coin", ItemAt(&gCharTestModule::mapItems, "coin", 16), 20));
     auto dark = std::make_shared<int32_t>(0);
     // The lantern's glow follows the pointer, which rests where the last click went.
-    const auto atPlayer = [] { return RingBrightness({gCharTest.Cursor->x, gCharTest.Cursor->y}, 40); };
+    const auto atPlayer = [](float iRadius = 40) {
+        return RingBrightness({gCharTest.Cursor->x, gCharTest.Cursor->y}, iRadius);
+    };
+    auto nearLit = std::make_shared<int32_t>(0);
     s.push_back(Do("the player in the dark", [dark, atPlayer](ScriptedPlayer& p) { *dark = atPlayer(); }));
     Append(s, Tap("light the lantern", kKey1));
     s.push_back(WaitUntil("the lantern burns", [] { return GameFlag("torchOn") && gCharTest.TorchEnabled; }, 10));
     s.push_back(WaitUntil("a frame with the lantern", [] { return true; }));
-    s.push_back(Do("the player in the lantern's light", [dark, atPlayer](ScriptedPlayer& p) {
+    s.push_back(Do("the player in the lantern's light", [dark, atPlayer, nearLit](ScriptedPlayer& p) {
         const int32_t lit = atPlayer();
         p.Write("PROBE lantern " + std::to_string(*dark) + " -> " + std::to_string(lit));
         p.Check(lit >= *dark + 12 && lit >= 2 * *dark, "the lantern lights nothing: " + std::to_string(*dark) + " -> " + std::to_string(lit));
         const auto& seen = p.Seen;
         p.Check(!seen.empty() && seen.back().second.find("Too dark") != std::string::npos, "the corner said nothing");
+        *nearLit = atPlayer(20);
     }));
+    // Zoomed in by Z, the glow is still round the pointer: near it, as bright as at zoom 1.
+    Append(s, Tap("zoom in", kKeyZ));
+    s.push_back(WaitUntil("zoomed in", [] { return zDDraw.RenderZoom == 2.0f; }, 10));
+    s.push_back(WaitUntil("a frame at zoom 2", [] { return true; }));
+    s.push_back(Do("the lantern's light at zoom 2", [atPlayer, nearLit](ScriptedPlayer& p) {
+        const int32_t lit = atPlayer(20);
+        p.Write("PROBE lantern near the pointer " + std::to_string(*nearLit) + ", at zoom 2 " +
+                std::to_string(lit));
+        p.Check(4 * lit >= 3 * *nearLit, "the lantern does not light round the pointer at zoom 2: " +
+                                             std::to_string(lit) + " against " + std::to_string(*nearLit));
+    }));
+    Append(s, Tap("zoom out", kKeyZ));
+    s.push_back(WaitUntil("zoomed out", [] { return zDDraw.RenderZoom == 1.0f; }, 10));
     s.push_back(ClickAt("pick up the coin", ItemAt(&gCharTestModule::mapItems, "coin", -3), "onUse"));
     s.push_back(Expect("Events", "silver coin"));
     s.push_back(Do("the coin is carried", [](ScriptedPlayer& p) {

@@ -18,6 +18,7 @@
 #include "scene/zItemMap.h"
 #include "scene/zScriptHook.h"
 #include "script/zScript.h"
+#include "support/PictureSamples.h"
 
 namespace tarv::test {
 namespace {
@@ -297,6 +298,106 @@ class Hero { }
         ++boxes;
     EXPECT_EQ(boxes, 2);
     EXPECT_LT(zCore.LogText.size(), 16u * 1024) << zCore.LogText;
+}
+
+// Errors of ever new texts (forty missing pictures asked for in turn, and a
+// new name at every call) open a few boxes a minute, not one each: the rest
+// are only logged, one line saying so, and the frames go on.
+TEST_F(ProgramTest, ErrorsOfManyTextsOpenAFewBoxesAMinute) {
+    Start(R"(
+class Game {
+  player = empty;
+  n = 0;
+  func onLoad() { player = new("Hero"); }
+  func onUpdate() {
+    for (i = 0; i < 40; i++) loadImage("missing" + i + ".png", true, -1);
+    n++;
+    loadImage("gone" + n + ".png", true, -1);
+  }
+}
+class Hero { }
+)");
+    auto count = [](const char* what) {
+        int n = 0;
+        for (size_t p = zCore.LogText.find(what); p != std::string::npos; p = zCore.LogText.find(what, p + 1))
+            ++n;
+        return n;
+    };
+    int boxes = 0, held = 0, missing = 0;
+    auto frames = [&](int n) {
+        for (int i = 0; i < n; ++i) {
+            zCore.LogText.clear();
+            Frame();
+            boxes += count("\tMsgBox\t");
+            held += count("WARN\tError boxes\t");
+            missing += count("ERR\tLoadTexture\tFile not found");
+        }
+    };
+    // The start-up's own errors (the test's folder has no fonts) are left behind.
+    gCharTest.ErrorBoxes = {};
+    const int32_t first = zCore.FrameCounter;
+    frames(60);
+    EXPECT_EQ(zCore.FrameCounter, first + 60);
+    EXPECT_GE(missing, 100);  // a hundred texts at least, each new
+    EXPECT_EQ(boxes, int(kErrorBoxesPerMinute));
+    EXPECT_EQ(held, 1);
+    // A minute on, a few more.
+    now += 60000;
+    frames(60);
+    EXPECT_EQ(boxes, 2 * int(kErrorBoxesPerMinute));
+    EXPECT_EQ(held, 2);
+}
+
+// Four runs of a game that saves a screenshot under a new name every frame
+// leave no more in the program folder than one budget: the budget counts what
+// the earlier runs' screenshots hold. Pictures of other programs, and a text
+// that starts as a bitmap does, are never taken for screenshots: a later run
+// that saves under their names replaces none, and they count for nothing.
+TEST_F(ProgramTest, ScreenshotsOfFourRunsStayWithinOneBudgetAndOtherFilesAreKept) {
+    zun::test::PngSpec png;
+    png.w = 64, png.h = 48;
+    const std::vector<std::pair<std::string, std::vector<uint8_t>>> foreign = {
+        // Pictures as other programs write them, with the same kind of pixels
+        // as a screenshot and the libraries they use at their plainest.
+        {"photo.png", zun::test::EncodePng(png, std::vector<uint8_t>(64 * 48 * 4, 200))},
+        {"photo.jpg", zun::test::EncodeJpeg(64, 48, 95)},
+        {"notes.bmp", {'B', 'M', ' ', 'n', 'o', 't', 'e', 's', '\n'}}};
+    for (const auto& [name, bytes] : foreign) {
+        ASSERT_FALSE(bytes.empty()) << name;
+        zun::test::WriteHostFile(dir.HostPath(name), bytes);
+    }
+    auto held = [&] {
+        uint64_t n = 0;
+        for (const auto& e : std::filesystem::directory_iterator(dir.Host()))
+            if (e.path().filename().string().rfind("run", 0) == 0) n += e.file_size();
+        return n;
+    };
+    uint64_t shot = 0;
+    bool refused = false;
+    // A run that saves under new names three frames long, and a last one
+    // that saves under the names of the other files.
+    auto run = [&](int iRun, const std::string& iSaves) {
+        if (iRun > 0) {
+            TearDown();
+            SetUp();
+        }
+        Start("class Game { player = empty; n = 0; func onLoad() { player = new(\"Hero\"); }"
+              " func onUpdate() { n++; " + iSaves + " } } class Hero { }");
+        // Room for four pictures of the screen, and one run takes three.
+        shot = 54 + uint64_t(zDDraw.ScreenW) * uint64_t(zDDraw.ScreenH) * 3;
+        zDDraw.ScreenshotBudget = 4 * shot + 1000;
+        for (int i = 0; i < 3; ++i) Frame();
+        refused = refused || zCore.LogText.find("fill their") != std::string::npos;
+    };
+    for (int i = 0; i < 4; ++i) {
+        run(i, "saveScreenshot(\"run" + std::to_string(i) + "_\" + n + \".bmp\");");
+        EXPECT_LE(held(), 4 * shot + 1000) << "run " << i;
+    }
+    EXPECT_EQ(held(), 4 * shot);
+    EXPECT_TRUE(refused);
+    run(4, "saveScreenshot(\"photo.png\"); saveScreenshot(\"PHOTO.JPG\"); saveScreenshot(\"notes.bmp\");");
+    for (const auto& [name, bytes] : foreign)
+        EXPECT_EQ(zun::test::ReadHostFile(dir.HostPath(name)), bytes) << name;
 }
 
 }  // namespace

@@ -109,6 +109,49 @@ TEST(ImageFormats, EachFormatDecodesWithItsSizeColoursAndColourKey) {
     }
 }
 
+constexpr const char* kGifCanvasTooLarge = "GIF canvas too large for the data that fills it";
+
+std::vector<uint8_t> Finding(const std::string& iName) {
+    return test::ReadHostFile(std::string(ZUN_SOURCE_DIR) + "/fuzz/corpus/fuzz_images/finding-" + iName);
+}
+
+// A frame smaller than its canvas is common, and its canvas reads whole: the
+// frame in its colours, the rest transparent. Only a canvas larger than any
+// the file's bytes could fill is refused, at its header, by a rule of its own.
+TEST(ImageFormats, AGifFrameSmallerThanItsCanvasLoadsAndOnlyAnUnfillableCanvasIsRefused) {
+    const std::vector<uint8_t> gif = Finding("gif-16x16-frame-on-1000x1000-canvas.gif");
+    ASSERT_EQ(gif.size(), 270u);
+    Image img;
+    std::string error;
+    int32_t w = 0, h = 0;
+    ASSERT_TRUE(ReadImageSize(gif.data(), gif.size(), w, h, &error)) << error;
+    EXPECT_EQ(w, 1000);
+    EXPECT_EQ(h, 1000);
+    ASSERT_TRUE(DecodeImage(gif.data(), gif.size(), img, &error)) << error;
+    ASSERT_EQ(img.Width, 1000);
+    ASSERT_EQ(img.Height, 1000);
+    const std::vector<uint32_t> palette = {0xFFFF0000u, 0xFF00FF00u, 0xFF0000FFu, 0xFFFFFFFFu};
+    for (int32_t y = 0; y < 1000; y += 3) {
+        for (int32_t x = 0; x < 1000; x += 3) {
+            const uint32_t c = img.ARGB(x, y);
+            const bool coloured = std::find(palette.begin(), palette.end(), c) != palette.end();
+            if (x < 16 && y < 16) EXPECT_TRUE(coloured) << x << "," << y;
+            else ASSERT_EQ(c, 0u) << x << "," << y;
+        }
+    }
+    for (const char* bomb : {"gif-canvas-8192-35-bytes.gif", "gif-texture-timeout.gif",
+                             "gif-truncated-canvas-timeout.gif"}) {
+        SCOPED_TRACE(bomb);
+        const std::vector<uint8_t> bytes = Finding(bomb);
+        ASSERT_FALSE(bytes.empty());
+        EXPECT_FALSE(ReadImageSize(bytes.data(), bytes.size(), w, h, &error));
+        EXPECT_EQ(error, kGifCanvasTooLarge);
+        EXPECT_FALSE(DecodeImage(bytes.data(), bytes.size(), img, &error));
+        EXPECT_EQ(error, kGifCanvasTooLarge);
+        EXPECT_TRUE(img.Pixels.empty());
+    }
+}
+
 TEST(ImageFormats, DamagedForeignAndOversizedImagesAreRefusedWithAReason) {
     test::TempDir dir;
     const std::vector<uint8_t> rgba = Pixels();
@@ -148,16 +191,16 @@ TEST(ImageFormats, DamagedForeignAndOversizedImagesAreRefusedWithAReason) {
     EXPECT_FALSE(DecodeImage(bareTga.data(), bareTga.size(), img, &error));
     EXPECT_EQ(error, "file is truncated");
     // Nor does a GIF: 35 bytes claiming an 8192 x 8192 canvas around a
-    // one-pixel frame. The same file with a canvas its bytes could fill reads,
-    // its one pixel set and the rest of the canvas transparent.
+    // one-pixel frame. The same file with a smaller canvas reads, its one
+    // pixel set and the rest of the canvas transparent.
     std::vector<uint8_t> gifBomb = {0x47, 0x49, 0x46, 0x38, 0x39, 0x61, 0x00, 0x20, 0x00, 0x20, 0x80, 0x00,
                                     0x00, 0x00, 0x00, 0x00, 0xff, 0xff, 0xff, 0x2c, 0x00, 0x00, 0x00, 0x00,
                                     0x01, 0x00, 0x01, 0x00, 0x00, 0x02, 0x02, 0x44, 0x01, 0x00, 0x3b};
     int32_t w = 0, h = 0;
     EXPECT_FALSE(ReadImageSize(gifBomb.data(), gifBomb.size(), w, h, &error));
-    EXPECT_EQ(error, "file is truncated");
+    EXPECT_EQ(error, kGifCanvasTooLarge);
     EXPECT_FALSE(DecodeImage(gifBomb.data(), gifBomb.size(), img, &error));
-    EXPECT_EQ(error, "file is truncated");
+    EXPECT_EQ(error, kGifCanvasTooLarge);
     gifBomb[7] = gifBomb[9] = 0x01;  // 256 x 256
     ASSERT_TRUE(DecodeImage(gifBomb.data(), gifBomb.size(), img, &error)) << error;
     EXPECT_EQ(img.ARGB(0, 0), 0xFF000000u);

@@ -14,59 +14,15 @@
 
 #include "platform/Image.h"
 #include "platform/RenderBackend.h"
+#include "tests/support/PictureSamples.h"
 #include "tests/support/TestSupport.h"
 
 using namespace zun;
 
 namespace {
 
-// Writes a PNG with libpng: rows are given in the file's own sample layout.
-struct PngSpec {
-    int w = 2, h = 2;
-    int colorType = PNG_COLOR_TYPE_RGBA;
-    int bitDepth = 8;
-    bool interlaced = false;
-    std::vector<png_color> palette;
-    std::vector<uint8_t> trnsAlpha;       // palette transparency
-    bool trnsColor = false;               // single transparent colour (grey or RGB)
-    png_color_16 trnsValue{};
-    bool gamma = false;                   // a gAMA chunk, which must not change the pixels
-};
-
-std::vector<uint8_t> EncodePng(const PngSpec& spec, const std::vector<uint8_t>& samples) {
-    std::vector<uint8_t> out;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png_create_info_struct(png);
-    if (setjmp(png_jmpbuf(png))) {
-        png_destroy_write_struct(&png, &info);
-        ADD_FAILURE() << "png encoding failed";
-        return {};
-    }
-    png_set_write_fn(
-        png, &out,
-        [](png_structp p, png_bytep data, size_t n) {
-            auto* o = static_cast<std::vector<uint8_t>*>(png_get_io_ptr(p));
-            o->insert(o->end(), data, data + n);
-        },
-        nullptr);
-    png_set_IHDR(png, info, spec.w, spec.h, spec.bitDepth, spec.colorType,
-                 spec.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-                 PNG_FILTER_TYPE_DEFAULT);
-    if (!spec.palette.empty()) png_set_PLTE(png, info, spec.palette.data(), int(spec.palette.size()));
-    if (!spec.trnsAlpha.empty())
-        png_set_tRNS(png, info, spec.trnsAlpha.data(), int(spec.trnsAlpha.size()), nullptr);
-    if (spec.trnsColor) png_set_tRNS(png, info, nullptr, 0, &spec.trnsValue);
-    if (spec.gamma) png_set_gAMA(png, info, 1.0 / 1.0);
-    png_write_info(png, info);
-    size_t rowBytes = png_get_rowbytes(png, info);
-    std::vector<png_bytep> rows(spec.h);
-    std::vector<uint8_t> copy = samples;
-    for (int y = 0; y < spec.h; ++y) rows[y] = copy.data() + rowBytes * y;
-    png_write_image(png, rows.data());
-    png_write_end(png, nullptr);
-    png_destroy_write_struct(&png, &info);
-    return out;
-}
+using test::EncodePng;
+using test::PngSpec;
 
 Image Decode(const std::vector<uint8_t>& file) {
     Image img;

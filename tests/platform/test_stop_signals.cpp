@@ -28,6 +28,13 @@ int WaitStatus(pid_t pid) {
     return status;
 }
 
+// The child's end of the pipe, for what its body has to say.
+int gChildOut = -1;
+
+void Say(const std::string& iWord) {
+    [[maybe_unused]] ssize_t n = write(gChildOut, iWord.data(), iWord.size());
+}
+
 // The child reports through a pipe that it is ready and, from its last word,
 // which signal stopped it.
 struct Child {
@@ -41,6 +48,7 @@ struct Child {
         if (pid == 0) {
             close(fds[0]);
             const int out = fds[1];
+            gChildOut = out;
             InstallStopSignals(
                 [out](int sig) {
                     const std::string word = "last word " + std::to_string(sig);
@@ -54,6 +62,13 @@ struct Child {
         close(fds[1]);
         char c = 0;
         [[maybe_unused]] ssize_t n = read(fds[0], &c, 1);
+    }
+    // Waits for the child to say exactly `iWord`; false when it ended first.
+    bool Heard(const std::string& iWord) {
+        std::string heard;
+        char c = 0;
+        while (heard.size() < iWord.size() && read(fds[0], &c, 1) == 1) heard += c;
+        return heard == iWord;
     }
     std::string Rest() {
         std::string s;
@@ -112,11 +127,14 @@ TEST(StopSignals, ASecondSignalEndsAHangingShutDownAtOnce) {
     Child hanging([] {
         while (!StopRequested()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
         BeginOrderlyStop();
+        Say("stopping");
         for (;;) std::this_thread::sleep_for(std::chrono::milliseconds(10));
     });
     ASSERT_GT(hanging.pid, 0);
     kill(hanging.pid, SIGTERM);
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    // The second signal only once the first was seen: sent together to a
+    // child that the machine holds up, they would be one stop, not two.
+    ASSERT_TRUE(hanging.Heard("stopping"));
     kill(hanging.pid, SIGINT);
     // Ten seconds at most (then WaitStatus kills it), half the orderly limit.
     const int status = WaitStatus(hanging.pid);

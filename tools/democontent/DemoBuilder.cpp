@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <set>
 
 #include "core/zCore.h"
 #include "core/zDataFile.h"
@@ -27,18 +28,20 @@ using zun::Log;
 
 namespace {
 
-// Largest source file the builder reads (scripts, levels, the story).
+// Largest source file the builder reads (scripts, levels, the story), and
+// the largest track of a music setup it copies.
 constexpr size_t kMaxSourceFile = 4u << 20;
+constexpr size_t kMaxTrackFile = size_t(256) << 20;
 
-// Reads a source file, which must be a plain file inside the source folder
-// `src`: a link out of it (to a file of the user's) is refused, not quoted
+// Reads a source file, which must be a plain file inside the folder
+// `within`: a link out of it (to a file of the user's) is refused, not quoted
 // in the builder's messages.
-bool ReadText(const fs::path& p, const fs::path& src, std::string& out) {
+bool ReadText(const fs::path& p, const fs::path& within, std::string& out, size_t limit = kMaxSourceFile) {
     zun::HostFile file;
     std::vector<uint8_t> bytes;
     std::string why;
-    if (!zun::OpenHostFileWithin(p.string(), src.string(), file, why) ||
-        !zun::ReadHostFileRest(file, kMaxSourceFile, bytes, why)) {
+    if (!zun::OpenHostFileWithin(p.string(), within.string(), file, why) ||
+        !zun::ReadHostFileRest(file, limit, bytes, why)) {
         Log("ERR", "DemoContent", "Cannot read: " + why, p.string());
         return false;
     }
@@ -56,12 +59,12 @@ bool MakeFolder(const fs::path& p) {
     return true;
 }
 
-// Every name with the extension, whatever it is: what is no plain file in
-// the folder is refused when it is read, by name.
+// Every name with the extension (every name for an empty one), whatever it
+// is: what is no plain file in the folder is refused when it is read, by name.
 std::vector<fs::path> FilesWithExtension(const fs::path& dir, const std::string& ext) {
     std::vector<fs::path> out;
     for (const std::string& name : zun::ListHostFolder(dir.string()))
-        if (fs::path(name).extension() == ext) out.push_back(dir / name);
+        if (ext.empty() || fs::path(name).extension() == ext) out.push_back(dir / name);
     std::sort(out.begin(), out.end());
     return out;
 }
@@ -93,6 +96,89 @@ private:
     bool ok_ = false;
     bool wasInitialized_ = false;
 };
+
+// A host folder as the framework's file functions take it, with its separator.
+std::string ProgramFolder(const fs::path& dir) {
+    return zun::FromHostPath(dir.string() + "/");
+}
+
+// The names of a folder's files, for suggestions.
+std::vector<std::string> NamesIn(const std::vector<fs::path>& dirs) {
+    std::vector<std::string> names;
+    for (const fs::path& d : dirs)
+        for (const fs::path& f : FilesWithExtension(d, ""))
+            names.push_back(zun::FromHostPath(f.filename().string()));
+    return names;
+}
+
+// The classes compiled, each with the functions it answers: its own and, as
+// the loader copies them down, its parents'. A later class of a name
+// replaces an earlier one, as when the file loads.
+ScriptClasses ClassesOf(const std::vector<zun::zsc::ClassRecord>& records) {
+    std::map<std::string, const zun::zsc::ClassRecord*> byName;
+    for (const auto& c : records) byName[c.Name] = &c;
+    ScriptClasses out;
+    for (const auto& [name, record] : byName) {
+        std::vector<std::string>& functions = out[name];
+        std::set<std::string> seen;
+        std::vector<const zun::zsc::ClassRecord*> todo{record};
+        while (!todo.empty()) {
+            const zun::zsc::ClassRecord* c = todo.back();
+            todo.pop_back();
+            if (!seen.insert(c->Name).second) continue;
+            for (const auto& f : c->Functions) functions.push_back(f.Name);
+            for (const std::string& parent : c->Parents)
+                if (auto it = byName.find(parent); it != byName.end()) todo.push_back(it->second);
+        }
+    }
+    return out;
+}
+
+// What a music setup names must be there when the game plays it, or it plays
+// nothing without a word: its track (copied when it lies beside the setup,
+// else looked for in the program folder as the game looks), the sounds of its
+// events, and, with the compiled classes given, the functions they call.
+// Faults are reported at the setup's lines; false on a fault.
+bool PlaceSetupNames(const MusicSetup& setup, const std::string& file, const fs::path& beside,
+                     const fs::path& out, const ScriptClasses* classes, std::vector<std::string>& errors) {
+    const size_t before = errors.size();
+    auto fail = [&](int line, const std::string& message) {
+        if (errors.size() - before < 50) errors.push_back(file + ":" + std::to_string(line) + ": " + message);
+    };
+    const char* trackFolder = setup.Type == 1 ? "sound" : "music";
+    const fs::path folder = out / trackFolder;
+    const std::string source = ProgramFolder(beside) + setup.Track;
+    if (zun::FileExists(source)) {
+        std::string bytes;
+        std::string name = zun::Cp1252ToUtf8(setup.Track);
+        std::replace(name.begin(), name.end(), '\\', '/');
+        const fs::path target = (folder / name).lexically_normal();
+        if (!MakeFolder(target.parent_path()) || !ReadText(zun::ToHostPath(source), beside, bytes, kMaxTrackFile) ||
+            !WriteIfChanged(target.string(), std::vector<uint8_t>(bytes.begin(), bytes.end())))
+            fail(setup.TrackLine, "the track '" + Clip(setup.Track) + "' could not be copied");
+    } else if (!zun::FileExists(ProgramFolder(folder) + setup.Track)) {
+        fail(setup.TrackLine, "no track '" + Clip(setup.Track) +
+                                  "' beside the setup or in the program folder's " + trackFolder + "/" +
+                                  Suggest(setup.Track, NamesIn({beside, folder}), ""));
+    }
+    const std::vector<std::string> sounds = NamesIn({out / "sound"});
+    const auto music = classes ? classes->find(kMusicClass) : ScriptClasses::const_iterator();
+    for (const SetupEvent& e : setup.Events) {
+        if (!e.SoundFile.empty() && !zun::FileExists(ProgramFolder(out / "sound") + e.SoundFile))
+            fail(e.Line, "no sound '" + Clip(e.SoundFile) + "' in the program folder's sound/" +
+                             Suggest(e.SoundFile, sounds, ""));
+        if (e.Call.empty() || !classes) continue;
+        if (music == classes->end()) {
+            fail(e.Line, "no class " + std::string(kMusicClass) +
+                             " in the compiled scripts, whose function '" + e.Call +
+                             "' the event would call");
+        } else if (std::find(music->second.begin(), music->second.end(), e.Call) == music->second.end()) {
+            fail(e.Line,
+                 "no function '" + e.Call + "' in class " + kMusicClass + Suggest(e.Call, music->second, ""));
+        }
+    }
+    return errors.size() == before;
+}
 
 std::string Crlf(const std::string& text) {
     std::string out;
@@ -147,13 +233,14 @@ bool PlaceCompiler(const std::string& compilerFile, const std::string& outputDir
     return true;
 }
 
-bool CompileDemoScript(const std::string& sourceFile, const std::string& outFile) {
+bool CompileDemoScript(const std::string& sourceFile, const std::string& outFile, ScriptClasses* classes) {
     zun::zsc::CompileResult r = zun::zsc::CompileFile(sourceFile);
     for (const auto& d : r.Diag.Items) Log(d.Error ? "ERR" : "WARN", "zsc", r.Diag.Format(d));
     if (!r.Ok) {
         Log("ERR", "DemoContent", "Script does not compile", sourceFile);
         return false;
     }
+    if (classes) *classes = ClassesOf(r.Classes);
     if (outFile.empty()) return true;
     // The compiler's own file format (a plain data file holding the chunk
     // file), written only when it changed.
@@ -209,15 +296,52 @@ bool BuildDemoContent(const std::string& sourceDir, const std::string& outputDir
     for (const DemoSound& s : MakeSounds()) write(out / "sound" / s.File, EncodeWave(s.Samples, kSoundRate));
     for (const Tune& t : MakeTunes()) write(out / "music" / t.File, EncodeMidi(t));
     for (const MusicSetup& m : MakeMusicSetups()) write(out / "music" / m.File, EncodeMusicSetup(m));
+
+    // Scripts: the sources go along (the game's command line compiles them
+    // from there), each must compile on its own, and "Game" with everything
+    // it includes becomes "Game.dat". Its classes are what the setups and
+    // levels below may name.
+    const auto scripts = FilesWithExtension(src / "scripts", ".zs");
+    bool haveGame = false;
+    ScriptClasses gameClasses;
+    const ScriptClasses* classes = nullptr;  // while the game does not compile, nothing is checked against it
+    for (const fs::path& p : scripts) {
+        std::string text;
+        if (!ReadText(p, src, text)) {
+            ok = false;
+            continue;
+        }
+        write(out / "scripts" / p.filename(), std::vector<uint8_t>(text.begin(), text.end()));
+        const bool game = p.stem() == kGameScript;
+        haveGame = haveGame || game;
+        const std::string target =
+            game ? (out / "scripts" / (std::string(kGameScript) + ".dat")).string() : "";
+        const bool compiled = CompileDemoScript(p.string(), target, game ? &gameClasses : nullptr);
+        if (game && compiled) classes = &gameClasses;
+        ok = compiled && ok;
+    }
+    if (!haveGame) {
+        Log("ERR", "DemoContent", "No game script", (src / "scripts" / "Game.zs").string());
+        ok = false;
+    }
+
     // A game's own music setups, described as text: music/NAME.setup gives music/NAME.mus.
     for (const fs::path& p : FilesWithExtension(src / "music", ".setup")) {
         std::string text;
         MusicSetup setup;
         std::vector<std::string> errors;
+        const std::string file = p.filename().string();
         if (!ReadText(p, src, text)) {
             ok = false;
-        } else if (ParseMusicSetup(text, p.filename().string(), setup, errors)) {
-            write(out / "music" / (p.stem().string() + ".mus"), EncodeMusicSetup(setup));
+        } else if (ParseMusicSetup(text, file, setup, errors) &&
+                   PlaceSetupNames(setup, file, src / "music", out, classes, errors)) {
+            // The reader bounds every text it keeps; a writer's refusal is
+            // still a fault of this file, not the end of the build.
+            try {
+                write(out / "music" / (p.stem().string() + ".mus"), EncodeMusicSetup(setup));
+            } catch (const std::exception& e) {
+                errors.push_back(file + ": " + e.what());
+            }
         }
         for (const std::string& e : errors) Log("ERR", "DemoMusic", e);
         ok = ok && errors.empty();
@@ -254,7 +378,8 @@ bool BuildDemoContent(const std::string& sourceDir, const std::string& outputDir
             LevelDesc desc;
             std::vector<std::string> errors;
             std::vector<uint8_t> bytes;
-            if (ParseLevel(text, p.filename().string(), desc, errors) && BuildLevel(desc, art, lookup, bytes, errors)) {
+            if (ParseLevel(text, p.filename().string(), desc, errors) &&
+                BuildLevel(desc, art, lookup, bytes, errors, classes)) {
                 if (names.count(zun::UCase(desc.Name))) {
                     errors.push_back(p.filename().string() + ": level '" + desc.Name + "' is also described in " +
                                      names[zun::UCase(desc.Name)]);
@@ -266,28 +391,6 @@ bool BuildDemoContent(const std::string& sourceDir, const std::string& outputDir
             for (const std::string& e : errors) Log("ERR", "DemoLevel", e);
             ok = ok && errors.empty();
         }
-    }
-
-    // Scripts: the sources go along (the game's command line compiles them
-    // from there), each must compile on its own, and "Game" with everything
-    // it includes becomes "Game.dat".
-    const auto scripts = FilesWithExtension(src / "scripts", ".zs");
-    bool haveGame = false;
-    for (const fs::path& p : scripts) {
-        std::string text;
-        if (!ReadText(p, src, text)) {
-            ok = false;
-            continue;
-        }
-        write(out / "scripts" / p.filename(), std::vector<uint8_t>(text.begin(), text.end()));
-        const bool game = p.stem() == kGameScript;
-        haveGame = haveGame || game;
-        const std::string target = game ? (out / "scripts" / (std::string(kGameScript) + ".dat")).string() : "";
-        ok = CompileDemoScript(p.string(), target) && ok;
-    }
-    if (!haveGame) {
-        Log("ERR", "DemoContent", "No game script", (src / "scripts" / "Game.zs").string());
-        ok = false;
     }
 
     // The story shown before the first message: Windows-1252 text with CR LF.

@@ -12,12 +12,16 @@
 #include <string>
 #include <vector>
 
+#include "tools/democontent/DemoText.h"
+
 namespace tarv::demo {
 
 // The fonts the game loads by name, and the compiled game script.
 inline const char* const kFontNames[3] = {"arial", "georgia", "runes"};
 inline const char* const kGameScript = "Game";
 inline const char* const kCompilerName = "Compiler.exe";
+// The class of the game's music object, whose functions music events call.
+inline const char* const kMusicClass = "Music";
 
 // Host paths. Every fault is logged ("ERR", "DemoContent", what, where);
 // the result is false when anything could not be made. Files whose bytes
@@ -32,8 +36,10 @@ bool BuildDemoContent(const std::string& sourceDir, const std::string& outputDir
 bool PlaceCompiler(const std::string& compilerFile, const std::string& outputDir);
 
 // Compiles one script and, when outFile is not empty, writes the compiled
-// file there. Compiler messages are logged; false on an error.
-bool CompileDemoScript(const std::string& sourceFile, const std::string& outFile);
+// file there; with `classes` given, fills it with the classes compiled.
+// Compiler messages are logged; false on an error.
+bool CompileDemoScript(const std::string& sourceFile, const std::string& outFile,
+                       ScriptClasses* classes = nullptr);
 
 // Writes a file unless it already holds exactly these bytes.
 bool WriteIfChanged(const std::string& hostPath, const std::vector<uint8_t>& bytes);

@@ -37,6 +37,7 @@
 #include <vector>
 
 #include "tools/democontent/DemoArt.h"
+#include "tools/democontent/DemoText.h"
 
 namespace tarv::demo {
 
@@ -53,7 +54,7 @@ struct Prop {
 // Splits a statement line into words; KEY=VALUE stays one word, a quoted
 // part keeps its blanks (\" and \\ inside quotes stand for " and \), and
 // '#' at the start of a word ends the line. False, with the reason, on an
-// unclosed quote.
+// unclosed quote or a word too long to be stored.
 bool SplitStatement(const std::string& text, std::vector<Prop>& out, std::string& error);
 
 struct PropList {
@@ -89,7 +90,9 @@ struct LevelDesc {
     std::string Name;
     int32_t Cols = 0, Rows = 0;
     std::string TileSheet;
+    int TileSheetLine = 0;  // the lines of the tile sheet and of the level's class, for messages
     PropList Values;
+    int ClassLine = 0;
     std::vector<std::pair<std::string, PropList>> Materials;
     std::map<char, LegendEntry> Legend;
     std::array<std::vector<std::string>, kGridCount> Grids;
@@ -106,10 +109,12 @@ bool ParseLevel(const std::string& text, const std::string& file, LevelDesc& out
 using TextureLookup = std::function<int32_t(const std::string& file)>;
 
 // Builds the level file (a packed data file holding the chunk file). Faults
-// of the description (unknown tiles, sprites, values out of range) are
-// reported as for ParseLevel and give false.
+// of the description (unknown tiles, sprites, values out of range, and with
+// `classes` given, a class the compiled scripts do not have) are reported as
+// for ParseLevel and give false.
 bool BuildLevel(const LevelDesc& desc, const ArtCatalogue& art, const TextureLookup& textures,
-                std::vector<uint8_t>& fileBytes, std::vector<std::string>& errors);
+                std::vector<uint8_t>& fileBytes, std::vector<std::string>& errors,
+                const ScriptClasses* classes = nullptr);
 
 // The chunk names of a level, in the order the game binds them.
 extern const char* const kLevelChunkNames[19];

@@ -28,6 +28,7 @@
 #include "scene/zTileSet.h"
 #include "scene/zValueSetMap.h"
 #include "tools/democontent/DemoLevel.h"
+#include "tools/democontent/DemoText.h"
 
 namespace tarv::demo {
 
@@ -74,54 +75,16 @@ std::vector<std::string> KeysOf(const std::string& kind, bool& values) {
     return {"texture", "stretch", "z", "movex", "movey", "parallax", "zoom", "x", "y"};
 }
 
-// A word of the description as a message quotes it: a runaway line is cut.
-std::string Clip(const std::string& word) { return word.size() <= 64 ? word : word.substr(0, 64) + "..."; }
-
-// Edits (insert, remove, replace a letter) between two words, ignoring case.
-size_t EditDistance(const std::string& a, const std::string& b) {
-    std::vector<size_t> row(b.size() + 1);
-    for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
-    for (size_t i = 1; i <= a.size(); ++i) {
-        size_t diagonal = row[0];
-        row[0] = i;
-        for (size_t j = 1; j <= b.size(); ++j) {
-            const size_t above = row[j];
-            const bool same = std::tolower(static_cast<unsigned char>(a[i - 1])) ==
-                              std::tolower(static_cast<unsigned char>(b[j - 1]));
-            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (same ? 0 : 1)});
-            diagonal = above;
-        }
-    }
-    return row[b.size()];
-}
-
-// What to write instead of a word the builder does not know: the nearest
-// known word when it is close, else the whole (short) list.
-std::string Suggest(const std::string& word, const std::vector<std::string>& known, const std::string& listName) {
-    const std::string* best = nullptr;
-    size_t bestDistance = 3;  // more than two edits is another word
-    for (const std::string& k : known) {
-        const size_t d = word.size() > 64 ? bestDistance : EditDistance(word, k);
-        if (d < bestDistance && d < std::max<size_t>(k.size(), 2)) {
-            best = &k;
-            bestDistance = d;
-        }
-    }
-    if (best) return " (did you mean '" + *best + "'?)";
-    if (known.empty()) return "";
-    std::string list;
-    for (const std::string& k : known) list += (list.empty() ? "" : ", ") + k;
-    return " (" + listName + ": " + list + ")";
-}
-
 class Builder {
 public:
-    Builder(const LevelDesc& d, const ArtCatalogue& a, const TextureLookup& t, std::vector<std::string>& e)
-        : desc(d), art(a), textures(t), errors(e) {}
+    Builder(const LevelDesc& d, const ArtCatalogue& a, const TextureLookup& t, const ScriptClasses* c,
+            std::vector<std::string>& e)
+        : desc(d), art(a), textures(t), classes(c), errors(e) {}
 
     const LevelDesc& desc;
     const ArtCatalogue& art;
     const TextureLookup& textures;
+    const ScriptClasses* classes;  // null: not checked
     std::vector<std::string>& errors;
     int line = 0;
 
@@ -259,7 +222,9 @@ public:
     }
     int32_t Texture(const std::string& file) {
         if (!art.FindSheet(file)) {
-            Fail("no picture '" + file + "' in the demo's pictures");
+            std::vector<std::string> files;
+            for (const ArtSheet& s : art.Sheets) files.push_back(s.File);
+            Fail("no picture '" + Clip(file) + "' among the pictures" + Suggest(file, files, ""));
             return 0;
         }
         const int32_t t = textures(file);
@@ -278,6 +243,15 @@ public:
             if (std::find(keys.begin(), keys.end(), p.Key) != keys.end()) continue;
             Fail("unknown key '" + Clip(p.Key) + "' on " + s.Kind + Suggest(p.Key, keys, "it takes"));
         }
+    }
+
+    // A class the game does not have gives the thing no script object, and
+    // at run time that is only an error in the log.
+    void CheckClass(const std::string& cls) {
+        if (!classes || cls.empty() || classes->count(cls)) return;
+        std::vector<std::string> names;
+        for (const auto& c : *classes) names.push_back(c.first);
+        Fail("no class '" + Clip(cls) + "' in the compiled scripts" + Suggest(cls, names, ""));
     }
 
     // Tiles and materials are named on the legend's lines, so that is where
@@ -330,12 +304,20 @@ public:
         auto ts = std::make_shared<zTileSet>();
         ts->SetGUID(Guid("tiles"));
         ts->SetTileSize(kTileSize);
-        ts->Texture = Texture(desc.TileSheet);
         auto tiles = art.Tiles.find(desc.TileSheet);
         if (tiles == art.Tiles.end()) {
-            Fail("'" + desc.TileSheet + "' is not a tile sheet");
+            std::vector<std::string> sheets;
+            for (const auto& s : art.Tiles) sheets.push_back(s.first);
+            line = desc.TileSheetLine;
+            Fail((art.FindSheet(desc.TileSheet) ? "'" + Clip(desc.TileSheet) + "' is not a tile sheet"
+                                                : "no tile sheet '" + Clip(desc.TileSheet) + "'") +
+                 Suggest(desc.TileSheet, sheets, "the tile sheets"));
+            line = 0;
             return ts;
         }
+        line = desc.TileSheetLine;
+        ts->Texture = Texture(desc.TileSheet);
+        line = 0;
         for (const auto& [name, def] : tiles->second) {
             zTile* t = ts->GetTile(def.Index);
             if (!t) continue;
@@ -444,7 +426,9 @@ public:
         const std::string spriteName = Text(p, "sprite", light ? "light" : "");
         const SpriteDef* def = art.FindSprite(spriteName);
         if (!def) {
-            Fail("no sprite '" + spriteName + "'");
+            std::vector<std::string> sprites;
+            for (const auto& sp : art.Sprites) sprites.push_back(sp.first);
+            Fail("no sprite '" + Clip(spriteName) + "'" + Suggest(spriteName, sprites, ""));
             return nullptr;
         }
         zSprite& sp = *item->Sprite;
@@ -578,6 +562,8 @@ public:
             line = s.Line;
             const PropList& p = s.Props;
             CheckKeys(s);
+            // Lights never get a script object: their class is never looked for.
+            if (s.Kind != "light") CheckClass(Text(p, "class"));
             if (s.Kind == "item" || s.Kind == "door" || s.Kind == "light" || s.Kind == "char" || s.Kind == "deco") {
                 auto item = MakeItem(s);
                 if (!item) continue;
@@ -626,6 +612,9 @@ public:
         auto values = Named(std::make_shared<zValues>(), "mapValues");
         for (const Prop& p : desc.Values.List) StoreValue(p.Key, p, *values);
         if (values->GetString("class").empty()) Fail("the level values need a class");
+        line = desc.ClassLine;
+        CheckClass(values->GetString("class"));
+        line = 0;
         if (errors.size() != errorsBefore) return false;
 
         zFile file;
@@ -651,10 +640,11 @@ public:
 }  // namespace
 
 bool BuildLevel(const LevelDesc& desc, const ArtCatalogue& art, const TextureLookup& textures,
-                std::vector<uint8_t>& fileBytes, std::vector<std::string>& errors) {
+                std::vector<uint8_t>& fileBytes, std::vector<std::string>& errors,
+                const ScriptClasses* classes) {
     fileBytes.clear();
     try {
-        Builder b(desc, art, textures, errors);
+        Builder b(desc, art, textures, classes, errors);
         return b.Build(fileBytes);
     } catch (const std::exception& e) {
         errors.push_back(desc.File + ": " + e.what());

@@ -1,11 +1,14 @@
 // Reading level descriptions: lines into statements, statements into the
 // description. Nothing here trusts the text: every number is checked, every
 // block must be closed, and sizes are bounded before anything is kept.
+#include <algorithm>
 #include <charconv>
 #include <sstream>
 
 #include "core/zRuntime.h"
+#include "core/zStream.h"
 #include "tools/democontent/DemoLevel.h"
+#include "tools/democontent/DemoText.h"
 
 namespace tarv::demo {
 
@@ -36,6 +39,22 @@ bool Whole(const std::string& s, int64_t& v) {
     if (*b == '+') ++b;
     auto [p, ec] = std::from_chars(b, e, v);
     return ec == std::errc() && p == e;
+}
+
+std::string FirstWord(const std::string& line) {
+    const size_t first = line.find_first_not_of(" \t");
+    return first == std::string::npos ? "" : line.substr(first, line.find_first_of(" \t", first) - first);
+}
+
+// A line that starts with a statement's keyword is never a legend line (a
+// legend's character stands alone before its tile), and in a grid it is a
+// statement when it is no row of the grid.
+bool IsKeyword(const std::string& word) {
+    static const char* const kKeywords[] = {
+        "level",      "size",  "tileset",  "values", "material", "legend", "ground",
+        "groundmask", "walls", "wallmask", "roof",   "collide",  "item",   "door",
+        "light",      "char",  "deco",     "area",   "particle", "sound",  "picture"};
+    return std::find(std::begin(kKeywords), std::end(kKeywords), word) != std::end(kKeywords);
 }
 
 }  // namespace
@@ -86,6 +105,13 @@ bool SplitStatement(const std::string& text, std::vector<Prop>& out, std::string
         }
         if (inKey) p.Key = cur;
         else p.Value = cur;
+        // Every word may end up as a stored text, and a text the stream cannot
+        // hold would be lost without a word when the file is written.
+        if (p.Key.size() > size_t(zun::zStream::MaxTextCount) ||
+            p.Value.size() > size_t(zun::zStream::MaxTextCount)) {
+            error = "a word longer than " + std::to_string(zun::zStream::MaxTextCount) + " bytes";
+            return false;
+        }
         p.Assigned = !inKey;
         p.Quoted = quoted;
         if (inKey && quoted) {
@@ -117,6 +143,18 @@ bool ParseLevel(const std::string& text, const std::string& file, LevelDesc& out
     std::string raw;
     enum class Block { None, Legend, Grid } block = Block::None;
     int grid = -1;
+    std::string blockName;  // and the line that opened it, for a missing 'end'
+    int blockLine = 0;
+    // A statement met inside a block means its 'end' was left out: said once,
+    // and the statement is read as one.
+    auto endMissing = [&](const std::string& line) {
+        const std::string word = FirstWord(line);
+        if (!IsKeyword(word)) return false;
+        r.Fail("the " + blockName + " of line " + std::to_string(blockLine) + " has no 'end' before this '" +
+               word + "'");
+        block = Block::None;
+        return true;
+    };
     bool sized = false;
     std::vector<Prop> w;
     while (std::getline(in, raw)) {
@@ -129,23 +167,29 @@ bool ParseLevel(const std::string& text, const std::string& file, LevelDesc& out
                 continue;
             }
             auto& rows = out.Grids[size_t(grid)];
-            if (int32_t(rows.size()) >= out.Rows) {
-                r.Fail("more grid rows than the level has (" + std::to_string(out.Rows) + ")");
+            const bool fits =
+                int32_t(rows.size()) < out.Rows && int32_t(raw.size()) <= out.Cols &&
+                std::all_of(raw.begin(), raw.end(), [&](char c) { return c == ' ' || out.Legend.count(c); });
+            // A row that fits the grid is one, whatever it spells.
+            if (fits || !endMissing(raw)) {
+                if (int32_t(rows.size()) >= out.Rows) {
+                    r.Fail("more grid rows than the level has (" + std::to_string(out.Rows) + ")");
+                    continue;
+                }
+                if (int32_t(raw.size()) > out.Cols) {
+                    r.Fail("grid row longer than the level is wide (" + std::to_string(out.Cols) + ")");
+                    raw.resize(size_t(out.Cols));
+                }
+                for (char c : raw)
+                    if (c != ' ' && !out.Legend.count(c)) {
+                        r.Fail("grid character '" + Clip(std::string(1, c)) + "' is not in the legend");
+                        break;
+                    }
+                rows.push_back(raw);
                 continue;
             }
-            if (int32_t(raw.size()) > out.Cols) {
-                r.Fail("grid row longer than the level is wide (" + std::to_string(out.Cols) + ")");
-                raw.resize(size_t(out.Cols));
-            }
-            for (char c : raw)
-                if (c != ' ' && !out.Legend.count(c)) {
-                    r.Fail(std::string("grid character '") + c + "' is not in the legend");
-                    break;
-                }
-            rows.push_back(raw);
-            continue;
         }
-        if (block == Block::Legend) {
+        if (block == Block::Legend && !endMissing(raw)) {
             // The symbol is taken as written ('=' and quotes included); only
             // '#' cannot be one, as it starts a comment.
             const size_t first = raw.find_first_not_of(" \t");
@@ -172,9 +216,10 @@ bool ParseLevel(const std::string& text, const std::string& file, LevelDesc& out
                 else if (p.Key == "water" && !p.Assigned) e.Water = true;
                 else if (p.Key == "material" && !p.Value.empty()) e.Material = p.Value;
                 else if (p.Key == "rot" && Whole(p.Value, v) && v >= 0 && v <= 3) e.Rot = uint8_t(v);
-                else r.Fail("unknown legend property '" + p.Key + "'");
+                else r.Fail("unknown legend property '" + Clip(p.Key) + "'");
             }
-            if (out.Legend.count(symbol)) r.Fail(std::string("legend character '") + symbol + "' given twice");
+            if (out.Legend.count(symbol))
+                r.Fail("legend character '" + Clip(std::string(1, symbol)) + "' given twice");
             else out.Legend[symbol] = e;
             continue;
         }
@@ -208,7 +253,8 @@ bool ParseLevel(const std::string& text, const std::string& file, LevelDesc& out
         if (head == "level") {
             if (!count(2, 2)) continue;
             const std::string& n = w[1].Quoted ? w[1].Value : w[1].Key;
-            if (n.empty() || n.find_first_of("/\\:") != std::string::npos || n == "." || n == "..")
+            if (n.find_first_of("/\\:") != std::string::npos || !FileNameFault(n).empty() || n == "." ||
+                n == "..")
                 r.Fail("a level name is a plain file name");
             else out.Name = n;
         } else if (head == "size") {
@@ -225,8 +271,11 @@ bool ParseLevel(const std::string& text, const std::string& file, LevelDesc& out
         } else if (head == "tileset") {
             if (!count(2, 2)) continue;
             out.TileSheet = w[1].Quoted ? w[1].Value : w[1].Key;
+            out.TileSheetLine = r.line;
         } else if (head == "values") {
             props(1, out.Values);
+            for (size_t i = 1; i < w.size(); ++i)
+                if (w[i].Key == "class") out.ClassLine = r.line;
         } else if (head == "material") {
             if (w.size() < 2 || w[1].Key.empty() || w[1].Assigned || w[1].Quoted) {
                 r.Fail("material takes a name and values");
@@ -238,6 +287,8 @@ bool ParseLevel(const std::string& text, const std::string& file, LevelDesc& out
         } else if (head == "legend") {
             if (!count(1, 1)) continue;
             block = Block::Legend;
+            blockName = head;
+            blockLine = r.line;
         } else if (head == "ground" || head == "groundmask" || head == "walls" || head == "wallmask" || head == "roof") {
             if (!count(1, 1)) continue;
             if (!sized) {
@@ -249,6 +300,8 @@ bool ParseLevel(const std::string& text, const std::string& file, LevelDesc& out
             if (!out.Grids[size_t(grid)].empty()) r.Fail("grid '" + head + "' given twice");
             out.Grids[size_t(grid)].clear();
             block = Block::Grid;
+            blockName = "grid '" + head + "'";
+            blockLine = r.line;
         } else if (head == "collide") {
             if (!count(5, 6)) continue;
             int64_t v[5] = {0, 0, 0, 0, 255};
@@ -280,11 +333,12 @@ bool ParseLevel(const std::string& text, const std::string& file, LevelDesc& out
             props(2, s.Props);
             out.Objects.push_back(std::move(s));
         } else {
-            r.Fail("unknown statement '" + head + "'");
+            r.Fail("unknown statement '" + Clip(head) + "'");
         }
     }
     r.line += 1;
-    if (block != Block::None) r.Fail("block not closed with 'end'");
+    if (block != Block::None)
+        r.Fail("the " + blockName + " of line " + std::to_string(blockLine) + " is not closed with 'end'");
     if (out.Name.empty()) r.Fail("no 'level' statement");
     if (!sized) r.Fail("no 'size' statement");
     if (out.TileSheet.empty()) r.Fail("no 'tileset' statement");

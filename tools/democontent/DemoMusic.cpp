@@ -9,11 +9,11 @@
 #include <sstream>
 
 #include "core/zDataFile.h"
-#include "core/zFileSystem.h"
 #include "core/zRuntime.h"
 #include "core/zStream.h"
 #include "core/zValues.h"
 #include "tools/democontent/DemoLevel.h"
+#include "tools/democontent/DemoText.h"
 
 namespace tarv::demo {
 
@@ -227,9 +227,6 @@ bool Real(const std::string& s, float& v, double lo, double hi) {
     return true;
 }
 
-// A word of the text as a message quotes it: a runaway line is cut.
-std::string Clip(const std::string& word) { return word.size() <= 64 ? word : word.substr(0, 64) + "..."; }
-
 bool Identifier(const std::string& s) {
     if (s.empty() || s.size() > 255 || std::isdigit(static_cast<unsigned char>(s[0]))) return false;
     return std::all_of(s.begin(), s.end(), [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; });
@@ -246,6 +243,7 @@ bool ParseMusicSetup(const std::string& text, const std::string& file, MusicSetu
         if (errors.size() - before < 50) errors.push_back(file + ":" + std::to_string(line) + ": " + message);
     };
     bool haveTrack = false;
+    bool unread = false;  // a line that could not be read may have been the track
     std::istringstream in(text);
     std::string raw;
     std::vector<Prop> w;
@@ -255,6 +253,7 @@ bool ParseMusicSetup(const std::string& text, const std::string& file, MusicSetu
         std::string error;
         if (!SplitStatement(raw, w, error)) {
             fail(error);
+            unread = true;
             continue;
         }
         if (w.empty()) continue;
@@ -271,8 +270,10 @@ bool ParseMusicSetup(const std::string& text, const std::string& file, MusicSetu
             out.Track = zun::Utf8ToCp1252(word(1));
             out.Type = kind == "wave" ? 1 : kind == "midi" ? 2 : kind == "music" ? 3 : 0;
             if (out.Type == 0) fail("a track is a 'wave', a 'midi' or a 'music' file, not '" + Clip(kind) + "'");
-            if (out.Track.empty() || !zun::IsInnerFileName(out.Track))
-                fail("a track is a file name inside the music (or, for a wave, the sound) folder");
+            if (const std::string fault = FileNameFault(out.Track); !fault.empty())
+                fail("a track is a file name inside the music (or, for a wave, the sound) folder: this one " +
+                     fault);
+            out.TrackLine = line;
             if (haveTrack) fail("track given twice");
             haveTrack = true;
         } else if (head == "start" || head == "end") {
@@ -293,6 +294,7 @@ bool ParseMusicSetup(const std::string& text, const std::string& file, MusicSetu
             if (!Real(word(1), out.Speed, 0.01, 100)) fail("speed is a number from 0.01 to 100");
         } else if (head == "event") {
             SetupEvent e;
+            e.Line = line;
             if (w.size() < 2 || w[1].Assigned || !Whole32(word(1), e.Position)) {
                 fail("an event starts with its position: event POSITION [sound=FILE] [volume=V] [speed=S] [call=FUNCTION]");
                 continue;
@@ -301,8 +303,8 @@ bool ParseMusicSetup(const std::string& text, const std::string& file, MusicSetu
                 const Prop& p = w[i];
                 if (p.Key == "sound") {
                     e.SoundFile = zun::Utf8ToCp1252(p.Value);
-                    if (e.SoundFile.empty() || !zun::IsInnerFileName(e.SoundFile))
-                        fail("an event's sound is a file name inside the sound folder");
+                    if (const std::string fault = FileNameFault(e.SoundFile); !fault.empty())
+                        fail("an event's sound is a file name inside the sound folder: this one " + fault);
                 } else if (p.Key == "call") {
                     e.Call = p.Value;
                     if (!Identifier(e.Call)) fail("call names a function of the music object: letters, digits and _");
@@ -327,7 +329,7 @@ bool ParseMusicSetup(const std::string& text, const std::string& file, MusicSetu
         }
     }
     line += 1;
-    if (!haveTrack) fail("no 'track' statement");
+    if (!haveTrack && !unread) fail("no 'track' statement");
     return errors.size() == before;
 }
 

@@ -42,6 +42,7 @@ struct SetupEvent {
     float Volume = 1.0f;
     std::string Call;       // function of the "music" script object, when set
     float Speed = 1.0f;     // of the sound
+    int Line = 0;           // of its description, for messages
 };
 
 struct MusicSetup {
@@ -51,6 +52,7 @@ struct MusicSetup {
     int32_t Start = 0, LoopStart = 0, LoopEnd = 0, End = 0;
     float Volume = 1.0f, Speed = 1.0f;
     std::vector<SetupEvent> Events;
+    int TrackLine = 0;  // of its description, for messages
 };
 
 // The setup record (version 2) in a packed data-file container.

@@ -6,6 +6,7 @@
 // "Compiler.exe", the name the game starts it by.
 // Faults are printed on stderr; the exit status is 1 when anything failed.
 #include <cstdio>
+#include <exception>
 #include <filesystem>
 #include <string>
 
@@ -27,8 +28,16 @@ int main(int argc, char** argv) {
     std::error_code ec;
     const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
     const std::string compiler = ec ? std::string("zsc") : (self.parent_path() / "zsc").string();
-    bool ok = tarv::demo::BuildDemoContent(argv[1], argv[2]);
-    ok = tarv::demo::PlaceCompiler(compiler, argv[2]) && ok;
-    if (!ok) std::fprintf(stderr, "democontent: the demo content is incomplete\n");
+    // Whatever a source holds, the builder says what went wrong and ends with
+    // its status: a failure that escaped every reader is still only a failure.
+    bool ok = false;
+    try {
+        ok = tarv::demo::BuildDemoContent(argv[1], argv[2]);
+        ok = tarv::demo::PlaceCompiler(compiler, argv[2]) && ok;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "democontent: %s\n", e.what());
+        ok = false;
+    }
+    if (!ok) std::fprintf(stderr, "democontent: the content is incomplete\n");
     return ok ? 0 : 1;
 }

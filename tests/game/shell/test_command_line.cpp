@@ -92,6 +92,8 @@ TEST_F(CompilerRun, DebugIsNoScriptName) {
     EXPECT_FALSE(HandleCommandLine("Debug", debug));
     EXPECT_FALSE(debug);
     EXPECT_TRUE(Logged("INF\tMsgBox\t\tCompiler not found\\r\\n\\r\\nCompiler.exe"));
+    // The box keeps to its text; the log says where the compiler was looked for.
+    EXPECT_TRUE(Logged("WARN\tExecuteParams\tCompiler not found\t<" + dir.Path("Compiler.exe") + ">"));
 }
 
 TEST_F(CompilerRun, AGoodScriptCompilesInTheProgramFolder) {
@@ -108,6 +110,8 @@ TEST_F(CompilerRun, AFailedCompileIsReportedAndNeverCountsAsCompiled) {
     EXPECT_FALSE(ExecuteParams("bad"));
     EXPECT_FALSE(Logged("Script compiled\tbad"));
     EXPECT_TRUE(Logged("WARN\tCompiler exit status\tbad\t1"));
+    // What the compiler said is in the log, with the file and line of the fault.
+    EXPECT_TRUE(Logged("WARN\tCompiler\tbad\tbad.zs:2:")) << zCore.LogText;
     EXPECT_TRUE(Logged("INF\tMsgBox\t\tCould not compile\\r\\n\\r\\nbad"));
     EXPECT_FALSE(fs::exists(dir.HostPath("bad.dat")));
 }

@@ -2,6 +2,7 @@
 // characters, decoration, areas and the level made in order, the release of
 // the old level with its saved values, and bad or missing files.
 #include <algorithm>
+#include <functional>
 
 #include "ShellTestSupport.h"
 #include "game/world/gCharset.h"
@@ -10,8 +11,11 @@
 #include "scene/zEmitterMap.h"
 #include "scene/zObjectsMap.h"
 #include "scene/zShape.h"
+#include "scene/zParticleEmitter.h"
 #include "scene/zSoundEmitter.h"
+#include "scene/zSpriteMap.h"
 #include "scene/zTileMap.h"
+#include "scene/zValueSetMap.h"
 
 namespace tarv::test {
 namespace {
@@ -169,6 +173,8 @@ TEST_F(LevelLoadTest, AMissingOrBrokenFileLeavesAnEmptyLevel) {
     for (const char* name : {"nowhere", "half", "noise"}) {
         LoadLevel("forest");
         records.clear();
+        // A minute on: the boxes of the last one are not used up.
+        zCore.Ticks += 60000;
         const size_t mark = zCore.LogText.size();
         LoadLevel(name);
         const std::string logged = zCore.LogText.substr(mark);
@@ -184,6 +190,124 @@ TEST_F(LevelLoadTest, AMissingOrBrokenFileLeavesAnEmptyLevel) {
         ASSERT_NE(gCharTest.LevelObject, nullptr);
         EXPECT_EQ(gCharTest.LevelObject->Class, nullptr) << name;
         EXPECT_EQ(frmMain.LevelFile->ChunkCount(), 0) << name;
+    }
+}
+
+// A class the scripts lack is one error naming the level and the thing; the
+// rest of the level is built as usual.
+TEST_F(LevelLoadTest, AClassTheScriptsLackIsNamedWithItsLevelAndItsThing) {
+    LevelWriter w;
+    w.Add(ItemLayer({Item("lamp", "Lamp", 1, 1), Item("chest", "Thing", 2, 2)}), "I1", "mapItems");
+    auto values = w.Add(std::make_shared<zValues>(), "V1", "mapValues");
+    values->SetString("class", "Meadow");
+    WriteLevel("meadow", w);
+    zun::test::LogCapture log;
+    LoadLevel("meadow");
+    std::vector<std::string> missing;
+    for (const std::string& l : log.Lines())
+        if (l.find("Script class not found") != std::string::npos) missing.push_back(l);
+    EXPECT_EQ(missing, (std::vector<std::string>{"ERR\tLoadLevel\tScript class not found\tLamp\t<meadow>\tlamp",
+                                                 "ERR\tLoadLevel\tScript class not found\tMeadow\t<meadow>\tlevel"}));
+    EXPECT_EQ(records, std::vector<std::string>{"load,chest,Thing,2,2,1"});
+}
+
+// A level that holds more of a kind than a level may is refused whole, its
+// name and the kind in the error, as a file that cannot be read is: the game
+// goes on in an empty level, and the next level loads. At the bound it loads.
+TEST_F(LevelLoadTest, ALevelPastABoundIsRefusedWholeNamingTheLevelAndTheKind) {
+    WriteForest();
+    using Fill = std::function<void(LevelWriter&, size_t)>;
+    auto items = [](const char* layer) -> Fill {
+        return [layer](LevelWriter& w, size_t n) {
+            auto m = w.Add(std::make_shared<zItemMap>(), "L1", layer);
+            for (size_t i = 0; i < n; ++i) m->AddItem(std::make_shared<zItem>(), false);
+        };
+    };
+    struct Case {
+        const char* kind;
+        size_t most;
+        Fill fill;
+    };
+    const Case cases[] = {
+        {"items", kMaxLevelItems, items("mapItems")},
+        {"items", kMaxLevelItems, items("spareItems")},  // a layer no slot takes is loaded all the same
+        {"doors", kMaxLevelDoors, items("mapDoors")},
+        {"lights", kMaxLevelLights, items("mapLights")},
+        {"characters", kMaxLevelChars, items("mapChars")},
+        {"decorations", kMaxLevelDeco, items("mapDeco")},
+        {"areas", kMaxLevelAreas,
+         [](LevelWriter& w, size_t n) {
+             auto m = w.Add(std::make_shared<zObjectsMap>(), "L1", "mapAreas");
+             for (size_t i = 0; i < n; ++i) m->AddObject(std::make_shared<zDataShape>());
+         }},
+        {"emitters", kMaxLevelEmitters,
+         [](LevelWriter& w, size_t n) {
+             auto m = w.Add(std::make_shared<zEmitterMap>(), "L1", "mapEmitters");
+             for (size_t i = 0; i < n; ++i) m->AddEmitter(std::make_shared<zParticleEmitter>());
+         }},
+        {"sprites", kMaxLevelSprites,
+         [](LevelWriter& w, size_t n) {
+             auto m = w.Add(std::make_shared<zSpriteMap>(), "L1", "mapSprites");
+             for (size_t i = 0; i < n; ++i) m->AddSprite(std::make_shared<zSprite>(), false);
+         }},
+        {"value sets", kMaxLevelValueSets,
+         [](LevelWriter& w, size_t n) {
+             for (size_t i = 0; n > 0; ++i) {
+                 auto m = w.Add(std::make_shared<zValueSetMap>(), "M" + std::to_string(i), "mapMaterials");
+                 for (--n; n > 0 && m->CreateValueSet() > 0;) --n;
+             }
+         }},
+        {"values", kMaxLevelValues,
+         [](LevelWriter& w, size_t n) {
+             auto v = w.Add(std::make_shared<zValues>(), "L1", "mapValues");
+             for (size_t i = 0; i < n; ++i) v->SetLong("v" + std::to_string(i), 1);
+         }},
+        {"chunks", kMaxLevelChunks,
+         [](LevelWriter& w, size_t n) {
+             for (size_t i = 1; i < n; ++i) w.Add(std::make_shared<zValues>(), "C" + std::to_string(i));
+         }},
+    };
+    auto write = [&](const std::string& name, const Case& c, size_t n) {
+        LevelWriter w;
+        w.Add(std::make_shared<zTileMap>(), "T1", "solidGround");
+        c.fill(w, n);
+        WriteLevel(name, w);
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.kind);
+        write("full", c, c.most);
+        zun::test::LogCapture log;
+        LoadLevel("full");
+        EXPECT_FALSE(log.Contains("too many")) << c.kind;
+        EXPECT_NE(gCharTest.solidGround, nullptr);
+        write("over", c, c.most + 1);
+        LoadLevel("over");
+        EXPECT_TRUE(log.Contains(std::string("ERR\tLoadLevel\tLevel holds too many ") + c.kind +
+                                 "\t<over>\t" + std::to_string(c.most + 1) + " of at most " +
+                                 std::to_string(c.most)));
+        EXPECT_FALSE(gCharTest.solidGround || gCharTest.mapItems || gCharTest.mapValues);
+        EXPECT_EQ(frmMain.LevelFile->ChunkCount(), 0);
+        EXPECT_EQ(gCharTest.Chars, std::vector<std::shared_ptr<gChar>>{gCharTest.Player});
+        records.clear();
+        LoadLevel("forest");
+        EXPECT_EQ(records.back().rfind("level,level,Forest,outdoor,", 0), 0u);
+    }
+
+    // So is a file of more bytes than a level may hold, whether it holds
+    // them as they stand or packed: a map of 2400 x 2400 cells.
+    LevelWriter big;
+    big.Add(std::make_shared<zTileMap>(), "T1", "solidGround")->Resize(2400, 2400);
+    zun::test::WriteHostFile(dir.HostPath("data/stored"), big.LevelBytes());
+    std::vector<uint8_t> packed;
+    ASSERT_TRUE(SaveDataBytes(big.Payload(), true, "", packed));
+    ASSERT_LT(packed.size(), kMaxLevelBytes / 100);
+    zun::test::WriteHostFile(dir.HostPath("data/packed"), packed);
+    for (const char* name : {"stored", "packed"}) {
+        zun::test::LogCapture log;
+        LoadLevel(name);
+        const std::string refused = std::string("ERR\tLoadLevel\tLevel holds too many bytes\t<") + name + ">";
+        EXPECT_TRUE(log.Contains(refused)) << name;
+        EXPECT_FALSE(gCharTest.solidGround) << name;
     }
 }
 

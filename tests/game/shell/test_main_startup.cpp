@@ -123,6 +123,8 @@ TEST_F(StartUp, WithoutAssetsTheGameStillStartsAndRuns) {
     WriteGame(kGame);
     ASSERT_TRUE(frmMain.Form_Load(""));
     EXPECT_TRUE(frmMain.Running);
+    // The story the message "#" shows is missing, and the log says where it was looked for.
+    EXPECT_TRUE(Logged("WARN\tCreateTextBoxes\tFile not found\t<" + dir.Path("story.txt") + ">"));
     calls.clear();
     for (int i = 0; i < 3; ++i) Frame();
     EXPECT_EQ(calls, (std::vector<std::string>{"game.onUpdate,1", "RenderGamePre", "RenderGame", "game.onUpdate,2",

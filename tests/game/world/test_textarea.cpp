@@ -300,7 +300,10 @@ TEST_F(TextAreaTest, UnknownFontHandleGivesEmptyGlyphs) {
     SUCCEED();
 }
 
-TEST_F(TextAreaTest, AFontNameLeavingTheFontFolderIsRefusedAndTheTextKeepsItsFont) {
+// A font that is not there, or whose name leaves the font folder, is told of
+// (a missing one once, however often it is asked for) and the text goes on in
+// the font it had.
+TEST_F(TextAreaTest, AFontNotThereOrLeavingTheFontFolderIsToldOfAndTheTextKeepsItsFont) {
     // A font sheet and its widths one folder above the font folder.
     std::filesystem::create_directories(dir.HostPath("fonts"));
     zFont.FontPath = dir.Path("fonts\\");
@@ -315,6 +318,14 @@ TEST_F(TextAreaTest, AFontNameLeavingTheFontFolderIsRefusedAndTheTextKeepsItsFon
                   std::string::npos)
             << name;
     }
+    for (int k = 0; k < 3; ++k) {
+        area.SetText("<font=nope>ab");
+        EXPECT_EQ(G(1, 1).Font, font);
+    }
+    const std::string log = Logged();
+    const std::string warning = "WARN\tTextArea_LoadFont\tFont not found\t<nope>\r\n";
+    EXPECT_NE(log.find(warning), std::string::npos) << log;
+    EXPECT_EQ(log.find(warning), log.rfind(warning)) << log;
     zFont.FontPath.clear();
 }
 

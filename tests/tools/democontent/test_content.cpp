@@ -29,6 +29,7 @@
 #include "script/zScript.h"
 #include "tools/democontent/DemoArt.h"
 #include "tools/democontent/DemoLevel.h"
+#include "tools/democontent/DemoMusic.h"
 #include "tools/zsc/zscCompiler.h"
 
 namespace tarv::demo::test {
@@ -400,6 +401,71 @@ TEST(DemoBuild, SourcesThatAreNoPlainFilesOfTheSourceFolderAreRefusedByName) {
     EXPECT_FALSE(log.Contains("the user's own line"));
     EXPECT_GT(fs::file_size(out.Host() + "data/village"), 1000u);
     EXPECT_GT(fs::file_size(out.Host() + "scripts/Game.dat"), 1000u);
+}
+
+// A game maker's own source folder: what its setups and levels name is
+// looked for where the game will look, and each fault is said at its line;
+// a track beside its setup goes along into the program folder.
+TEST(DemoBuild, WhatAGameNamesIsCheckedAtItsLineAndATrackBesideItsSetupGoesAlong) {
+    zun::test::TempDir src, dir;
+    for (const char* sub : {"levels", "scripts", "story.txt"})
+        fs::copy(fs::path(DEMO_SOURCE_DIR) / sub, src.Host() + sub, fs::copy_options::recursive);
+    std::string cellar = ReadAll(src.Host() + "levels/cellar.lvl");
+    const size_t candle = cellar.find("class=Candle");
+    ASSERT_NE(candle, std::string::npos);
+    cellar.replace(candle, 12, "class=Candel");
+    std::ofstream(src.Host() + "levels/cellar.lvl", std::ios::binary | std::ios::trunc) << cellar;
+    const int candleLine = int(std::count(cellar.begin(), cellar.begin() + long(candle), '\n')) + 1;
+
+    fs::create_directory(src.Host() + "music");
+    const std::vector<uint8_t> pond = EncodeMidi(MakeTunes()[1]);
+    zun::test::WriteHostFile(src.Host() + "music/pond.mid", pond);
+    auto setup = [&](const std::string& name, const std::string& text) {
+        std::ofstream(src.Host() + "music/" + name, std::ios::binary) << text;
+    };
+    setup("pond.setup", "track pond.mid midi\nevent 0 sound=bell.wav\nevent 3072 call=thunderCue\n");
+    setup("village2.setup", "track Village.mid midi\n");  // the program's own, found as the game finds it
+    setup("broken.setup", "track lost.mid midi\nevent 0 sound=nope.wav\nevent 10 call=thunderCu\n");
+    setup("long.setup", "track " + std::string(65531, 'a') + ".mid midi\n");  // a name of 65,535 bytes
+    setup("huge.setup", "track " + std::string(70000, 'a') + ".mid midi\n");   // more than a stream holds
+
+    zun::test::LogCapture log;
+    EXPECT_FALSE(BuildDemoContent(src.Host(), dir.Host()));
+    std::vector<std::string> errors;
+    for (const std::string& l : log.Lines())
+        if (l.rfind("ERR", 0) == 0) errors.push_back(l);
+    EXPECT_EQ(errors, (std::vector<std::string>{
+                          "ERR\tDemoMusic\tbroken.setup:1: no track 'lost.mid' beside the setup or in the program "
+                          "folder's music/",
+                          "ERR\tDemoMusic\tbroken.setup:2: no sound 'nope.wav' in the program folder's sound/",
+                          "ERR\tDemoMusic\tbroken.setup:3: no function 'thunderCu' in class Music (did you mean "
+                          "'thunderCue'?)",
+                          "ERR\tDemoMusic\thuge.setup:1: a word longer than 65536 bytes",
+                          "ERR\tDemoMusic\tlong.setup:1: a track is a file name inside the music (or, for a wave, the "
+                          "sound) folder: this one is longer than a file name can be",
+                          "ERR\tDemoLevel\tcellar.lvl:" + std::to_string(candleLine) +
+                              ": no class 'Candel' in the compiled scripts (did you mean 'Candle'?)"}));
+    EXPECT_EQ(zun::test::ReadHostFile(dir.Host() + "music/pond.mid"), pond);
+    EXPECT_TRUE(fs::is_regular_file(dir.Host() + "music/pond.mus"));
+    EXPECT_TRUE(fs::is_regular_file(dir.Host() + "music/village2.mus"));
+    EXPECT_FALSE(fs::exists(dir.Host() + "music/broken.mus"));
+    EXPECT_FALSE(fs::exists(dir.Host() + "music/long.mus"));
+    EXPECT_FALSE(fs::exists(dir.Host() + "music/huge.mus"));
+}
+
+// Whatever lies in a source folder, the builder goes on and says what it
+// could not use; a loop of links is no file it could read.
+TEST(DemoBuild, ALoopOfLinksInTheSourcesEndsNothing) {
+    zun::test::TempDir src, dir;
+    for (const char* sub : {"levels", "scripts", "story.txt"})
+        fs::copy(fs::path(DEMO_SOURCE_DIR) / sub, src.Host() + sub, fs::copy_options::recursive);
+    fs::create_directory(src.Host() + "music");
+    for (const char* loop : {"levels/loop.lvl", "scripts/loop.zs", "music/loop.setup"})
+        fs::create_symlink(fs::path(loop).filename(), src.Host() + loop);
+    zun::test::LogCapture log;
+    EXPECT_NO_THROW(BuildDemoContent(src.Host(), dir.Host()));
+    EXPECT_TRUE(fs::is_regular_file(dir.Host() + "data/village"));
+    EXPECT_TRUE(fs::is_regular_file(dir.Host() + "scripts/Game.dat"));
 }
 
 }  // namespace

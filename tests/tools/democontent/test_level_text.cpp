@@ -78,9 +78,10 @@ protected:
     }
 
     // Parses and builds; the errors of both steps end up in `errors`.
-    bool Build(const std::string& text, std::vector<uint8_t>& bytes, std::vector<std::string>& errors) {
+    bool Build(const std::string& text, std::vector<uint8_t>& bytes, std::vector<std::string>& errors,
+               const ScriptClasses* classes = nullptr) {
         LevelDesc d;
-        return ParseLevel(text, "t.lvl", d, errors) && BuildLevel(d, Art(), Texture, bytes, errors);
+        return ParseLevel(text, "t.lvl", d, errors) && BuildLevel(d, Art(), Texture, bytes, errors, classes);
     }
     std::shared_ptr<zFile> Load(const std::vector<uint8_t>& bytes) {
         std::vector<uint8_t> payload;
@@ -105,12 +106,16 @@ protected:
         return std::dynamic_pointer_cast<T>(f.FindInstance(name));
     }
     // The first error of a description that must fail.
-    std::string FirstError(const std::string& text) {
+    std::string FirstError(const std::string& text, const ScriptClasses* classes = nullptr) {
+        std::vector<std::string> errors = Errors(text, classes);
+        return errors.empty() ? "" : errors.front();
+    }
+    std::vector<std::string> Errors(const std::string& text, const ScriptClasses* classes = nullptr) {
         std::vector<uint8_t> bytes;
         std::vector<std::string> errors;
-        EXPECT_FALSE(Build(text, bytes, errors)) << text;
+        EXPECT_FALSE(Build(text, bytes, errors, classes)) << text;
         EXPECT_TRUE(bytes.empty());
-        return errors.empty() ? "" : errors.front();
+        return errors;
     }
 };
 
@@ -299,12 +304,32 @@ TEST_F(LevelText, FaultsOfTheTextAreReportedWithTheirLine) {
         {base + "picture sky texture=x\n", ":5:", "fog, clouds or water"},
         {"level t\nground\n..\nend\n", ":2:", "needs the level's size first"},
         {base + "=x\n", ":5:", "starts with its keyword"},
+        {base + "\x1b[2J\n", ":5:", "unknown statement '\\x1B[2J'"},
+        // A text the level file cannot store is refused, not dropped on writing.
+        {base + "item sprite=crate x=1 y=1 $look=\"" + std::string(70000, 'x') + "\"\n", ":5:",
+         "a word longer than 65536 bytes"},
     };
     for (const Case& c : cases) {
         const std::string e = FirstError(c.text);
         EXPECT_NE(e.find("t.lvl" + c.line), std::string::npos) << c.text << "\n-> " << e;
         EXPECT_NE(e.find(c.words), std::string::npos) << c.text << "\n-> " << e;
     }
+}
+
+// A block left without its 'end' is said once, where the next statement
+// shows it, and what follows is read as it was meant.
+TEST_F(LevelText, ABlockWithoutItsEndIsSaidOnce) {
+    const std::string base = "level t\nsize 2 2\ntileset \"Tiles Village.png\"\nvalues class=T\n";
+    const std::pair<std::string, std::string> cases[] = {
+        {base + "legend\n . grass\n\nground\n..\n..\nend\nitem sprite=crate x=1 y=1\n",
+         "t.lvl:8: the legend of line 5 has no 'end' before this 'ground'"},
+        {base + "legend\n . grass\nend\nground\n..\nitem sprite=crate x=1 y=1\n",
+         "t.lvl:10: the grid 'ground' of line 8 has no 'end' before this 'item'"},
+        {base + "legend\n . grass\nend\nground\n..\n",
+         "t.lvl:10: the grid 'ground' of line 8 is not closed with 'end'"},
+    };
+    for (const auto& [text, expected] : cases)
+        EXPECT_EQ(Errors(text), std::vector<std::string>{expected}) << text;
 }
 
 TEST_F(LevelText, FaultsOfTheContentAreReportedWithTheirLine) {
@@ -316,6 +341,7 @@ TEST_F(LevelText, FaultsOfTheContentAreReportedWithTheirLine) {
         {base + "legend\n . marble\nend\nground\n..\nend\n", ":6:", "no tile 'marble'"},
         {base + "legend\n . grass\n , gras\nend\n", ":7:", "no tile 'gras' in 'Tiles Village.png' (did you mean 'grass'?)"},
         {base + "item sprite=castle x=1 y=1\n", ":5:", "no sprite 'castle'"},
+        {base + "item sprite=brrel x=1 y=1\n", ":5:", "no sprite 'brrel' (did you mean 'barrel'?)"},
         {base + "item sprite=crate\n", ":5:", "a position is needed"},
         {base + "item sprite=crate cell=1\n", ":5:", "takes 2 numbers"},
         {base + "item sprite=crate cell=1,2,3\n", ":5:", "takes 2 numbers"},
@@ -328,9 +354,11 @@ TEST_F(LevelText, FaultsOfTheContentAreReportedWithTheirLine) {
         {base + "area name=a\n", ":5:", "rect=, cells= or ellipse="},
         {base + "area rect=0,0,0,4\n", ":5:", "width and a height"},
         {base + "sound x=1 y=1\n", ":5:", "needs file="},
-        {base + "picture fog texture=\"Nothing.png\"\n", ":5:", "no picture 'Nothing.png'"},
+        {base + "picture fog texture=\"Nothing.png\"\n", ":5:", "no picture 'Nothing.png' among the pictures"},
+        {base + "picture fog texture=\"weather rain.png\"\n", ":5:", "(did you mean 'Weather Rain.png'?)"},
         {"level t\nsize 2 2\ntileset \"Tiles Village.png\"\n", "", "need a class"},
-        {"level t\nsize 2 2\ntileset \"Demo Light.png\"\nvalues class=T\n", "", "not a tile sheet"},
+        {"level t\nsize 2 2\ntileset \"Demo Light.png\"\nvalues class=T\n", ":3:",
+         "not a tile sheet (the tile sheets: "},
         {base + "legend\n . grass material=sand\nend\nground\n..\nend\n", ":6:",
          "no material 'sand': describe it with a 'material sand KEY=VALUE' line"},
         {base + "material stone\nlegend\n . grass material=ston\nend\n", ":7:", "no material 'ston' (did you mean 'stone'?)"},
@@ -346,6 +374,21 @@ TEST_F(LevelText, FaultsOfTheContentAreReportedWithTheirLine) {
         EXPECT_NE(e.find("t.lvl" + c.line), std::string::npos) << c.text << "\n-> " << e;
         EXPECT_NE(e.find(c.words), std::string::npos) << c.text << "\n-> " << e;
     }
+    // A tile sheet named wrongly (here its case) is one fault, at its line.
+    EXPECT_EQ(Errors("level t\nsize 2 2\ntileset \"tiles village.png\"\nvalues class=T\n"),
+              std::vector<std::string>{
+                  "t.lvl:3: no tile sheet 'tiles village.png' (did you mean 'Tiles Village.png'?)"});
+    // With the compiled classes given, every class a level names must be one of them.
+    const ScriptClasses classes = {{"Meadow", {}}, {"Thing", {"onLook"}}};
+    const std::string meadow = "level t\nsize 2 2\ntileset \"Tiles Village.png\"\nvalues class=Meadow\n";
+    EXPECT_EQ(Errors(meadow + "item name=a class=Thin sprite=crate x=1 y=1\nlight name=l x=1 y=1 class=Glow\n"
+                              "area name=b class=Spot cells=0,0,1,1\n",
+                     &classes),
+              (std::vector<std::string>{"t.lvl:5: no class 'Thin' in the compiled scripts (did you mean 'Thing'?)",
+                                        "t.lvl:7: no class 'Spot' in the compiled scripts"}));
+    EXPECT_EQ(FirstError("level t\nsize 2 2\ntileset \"Tiles Village.png\"\nvalues type=outdoor class=Medow\n",
+                         &classes),
+              "t.lvl:4: no class 'Medow' in the compiled scripts (did you mean 'Meadow'?)");
 }
 
 // Text that is not a description at all: refused or reported, never more.

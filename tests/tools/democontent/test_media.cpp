@@ -1,9 +1,12 @@
 // The builder's writers: waves, MIDI files, music setups, PNG pictures and
 // fonts read back by the framework's readers as they were meant; the picture
-// catalogue is consistent with its sheets.
+// catalogue is consistent with its sheets and with the guide's list of tiles.
 #include <sys/stat.h>
 
 #include <cmath>
+#include <fstream>
+#include <map>
+#include <set>
 
 #include "DemoTestSupport.h"
 #include "core/zDataFile.h"
@@ -11,11 +14,11 @@
 #include "core/zValues.h"
 #include "devices/zDMusic.h"
 #include "devices/zMusicSetup.h"
-#include "platform/AudioDevice.h"
-#include "platform/MidiSynth.h"
 #include "platform/AudioDecode.h"
+#include "platform/AudioDevice.h"
 #include "platform/Image.h"
 #include "platform/MidiFile.h"
+#include "platform/MidiSynth.h"
 #include "tools/democontent/DemoArt.h"
 #include "tools/democontent/DemoCanvas.h"
 #include "tools/democontent/DemoFont.h"
@@ -227,6 +230,17 @@ TEST(DemoMusicSetup, AWrittenSetupLoadsBackAndItsFaultsNameTheirLine) {
         {track + "event 5 colume=1 call=f\n", "s.setup:2: unknown key 'colume' on event"},
         {track + "tempo 2\n", "s.setup:2: unknown statement 'tempo'"},
         {track + "event \"5\n", "s.setup:2: unclosed quote"},
+        // Names no file can have: refused at their line, never written.
+        {"track \"" + std::string(65531, 'a') + ".mid\" midi\n",
+         "s.setup:1: a track is a file name inside the music (or, for a wave, the sound) folder: this one is longer "
+         "than a file name can be"},
+        {"track " + std::string(70000, 'a') + ".mid midi\n", "s.setup:1: a word longer than 65536 bytes"},
+        {std::string("track po\0nd.mid midi\n", 21),
+         "s.setup:1: a track is a file name inside the music (or, for a wave, the sound) folder: this one holds a "
+         "control character"},
+        {track + "event 5 sound=\"a\x1b[2J.wav\"\n",
+         "s.setup:2: an event's sound is a file name inside the sound folder: this one holds a control character"},
+        {track + "\x1b[2J 1\n", "s.setup:2: unknown statement '\\x1B[2J'"},
     };
     for (const auto& [text, expected] : faults) {
         errors.clear();
@@ -299,7 +313,7 @@ TEST(DemoFontGlyphs, EveryPrintableCodeHasAGlyphInsideItsCell) {
     }
 }
 
-TEST(DemoArtCatalogue, SpritesAndTilesLieInsideTheirSheets) {
+TEST(DemoArtCatalogue, SpritesAndTilesLieInsideTheirSheetsAndTheGuideNamesEveryTile) {
     const ArtCatalogue art = MakeArt();
     for (const auto& [name, s] : art.Sprites) {
         const ArtSheet* sheet = art.FindSheet(s.Sheet);
@@ -329,6 +343,25 @@ TEST(DemoArtCatalogue, SpritesAndTilesLieInsideTheirSheets) {
             EXPECT_LE(t.CellY, 15) << name;
         }
     }
+    // The game maker's guide lists every tile of every sheet, and no other:
+    // a row per sheet, each name in backticks.
+    std::ifstream guideFile(std::string(DEMO_SOURCE_DIR) + "/../docs/game-scripting.md", std::ios::binary);
+    ASSERT_TRUE(guideFile);
+    std::map<std::string, std::set<std::string>> listed;
+    for (std::string row; std::getline(guideFile, row);) {
+        if (row.rfind("| \"Tiles ", 0) != 0) continue;
+        const std::string sheet = row.substr(3, row.find('"', 3) - 3);
+        for (size_t at = row.find('`'), end = 0; at != std::string::npos; at = row.find('`', end + 1)) {
+            end = row.find('`', at + 1);
+            if (end == std::string::npos) break;
+            listed[sheet].insert(row.substr(at + 1, end - at - 1));
+        }
+    }
+    std::map<std::string, std::set<std::string>> painted;
+    for (const auto& [file, tiles] : art.Tiles)
+        for (const auto& [name, t] : tiles) painted[file].insert(name);
+    EXPECT_EQ(listed, painted) << "the guide's tile names are not the builder's";
+
     // The same build paints the same pixels.
     const ArtCatalogue again = MakeArt();
     ASSERT_EQ(again.Sheets.size(), art.Sheets.size());

@@ -101,16 +101,20 @@ bool VirtualXServer::Start(std::string& oWhy) {
     return true;
 }
 
-VirtualXServer::~VirtualXServer() {
+VirtualXServer::~VirtualXServer() { Stop(); }
+
+void VirtualXServer::Stop() {
     if (pid_ <= 0) return;
-    kill(pid_, SIGTERM);
+    const pid_t pid = pid_;
+    pid_ = 0;
+    kill(pid, SIGTERM);
     int status = 0;
     for (int i = 0; i < 200; ++i) {
-        if (waitpid(pid_, &status, WNOHANG) == pid_) return;
+        if (waitpid(pid, &status, WNOHANG) == pid) return;
         Nap(10);
     }
-    kill(pid_, SIGKILL);
-    waitpid(pid_, &status, 0);
+    kill(pid, SIGKILL);
+    waitpid(pid, &status, 0);
 }
 
 struct XUser::State {
@@ -173,6 +177,9 @@ bool XUser::Connect(const std::string& iDisplay, std::string& oWhy) {
         oWhy = "cannot connect to " + iDisplay;
         return false;
     }
+    // A test may end the server: the user goes on, with nothing to see.
+    XSetIOErrorHandler([](Display*) { return 0; });
+    XSetIOErrorExitHandler(x_->D, [](Display*, void*) {}, nullptr);
     x_->NetWmName = XInternAtom(x_->D, "_NET_WM_NAME", False);
     x_->Utf8 = XInternAtom(x_->D, "UTF8_STRING", False);
     x_->Protocols = XInternAtom(x_->D, "WM_PROTOCOLS", False);
@@ -248,6 +255,39 @@ void XUser::AskToClose(XWindowId iWindow, bool iGoes) {
     e.xclient.data.l[1] = CurrentTime;
     XSendEvent(x_->D, iWindow, False, NoEventMask, &e);
     if (iGoes) XDestroyWindow(x_->D, iWindow);
+    XSync(x_->D, False);
+}
+
+void XUser::Click(XWindowId iWindow, int32_t iX, int32_t iY) {
+    Display* d = x_->D;
+    XEvent e{};
+    e.xmotion.type = MotionNotify;
+    e.xmotion.display = d;
+    e.xmotion.window = iWindow;
+    e.xmotion.root = DefaultRootWindow(d);
+    e.xmotion.x = iX;
+    e.xmotion.y = iY;
+    e.xmotion.same_screen = True;
+    XSendEvent(d, iWindow, False, PointerMotionMask, &e);
+    for (bool down : {true, false}) {
+        e = XEvent{};
+        e.xbutton.type = down ? ButtonPress : ButtonRelease;
+        e.xbutton.display = d;
+        e.xbutton.window = iWindow;
+        e.xbutton.root = DefaultRootWindow(d);
+        e.xbutton.x = iX;
+        e.xbutton.y = iY;
+        e.xbutton.state = down ? 0 : Button1Mask;
+        e.xbutton.button = Button1;
+        e.xbutton.same_screen = True;
+        XSendEvent(d, iWindow, False, down ? ButtonPressMask : ButtonReleaseMask, &e);
+        XSync(d, False);
+        if (down) Nap(100);
+    }
+}
+
+void XUser::TakeAway(XWindowId iWindow) {
+    XDestroyWindow(x_->D, iWindow);
     XSync(x_->D, False);
 }
 

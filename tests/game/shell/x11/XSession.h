@@ -27,6 +27,8 @@ public:
     bool Start(std::string& oWhy);
     // ":N"
     const std::string& Display() const { return display_; }
+    // Ends the server under its clients' feet.
+    void Stop();
 
 private:
     int pid_ = 0;
@@ -66,6 +68,12 @@ public:
     void SendKey(XWindowId iWindow, const std::string& iKeyName, bool iDown, bool iGoes = false);
     // What the frame's close box asks of the window; iGoes as above.
     void AskToClose(XWindowId iWindow, bool iGoes = false);
+    // The left button pressed and let go at (iX, iY) of the window, the
+    // pointer moved there first.
+    void Click(XWindowId iWindow, int32_t iX, int32_t iY);
+    // The window destroyed by this client, as a window manager or another
+    // program may do while its owner waits on it.
+    void TakeAway(XWindowId iWindow);
     // The shown top-level windows' titles, for a failure's message.
     std::string ShownWindows();
 

@@ -65,6 +65,62 @@ class Hero { }
 class Music { }
 )";
 
+// Says once that its frames run, so that what comes next meets the frame loop
+// and not the start-up.
+constexpr const char* kRunningGame = R"(
+class Game {
+  player = empty;
+  said = 0;
+  func onLoad() { player = new("Hero"); }
+  func onUpdate() {
+    if (said == 0) {
+      said = 1;
+      log("frames run");
+    }
+  }
+  func onExit() { log("onExit"); }
+}
+class Hero { }
+class Music { }
+)";
+
+// Every frame's own work takes longer than the frame limiter's 33 ms (and
+// far longer than the timer's 15 ms), so a frame is always due. The script
+// counts for longer until its frames take a tenth of a second on this
+// machine and in this build, and says so after three such frames in a row
+// (one frame held up by a busy machine is not enough).
+constexpr const char* kLateGame = R"(
+class Game {
+  player = empty;
+  spin = 100000;
+  last = 0;
+  slow = 0;
+  func onLoad() { player = new("Hero"); }
+  func onUpdate() {
+    if (last > 0) {
+      if (_ticks - last < 100) {
+        spin = spin * 2;
+        slow = 0;
+      } else {
+        slow = slow + 1;
+        if (slow == 3) log("late frames run");
+      }
+    }
+    last = _ticks;
+    n = 0;
+    for (i = 0; i < spin; i++) n = n + i;
+  }
+  func onExit() { log("onExit"); }
+}
+class Hero {
+  func MouseDown(x, y, button) {
+    log("clicked " + button);
+    return true;
+  }
+}
+class Music { }
+)";
+
 // What a user does between the start and the quit question; false, with
 // where it stopped, when a window did not come or go.
 using Play = std::function<bool(XUser&, XWindowId iMain, std::string& oWhere)>;
@@ -74,6 +130,9 @@ protected:
     VirtualXServer server;
     XUser user;
     fs::path folder;
+    pid_t pid = 0;
+    int status = 0;
+    bool ended = false;
 
     void SetUp() override {
         if (VirtualXServer::Program().empty())
@@ -84,6 +143,10 @@ protected:
     }
 
     void TearDown() override {
+        if (pid > 0 && !ended) {
+            kill(pid, SIGKILL);
+            waitpid(pid, &status, 0);
+        }
         std::error_code ec;
         if (!folder.empty()) fs::remove_all(folder, ec);
     }
@@ -117,41 +180,103 @@ protected:
                   "");
     }
 
+    fs::path LogFile() const { return folder / "run.log"; }
+
+    // Starts the program on the test's server, its output into the log;
+    // iDisplay names another display.
+    void Launch(const std::string& iDisplay = "") {
+        ended = false;
+        status = 0;
+        const fs::path logFile = LogFile();
+        const std::string display = iDisplay.empty() ? server.Display() : iDisplay;
+        pid = fork();
+        if (pid != 0) return;
+        const int out = ::open(logFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (out >= 0) {
+            dup2(out, 1);
+            dup2(out, 2);
+        }
+        if (chdir(folder.c_str()) != 0) _exit(126);
+        setenv("DISPLAY", display.c_str(), 1);
+        setenv("ZUN_HEADLESS", "0", 1);
+        // The driver is the program's choice, as on a desktop.
+        unsetenv("SDL_VIDEODRIVER");
+        setenv("SDL_AUDIODRIVER", "dummy", 1);
+        unsetenv("WAYLAND_DISPLAY");
+        // A sanitizer build's leak report would change the exit status
+        // these tests read; leaks are the other tests' business.
+        const char* asan = std::getenv("ASAN_OPTIONS");
+        setenv("ASAN_OPTIONS",
+               (std::string(asan ? asan : "") + (asan && *asan ? ":" : "") + "detect_leaks=0").c_str(), 1);
+        execl((folder / "vorlund").c_str(), "vorlund", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+
+    // Starts the program on the test's server and waits for its main window;
+    // 0 when none showed.
+    XWindowId LaunchShown() {
+        Launch();
+        user.Alive = [this] { return Alive(); };
+        return user.WaitForWindow(kTitle, kWindowMs);
+    }
+
+    bool Alive() {
+        ended = ended || (pid > 0 && waitpid(pid, &status, WNOHANG) == pid);
+        return pid > 0 && !ended;
+    }
+
+    // True once the program ended, false when it still runs after iMs.
+    bool WaitForEnd(int32_t iMs) {
+        for (int32_t waited = 0; waited < iMs && Alive(); waited += 10)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        return !Alive();
+    }
+
+    std::string Log() const {
+        std::ifstream in(LogFile());
+        std::stringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+
+    // The end of the log, for a failure's message.
+    std::string LogTail() const {
+        std::string log = Log();
+        if (log.size() > 4000) log = "..." + log.substr(log.size() - 4000);
+        return "\n--- its log ---\n" + log;
+    }
+
+    // Waits for the program's own word; false when it ended or did not say
+    // it in time.
+    bool WaitForLog(const std::string& iText, int32_t iMs = kWindowMs) {
+        for (int32_t waited = 0; waited < iMs; waited += 20) {
+            if (Log().find(iText) != std::string::npos) return true;
+            if (!Alive()) return Log().find(iText) != std::string::npos;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        return false;
+    }
+
+    // Processes still running the test's copy of the program (a box's own
+    // process is one of them).
+    int32_t ProgramProcesses() const {
+        std::error_code ec;
+        const fs::path program = fs::canonical(folder / "vorlund", ec);
+        int32_t n = 0;
+        for (const auto& entry : fs::directory_iterator("/proc", ec)) {
+            std::error_code linkError;
+            const fs::path exe = fs::read_symlink(entry.path() / "exe", linkError);
+            if (!linkError && exe == program) ++n;
+        }
+        return n;
+    }
+
     // One run of the program: `iPlay`, then Esc and Yes. "" when the program
     // ended in order, else what went wrong with the end of its log.
     std::string RunOnce(const Play& iPlay) {
-        const fs::path logFile = folder / "run.log";
-        const pid_t pid = fork();
+        const XWindowId main = LaunchShown();
         if (pid < 0) return "no process";
-        if (pid == 0) {
-            const int out = ::open(logFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            if (out >= 0) {
-                dup2(out, 1);
-                dup2(out, 2);
-            }
-            if (chdir(folder.c_str()) != 0) _exit(126);
-            setenv("DISPLAY", server.Display().c_str(), 1);
-            setenv("ZUN_HEADLESS", "0", 1);
-            setenv("SDL_VIDEODRIVER", "x11", 1);
-            setenv("SDL_AUDIODRIVER", "dummy", 1);
-            unsetenv("WAYLAND_DISPLAY");
-            // A sanitizer build's leak report would change the exit status
-            // these tests read; leaks are the other tests' business.
-            const char* asan = std::getenv("ASAN_OPTIONS");
-            setenv("ASAN_OPTIONS",
-                   (std::string(asan ? asan : "") + (asan && *asan ? ":" : "") + "detect_leaks=0").c_str(),
-                   1);
-            execl((folder / "vorlund").c_str(), "vorlund", static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        int status = 0;
-        bool ended = false;
-        user.Alive = [&] {
-            ended = ended || waitpid(pid, &status, WNOHANG) == pid;
-            return !ended;
-        };
         std::string where;
-        const XWindowId main = user.WaitForWindow(kTitle, kWindowMs);
         bool played = main != 0;
         if (!played) where = "the main window did not show";
         if (played) played = iPlay(user, main, where);
@@ -166,20 +291,16 @@ protected:
         }
         if (question) user.PressKey(question, "Return");
 
-        for (int i = 0; i < 1000 && user.Alive(); ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        const bool endedItself = WaitForEnd(10000);
         user.Alive = nullptr;
-        if (!ended) {
+        if (!endedItself) {
             kill(pid, SIGKILL);
             waitpid(pid, &status, 0);
+            ended = true;
         }
-        std::ifstream in(logFile);
-        std::stringstream text;
-        text << in.rdbuf();
-        std::string log = text.str();
-        if (log.size() > 4000) log = "..." + log.substr(log.size() - 4000);
+        const std::string log = Log();
         std::string fault;
-        if (!ended)
+        if (!endedItself)
             fault = where.empty() ? "the program did not end after Yes" : where;
         else if (WIFSIGNALED(status))
             fault = "the program died of signal " + std::to_string(WTERMSIG(status));
@@ -190,10 +311,14 @@ protected:
         // Every run tears a window down under the program's requests.
         else if (log.find("WARN\tX11\t") == std::string::npos)
             fault = "no X error was logged as a warning";
+        // Waiting for events sends no wake-up through a tool window, which
+        // the server may have torn down by the time the wake-up comes.
+        else if (log.find("request 25.") != std::string::npos)
+            fault = "a wake-up was sent to a window that was gone";
         else if (!where.empty())
             fault = where;
-        if (ended && !fault.empty() && !where.empty() && fault != where) fault += " (" + where + ")";
-        return fault.empty() ? "" : fault + "\n--- its log ---\n" + log;
+        if (!fault.empty() && !where.empty() && fault != where) fault += " (" + where + ")";
+        return fault.empty() ? "" : fault + LogTail();
     }
 
     // Every run must end in order; the failures are told with their count.
@@ -260,6 +385,157 @@ TEST_F(QuitOnX, QuitAfterTheSettingsDialogEndsInOrder) {
         }
         return true;
     });
+}
+
+// A tool window destroyed by another client while the game waits on it ends
+// as if its close box was used, and the game goes on: the next box, or the
+// same window opened again, shows.
+
+TEST_F(QuitOnX, AnInputBoxTakenAwayEndsAsCancelledAndTheGameGoesOn) {
+    MakeProgramFolder(kAskingGame);
+    const std::string fault = RunOnce([](XUser& u, XWindowId, std::string& where) {
+        const XWindowId box = u.WaitForWindow("Name", kWindowMs);
+        if (!box) return where = "the input box did not show", false;
+        u.TakeAway(box);
+        const XWindowId next = u.WaitForWindow("Name", kWindowMs, {box});
+        if (!next) return where = "the game stayed in the box taken away; shown: " + u.ShownWindows(), false;
+        u.PressKey(next, "Return");
+        if (!u.WaitUntilGone(next, kWindowMs)) return where = "the second box did not close on Enter", false;
+        return true;
+    });
+    EXPECT_EQ(fault, "");
+}
+
+// `iKey` on the main window shows the tool window `iTitle`, which is taken
+// away; the key shows it again, and `iClose` closes that one.
+Play TakenAwayAndOpenedAgain(const std::string& iKey, const std::string& iTitle,
+                             const std::function<void(XUser&, XWindowId)>& iClose) {
+    return [=](XUser& u, XWindowId main, std::string& where) {
+        u.PressKey(main, iKey);
+        const XWindowId first = u.WaitForWindow(iTitle, kWindowMs);
+        if (!first) return where = iKey + " showed no " + iTitle, false;
+        u.TakeAway(first);
+        u.PressKey(main, iKey);
+        const XWindowId again = u.WaitForWindow(iTitle, kWindowMs, {first});
+        if (!again) return where = iKey + " showed no " + iTitle + " after one was taken away", false;
+        iClose(u, again);
+        if (!u.WaitUntilGone(again, kWindowMs)) return where = iTitle + " did not close", false;
+        return true;
+    };
+}
+
+TEST_F(QuitOnX, ASettingsDialogTakenAwayIsClosedAndOpensAgain) {
+    MakeProgramFolder(kQuietGame);
+    const auto close = [](XUser& u, XWindowId w) { u.AskToClose(w); };
+    EXPECT_EQ(RunOnce(TakenAwayAndOpenedAgain("F1", "Demo Settings", close)), "");
+}
+
+TEST_F(QuitOnX, AConsoleTakenAwayIsClosedAndOpensAgain) {
+    MakeProgramFolder(kQuietGame);
+    const auto close = [](XUser& u, XWindowId w) { u.PressKey(w, "F10"); };
+    EXPECT_EQ(RunOnce(TakenAwayAndOpenedAgain("F10", "Console", close)), "");
+}
+
+// However long frames take, what the player does acts: every waiting window
+// event is handled before the next frame.
+TEST_F(QuitOnX, KeysAClickAndTheCloseRequestActWhileFramesRunLate) {
+    MakeProgramFolder(kLateGame);
+    const XWindowId main = LaunchShown();
+    ASSERT_NE(main, 0u) << "the main window did not show" << LogTail();
+    ASSERT_TRUE(WaitForLog("late frames run")) << LogTail();
+
+    user.Click(main, 100, 100);
+    EXPECT_TRUE(WaitForLog("clicked 1")) << "the click did not act" << LogTail();
+    user.PressKey(main, "F1");
+    const XWindowId settings = user.WaitForWindow("Demo Settings", kWindowMs);
+    EXPECT_NE(settings, 0u) << "F1 showed no settings dialog" << LogTail();
+    if (settings) {
+        user.AskToClose(settings);
+        EXPECT_TRUE(user.WaitUntilGone(settings, kWindowMs)) << "the settings dialog did not close"
+                                                             << LogTail();
+    }
+    user.PressKey(main, "F10");
+    const XWindowId console = user.WaitForWindow("Console", kWindowMs);
+    EXPECT_NE(console, 0u) << "F10 showed no console" << LogTail();
+    if (console) {
+        user.PressKey(console, "F10");
+        EXPECT_TRUE(user.WaitUntilGone(console, kWindowMs)) << "the console did not close on F10"
+                                                            << LogTail();
+    }
+    user.AskToClose(main);
+    const bool closed = WaitForEnd(kWindowMs);
+    user.Alive = nullptr;
+    ASSERT_TRUE(closed) << "the close request did not end the program" << LogTail();
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status << LogTail();
+    EXPECT_NE(Log().find("onExit"), std::string::npos) << LogTail();
+}
+
+// A stop signal while the quit question is open closes the question and ends
+// the program in order; nothing of it stays behind, neither the question's
+// own process nor a window.
+TEST_F(QuitOnX, AStopSignalWhileTheQuitQuestionIsOpenEndsTheProgramInOrder) {
+    MakeProgramFolder(kQuietGame);
+    const XWindowId main = LaunchShown();
+    ASSERT_NE(main, 0u) << "the main window did not show" << LogTail();
+    user.SendKey(main, "Escape", true);
+    const XWindowId question = user.WaitForWindow(kTitle, kWindowMs, {main});
+    user.SendKey(main, "Escape", false);
+    ASSERT_NE(question, 0u) << "no quit question after Esc; shown: " << user.ShownWindows() << LogTail();
+
+    kill(pid, SIGTERM);
+    const bool stopped = WaitForEnd(kWindowMs);
+    user.Alive = nullptr;
+    ASSERT_TRUE(stopped) << "the program did not end on the signal" << LogTail();
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 128 + SIGTERM)
+        << "status " << status << LogTail();
+    const std::string log = Log();
+    EXPECT_NE(log.find("onExit"), std::string::npos) << LogTail();
+    EXPECT_EQ(log.find("did not stop in time"), std::string::npos) << LogTail();
+    // A process's windows go when its last connection closes.
+    std::string shown;
+    int32_t left = 0;
+    for (int i = 0; i < 500; ++i) {
+        left = ProgramProcesses();
+        shown = user.ShownWindows();
+        if (left == 0 && shown == "none") break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    EXPECT_EQ(left, 0) << "processes of the program outlived it";
+    EXPECT_EQ(shown, "none") << "windows of the program outlived it";
+}
+
+// A display number nobody serves: the program says which display it could
+// not open and runs as without a display, for a few seconds.
+TEST_F(QuitOnX, ADisplayWithNoServerRunsWithoutOneForAWhileAndSaysSo) {
+    MakeProgramFolder(kQuietGame);
+    int number = 400 + int(getpid() % 400);
+    while (fs::exists("/tmp/.X11-unix/X" + std::to_string(number)) ||
+           fs::exists("/tmp/.X" + std::to_string(number) + "-lock"))
+        ++number;
+    const std::string display = ":" + std::to_string(number);
+    Launch(display);
+    ASSERT_TRUE(WaitForEnd(60000)) << "the program still runs unseen" << LogTail();
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status << LogTail();
+    const std::string log = Log();
+    EXPECT_NE(log.find("The display " + display + " could not be opened"), std::string::npos) << LogTail();
+    EXPECT_NE(log.find("without a display"), std::string::npos) << LogTail();
+}
+
+// The server under a running game goes away: the game ends in order with an
+// error that names the display.
+TEST_F(QuitOnX, AServerThatGoesAwayEndsTheGameInOrderNamingTheDisplay) {
+    MakeProgramFolder(kRunningGame);
+    const XWindowId main = LaunchShown();
+    user.Alive = nullptr;
+    ASSERT_NE(main, 0u) << "the main window did not show" << LogTail();
+    ASSERT_TRUE(WaitForLog("frames run")) << LogTail();
+    const std::string display = server.Display();
+    server.Stop();
+    ASSERT_TRUE(WaitForEnd(kWindowMs)) << "the program still runs without its display" << LogTail();
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << "status " << status << LogTail();
+    const std::string log = Log();
+    EXPECT_NE(log.find("The display " + display + " went away"), std::string::npos) << LogTail();
+    EXPECT_NE(log.find("onExit"), std::string::npos) << LogTail();
 }
 
 }  // namespace
