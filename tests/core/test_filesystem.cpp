@@ -156,11 +156,18 @@ TEST(HostFiles, NoCodeOutsideTheDoorOpensAFile) {
          std::regex(
              R"(\b(png_init_io|jpeg_stdio_src|jpeg_stdio_dest|stbi_loadf?|stbi_load_16|stbi_info)\s*\()"
              R"(|\bstbi_write_(png|bmp|tga|jpg|hdr)\s*\()")},
+        {"library load", std::regex(R"(\bdl(m)?open\s*\()")},
     };
-    // The door itself; and the sound font's load, whose loader reads what
-    // the door opened (the library is given a name no file has).
+    // The door itself; the sound font's load, whose loader reads what the
+    // door opened (the library is given a name no file has); and the system
+    // libraries loaded by their fixed names, which the loader looks for among
+    // the system's, never in a game folder.
     const std::vector<std::pair<std::string, std::string>> allowed = {
-        {"core/zHostFile.cpp", ""}, {"platform/MidiSynth.cpp", "FluidSynth by name"}};
+        {"core/zHostFile.cpp", ""},
+        {"platform/MidiSynth.cpp", "FluidSynth by name"},
+        {"platform/MediaDecode.cpp", "library load"},
+        {"platform/WindowManager.cpp", "library load"},
+        {"platform/XErrorHandler.cpp", "library load"}};
     std::vector<std::string> found;
     size_t scanned = 0;
     for (const char* top : {"core", "devices", "platform", "scene", "script", "game", "tools"}) {
