@@ -109,6 +109,7 @@ void AudioMixer::Render(float* out, int32_t frames) {
     for (auto& v : voices_) MixVoice(*v, out, frames, rate_);
     for (auto& src : sources_) src->RenderAdd(out, frames, rate_);
     for (int32_t k = 0; k < frames * 2; ++k) out[k] = std::clamp(out[k], -1.0f, 1.0f);
+    renders_.fetch_add(1, std::memory_order_release);
 }
 
 }  // namespace zun

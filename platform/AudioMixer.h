@@ -7,6 +7,7 @@
 // state, so it runs the same from the device callback and from a test.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -89,6 +90,9 @@ public:
     // Fills out with `frames` interleaved stereo float frames: every playing
     // voice, then every source, summed and limited to -1..1. Takes the lock.
     void Render(float* out, int32_t frames);
+    // Blocks rendered so far: a voice can only have played to its end
+    // between two different counts.
+    uint64_t Renders() const { return renders_.load(std::memory_order_acquire); }
 
     // One voice's contribution, added into out (no lock; also used by tools).
     static void MixVoice(AudioVoice& v, float* out, int32_t frames, int32_t rate);
@@ -99,6 +103,7 @@ private:
     std::mutex mutex_;
     std::vector<std::shared_ptr<AudioVoice>> voices_;
     std::vector<std::shared_ptr<AudioSource>> sources_;
+    std::atomic<uint64_t> renders_{0};
 };
 
 }  // namespace zun

@@ -152,6 +152,40 @@ TEST_F(Waves, ReleasedSlotsAreTakenAgainByNewLoads) {
     EXPECT_EQ(LoadWave("beep.wav", true), 3);
 }
 
+// A wave loaded anew is its loader's alone (an emitter's, given back with
+// its level); whoever plays the file by its name (the weather, a music
+// setup's event, a script, a footstep) gets a wave that is never given back.
+TEST_F(Waves, AWaveLoadedAnewIsNeverHandedOutByNameNorIsASharedOneReleased) {
+    const int32_t own = LoadWave("beep.wav", true);
+    const int32_t shared = PlayWaveFile("beep.wav", true, 1.0f, 1.0f, false, 0);
+    EXPECT_NE(shared, own);
+    EXPECT_EQ(PlayWaveFile("BEEP.wav", false, 1.0f, 1.0f, false, 0), shared);
+    ReleaseWave(own);
+    ReleaseWave(shared);
+    ASSERT_TRUE(zDSound.Waves[size_t(shared)]);
+    EXPECT_TRUE(Buffer(shared).GetStatus() & AudioBuffer::StatusPlaying);
+    SetupWave(shared, 0.5f, 1.0f);
+    EXPECT_EQ(LoadWave("beep.wav", false), shared);
+}
+
+// Overlapping plays are bounded: past the bound a play is refused, with one
+// line for a run of refusals, and a stop frees the slots for later plays.
+TEST_F(Waves, OverlappingPlaysStopAtABoundAndTheRestAreRefusedWithOneLine) {
+    test::LogCapture log;
+    // At speed 0 (100 Hz) the beep plays for 220 s: none ends here.
+    for (int i = 0; i < kMaxDuplicates + 100; ++i) PlayWaveFile("beep.wav", false, 1.0f, 0.0f, false, 0);
+    EXPECT_EQ(zDSound.DuplicateCount, kMaxDuplicates);
+    EXPECT_EQ(AudioDevice::Mixer()->VoiceCount(), 1 + kMaxDuplicates);
+    size_t refusals = 0;
+    for (const std::string& l : log.Lines()) refusals += l.find("Too many sounds at once") != std::string::npos;
+    EXPECT_EQ(refusals, 1u);
+
+    StopAllWaves();
+    for (int i = 0; i < 3; ++i) PlayWaveFile("beep.wav", false, 1.0f, 1.0f, false, 0);
+    EXPECT_EQ(zDSound.DuplicateCount, kMaxDuplicates);
+    EXPECT_NEAR(test::RenderMixer(16)[0], 0.75, 1e-3);
+}
+
 TEST_F(Waves, WaveZeroAndUnknownWavesReadPositionZero) {
     EXPECT_EQ(GetWavePosition(0), 0);
     EXPECT_EQ(GetWavePosition(5), 0);
