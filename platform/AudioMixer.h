@@ -21,13 +21,20 @@ namespace zun {
 // that format, as callers compute them from it).
 struct AudioData {
     int32_t Channels = 0;       // channels of the original format
-    int32_t SampleRate = 0;     // frames per second of the original format
+    int32_t SampleRate = 0;     // frames per second of the format callers see
     int32_t BitsPerSample = 16;
-    int32_t StoredChannels = 0; // 1 or 2; more are reduced to the first two
-    int64_t Frames = 0;
+    int32_t StoredChannels = 0; // 1 or 2; more are mixed down to two
+    // Frames per second of Samples when they were resampled at load (to the
+    // mixer's rate, so that they play without interpolation); 0 = SampleRate.
+    int32_t StoredRate = 0;
+    int64_t Frames = 0;         // stored frames
     std::vector<float> Samples;
 
     int32_t BlockAlign() const { return Channels * BitsPerSample / 8; }
+    // Stored frames per frame of the format callers see.
+    double StoredPerFrame() const {
+        return StoredRate > 0 && SampleRate > 0 ? double(StoredRate) / SampleRate : 1.0;
+    }
 };
 
 // Attenuation in hundredths of a decibel (0 full, -10000 silent) to a linear
