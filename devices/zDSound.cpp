@@ -26,10 +26,54 @@ int32_t Attenuation(double v) { return CLng((1.0 - v) * -10000.0); }
 void ResetTables() {
     zDSound.Waves.assign(1, nullptr);
     zDSound.WaveFiles.assign(1, std::string());
+    zDSound.WaveVolumes.assign(1, 1.0f);
+    zDSound.WaveOwned.assign(1, 0);
     zDSound.Duplicates.assign(1, nullptr);
     zDSound.DuplicateOf.assign(1, 0);
+    zDSound.DuplicateVolumes.assign(1, 1.0f);
+    zDSound.FreeDuplicates.clear();
+    zDSound.DuplicatesCheckedAt = UINT64_MAX;
+    zDSound.PlayRefused = false;
     zDSound.WaveCount = 0;
     zDSound.DuplicateCount = 0;
+}
+
+bool IsPlaying(const std::shared_ptr<AudioBuffer>& b) { return b && (b->GetStatus() & AudioBuffer::StatusPlaying); }
+
+// A duplicate slot to play in, 0 when kMaxDuplicates play already. A slot is
+// taken from those known stopped; only when none is known are the others
+// looked over, and then only if the mixer has rendered since the last look
+// (a voice ends only there, or by a stop that marks the look as due). So a
+// play costs the same however many came before it.
+int32_t TakeDuplicateSlot() {
+    auto& free = zDSound.FreeDuplicates;
+    if (free.empty()) {
+        const auto mixer = AudioDevice::Mixer();
+        const uint64_t renders = mixer ? mixer->Renders() : 0;
+        if (renders != zDSound.DuplicatesCheckedAt) {
+            zDSound.DuplicatesCheckedAt = renders;
+            // Highest first, so that the lowest stopped slot is taken first.
+            for (int32_t i = zDSound.DuplicateCount; i >= 1; --i)
+                if (!IsPlaying(zDSound.Duplicates[size_t(i)])) free.push_back(i);
+        }
+    }
+    if (!free.empty()) {
+        const int32_t slot = free.back();
+        free.pop_back();
+        return slot;
+    }
+    if (zDSound.DuplicateCount >= kMaxDuplicates) return 0;
+    zDSound.DuplicateCount += 1;
+    zDSound.Duplicates.push_back(nullptr);
+    zDSound.DuplicateOf.push_back(0);
+    zDSound.DuplicateVolumes.push_back(1.0f);
+    return zDSound.DuplicateCount;
+}
+
+// Stops made here may free slots the list does not know of.
+void DuplicatesStopped() {
+    zDSound.FreeDuplicates.clear();
+    zDSound.DuplicatesCheckedAt = UINT64_MAX;
 }
 
 }  // namespace
@@ -57,6 +101,8 @@ int32_t CreateWave() {
     zDSound.WaveCount += 1;
     zDSound.Waves.push_back(nullptr);
     zDSound.WaveFiles.push_back(std::string());
+    zDSound.WaveVolumes.push_back(1.0f);
+    zDSound.WaveOwned.push_back(0);
     return zDSound.WaveCount;
 }
 
@@ -66,7 +112,7 @@ int32_t LoadWave(const std::string& FileName, bool ForceNew) {
     if (!ForceNew) {
         const std::string want = LCase(FileName);
         for (int32_t i = 1; i <= zDSound.WaveCount; ++i)
-            if (LCase(zDSound.WaveFiles[size_t(i)]) == want) return i;
+            if (!zDSound.WaveOwned[size_t(i)] && LCase(zDSound.WaveFiles[size_t(i)]) == want) return i;
     }
     const std::string path = GetAssetPath(FileName, zDSound.SoundPath, "LoadWave");
     if (path.empty()) return 0;
@@ -95,12 +141,16 @@ int32_t LoadWave(const std::string& FileName, bool ForceNew) {
         } else {
             zDSound.Waves.pop_back();
             zDSound.WaveFiles.pop_back();
+            zDSound.WaveVolumes.pop_back();
+            zDSound.WaveOwned.pop_back();
             zDSound.WaveCount -= 1;
         }
         Log("ERR", "LoadWave", FileName, error);
         return 0;
     }
     zDSound.Waves[size_t(w)] = std::move(buffer);
+    zDSound.WaveVolumes[size_t(w)] = 1.0f;
+    zDSound.WaveOwned[size_t(w)] = ForceNew ? 1 : 0;
     return w;
 }
 
@@ -108,30 +158,32 @@ void PlayWave(int32_t Wave, bool Looping, float& Volume, float& Speed, int32_t S
     zCore.CurrentProc = "PlayWave";
     if (!zDSound.Enabled) return;
     AudioBuffer* buffer = &WaveBuffer(Wave);
+    float* own = &zDSound.WaveVolumes[size_t(Wave)];
     if (buffer->GetStatus() & AudioBuffer::StatusPlaying) {
-        int32_t slot = 0;
-        for (int32_t i = 1; i <= zDSound.DuplicateCount; ++i) {
-            auto& d = zDSound.Duplicates[size_t(i)];
-            if (!d || !(d->GetStatus() & AudioBuffer::StatusPlaying)) {
-                slot = i;
-                break;
-            }
-        }
+        const int32_t slot = TakeDuplicateSlot();
         if (slot == 0) {
-            zDSound.DuplicateCount += 1;
-            zDSound.Duplicates.push_back(nullptr);
-            zDSound.DuplicateOf.push_back(0);
-            slot = zDSound.DuplicateCount;
+            // One line for a run of refusals: a script that plays a sound on
+            // every frame would otherwise fill the log.
+            if (!zDSound.PlayRefused)
+                Log("WARN", "PlayWave", zDSound.WaveFiles[size_t(Wave)],
+                    "Too many sounds at once (" + std::to_string(kMaxDuplicates) + "): not played");
+            zDSound.PlayRefused = true;
+            return;
         }
-        zDSound.Duplicates[size_t(slot)].reset();
-        zDSound.Duplicates[size_t(slot)] = buffer->Duplicate();
+        zDSound.PlayRefused = false;
+        auto& d = zDSound.Duplicates[size_t(slot)];
+        d.reset();
+        d = buffer->Duplicate();
         zDSound.DuplicateOf[size_t(slot)] = Wave;
-        buffer = zDSound.Duplicates[size_t(slot)].get();
+        zDSound.DuplicateVolumes[size_t(slot)] = *own;
+        own = &zDSound.DuplicateVolumes[size_t(slot)];
+        buffer = d.get();
     }
     const AudioFormat fmt = buffer->GetFormat();
     const double rate = fmt.SampleRate;
     if (Volume > -1) {
-        Volume = std::clamp(Volume, 0.0f, 1.0f) * zDSound.Volume;
+        *own = std::clamp(Volume, 0.0f, 1.0f);
+        Volume = *own * zDSound.Volume;
         buffer->SetVolume(Attenuation(Volume));
     }
     if (Speed > -1) {
@@ -171,7 +223,9 @@ void SetupWave(int32_t Wave, float Volume, float Speed) {
     if (!zDSound.Enabled || Wave < 1) return;
     AudioBuffer& buffer = WaveBuffer(Wave);
     if (Volume > -1) {
-        const int32_t att = Attenuation(double(std::clamp(Volume, 0.0f, 1.0f) * zDSound.Volume));
+        float& own = zDSound.WaveVolumes[size_t(Wave)];
+        own = std::clamp(Volume, 0.0f, 1.0f);
+        const int32_t att = Attenuation(double(own * zDSound.Volume));
         if (att != buffer.GetVolume()) buffer.SetVolume(att);
     }
     if (Speed > -1) {
@@ -198,12 +252,18 @@ void StopWave(int32_t Wave) {
     // nothing but StopAllWaves could reach it. One-shot duplicates play out.
     for (int32_t i = 1; i <= zDSound.DuplicateCount; ++i) {
         auto& d = zDSound.Duplicates[size_t(i)];
-        if (d && zDSound.DuplicateOf[size_t(i)] == Wave && (d->GetStatus() & AudioBuffer::StatusLooping)) d->Stop();
+        if (d && zDSound.DuplicateOf[size_t(i)] == Wave && (d->GetStatus() & AudioBuffer::StatusLooping)) {
+            d->Stop();
+            DuplicatesStopped();
+        }
     }
 }
 
 void ReleaseWave(int32_t Wave) {
     if (Wave < 1 || Wave > zDSound.WaveCount || size_t(Wave) >= zDSound.Waves.size()) return;
+    // A wave found by its name may be held by anyone who played that name
+    // (the weather, a music setup, a script): it stays for the run.
+    if (!zDSound.WaveOwned[size_t(Wave)]) return;
     StopWave(Wave);
     zDSound.Waves[size_t(Wave)].reset();
     // No later load by name may be handed the empty slot; a new load takes it.
@@ -221,6 +281,19 @@ void StopAllWaves() {
             d->Stop();
             d->SetCurrentPosition(0);
         }
+    DuplicatesStopped();
+}
+
+void ApplyWaveVolume() {
+    zCore.CurrentProc = "ApplyWaveVolume";
+    if (!zDSound.Enabled) return;
+    // The product in Single, as PlayWave and SetupWave form it.
+    auto send = [](const std::shared_ptr<AudioBuffer>& b, float own) {
+        if (b) b->SetVolume(Attenuation(double(own * zDSound.Volume)));
+    };
+    for (int32_t i = 1; i <= zDSound.WaveCount; ++i) send(zDSound.Waves[size_t(i)], zDSound.WaveVolumes[size_t(i)]);
+    for (int32_t i = 1; i <= zDSound.DuplicateCount; ++i)
+        send(zDSound.Duplicates[size_t(i)], zDSound.DuplicateVolumes[size_t(i)]);
 }
 
 void DSound_Release() {

@@ -284,6 +284,10 @@ void UpdateMusicSetup() {
 }
 
 void ApplyMusicVolume() {
+    // Every change of the master volumes comes through here: the sounds
+    // playing (one-shots, their copies, the weather's, emitters) hear it too,
+    // not only the music.
+    ApplyWaveVolume();
     for (int32_t i = 1; i <= zMusicSetup.SetupCount; ++i) {
         const MusicSetupEntry& e = Entry(i);
         if (!e.Running) continue;

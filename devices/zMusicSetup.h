@@ -68,6 +68,8 @@ int32_t RestartMusicSetup(int32_t Index);
 int32_t StartMusicSetup(const std::string& FileName, bool Looping, bool Restart);
 void StopMusicSetup(int32_t Index);
 void UpdateMusicSetup();
+// Re-sends the master volumes: to every running setup and to every wave
+// buffer (ApplyWaveVolume).
 void ApplyMusicVolume();
 
 }  // namespace zun

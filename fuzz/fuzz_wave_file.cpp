@@ -13,7 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string path = zun::fuzz::WriteScratch("wave.wav", data, size);
     zun::AudioData out;
     std::string error;
-    if (zun::DecodeAudioFile(path, out, error)) {
+    if (zun::DecodeAudioFile(path, out, error, 44100)) {
         if (out.Frames < 1 || out.Samples.size() != size_t(out.Frames) * size_t(out.StoredChannels)) __builtin_trap();
     } else if (!out.Samples.empty() || error.empty()) {
         __builtin_trap();

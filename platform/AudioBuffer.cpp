@@ -22,7 +22,7 @@ std::shared_ptr<AudioBuffer> AudioBuffer::FromFile(const std::shared_ptr<AudioMi
         return nullptr;
     }
     auto data = std::make_shared<AudioData>();
-    if (!DecodeAudioFile(hostPath, *data, error)) return nullptr;
+    if (!DecodeAudioFile(hostPath, *data, error, mixer->Rate())) return nullptr;
     return std::make_shared<AudioBuffer>(mixer, std::move(data));
 }
 
@@ -73,13 +73,14 @@ void AudioBuffer::SetFrequency(int32_t hz) {
 
 int32_t AudioBuffer::GetCurrentPosition() const {
     std::lock_guard<std::mutex> lk(mixer_->Mutex());
-    int64_t bytes = voice_->Frame() * data_->BlockAlign();
+    const int64_t frame = int64_t(double(voice_->Frame()) / data_->StoredPerFrame());
+    int64_t bytes = frame * data_->BlockAlign();
     return int32_t(std::min<int64_t>(bytes, INT32_MAX));
 }
 
 void AudioBuffer::SetCurrentPosition(int32_t bytes) {
     const int32_t align = std::max(1, data_->BlockAlign());
-    int64_t frame = std::max(0, bytes) / align;
+    const int64_t frame = int64_t(double(std::max(0, bytes) / align) * data_->StoredPerFrame());
     std::lock_guard<std::mutex> lk(mixer_->Mutex());
     // A position past the end plays nothing; it is kept as the last frame.
     voice_->SetFrame(std::min<int64_t>(frame, std::max<int64_t>(0, data_->Frames - 1)));

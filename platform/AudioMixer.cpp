@@ -64,7 +64,7 @@ void AudioMixer::MixVoice(AudioVoice& v, float* out, int32_t frames, int32_t rat
 
     // The step in 32.32 fixed point; a frequency beyond any sane ratio is capped
     // so the position cannot run away in one block.
-    double ratio = v.Frequency / double(rate);
+    double ratio = v.Frequency * d.StoredPerFrame() / double(rate);
     if (!(ratio > 0)) ratio = 0;
     if (ratio > 65536.0) ratio = 65536.0;
     const uint64_t step = uint64_t(ratio * 4294967296.0);
@@ -109,6 +109,7 @@ void AudioMixer::Render(float* out, int32_t frames) {
     for (auto& v : voices_) MixVoice(*v, out, frames, rate_);
     for (auto& src : sources_) src->RenderAdd(out, frames, rate_);
     for (int32_t k = 0; k < frames * 2; ++k) out[k] = std::clamp(out[k], -1.0f, 1.0f);
+    renders_.fetch_add(1, std::memory_order_release);
 }
 
 }  // namespace zun

@@ -7,6 +7,7 @@
 // state, so it runs the same from the device callback and from a test.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -20,13 +21,20 @@ namespace zun {
 // that format, as callers compute them from it).
 struct AudioData {
     int32_t Channels = 0;       // channels of the original format
-    int32_t SampleRate = 0;     // frames per second of the original format
+    int32_t SampleRate = 0;     // frames per second of the format callers see
     int32_t BitsPerSample = 16;
-    int32_t StoredChannels = 0; // 1 or 2; more are reduced to the first two
-    int64_t Frames = 0;
+    int32_t StoredChannels = 0; // 1 or 2; more are mixed down to two
+    // Frames per second of Samples when they were resampled at load (to the
+    // mixer's rate, so that they play without interpolation); 0 = SampleRate.
+    int32_t StoredRate = 0;
+    int64_t Frames = 0;         // stored frames
     std::vector<float> Samples;
 
     int32_t BlockAlign() const { return Channels * BitsPerSample / 8; }
+    // Stored frames per frame of the format callers see.
+    double StoredPerFrame() const {
+        return StoredRate > 0 && SampleRate > 0 ? double(StoredRate) / SampleRate : 1.0;
+    }
 };
 
 // Attenuation in hundredths of a decibel (0 full, -10000 silent) to a linear
@@ -89,6 +97,9 @@ public:
     // Fills out with `frames` interleaved stereo float frames: every playing
     // voice, then every source, summed and limited to -1..1. Takes the lock.
     void Render(float* out, int32_t frames);
+    // Blocks rendered so far: a voice can only have played to its end
+    // between two different counts.
+    uint64_t Renders() const { return renders_.load(std::memory_order_acquire); }
 
     // One voice's contribution, added into out (no lock; also used by tools).
     static void MixVoice(AudioVoice& v, float* out, int32_t frames, int32_t rate);
@@ -99,6 +110,7 @@ private:
     std::mutex mutex_;
     std::vector<std::shared_ptr<AudioVoice>> voices_;
     std::vector<std::shared_ptr<AudioSource>> sources_;
+    std::atomic<uint64_t> renders_{0};
 };
 
 }  // namespace zun

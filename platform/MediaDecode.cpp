@@ -20,6 +20,7 @@ extern "C" {
 #include <thread>
 #include <vector>
 
+#include "platform/AudioConvert.h"
 #include "platform/AudioDecode.h"
 #include "core/zHostFile.h"
 
@@ -69,7 +70,8 @@ namespace {
     X(resample, swr_convert)                                                                                      \
     X(resample, swr_free)                                                                                         \
     X(resample, swr_get_out_samples)                                                                              \
-    X(resample, swr_init)
+    X(resample, swr_init)                                                                                         \
+    X(resample, swr_set_matrix)
 
 struct Ffmpeg {
 #define ZUN_FFMPEG_POINTER(lib, name) decltype(&::name) name = nullptr;
@@ -452,6 +454,18 @@ private:
         }
         int rc = ff.swr_alloc_set_opts2(&d_.swr, &outLayout, AV_SAMPLE_FMT_FLT, out_.SampleRate, &inLayout,
                                      AVSampleFormat(f->format), f->sample_rate, 0, nullptr);
+        // More than two channels are mixed down as wave sounds are (one
+        // matrix for both), where the layout names its channels by a mask.
+        if (rc >= 0 && out_.Channels > 2) {
+            const std::vector<double> m =
+                StereoMixMatrix(out_.Channels, inLayout.order == AV_CHANNEL_ORDER_NATIVE ? uint32_t(inLayout.u.mask) : 0u);
+            std::vector<double> byOutput(m.size());
+            for (int32_t c = 0; c < out_.Channels; ++c) {
+                byOutput[size_t(c)] = m[size_t(c) * 2];
+                byOutput[size_t(out_.Channels + c)] = m[size_t(c) * 2 + 1];
+            }
+            rc = ff.swr_set_matrix(d_.swr, byOutput.data(), out_.Channels);
+        }
         ff.av_channel_layout_uninit(&inLayout);
         ff.av_channel_layout_uninit(&outLayout);
         if (rc < 0 || ff.swr_init(d_.swr) < 0) return Fail("Cannot convert the samples");

@@ -10,6 +10,7 @@
 #include "devices/zDShow.h"
 #include "devices/zDSound.h"
 #include "devices/zMusicSetup.h"
+#include "game/shell/frmMain.h"
 #include "game/shell/mSettings.h"
 #include "game/world/gCharTest.h"
 
@@ -87,10 +88,19 @@ void gCharTestModule::ApplySettings() {
     static const zValues empty;
     const zValues& s = Settings ? *Settings : empty;
 
-    zDSound.Volume = VolumeGain(s.GetSingle("SoundVolume", 0));
+    const float sound = VolumeGain(s.GetSingle("SoundVolume", 0));
     const float music = VolumeGain(s.GetSingle("MusicVolume", 0));
-    zDShow.Volume = music;
-    zDMusic.Volume = music;
+    if (frmMain.Muted) {
+        // The game stays silent until M, which then brings back what was
+        // applied, not the volumes from before the mute.
+        frmMain.SavedSoundVolume = sound;
+        frmMain.SavedMusicVolume = music;
+        frmMain.SavedMidiVolume = music;
+    } else {
+        zDSound.Volume = sound;
+        zDShow.Volume = music;
+        zDMusic.Volume = music;
+    }
     ApplyMusicVolume();
 
     const uint8_t q = s.GetByte("HighQualityBuffers", 0);

@@ -2,9 +2,12 @@
 // duplicates, stops, and the paths taken with sound off.
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "core/zCore.h"
 #include "core/zFileSystem.h"
 #include "devices/zDSound.h"
+#include "platform/MediaDecode.h"
 #include "test_sound_fixtures.h"
 
 namespace zun {
@@ -150,6 +153,93 @@ TEST_F(Waves, ReleasedSlotsAreTakenAgainByNewLoads) {
     EXPECT_EQ(LoadWave("broken.wav", true), 0);
     EXPECT_EQ(zDSound.WaveCount, 3);
     EXPECT_EQ(LoadWave("beep.wav", true), 3);
+}
+
+// A wave loaded anew is its loader's alone (an emitter's, given back with
+// its level); whoever plays the file by its name (the weather, a music
+// setup's event, a script, a footstep) gets a wave that is never given back.
+TEST_F(Waves, AWaveLoadedAnewIsNeverHandedOutByNameNorIsASharedOneReleased) {
+    const int32_t own = LoadWave("beep.wav", true);
+    const int32_t shared = PlayWaveFile("beep.wav", true, 1.0f, 1.0f, false, 0);
+    EXPECT_NE(shared, own);
+    EXPECT_EQ(PlayWaveFile("BEEP.wav", false, 1.0f, 1.0f, false, 0), shared);
+    ReleaseWave(own);
+    ReleaseWave(shared);
+    ASSERT_TRUE(zDSound.Waves[size_t(shared)]);
+    EXPECT_TRUE(Buffer(shared).GetStatus() & AudioBuffer::StatusPlaying);
+    SetupWave(shared, 0.5f, 1.0f);
+    EXPECT_EQ(LoadWave("beep.wav", false), shared);
+}
+
+// Overlapping plays are bounded: past the bound a play is refused, with one
+// line for a run of refusals, and a stop frees the slots for later plays.
+TEST_F(Waves, OverlappingPlaysStopAtABoundAndTheRestAreRefusedWithOneLine) {
+    test::LogCapture log;
+    // At speed 0 (100 Hz) the beep plays for 220 s: none ends here.
+    for (int i = 0; i < kMaxDuplicates + 100; ++i) PlayWaveFile("beep.wav", false, 1.0f, 0.0f, false, 0);
+    EXPECT_EQ(zDSound.DuplicateCount, kMaxDuplicates);
+    EXPECT_EQ(AudioDevice::Mixer()->VoiceCount(), 1 + kMaxDuplicates);
+    size_t refusals = 0;
+    for (const std::string& l : log.Lines()) refusals += l.find("Too many sounds at once") != std::string::npos;
+    EXPECT_EQ(refusals, 1u);
+
+    StopAllWaves();
+    for (int i = 0; i < 3; ++i) PlayWaveFile("beep.wav", false, 1.0f, 1.0f, false, 0);
+    EXPECT_EQ(zDSound.DuplicateCount, kMaxDuplicates);
+    EXPECT_NEAR(test::RenderMixer(16)[0], 0.75, 1e-3);
+}
+
+// Waves of any layout and rate are heard as their source: more than two
+// channels mixed down as music files are; a rate beyond the device's limit at
+// its own pitch, with a speed asked of it kept to the limit; a low rate
+// without the images of straight lines between samples.
+TEST_F(Waves, LayoutsAndRatesAreHeardAsTheSource) {
+    // 5.1 without a mask: front left, right, centre, low frequency, rear left, rear right.
+    const double level[6] = {0.1, 0.2, 0.3, 0.4, 0.05, 0.15};
+    test::WriteHostFile(dir.HostPath("six.wav"),
+                        test::MakeWav(6, 44100, 16, 4410, [&](int64_t, int c) { return level[c]; }));
+    PlayWaveFile("six.wav", false, 1.0f, 1.0f, false, 0);
+    const auto six = test::RenderMixer(64);
+    EXPECT_NEAR(six[0], 0.1 + (0.3 + 0.05) * std::sqrt(0.5), 1e-3);
+    EXPECT_NEAR(six[1], 0.2 + (0.3 + 0.15) * std::sqrt(0.5), 1e-3);
+    AudioData music;
+    std::string error;
+    ASSERT_TRUE(DecodeMediaFile(dir.HostPath("six.wav"), music, error)) << error;
+    EXPECT_NEAR(music.Samples[0], six[0], 1e-3);
+    EXPECT_NEAR(music.Samples[1], six[1], 1e-3);
+    StopAllWaves();
+
+    // The largest distance of the left channel from a tone of `hz` at half
+    // scale, away from the sound's start.
+    auto distance = [](double hz, int64_t frames) {
+        const auto out = test::RenderMixer(frames);
+        double most = 0;
+        for (int64_t n = 1000; n < frames; ++n)
+            most = std::max(most, std::fabs(out[size_t(n) * 2] - 0.5 * std::sin(2 * M_PI * hz * double(n) / 44100)));
+        StopAllWaves();
+        return most;
+    };
+    auto tone = [&](const char* name, int rate) {
+        test::WriteHostFile(dir.HostPath(name), test::MakeWav(1, rate, 16, rate / 2, [rate](int64_t i, int) {
+                                return 0.5 * std::sin(2 * M_PI * 1000.0 * double(i) / rate);
+                            }));
+    };
+    tone("high.wav", 192000);
+    tone("96k.wav", 96000);
+    tone("low.wav", 8000);
+    const int32_t high = PlayWaveFile("high.wav", false, 1.0f, 1.0f, false, 0);
+    EXPECT_LT(distance(1000, 11025), 1e-3);
+    float volume = 1.0f, speed = 2.0f;
+    PlayWaveFile("96k.wav", false, volume, speed, false, 0);
+    EXPECT_EQ(speed, 2.0f);
+    EXPECT_LT(distance(2000, 8000), 1e-3);
+    PlayWaveFile("low.wav", false, 1.0f, 1.0f, false, 0);
+    EXPECT_LT(distance(1000, 11025), 0.5e-3);  // 60 dB under the tone
+
+    // What is seen of the wave stays in its own time.
+    PlayWaveFile("high.wav", false, 1.0f, 1.0f, false, 100);
+    test::RenderMixer(11025);
+    EXPECT_NEAR(GetWavePosition(high), 350, 1);
 }
 
 TEST_F(Waves, WaveZeroAndUnknownWavesReadPositionZero) {

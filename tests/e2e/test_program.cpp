@@ -11,13 +11,18 @@
 #include <functional>
 #include <sstream>
 
+#include "devices/test_sound_fixtures.h"
 #include "game/shell/MainFormTestSupport.h"
 #include "game/shell/app/mProgram.h"
 #include "game/shell/gLevel.h"
 #include "platform/Image.h"
+#include "scene/zEmitterMap.h"
 #include "scene/zItemMap.h"
+#include "scene/zSoundEmitter.h"
+#include "scene/zTileMap.h"
 #include "scene/zScriptHook.h"
 #include "script/zScript.h"
+#include "support/LevelWriter.h"
 #include "support/PictureSamples.h"
 
 namespace tarv::test {
@@ -265,6 +270,58 @@ TEST(GameFolder, FifosInTheGameFolderHoldNeitherTheStartNorTheStop) {
     ASSERT_EQ(::waitpid(pid, &stopped, 0), pid);
     log = readOut();
     EXPECT_TRUE(WIFEXITED(stopped) && WEXITSTATUS(stopped) == 128 + SIGTERM) << stopped << "\n" << log;
+}
+
+// A level's sound emitter has a wave of its own, given back when the level
+// goes; the weather's rain and a script's sound of the same file, started
+// after it, go on with theirs: the frames and the timed calls after the
+// level change run without an error.
+TEST_F(ProgramTest, LeavingALevelWhoseEmitterPlaysTheRainsSoundLeavesTheRainPlaying) {
+    std::filesystem::create_directories(dir.HostPath("sound"));
+    std::filesystem::create_directories(dir.HostPath("data"));
+    zun::test::WriteHostFile(dir.HostPath("sound/rain.wav"), zun::test::ConstantWav(1, 22050, 16, 22050, 0.1));
+    for (const char* name : {"forest", "field"}) {
+        zun::test::LevelWriter w;
+        w.Add(std::make_shared<zTileMap>(), "T1", "solidGround")->SetTileSize(32);
+        if (std::string(name) == "forest") {
+            auto sound = std::make_shared<zSoundEmitter>();
+            sound->x = 80;
+            sound->y = 60;
+            sound->R = 200;
+            sound->FadeR = 50;
+            sound->Volume = 0.6f;
+            sound->SoundFile = "rain.wav";
+            w.Add(std::make_shared<zEmitterMap>(), "E1", "mapEmitters")->AddEmitter(sound);
+        }
+        zun::test::WriteHostFile(dir.HostPath(std::string("data/") + name), w.LevelBytes());
+    }
+    Start(R"(
+class Game {
+  player = empty;
+  ticks = 0;
+  func onLoad() { player = new("Hero"); loadLevel("forest", 5, 5); addTimeCall(1, this, "tick"); }
+  func tick() {
+    ticks = ticks + 1;
+    if (ticks == 4) { setRainDensity(0.4); playSound("rain.wav", 1, 0.5); }
+    if (ticks == 12) loadLevel("field", 5, 5);
+    addTimeCall(1, this, "tick");
+  }
+}
+class Hero { }
+)");
+    for (int i = 0; i < 60 && Local(gCharTest.GameObject, "ticks") < 10; ++i) Frame();
+    // The emitter loaded its wave before the weather asked for the file.
+    ASSERT_GE(zDSound.WaveCount, 1);
+    EXPECT_EQ(zDSound.WaveFiles[1], "rain.wav");
+    ASSERT_GT(gWeather.RainSound, 0);
+    const int32_t rain = gWeather.Sounds[size_t(gWeather.RainSound)].Wave;
+    ASSERT_GE(rain, 1);
+    zCore.LogText.clear();
+    for (int i = 0; i < 30; ++i) Frame();
+    EXPECT_FALSE(LoggedErrors()) << zCore.LogText;
+    EXPECT_GE(Local(gCharTest.GameObject, "ticks"), 20);
+    const auto& heard = zDSound.Waves[size_t(rain)];
+    EXPECT_TRUE(heard && (heard->GetStatus() & AudioBuffer::StatusPlaying));
 }
 
 // A few lines that fill the timeline with calls that fail and add ten more of

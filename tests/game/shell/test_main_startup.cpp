@@ -45,9 +45,10 @@ TEST_F(StartUp, RunsItsStepsInOrderAndBuildsTheProgramWideObjects) {
     WriteGame(kGame);
     ASSERT_TRUE(frmMain.Form_Load(""));
     EXPECT_TRUE(frmMain.Running);
+    // The start-up takes the decimal separator from the locale.
     EXPECT_EQ(calls, (std::vector<std::string>{"SetDefaultSettings", "ApplySettings",
-                                               "game.onLoad,,640,0,0,0,0,43200.5", "music.onLoad",
-                                               "player.onLoad"}));
+                                               "game.onLoad,,640,0,0,0,0,43200" + zCore.DecimalSeparator + "5",
+                                               "music.onLoad", "player.onLoad"}));
 
     // The nine classes join the factory after the framework's own.
     for (const char* c : {"zObjectsMap", "zDataShape", "gBorder", "gChar", "gCharset", "zEmitterMap", "zItemMap",

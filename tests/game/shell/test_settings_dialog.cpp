@@ -1,6 +1,8 @@
 // The settings dialog: loading, applying, presets, the quality note, the
 // link, and driving it by keys and mouse as the main window hands them on.
 #include "SettingsTestSupport.h"
+#include "devices/test_sound_fixtures.h"
+#include "game/shell/frmMain.h"
 
 namespace tarv::test {
 
@@ -269,6 +271,66 @@ TEST_F(SettingsDialog, DrawsOverTheFrameWithTheDevice) {
     frmSettings.Show();
     zDDraw.Device_Release();
     frmSettings.Render();
+}
+
+// A tone playing hears every change of the master volume in the next block
+// of the mix: M silences it, the slider moves it by the volume curve's step.
+// Whatever is applied while muted (the slider, Apply, OK) keeps the game
+// silent, and the next M brings back what was applied, music included.
+TEST_F(SettingsDialog, MuteAndSlidersReachASoundPlayingAndWhatIsAppliedWhileMutedComesBackWithM) {
+    zun::test::TempDir dir;
+    zun::test::WriteHostFile(dir.HostPath("tone.wav"), zun::test::ConstantWav(1, 44100, 16, 441000, 0.5));
+    AudioDevice::UseOffline(44100);
+    ASSERT_TRUE(DSound_Initialize(0));
+    zDSound.SoundPath = dir.Path();
+    frmMain = frmMainForm{};
+    gCharTest.ApplySettings();
+    PlayWaveFile("tone.wav", false, 1.0f, 1.0f, false, 0);
+    auto level = [] { return zun::test::RenderMixer(64)[126]; };
+    const float full = level();
+    const float at20 = full * AttenuationToGain(CLng((1.0 - std::pow(0.2, 0.25)) * -10000.0));  // about -33 dB
+    EXPECT_NEAR(full, 0.5f, 1e-3f);
+    auto press = [] { frmMain.Form_KeyDown(77, 0); };
+
+    press();
+    EXPECT_EQ(level(), 0.0f);
+    press();
+    EXPECT_NEAR(level(), full, 1e-4f);
+    frmSettings.Show();
+    Ctl("scrValues", 0)->SetValue(20);
+    EXPECT_NEAR(level(), at20, 1e-4f);
+
+    // The slider, Apply and OK, each while muted.
+    const std::vector<std::function<void()>> ways = {
+        [&] { Ctl("scrValues", 0)->SetValue(20); },
+        [&] {
+            Ctl("chkAutoApply")->UserClick();
+            Ctl("scrValues", 0)->SetValue(20);
+            Ctl("cmdApply")->UserClick();
+        },
+        [&] {
+            Ctl("chkAutoApply")->UserClick();
+            Ctl("scrValues", 0)->SetValue(20);
+            Ctl("cmdOK")->UserClick();
+        },
+    };
+    for (size_t way = 0; way < ways.size(); ++way) {
+        SCOPED_TRACE(way);
+        frmSettings.Show();
+        Ctl("scrValues", 0)->SetValue(100);
+        EXPECT_NEAR(level(), full, 1e-4f);
+        press();
+        ways[way]();
+        EXPECT_EQ(level(), 0.0f);
+        EXPECT_EQ(zDShow.Volume, 0.0f);
+        press();
+        EXPECT_NEAR(level(), at20, 1e-4f);
+        EXPECT_FLOAT_EQ(zDShow.Volume, float(std::pow(0.6, 0.25)));
+        if (frmSettings.Loaded()) Ctl("cmdCancel")->UserClick();
+    }
+    frmMain = frmMainForm{};
+    DSound_Release();
+    AudioDevice::UseHardware();
 }
 
 }  // namespace tarv::test
