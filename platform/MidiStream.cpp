@@ -47,7 +47,10 @@ double MidiSecondsToTicks(const MidiSong& song, double seconds) {
 
 MidiStream::MidiStream(std::shared_ptr<AudioMixer> mixer, std::shared_ptr<const MidiSong> song,
                        std::unique_ptr<MidiSynth> synth)
-    : mixer_(std::move(mixer)), song_(std::move(song)), player_(std::make_shared<MidiPlayer>(std::move(synth))) {
+    : mixer_(std::move(mixer)), song_(std::move(song)) {
+    // Its instruments are read now, before the mix plays it.
+    if (synth) synth->Prepare(*song_);
+    player_ = std::make_shared<MidiPlayer>(std::move(synth));
     player_->Sequencer().Load(song_);
     mixer_->AddSource(player_);
 }
