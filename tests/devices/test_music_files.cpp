@@ -482,18 +482,24 @@ std::vector<float> HeardInFrames(int64_t total, int64_t frames) {
     return heard;
 }
 
+// A FLAC of `frames` frames of the glide at `rate`, and in `ref` what the
+// libraries' straight decode of it holds; empty on success.
+std::string GlideFlac(const std::string& hostPath, int rate, int64_t frames, std::vector<float>& ref) {
+    const test::MediaFormat flac{"flac", "flac", "flac"};
+    std::string error =
+        test::EncodeSignal(hostPath, flac, rate, frames, [rate](int64_t i, int c) { return test::Glide(i, c, rate); });
+    int decoded = 0;
+    if (error.empty()) error = test::DecodeStraight(hostPath, ref, decoded);
+    return error.empty() && decoded != rate ? "decoded at another rate" : error;
+}
+
 // A loop end typed past the end of the data, by a rounded length, is the end
 // of the piece: an 8 s FLAC looping from 1 s to 8.001 s or 8.5 s turns at
 // 8 s to 1 s on the sample, with no quiet stretch, and it is told once.
 TEST_F(MusicFiles, ALoopEndPastTheDataTurnsAtTheEndOfTheData) {
     constexpr int kRate = 8000;
-    const test::MediaFormat flac{"flac", "flac", "flac"};
-    ASSERT_EQ(test::EncodeSignal(dir.HostPath("eight.flac"), flac, kRate, 8 * kRate,
-                                 [](int64_t i, int c) { return test::Glide(i, c, kRate); }),
-              "");
     std::vector<float> ref;
-    int rate = 0;
-    ASSERT_EQ(test::DecodeStraight(dir.HostPath("eight.flac"), ref, rate), "");
+    ASSERT_EQ(GlideFlac(dir.HostPath("eight.flac"), kRate, 8 * kRate, ref), "");
     ASSERT_EQ(ref.size(), size_t(16 * kRate));
     for (int32_t end : {8001, 8500}) {
         SCOPED_TRACE(end);
@@ -515,13 +521,8 @@ TEST_F(MusicFiles, ALoopEndPastTheDataTurnsAtTheEndOfTheData) {
 TEST_F(MusicFiles, EveryTurnOfALoopCheckedEveryFrameIsTheWholeLoop) {
     constexpr int kRate = 44100;
     AudioDevice::UseOffline(kRate);
-    const test::MediaFormat flac{"flac", "flac", "flac"};
-    ASSERT_EQ(test::EncodeSignal(dir.HostPath("turns.flac"), flac, kRate, 2 * kRate,
-                                 [](int64_t i, int c) { return test::Glide(i, c, kRate); }),
-              "");
     std::vector<float> ref;
-    int rate = 0;
-    ASSERT_EQ(test::DecodeStraight(dir.HostPath("turns.flac"), ref, rate), "");
+    ASSERT_EQ(GlideFlac(dir.HostPath("turns.flac"), kRate, 2 * kRate, ref), "");
     ASSERT_TRUE(PlayMusicFile("turns.flac", true, 1.0f, 1.0f, 500, 750, 500));
     const int64_t turn = kRate / 4, from = kRate / 2;
     const auto heard = HeardInFrames(50 * turn, kRate * 15 / 1000);
