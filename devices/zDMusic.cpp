@@ -80,6 +80,9 @@ bool LoadMidi(const std::string& FileName) {
             return false;
         }
         zDMusic.Segment = song;
+        // Its instruments are read before it plays, and not under the mix's
+        // lock: the mix plays on meanwhile.
+        zDMusic.Performance->Synth().Prepare(*song);
         AudioLock lock(zDMusic.Mixer.get());
         zDMusic.Performance->Sequencer().Load(song);
         return true;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <cstring>
 
 #include "core/zCore.h"
@@ -20,9 +21,25 @@ namespace {
 bool gDeviceHeld = false;
 // The file loaded, as the caller named it, for what is told of it later.
 std::string gFileName;
-// The loop ends at the end of a piece still opening: zDShow.LoopEnd is
-// filled in when its length is known.
+// The loop end asked for, in milliseconds; zDShow.LoopEnd follows from it
+// once the piece's length is known, which may be a while after it was asked.
+int32_t gLoopEndMs = 0;
 bool gLoopEndToCome = false;
+
+// A loop end of 0 is the end of the piece, and so is one at or past the end
+// of its data (a length rounded up is easily typed); the latter is told once.
+void SettleLoopEnd(const MusicStream& m) {
+    gLoopEndToCome = false;
+    const double stop = m.GetStopTime();
+    zDShow.LoopEnd = gLoopEndMs / 1000.0;
+    if (gLoopEndMs != 0 && zDShow.LoopEnd < stop) return;
+    zDShow.LoopEnd = stop;
+    const int64_t length = std::llround(stop * 1000.0);
+    if (gLoopEndMs > length)
+        Log("WARN", "PlayMusicFile", gFileName,
+            "The loop ends at " + std::to_string(gLoopEndMs) + " ms, past the end of the music at " +
+                std::to_string(length) + " ms: it ends there");
+}
 
 // A standard MIDI file goes to the sequencer; everything else to the decoder.
 bool IsMidiFile(const std::string& path) {
@@ -55,10 +72,7 @@ bool TellOpening() {
     if (!m->Opened()) return false;
     // A file that plays despite a fault of its own says so once.
     if (const std::string note = m->TakeWarning(); !note.empty()) Log("WARN", "LoadMusic", gFileName, note);
-    if (gLoopEndToCome) {
-        zDShow.LoopEnd = m->GetStopTime();
-        gLoopEndToCome = false;
-    }
+    if (gLoopEndToCome) SettleLoopEnd(*m);
     return true;
 }
 }  // namespace
@@ -107,13 +121,16 @@ bool PlayMusicFile(const std::string& FileName, bool Looping, float Volume, floa
     zCore.CurrentProc = "PlayMusicFile";
     zDShow.Looping = Looping;
     zDShow.LoopStart = LoopStartMs / 1000.0;
-    // The end of a piece still opening is not known yet (0 until it is).
-    gLoopEndToCome = LoopEndMs == 0 && !zDShow.MediaControl->Opened();
-    zDShow.LoopEnd = LoopEndMs != 0 ? LoopEndMs / 1000.0 : zDShow.MediaControl->GetStopTime();
+    // The end of a piece still opening is not known yet (the loop end stands
+    // as asked, or at 0, until it is).
+    gLoopEndMs = LoopEndMs;
+    zDShow.LoopEnd = LoopEndMs / 1000.0;
+    if (zDShow.MediaControl->Opened()) SettleLoopEnd(*zDShow.MediaControl);
+    else gLoopEndToCome = true;
     // The stream wraps by itself to the sample; the per-frame check stays for
-    // loop points it cannot take (an end past the data).
+    // loop points it cannot take.
     zDShow.MediaControl->SetLoop(Looping, zDShow.LoopStart,
-                                 LoopEndMs != 0 ? zDShow.LoopEnd : MusicStream::kPieceEnd);
+                                 LoopEndMs != 0 ? LoopEndMs / 1000.0 : MusicStream::kPieceEnd);
     SetupMusic(Volume, Speed);
     MusicPlay(StartMs);
     zCore.CurrentProc = "PlayMusicFile";
@@ -162,6 +179,9 @@ void MusicCheckLoop() {
     if (!TellOpening()) return;
     // A file damaged midway has played what it could.
     if (const std::string error = m->TakeError(); !error.empty()) Log("ERR", "MusicCheckLoop", error);
+    // A loop the stream holds wraps on its sample: a jump from here, a frame's
+    // guess near its end, would cut the turn short.
+    if (zDShow.Looping && m->HoldsLoop()) return;
     if (m->GetPosition() + 0.001 >= zDShow.LoopEnd) {
         if (zDShow.Looping) {
             m->SetPosition(zDShow.LoopStart);

@@ -81,15 +81,20 @@ void AudioStream::SetVolume(int32_t mB) {
 void AudioStream::SetLoop(bool looping, double start, double end) {
     const double rate = data_->SampleRate;
     const double s = std::max(0.0, start) * rate;
-    const double e = end == kPieceEnd ? double(data_->Frames) : end * rate;
+    const double e = std::min(end * rate, double(data_->Frames));  // kPieceEnd too
     std::lock_guard<std::mutex> lk(mixer_->Mutex());
-    if (!looping || !(e > s) || e > double(data_->Frames)) {
+    if (!looping || !(e > s)) {
         voice_->Looping = false;
         return;
     }
     voice_->Looping = true;
     voice_->LoopStart = int64_t(std::floor(s));
     voice_->LoopEnd = std::max<int64_t>(voice_->LoopStart + 1, int64_t(std::floor(e)));
+}
+
+bool AudioStream::HoldsLoop() const {
+    std::lock_guard<std::mutex> lk(mixer_->Mutex());
+    return voice_->Looping;
 }
 
 }  // namespace zun

@@ -32,10 +32,14 @@ public:
     virtual int32_t GetVolume() const = 0;
     virtual void SetVolume(int32_t mB) = 0;       // kept within -10000..0
     // Lets the piece wrap from `end` back to `start` (seconds) by itself; off
-    // when `looping` is false or the end lies beyond the piece. An end of
-    // kPieceEnd is the piece's end, known or not yet.
+    // when `looping` is false or the loop holds nothing of the piece. An end
+    // at or past the end of the piece, and kPieceEnd, is the piece's end,
+    // known or not yet.
     virtual void SetLoop(bool looping, double start, double end) = 0;
     static constexpr double kPieceEnd = std::numeric_limits<double>::infinity();
+    // Whether the piece wraps its loop by itself now, to the sample; false
+    // while it is still opening.
+    virtual bool HoldsLoop() const = 0;
     // A music file opens on a thread of its own: until it has, Opened is
     // false, the stop time 0, and the piece stands where it was put, waiting
     // to run. When it cannot be opened, Failed turns true and TakeError says
@@ -74,6 +78,7 @@ public:
     void SetVolume(int32_t mB) override;
     // The voice wraps to the sample.
     void SetLoop(bool looping, double start, double end) override;
+    bool HoldsLoop() const override;
 
 private:
     std::shared_ptr<AudioMixer> mixer_;

@@ -47,7 +47,10 @@ double MidiSecondsToTicks(const MidiSong& song, double seconds) {
 
 MidiStream::MidiStream(std::shared_ptr<AudioMixer> mixer, std::shared_ptr<const MidiSong> song,
                        std::unique_ptr<MidiSynth> synth)
-    : mixer_(std::move(mixer)), song_(std::move(song)), player_(std::make_shared<MidiPlayer>(std::move(synth))) {
+    : mixer_(std::move(mixer)), song_(std::move(song)) {
+    // Its instruments are read now, before the mix plays it.
+    if (synth) synth->Prepare(*song_);
+    player_ = std::make_shared<MidiPlayer>(std::move(synth));
     player_->Sequencer().Load(song_);
     mixer_->AddSource(player_);
 }
@@ -123,14 +126,20 @@ void MidiStream::SetVolume(int32_t mB) {
 }
 
 void MidiStream::SetLoop(bool looping, double start, double end) {
+    // An end past the song (kPieceEnd too) is the song's end.
     const double stop = GetStopTime();
-    if (end == kPieceEnd) end = stop;
+    end = std::min(end, stop);
     const int32_t s = ClampTick(MidiSecondsToTicks(*song_, std::max(0.0, start)));
     const int32_t e = ClampTick(MidiSecondsToTicks(*song_, end));
     AudioLock lock(mixer_.get());
-    looping_ = looping && end > start && end <= stop + 1e-9 && e > s;
+    looping_ = looping && end > start && e > s;
     loopStart_ = looping_ ? s : 0;
     loopEnd_ = looping_ ? std::min(e, song_->Length) : 0;
+}
+
+bool MidiStream::HoldsLoop() const {
+    AudioLock lock(mixer_.get());
+    return looping_;
 }
 
 }  // namespace zun

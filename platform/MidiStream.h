@@ -35,6 +35,7 @@ public:
     void SetVolume(int32_t mB) override;
     // The sequencer loops by itself, to the tick, from the next Run on.
     void SetLoop(bool looping, double start, double end) override;
+    bool HoldsLoop() const override;
 
 private:
     std::shared_ptr<AudioMixer> mixer_;

@@ -70,12 +70,12 @@ struct MusicFileStream::State {
     static constexpr double kFrameSlack = 1e-6;
 
     // The loop in seconds as frames of the piece; false when it stays as
-    // it was.
+    // it was. An end past the piece (kPieceEnd too) is the piece's end.
     bool SetLoop(bool looping, double start, double end) {
         const double rate = SampleRate;
         const double a = std::max(0.0, start) * rate;
-        const double e = end == MusicStream::kPieceEnd ? double(Total) : end * rate;
-        const bool on = looping && e > a && a < double(Total) && e <= double(Total) + kFrameSlack;
+        const double e = std::min(end * rate, double(Total));
+        const bool on = looping && e > a && a < double(Total);
         int64_t ls = 0, le = 0;
         if (on) {
             ls = std::min(int64_t(std::floor(a + kFrameSlack)), Total - 1);
@@ -422,6 +422,11 @@ void MusicFileStream::SetLoop(bool looping, double start, double end) {
     double at = s.Position();
     if (s.Looping && at >= double(s.LoopEnd)) at = double(s.LoopStart);
     s.Restart(at);
+}
+
+bool MusicFileStream::HoldsLoop() const {
+    std::lock_guard<std::mutex> lk(state_->m);
+    return !state_->Opening && !state_->Failed && state_->Looping;
 }
 
 bool MusicFileStream::Opened() const {

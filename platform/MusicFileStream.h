@@ -57,6 +57,7 @@ public:
     int32_t GetVolume() const override;
     void SetVolume(int32_t mB) override;
     void SetLoop(bool looping, double start, double end) override;
+    bool HoldsLoop() const override;
     bool Opened() const override;
     bool Failed() const override;
     std::string TakeError() override;

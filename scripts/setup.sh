@@ -8,6 +8,11 @@ PACKAGES=(
   zlib1g-dev libpng-dev libjpeg-dev libsdl2-dev valgrind
   libgl-dev libegl-dev libegl-mesa0 libgl1-mesa-dri libgles-dev
   libsndfile1-dev libfluidsynth-dev timgm6mb-soundfont
+  # Debian's large General MIDI font (148 MB) as well: it becomes the system's
+  # default font, so the tests play the music as a player with it hears it,
+  # and the tests that read a large font in parts, and weigh the demo's
+  # memory with it, run instead of skipping.
+  fluid-soundfont-gm
   libstb-dev libavformat-dev libavcodec-dev libswresample-dev libavutil-dev
   libgtest-dev libgmock-dev libbenchmark-dev liblua5.4-dev
   xvfb xfonts-base

@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include "devices/zDMusic.h"
+#include "platform/MidiFile.h"
 #include "test_sound_fixtures.h"
 
 namespace zun {
@@ -201,6 +202,72 @@ TEST(MidiSoundFont, SynthesizersShareOneCopyOfTheFont) {
         EXPECT_GT(peak, 0.01f);
     }
     EXPECT_EQ(LoadedSoundFonts(), 0);
+}
+
+// Debian's large General MIDI font (fluid-soundfont-gm): 148 MB, the
+// system's default font once installed.
+constexpr const char* kLargeFont = "/usr/share/sounds/sf2/FluidR3_GM.sf2";
+
+// Of a large sound font, only the instruments a piece plays are read, all of
+// them before it plays, and what is heard is what the whole font in memory
+// gives: a piece with a channel that plays before it chooses a program, a
+// bank select, drums and a program change midway, looped so that every jump
+// back chooses its programs again. The library plays the last points of a
+// sample it holds alone a hair differently, some 90 dB below it.
+TEST(MidiSoundFont, OfALargeFontOnlyThePiecesInstrumentsAreReadAndSoundAsTheWholeFont) {
+    struct stat st;
+    if (::stat(kLargeFont, &st) != 0) GTEST_SKIP() << "the large sound font is not installed: " << kLargeFont;
+    MidiTrack t;
+    t.Event(0, {0x92, 48, 90});                               // before its program: the first instrument
+    t.Event(0, {0xC0, 73}).Event(0, {0xB1, 0, 8}).Event(0, {0xC1, 24});  // flute; a guitar of bank 8
+    for (int q = 0; q < 8; ++q) {
+        if (q == 4) t.Event(0, {0xC0, 48}).Event(0, {0xC2, 32});  // strings; a bass
+        t.Event(0, {0x90, uint8_t(67 + q), 100}).Event(0, {0x91, uint8_t(55 + q), 90});
+        t.Event(0, {0x99, uint8_t(q % 2 ? 38 : 36), 110}).Event(0, {0x92, uint8_t(36 + q), 90});
+        t.Event(96, {0x80, uint8_t(67 + q), 0}).Event(0, {0x81, uint8_t(55 + q), 0});
+        t.Event(0, {0x89, uint8_t(q % 2 ? 38 : 36), 0}).Event(0, {0x82, uint8_t(36 + q), 0});
+    }
+    t.End();
+    const std::vector<uint8_t> bytes = test::MakeMidi(0, 96, {t});
+    auto song = std::make_shared<MidiSong>();
+    std::string err;
+    ASSERT_TRUE(ParseMidiFile(bytes.data(), bytes.size(), *song, err)) << err;
+
+    constexpr int32_t kRate = 22050, kFrames = 10 * kRate;  // two and a half turns
+    struct Heard {
+        std::vector<float> Samples;
+        int64_t Read = 0, ReadPlaying = 0;
+    };
+    auto play = [&](SoundFontReading reading) {
+        Heard h;
+        const int64_t before = SoundFontBytesRead();
+        auto synth = CreateFluidSynth(kLargeFont, kRate, err, reading);
+        if (!synth) return h;
+        synth->Prepare(*song);
+        h.Read = SoundFontBytesRead() - before;
+        MidiPlayer player(std::move(synth));
+        player.Sequencer().Load(song);
+        player.Sequencer().Play(0, true, 0, 0, player.Synth());
+        h.Samples.assign(size_t(kFrames) * 2, 0.0f);
+        for (int32_t at = 0; at < kFrames; at += 512)
+            player.RenderAdd(&h.Samples[size_t(at) * 2], std::min(512, kFrames - at), kRate);
+        h.ReadPlaying = SoundFontBytesRead() - before - h.Read;
+        return h;
+    };
+    const Heard parts = play(SoundFontReading::BySize);
+    ASSERT_FALSE(parts.Samples.empty()) << err;
+    const Heard whole = play(SoundFontReading::Whole);
+    ASSERT_FALSE(whole.Samples.empty()) << err;
+    EXPECT_GE(whole.Read, int64_t(st.st_size) * 9 / 10);
+    EXPECT_LT(parts.Read, int64_t(st.st_size) / 4);  // its tables, read again for each instrument
+    EXPECT_EQ(parts.ReadPlaying, 0);  // everything was read before it played
+    float loudest = 0, most = 0;
+    for (size_t i = 0; i < whole.Samples.size(); ++i) {
+        loudest = std::max(loudest, std::fabs(whole.Samples[i]));
+        most = std::max(most, std::fabs(whole.Samples[i] - parts.Samples[i]));
+    }
+    EXPECT_GT(loudest, 0.1f);
+    EXPECT_LT(most, 1e-4f);
 }
 
 }  // namespace

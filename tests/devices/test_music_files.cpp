@@ -470,6 +470,68 @@ TEST_F(MusicFiles, EveryFormatStartsAndWrapsOnTheSampleWhereverItStarts) {
     }
 }
 
+// What is heard of the mixer in frames of `frames` audio frames, each
+// followed by the game's loop check, until `total` frames are heard.
+std::vector<float> HeardInFrames(int64_t total, int64_t frames) {
+    std::vector<float> heard;
+    while (int64_t(heard.size() / 2) < total) {
+        const auto out = test::RenderMixer(frames);
+        heard.insert(heard.end(), out.begin(), out.end());
+        MusicCheckLoop();
+    }
+    return heard;
+}
+
+// A FLAC of `frames` frames of the glide at `rate`, and in `ref` what the
+// libraries' straight decode of it holds; empty on success.
+std::string GlideFlac(const std::string& hostPath, int rate, int64_t frames, std::vector<float>& ref) {
+    const test::MediaFormat flac{"flac", "flac", "flac"};
+    std::string error =
+        test::EncodeSignal(hostPath, flac, rate, frames, [rate](int64_t i, int c) { return test::Glide(i, c, rate); });
+    int decoded = 0;
+    if (error.empty()) error = test::DecodeStraight(hostPath, ref, decoded);
+    return error.empty() && decoded != rate ? "decoded at another rate" : error;
+}
+
+// A loop end typed past the end of the data, by a rounded length, is the end
+// of the piece: an 8 s FLAC looping from 1 s to 8.001 s or 8.5 s turns at
+// 8 s to 1 s on the sample, with no quiet stretch, and it is told once.
+TEST_F(MusicFiles, ALoopEndPastTheDataTurnsAtTheEndOfTheData) {
+    constexpr int kRate = 8000;
+    std::vector<float> ref;
+    ASSERT_EQ(GlideFlac(dir.HostPath("eight.flac"), kRate, 8 * kRate, ref), "");
+    ASSERT_EQ(ref.size(), size_t(16 * kRate));
+    for (int32_t end : {8001, 8500}) {
+        SCOPED_TRACE(end);
+        test::LogCapture log;
+        ASSERT_TRUE(PlayMusicFile("eight.flac", true, 1.0f, 1.0f, 1000, end, 0));
+        const auto heard = HeardInFrames(int64_t(kRate) * 96 / 10, kRate * 15 / 1000);
+        EXPECT_EQ(Difference(heard, 0, ref, 0, 8 * kRate), 0.0f);
+        EXPECT_EQ(Difference(heard, 8 * kRate, ref, kRate, kRate * 16 / 10), 0.0f);
+        EXPECT_EQ(log.Lines(), std::vector<std::string>{"WARN\tPlayMusicFile\teight.flac\tThe loop ends at " +
+                                                        std::to_string(end) +
+                                                        " ms, past the end of the music at 8000 ms: it ends there"});
+        DShow_Release();
+    }
+}
+
+// The stream turns a loop on its sample, and the frame's check leaves it
+// to it: 50 turns of a 250 ms loop, checked every 15 ms, are each the loop
+// to the sample.
+TEST_F(MusicFiles, EveryTurnOfALoopCheckedEveryFrameIsTheWholeLoop) {
+    constexpr int kRate = 44100;
+    AudioDevice::UseOffline(kRate);
+    std::vector<float> ref;
+    ASSERT_EQ(GlideFlac(dir.HostPath("turns.flac"), kRate, 2 * kRate, ref), "");
+    ASSERT_TRUE(PlayMusicFile("turns.flac", true, 1.0f, 1.0f, 500, 750, 500));
+    const int64_t turn = kRate / 4, from = kRate / 2;
+    const auto heard = HeardInFrames(50 * turn, kRate * 15 / 1000);
+    int64_t firstShort = -1;
+    for (int64_t k = 0; k < 50 && firstShort < 0; ++k)
+        if (Difference(heard, k * turn, ref, from, turn) != 0.0f) firstShort = k;
+    EXPECT_EQ(firstShort, -1);
+}
+
 // Ogg files whose length the header belies: two links one after the other, a
 // second half stamped 10 s back, 0.3 s whose last stamp is 1. Each plays what
 // the libraries' straight decode of it holds, every turn; a loop across the

@@ -1,5 +1,6 @@
 // The program's own wiring, on the recording backend: what it connects is
 // what the shipped program runs with.
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -219,6 +220,48 @@ TEST(GameFolder, ABuiltFolderPlaysFromItselfWithARelativeProgramFolder) {
     EXPECT_NE(log.find("ERR\tLoadTexture\tFile not found\t<" + dir.Path("game\\fonts\\runes.png") + ">"),
               std::string::npos)
         << log;
+}
+
+// The demo's peak memory, in kilobytes, over its first frames played headless
+// with `soundFont`, as its soak run logs it; 0 when the run gives none.
+int64_t DemoPeakKilobytes(const std::string& soundFont, std::string& oLog) {
+    const zun::test::TempDir dir;
+    const std::string out = dir.HostPath("out.txt");
+    const std::string command = "cd '" + std::string(ZUN_PROGRAM_DIR) + "' && ZUN_SOUNDFONT='" + soundFont +
+                                "' ZUN_HEADLESS=1 SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy ZUN_VIRTUAL_CLOCK=1 "
+                                "ZUN_SOAK=1 ZUN_FRAMES=600 timeout 300 ./vorlund > '" + out + "' 2>&1";
+    const int status = std::system(command.c_str());
+    std::ifstream f(out);
+    int64_t peak = 0;
+    for (std::string line; std::getline(f, line);) {
+        oLog += line + "\n";
+        if (line.rfind("INF\tSoak\t", 0) == 0) peak = std::stoll(line.substr(line.rfind('\t') + 1));
+    }
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? peak : 0;
+}
+
+// Debian's large General MIDI font (148 MB) costs the demo what its small one
+// does: only the instruments the music plays are read from it, so the peak
+// stays under 150 MB whichever the machine has. Not under the sanitizers,
+// whose own bookkeeping is what resident memory would measure there.
+TEST(DemoMemory, TheLargeSoundFontCostsNoMoreThanTheSmallOne) {
+#ifdef __SANITIZE_ADDRESS__
+    GTEST_SKIP() << "resident memory means nothing under the sanitizers";
+#endif
+    const std::string large = "/usr/share/sounds/sf2/FluidR3_GM.sf2", small = "/usr/share/sounds/sf2/TimGM6mb.sf2";
+    struct stat st;
+    if (::stat(large.c_str(), &st) != 0)
+        GTEST_SKIP() << "the large sound font (Debian's fluid-soundfont-gm) is not installed: " << large;
+    if (::stat(small.c_str(), &st) != 0) GTEST_SKIP() << "the small sound font is not installed: " << small;
+    std::string log;
+    const int64_t withSmall = DemoPeakKilobytes(small, log);
+    const int64_t withLarge = DemoPeakKilobytes(large, log);
+    std::printf("the demo's peak: %lld kB with %s, %lld kB with %s\n", (long long)withSmall, small.c_str(),
+                (long long)withLarge, large.c_str());
+    ASSERT_GT(withSmall, 0) << log;
+    ASSERT_GT(withLarge, 0) << log;
+    EXPECT_LT(withLarge, withSmall + 16 * 1024);
+    EXPECT_LT(withLarge, 150 * 1024);
 }
 
 // The real program on a game folder with FIFOs where its start-up reads a

@@ -1,6 +1,7 @@
 #include "tools/democontent/DemoBuilder.h"
 
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -12,6 +13,10 @@
 #include "core/zHostFile.h"
 #include "core/zRuntime.h"
 #include "devices/zDDraw.h"
+#include "devices/zDMusic.h"
+#include "platform/MediaDecode.h"
+#include "platform/MidiFile.h"
+#include "platform/MidiStream.h"
 #include "platform/RecordingBackend.h"
 #include "tools/democontent/DemoArt.h"
 #include "tools/democontent/DemoFont.h"
@@ -134,6 +139,30 @@ ScriptClasses ClassesOf(const std::vector<zun::zsc::ClassRecord>& records) {
     return out;
 }
 
+// The length of a setup's track (host path) in the setup's positions: music
+// time for a MIDI track, milliseconds for a music file (a MIDI file among
+// them); false when the track cannot be read.
+bool TrackLength(const std::string& hostPath, uint8_t type, int64_t& length) {
+    zun::HostFile file;
+    std::string why;
+    char magic[4] = {};
+    if (!zun::OpenHostFile(hostPath, file, why)) return false;
+    const bool midi = file.ReadFull(magic, 4) == 4 && std::equal(magic, magic + 4, "MThd");
+    if (midi) {
+        std::vector<uint8_t> bytes;
+        zun::MidiSong song;
+        if (file.Seek(0, SEEK_SET) != 0 || !zun::ReadHostFileRest(file, zun::kMaxMidiFileSize, bytes, why) ||
+            !zun::ParseMidiFile(bytes.data(), bytes.size(), song, why))
+            return false;
+        length = type == 2 ? song.Length : std::llround(zun::MidiTicksToSeconds(song, song.Length) * 1000.0);
+        return true;
+    }
+    zun::MediaReader reader;
+    if (type != 3 || !reader.Open(hostPath, why) || reader.Format().SampleRate <= 0) return false;
+    length = std::llround(double(reader.Format().Frames) * 1000.0 / reader.Format().SampleRate);
+    return true;
+}
+
 // What a music setup names must be there when the game plays it, or it plays
 // nothing without a word: its track (copied when it lies beside the setup,
 // else looked for in the program folder as the game looks), the sounds of its
@@ -161,6 +190,15 @@ bool PlaceSetupNames(const MusicSetup& setup, const std::string& file, const fs:
                                   "' beside the setup or in the program folder's " + trackFolder + "/" +
                                   Suggest(setup.Track, NamesIn({beside, folder}), ""));
     }
+    // A loop end past the track's end plays as its end: what was typed is
+    // not what is heard (a length rounded up, say).
+    int64_t length = 0;
+    if (setup.Type != 1 && setup.LoopEnd != 0 && errors.size() == before &&
+        TrackLength(zun::ToHostPath(ProgramFolder(folder) + setup.Track), setup.Type, length) &&
+        setup.LoopEnd > length)
+        fail(setup.LoopLine, "the loop ends at " + std::to_string(setup.LoopEnd) + ", past the end of '" +
+                                 Clip(setup.Track) + "' at " + std::to_string(length) +
+                                 (setup.Type == 3 ? " ms" : "") + " (a loop to the end is written: loop FROM 0)");
     const std::vector<std::string> sounds = NamesIn({out / "sound"});
     const auto music = classes ? classes->find(kMusicClass) : ScriptClasses::const_iterator();
     for (const SetupEvent& e : setup.Events) {

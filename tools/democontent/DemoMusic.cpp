@@ -282,6 +282,7 @@ bool ParseMusicSetup(const std::string& text, const std::string& file, MusicSetu
                 fail("a position is a whole number from 0 to 2147483647");
         } else if (head == "loop") {
             if (!count(3, "loop FROM TO")) continue;
+            out.LoopLine = line;
             if (!Whole32(word(1), out.LoopStart) || !Whole32(word(2), out.LoopEnd))
                 fail("a position is a whole number from 0 to 2147483647");
             else if (out.LoopEnd != 0 && out.LoopEnd <= out.LoopStart)

@@ -53,6 +53,7 @@ struct MusicSetup {
     float Volume = 1.0f, Speed = 1.0f;
     std::vector<SetupEvent> Events;
     int TrackLine = 0;  // of its description, for messages
+    int LoopLine = 0;
 };
 
 // The setup record (version 2) in a packed data-file container.

@@ -30,6 +30,7 @@
 #include "tools/democontent/DemoArt.h"
 #include "tools/democontent/DemoLevel.h"
 #include "tools/democontent/DemoMusic.h"
+#include "tools/democontent/DemoSound.h"
 #include "tools/zsc/zscCompiler.h"
 
 namespace tarv::demo::test {
@@ -405,7 +406,8 @@ TEST(DemoBuild, SourcesThatAreNoPlainFilesOfTheSourceFolderAreRefusedByName) {
 
 // A game maker's own source folder: what its setups and levels name is
 // looked for where the game will look, and each fault is said at its line;
-// a track beside its setup goes along into the program folder.
+// a track beside its setup goes along into the program folder. A loop that
+// ends past its track's end, in music time or in milliseconds, is a fault.
 TEST(DemoBuild, WhatAGameNamesIsCheckedAtItsLineAndATrackBesideItsSetupGoesAlong) {
     zun::test::TempDir src, dir;
     for (const char* sub : {"levels", "scripts", "story.txt"})
@@ -428,6 +430,12 @@ TEST(DemoBuild, WhatAGameNamesIsCheckedAtItsLineAndATrackBesideItsSetupGoesAlong
     setup("broken.setup", "track lost.mid midi\nevent 0 sound=nope.wav\nevent 10 call=thunderCu\n");
     setup("long.setup", "track " + std::string(65531, 'a') + ".mid midi\n");  // a name of 65,535 bytes
     setup("huge.setup", "track " + std::string(70000, 'a') + ".mid midi\n");   // more than a stream holds
+    // The pond tune is 8 bars long (24576), the wave two seconds.
+    zun::test::WriteHostFile(src.Host() + "music/pond.wav", EncodeWave(std::vector<float>(2 * kSoundRate, 0.25f), kSoundRate));
+    setup("bars.setup", "track pond.mid midi\nloop 0 24576\n");
+    setup("past.setup", "track pond.mid midi\nloop 3072 24577\n");
+    setup("endms.setup", "track pond.wav music\nloop 100 2000\n");
+    setup("pastms.setup", "track pond.wav music\nloop 100 2001\n");
 
     zun::test::LogCapture log;
     EXPECT_FALSE(BuildDemoContent(src.Host(), dir.Host()));
@@ -443,11 +451,18 @@ TEST(DemoBuild, WhatAGameNamesIsCheckedAtItsLineAndATrackBesideItsSetupGoesAlong
                           "ERR\tDemoMusic\thuge.setup:1: a word longer than 65536 bytes",
                           "ERR\tDemoMusic\tlong.setup:1: a track is a file name inside the music (or, for a wave, the "
                           "sound) folder: this one is longer than a file name can be",
+                          "ERR\tDemoMusic\tpast.setup:2: the loop ends at 24577, past the end of 'pond.mid' at 24576 "
+                          "(a loop to the end is written: loop FROM 0)",
+                          "ERR\tDemoMusic\tpastms.setup:2: the loop ends at 2001, past the end of 'pond.wav' at "
+                          "2000 ms (a loop to the end is written: loop FROM 0)",
                           "ERR\tDemoLevel\tcellar.lvl:" + std::to_string(candleLine) +
                               ": no class 'Candel' in the compiled scripts (did you mean 'Candle'?)"}));
     EXPECT_EQ(zun::test::ReadHostFile(dir.Host() + "music/pond.mid"), pond);
     EXPECT_TRUE(fs::is_regular_file(dir.Host() + "music/pond.mus"));
     EXPECT_TRUE(fs::is_regular_file(dir.Host() + "music/village2.mus"));
+    EXPECT_TRUE(fs::is_regular_file(dir.Host() + "music/bars.mus"));
+    EXPECT_TRUE(fs::is_regular_file(dir.Host() + "music/endms.mus"));
+    EXPECT_FALSE(fs::exists(dir.Host() + "music/past.mus"));
     EXPECT_FALSE(fs::exists(dir.Host() + "music/broken.mus"));
     EXPECT_FALSE(fs::exists(dir.Host() + "music/long.mus"));
     EXPECT_FALSE(fs::exists(dir.Host() + "music/huge.mus"));
