@@ -23,6 +23,15 @@ namespace run {
 void PastEnd() { Raise(errInputPastEnd); }
 void Fail(int number) { Raise(number); }
 
+void StepsOut() {
+    // Left at nothing: a caller that traps the failure and runs on fails
+    // again at its next step, so the call still ends.
+    zScript.StepsLeft = 0;
+    if (zScript.StepsBoundByCall)
+        Raise(17, "Ended after " + std::to_string(zScript.MaxCallSteps) + " steps without returning");
+    Raise(17, "Script step budget exhausted");
+}
+
 const std::string& RdText(Frame& f, int32_t& p) { return f.fn->TextAt(p).text; }
 
 zScriptValue& Arg(const zScriptArgs& args, int32_t i) {

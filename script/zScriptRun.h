@@ -134,12 +134,10 @@ inline void CheckStack() {
     if (StackHere() < tStackFloor) StackShort();
 }
 
-// Counts a step against zScript.StepBudget.
+// Counts a step against what the running call may still take.
+[[noreturn]] void StepsOut();
 inline void Step() {
-    if (zScript.StepBudget >= 0 && --zScript.StepBudget < 0) {
-        zScript.StepBudget = 0;
-        Raise(17, "Script step budget exhausted");
-    }
+    if (zScript.StepsLeft >= 0 && --zScript.StepsLeft < 0) StepsOut();
 }
 
 }  // namespace run
