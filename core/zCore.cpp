@@ -16,6 +16,7 @@ namespace zun {
 
 zCoreState zCore;
 CoreHooks gCoreHooks;
+std::function<std::vector<LogValue>()> gLogPlace;
 
 namespace {
 
@@ -194,6 +195,25 @@ void WriteLine(const std::string& line, const std::vector<LogValue>& values) {
     }
 }
 
+// The place line of the error just written. It is no line of its own for the
+// count of repeats: the error's repeats are still counted as such.
+void WritePlace() {
+    std::vector<LogValue> place;
+    std::string line;
+    try {
+        place = gLogPlace();
+        for (const auto& v : place) {
+            if (!v.HasText()) continue;
+            AppendValue(line, v.Text(), v.FullSize());
+            line += '\t';
+        }
+        if (!line.empty()) line.pop_back();
+    } catch (...) {
+        return;
+    }
+    if (!line.empty()) WriteLine(line, place);
+}
+
 void WriteRepeats() {
     if (gRepeat.Repeats == 0) return;
     const std::string times = FormatLong(gRepeat.Repeats) + (gRepeat.Repeats == 1 ? " time" : " times");
@@ -230,6 +250,7 @@ void LogValues(const std::vector<LogValue>& values) {
     }
     gRepeat.Frame = zCore.FrameCounter;
     WriteLine(line, values);
+    if (gLogPlace && !values.empty() && values[0].HasText() && values[0].Text() == "ERR") WritePlace();
 }
 
 void LogContentWarning(const std::string& iProc, const std::string& iText) {

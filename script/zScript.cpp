@@ -99,6 +99,7 @@ void zScriptModule::Script_Initialize() {
     Globals = zScriptArray::New();
     ExecuteDepth = CallDepth = ExprDepth = FreeDepth = 0;
     StepsLeft = -1;
+    gLogPlace = run::RunningPlace;
     ResetDispatch();
 }
 

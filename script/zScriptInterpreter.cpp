@@ -20,6 +20,18 @@ const char* const kFormNames[6] = {"", "static", "global", "super", "set", "new"
 
 namespace run {
 
+const Frame* gRunning = nullptr;
+
+std::vector<LogValue> RunningPlace() {
+    const Frame* f = gRunning;
+    if (!f || !f->fn) return {};
+    const std::shared_ptr<zScriptClass> owner = f->fn->Owner.lock();
+    const std::string cls = owner ? owner->Name : f->cur.Class ? f->cur.Class->Name : std::string();
+    std::vector<LogValue> place{"INF", "Script", cls + "." + f->fn->Name};
+    if (f->self && !f->self->Name.empty()) place.emplace_back(f->self->Name);
+    return place;
+}
+
 void PastEnd() { Raise(errInputPastEnd); }
 void Fail(int number) { Raise(number); }
 
@@ -1724,6 +1736,15 @@ ValueRef zScriptFunction::Execute(zScriptObject* iCaller, zScriptArray* iValues,
     f.cur.Caller = iCaller;
     f.cur.Class = iClass;
     f.cur.Values = iValues;
+    f.self = iCaller;
+    struct Running {
+        Frame& f;
+        explicit Running(Frame& iFrame) : f(iFrame) {
+            f.outer = gRunning;
+            gRunning = &f;
+        }
+        ~Running() { gRunning = f.outer; }
+    } running(f);
     const int32_t L = length_;
     int32_t p = 0;
     PreDecoded& pd = decoded_ ? *decoded_ : Decoded();
