@@ -195,6 +195,17 @@ void WriteLine(const std::string& line, const std::vector<LogValue>& values) {
     }
 }
 
+// An entry's values joined by TAB into oLine (what is joined stays there
+// when joining fails).
+void JoinValues(const std::vector<LogValue>& values, std::string& oLine) {
+    for (const auto& v : values) {
+        if (!v.HasText()) continue;
+        AppendValue(oLine, v.Text(), v.FullSize());
+        oLine += '\t';
+    }
+    if (!oLine.empty()) oLine.pop_back();
+}
+
 // The place line of the error just written. It is no line of its own for the
 // count of repeats: the error's repeats are still counted as such.
 void WritePlace() {
@@ -202,12 +213,7 @@ void WritePlace() {
     std::string line;
     try {
         place = gLogPlace();
-        for (const auto& v : place) {
-            if (!v.HasText()) continue;
-            AppendValue(line, v.Text(), v.FullSize());
-            line += '\t';
-        }
-        if (!line.empty()) line.pop_back();
+        JoinValues(place, line);
     } catch (...) {
         return;
     }
@@ -227,12 +233,7 @@ void WriteRepeats() {
 void LogValues(const std::vector<LogValue>& values) {
     std::string line;
     try {
-        for (const auto& v : values) {
-            if (!v.HasText()) continue;
-            AppendValue(line, v.Text(), v.FullSize());
-            line += '\t';
-        }
-        if (!line.empty()) line.pop_back();
+        JoinValues(values, line);
     } catch (...) {
     }
     if (zCore.CountRepeats && gRepeat.HasLast && line == gRepeat.Last) {
