@@ -600,10 +600,10 @@ inline bool ClickPoint(const LiveObject& iObj, Point& oAt) {
 // as a click sends it (decorations, which the mouse never reaches, get their
 // hover events so too); what a click sent it already is not sent again.
 // Every message and question on the way is answered (questions with their
-// first answer). A level that an event leaves is loaded
-// again for the objects that follow. The report gets a line "PLACED <level>
-// <object>" for every object of a level as it loads and "VISITED <level>
-// <object>" for every object that heard its events.
+// first answer). A level that an event leaves is loaded again for the objects
+// that follow. The report gets a line "PLACED <level> <object>" for every
+// object of a level as it loads and "VISITED <level> <object>" for every
+// object that heard its events.
 inline Step VisitEveryPlacedObject(std::vector<std::string> iLevels) {
     struct Walk {
         std::vector<std::string> Levels;
