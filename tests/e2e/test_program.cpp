@@ -306,7 +306,7 @@ class Game : Game {
     ASSERT_EQ(run("'" + bin + "zsc' -o '" + game + "/scripts/Game.dat' '" + game + "/scripts/Spin.zs'"), 0)
         << readOut();
     const int status = run("cd '" + game + "' && ZUN_APP_PATH=. ZUN_HEADLESS=1 SDL_VIDEODRIVER=dummy " +
-                           "SDL_AUDIODRIVER=dummy ZUN_VIRTUAL_CLOCK=1 ZUN_FRAMES=30 timeout 300 '" + bin + "vorlund'");
+                           "SDL_AUDIODRIVER=dummy ZUN_VIRTUAL_CLOCK=1 ZUN_FRAMES=30 timeout 600 '" + bin + "vorlund'");
     const std::string log = readOut();
     EXPECT_EQ(status, 0) << log;
     EXPECT_NE(log.find("Ran 30 frames without a display"), std::string::npos) << log;
