@@ -16,6 +16,7 @@ namespace zun {
 
 zCoreState zCore;
 CoreHooks gCoreHooks;
+std::function<std::vector<LogValue>()> gLogPlace;
 
 namespace {
 
@@ -194,6 +195,31 @@ void WriteLine(const std::string& line, const std::vector<LogValue>& values) {
     }
 }
 
+// An entry's values joined by TAB into oLine (what is joined stays there
+// when joining fails).
+void JoinValues(const std::vector<LogValue>& values, std::string& oLine) {
+    for (const auto& v : values) {
+        if (!v.HasText()) continue;
+        AppendValue(oLine, v.Text(), v.FullSize());
+        oLine += '\t';
+    }
+    if (!oLine.empty()) oLine.pop_back();
+}
+
+// The place line of the error just written. It is no line of its own for the
+// count of repeats: the error's repeats are still counted as such.
+void WritePlace() {
+    std::vector<LogValue> place;
+    std::string line;
+    try {
+        place = gLogPlace();
+        JoinValues(place, line);
+    } catch (...) {
+        return;
+    }
+    if (!line.empty()) WriteLine(line, place);
+}
+
 void WriteRepeats() {
     if (gRepeat.Repeats == 0) return;
     const std::string times = FormatLong(gRepeat.Repeats) + (gRepeat.Repeats == 1 ? " time" : " times");
@@ -207,12 +233,7 @@ void WriteRepeats() {
 void LogValues(const std::vector<LogValue>& values) {
     std::string line;
     try {
-        for (const auto& v : values) {
-            if (!v.HasText()) continue;
-            AppendValue(line, v.Text(), v.FullSize());
-            line += '\t';
-        }
-        if (!line.empty()) line.pop_back();
+        JoinValues(values, line);
     } catch (...) {
     }
     if (zCore.CountRepeats && gRepeat.HasLast && line == gRepeat.Last) {
@@ -230,6 +251,7 @@ void LogValues(const std::vector<LogValue>& values) {
     }
     gRepeat.Frame = zCore.FrameCounter;
     WriteLine(line, values);
+    if (gLogPlace && !values.empty() && values[0].HasText() && values[0].Text() == "ERR") WritePlace();
 }
 
 void LogContentWarning(const std::string& iProc, const std::string& iText) {

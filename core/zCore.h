@@ -100,6 +100,12 @@ struct CoreHooks {
 };
 extern CoreHooks gCoreHooks;
 
+// Where an "ERR" line came from when its own values cannot say (the script
+// engine: the script function running, which a maker can search for): the
+// values of a line written right after it, or none. Asked once for each error
+// line written; a line the log only counts as a repeat gets none.
+extern std::function<std::vector<LogValue>()> gLogPlace;
+
 // Log(level, subject, ...): values joined by TAB, appended to zCore.LogText,
 // handed to the log hook, then appended to debug.log when that is switched on.
 void LogValues(const std::vector<LogValue>& values);

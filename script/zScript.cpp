@@ -98,6 +98,8 @@ void zScriptModule::Script_Initialize() {
     SavedValues = zScriptArray::New();
     Globals = zScriptArray::New();
     ExecuteDepth = CallDepth = ExprDepth = FreeDepth = 0;
+    StepsLeft = -1;
+    gLogPlace = run::RunningPlace;
     ResetDispatch();
 }
 

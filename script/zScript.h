@@ -56,9 +56,17 @@ struct zScriptModule {
     // calls and nested expressions fail with "Out of stack space".
     int32_t MaxCallDepth = 400;
     int32_t MaxExprDepth = 2000;
-    // Statements and function calls a run may still take; tools and the fuzzer
-    // set it to stop endless scripts. (An expression's work is bounded by its
-    // bytes: reading inside one only goes forward.) Negative: no limit.
+    // Steps (statements run and functions entered) one call from the game may
+    // take, with everything it calls, the game's functions and the scripts
+    // they run again included: past it the call ends as a failing call does,
+    // and the game goes on. A script's own calls share the bound of the call
+    // that started them, so no script resets it by calling itself. About
+    // thirty million turns of the plainest loop, half a second's work: no
+    // script that ends comes near it. (An expression's work is bounded by its
+    // bytes: reading inside one only goes forward.)
+    int64_t MaxCallSteps = 100'000'000;
+    // Steps the runs may still take together; tools and the fuzzer set it to
+    // stop endless scripts sooner. Negative: no limit beyond the call's.
     int64_t StepBudget = -1;
     // Texts a script builds stay below this length ("Out of string space"), so
     // a doubling loop fails instead of taking all memory; an entry cannot be
@@ -106,6 +114,10 @@ struct zScriptModule {
     void AskGameTable(AtomData& iName);
     ValueRef CallHostBuiltin(int iId, zScriptObject* iCaller, zScriptArray* iValues, zScriptArgs& iArgs);
     int32_t ExecuteDepth = 0;
+    // What the running call may still take (the smaller of MaxCallSteps and
+    // StepBudget, set when a call from the game starts); negative outside one.
+    int64_t StepsLeft = -1;
+    bool StepsBoundByCall = false;
     // Script memory is refused only above this depth: what the game builds
     // inside one of its functions (a level's objects, a new character's
     // script object) must not fail half-way; the scripts it runs are refused

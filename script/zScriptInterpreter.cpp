@@ -20,8 +20,29 @@ const char* const kFormNames[6] = {"", "static", "global", "super", "set", "new"
 
 namespace run {
 
+const Frame* gRunning = nullptr;
+
+std::vector<LogValue> RunningPlace() {
+    const Frame* f = gRunning;
+    if (!f || !f->fn) return {};
+    const std::shared_ptr<zScriptClass> owner = f->fn->Owner.lock();
+    const std::string cls = owner ? owner->Name : f->cur.Class ? f->cur.Class->Name : std::string();
+    std::vector<LogValue> place{"INF", "Script", cls + "." + f->fn->Name};
+    if (f->self && !f->self->Name.empty()) place.emplace_back(f->self->Name);
+    return place;
+}
+
 void PastEnd() { Raise(errInputPastEnd); }
 void Fail(int number) { Raise(number); }
+
+void StepsOut() {
+    // Left at nothing: a caller that traps the failure and runs on fails
+    // again at its next step, so the call still ends.
+    zScript.StepsLeft = 0;
+    if (zScript.StepsBoundByCall)
+        Raise(17, "Ended after " + std::to_string(zScript.MaxCallSteps) + " steps without returning");
+    Raise(17, "Script step budget exhausted");
+}
 
 const std::string& RdText(Frame& f, int32_t& p) { return f.fn->TextAt(p).text; }
 
@@ -1715,6 +1736,15 @@ ValueRef zScriptFunction::Execute(zScriptObject* iCaller, zScriptArray* iValues,
     f.cur.Caller = iCaller;
     f.cur.Class = iClass;
     f.cur.Values = iValues;
+    f.self = iCaller;
+    struct Running {
+        Frame& f;
+        explicit Running(Frame& iFrame) : f(iFrame) {
+            f.outer = gRunning;
+            gRunning = &f;
+        }
+        ~Running() { gRunning = f.outer; }
+    } running(f);
     const int32_t L = length_;
     int32_t p = 0;
     PreDecoded& pd = decoded_ ? *decoded_ : Decoded();

@@ -1,5 +1,7 @@
 #include "script/zScriptObject.h"
 
+#include <algorithm>
+
 #include "core/zCore.h"
 #include "core/zRuntime.h"
 #include "script/zScript.h"
@@ -16,6 +18,24 @@ struct ExecuteLevel {
     ~ExecuteLevel() { --zScript.ExecuteDepth; }
 };
 
+// The steps a call from the game may take: the bound of one call, or what the
+// runs may still take together when that is less. The runs' budget is charged
+// with what the call took.
+struct CallSteps {
+    CallSteps() {
+        const int64_t budget = zScript.StepBudget, bound = zScript.MaxCallSteps;
+        zScript.StepsBoundByCall = bound >= 0 && (budget < 0 || bound < budget);
+        start = zScript.StepsBoundByCall ? bound : budget;
+        zScript.StepsLeft = start;
+    }
+    ~CallSteps() {
+        if (zScript.StepBudget >= 0 && start >= 0)
+            zScript.StepBudget = std::max<int64_t>(0, zScript.StepBudget - (start - zScript.StepsLeft));
+        zScript.StepsLeft = -1;
+    }
+    int64_t start = -1;
+};
+
 // `where` names the call for the log ("Class.function"); it is only built when
 // something failed.
 template <class W, class F>
@@ -30,6 +50,7 @@ bool Contained(W&& where, F&& body) {
     std::string failure;
     {
         ExecuteLevel level;
+        CallSteps steps;
         try {
             body();
             return true;

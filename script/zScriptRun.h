@@ -8,6 +8,7 @@
 #include <deque>
 #include <vector>
 
+#include "core/zCore.h"
 #include "core/zRuntime.h"
 #include "script/zScript.h"
 
@@ -29,9 +30,20 @@ struct Frame {
     int32_t L = 0;
     RunCtx cur;
     ValueRef SelectValue;
+    // The object the invocation runs for, and the invocation it runs inside:
+    // where an error line came from.
+    const zScriptObject* self = nullptr;
+    const Frame* outer = nullptr;
 };
 
 namespace run {
+
+// The innermost invocation running, null when none is.
+extern const Frame* gRunning;
+// The line that names it after an error line: the class that defined the
+// function and the function ("Thing.onUse"; a class's own code is "Thing."),
+// and the key name of the object it runs for, when it has one.
+std::vector<LogValue> RunningPlace();
 
 [[noreturn]] void PastEnd();
 [[noreturn]] void Fail(int number);
@@ -134,12 +146,10 @@ inline void CheckStack() {
     if (StackHere() < tStackFloor) StackShort();
 }
 
-// Counts a step against zScript.StepBudget.
+// Counts a step against what the running call may still take.
+[[noreturn]] void StepsOut();
 inline void Step() {
-    if (zScript.StepBudget >= 0 && --zScript.StepBudget < 0) {
-        zScript.StepBudget = 0;
-        Raise(17, "Script step budget exhausted");
-    }
+    if (zScript.StepsLeft >= 0 && --zScript.StepsLeft < 0) StepsOut();
 }
 
 }  // namespace run

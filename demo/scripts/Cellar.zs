@@ -16,6 +16,9 @@ class Cellar {
 }
 
 class Tobin : Person {
+  // The level was left: a timed call that comes after it finds nothing to do.
+  gone = false;
+
   func onLoad() {
     g = getGameObject();
     if (g.tobinHappy) charRemove(charByName(_name));
@@ -75,7 +78,12 @@ class Tobin : Person {
     msg("<Events 5> You received a lantern. Press 1 to light it or to put it out.");
   }
 
+  func onRelease() {
+    gone = true;
+  }
+
   func leave() {
+    if (gone) return;
     charRemove(charByName(_name));
   }
 }

@@ -1,24 +1,30 @@
 // Things placed in the levels. A Thing shows its "look" text when looked at
 // and its "use" text (or the look text again) when used; both texts come from
-// the level description as the item's values.
+// the level description as the item's values ($look=, $use=). A thing may
+// leave either out: the class gives both an empty text, which a value of the
+// level replaces, so that asking for a text never names a value that is not
+// there (which is an error).
 
 class Thing {
+  look = "";
+  use = "";
+
   func MouseLook() {
     setCursorEvent("onLook");
     return false;
   }
   func MouseOver() {
-    if (isset use) setCursorEvent("onUse");
+    if ("" != use) setCursorEvent("onUse");
     else setCursorEvent("onLook");
     return false;
   }
   func onLook() {
-    msg(look);
+    if ("" != look) msg(look);
     return true;
   }
   func onUse() {
-    if (isset use) msg(use);
-    else msg(look);
+    if ("" != use) msg(use);
+    else if ("" != look) msg(look);
     return true;
   }
 }

@@ -72,7 +72,9 @@ void setGestureFunctions(GameCall& c) {
 }
 
 void clearGestures(GameCall&) {
-    ActiveGestures().ClearPatterns();
+    // Without the mode there are no patterns: nothing to clear is no failure,
+    // so a script may clear before it switches the mode on.
+    if (const std::shared_ptr<gGestures> g = gCharTest.Gestures) g->ClearPatterns();
 }
 
 void addGesture(GameCall& c) {

@@ -92,47 +92,6 @@ bool ErrorLoggedSince(size_t mark) {
 
 // ---- reading and bounds ---------------------------------------------------------
 
-// How much of each kind a level file holds, over all its chunks: a chunk that
-// no slot takes stays loaded with the file all the same.
-struct LevelTally {
-    size_t Items = 0, Doors = 0, Lights = 0, Chars = 0, Deco = 0, Areas = 0, Emitters = 0, Sprites = 0,
-           ValueSets = 0, Values = 0;
-};
-
-size_t ValueCount(const zValues& v) {
-    std::vector<std::string> names;
-    return size_t(v.GetStringList(names) + 1) + size_t(v.GetByteList(names) + 1) +
-           size_t(v.GetLongList(names) + 1) + size_t(v.GetSingleList(names) + 1);
-}
-
-LevelTally Tally(const zFile& file) {
-    LevelTally t;
-    for (int32_t i = 1; i <= file.ChunkCount(); ++i) {
-        const std::shared_ptr<iChunk> c = file.GetChunk(i)->Instance;
-        if (!c) continue;
-        const std::string name = c->Meta ? c->Meta->GetString("__Name", "") : std::string();
-        if (const auto* m = dynamic_cast<const zItemMap*>(c.get())) {
-            const size_t n = m->Items().size();
-            (name == "mapDoors"    ? t.Doors
-             : name == "mapLights" ? t.Lights
-             : name == "mapChars"  ? t.Chars
-             : name == "mapDeco"   ? t.Deco
-                                   : t.Items) += n;
-        } else if (const auto* o = dynamic_cast<const zObjectsMap*>(c.get())) {
-            t.Areas += o->Objects().size();
-        } else if (const auto* e = dynamic_cast<const zEmitterMap*>(c.get())) {
-            t.Emitters += e->Emitters().size();
-        } else if (const auto* s = dynamic_cast<const zSpriteMap*>(c.get())) {
-            t.Sprites += s->Sprites().size();
-        } else if (const auto* v = dynamic_cast<const zValueSetMap*>(c.get())) {
-            t.ValueSets += size_t(v->ValueSetCount) + 1;
-        } else if (const auto* values = dynamic_cast<const zValues*>(c.get())) {
-            t.Values += ValueCount(*values);
-        }
-    }
-    return t;
-}
-
 // Logs the level refused for holding more of a kind than a level may.
 void LogTooMany(const std::string& LevelName, const char* iKind, size_t iCount, size_t iMost) {
     Log("ERR", kProc, std::string("Level holds too many ") + iKind, "<" + LevelName + ">",
@@ -164,21 +123,8 @@ bool ReadLevel(zFile& file, const std::string& LevelName) {
         return false;
     }
     file.ImportFromStreams();
-    const LevelTally t = Tally(file);
-    const std::pair<const char*, std::pair<size_t, size_t>> kinds[] = {
-        {"items", {t.Items, kMaxLevelItems}},
-        {"doors", {t.Doors, kMaxLevelDoors}},
-        {"lights", {t.Lights, kMaxLevelLights}},
-        {"characters", {t.Chars, kMaxLevelChars}},
-        {"decorations", {t.Deco, kMaxLevelDeco}},
-        {"areas", {t.Areas, kMaxLevelAreas}},
-        {"emitters", {t.Emitters, kMaxLevelEmitters}},
-        {"sprites", {t.Sprites, kMaxLevelSprites}},
-        {"value sets", {t.ValueSets, kMaxLevelValueSets}},
-        {"values", {t.Values, kMaxLevelValues}}};
-    for (const auto& [kind, count] : kinds) {
-        if (count.first <= count.second) continue;
-        LogTooMany(LevelName, kind, count.first, count.second);
+    if (const auto past = LevelPastBounds(TallyLevel(file))) {
+        LogTooMany(LevelName, past->Kind, past->Count, past->Most);
         return false;
     }
     return true;

@@ -58,9 +58,28 @@ void gPattern::CheckPos(float MouseX, float MouseY) {
     if (LastIndex == -1) return;
     const int32_t frame = zCore.FrameCounter;
 
+    // The last point met keeps the mouse's nearest place to it.
+    auto refineLastHit = [&] {
+        if (Index <= 0) return;
+        PatternPoint& prev = Points[size_t(Index - 1)];
+        const float d = zMath::GetDistance(Center.x + prev.PosX, Center.y + prev.PosY, MouseX, MouseY);
+        if (d < prev.BestDist) {
+            prev.BestX = MouseX;
+            prev.BestY = MouseY;
+            prev.BestDist = d;
+        }
+    };
+
     if (int64_t(frame) - int64_t(LastTime) > int64_t(MaxDelay)) {
         Reset(ResetTimeOut, MouseX, MouseY);
     } else if (Index >= 1 && Index <= LastIndex) {
+        // The course is judged from the nearest place to the last point met
+        // as it is after this move: a stroke that goes on into the point's
+        // circle towards its middle comes nearer the point, which is no way
+        // away from the next one. Judged from where the circle was entered,
+        // every corner sharper than a right angle would be a wrong way, and
+        // a stroke through the middles of the points could not be finished.
+        refineLastHit();
         const PatternPoint& prev = Points[size_t(Index - 1)];
         const PatternPoint& cur = Points[size_t(Index)];
         const float dMouse = zMath::GetDistance(prev.BestX, prev.BestY, MouseX, MouseY);
@@ -77,15 +96,7 @@ void gPattern::CheckPos(float MouseX, float MouseY) {
     // A cancelled one-shot pattern has no points left to follow.
     if (LastIndex == -1) return;
 
-    if (Index > 0) {
-        PatternPoint& prev = Points[size_t(Index - 1)];
-        const float d = zMath::GetDistance(Center.x + prev.PosX, Center.y + prev.PosY, MouseX, MouseY);
-        if (d < prev.BestDist) {
-            prev.BestX = MouseX;
-            prev.BestY = MouseY;
-            prev.BestDist = d;
-        }
-    }
+    refineLastHit();
 
     if (Index > LastIndex) {
         const PatternPoint& last = Points[size_t(LastIndex)];

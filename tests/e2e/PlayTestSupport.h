@@ -11,6 +11,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
@@ -27,6 +28,7 @@
 #include "game/shell/frmLog.h"
 #include "game/shell/frmMain.h"
 #include "game/shell/frmSettings.h"
+#include "game/shell/gLevel.h"
 #include "game/world/gBorder.h"
 #include "game/world/gChar.h"
 #include "game/world/gCharTest.h"
@@ -47,6 +49,9 @@
 #include "script/zScriptObject.h"
 #include "script/zScriptValue.h"
 #include "scene/zCollisionMap.h"
+#include "scene/zDataShape.h"
+#include "scene/zObjectsMap.h"
+#include "scene/zShape.h"
 #include "support/TestSupport.h"
 
 namespace tarv::test {
@@ -452,6 +457,325 @@ inline void Append(std::vector<Step>& ioSteps, std::vector<Step> iMore) {
     for (auto& s : iMore) ioSteps.push_back(std::move(s));
 }
 
+// ---- every placed object, offered what a player can send it ------------------------
+
+// A scripted object a level placed: its kind, its key name and its place in
+// its layer (which tells objects without a key name apart).
+struct Placed {
+    std::string Kind;  // "item", "door", "person", "decoration", "area"
+    std::string Key;
+    size_t Index = 0;
+    std::string Name() const { return Kind + " " + (Key.empty() ? "#" + std::to_string(Index) : Key); }
+};
+
+// The scripted objects of the level's layers, as its file placed them.
+inline std::vector<Placed> PlacedObjects() {
+    std::vector<Placed> out;
+    auto items = [&](const std::shared_ptr<zItemMap>& m, const char* kind) {
+        if (!m) return;
+        for (size_t i = 0; i < m->Items().size(); ++i)
+            if (const auto& it = m->Items()[i]; it && !it->ClassName_.empty()) out.push_back({kind, it->KeyName, i});
+    };
+    items(gCharTest.mapItems, "item");
+    items(gCharTest.mapDoors, "door");
+    items(gCharTest.mapChars, "person");
+    items(gCharTest.mapDeco, "decoration");
+    if (const auto& m = gCharTest.mapAreas) {
+        for (size_t i = 0; i < m->Objects().size(); ++i) {
+            const auto a = std::dynamic_pointer_cast<zDataShape>(m->Objects()[i]);
+            if (a && !a->ClassName_.empty()) out.push_back({"area", a->KeyName, i});
+        }
+    }
+    return out;
+}
+
+// A live placed object: its script object and the point tests of the cursor.
+struct LiveObject {
+    std::shared_ptr<zScriptObject> Script;
+    std::shared_ptr<zItem> Item;       // items, doors
+    std::shared_ptr<gChar> Char;       // people, decorations
+    std::shared_ptr<zDataShape> Area;  // areas
+    explicit operator bool() const { return Script != nullptr; }
+};
+
+inline LiveObject FindLive(const Placed& iWho) {
+    LiveObject o;
+    auto match = [&](const std::string& key, size_t index) {
+        return iWho.Key.empty() ? index == iWho.Index : key == iWho.Key;
+    };
+    if (iWho.Kind == "item" || iWho.Kind == "door") {
+        const auto& m = iWho.Kind == "item" ? gCharTest.mapItems : gCharTest.mapDoors;
+        for (size_t i = 0; m && i < m->Items().size(); ++i)
+            if (const auto& it = m->Items()[i]; it && it->ScriptObject && match(it->KeyName, i)) {
+                o.Item = it;
+                o.Script = it->ScriptObject;
+            }
+    } else if (iWho.Kind == "person" || iWho.Kind == "decoration") {
+        const auto& m = iWho.Kind == "person" ? gCharTest.mapChars : gCharTest.mapDeco;
+        const auto& live = iWho.Kind == "person" ? gCharTest.Chars : gCharTest.Deco;
+        for (const auto& c : live) {
+            if (!c || !c->Item || !c->Item->ScriptObject || !c->Sprite) continue;
+            size_t index = 0;
+            for (; m && index < m->Items().size() && m->Items()[index] != c->Item; ++index) {
+            }
+            if (match(c->Item->KeyName, index)) {
+                o.Char = c;
+                o.Script = c->Item->ScriptObject;
+            }
+        }
+    } else if (const auto& m = gCharTest.mapAreas) {
+        for (size_t i = 0; i < m->Objects().size(); ++i) {
+            const auto a = std::dynamic_pointer_cast<zDataShape>(m->Objects()[i]);
+            if (a && a->ScriptObject && a->Shape && match(a->KeyName, i)) {
+                o.Area = a;
+                o.Script = a->ScriptObject;
+            }
+        }
+    }
+    return o;
+}
+
+// A point of the object that a click there reaches before anything else
+// (nothing else scripted covers it, and the layer's own search finds it),
+// nearest the middle of the object; none when every point of it is covered.
+inline bool ClickPoint(const LiveObject& iObj, Point& oAt) {
+    float left, top, w, h;
+    if (iObj.Item || iObj.Char) {
+        const zSprite& s = iObj.Item ? *iObj.Item->Sprite : *iObj.Char->Sprite;
+        const float z = iObj.Item ? s.Z : 0;
+        left = s.x - s.OriginX * std::fabs(s.ZoomX);
+        top = s.y - z - s.OriginY * std::fabs(s.ZoomY);
+        w = float(s.W) * std::fabs(s.ZoomX);
+        h = float(s.H) * std::fabs(s.ZoomY);
+    } else {
+        const zShape& s = *iObj.Area->Shape;
+        const bool round = s.Mode == zShape::ModeEllipse;
+        left = round ? s.x - s.W : s.x;
+        top = round ? s.y - s.H : s.y;
+        w = round ? 2 * s.W : s.W;
+        h = round ? 2 * s.H : s.H;
+    }
+    auto only = [&](float x, float y) {
+        for (const auto& c : gCharTest.Chars) {
+            if (!c || c == gCharTest.Player || !c->Item || !c->Item->ScriptObject || !c->Sprite) continue;
+            if (c->CheckHit(x, y, 0) != (c == iObj.Char)) return false;
+        }
+        if (iObj.Char) return true;
+        for (const auto* m : {gCharTest.mapItems.get(), gCharTest.mapDoors.get()}) {
+            if (!m) continue;
+            for (const auto& it : m->Items())
+                if (it && it->ScriptObject && ItemHit(*it, x, y) != (it == iObj.Item)) return false;
+            if (iObj.Item && gCharTest.GetItemAt(m, x, y, "") == iObj.Item) return true;
+        }
+        if (iObj.Item) return false;
+        const auto& areas = gCharTest.mapAreas;
+        for (const auto& o : areas->Objects()) {
+            const auto a = std::dynamic_pointer_cast<zDataShape>(o);
+            if (a && a->ScriptObject && a->Shape && a->Shape->CheckCollision(x, y) != (a == iObj.Area)) return false;
+        }
+        return gCharTest.GetAreaAt(areas.get(), x, y, "") == iObj.Area;
+    };
+    const float cx = std::floor(left + w / 2), cy = std::floor(top + h / 2);
+    const int32_t reach = int32_t(std::ceil(std::max(w, h) / 2)) + 1;
+    for (int32_t r = 0; r <= reach; ++r)
+        for (int32_t dy = -r; dy <= r; ++dy)
+            for (int32_t dx = -r; dx <= r; ++dx) {
+                if (std::max(std::abs(dx), std::abs(dy)) != r) continue;
+                const float x = cx + float(dx), y = cy + float(dy);
+                if (x < left || y < top || x >= left + w || y >= top + h) continue;
+                if (only(x, y)) {
+                    oAt = {x, y};
+                    return true;
+                }
+            }
+    return false;
+}
+
+// Walks the levels in turn and offers every scripted object each of them
+// placed what a player can send it: the player stands near the object (within
+// use range) and then farther off (beyond it, within look range), the cursor
+// rests on a point of the object that nothing else covers, so that it hears
+// the hover event of that range, and a click sends what the hover chose. Then
+// each of "onLook", "onUse" and "onTalk" that its class answers is sent to it
+// as a click sends it (decorations, which the mouse never reaches, get their
+// hover events so too); what a click sent it already is not sent again.
+// Every message and question on the way is answered (questions with their
+// first answer). A level that an event leaves is loaded again for the objects
+// that follow. The report gets a line "PLACED <level> <object>" for every
+// object of a level as it loads and "VISITED <level> <object>" for every
+// object that heard its events.
+inline Step VisitEveryPlacedObject(std::vector<std::string> iLevels) {
+    struct Walk {
+        std::vector<std::string> Levels;
+        size_t LevelAt = 0;
+        std::vector<Placed> Objects;
+        size_t At = 0;
+        int Stage = 0;        // 0 near, 1 far, 2 the events sent as a click sends them
+        bool Loaded = false;
+        bool Pointing = false;
+        int32_t Since = 0;    // frames in the current stage
+        int32_t Quiet = 0;    // frames without a message since the last event
+        int32_t HeldKey = 0;  // a key pressed in the last frame, let go in this one
+        bool Heard = false;   // the current object has heard an event
+        Point At_;            // where the cursor points
+        std::shared_ptr<zScriptObject> Level;
+        std::vector<std::string> Direct;
+        std::vector<std::string> Sent;  // what the clicks sent the current object
+    };
+    auto w = std::make_shared<Walk>();
+    w->Levels = std::move(iLevels);
+    return {"every placed object", 40000, [w](ScriptedPlayer& p) {
+        // A key held from the last frame goes up first.
+        if (w->HeldKey) {
+            p.Key(WindowEventType::KeyUp, w->HeldKey);
+            w->HeldKey = 0;
+            return false;
+        }
+        // Messages and questions are answered before anything else goes on:
+        // Space shows the whole text, then closes it; a question typed out
+        // takes its first answer.
+        if (const auto& m = gCharTest.Message) {
+            w->Quiet = 0;
+            w->HeldKey = m->Options.empty() || !MessageTyped() ? kKeySpace : kKey1;
+            p.Key(WindowEventType::KeyDown, w->HeldKey);
+            return false;
+        }
+        ++w->Quiet;
+        if (w->LevelAt >= w->Levels.size()) return true;
+        const std::string& level = w->Levels[w->LevelAt];
+        auto next = [&] {
+            // An object that went away (taken, walked off) has heard what it could.
+            if (w->Heard) p.Write("VISITED " + level + " " + w->Objects[w->At].Name());
+            w->Heard = false;
+            w->Stage = 0;
+            w->Pointing = false;
+            w->Since = 0;
+            w->Direct.clear();
+            w->Sent.clear();
+            ++w->At;
+        };
+        if (!w->Loaded || (w->Level && gCharTest.LevelObject != w->Level)) {
+            // The first time, and again after an event left the level.
+            const bool again = w->Loaded;
+            if (!LoadLevel(level)) {
+                p.Fail("the level " + level + " did not load");
+                return true;
+            }
+            w->Level = gCharTest.LevelObject;
+            if (!again) {
+                w->Objects = PlacedObjects();
+                w->At = 0;
+                for (const auto& o : w->Objects) p.Write("PLACED " + level + " " + o.Name());
+            }
+            // The player stands wherever the other level put it: placed anew.
+            w->Pointing = false;
+            w->Loaded = true;
+            w->Quiet = 0;
+            return false;
+        }
+        // What the last event started (a timed call, a walk) has a few
+        // frames, and the message box has faded out: while it shows, the
+        // cursor offers nothing.
+        if (w->Quiet < 11) return false;
+        if (w->At >= w->Objects.size()) {
+            ++w->LevelAt;
+            w->Loaded = false;
+            w->Level = nullptr;
+            return false;
+        }
+        const Placed& who = w->Objects[w->At];
+        const LiveObject obj = FindLive(who);
+        if (!obj) {
+            next();
+            return false;
+        }
+        const auto& player = gCharTest.Player;
+        const auto& map = gCharTest.solidGround;
+        if (!player || !player->Sprite || !map || !frmMain.Camera) {
+            p.Fail("no player, ground or camera in " + level);
+            return true;
+        }
+        // The player stands at a distance from the point: near enough to use
+        // it, or only to look at it.
+        auto standAt = [&](Point at, float distance) {
+            const float mapW = float((map->W + 1) * map->TileW), mapH = float((map->H + 1) * map->TileW);
+            Point spot = at;
+            for (const Point d : {Point{0, 1}, Point{0, -1}, Point{1, 0}, Point{-1, 0}}) {
+                spot = {at.x + d.x * distance, at.y + d.y * distance};
+                if (spot.x > 16 && spot.y > 16 && spot.x < mapW - 16 && spot.y < mapH - 16) break;
+            }
+            if (const auto& path = gCharTest.PlayerPath) path->Reset();
+            player->Sprite->SetPosition(spot.x, spot.y);
+            frmMain.Camera->SetPosition(spot.x, spot.y - 16);
+        };
+        if (w->Stage == 2) {
+            // The cursor actions its class answers, as a click sends them.
+            if (w->Direct.empty() && w->Since == 0) {
+                for (const char* e : {"onLook", "onUse", "onTalk"})
+                    if (obj.Script->Class && obj.Script->Class->Answers(Atom::Find(e)) &&
+                        std::find(w->Sent.begin(), w->Sent.end(), e) == w->Sent.end())
+                        w->Direct.push_back(e);
+                if (who.Kind == "decoration")
+                    for (const char* e : {"MouseOver", "MouseLook"})
+                        if (obj.Script->Class && obj.Script->Class->Answers(Atom::Find(e))) w->Direct.push_back(e);
+            }
+            ++w->Since;
+            if (w->Direct.empty()) {
+                w->Heard = true;
+                next();
+                return false;
+            }
+            Point at;
+            if (!ClickPoint(obj, at)) at = PlayerAt();
+            standAt(at, 40);
+            const std::string e = w->Direct.back();
+            w->Direct.pop_back();
+            const std::shared_ptr<zScriptObject> keep = obj.Script;
+            keep->Execute(e);
+            w->Heard = true;
+            w->Quiet = 0;
+            return false;
+        }
+        if (who.Kind == "decoration") {
+            w->Stage = 2;
+            w->Since = 0;
+            return false;
+        }
+        Point at;
+        if (!ClickPoint(obj, at)) {
+            p.Fail("every point of the " + who.Name() + " in " + level + " is covered by something else");
+            w->Stage = 2;
+            return false;
+        }
+        if (!w->Pointing) {
+            standAt(at, w->Stage == 0 ? 40.0f : 150.0f);
+            w->Pointing = true;
+            w->Since = 0;
+        }
+        ++w->Since;
+        const auto& cursor = gCharTest.Cursor;
+        const bool there = cursor && std::fabs(cursor->x - at.x) <= 0.5f && std::fabs(cursor->y - at.y) <= 0.5f;
+        if (there && w->Since >= 3) {
+            p.Click(ScreenOf(at));
+            w->Sent.push_back(gCharTest.CursorEvent);
+            w->Heard = true;
+            w->Pointing = false;
+            w->Since = 0;
+            w->Quiet = 0;
+            ++w->Stage;
+            return false;
+        }
+        if (w->Since > 120) {
+            p.Fail("the cursor never rested on the " + who.Name() + " in " + level);
+            w->Pointing = false;
+            ++w->Stage;
+            return false;
+        }
+        p.Mouse(WindowEventType::MouseMove, ScreenOf(at), 0);
+        return false;
+    }};
+}
+
 // ---- the run -------------------------------------------------------------------------
 
 struct RunResult {
@@ -536,6 +860,16 @@ inline void ExpectCleanEnd(const RunResult& r) {
     EXPECT_TRUE(r.Lines("FAIL", r.Report).empty()) << report << "the log's end:\n" << tail;
     const auto errors = r.Lines("ERR", r.Log);
     EXPECT_TRUE(errors.empty()) << errors.size() << " errors, the first: " << (errors.empty() ? "" : errors[0]);
+}
+
+// Every object that a walk found placed heard its events at least once.
+inline void ExpectEveryPlacedObjectVisited(const RunResult& r) {
+    std::vector<std::string> placed, visited;
+    for (const auto& l : r.Lines("PLACED ", r.Report)) placed.push_back(l.substr(7));
+    for (const auto& l : r.Lines("VISITED ", r.Report)) visited.push_back(l.substr(8));
+    EXPECT_FALSE(placed.empty());
+    for (const auto& o : placed)
+        EXPECT_NE(std::find(visited.begin(), visited.end(), o), visited.end()) << "never visited: " << o;
 }
 
 }  // namespace tarv::test

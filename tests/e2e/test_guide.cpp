@@ -287,6 +287,17 @@ TEST(GuideTest, WorkedExampleBuildsAndPlaysAsWritten) {
         [] { PushMessageBoxAnswer(MsgBoxResult::Yes); }, folder);
     ExpectCleanEnd(r);
 
+    // Every object the example places hears what a player can send it, from
+    // near and from afar, without an error.
+    const RunResult visit = PlayProgram(
+        [](ScriptedPlayer& p) {
+            p.Steps.push_back(VisitEveryPlacedObject({"square"}));
+            p.Steps.push_back(Do("Esc to quit", [](ScriptedPlayer& p) { p.Key(WindowEventType::KeyDown, kKeyEsc); }));
+        },
+        [] { PushMessageBoxAnswer(MsgBoxResult::Yes); }, folder);
+    ExpectCleanEnd(visit);
+    ExpectEveryPlacedObjectVisited(visit);
+
     CompileTheExampleFromItsFolder(dir.HostPath(""), compile);
 
     // A setup naming a track that is not there stops the commands at the

@@ -277,6 +277,25 @@ TEST(Playthrough, TheWholeStoryByKeysEndsWithLeaveTheDemo) {
 
 // Answers with the mouse: a click ends a plain message, a click on a row
 // answers a question; Esc and Yes end the program.
+// Every thing, door, person and area the demo's levels place hears what a
+// player can send it, from near and from afar: in the village, in the cellar,
+// and in the village again once Tobin is back by the inn. No event logs an
+// error, so none opens an error box.
+TEST(Playthrough, EveryPlacedObjectAnswersTheCursorWithoutAnError) {
+    const RunResult r = PlayProgram(
+        [](ScriptedPlayer& p) {
+            auto& s = p.Steps;
+            s.push_back(VisitEveryPlacedObject({"village", "cellar", "village"}));
+            s.push_back(Do("Esc to quit", [](ScriptedPlayer& p) { p.Key(WindowEventType::KeyDown, kKeyEsc); }));
+        },
+        [] { PushMessageBoxAnswer(MsgBoxResult::Yes); });
+    ExpectCleanEnd(r);
+    ExpectEveryPlacedObjectVisited(r);
+    // The second visit of the village meets Tobin by the inn.
+    std::vector<std::string> tobin = r.Lines("VISITED village person tobinUp", r.Report);
+    EXPECT_EQ(tobin.size(), 1u);
+}
+
 TEST(Playthrough, AnswersByMouseAndQuitsWithEsc) {
     const RunResult r = PlayProgram(
         [](ScriptedPlayer& p) {

@@ -367,6 +367,58 @@ class Hero { }
     EXPECT_TRUE(heard && (heard->GetStatus() & AudioBuffer::StatusPlaying));
 }
 
+// The real program on a game whose timed call never returns: the call is
+// ended at the bound of one call with one line naming it, the frames go on
+// and the run ends after the frames it was given; a call of a million loop
+// turns runs to its end.
+TEST(GameFolder, ACallThatNeverReturnsIsEndedAndTheFramesGoOn) {
+    const zun::test::TempDir dir;
+    const std::string bin = ZUN_PROGRAM_DIR, game = dir.HostPath("game"), out = dir.HostPath("out.txt");
+    auto run = [&](const std::string& iCommand) {
+        const int status = std::system((iCommand + " > '" + out + "' 2>&1").c_str());
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    };
+    auto readOut = [&] {
+        std::ifstream f(out, std::ios::binary);
+        std::ostringstream s;
+        s << f.rdbuf();
+        return s.str();
+    };
+    ASSERT_EQ(run("'" + bin + "democontent' '" + ZUN_SOURCE_DIR + "/demo' '" + game + "'"), 0) << readOut();
+    std::ofstream(game + "/scripts/Spin.zs", std::ios::binary) << R"(include "Game.zs";
+class Game : Game {
+  func onLoad() {
+    super();
+    addTimeCall(3, this, "spin");
+    addTimeCall(6, this, "count");
+  }
+  func spin() {
+    n = 0;
+    while (true) { n = n + 1; }
+  }
+  func count() {
+    i = 0;
+    while (i < 1000000) { i = i + 1; }
+    log("counted " + i);
+  }
+}
+)";
+    ASSERT_EQ(run("'" + bin + "zsc' -o '" + game + "/scripts/Game.dat' '" + game + "/scripts/Spin.zs'"), 0)
+        << readOut();
+    const int status = run("cd '" + game + "' && ZUN_APP_PATH=. ZUN_HEADLESS=1 SDL_VIDEODRIVER=dummy " +
+                           "SDL_AUDIODRIVER=dummy ZUN_VIRTUAL_CLOCK=1 ZUN_FRAMES=30 timeout 600 '" + bin + "vorlund'");
+    const std::string log = readOut();
+    EXPECT_EQ(status, 0) << log;
+    EXPECT_NE(log.find("Ran 30 frames without a display"), std::string::npos) << log;
+    EXPECT_NE(log.find("counted 1000000"), std::string::npos) << log;
+    std::vector<std::string> errors;
+    std::istringstream lines(log);
+    for (std::string l; std::getline(lines, l);)
+        if (l.rfind("ERR", 0) == 0) errors.push_back(l);
+    EXPECT_EQ(errors, std::vector<std::string>{"ERR\tScript\tGame.spin\tEnded after 100000000 steps without returning"})
+        << log;
+}
+
 // A few lines that fill the timeline with calls that fail and add ten more of
 // themselves: the frames go on, each running a bounded number of them, and
 // the two errors that repeat make two boxes and a log of a few lines a frame.

@@ -100,6 +100,7 @@ void ScriptTest::SetUp() {
     zCore.DecimalSeparator = std::string(1, '.');
     zScript.Script_Initialize();
     zScript.StepBudget = -1;
+    zScript.MaxCallSteps = zScriptModule().MaxCallSteps;
     gScriptHooks = ScriptHooks();
     gScriptDevices = ScriptDevices();
     log.Clear();

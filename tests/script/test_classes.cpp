@@ -296,5 +296,31 @@ TEST_F(Loading, TooManyVersionsOfOneClassAreRefused) {
     EXPECT_TRUE(log.Contains("Too many versions"));
 }
 
+// An error line that a running script caused is followed by a line naming the
+// class that wrote the function, the function and the object's key name; the
+// error's repeats are still counted, without a line each. An error outside
+// any script gets no such line.
+TEST_F(Classes, AnErrorOfARunningScriptIsFollowedByWhereItCameFrom) {
+    AddClass("Base", {{"f", Bc().Return().Var("nope").b}});
+    AddClass("Kid", {{"g", Bc().Return().Int(1).b}}, Bc().Assign("x").Var("early").b, {"Base"});
+    zCore.CountRepeats = true;
+    zCore.FrameCounter = 1;
+    auto kid = Object("Kid", "barrel1");
+    for (int i = 0; i < 3; ++i) kid->Execute("f");
+    Log("INF", "other");
+    Object("Kid")->Execute("f");
+    Log("ERR", "outside");
+    zCore.CountRepeats = false;
+    zCore.FrameCounter = 0;
+    const std::vector<std::string> want = {
+        "ERR\tValue not set\tearly", "INF\tScript\tKid.",
+        "ERR\tValue not set\tnope",  "INF\tScript\tBase.f\tbarrel1",
+        "LOG\tLast line repeated\t2 times", "INF\tother",
+        "ERR\tValue not set\tearly", "INF\tScript\tKid.",
+        "ERR\tValue not set\tnope",  "INF\tScript\tBase.f",
+        "ERR\toutside"};
+    EXPECT_EQ(log.Lines(), want);
+}
+
 }  // namespace
 }  // namespace zun::test

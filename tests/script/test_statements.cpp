@@ -380,6 +380,53 @@ TEST_F(Statements, TruncatedBodiesFailCleanly) {
     }
 }
 
+// A call from the game that never returns ends at the bound of one call, as a
+// failing call does, and the object answers the next call. The bound is the
+// call's, not the run's: loops that keep well within it run in call after
+// call. The calls a script makes back through the game share its call's
+// bound, so calling oneself does not start afresh.
+TEST_F(Statements, ACallEndsAtTheBoundOfOneCallWhateverItCalls) {
+    zScript.MaxCallSteps = 30000;
+    // i = 0; while (i < 4000) i = i + 1;  (three steps a turn)
+    auto loop = [](Bc& b) {
+        b.Assign("i").Int(0);
+        const size_t top = b.Pos();
+        b.If().Op(32).Var("i").Int(4000);
+        const size_t out = b.Jump();
+        b.Assign("i").Op(60).Var("i").Int(1);
+        b.JumpTo(b.Jump(), top);
+        b.JumpTo(out, b.Pos());
+    };
+    Bc endless;
+    endless.Set32(endless.Jump(), 1);
+    Bc count;
+    loop(count);
+    count.Return().Var("i");
+    // Each call turns the loop, counts itself in a global and calls itself
+    // again through the host, four calls deep at most.
+    Bc deep;
+    loop(deep);
+    deep.Assign("d").Op(60).Var("d").Int(1);
+    deep.If().Op(32).Var("d").Int(4);
+    const size_t done = deep.Jump();
+    deep.CallStmt("callByName", 2).This().Str("deep");
+    deep.JumpTo(done, deep.Pos());
+    AddClass("L", {{"endless", endless.b}, {"count", count.b}, {"deep", deep.b}});
+    auto o = Object("L");
+
+    EXPECT_TRUE(o->Execute("endless")->Data.IsEmpty());
+    EXPECT_EQ(log.Lines(), std::vector<std::string>{"ERR\tScript\tL.endless\tEnded after 30000 steps without returning"});
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(o->Execute("count")->GetLong(), 4000);
+
+    log.Clear();
+    zScript.Globals->SetNameValue("d", HostValue(int32_t(0)));
+    o->Execute("deep");
+    EXPECT_EQ(zScript.Globals->GetName("d")->GetLong(), 2);
+    EXPECT_TRUE(log.Contains("ERR\tScript\tL.deep\tEnded after 30000 steps")) << log.Lines().size();
+    EXPECT_EQ(zScript.ExecuteDepth, 0);
+    EXPECT_EQ(zScript.CallDepth, 0);
+}
+
 TEST_F(Statements, StepBudgetStopsEndlessLoops) {
     Bc b;
     b.Set32(b.Jump(), 1);  // jump to itself

@@ -88,6 +88,7 @@ struct LevelStatement {
 struct LevelDesc {
     std::string File;  // where it was read from, for messages
     std::string Name;
+    int NameLine = 0;  // the line of the level statement, for messages about the level as a whole
     int32_t Cols = 0, Rows = 0;
     std::string TileSheet;
     int TileSheetLine = 0;  // the lines of the tile sheet and of the level's class, for messages
@@ -109,9 +110,10 @@ bool ParseLevel(const std::string& text, const std::string& file, LevelDesc& out
 using TextureLookup = std::function<int32_t(const std::string& file)>;
 
 // Builds the level file (a packed data file holding the chunk file). Faults
-// of the description (unknown tiles, sprites, values out of range, and with
-// `classes` given, a class the compiled scripts do not have) are reported as
-// for ParseLevel and give false.
+// of the description (unknown tiles, sprites, values out of range, a level
+// past the bounds the game loads a level within, and with `classes` given, a
+// class the compiled scripts do not have) are reported as for ParseLevel and
+// give false.
 bool BuildLevel(const LevelDesc& desc, const ArtCatalogue& art, const TextureLookup& textures,
                 std::vector<uint8_t>& fileBytes, std::vector<std::string>& errors,
                 const ScriptClasses* classes = nullptr);

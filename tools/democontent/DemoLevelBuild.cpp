@@ -13,6 +13,7 @@
 #include "core/zRuntime.h"
 #include "core/zStream.h"
 #include "core/zValues.h"
+#include "game/shell/gLevelBounds.h"
 #include "scene/zCollisionMap.h"
 #include "scene/zDataShape.h"
 #include "scene/zEmitterMap.h"
@@ -631,6 +632,23 @@ public:
         }
         if (!SaveDataBytes(payload.Bytes(), true, "", fileBytes)) {
             Fail("the level file could not be packed");
+            return false;
+        }
+        // The game's own bounds of a level file: a level past one would build
+        // and then not load.
+        line = desc.NameLine;
+        auto tooMany = [&](const std::string& kind, size_t count, size_t most) {
+            Fail("the level holds too many " + kind + ": " + std::to_string(count) + " of at most " +
+                 std::to_string(most) + ", more than the game loads");
+        };
+        const size_t bytes = std::max(payload.Bytes().size(), fileBytes.size());
+        if (bytes > kMaxLevelBytes) tooMany("bytes", bytes, kMaxLevelBytes);
+        else if (size_t(file.ChunkCount()) > kMaxLevelChunks)
+            tooMany("chunks", size_t(file.ChunkCount()), kMaxLevelChunks);
+        else if (const auto past = LevelPastBounds(TallyLevel(file)))
+            tooMany(past->Kind, past->Count, past->Most);
+        if (errors.size() != errorsBefore) {
+            fileBytes.clear();
             return false;
         }
         return true;

@@ -257,6 +257,7 @@ bool ParseLevel(const std::string& text, const std::string& file, LevelDesc& out
                 n == "..")
                 r.Fail("a level name is a plain file name");
             else out.Name = n;
+            out.NameLine = r.line;
         } else if (head == "size") {
             int64_t c = 0, h = 0;
             if (!count(3, 3)) continue;

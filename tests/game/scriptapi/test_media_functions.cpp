@@ -130,19 +130,22 @@ TEST_F(MediaTest, GesturePatternsFunctionsAndCentre) {
     EXPECT_EQ(LogCount("ERR"), 0u);
 }
 
+// Clearing before the mode is on finds nothing to clear, which is no failure;
+// the other gesture functions need the mode.
 TEST_F(MediaTest, GestureFunctionsFailWhileTheModeIsOff) {
     auto so = M();
-    so->Execute("add");
     so->Execute("clear");
+    EXPECT_EQ(LogCount("ERR"), 0u);
+    so->Execute("add");
     so->Execute("functions", {HostValue("a"), HostValue("b")});
     gWeather.Camera = std::make_shared<zCamera>();
     so->Execute("center", {HostValue(1.0f), HostValue(1.0f)});
-    EXPECT_EQ(LogCount("Object variable or With block variable not set"), 4u);
+    EXPECT_EQ(LogCount("Object variable or With block variable not set"), 3u);
     // With the mode on but no camera the centre cannot be placed either.
     so->Execute("gesture", {HostValue(true)});
     gWeather.Camera.reset();
     so->Execute("center", {HostValue(1.0f), HostValue(1.0f)});
-    EXPECT_EQ(LogCount("Object variable or With block variable not set"), 5u);
+    EXPECT_EQ(LogCount("Object variable or With block variable not set"), 4u);
 }
 
 // ---- music --------------------------------------------------------------------

@@ -193,6 +193,36 @@ TEST_F(GestureTest, TooSlowStrayedAndWrongWay) {
     EXPECT_TRUE(records.empty());
 }
 
+// A V drawn through the middles of its points, one move a frame, is
+// recognised: going on into the bottom point's circle towards its middle is
+// no wrong way. Going on past the middle by more than a tenth of the way to
+// the next point still is.
+TEST_F(GestureTest, ACornerDrawnThroughItsPointIsNoWrongWay) {
+    zScriptArgs a;
+    auto name = zScriptValue::New();
+    name->SetString("twin");
+    a.Push(name);
+    for (float v : {40.0f, 40.0f, 20.0f, 0.4f, 0.0f}) a.Push(Num(v));  // one size, 20 frames, no turns
+    a.Push(Points({{-1, -1}, {0, 1}, {1, -1}}));
+    ctl->AddPattern(a);
+    auto stroke = [&](std::vector<std::pair<float, float>> corners) {
+        Mouse(320, 300);
+        ctl->SetCenter(320, 240);
+        records.clear();
+        for (size_t c = 1; c < corners.size(); ++c)
+            for (int i = 1; i <= 8; ++i)
+                Move(corners[c - 1].first + (corners[c].first - corners[c - 1].first) * float(i) / 8,
+                     corners[c - 1].second + (corners[c].second - corners[c - 1].second) * float(i) / 8);
+    };
+    stroke({{320, 300}, {280, 200}, {320, 280}, {360, 200}, {380, 180}});
+    ASSERT_EQ(records.size(), 4u);
+    EXPECT_EQ(records[2], "progress,twin,3,3");
+    EXPECT_EQ(records[3].substr(0, 5), "twin,");
+    EXPECT_GT(std::stof(records[3].substr(5)), 0.99f);  // met at the middles
+    stroke({{320, 300}, {280, 200}, {320, 295}, {360, 200}, {380, 180}});
+    EXPECT_EQ(records.back(), "cancel,3");
+}
+
 TEST_F(GestureTest, NeverResetPatternTimesOutOnTheFirstMove) {
     AddLine();
     zCore.FrameCounter = 100;

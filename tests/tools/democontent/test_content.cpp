@@ -468,6 +468,35 @@ TEST(DemoBuild, WhatAGameNamesIsCheckedAtItsLineAndATrackBesideItsSetupGoesAlong
     EXPECT_FALSE(fs::exists(dir.Host() + "music/huge.mus"));
 }
 
+// A level is held to the bounds the game loads a level within: past one the
+// builder names the level and what it holds too much of, and makes no file;
+// at the bound it builds.
+TEST(DemoBuild, ALevelPastTheGamesBoundsIsNotBuilt) {
+    zun::test::TempDir src, dir;
+    for (const char* sub : {"levels", "scripts", "story.txt"})
+        fs::copy(fs::path(DEMO_SOURCE_DIR) / sub, src.Host() + sub, fs::copy_options::recursive);
+    const std::string cellar = ReadAll(src.Host() + "levels/cellar.lvl");
+    const int levelLine = 1 + int(std::count(cellar.begin(), cellar.begin() + long(cellar.find("level cellar")), '\n'));
+    auto coins = [&](int n) {
+        std::string more = cellar;
+        for (int i = 0; i < n; ++i) more += "item sprite=coin foot=24,17\n";
+        std::ofstream(src.Host() + "levels/cellar.lvl", std::ios::binary | std::ios::trunc) << more;
+    };
+    coins(5200);
+    {
+        zun::test::LogCapture log;
+        EXPECT_FALSE(BuildDemoContent(src.Host(), dir.Host()));
+        EXPECT_TRUE(log.Contains("ERR\tDemoLevel\tcellar.lvl:" + std::to_string(levelLine) +
+                                 ": the level holds too many items: 5209 of at most 5000, more than the game loads"))
+            << zun::Cp1252ToUtf8(zun::zCore.LogText);
+    }
+    EXPECT_FALSE(fs::exists(dir.Host() + "data/cellar"));
+    EXPECT_TRUE(fs::is_regular_file(dir.Host() + "data/village"));
+    coins(4991);
+    EXPECT_TRUE(BuildDemoContent(src.Host(), dir.Host()));
+    EXPECT_TRUE(fs::is_regular_file(dir.Host() + "data/cellar"));
+}
+
 // Whatever lies in a source folder, the builder goes on and says what it
 // could not use; a loop of links is no file it could read.
 TEST(DemoBuild, ALoopOfLinksInTheSourcesEndsNothing) {

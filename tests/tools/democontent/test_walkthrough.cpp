@@ -413,6 +413,26 @@ TEST_F(Walkthrough, TheDemoPlaysFromTheStartToTheEnd) {
     ExpectNoFault();
 }
 
+// Tobin walks off a while after he has his coin back; a player who is up
+// the stairs before that leaves a timed call behind that must come to nothing
+// in the village.
+TEST_F(Walkthrough, ATimedCallThatComesAfterItsLevelWasLeftDoesNothing) {
+    Click("marla");
+    Answer(1);
+    Click("halldoor");
+    RunTimeline();
+    ASSERT_EQ(game.Level, "cellar");
+    Click("coin");
+    Click("tobin");
+    ASSERT_TRUE(GameFlag("tobinHappy"));
+    ASSERT_EQ(game.Timeline.size(), 1u);
+    Click("stairs");
+    ASSERT_EQ(game.Level, "village");
+    RunTimeline();
+    EXPECT_FALSE(game.Objects["tobinUp"].Removed);
+    ExpectNoFault();
+}
+
 // The first level's things all answer when looked at and used, and a few
 // other paths through the dialogues work out.
 TEST_F(Walkthrough, EveryThingAnswersALookAndAUse) {
