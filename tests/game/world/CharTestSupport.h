@@ -39,7 +39,9 @@ protected:
         RegisterCharClasses();
         gCharTest = gCharTestModule{};
         zDInput.ResetKeyStates();
-        zCore.DecimalSeparator = ".";
+        // Assigned as a string, not a literal: g++ 12 warns of an overlap that cannot be
+        // in the literal's inlined copy when this is inlined into some tests.
+        zCore.DecimalSeparator = std::string(1, '.');
         zScript.Script_Initialize();
         gScriptHooks = ScriptHooks{};
         gScriptHooks.CallGameFunction = [this](zScriptObject*, zScriptArray*, const std::string& name,
