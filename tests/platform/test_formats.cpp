@@ -234,6 +234,26 @@ void Le32(std::vector<uint8_t>& v, uint32_t x) {
     Le16(v, x >> 16);
 }
 
+// True when the header gives the picture as w x h and the whole file
+// decodes to a picture of that size; the failure is reported otherwise.
+bool ReadsAs(const std::vector<uint8_t>& iFile, int32_t w, int32_t h, Image& oImg) {
+    std::string error;
+    int32_t headerW = 0, headerH = 0;
+    if (!ReadImageSize(iFile.data(), iFile.size(), headerW, headerH, &error)) {
+        ADD_FAILURE() << "header refused: " << error;
+        return false;
+    }
+    EXPECT_EQ(headerW, w);
+    EXPECT_EQ(headerH, h);
+    if (!DecodeImage(iFile.data(), iFile.size(), oImg, &error)) {
+        ADD_FAILURE() << "refused: " << error;
+        return false;
+    }
+    EXPECT_EQ(oImg.Width, w);
+    EXPECT_EQ(oImg.Height, h);
+    return oImg.Width == w && oImg.Height == h;
+}
+
 // A BMP: 8 bits with a full 256-entry palette, 24 bits, 32 bits with the
 // fourth byte left at zero (as capture tools write), or 32 bits with a
 // 124-byte header and bit masks that carry alpha (as paint programs write).
@@ -346,14 +366,7 @@ TEST(ImageFormats, PicturesFromOtherProgramsLoadWithTheColourKey) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         Image img;
-        std::string error;
-        int32_t w = 0, h = 0;
-        ASSERT_TRUE(ReadImageSize(c.file.data(), c.file.size(), w, h, &error)) << error;
-        EXPECT_EQ(w, kW);
-        EXPECT_EQ(h, kH);
-        ASSERT_TRUE(DecodeImage(c.file.data(), c.file.size(), img, &error)) << error;
-        ASSERT_EQ(img.Width, kW);
-        ASSERT_EQ(img.Height, kH);
+        ASSERT_TRUE(ReadsAs(c.file, kW, kH, img));
         for (int32_t y = 0; y < kH; ++y)
             for (int32_t x = 0; x < kW; ++x) {
                 uint32_t want = kColours[ColourAt(x, y)];
@@ -440,17 +453,11 @@ TEST(ImageFormats, RunLengthBmpsAndAFramePastItsCanvasShowAsOtherReadersShowThem
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         Image img;
-        std::string error;
-        int32_t w = 0, h = 0;
-        ASSERT_TRUE(ReadImageSize(c.file.data(), c.file.size(), w, h, &error)) << error;
-        EXPECT_EQ(w, c.w);
-        EXPECT_EQ(h, c.h);
-        ASSERT_TRUE(DecodeImage(c.file.data(), c.file.size(), img, &error)) << error;
-        ASSERT_EQ(img.Width, c.w);
-        ASSERT_EQ(img.Height, c.h);
+        ASSERT_TRUE(ReadsAs(c.file, c.w, c.h, img));
         for (int32_t y = 0; y < c.h; ++y)
             for (int32_t x = 0; x < c.w; ++x) EXPECT_EQ(img.ARGB(x, y), c.want[size_t(y * c.w + x)]) << x << "," << y;
         // Every cut of it reads or is refused with a reason.
+        std::string error;
         for (size_t n = 0; n < c.file.size(); ++n) {
             error.clear();
             if (!DecodeImage(c.file.data(), n, img, &error)) {
