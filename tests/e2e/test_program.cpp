@@ -301,6 +301,15 @@ TEST(GameFolder, ARefusedPictureIsNamedWithItsReasonInTheLogAndInItsBox) {
             << name;
     }
     EXPECT_EQ(log.find("File not found"), std::string::npos) << log;
+
+    // A game folder whose img/ is a link to a folder elsewhere: every
+    // picture is refused, and its box says the link leads out.
+    std::filesystem::rename(game + "/img", dir.HostPath("elsewhere"));
+    ASSERT_EQ(::symlink(dir.HostPath("elsewhere").c_str(), (game + "/img").c_str()), 0);
+    EXPECT_EQ(std::system((play + " > '" + out + "' 2>&1").c_str()), 0);
+    const std::string linked = readOut();
+    const std::string box = "\tERR\\r\\nLoadTexture\\r\\na link that leads out of its folder\\r\\n<Demo Cursors.png>";
+    EXPECT_NE(linked.find(box), std::string::npos) << linked;
 }
 
 // A few lines that fill the timeline with calls that fail and add ten more of
