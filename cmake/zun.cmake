@@ -25,8 +25,11 @@ function(zun_tests label)
   add_executable(${exe} ${srcs})
   set_target_properties(${exe} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
   target_link_libraries(${exe} PRIVATE zun_test_support ${Z_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
+  # The decimal separator is pinned: start-up would take the machine's (a
+  # comma in German or French), and tests that want another one set it. One
+  # value a property: the discovered tests' properties lose list separators.
   gtest_discover_tests(${exe}
-    PROPERTIES LABELS ${label} ENVIRONMENT "ZUN_HEADLESS=1"
+    PROPERTIES LABELS ${label} ENVIRONMENT "ZUN_HEADLESS=1" ENVIRONMENT_MODIFICATION "ZUN_DECIMAL_SEPARATOR=set:."
     WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/tests
     DISCOVERY_TIMEOUT 60)
 endfunction()

@@ -32,6 +32,14 @@ LogValue::LogValue(std::string_view s) : v_(std::string(s.substr(0, kLogValueMax
 
 size_t LogValue::FullSize() const { return v_.index() == 5 ? size_ : Text().size(); }
 
+LogValue LogValue::Showing(std::string_view iText, std::string_view iShown) {
+    LogValue v(iText);
+    v.shown_ = std::string(iShown.substr(0, kLogValueMax));
+    return v;
+}
+
+std::string LogValue::Shown() const { return shown_.empty() ? Text() : shown_; }
+
 std::string LogValue::Text() const {
     switch (v_.index()) {
         case 1: return FormatBool(std::get<bool>(v_));

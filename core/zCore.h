@@ -82,9 +82,16 @@ public:
     template <class T>
     LogValue(const std::shared_ptr<T>&) {}
     static LogValue None() { return LogValue(); }
+    // A value the line writes as iText while a message box shows iShown in
+    // its place: a stated line keeps its form (an empty place for the
+    // graphics library's error text) and the box still tells the reason.
+    static LogValue Showing(std::string_view iText, std::string_view iShown);
 
     bool HasText() const { return v_.index() != 0; }
     std::string Text() const;
+    // What a message box shows of the value: Showing's iShown when it gave
+    // one, else its Text.
+    std::string Shown() const;
     // The size of the whole text the value was made from (its Text's size for
     // anything but a text).
     size_t FullSize() const;
@@ -92,6 +99,7 @@ public:
 private:
     std::variant<std::monostate, bool, int64_t, double, float, std::string> v_;
     size_t size_ = 0;
+    std::string shown_;
 };
 
 // Hooks through which the framework calls the game; empty slots do nothing.

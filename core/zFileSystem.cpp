@@ -225,6 +225,20 @@ std::string GetAssetPath(const std::string& FileName, const std::string& Folder,
     return GetFilePath(FileName, Folder);
 }
 
+std::string RefusedInPlace(const std::string& FileName, const std::string& Folder) {
+    if (FileName.empty()) return "";
+    for (const std::string& place : {Folder + FileName, zFileSystem.AppPath + FileName, FileName}) {
+        const std::string host = ToHostPath(place);
+        if (!StatHostEntry(host).Exists) continue;
+        HostFile file;
+        std::string why;
+        if (OpenHostFile(host, file, why)) return "";
+        // A link to nothing is as good as no file there.
+        if (why != "file not found") return why;
+    }
+    return "";
+}
+
 bool FileExists(const std::string& FileName) {
     if (FileName.empty()) return false;
     struct stat st;

@@ -43,6 +43,10 @@ bool IsInnerFileName(const std::string& Name);
 std::string GetAssetPath(const std::string& FileName, const std::string& Folder, const char* Proc);
 // The error line of a file name refused by IsInnerFileName.
 void LogOutsideName(const char* Proc, const std::string& FileName);
+// Why the door refuses what stands where GetFilePath finds no file of that
+// name (a folder, a loop of links): its reason for the first place looked at
+// that holds something; "" when none does.
+std::string RefusedInPlace(const std::string& FileName, const std::string& Folder);
 bool FileExists(const std::string& FileName);
 bool FolderExists(const std::string& Path);
 bool DeleteFile(const std::string& FileName);

@@ -31,6 +31,7 @@ std::string NotAFile(mode_t mode) {
 
 std::string OpenFailure(int err) {
     if (err == ENOENT || err == ENOTDIR) return "file not found";
+    if (err == ELOOP) return "a loop of links, not a file";
     return std::string("cannot open the file (") + std::strerror(err) + ")";
 }
 

@@ -55,7 +55,8 @@ private:
 // Opens a file to read, confined to its folder (see above). False with the
 // reason in `error`: "file not found", "a FIFO, not a file", "a folder, not a
 // file", "a device, not a file", "a link that leads out of its folder",
-// "cannot open the file (...)". The caller's message names the file.
+// "a loop of links, not a file", "cannot open the file (...)". The caller's
+// message names the file.
 bool OpenHostFile(const std::string& hostPath, HostFile& file, std::string& error);
 // The same, confined to `hostFolder` ("" for no bound: the system files the
 // program names itself, such as the sound font).

@@ -1,9 +1,11 @@
 #include "core/zRuntime.h"
 
+#include <locale.h>
+#include <stdlib.h>
+
 #include <charconv>
 #include <chrono>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <limits>
 
@@ -111,9 +113,14 @@ static std::string FormatG(double v, int digits) {
     if (std::isnan(v)) return "NaN";
     if (std::isinf(v)) return v > 0 ? "Infinity" : "-Infinity";
     if (v == 0.0) return "0";
+    // As printf's "%.*G" writes it in the C locale: printf itself would take
+    // the decimal point of whatever locale a library has set.
     char buf[64];
-    std::snprintf(buf, sizeof buf, "%.*G", digits, v);
-    return ApplySeparator(buf);
+    const auto written = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, digits);
+    std::string s(buf, written.ptr);
+    for (char& c : s)
+        if (c == 'e') c = 'E';
+    return ApplySeparator(std::move(s));
 }
 
 std::string FormatSingle(float v) { return FormatG(double(v), 7); }
@@ -173,8 +180,10 @@ bool ParseNumber(std::string_view text, double& out) {
     auto [p, ec] = std::from_chars(num.data(), num.data() + num.size(), v, std::chars_format::general);
     if (p != num.data() + num.size()) return false;
     if (ec == std::errc::result_out_of_range) {
-        // strtod tells overflow (infinite) from underflow (reads as zero).
-        if (std::isinf(std::strtod(num.c_str(), nullptr))) return false;
+        // strtod tells overflow (infinite) from underflow (reads as zero),
+        // in the C locale: in a library's locale it would stop at the ".".
+        static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", locale_t(0));
+        if (std::isinf(strtod_l(num.c_str(), nullptr, cLocale))) return false;
         v = 0.0;
     } else if (ec != std::errc()) {
         return false;

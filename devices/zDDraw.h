@@ -268,15 +268,23 @@ private:
         int64_t Size = 0, Modified = 0, Changed = 0;
         bool operator==(const FileStamp&) const = default;
     };
+    struct FailedFile {
+        FileStamp Stamp;
+        std::string Reason;  // the decoder's refusal
+    };
     // Files whose bytes made no texture, by host path: asked for again
     // unchanged, they fail at once instead of being read and decoded anew.
-    std::unordered_map<std::string, FileStamp> FailedTextureFiles;
+    std::unordered_map<std::string, FailedFile> FailedTextureFiles;
     // False when the file cannot be looked at.
     static bool StampOf(const std::string& iHostPath, FileStamp& oStamp);
     // Keeps the file as failed by the decoder's refusal iError, unless that
     // was no fault of the bytes. The list is bounded: when full it starts
     // over, and a forgotten file is only read once more.
     void RememberFailedFile(const std::string& iHostPath, const FileStamp& iStamp, const std::string& iError);
+    // The one way a load fails: a line names the file with iWhy (unless
+    // iTold, when the log has it already), then the stated "ERR" line, whose
+    // box shows iWhy in the place of the graphics library's error text.
+    static void LogLoadFailure(const std::string& FileName, const std::string& iWhy, bool iTold = false);
     bool DecodeInto(const TextureEntry& e, const std::string& path, int32_t& w, int32_t& h,
                     std::vector<uint8_t>& rgba) const;
 };

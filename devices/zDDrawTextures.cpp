@@ -37,7 +37,7 @@ bool zDDrawModule::DecodeInto(const TextureEntry& e, const std::string& path, in
     std::string error;
     Image img;
     if (!LoadImageFile(ToHostPath(path), img, &error)) {
-        if (!error.empty()) Log("WARN", "LoadTexture", error);
+        if (!error.empty()) Log("WARN", "LoadTexture", error, "<" + e.FileName + ">");
         return false;
     }
     PrepareTexels(img, e.ColorKey);
@@ -67,7 +67,13 @@ void zDDrawModule::RememberFailedFile(const std::string& iHostPath, const FileSt
     // names in other cases share the entry of their file.
     constexpr size_t kMaxFailedFiles = 1024;
     if (FailedTextureFiles.size() >= kMaxFailedFiles) FailedTextureFiles.clear();
-    FailedTextureFiles[iHostPath] = iStamp;
+    FailedTextureFiles[iHostPath] = FailedFile{iStamp, iError};
+}
+
+void zDDrawModule::LogLoadFailure(const std::string& FileName, const std::string& iWhy, bool iTold) {
+    const std::string name = "<" + FileName + ">";
+    if (!iWhy.empty() && !iTold) Log("WARN", "LoadTexture", iWhy, name);
+    Log("ERR", zCore.CurrentProc, LogValue::Showing(GetDXErrorText(0), iWhy), name);
 }
 
 bool zDDrawModule::ReserveTextureBytes(int64_t iW, int64_t iH, const std::string& iWhat) {
@@ -115,7 +121,12 @@ int32_t zDDrawModule::LoadTextureNamed(const std::string& FileName, bool Content
         path.clear();
     }
     if (path.empty()) {
-        Log("ERR", "LoadTexture", "File not found", "<" + FileName + ">");
+        // What stands in the picture's place may be no file at all (a
+        // folder, a loop of links): the door tells what it is.
+        if (const std::string refused = RefusedInPlace(FileName, TexturePath); !refused.empty())
+            LogLoadFailure(FileName, refused);
+        else
+            Log("ERR", "LoadTexture", "File not found", "<" + FileName + ">");
         return 0;
     }
 
@@ -126,14 +137,15 @@ int32_t zDDrawModule::LoadTextureNamed(const std::string& FileName, bool Content
     const bool stamped = StampOf(hostPath, stamp);
     if (stamped) {
         const auto known = FailedTextureFiles.find(hostPath);
-        if (known != FailedTextureFiles.end() && known->second == stamp) {
-            Log("ERR", zCore.CurrentProc, GetDXErrorText(0), "<" + FileName + ">");
+        if (known != FailedTextureFiles.end() && known->second.Stamp == stamp) {
+            LogLoadFailure(FileName, known->second.Reason, true);
             return 0;
         }
     }
 
     const int32_t countBefore = TextureCount;
     const size_t sizeBefore = Textures.size();
+    std::string why;
     try {
         TextureEntry entry;
         entry.FileName = FileName;
@@ -156,9 +168,9 @@ int32_t zDDrawModule::LoadTextureNamed(const std::string& FileName, bool Content
         if (!ReadImageFileBytes(hostPath, bytes, &error)) {
             // Not the bytes' fault (a FIFO in the file's place, too many
             // open files, a read error): tried again on the next load.
-            Log("WARN", "LoadTexture", error, "<" + FileName + ">");
+            why = error;
         } else if (!ReadImageSize(bytes.data(), bytes.size(), w, h, &error)) {
-            if (!error.empty()) Log("WARN", "LoadTexture", error);
+            why = error;
             if (stamped) RememberFailedFile(hostPath, stamp, error);
         } else if (!ReserveTextureBytes(w, h, "<" + FileName + ">")) {
             TextureCount = countBefore;
@@ -172,9 +184,10 @@ int32_t zDDrawModule::LoadTextureNamed(const std::string& FileName, bool Content
                 std::vector<uint8_t>().swap(bytes);
                 PrepareTexels(img, ColorKey);
                 tex = dev.CreateTexture(w, h, img.Pixels.data());
+                if (tex == 0) why = "the graphics device made no texture of it";
             } else {
-                if (!error.empty()) Log("WARN", "LoadTexture", error);
-                if (stamped) RememberFailedFile(hostPath, stamp, error);
+                why = error.empty() ? "damaged image file" : error;
+                if (stamped) RememberFailedFile(hostPath, stamp, why);
             }
             if (tex == 0) TextureBytes -= int64_t(w) * h * 4;
         }
@@ -186,9 +199,12 @@ int32_t zDDrawModule::LoadTextureNamed(const std::string& FileName, bool Content
             e.Loaded = true;
             return TextureCount;
         }
-    } catch (const std::exception&) {
+    } catch (const std::bad_alloc&) {
+        why = "out of memory";
+    } catch (const std::exception& e) {
+        why = e.what();
     }
-    Log("ERR", zCore.CurrentProc, GetDXErrorText(0), "<" + FileName + ">");
+    LogLoadFailure(FileName, why);
     TextureCount = countBefore;
     Textures.resize(std::min(sizeBefore, size_t(countBefore) + 1));
     return 0;

@@ -5,6 +5,7 @@
 # takes longer than FUZZ_TIMEOUT seconds (one by default) is a finding.
 # Usage: run.sh BUILD [SECONDS] [PARALLEL]
 set -euo pipefail
+. "$(dirname "$0")/../scripts/stoppable.sh"
 build=$1
 seconds=${2:-20}
 parallel=${3:-1}
@@ -23,7 +24,7 @@ run_one() {
   local log="$build/fuzz/$name.log"
   if ZUN_HEADLESS=1 ASAN_OPTIONS="${ASAN_OPTIONS:-quarantine_size_mb=64}" "$exe" -max_total_time="$seconds" \
        -rss_limit_mb=$rss -timeout="$timeout" -print_final_stats=1 \
-       -artifact_prefix="$build/fuzz/$name-" "${args[@]}" > "$log" 2>&1; then
+       -artifact_prefix="$build/fuzz/$name-" "${args[@]}" < /dev/null > "$log" 2>&1; then
     local runs slowest
     runs=$(grep -o 'stat::number_of_executed_units: *[0-9]*' "$log" | grep -o '[0-9]*$' || echo "?")
     slowest=$(grep -o 'stat::slowest_unit_time_sec: *[0-9]*' "$log" | grep -o '[0-9]*$' || echo "?")
@@ -38,10 +39,12 @@ run_one() {
 rm -f "$build"/fuzz/*.failed
 for exe in "$build"/fuzz/fuzz_*; do
   [ -x "$exe" ] && [ -f "$exe" ] || continue
-  while [ "$(jobs -rp | wc -l)" -ge "$parallel" ]; do wait -n || true; done
+  while ! stopping && [ "$(jobs -rp | wc -l)" -ge "$parallel" ]; do wait -n || true; done
+  stopping && break
   echo "fuzz: $(basename "$exe") for ${seconds}s"
   ( run_one "$exe" || touch "$build/fuzz/$(basename "$exe").failed" ) &
 done
-wait
+wait_jobs
+exit_when_stopped fuzz
 failed=("$build"/fuzz/*.failed)
 [ "${#failed[@]}" -eq 0 ]

@@ -3,6 +3,7 @@
 # a read of uninitialised or freed memory, or a definite leak, fails.
 # Usage: valgrind.sh DIR TARGET...   (DIR holds replay_TARGET executables)
 set -euo pipefail
+. "$(dirname "$0")/../scripts/stoppable.sh"
 dir=$1
 shift
 seeds="$(cd "$(dirname "$0")" && pwd)/corpus"
@@ -10,9 +11,15 @@ command -v valgrind > /dev/null || { echo "valgrind: not installed (scripts/setu
 failed=0
 for name in "$@"; do
   log=$(mktemp)
-  if valgrind --error-exitcode=99 --leak-check=full --errors-for-leak-kinds=definite \
-       --show-leak-kinds=definite --track-origins=yes \
-       "$dir/replay_$name" "$seeds/$name" > "$log" 2>&1; then
+  valgrind --error-exitcode=99 --leak-check=full --errors-for-leak-kinds=definite \
+    --show-leak-kinds=definite --track-origins=yes \
+    "$dir/replay_$name" "$seeds/$name" < /dev/null > "$log" 2>&1 &
+  wait_job $!
+  if stopping; then
+    rm -f "$log"
+    exit_when_stopped valgrind
+  fi
+  if [ "$job_status" = 0 ]; then
     echo "valgrind: $name: $(grep -o '^[0-9]* inputs' "$log"), $(grep -o 'ERROR SUMMARY: .*' "$log")"
   else
     echo "valgrind: $name FAILED"

@@ -75,6 +75,7 @@ struct Channel {
 struct BmpHeader {
     int32_t w = 0, h = 0;
     bool topDown = false;
+    bool runs = false;  // the pixels come as runs of 8- or 4-bit indices
     uint32_t bits = 0;
     size_t offset = 0;
     size_t paletteAt = 0, paletteCount = 0, paletteEntry = 4;
@@ -117,8 +118,11 @@ bool ParseBmp(const uint8_t* d, size_t n, BmpHeader& b, std::string& error) {
 
     size_t after = 14 + headerSize;  // where masks or palette follow
     const bool bitfields = compression == 3 || compression == 6;
-    if (compression != 0 && !bitfields) return Fail(error, "unsupported BMP compression");
-    if (bitfields) {
+    b.runs = compression == 1 || compression == 2;
+    if (compression != 0 && !bitfields && !b.runs) return Fail(error, "unsupported BMP compression");
+    if (b.runs) {
+        if (b.bits != (compression == 1 ? 8u : 4u)) return Fail(error, "damaged BMP file");
+    } else if (bitfields) {
         if (b.bits != 16 && b.bits != 32) return Fail(error, "damaged BMP file");
         const size_t count = compression == 6 || headerSize >= 56 ? 4 : 3;
         // The masks sit inside the newer headers, behind the 40-byte one.
@@ -132,6 +136,10 @@ bool ParseBmp(const uint8_t* d, size_t n, BmpHeader& b, std::string& error) {
     } else if (b.bits == 32) {
         b.masks[0] = 0xFF0000, b.masks[1] = 0xFF00, b.masks[2] = 0xFF, b.masks[3] = 0xFF000000u;
         b.alphaFromFile = true;
+    } else if (b.bits == 2 || b.bits == 64) {
+        // Depths the format has that few programs write: the file is sound.
+        error = "unsupported BMP bit depth (" + std::to_string(b.bits) + " bits per pixel)";
+        return false;
     } else if (b.bits != 1 && b.bits != 4 && b.bits != 8 && b.bits != 24) {
         return Fail(error, "damaged BMP file");
     }
@@ -144,11 +152,77 @@ bool ParseBmp(const uint8_t* d, size_t n, BmpHeader& b, std::string& error) {
         b.paletteAt = after;
         b.paletteCount = count;
     }
+    if (b.offset > n) return Fail(error, "file is truncated");
+    if (b.runs) {
+        // What no run covers stays transparent and costs no byte, so past
+        // kMaxSparsePicture the picture must be one its runs could fill: two
+        // bytes give at most 255 pixels.
+        const uint64_t area = uint64_t(b.w) * uint64_t(b.h);
+        if (area > kMaxSparsePicture && area > uint64_t(n - b.offset) / 2 * 255)
+            return Fail(error, "BMP picture too large for the data that fills it");
+        return true;
+    }
     // Rows are padded to four bytes, which a writer may leave off the last.
     const size_t row = (size_t(b.w) * b.bits + 7) / 8;
     const size_t stride = (size_t(b.w) * b.bits + 31) / 32 * 4;
-    if (b.offset > n || n - b.offset < stride * size_t(b.h - 1) + row) return Fail(error, "file is truncated");
+    if (n - b.offset < stride * size_t(b.h - 1) + row) return Fail(error, "file is truncated");
     return true;
+}
+
+// The pixels of a run-length BMP: runs of one index, literal runs padded to
+// whole 16-bit words, and escapes for the end of a line, the end of the
+// picture and a jump ahead. Rows count in the file's order; what no run
+// covers stays transparent. A run that would cross the picture's edge, or a
+// jump out of it, is a damaged file.
+bool DecodeBmpRuns(const uint8_t* d, size_t n, const BmpHeader& b, uint8_t (*palette)[4], Image& out,
+                   std::string& error) {
+    const bool nibbles = b.bits == 4;
+    const int64_t w = b.w, h = b.h;
+    int64_t x = 0, y = 0;
+    size_t pos = b.offset;
+    auto fail = [&](const char* why) {
+        out = Image{};
+        return Fail(error, why);
+    };
+    auto row = [&] { return out.Pixels.data() + size_t(b.topDown ? y : h - 1 - y) * size_t(w) * 4; };
+    for (;;) {
+        if (n - pos < 2) {
+            // A writer may leave off the last escape once every row is done.
+            if (y >= h || (y == h - 1 && x == w)) return true;
+            return fail("file is truncated");
+        }
+        const uint32_t count = d[pos], value = d[pos + 1];
+        pos += 2;
+        if (count > 0) {
+            if (y >= h || count > w - x) return fail("damaged BMP file");
+            uint8_t* p = row() + size_t(x) * 4;
+            for (uint32_t k = 0; k < count; ++k, p += 4)
+                std::memcpy(p, palette[nibbles ? (k & 1 ? value & 15 : value >> 4) : value], 4);
+            x += count;
+        } else if (value == 0) {
+            x = 0;
+            ++y;
+        } else if (value == 1) {
+            return true;
+        } else if (value == 2) {
+            if (n - pos < 2) return fail("file is truncated");
+            x += d[pos];
+            y += d[pos + 1];
+            pos += 2;
+            if (x > w || y > h) return fail("damaged BMP file");
+        } else {
+            const size_t bytes = nibbles ? (value + 1) / 2 : value;
+            if (n - pos < bytes) return fail("file is truncated");
+            if (y >= h || value > w - x) return fail("damaged BMP file");
+            uint8_t* p = row() + size_t(x) * 4;
+            for (uint32_t k = 0; k < value; ++k, p += 4) {
+                const uint8_t byte = d[pos + (nibbles ? k / 2 : k)];
+                std::memcpy(p, palette[nibbles ? (k & 1 ? byte & 15 : byte >> 4) : byte], 4);
+            }
+            x += value;
+            pos = std::min(n, pos + (bytes + 1) / 2 * 2);
+        }
+    }
 }
 
 // ---- TGA ----
@@ -278,13 +352,13 @@ bool GifSize(const uint8_t* d, size_t n, int32_t& w, int32_t& h, std::string& er
     if (!SideOk(w, h)) return Fail(error, "image size out of range");
     // A frame often covers only part of the canvas, the rest staying
     // transparent, and that rest costs the file no byte: so a canvas up to
-    // kMaxSparseGifCanvas pixels is taken whatever the file holds. A larger
+    // kMaxSparsePicture pixels is taken whatever the file holds. A larger
     // one must be one the file's bytes could fill, so that a header alone
     // cannot make a large picture be allocated. An LZW code of c bits stands
     // for at most 2^c pixels, and 2^c / c is largest for the widest code, 12
     // bits: no byte of a file gives more than 8 * 4096 / 12 pixels.
     const uint64_t area = uint64_t(w) * uint64_t(h);
-    if (area > kMaxSparseGifCanvas && area * 12 > uint64_t(n) * 8 * 4096)
+    if (area > kMaxSparsePicture && area * 12 > uint64_t(n) * 8 * 4096)
         return Fail(error, "GIF canvas too large for the data that fills it");
     return true;
 }
@@ -302,6 +376,7 @@ bool DecodeBmp(const uint8_t* d, size_t n, Image& out, std::string& error) {
             Put(palette[i], 0, 0, 0, 255);  // an index the palette lacks
         }
     }
+    if (b.runs) return DecodeBmpRuns(d, n, b, palette, out, error);
     const Channel ch[4] = {Channel(b.masks[0]), Channel(b.masks[1]), Channel(b.masks[2]), Channel(b.masks[3])};
     const size_t stride = (size_t(b.w) * b.bits + 31) / 32 * 4;
     for (int32_t r = 0; r < b.h; ++r) {
@@ -425,7 +500,7 @@ bool DecodeGif(const uint8_t* d, size_t n, Image& out, std::string& error) {
     const uint32_t left = U16(d + pos), top = U16(d + pos + 2), fw = U16(d + pos + 4), fh = U16(d + pos + 6);
     const uint8_t flags = d[pos + 8];
     pos += 9;
-    if (fw == 0 || fh == 0 || left + fw > uint32_t(sw) || top + fh > uint32_t(sh)) return fail("damaged GIF file");
+    if (fw == 0 || fh == 0) return fail("damaged GIF file");
     if (flags & 0x80) {
         tableCount = size_t(2) << (flags & 7);
         if (tableCount * 3 > n - pos) return fail("file is truncated");
@@ -439,14 +514,30 @@ bool DecodeGif(const uint8_t* d, size_t n, Image& out, std::string& error) {
     if (!StartPicture(out, sw, sh, error)) return false;
 
     // Rows of an interlaced frame come in four passes.
+    static const uint32_t start[4] = {0, 4, 2, 1}, step[4] = {8, 8, 4, 2};
     const bool interlaced = (flags & 0x40) != 0;
-    const size_t total = size_t(fw) * size_t(fh);
+    // A frame may reach past its canvas (writers that crop the canvas and
+    // not the frame): only its part inside the canvas is drawn, as other
+    // readers draw it, and the data is decoded only as far as that part.
+    const uint32_t shownW = left < uint32_t(sw) ? std::min(fw, uint32_t(sw) - left) : 0;
+    const uint32_t shownH = top < uint32_t(sh) ? std::min(fh, uint32_t(sh) - top) : 0;
+    size_t total = 0;
+    if (shownW > 0 && shownH > 0) {
+        // The place of the last row shown among the rows as they come.
+        size_t order = 0, last = 0;
+        for (int p = 0; p < (interlaced ? 4 : 1); ++p)
+            for (uint32_t r = interlaced ? start[p] : 0; r < fh; r += interlaced ? step[p] : 1, ++order)
+                if (r < shownH) last = order;
+        total = last * size_t(fw) + shownW;
+    }
+    // No more than the largest picture's worth of pixels is decoded for it.
+    if (total > uint64_t(kMaxTextureSide) * uint64_t(kMaxTextureSide)) return fail("damaged GIF file");
     size_t done = 0, x = 0, row = 0;
     int pass = 0;
     auto emit = [&](uint8_t index) {
         if (done >= total || row >= fh) return;
-        uint8_t* p = out.Pixels.data() + ((size_t(top) + row) * size_t(sw) + left + x) * 4;
-        if (index != transparent) {
+        if (x < shownW && row < shownH && index != transparent) {
+            uint8_t* p = out.Pixels.data() + ((size_t(top) + row) * size_t(sw) + left + x) * 4;
             if (index < tableCount) Put(p, table[index * 3], table[index * 3 + 1], table[index * 3 + 2], 255);
             else Put(p, 0, 0, 0, 255);
         }
@@ -457,7 +548,6 @@ bool DecodeGif(const uint8_t* d, size_t n, Image& out, std::string& error) {
             ++row;
             return;
         }
-        static const uint32_t start[4] = {0, 4, 2, 1}, step[4] = {8, 8, 4, 2};
         row += step[pass];
         while (row >= fh && pass < 3) row = start[++pass];
     };

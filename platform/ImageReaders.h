@@ -19,9 +19,11 @@ bool IsGif(const uint8_t* data, size_t size);
 // format has, so that other data is not taken for one.
 bool IsTga(const uint8_t* data, size_t size);
 
-// The canvas a GIF may have whatever its size in bytes (2048 x 2048, 16 MB
-// of pixels): a larger one must be one its bytes could fill.
-inline constexpr uint64_t kMaxSparseGifCanvas = uint64_t(2048) * 2048;
+// The picture a GIF canvas or a run-length BMP may have whatever its size in
+// bytes (2048 x 2048, 16 MB of pixels): both leave what their data does not
+// cover transparent at no cost in bytes, so a larger one must be one its
+// bytes could fill.
+inline constexpr uint64_t kMaxSparsePicture = uint64_t(2048) * 2048;
 
 // The picture's size from the header alone, checked against kMaxTextureSide
 // and against the least number of bytes such a picture needs; false with a

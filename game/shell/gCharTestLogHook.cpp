@@ -33,6 +33,31 @@ bool SeenLately(gCharTestModule::ErrorBoxState& ioState, const std::string& iTex
     return false;
 }
 
+// The box's text: each value of the line on a line of its own, and where a
+// value shows a box more than the line holds (a reason the stated form of
+// the line has no place for), that.
+std::string BoxText(const std::string& iText, const std::vector<LogValue>& iEntry) {
+    std::vector<std::string> lines(1);
+    for (char c : iText) {
+        if (c == '\t') lines.emplace_back();
+        else lines.back() += c;
+    }
+    std::vector<const LogValue*> shown;
+    for (const LogValue& v : iEntry)
+        if (v.HasText()) shown.push_back(&v);
+    if (shown.size() == lines.size()) {
+        for (size_t i = 0; i < lines.size(); ++i)
+            if (std::string s = shown[i]->Shown(); s != shown[i]->Text()) lines[i] = std::move(s);
+    }
+    std::string text;
+    text.reserve(iText.size() + 16);
+    for (size_t i = 0; i < lines.size(); ++i) {
+        if (i > 0) text += "\r\n";
+        text += lines[i];
+    }
+    return text;
+}
+
 }  // namespace
 
 bool gCharTestModule::ShowErrorBox(const std::string& iText, int32_t iStyle, const std::string& iTitle) {
@@ -58,13 +83,8 @@ bool gCharTestModule::OnLogEntry(const std::string& iText, const std::vector<Log
     // A box that itself logs an error must not open another one.
     static bool showing = false;
     if (showing) return false;
-    if (SeenLately(ErrorBoxes, iText)) return false;
-    std::string text;
-    text.reserve(iText.size() + 16);
-    for (char c : iText) {
-        if (c == '\t') text += "\r\n";
-        else text += c;
-    }
+    const std::string text = BoxText(iText, iEntry);
+    if (SeenLately(ErrorBoxes, text)) return false;
     struct Guard {
         Guard() { showing = true; }
         ~Guard() { showing = false; }

@@ -1,11 +1,38 @@
 #include <gtest/gtest.h>
+#include <locale.h>
 
 #include <cmath>
+#include <cstdlib>
+#include <optional>
 
 #include "core/zCore.h"
+#include "core/zFileSystem.h"
 #include "core/zRuntime.h"
+#include "support/TestSupport.h"
 
 using namespace zun;
+
+namespace {
+
+// An environment variable set (or unset, for null) while the object lives.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* iName, const char* iValue) : name_(iName) {
+        if (const char* old = std::getenv(iName)) old_ = old;
+        if (iValue) ::setenv(iName, iValue, 1);
+        else ::unsetenv(iName);
+    }
+    ~ScopedEnv() {
+        if (old_) ::setenv(name_, old_->c_str(), 1);
+        else ::unsetenv(name_);
+    }
+
+private:
+    const char* name_;
+    std::optional<std::string> old_;
+};
+
+}  // namespace
 
 TEST(Runtime, WholeNumberConversionsRoundHalfToEven) {
     EXPECT_EQ(CLng(2.5), 2);
@@ -40,6 +67,42 @@ TEST(Runtime, CheckedArithmeticRaisesTheClassicErrors) {
         FAIL();
     } catch (const RuntimeError& e) {
         EXPECT_EQ(e.Description, "Overflow");
+    }
+}
+
+// On a machine whose locale writes numbers with a comma (German, French),
+// start-up takes the comma and the conversions use it both ways. Whatever
+// locale the C library itself has been switched to (a library may switch
+// it), they follow the program's own separator alone.
+TEST(Runtime, NumberTextUnderALocaleWithACommaSeparator) {
+    for (const char* name : {"de_DE.UTF-8", "fr_FR.UTF-8"}) {
+        SCOPED_TRACE(name);
+        if (locale_t installed = newlocale(LC_ALL_MASK, name, locale_t(0))) freelocale(installed);
+        else GTEST_SKIP() << name << " is not installed";
+        const ScopedEnv locale("LC_ALL", name), unpinned("ZUN_DECIMAL_SEPARATOR", nullptr);
+        test::TempDir dir;
+        SetApplicationFolder(dir.Host());
+        Core_Start();
+        SetApplicationFolder("");
+        EXPECT_EQ(zCore.DecimalSeparator, ",");
+        ::setlocale(LC_ALL, name);
+        for (const char* separator : {",", "."}) {
+            zCore.DecimalSeparator = separator;
+            const std::string half = std::string("43200") + separator + "5";
+            EXPECT_EQ(FormatDouble(43200.5), half);
+            EXPECT_EQ(FormatSingle(-2.5e-7f), std::string("-2") + separator + "5E-07");
+            EXPECT_EQ(FormatSingle(1e20f), "1E+20");
+            double d = 0;
+            EXPECT_TRUE(ParseNumber(half, d));
+            EXPECT_EQ(d, 43200.5);
+            EXPECT_TRUE(ParseNumber("1.5", d));
+            EXPECT_EQ(d, 1.5);
+            EXPECT_FALSE(ParseNumber("1.5e999", d));
+            EXPECT_TRUE(ParseNumber("1.5e-999", d));
+            EXPECT_EQ(d, 0.0);
+        }
+        ::setlocale(LC_ALL, "C");
+        zCore.DecimalSeparator = ".";
     }
 }
 

@@ -101,6 +101,42 @@ TEST_F(Textures, ADamagedFileIsNotDecodedAgainUntilItChanges) {
     EXPECT_EQ(zDDraw.LoadTexture("Cut.png", false, 0, 1, 0), 1);
 }
 
+// A picture that makes no texture is named with its reason on a line of its
+// own, whatever refused it: the decoder, or the file door for what stands in
+// its place (a FIFO, a folder, a loop of links, a link out of the folder).
+// The stated error line follows it; a damaged file asked for again fails at
+// once with that line alone, its reason told already.
+TEST_F(Textures, ARefusedPictureIsNamedWithItsReason) {
+    TempDir outside;
+    Png("Elsewhere.png", 2, 2);
+    ASSERT_EQ(::rename(dir.HostPath("Elsewhere.png").c_str(), outside.HostPath("Elsewhere.png").c_str()), 0);
+    WriteHostFile(dir.HostPath("Cut.png"), {0x89, 'P', 'N', 'G', 1, 2, 3});
+    PlaceHostile(dir.HostPath("Fifo.png"), Hostile::Fifo, "");
+    PlaceHostile(dir.HostPath("Folder.png"), Hostile::Folder, "");
+    PlaceHostile(dir.HostPath("Out.png"), Hostile::OutsideLink, outside.HostPath("Elsewhere.png"));
+    ASSERT_EQ(::symlink("Loop.png", dir.HostPath("Loop.png").c_str()), 0);
+    const std::pair<const char*, const char*> cases[] = {{"Cut.png", "file is truncated"},
+                                                         {"Fifo.png", "a FIFO, not a file"},
+                                                         {"Folder.png", "a folder, not a file"},
+                                                         {"Loop.png", "a loop of links, not a file"},
+                                                         {"Out.png", "a link that leads out of its folder"},
+                                                         {"Cut.png", nullptr}};
+    for (const auto& [name, why] : cases) {
+        SCOPED_TRACE(name);
+        LogCapture log;
+        EXPECT_EQ(zDDraw.LoadTexture(name, false, 0, 1, 0), 0);
+        const std::string file = std::string("<") + name + ">";
+        std::vector<std::string> want;
+        if (why) want.push_back(std::string("WARN\tLoadTexture\t") + why + "\t" + file);
+        want.push_back("ERR\tLoadTexture\t\t" + file);
+        std::vector<std::string> got;
+        for (const auto& l : log.Lines())
+            if (l.rfind("INF", 0) != 0) got.push_back(l);
+        EXPECT_EQ(got, want);
+    }
+    EXPECT_EQ(zDDraw.TextureCount, 0);
+}
+
 // Only what the file's own bytes caused is remembered: a load that failed for
 // the machine's sake (no file descriptor left) reads the unchanged file again.
 TEST_F(Textures, AFailureThatIsNotTheFilesFaultIsTriedAgain) {

@@ -552,5 +552,50 @@ TEST_F(ProgramTest, ScreenshotsOfFourRunsStayWithinOneBudgetAndOtherFilesAreKept
         EXPECT_EQ(zun::test::ReadHostFile(dir.HostPath(name)), bytes) << name;
 }
 
+// The real program on a game folder where three pictures its start-up loads
+// are no pictures: damaged bytes, a folder and a loop of links. Each is named
+// with its reason on a line of its own, the stated error line follows, and
+// the error box says the reason; none is called missing.
+TEST(GameFolder, ARefusedPictureIsNamedWithItsReasonInTheLogAndInItsBox) {
+    const zun::test::TempDir dir;
+    const std::string bin = ZUN_PROGRAM_DIR, game = dir.HostPath("game"), out = dir.HostPath("out.txt");
+    auto readOut = [&] {
+        const std::vector<uint8_t> bytes = zun::test::ReadHostFile(out);
+        return std::string(bytes.begin(), bytes.end());
+    };
+    const std::string build = "'" + bin + "democontent' '" + ZUN_SOURCE_DIR + "/demo' '" + game + "'";
+    ASSERT_EQ(std::system((build + " > '" + out + "' 2>&1").c_str()), 0) << readOut();
+    zun::test::WriteHostFile(game + "/img/Demo Light.png", {0x89, 'P', 'N', 'G', 1, 2, 3});
+    zun::test::PlaceHostile(game + "/img/Demo Shadow.png", zun::test::Hostile::Folder, "");
+    std::filesystem::remove(game + "/img/Weather Snow.png");
+    ASSERT_EQ(::symlink("Weather Snow.png", (game + "/img/Weather Snow.png").c_str()), 0);
+    const std::string play = "cd '" + game + "' && ZUN_APP_PATH=. ZUN_HEADLESS=1 SDL_VIDEODRIVER=dummy " +
+                             "SDL_AUDIODRIVER=dummy ZUN_VIRTUAL_CLOCK=1 ZUN_FRAMES=3 '" + bin + "vorlund'";
+    const int status = std::system((play + " > '" + out + "' 2>&1").c_str());
+    const std::string log = readOut();
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << log;
+    const std::pair<const char*, const char*> refused[] = {{"Demo Light.png", "file is truncated"},
+                                                           {"Demo Shadow.png", "a folder, not a file"},
+                                                           {"Weather Snow.png", "a loop of links, not a file"}};
+    for (const auto& [name, why] : refused) {
+        const std::string file = std::string("<") + name + ">";
+        EXPECT_NE(log.find(std::string("WARN\tLoadTexture\t") + why + "\t" + file), std::string::npos) << name;
+        EXPECT_NE(log.find("ERR\tLoadTexture\t\t" + file), std::string::npos) << name;
+        // The box's lines, as the headless box logs them.
+        EXPECT_NE(log.find(std::string("\tERR\\r\\nLoadTexture\\r\\n") + why + "\\r\\n" + file), std::string::npos)
+            << name;
+    }
+    EXPECT_EQ(log.find("File not found"), std::string::npos) << log;
+
+    // A game folder whose img/ is a link to a folder elsewhere: every
+    // picture is refused, and its box says the link leads out.
+    std::filesystem::rename(game + "/img", dir.HostPath("elsewhere"));
+    ASSERT_EQ(::symlink(dir.HostPath("elsewhere").c_str(), (game + "/img").c_str()), 0);
+    EXPECT_EQ(std::system((play + " > '" + out + "' 2>&1").c_str()), 0);
+    const std::string linked = readOut();
+    const std::string box = "\tERR\\r\\nLoadTexture\\r\\na link that leads out of its folder\\r\\n<Demo Cursors.png>";
+    EXPECT_NE(linked.find(box), std::string::npos) << linked;
+}
+
 }  // namespace
 }  // namespace tarv::test

@@ -34,12 +34,15 @@ std::vector<uint8_t> Pixels() {
     return rgba;
 }
 
-// A GIF made byte by byte: a four-colour table and image data whose LZW codes
-// are all literals, the table cleared before it can grow past 3-bit codes.
-std::vector<uint8_t> MakeGif() {
-    std::vector<uint8_t> g = {'G', 'I', 'F', '8', '9', 'a', kW, 0, kH, 0, 0xF1, 0, 0};
+// A GIF made byte by byte: a four-colour table (kColours) and a frame of
+// fw x fh at (left, top) on a canvas of cw x ch, whose LZW codes are all
+// literals, the table cleared before it can grow past 3-bit codes.
+template <class IndexAt>
+std::vector<uint8_t> GifOf(uint8_t cw, uint8_t ch, uint8_t left, uint8_t top, uint8_t fw, uint8_t fh,
+                           IndexAt indexAt) {
+    std::vector<uint8_t> g = {'G', 'I', 'F', '8', '9', 'a', cw, 0, ch, 0, 0xF1, 0, 0};
     for (uint32_t c : kColours) g.insert(g.end(), {uint8_t(c >> 16), uint8_t(c >> 8), uint8_t(c)});
-    g.insert(g.end(), {0x2C, 0, 0, 0, 0, kW, 0, kH, 0, 0, 2});
+    g.insert(g.end(), {0x2C, left, 0, top, 0, fw, 0, fh, 0, 0, 2});
     std::vector<uint8_t> data;
     uint32_t acc = 0;
     int bits = 0;
@@ -52,9 +55,9 @@ std::vector<uint8_t> MakeGif() {
             bits -= 8;
         }
     };
-    for (int i = 0; i < kW * kH; ++i) {
+    for (int i = 0; i < fw * fh; ++i) {
         if (i % 2 == 0) code(4);  // clear
-        code(uint32_t(ColourAt(i % kW, i / kW)));
+        code(uint32_t(indexAt(i % fw, i / fw)));
     }
     code(5);  // end of information
     if (bits > 0) data.push_back(uint8_t(acc));
@@ -63,6 +66,8 @@ std::vector<uint8_t> MakeGif() {
     g.insert(g.end(), {0, 0x3B});
     return g;
 }
+
+std::vector<uint8_t> MakeGif() { return GifOf(kW, kH, 0, 0, kW, kH, ColourAt); }
 
 struct ImageCase {
     const char* name;
@@ -229,6 +234,26 @@ void Le32(std::vector<uint8_t>& v, uint32_t x) {
     Le16(v, x >> 16);
 }
 
+// True when the header gives the picture as w x h and the whole file
+// decodes to a picture of that size; the failure is reported otherwise.
+bool ReadsAs(const std::vector<uint8_t>& iFile, int32_t w, int32_t h, Image& oImg) {
+    std::string error;
+    int32_t headerW = 0, headerH = 0;
+    if (!ReadImageSize(iFile.data(), iFile.size(), headerW, headerH, &error)) {
+        ADD_FAILURE() << "header refused: " << error;
+        return false;
+    }
+    EXPECT_EQ(headerW, w);
+    EXPECT_EQ(headerH, h);
+    if (!DecodeImage(iFile.data(), iFile.size(), oImg, &error)) {
+        ADD_FAILURE() << "refused: " << error;
+        return false;
+    }
+    EXPECT_EQ(oImg.Width, w);
+    EXPECT_EQ(oImg.Height, h);
+    return oImg.Width == w && oImg.Height == h;
+}
+
 // A BMP: 8 bits with a full 256-entry palette, 24 bits, 32 bits with the
 // fourth byte left at zero (as capture tools write), or 32 bits with a
 // 124-byte header and bit masks that carry alpha (as paint programs write).
@@ -341,14 +366,7 @@ TEST(ImageFormats, PicturesFromOtherProgramsLoadWithTheColourKey) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         Image img;
-        std::string error;
-        int32_t w = 0, h = 0;
-        ASSERT_TRUE(ReadImageSize(c.file.data(), c.file.size(), w, h, &error)) << error;
-        EXPECT_EQ(w, kW);
-        EXPECT_EQ(h, kH);
-        ASSERT_TRUE(DecodeImage(c.file.data(), c.file.size(), img, &error)) << error;
-        ASSERT_EQ(img.Width, kW);
-        ASSERT_EQ(img.Height, kH);
+        ASSERT_TRUE(ReadsAs(c.file, kW, kH, img));
         for (int32_t y = 0; y < kH; ++y)
             for (int32_t x = 0; x < kW; ++x) {
                 uint32_t want = kColours[ColourAt(x, y)];
@@ -379,6 +397,102 @@ TEST(ImageFormats, PicturesFromOtherProgramsLoadWithTheColourKey) {
     EXPECT_FALSE(DecodeImage(cut.data(), cut.size(), img, &error));
     EXPECT_EQ(error, "file is truncated");
     EXPECT_TRUE(img.Pixels.empty());
+}
+
+// A BMP of a w x h picture whose pixels are the given runs (compressed
+// with runs of 8-bit or of 4-bit indices), over a palette of 0xRRGGBB colours.
+std::vector<uint8_t> RunLengthBmp(int32_t w, int32_t h, int bits, const std::vector<uint32_t>& palette,
+                                  const std::vector<uint8_t>& runs) {
+    const uint32_t offset = uint32_t(14 + 40 + 4 * palette.size());
+    std::vector<uint8_t> f = {'B', 'M'};
+    Le32(f, offset + uint32_t(runs.size()));
+    Le32(f, 0);
+    Le32(f, offset);
+    Le32(f, 40);
+    Le32(f, uint32_t(w));
+    Le32(f, uint32_t(h));
+    Le16(f, 1);
+    Le16(f, uint32_t(bits));
+    Le32(f, bits == 8 ? 1 : 2);
+    Le32(f, uint32_t(runs.size()));
+    Le32(f, 2835), Le32(f, 2835), Le32(f, uint32_t(palette.size())), Le32(f, 0);
+    for (uint32_t c : palette) f.insert(f.end(), {uint8_t(c), uint8_t(c >> 8), uint8_t(c >> 16), 0});
+    f.insert(f.end(), runs.begin(), runs.end());
+    return f;
+}
+
+// Pictures that common readers show and paint programs write: BMPs of runs
+// (with literal runs and their padding, ends of lines, a jump over pixels
+// that stay transparent, the end of the picture), and a GIF whose first
+// frame reaches past its canvas, drawn where it lies inside. A run past the
+// picture's edge is a damaged file; a 2-bit BMP is named for what it is.
+TEST(ImageFormats, RunLengthBmpsAndAFramePastItsCanvasShowAsOtherReadersShowThem) {
+    constexpr uint32_t T = 0, R = 0xFFFF0000u, G = 0xFF00FF00u, B = 0xFF0000FFu;
+    const std::vector<uint32_t> palette = {0x123456, 0xFF0000, 0x00FF00, 0x0000FF};
+    struct Case {
+        const char* name;
+        std::vector<uint8_t> file;
+        int32_t w, h;
+        std::vector<uint32_t> want;  // rows top to bottom
+    };
+    const Case cases[] = {
+        {"8-bit runs", RunLengthBmp(5, 3, 8, palette,
+                                    {0x02, 0x01, 0x00, 0x03, 0x02, 0x03, 0x01, 0x00, 0x00, 0x00,  // bottom row
+                                     0x00, 0x02, 0x01, 0x01,                                      // jump over a row
+                                     0x04, 0x02, 0x00, 0x01}),
+         5, 3, {T, G, G, G, G, /**/ T, T, T, T, T, /**/ R, R, G, B, R}},
+        {"4-bit runs", RunLengthBmp(5, 2, 4, palette,
+                                    {0x00, 0x05, 0x12, 0x31, 0x20, 0x00, 0x00, 0x00,  // a literal run of five
+                                     0x03, 0x12, 0x00, 0x01}),
+         5, 2, {R, G, R, T, T, /**/ R, G, B, R, G}},
+        {"GIF frame past the right and bottom of its canvas",
+         GifOf(3, 2, 1, 0, 3, 3, [](int32_t x, int32_t y) { return (x + 2 * y) % 3; }), 3, 2, {T, R, G, T, B, R}},
+        {"GIF frame beside its canvas", GifOf(3, 2, 3, 0, 2, 2, [](int32_t, int32_t) { return 1; }), 3, 2,
+         {T, T, T, T, T, T}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Image img;
+        ASSERT_TRUE(ReadsAs(c.file, c.w, c.h, img));
+        for (int32_t y = 0; y < c.h; ++y)
+            for (int32_t x = 0; x < c.w; ++x) EXPECT_EQ(img.ARGB(x, y), c.want[size_t(y * c.w + x)]) << x << "," << y;
+        // Every cut of it reads or is refused with a reason.
+        std::string error;
+        for (size_t n = 0; n < c.file.size(); ++n) {
+            error.clear();
+            if (!DecodeImage(c.file.data(), n, img, &error)) {
+                EXPECT_FALSE(error.empty()) << n;
+            }
+        }
+    }
+    struct Refused {
+        const char* name;
+        std::vector<uint8_t> file;
+        const char* why;
+    };
+    std::vector<uint8_t> twoBits = RunLengthBmp(5, 1, 8, palette, {0b00011011, 0b10000000, 0, 0});
+    twoBits[28] = 2, twoBits[30] = 0;  // 2 bits a pixel, no runs
+    const Refused refused[] = {
+        {"a run past the right edge", RunLengthBmp(5, 1, 8, palette, {0x06, 0x01, 0x00, 0x01}), "damaged BMP file"},
+        {"a literal run past the right edge", RunLengthBmp(5, 1, 4, palette, {0x02, 0x11, 0x00, 0x04, 0x12, 0x30}),
+         "damaged BMP file"},
+        {"a run below the last row", RunLengthBmp(5, 1, 8, palette, {0x00, 0x00, 0x01, 0x01}), "damaged BMP file"},
+        {"a jump out of the picture", RunLengthBmp(5, 2, 8, palette, {0x00, 0x02, 0x06, 0x00}), "damaged BMP file"},
+        {"a literal run cut short", RunLengthBmp(5, 1, 8, palette, {0x00, 0x04, 0x01, 0x02}), "file is truncated"},
+        {"runs that end before the picture does", RunLengthBmp(5, 2, 8, palette, {0x05, 0x01}), "file is truncated"},
+        {"a 2-bit BMP", twoBits, "unsupported BMP bit depth (2 bits per pixel)"},
+        // Picture no run could fill: its header alone allocates nothing.
+        {"a large picture of one end mark", RunLengthBmp(4096, 4096, 8, palette, {0x00, 0x01}),
+         "BMP picture too large for the data that fills it"},
+    };
+    for (const Refused& r : refused) {
+        SCOPED_TRACE(r.name);
+        Image img;
+        std::string error;
+        EXPECT_FALSE(DecodeImage(r.file.data(), r.file.size(), img, &error));
+        EXPECT_EQ(error, r.why);
+        EXPECT_TRUE(img.Pixels.empty());
+    }
 }
 
 TEST(MusicFormats, EachFormatDecodesToItsLengthAndLevel) {

@@ -9,6 +9,8 @@
 //   ZUN_SOAK_VERBOSE 1: what the engine holds, every 50 loads
 //
 // Prints the samples' figures and ends with status 1 when memory climbs.
+// SIGINT or SIGTERM stops it as they stop the game: after the frame or load
+// under way, with 128 + the signal's number.
 // The climb judged is the median of the slopes between every two samples:
 // a steady leak shows in full, while a few jumps of the allocator (another
 // thread's arena, a burst of large blocks under a busy machine) do not
@@ -32,6 +34,7 @@
 #include "game/shell/gRender.h"
 #include "game/shell/mShellWindows.h"
 #include "game/world/gCharTest.h"
+#include "platform/StopSignals.h"
 #include "platform/Window.h"
 #include "script/zScript.h"
 #include "script/zScriptArgs.h"
@@ -99,6 +102,14 @@ int main() {
     const bool verbose = EnvNumber("ZUN_SOAK_VERBOSE", 0) != 0;
     // Progress shows as it comes, also when the output goes to a file.
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    // Before the window: SDL would otherwise take the signals for a quit
+    // event that nothing here reads. A load that holds the stop up longer
+    // than the grace time is cut short.
+    InstallStopSignals(
+        [](int iSignal) {
+            LogLastWord("ERR\tsoak\tSignal " + std::to_string(iSignal) + ": the soak did not stop in time, ending it now");
+        },
+        800);
 
     gShellParts.RenderGamePre = RenderGamePre;
     gShellParts.RenderGame = RenderGame;
@@ -113,13 +124,15 @@ int main() {
     }
     // Every call is a frame: the soak counts frames, not wall time.
     gCharTest.Settings->SetByte("DisableTimer", 1);
+    std::printf("soak: started; %ld loads of %ld frames each\n", loads, frames);
 
     std::vector<double> samples;
     samples.reserve(size_t(loads));
     for (long i = 0; i < loads; ++i) {
         if (i % 2 == 0) Load("cellar", 5, 5);
         else Load("village", 30, 36);
-        for (long f = 0; f < frames && !frmMain.Closed; ++f) frmMain.tmrMain_Timer();
+        for (long f = 0; f < frames && !frmMain.Closed && !StopRequested(); ++f) frmMain.tmrMain_Timer();
+        if (StopRequested()) break;
         // The game's own scripts may end it (a question answered by the
         // headless dialogs); what was measured until then is still judged.
         if (frmMain.Closed) {
@@ -143,6 +156,10 @@ int main() {
     if (!frmMain.Closed) frmMain.Form_Unload();
     frmMain.Window = nullptr;
     window.reset();
+    if (const int sig = StopSignal()) {
+        std::printf("soak: stopped by signal %d after %zu loads\n", sig, samples.size());
+        return 128 + sig;
+    }
 
     const size_t warm = std::max<size_t>(samples.size() / 5, 2);
     if (samples.size() <= warm + 2) {
