@@ -5,7 +5,8 @@
 // the frame limiter off. Each frame ends with a one-pixel read-back so that
 // the renderer's queued work is counted in the frame that made it.
 //
-// Prints the median and 99th-percentile frame time over 1,000 frames and the
+// Prints the median and 99th-percentile frame time over 1,000 frames
+// (ZUN_BENCH_FRAMES, and ZUN_BENCH_SHARE_FRAMES for the passes' shares below) and the
 // processor time a frame costs (all threads: the CPU renderer draws on
 // threads of its own, so a frame that takes 4 ms can cost five times that
 // of a machine's cores, which a busy machine pays for in time), then the
@@ -189,6 +190,12 @@ void WaitForRenderer() {
     if (zun::zDDraw.Device) zun::zDDraw.Device->ReadPixels(0, 0, 1, 1, px);
 }
 
+// A count from the environment (a run under a profiler wants fewer frames), or the default.
+int Count(const char* iName, int iDefault) {
+    const char* v = std::getenv(iName);
+    return v && std::atoi(v) >= 0 ? std::atoi(v) : iDefault;
+}
+
 // Processor seconds used so far by the whole process, and by the calling thread.
 double ProcessSeconds() {
     timespec ts{};
@@ -281,13 +288,14 @@ void BM_GameFrame(benchmark::State& state) {
         return;
     }
     gCounting->n = {};
+    const int measured = Count("ZUN_BENCH_FRAMES", 1000);
     std::vector<double> times;
     double cpu = 0, mainCpu = 0;
     for (auto _ : state) {
         times.clear();
-        times.reserve(1000);
+        times.reserve(size_t(measured));
         const double cpu0 = ProcessSeconds(), main0 = MainThreadSeconds();
-        for (int i = 0; i < 1000; ++i) {
+        for (int i = 0; i < measured; ++i) {
             const auto t0 = Clock::now();
             frame();
             times.push_back(Ms(t0, Clock::now()));
@@ -303,8 +311,8 @@ void BM_GameFrame(benchmark::State& state) {
     // The share of each pass, from frames that wait at the end of every pass.
     gTimePasses = true;
     double whole = 0;
-    constexpr int kShareFrames = 200;
-    for (int i = 0; i < kShareFrames; ++i) {
+    const int shareFrames = Count("ZUN_BENCH_SHARE_FRAMES", 200);
+    for (int i = 0; i < shareFrames; ++i) {
         const auto t0 = Clock::now();
         frame();
         whole += Ms(t0, Clock::now());
