@@ -1,0 +1,169 @@
+// Work the frame leaves out, on the real OpenGL frame (offscreen): the light
+// map multiplied by the shadow map only where shadows were drawn. Each gives the pixels the full work gives, drawn
+// in the same frame by the full work, and is seen to leave that work out.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <memory>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "PixelTestSupport.h"
+
+namespace tarv::test {
+namespace {
+
+// Passes every call on to the real backend and counts, per target, the
+// pixels the triangles of blend mode 14 (the product) cover, each triangle by
+// its box cut to the target and its draw area.
+class ProductCounter : public RenderBackend {
+public:
+    explicit ProductCounter(std::unique_ptr<RenderBackend> real) : real_(std::move(real)) {}
+    double Covered(TextureId target) const {
+        auto it = std::find_if(covered_.begin(), covered_.end(), [&](const auto& c) { return c.first == target; });
+        return it == covered_.end() ? 0 : it->second;
+    }
+    void Forget() { covered_.clear(); }
+
+    const char* Name() const override { return real_->Name(); }
+    TextureId CreateTexture(int32_t w, int32_t h, const uint8_t* rgba) override { return real_->CreateTexture(w, h, rgba); }
+    bool UpdateTexture(TextureId t, int32_t x, int32_t y, int32_t w, int32_t h, const uint8_t* rgba) override {
+        return real_->UpdateTexture(t, x, y, w, h, rgba);
+    }
+    void DeleteTexture(TextureId t) override { real_->DeleteTexture(t); }
+    bool TextureSize(TextureId t, int32_t& w, int32_t& h) const override { return real_->TextureSize(t, w, h); }
+    TextureId CreateRenderTarget(int32_t side) override { return real_->CreateRenderTarget(side); }
+    bool SetRenderTarget(TextureId t) override {
+        area_ = {};
+        return real_->SetRenderTarget(t);
+    }
+    TextureId CurrentTarget() const override { return real_->CurrentTarget(); }
+    void CurrentTargetSize(int32_t& w, int32_t& h) const override { real_->CurrentTargetSize(w, h); }
+    void Clear(bool color, uint32_t argb, bool depth, float z) override { real_->Clear(color, argb, depth, z); }
+    void DrawTextured(const DrawState& st, Primitive prim, const TLVertex* v, int32_t n, TextureId tex) override {
+        if (prim == Primitive::TriangleList && st.BlendOp == BlendOp::RevSubtract && st.DestBlend == Blend::SrcColor) {
+            int32_t w = 0, h = 0;
+            real_->CurrentTargetSize(w, h);
+            double x0 = 0, y0 = 0, x1 = w, y1 = h;
+            if (area_[2] > 0) x0 = area_[0], y0 = area_[1], x1 = area_[0] + area_[2], y1 = area_[1] + area_[3];
+            double px = 0;
+            for (int32_t i = 0; i + 2 < n; i += 3) {
+                const double l = std::max(x0, double(std::min({v[i].X, v[i + 1].X, v[i + 2].X})));
+                const double r = std::min(x1, double(std::max({v[i].X, v[i + 1].X, v[i + 2].X})));
+                const double t = std::max(y0, double(std::min({v[i].Y, v[i + 1].Y, v[i + 2].Y})));
+                const double b = std::min(y1, double(std::max({v[i].Y, v[i + 1].Y, v[i + 2].Y})));
+                if (r > l && b > t) px += (r - l) * (b - t) / 2;
+            }
+            const TextureId target = real_->CurrentTarget();
+            auto it = std::find_if(covered_.begin(), covered_.end(), [&](const auto& c) { return c.first == target; });
+            if (it == covered_.end()) covered_.emplace_back(target, px);
+            else it->second += px;
+        }
+        real_->DrawTextured(st, prim, v, n, tex);
+    }
+    void DrawColored(const DrawState& st, Primitive prim, const ColorVertex* v, int32_t n) override {
+        real_->DrawColored(st, prim, v, n);
+    }
+    bool ReadPixels(int32_t x, int32_t y, int32_t w, int32_t h, std::vector<uint8_t>& rgba) override {
+        return real_->ReadPixels(x, y, w, h, rgba);
+    }
+    void Present(int32_t w, int32_t h) override { real_->Present(w, h); }
+    void SetDrawArea(int32_t x, int32_t y, int32_t w, int32_t h) override {
+        area_ = {x, y, w, h};
+        real_->SetDrawArea(x, y, w, h);
+    }
+    int32_t BackBufferWidth() const override { return real_->BackBufferWidth(); }
+    int32_t BackBufferHeight() const override { return real_->BackBufferHeight(); }
+    DeviceStatus Status() override { return real_->Status(); }
+    bool Reset() override { return real_->Reset(); }
+
+private:
+    std::unique_ptr<RenderBackend> real_;
+    std::array<int32_t, 4> area_{};
+    std::vector<std::pair<TextureId, double>> covered_;
+};
+
+class FrameWork : public PixelTest {
+protected:
+    // Every pixel of a render target: R, G, B, A bytes.
+    static std::vector<uint8_t> TargetPixels(int32_t target) {
+        const TextureEntry& e = zDDraw.Textures[size_t(target)];
+        std::vector<uint8_t> px;
+        RenderBackend& dev = *zDDraw.Device;
+        EXPECT_TRUE(dev.SetRenderTarget(e.Texture));
+        EXPECT_TRUE(dev.ReadPixels(0, 0, e.W, e.H, px));
+        dev.SetRenderTarget(0);
+        return px;
+    }
+    static size_t Differing(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
+        if (a.size() != b.size()) return std::max(a.size(), b.size());
+        size_t n = 0;
+        for (size_t i = 0; i < a.size(); i += 4) n += !std::equal(&a[i], &a[i] + 4, &b[i]);
+        return n;
+    }
+};
+
+// Shadows cast near the corners and edges of the view (where the map's filter
+// reaches round to the other side) and in its middle: the light map is the one
+// the whole product gives, drawn in the same frame with the shadow map's
+// record forgotten; the product covers only part of it, and none of it when
+// nothing casts a shadow.
+TEST_F(FrameWork, TheLightMapIsMultipliedByTheShadowMapOnlyWhereShadowsFell) {
+    auto& g = gCharTest;
+    auto* counter = new ProductCounter(std::move(zDDraw.Device));
+    zDDraw.Device.reset(counter);
+    frmMain.AmbientColor = zDDraw.GetColorRGB(0.2f, 0.2f, 0.2f);
+    gEffects.ShadowTexture = Texture(64, 64, [](int, int) { return Rgb{0, 0, 0}; });
+    std::vector<std::shared_ptr<zItem>> lamps;
+    for (const auto& [x, y] : {std::pair{30.0f, 30.0f}, std::pair{610.0f, 470.0f}, std::pair{320.0f, 250.0f}}) {
+        // A light wide enough to fall on the shadows round it.
+        auto lamp = Thing(white, x, y, 320, 320);
+        lamp->Sprite->OriginY = 160;
+        lamp->Shadow = true;
+        lamps.push_back(lamp);
+    }
+    g.mapLights = Layer(lamps);
+    g.Chars.clear();
+    for (const auto& [x, y] : {std::pair{8.0f, 40.0f}, std::pair{636.0f, 478.0f}, std::pair{350.0f, 260.0f}}) {
+        auto c = Figure(x, y);
+        c->Item->Shadow = true;
+        g.Chars.push_back(c);
+    }
+    const TextureId lightTex = zDDraw.Textures[size_t(g.LightTarget)].Texture;
+    auto lightMap = [&](bool forget) {
+        counter->Forget();
+        zDDraw.SetTextureFilter(1);
+        RenderShadows();
+        if (forget) {
+            // A scene that keeps the target's pixels leaves what it holds unknown.
+            zDDraw.BeginScene(0, g.ShadowTarget);
+            zDDraw.EndTextureScene();
+        }
+        RenderLights();
+        return TargetPixels(g.LightTarget);
+    };
+    const double whole = 512.0 * 512.0;
+    for (const bool casting : {true, false}) {
+        SCOPED_TRACE(casting ? "shadows cast" : "nothing casts");
+        // Nothing at all: no caster and nothing to cut out.
+        if (!casting) g.Chars.clear();
+        for (auto& l : lamps) l->Shadow = casting;
+        SetByte("BaseShadows", casting ? 1 : 0);
+        SetByte("CursorShadows", casting ? 1 : 0);
+        const std::vector<uint8_t> full = lightMap(true);
+        EXPECT_GE(counter->Covered(lightTex), whole * 0.99);
+        const std::vector<uint8_t> parts = lightMap(false);
+        EXPECT_EQ(Differing(parts, full), 0u);
+        if (casting) {
+            EXPECT_LT(counter->Covered(lightTex), whole / 2);
+        } else {
+            EXPECT_EQ(counter->Covered(lightTex), 0.0);
+        }
+    }
+}
+
+}  // namespace
+}  // namespace tarv::test
