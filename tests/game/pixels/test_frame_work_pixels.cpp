@@ -1,5 +1,6 @@
-// Work the frame leaves out, on the real OpenGL frame (offscreen): the light
-// map multiplied by the shadow map only where shadows were drawn. Each gives the pixels the full work gives, drawn
+// Work the frame leaves out, on the real OpenGL frame (offscreen): the
+// ground laid from its copy, the light map multiplied by the shadow map only
+// where shadows were drawn. Each gives the pixels the full work gives, drawn
 // in the same frame by the full work, and is seen to leave that work out.
 #include <gtest/gtest.h>
 
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "PixelTestSupport.h"
+#include "game/shell/gGroundCopy.h"
 
 namespace tarv::test {
 namespace {
@@ -105,6 +107,86 @@ protected:
         return n;
     }
 };
+
+// A ground of 16-pixel cells drawn from a sheet whose every texel differs from
+// its neighbours, with animated cells, empty cells, turned and mirrored cells,
+// and walls whose depth runs down the view between the ground's rows: laid from
+// its copy, every frame is the frame the tiles give, at every zoom the keys
+// and scripts can set, as the camera moves by fractions of a pixel and past the
+// map's edges, as tiles animate and the map is edited. At whole zooms the
+// copy is laid as a few quads in place of the cells' hundreds.
+TEST_F(FrameWork, TheGroundLaidFromItsCopyIsTheGroundTheTilesDraw) {
+    auto& g = gCharTest;
+    for (const char* key : {"Lighting", "Shadows", "Mirrors", "RenderWeather", "RenderOthers", "ParticleSystem"})
+        SetByte(key, 0);
+    const int32_t sheet = Texture(256, 256, [](int x, int y) {
+        return Rgb{(x * 7 + y * 3) % 256, (x * 5 + y * 11) % 256, (x ^ y) * 3 % 256};
+    });
+    auto set = std::make_shared<zTileSet>();
+    set->SetTileSize(16);
+    set->Texture = sheet;
+    zTile& water = *set->GetTile(40);
+    water.FramesX = 3;
+    water.AniSpeed = 2;
+    auto map = std::make_shared<zTileMap>();
+    map->SetTileSize(16);
+    map->SetSize(59, 39);
+    map->AddTileSet(set);
+    map->Meta = std::make_shared<zValues>();
+    map->Meta->SetSingle("_z", 0.95f);
+    map->Meta->SetSingle("_z2", 0.95f);
+    for (int32_t y = 0; y <= 39; ++y)
+        for (int32_t x = 0; x <= 59; ++x) {
+            const bool hole = (x * 13 + y * 7) % 29 == 0;
+            const bool pool = x >= 20 && x < 28 && y >= 12 && y < 18;
+            map->SetTile(x, y, hole ? 0 : 1, pool ? 40 : uint8_t((x * 3 + y * 5) % 200), uint8_t((x + y) % 16));
+        }
+    g.solidGround = map;
+    // Walls over the ground, their depth running from 0.96 at the top of the
+    // view to 0.9 at its bottom: the upper ones lie behind the ground.
+    auto walls = std::make_shared<zTileMap>();
+    walls->SetTileSize(16);
+    walls->SetSize(59, 39);
+    walls->AddTileSet(set);
+    walls->Meta = std::make_shared<zValues>();
+    walls->Meta->SetSingle("_z", 0.96f);
+    walls->Meta->SetSingle("_z2", 0.9f);
+    for (int32_t y = 0; y <= 39; y += 3)
+        for (int32_t x = y % 5; x <= 59; x += 4) walls->SetTile(x, y, 1, uint8_t(201 + x % 50), 0);
+    g.solidWalls = walls;
+
+    auto& cam = *frmMain.Camera;
+    auto frame = [&](bool copy) {
+        if (!frmMain.Ground) frmMain.Ground = std::make_shared<GroundCopy>();
+        frmMain.Ground->Use = copy;
+        zDDraw.BltCount = 0;
+        const Frame f = Draw();
+        return std::pair{f, zDDraw.BltCount};
+    };
+    for (const float zoom : {1.0f, 1.2f, 2.0f, 2.6f, 3.0f, 3.8f}) {
+        float z = zoom;
+        frmMain.SetRenderZoom(z);
+        for (const auto& [x, y] : {std::pair{203.3f, 150.6f}, std::pair{203.7f, 150.9f}, std::pair{204.1f, 151.2f},
+                                   std::pair{-37.4f, -21.8f}, std::pair{-36.9f, -21.5f}, std::pair{700.2f, 500.7f},
+                                   std::pair{230.5f, 160.5f}}) {
+            SCOPED_TRACE("zoom " + std::to_string(zoom) + " at " + std::to_string(x) + ", " + std::to_string(y));
+            cam.x = x;
+            cam.y = y;
+            zCore.FrameCounter += 1;
+            set->Update();
+            if (x == 230.5f) map->SetTile(21, 13, 1, 77, 5);  // an edit inside the copy
+            const auto [made, madeTriangles] = frame(true);
+            const auto [copied, copiedTriangles] = frame(true);
+            const auto [tiles, tileTriangles] = frame(false);
+            EXPECT_EQ(Differing(made.Px, tiles.Px), 0u);
+            EXPECT_EQ(Differing(copied.Px, tiles.Px), 0u);
+            // At a whole zoom the copy, once made, is laid in place of the cells.
+            if (zoom == std::floor(zoom)) {
+                EXPECT_LT(copiedTriangles * 2, tileTriangles) << "the cells were drawn";
+            }
+        }
+    }
+}
 
 // Shadows cast near the corners and edges of the view (where the map's filter
 // reaches round to the other side) and in its middle: the light map is the one
