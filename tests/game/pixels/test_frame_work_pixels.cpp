@@ -1,12 +1,14 @@
 // Work the frame leaves out, on the real OpenGL frame (offscreen): the
 // ground laid from its copy, the light map multiplied by the shadow map only
-// where shadows were drawn. Each gives the pixels the full work gives, drawn
-// in the same frame by the full work, and is seen to leave that work out.
+// where shadows were drawn, the reflection's wave strips drawn only where the
+// water can show. Each gives the pixels the full work gives, drawn in the same
+// frame by the full work, and is seen to leave that work out.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <functional>
 #include <memory>
 #include <string>
 #include <tuple>
@@ -19,11 +21,12 @@ namespace tarv::test {
 namespace {
 
 // Passes every call on to the real backend and counts, per target, the
-// pixels the triangles of blend mode 14 (the product) cover, each triangle by
-// its box cut to the target and its draw area.
-class ProductCounter : public RenderBackend {
+// pixels the textured triangles of the draws it is told to count cover, each
+// triangle by its box cut to the target and its draw area.
+class CoverageCounter : public RenderBackend {
 public:
-    explicit ProductCounter(std::unique_ptr<RenderBackend> real) : real_(std::move(real)) {}
+    explicit CoverageCounter(std::unique_ptr<RenderBackend> real) : real_(std::move(real)) {}
+    std::function<bool(const DrawState&, TextureId)> Counts;
     double Covered(TextureId target) const {
         auto it = std::find_if(covered_.begin(), covered_.end(), [&](const auto& c) { return c.first == target; });
         return it == covered_.end() ? 0 : it->second;
@@ -46,7 +49,7 @@ public:
     void CurrentTargetSize(int32_t& w, int32_t& h) const override { real_->CurrentTargetSize(w, h); }
     void Clear(bool color, uint32_t argb, bool depth, float z) override { real_->Clear(color, argb, depth, z); }
     void DrawTextured(const DrawState& st, Primitive prim, const TLVertex* v, int32_t n, TextureId tex) override {
-        if (prim == Primitive::TriangleList && st.BlendOp == BlendOp::RevSubtract && st.DestBlend == Blend::SrcColor) {
+        if (prim == Primitive::TriangleList && Counts && Counts(st, tex)) {
             int32_t w = 0, h = 0;
             real_->CurrentTargetSize(w, h);
             double x0 = 0, y0 = 0, x1 = w, y1 = h;
@@ -195,8 +198,12 @@ TEST_F(FrameWork, TheGroundLaidFromItsCopyIsTheGroundTheTilesDraw) {
 // nothing casts a shadow.
 TEST_F(FrameWork, TheLightMapIsMultipliedByTheShadowMapOnlyWhereShadowsFell) {
     auto& g = gCharTest;
-    auto* counter = new ProductCounter(std::move(zDDraw.Device));
+    auto* counter = new CoverageCounter(std::move(zDDraw.Device));
     zDDraw.Device.reset(counter);
+    // Blend mode 14, the product.
+    counter->Counts = [](const DrawState& st, TextureId) {
+        return st.BlendOp == BlendOp::RevSubtract && st.DestBlend == Blend::SrcColor;
+    };
     frmMain.AmbientColor = zDDraw.GetColorRGB(0.2f, 0.2f, 0.2f);
     gEffects.ShadowTexture = Texture(64, 64, [](int, int) { return Rgb{0, 0, 0}; });
     std::vector<std::shared_ptr<zItem>> lamps;
@@ -244,6 +251,49 @@ TEST_F(FrameWork, TheLightMapIsMultipliedByTheShadowMapOnlyWhereShadowsFell) {
         } else {
             EXPECT_EQ(counter->Covered(lightTex), 0.0);
         }
+    }
+}
+
+// A pool narrower than the view and a figure mirrored in it, the wave on: the
+// frame is the one the strips over the whole view give, drawn in the same
+// frame with the mirror target's record of its water forgotten, and the
+// strips cover little more than the water, its swing and the view's edges.
+TEST_F(FrameWork, TheWaveStripsAreDrawnOnlyWhereTheWaterCanShow) {
+    auto& g = gCharTest;
+    auto* counter = new CoverageCounter(std::move(zDDraw.Device));
+    zDDraw.Device.reset(counter);
+    const TextureId mirror = zDDraw.Textures[size_t(g.MirrorTarget)].Texture;
+    // The mirror target laid in blend mode 11: the strips.
+    counter->Counts = [mirror](const DrawState& st, TextureId tex) {
+        return tex == mirror && st.SrcBlend == Blend::One && st.DestBlend == Blend::InvSrcColor;
+    };
+    for (const char* key : {"Lighting", "Shadows", "RenderWeather", "RenderOthers", "ParticleSystem"}) SetByte(key, 0);
+    g.mapWater = Pool(40, 30, 8, 4, 11, 8);  // 128 x 160 pixels
+    g.picWater = std::make_shared<zPictureLayer>();
+    g.picWater->Texture = Texture(64, 64, [](int x, int y) { return Rgb{20 + x, 40 + y, 120}; });
+    g.picWater->Meta = std::make_shared<zValues>();
+    g.picWater->Meta->SetLong("_StretchMode", 4);
+    auto figure = Figure(320, 200);
+    figure->Item->Mirrored = true;
+    g.Chars = {figure};
+    auto& cam = *frmMain.Camera;
+    for (const auto& [x, y] : {std::pair{16.0f, 16.0f}, std::pair{3.4f, 2.7f}, std::pair{200.5f, 10.25f}}) {
+        SCOPED_TRACE(std::to_string(x) + ", " + std::to_string(y));
+        cam.x = x;
+        cam.y = y;
+        counter->Forget();
+        const Frame parts = Draw();
+        const double covered = counter->Covered(0);
+        RenderGamePre();
+        // A scene that keeps the target's pixels leaves what it holds unknown.
+        zDDraw.BeginScene(0, g.MirrorTarget);
+        zDDraw.EndTextureScene();
+        RenderGame();
+        Frame whole;
+        ASSERT_TRUE(zDDraw.Device->ReadPixels(0, 0, 640, 480, whole.Px));
+        EXPECT_EQ(Differing(parts.Px, whole.Px), 0u);
+        // The water with its swing and its rounding, and the view's edges.
+        EXPECT_LT(covered, 1.5 * 128.0 * 160.0 + 12.0 * 480.0);
     }
 }
 
