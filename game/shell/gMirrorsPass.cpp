@@ -252,17 +252,14 @@ void RenderMirrors() {
     // ignores depth, so no reflection can show through it.
     std::vector<zCollisionMap::ViewRect> water;
     gDrawn = {};
-    if (g.mapWater && g.mapWater->BlockedRects(cam, 0, float(zDDraw.ScreenW), float(zDDraw.ScreenH), water)) {
-        float wx0 = 0, wy0 = 0, wx1 = -1, wy1 = -1;
+    float wx0 = 0, wy0 = 0, wx1 = 0, wy1 = 0;
+    const float viewW = float(zDDraw.ScreenW), viewH = float(zDDraw.ScreenH);
+    if (g.mapWater && g.mapWater->BlockedBounds(cam, 0, viewW, viewH, wx0, wy0, wx1, wy1) &&
+        g.mapWater->BlockedRects(cam, 0, viewW, viewH, water)) {
         double sx = 1, sy = 1;
         zDDraw.Scale(sx, sy);
         std::vector<zDDrawModule::DrawArea> texels;
-        for (size_t i = 0; i < water.size(); ++i) {
-            const auto& r = water[i];
-            wx0 = i == 0 ? r.x0 : std::min(wx0, r.x0);
-            wy0 = i == 0 ? r.y0 : std::min(wy0, r.y0);
-            wx1 = i == 0 ? r.x1 : std::max(wx1, r.x1);
-            wy1 = i == 0 ? r.y1 : std::max(wy1, r.y1);
+        for (const auto& r : water) {
             // As the draw area takes them: whole pixels and one more round.
             const double x0 = std::floor(r.x0 * sx) - 1, y0 = std::floor(r.y0 * sy) - 1;
             const double x1 = std::ceil(r.x1 * sx) + 1, y1 = std::ceil(r.y1 * sy) + 1;
