@@ -331,6 +331,8 @@ bool zDDrawModule::BeginScene(int32_t ClearColor, int32_t iRenderTarget) {
         // A lost context comes back by rebuilding it and uploading the
         // textures again; only when that fails is the frame skipped.
         bool back = Device->Reset() && ReloadTextures() && Device->Status() == DeviceStatus::Ok;
+        // Whatever the targets held is gone with the device.
+        for (TextureEntry& e : Textures) e.Drawn.clear();
         if (!back) {
             Log("ERR", status == DeviceStatus::Lost ? "Device lost!" : "Device could not be reset!");
             return false;

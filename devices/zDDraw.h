@@ -37,7 +37,8 @@ struct TextureEntry {
     uint32_t Scenes = 0;    // scenes begun into it (a render target): one drawing told from the next
     // What a render target's last scene drew on: one flag per tile of
     // zDDrawModule::DrawnTile pixels square, rows top to bottom; and the colour
-    // the scene cleared everything else to. No flags: not known.
+    // the scene cleared everything else to. No flags: not known (also after a
+    // lost device took what the target held).
     std::vector<uint8_t> Drawn;
     int32_t DrawnCleared = 0;
 };

@@ -94,7 +94,10 @@ bool GroundCopy::TargetAlive() const {
 }
 
 bool GroundCopy::Held() const {
-    return made_ && TargetAlive() && zDDraw.Textures[size_t(target_)].Scenes == scenes_;
+    // A lost device takes what the target held, and with it its record.
+    if (!made_ || !TargetAlive()) return false;
+    const TextureEntry& e = zDDraw.Textures[size_t(target_)];
+    return e.Scenes == scenes_ && !e.Drawn.empty();
 }
 
 bool GroundCopy::Shift(const View& iView, int32_t& oX, int32_t& oY) const {
