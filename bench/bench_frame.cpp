@@ -5,11 +5,18 @@
 // the frame limiter off. Each frame ends with a one-pixel read-back so that
 // the renderer's queued work is counted in the frame that made it.
 //
-// Prints the median and 99th-percentile frame time over 1,000 frames, then
-// the share of each render pass (from further frames in which every pass is
+// Prints the median and 99th-percentile frame time over 1,000 frames
+// (ZUN_BENCH_FRAMES, and ZUN_BENCH_SHARE_FRAMES for the passes' shares below) and the
+// processor time a frame costs (all threads: the CPU renderer draws on
+// threads of its own, so a frame that takes 4 ms can cost five times that
+// of a machine's cores, which a busy machine pays for in time), then the
+// share of each render pass (from further frames in which every pass is
 // waited for on its own), and the program's peak resident memory over the
 // run. No peer: the figures stand against fixed goals.
 #include <benchmark/benchmark.h>
+
+#include <sys/resource.h>
+#include <time.h>
 
 #include <algorithm>
 #include <chrono>
@@ -183,6 +190,24 @@ void WaitForRenderer() {
     if (zun::zDDraw.Device) zun::zDDraw.Device->ReadPixels(0, 0, 1, 1, px);
 }
 
+// A count from the environment (a run under a profiler wants fewer frames), or the default.
+int Count(const char* iName, int iDefault) {
+    const char* v = std::getenv(iName);
+    return v && std::atoi(v) >= 0 ? std::atoi(v) : iDefault;
+}
+
+// Processor seconds used so far by the whole process, and by the calling thread.
+double ProcessSeconds() {
+    timespec ts{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) + double(ts.tv_nsec) * 1e-9;
+}
+double MainThreadSeconds() {
+    rusage u{};
+    getrusage(RUSAGE_THREAD, &u);
+    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) * 1e-6;
+}
+
 double Percentile(std::vector<double> v, double p) {
     if (v.empty()) return 0;
     std::sort(v.begin(), v.end());
@@ -263,23 +288,31 @@ void BM_GameFrame(benchmark::State& state) {
         return;
     }
     gCounting->n = {};
+    const int measured = Count("ZUN_BENCH_FRAMES", 1000);
     std::vector<double> times;
+    double cpu = 0, mainCpu = 0;
     for (auto _ : state) {
         times.clear();
-        times.reserve(1000);
-        for (int i = 0; i < 1000; ++i) {
+        times.reserve(size_t(measured));
+        const double cpu0 = ProcessSeconds(), main0 = MainThreadSeconds();
+        for (int i = 0; i < measured; ++i) {
             const auto t0 = Clock::now();
             frame();
             times.push_back(Ms(t0, Clock::now()));
         }
+        cpu = ProcessSeconds() - cpu0;
+        mainCpu = MainThreadSeconds() - main0;
     }
     const CountingBackend::Counts per = gCounting->n;
     const double frames = double(std::max<size_t>(times.size(), 1));
+    const double cpuMs = cpu * 1000.0 / frames, mainCpuMs = mainCpu * 1000.0 / frames;
+    double meanMs = 0;
+    for (double t : times) meanMs += t / frames;
     // The share of each pass, from frames that wait at the end of every pass.
     gTimePasses = true;
     double whole = 0;
-    constexpr int kShareFrames = 200;
-    for (int i = 0; i < kShareFrames; ++i) {
+    const int shareFrames = Count("ZUN_BENCH_SHARE_FRAMES", 200);
+    for (int i = 0; i < shareFrames; ++i) {
         const auto t0 = Clock::now();
         frame();
         whole += Ms(t0, Clock::now());
@@ -291,6 +324,8 @@ void BM_GameFrame(benchmark::State& state) {
     const double peakMb = double(ResidentKilobytes(true)) / 1024.0;
     state.counters["median_ms"] = median;
     state.counters["p99_ms"] = p99;
+    state.counters["cpu_ms"] = cpuMs;
+    state.counters["main_cpu_ms"] = mainCpuMs;
     state.counters["peak_MB"] = peakMb;
     state.counters["rss_before_MB"] = baseMb;
     auto share = [whole](double t) { return whole > 0 ? 100.0 * t / whole : 0.0; };
@@ -301,6 +336,9 @@ void BM_GameFrame(benchmark::State& state) {
     state.counters["update_%"] = share(gPass.rest);
     std::printf("Game frame: median %.2f ms, 99th percentile %.2f ms over %zu frames; water %s; peak %.1f MB\n",
                 median, p99, times.size(), rain ? "yes" : "no", peakMb);
+    std::printf("  processor time per frame: %.2f ms on all threads (%.2f cores' worth), %.2f ms of them on the "
+                "program's own thread\n",
+                cpuMs, meanMs > 0 ? cpuMs / meanMs : 0.0, mainCpuMs);
     std::printf("  passes: shadows %.1f%%, lights %.1f%%, mirrors %.1f%%, frame %.1f%%, update and rest %.1f%%\n",
                 share(gPass.shadows), share(gPass.lights), share(gPass.mirrors), share(gPass.frame),
                 share(gPass.rest));

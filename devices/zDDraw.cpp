@@ -331,6 +331,8 @@ bool zDDrawModule::BeginScene(int32_t ClearColor, int32_t iRenderTarget) {
         // A lost context comes back by rebuilding it and uploading the
         // textures again; only when that fails is the frame skipped.
         bool back = Device->Reset() && ReloadTextures() && Device->Status() == DeviceStatus::Ok;
+        // Whatever the targets held is gone with the device.
+        for (TextureEntry& e : Textures) e.Drawn.clear();
         if (!back) {
             Log("ERR", status == DeviceStatus::Lost ? "Device lost!" : "Device could not be reset!");
             return false;
@@ -357,7 +359,14 @@ bool zDDrawModule::BeginScene(int32_t ClearColor, int32_t iRenderTarget) {
         Device->SetRenderTarget(0);
         Raise(errInvalidCall, "Invalid procedure call or argument");
     }
-    if (RenderTargetActive) Textures[size_t(iRenderTarget)].Scenes += 1;
+    if (RenderTargetActive) {
+        TextureEntry& e = Textures[size_t(iRenderTarget)];
+        e.Scenes += 1;
+        // A clear leaves nothing drawn; pixels kept from before are unknown.
+        const int32_t cols = (e.W + DrawnTile - 1) / DrawnTile, rows = (e.H + DrawnTile - 1) / DrawnTile;
+        e.Drawn.assign(size_t(std::max(cols, 0)) * size_t(std::max(rows, 0)), ClearColor != 0 ? 0 : 1);
+        e.DrawnCleared = ClearColor;
+    }
     // A window shows only the view's corner of the back buffer (see EndScene):
     // nothing drawn outside it is ever seen.
     if (target == 0 && PresentParams.Windowed == 1) RestoreDrawArea({0, 0, ViewW, ViewH});
@@ -416,6 +425,61 @@ bool zDDrawModule::NarrowDrawArea(const DrawArea& iPixels) {
     if (x1 <= x0 || y1 <= y0) return false;
     RestoreDrawArea({int32_t(x0), int32_t(y0), int32_t(x1 - x0), int32_t(y1 - y0)});
     return true;
+}
+
+bool zDDrawModule::DrawnParts(int32_t Target, std::vector<DrawArea>& oParts, int32_t& oCleared) const {
+    oParts.clear();
+    oCleared = 0;
+    if (Target <= 0 || Target > TextureCount || size_t(Target) >= Textures.size()) return false;
+    const TextureEntry& e = Textures[size_t(Target)];
+    if (e.Texture == 0 || e.Drawn.empty() || e.DrawnCleared == 0) return false;
+    const int32_t cols = (e.W + DrawnTile - 1) / DrawnTile, rows = (e.H + DrawnTile - 1) / DrawnTile;
+    oParts = TileRects(e.Drawn, cols, rows, DrawnTile, e.W, e.H);
+    oCleared = e.DrawnCleared;
+    return true;
+}
+
+std::vector<zDDrawModule::DrawArea> zDDrawModule::TileRects(const std::vector<uint8_t>& iTiles, int32_t iCols,
+                                                            int32_t iRows, int32_t iTile, int32_t iW, int32_t iH) {
+    std::vector<DrawArea> out;
+    if (iCols <= 0 || iRows <= 0 || iTile <= 0 || iTiles.size() < size_t(iCols) * size_t(iRows)) return out;
+    // Runs along each row; a run the next row repeats grows down.
+    struct Run {
+        int32_t c0, c1, r0;
+    };
+    std::vector<Run> open, next;
+    auto close = [&](const Run& o, int32_t r1) {
+        const int32_t x = o.c0 * iTile, y = o.r0 * iTile;
+        const int32_t w = std::min(o.c1 * iTile, iW) - x, h = std::min(r1 * iTile, iH) - y;
+        if (w > 0 && h > 0) out.push_back({x, y, w, h});
+    };
+    for (int32_t r = 0; r <= iRows; ++r) {
+        next.clear();
+        for (int32_t c = 0; r < iRows && c < iCols;) {
+            const uint8_t* row = &iTiles[size_t(r) * size_t(iCols)];
+            if (!row[c]) {
+                ++c;
+                continue;
+            }
+            const int32_t c0 = c;
+            while (c < iCols && row[c]) ++c;
+            const auto same =
+                std::find_if(open.begin(), open.end(), [&](const Run& o) { return o.c0 == c0 && o.c1 == c; });
+            next.push_back({c0, c, same != open.end() ? same->r0 : r});
+        }
+        for (const Run& o : open)
+            if (std::none_of(next.begin(), next.end(), [&](const Run& n) { return n.c0 == o.c0 && n.c1 == o.c1; }))
+                close(o, r);
+        std::swap(open, next);
+    }
+    return out;
+}
+
+void zDDrawModule::ClearDepth(float Z) {
+    zCore.CurrentProc = "ClearDepth";
+    FlushAll();
+    // The depth a flushed primitive carries (see FlushPolyBuffer).
+    Dev().Clear(false, 0, true, static_cast<float>(double(Z) * 0.999999));
 }
 
 void zDDrawModule::RestoreDrawArea(const DrawArea& iArea) {

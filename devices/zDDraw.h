@@ -35,6 +35,12 @@ struct TextureEntry {
     int32_t W = 0, H = 0;   // image size in pixels (a render target's side)
     bool Loaded = false;
     uint32_t Scenes = 0;    // scenes begun into it (a render target): one drawing told from the next
+    // What a render target's last scene drew on: one flag per tile of
+    // zDDrawModule::DrawnTile pixels square, rows top to bottom; and the colour
+    // the scene cleared everything else to. No flags: not known (also after a
+    // lost device took what the target held).
+    std::vector<uint8_t> Drawn;
+    int32_t DrawnCleared = 0;
 };
 
 template <class V>
@@ -167,6 +173,20 @@ struct zDDrawModule {
     void RestoreDrawArea(const DrawArea& iArea);
     // Target pixels per logical pixel.
     void Scale(double& sx, double& sy) const;
+    // The side of the tiles in which a target's scene records what it drew on.
+    static constexpr int32_t DrawnTile = 16;
+    // The parts of a render target its last scene drew on (rectangles of its
+    // pixels, whole tiles, none overlapping) and the colour that scene cleared
+    // all the rest to. False when that is not known: the scene kept the pixels
+    // it found, or no scene drew into the target since it was made.
+    bool DrawnParts(int32_t Target, std::vector<DrawArea>& oParts, int32_t& oCleared) const;
+    // The tiles of a mask (cols x rows flags, rows top to bottom) merged into
+    // rectangles that do not overlap, cut to w x h pixels.
+    static std::vector<DrawArea> TileRects(const std::vector<uint8_t>& iTiles, int32_t iCols, int32_t iRows,
+                                           int32_t iTile, int32_t iW, int32_t iH);
+    // Sets the depth of every pixel of the current target to what a primitive
+    // drawn at this depth would leave there, at the cost of a clear.
+    void ClearDepth(float Z);
     int32_t CreateRenderTarget(int32_t Size);
     void UpdateFrameRate();
     // Only into the program folder itself, as a new file or over a screenshot
@@ -241,6 +261,10 @@ struct zDDrawModule {
     void ApplyGamma(ByRef<float> Gamma);
     void ApplyTint(float Red, float Green, float Blue);
 
+    // True when the alpha test turns away every vertex of these untextured
+    // vertices: drawn, they would change nothing.
+    bool DiscardedWhole(const ColorVertex* v, int32_t n) const;
+
     // The most a circle or ellipse is cut into.
     static constexpr int32_t MaxSegments = 4096;
 
@@ -250,6 +274,12 @@ private:
     int32_t LoadTextureNamed(const std::string& FileName, bool ContentName, bool Smooth, int32_t ColorKey,
                              int32_t MipLevels, int32_t Format);
     void FlushAll();
+    // Marks the tiles of the current render target these vertices (in its
+    // pixels) can reach.
+    template <class V>
+    void MarkDrawn(Primitive iPrim, const V* v, int32_t n);
+    // Scales, draws and empties a buffer of lines or points.
+    void FlushColored(PolyBuffer<ColorVertex>& b, Primitive iPrim);
     // The rectangle of target pixels SetDrawArea makes of logical ones.
     DrawArea AreaOf(float X, float Y, float Width, float Height) const;
     const TextureEntry& Entry(int32_t Texture) const;

@@ -1,6 +1,7 @@
 // The Blt family of zDDraw: quads, triangles, lines and points queued per
 // texture and drawn one call per buffer at the next flush, and the few members
 // that draw at once.
+#include <algorithm>
 #include <cmath>
 
 #include "core/zCore.h"
@@ -26,6 +27,22 @@ inline uint32_t WithAlpha(int32_t color, float globalAlpha) {
     return (uint32_t(color) & 0x00FFFFFFu) | (a << 24);
 }
 
+// Whether a fragment of this 8-bit alpha passes the alpha test of the state.
+bool PassesAlphaTest(const DrawState& s, uint32_t alpha) {
+    if (!s.AlphaTestEnable) return true;
+    const int32_t a = int32_t(alpha), ref = s.AlphaRef;
+    switch (s.AlphaFunc) {
+        case Cmp::Never: return false;
+        case Cmp::Less: return a < ref;
+        case Cmp::Equal: return a == ref;
+        case Cmp::LessEqual: return a <= ref;
+        case Cmp::Greater: return a > ref;
+        case Cmp::NotEqual: return a != ref;
+        case Cmp::GreaterEqual: return a >= ref;
+        default: return true;
+    }
+}
+
 template <class V>
 V* Grow(PolyBuffer<V>& b, int32_t n) {
     const int32_t first = b.Count;
@@ -38,6 +55,58 @@ V* Grow(PolyBuffer<V>& b, int32_t n) {
 }
 
 }  // namespace
+
+bool zDDrawModule::DiscardedWhole(const ColorVertex* v, int32_t n) const {
+    // Without a texture a fragment's alpha is its vertices' alpha; when the
+    // alpha test turns that away at every vertex, the draw cannot change a
+    // pixel, its colour or its depth, wherever it lies.
+    for (int32_t i = 0; i < n; ++i)
+        if (PassesAlphaTest(State, v[i].Color >> 24)) return false;
+    return n > 0;
+}
+
+template <class V>
+void zDDrawModule::MarkDrawn(Primitive iPrim, const V* v, int32_t n) {
+    if (!RenderTargetActive || n <= 0 || RenderTarget <= 0 || size_t(RenderTarget) >= Textures.size()) return;
+    TextureEntry& e = Textures[size_t(RenderTarget)];
+    if (e.Drawn.empty()) return;
+    const int32_t cols = (e.W + DrawnTile - 1) / DrawnTile, rows = (e.H + DrawnTile - 1) / DrawnTile;
+    if (e.Drawn.size() < size_t(cols) * size_t(rows)) return;
+    double lx0 = 0, ly0 = 0, lx1 = e.W, ly1 = e.H;
+    if (Limit.W > 0 && Limit.H > 0) {
+        lx0 = std::max(lx0, double(Limit.X));
+        ly0 = std::max(ly0, double(Limit.Y));
+        lx1 = std::min(lx1, double(Limit.X) + Limit.W);
+        ly1 = std::min(ly1, double(Limit.Y) + Limit.H);
+    }
+    auto mark = [&](double x0, double y0, double x1, double y1) {
+        // A pixel more all round than the corners reach, whichever half-pixel
+        // convention the vertices follow, and lines and points their width.
+        if (!(std::isfinite(x0) && std::isfinite(y0) && std::isfinite(x1) && std::isfinite(y1)))
+            x0 = y0 = -1e9, x1 = y1 = 1e9;
+        x0 = std::max(std::floor(x0) - 1, lx0);
+        y0 = std::max(std::floor(y0) - 1, ly0);
+        x1 = std::min(std::ceil(x1) + 2, lx1);
+        y1 = std::min(std::ceil(y1) + 2, ly1);
+        if (!(x1 > x0 && y1 > y0)) return;
+        const int32_t c0 = int32_t(x0) / DrawnTile, c1 = (int32_t(x1) - 1) / DrawnTile;
+        const int32_t r0 = int32_t(y0) / DrawnTile, r1 = (int32_t(y1) - 1) / DrawnTile;
+        for (int32_t r = r0; r <= r1 && r < rows; ++r)
+            for (int32_t c = c0; c <= c1 && c < cols; ++c) e.Drawn[size_t(r) * size_t(cols) + size_t(c)] = 1;
+    };
+    const int32_t per = iPrim == Primitive::LineList ? 2 : iPrim == Primitive::PointList ? 1 : 3;
+    const int32_t step = iPrim == Primitive::TriangleStrip ? 1 : per;
+    for (int32_t i = 0; i + per <= n; i += step) {
+        double x0 = v[i].X, y0 = v[i].Y, x1 = x0, y1 = y0;
+        for (int32_t k = 1; k < per; ++k) {
+            x0 = std::min(x0, double(v[i + k].X));
+            x1 = std::max(x1, double(v[i + k].X));
+            y0 = std::min(y0, double(v[i + k].Y));
+            y1 = std::max(y1, double(v[i + k].Y));
+        }
+        mark(x0, y0, x1, y1);
+    }
+}
 
 void zDDrawModule::Scale(double& sx, double& sy) const {
     if (RenderTargetActive) {
@@ -267,6 +336,7 @@ void zDDrawModule::BltNow(int32_t Texture, float X, float Y, ByRef<float> Width,
         };
         const TLVertex strip[4] = {at(-cx, -cy, U0, V0), at(-cx, h - cy, U0, V0 + DV), at(w - cx, -cy, U0 + DU, V0),
                                    at(w - cx, h - cy, U0 + DU, V0 + DV)};
+        MarkDrawn(Primitive::TriangleStrip, strip, 4);
         dev.DrawTextured(State, Primitive::TriangleStrip, strip, 4, TextureObject(Texture));
         BltCount += 2;
         return 0;
@@ -296,7 +366,10 @@ void zDDrawModule::BltSurfaceEdges(double X1, double Y1, double X2, double Y2, i
                                   {x2, y1, RenderZ, 1.0f, c},
                                   {x1, y2, RenderZ, 1.0f, c},
                                   {x2, y2, RenderZ, 1.0f, c}};
-    dev.DrawColored(State, Primitive::TriangleStrip, strip, 4);
+    if (!DiscardedWhole(strip, 4)) {
+        MarkDrawn(Primitive::TriangleStrip, strip, 4);
+        dev.DrawColored(State, Primitive::TriangleStrip, strip, 4);
+    }
     BltCount += 2;
 }
 
@@ -310,7 +383,10 @@ void zDDrawModule::BltPolygonFlat(float X1, float Y1, float X2, float Y2, float 
     const ColorVertex tri[3] = {{F(X1 * sx), F(Y1 * sy), RenderZ, 1.0f, c},
                                 {F(X2 * sx), F(Y2 * sy), RenderZ, 1.0f, c},
                                 {F(X3 * sx), F(Y3 * sy), RenderZ, 1.0f, c}};
-    dev.DrawColored(State, Primitive::TriangleList, tri, 3);
+    if (!DiscardedWhole(tri, 3)) {
+        MarkDrawn(Primitive::TriangleList, tri, 3);
+        dev.DrawColored(State, Primitive::TriangleList, tri, 3);
+    }
     BltCount += 1;
 }
 
@@ -377,16 +453,18 @@ void zDDrawModule::FlushPolyBuffer() {
     for (int32_t i = 1; i <= PolyBufferCount; ++i) {
         auto& b = PolyBuffers[size_t(i)];
         if (b.Texture > 0) CurrentTexture = b.Texture;
-        if (b.Count > 0) dev.DrawTextured(State, Primitive::TriangleList, b.Vertices.data(), b.Count,
-                                          TextureObject(b.Texture));
+        if (b.Count > 0) {
+            MarkDrawn(Primitive::TriangleList, b.Vertices.data(), b.Count);
+            dev.DrawTextured(State, Primitive::TriangleList, b.Vertices.data(), b.Count, TextureObject(b.Texture));
+        }
         b.Count = 0;
     }
 }
 
-namespace {
-
-void FlushColored(zDDrawModule& d, PolyBuffer<ColorVertex>& b, Primitive prim, RenderBackend& dev, double sx,
-                  double sy) {
+void zDDrawModule::FlushColored(PolyBuffer<ColorVertex>& b, Primitive iPrim) {
+    RenderBackend& dev = Dev();
+    double sx, sy;
+    Scale(sx, sy);
     struct Empty {
         PolyBuffer<ColorVertex>& b;
         ~Empty() { b.Count = 0; }
@@ -397,25 +475,19 @@ void FlushColored(zDDrawModule& d, PolyBuffer<ColorVertex>& b, Primitive prim, R
         v[k].Y = F(double(v[k].Y) * sy - 0.5);
         v[k].Z = F(double(v[k].Z) * 0.999999);
     }
-    dev.DrawColored(d.State, prim, v, b.Count);
+    if (DiscardedWhole(v, b.Count)) return;
+    MarkDrawn(iPrim, v, b.Count);
+    dev.DrawColored(State, iPrim, v, b.Count);
 }
-
-}  // namespace
 
 void zDDrawModule::FlushLineBuffer() {
     if (LineBuffer.Count == 0) return;
-    RenderBackend& dev = Dev();
-    double sx, sy;
-    Scale(sx, sy);
-    FlushColored(*this, LineBuffer, Primitive::LineList, dev, sx, sy);
+    FlushColored(LineBuffer, Primitive::LineList);
 }
 
 void zDDrawModule::FlushPointBuffer() {
     if (PointBuffer.Count == 0) return;
-    RenderBackend& dev = Dev();
-    double sx, sy;
-    Scale(sx, sy);
-    FlushColored(*this, PointBuffer, Primitive::PointList, dev, sx, sy);
+    FlushColored(PointBuffer, Primitive::PointList);
 }
 
 void zDDrawModule::FlushAll() {

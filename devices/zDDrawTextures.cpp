@@ -231,6 +231,7 @@ void zDDrawModule::ReleaseTextureObject(int32_t Texture) {
     TextureEntry& e = Textures[size_t(Texture)];
     if (e.Texture == 0) return;
     FlushAll();  // queued drawing still needs it
+    e.Drawn.clear();
     if (Device) Device->DeleteTexture(e.Texture);
     e.Texture = 0;
     TextureBytes -= int64_t(e.W) * e.H * 4;

@@ -7,6 +7,10 @@
 // is the top row the device means and reading back needs no flip; only the
 // final present turns the picture over for the window.
 //
+// A target is selected when it is chosen but bound only when something is
+// drawn into it, cleared or read: a pass that ends by going back to the screen
+// and a pass that begins by leaving it again cost nothing in between.
+//
 // Draws that differ only in the texture factor are merged into one GL draw:
 // the factor travels with each vertex. The device flushes its batches on every
 // change of transparency, so a fade over many particles would otherwise cost
@@ -266,6 +270,10 @@ private:
         }
     }
     bool MakeTargetFbo(GLuint tex, GLuint& fbo);
+    // Binds the selected target, with its viewport and draw area, when it is
+    // not bound yet.
+    void Bind();
+    GLuint SelectedFbo() const { return target_ == 0 ? bb_.fbo : Find(target_)->fbo; }
     // Clips drawing to the draw area of the current target.
     void ApplyScissor(bool allowed = true);
     bool EnsureDepth(int32_t w, int32_t h);
@@ -292,6 +300,9 @@ private:
     int32_t depthW_ = 0, depthH_ = 0;
     TextureId target_ = 0;
     int32_t targetW_ = 0, targetH_ = 0;
+    // The framebuffer GL has bound, and whether it is the selected target's.
+    GLuint boundFbo_ = 0;
+    bool bound_ = false;
     GLuint samplerPoint_ = 0, samplerLinear_ = 0;
     GLuint vs_ = 0;
     std::map<ProgramKey, Program> programs_;
@@ -483,9 +494,8 @@ bool GlBackend::MakeTargetFbo(GLuint tex, GLuint& fbo) {
     gl.FramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, tex, 0);
     gl.FramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, depth_);
     bool complete = gl.CheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
-    // Back to whatever target is selected.
-    GLuint cur = target_ == 0 ? bb_.fbo : (Find(target_) ? Find(target_)->fbo : bb_.fbo);
-    gl.BindFramebuffer(GL_FRAMEBUFFER, cur);
+    // Back to whatever was bound.
+    gl.BindFramebuffer(GL_FRAMEBUFFER, boundFbo_);
     if (!complete) {
         gl.DeleteFramebuffers(1, &fbo);
         fbo = 0;
@@ -538,6 +548,11 @@ void GlBackend::DeleteTexture(TextureId id) {
     if (target_ == id) SetRenderTarget(0);
     Tex& t = textures_[id];
     if (boundTex_ == t.tex) boundTex_ = 0;
+    // A bound framebuffer that goes leaves none bound.
+    if (t.fbo && boundFbo_ == t.fbo) {
+        boundFbo_ = 0;
+        bound_ = false;
+    }
     if (t.fbo) gl.DeleteFramebuffers(1, &t.fbo);
     gl.DeleteTextures(1, &t.tex);
     t = Tex{};
@@ -574,7 +589,7 @@ TextureId GlBackend::CreateRenderTarget(int32_t side) {
     ApplyScissor(false);
     gl.ClearBufferfv(GL_COLOR, 0, zero);
     ApplyScissor();
-    gl.BindFramebuffer(GL_FRAMEBUFFER, target_ == 0 ? bb_.fbo : Find(target_)->fbo);
+    gl.BindFramebuffer(GL_FRAMEBUFFER, boundFbo_);
     t.w = t.h = side;
     t.live = true;
     textures_.push_back(t);
@@ -585,20 +600,32 @@ bool GlBackend::SetRenderTarget(TextureId id) {
     FlushPending();
     const Tex* t = id == 0 ? &bb_ : Find(id);
     if (!t || !t->fbo) return false;
-    Current();
-    gl.BindFramebuffer(GL_FRAMEBUFFER, t->fbo);
-    gl.Viewport(0, 0, t->w, t->h);
+    if (id != target_) bound_ = false;
     target_ = id;
     targetW_ = t->w;
     targetH_ = t->h;
     areaX_ = areaY_ = areaW_ = areaH_ = 0;
-    ApplyScissor();
+    if (bound_) {
+        Current();
+        ApplyScissor();
+    }
     return true;
+}
+
+void GlBackend::Bind() {
+    Current();
+    if (bound_) return;
+    const GLuint fbo = SelectedFbo();
+    if (fbo != boundFbo_) gl.BindFramebuffer(GL_FRAMEBUFFER, fbo);
+    gl.Viewport(0, 0, targetW_, targetH_);
+    boundFbo_ = fbo;
+    bound_ = true;
+    ApplyScissor();
 }
 
 void GlBackend::Clear(bool color, uint32_t argb, bool depth, float z) {
     FlushPending();
-    Current();
+    Bind();
     // A clear of the whole target is the renderer's cheap one; a clipped
     // clear would be drawn as a quad.
     const bool clipped = scissorOn_;
@@ -747,7 +774,7 @@ GLint GlBackend::Upload(const void* data, int64_t bytes, int32_t stride) {
 
 void GlBackend::FlushPending() {
     if (pending_.empty()) return;
-    Current();
+    Bind();
     if (ApplyState(pendingState_, pendingTex_ != 0)) {
         if (pendingTex_) BindTexture(pendingTex_);
         GLint first = Upload(pending_.data(), int64_t(pending_.size()) * int64_t(sizeof(GpuVertex)), sizeof(GpuVertex));
@@ -812,14 +839,14 @@ bool GlBackend::ReadPixels(int32_t x, int32_t y, int32_t w, int32_t h, std::vect
     if (x < 0 || y < 0 || w < 0 || h < 0 || int64_t(x) + w > targetW_ || int64_t(y) + h > targetH_) return false;
     rgba.assign(size_t(w) * size_t(h) * 4, 0);
     if (w == 0 || h == 0) return true;
-    Current();
+    Bind();
     gl.ReadPixels(x, y, w, h, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
     return gl.GetError() == GL_NO_ERROR;
 }
 
 void GlBackend::Present(int32_t srcW, int32_t srcH) {
     FlushPending();
-    Current();
+    Bind();
     if (!ctx_->HasWindow()) {
         gl.Flush();
         return;
@@ -836,8 +863,7 @@ void GlBackend::Present(int32_t srcW, int32_t srcH) {
         ApplyScissor(false);
         gl.BlitFramebuffer(0, 0, srcW, srcH, 0, dh, dw, 0, GL_COLOR_BUFFER_BIT, filter);
         ctx_->Swap();
-        GLuint cur = target_ == 0 ? bb_.fbo : Find(target_)->fbo;
-        gl.BindFramebuffer(GL_FRAMEBUFFER, cur);
+        gl.BindFramebuffer(GL_FRAMEBUFFER, boundFbo_);
         ApplyScissor();
     }
 }

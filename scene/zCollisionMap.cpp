@@ -241,6 +241,23 @@ void zCollisionMap::Resize(int32_t iW, int32_t iH) {
 
 bool zCollisionMap::BlockedBounds(const zCamera& iCam, uint8_t iFlags, float iViewW, float iViewH, float& oX0,
                                   float& oY0, float& oX1, float& oY1) const {
+    std::vector<ViewRect> rects;
+    if (!BlockedRects(iCam, iFlags, iViewW, iViewH, rects)) return false;
+    oX0 = oY0 = 0;
+    oX1 = oY1 = -1;
+    for (size_t i = 0; i < rects.size(); ++i) {
+        const ViewRect& r = rects[i];
+        oX0 = i == 0 ? r.x0 : std::min(oX0, r.x0);
+        oY0 = i == 0 ? r.y0 : std::min(oY0, r.y0);
+        oX1 = i == 0 ? r.x1 : std::max(oX1, r.x1);
+        oY1 = i == 0 ? r.y1 : std::max(oY1, r.y1);
+    }
+    return true;
+}
+
+bool zCollisionMap::BlockedRects(const zCamera& iCam, uint8_t iFlags, float iViewW, float iViewH,
+                                 std::vector<ViewRect>& oRects) const {
+    oRects.clear();
     if (W == 0 || H == 0 || TileW == 0 || MetaByte("ShowDebug") == 1) return false;
     const zVisibleCells v = VisibleCells(*this, iCam);
     if (iFlags == 0) iFlags = MetaByte("_ShowMode", 255);
@@ -250,24 +267,28 @@ bool zCollisionMap::BlockedBounds(const zCamera& iCam, uint8_t iFlags, float iVi
     auto left = [&](int32_t cx) { return double(ToSingle(c * cx + v.ox)); };
     auto top = [&](int32_t cy) { return double(ToSingle(c * cy + v.oy)); };
     if (!(left(v.x0) <= 0 && top(v.y0) <= 0 && left(x1) + c >= iViewW && top(y1) + c >= iViewH)) return false;
-    int32_t bx0 = x1 + 1, by0 = y1 + 1, bx1 = v.x0 - 1, by1 = v.y0 - 1;
-    for (int32_t cy = v.y0; cy <= y1; ++cy)
-        for (int32_t cx = v.x0; cx <= x1; ++cx)
-            if ((codeGrid_(cx, cy) & iFlags) != 0) {
-                bx0 = std::min(bx0, cx);
-                bx1 = std::max(bx1, cx);
-                by0 = std::min(by0, cy);
-                by1 = std::max(by1, cy);
-            }
-    if (bx1 < bx0) {
-        oX0 = oY0 = 0;
-        oX1 = oY1 = -1;
-        return true;
+    struct Run {
+        int32_t x0, x1, y0;
+    };
+    std::vector<Run> open, next;
+    auto close = [&](const Run& r, int32_t y) {
+        oRects.push_back({float(left(r.x0)), float(top(r.y0)), float(left(r.x1 - 1) + c), float(top(y - 1) + c)});
+    };
+    for (int32_t cy = v.y0; cy <= y1 + 1; ++cy) {
+        next.clear();
+        for (int32_t cx = v.x0; cy <= y1 && cx <= x1; ++cx) {
+            if ((codeGrid_(cx, cy) & iFlags) == 0) continue;
+            if (!next.empty() && next.back().x1 == cx) next.back().x1 = cx + 1;
+            else next.push_back({cx, cx + 1, cy});
+        }
+        for (Run& n : next)
+            for (const Run& o : open)
+                if (o.x0 == n.x0 && o.x1 == n.x1) n.y0 = o.y0;
+        for (const Run& o : open)
+            if (std::none_of(next.begin(), next.end(), [&](const Run& n) { return n.x0 == o.x0 && n.x1 == o.x1; }))
+                close(o, cy);
+        std::swap(open, next);
     }
-    oX0 = float(left(bx0));
-    oY0 = float(top(by0));
-    oX1 = float(left(bx1) + c);
-    oY1 = float(top(by1) + c);
     return true;
 }
 

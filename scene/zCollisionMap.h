@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "core/zGrid.h"
 #include "scene/zLayer.h"
@@ -63,6 +64,13 @@ public:
     // the cells carry debug text.
     bool BlockedBounds(const zCamera& iCam, uint8_t iFlags, float iViewW, float iViewH, float& oX0, float& oY0,
                        float& oX1, float& oY1) const;
+    // The same cells one by one, as view rectangles that do not overlap: the
+    // runs of each row, a run the rows below repeat grown down over them.
+    struct ViewRect {
+        float x0, y0, x1, y1;
+    };
+    bool BlockedRects(const zCamera& iCam, uint8_t iFlags, float iViewW, float iViewH,
+                      std::vector<ViewRect>& oRects) const;
 
 private:
     Grid<uint8_t> codeGrid_, shapeGrid_;

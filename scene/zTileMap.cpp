@@ -115,7 +115,19 @@ void zTileMap::Draw(const zCamera& iCam, Cells which) {
     zCore.CurrentProc = which == Cells::All ? "TileMap_Render" : "TileMap_RenderAni";
     if (W == 0 || H == 0 || TileW == 0) return;
     if (which == Cells::All && tileSetCount_ == 0) return;
-    const zVisibleCells v = VisibleCells(*this, iCam);
+    DrawCells(VisibleCells(*this, iCam), iCam.H, which);
+}
+
+void zTileMap::RenderCells(const zVisibleCells& iCells, int32_t iCamH) {
+    zCore.CurrentProc = "TileMap_Render";
+    if (W == 0 || H == 0 || TileW == 0 || tileSetCount_ == 0) return;
+    zVisibleCells v = iCells;
+    v.x0 = std::max(v.x0, 0);
+    v.y0 = std::max(v.y0, 0);
+    DrawCells(v, iCamH, Cells::All);
+}
+
+void zTileMap::DrawCells(const zVisibleCells& v, int32_t camH, Cells which) {
     const float zTop = MetaSingle("_z"), zBottom = MetaSingle("_z2");
     const bool oneDepth = zTop == zBottom;
     if (oneDepth) zDDraw.RenderZ = zTop;
@@ -136,7 +148,7 @@ void zTileMap::Draw(const zCamera& iCam, Cells which) {
             if (which != Cells::All && (tile->FramesX > 0) != (which == Cells::Animated)) continue;
             const int32_t sx = CLng(double(cx) * c + v.ox);
             if (!oneDepth)
-                zDDraw.RenderZ = LayerDepth(zTop, zBottom, double(sy) + c + double(tile->Z) * c, iCam.H);
+                zDDraw.RenderZ = LayerDepth(zTop, zBottom, double(sy) + c + double(tile->Z) * c, camH);
             const int32_t srcX = MulLong(int32_t(tile->x) + tile->AniFrameX, TileW);
             const int32_t srcY = MulLong(int32_t(tile->y) + tile->AniFrameY, TileW);
             const int32_t tw = TileW;

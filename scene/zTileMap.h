@@ -14,6 +14,7 @@
 namespace zun {
 
 class zTileSet;
+struct zVisibleCells;
 
 class zTileMap : public zTiledLayer {
 public:
@@ -48,10 +49,15 @@ public:
     void Render(const zCamera& iCam) override;
     // Only the cells whose tile animates (iAni true) or only the still ones.
     void RenderAni(const zCamera& iCam, bool iAni);
+    // The cells of a range drawn as Render draws them, cell (0, 0) at the
+    // range's view position: a copy of the layer at another place. iCamH is
+    // the view height the depth runs over when "_z" and "_z2" differ.
+    void RenderCells(const zVisibleCells& iCells, int32_t iCamH);
 
 private:
     enum class Cells { All, Animated, Still };
     void Draw(const zCamera& iCam, Cells which);
+    void DrawCells(const zVisibleCells& v, int32_t camH, Cells which);
 
     uint8_t tileSetCount_ = 0;
     std::vector<std::shared_ptr<zTileSet>> tileSets_{1};  // slot 0 stays empty

@@ -31,6 +31,8 @@ class zDataShape;
 
 namespace tarv {
 
+class GroundCopy;
+
 struct ShellParts {
     // Compiles each word of the trimmed command line; False ends the start-up.
     std::function<bool(const std::string& iParams)> ExecuteParams;
@@ -94,6 +96,8 @@ struct frmMainForm {
     float SavedSoundVolume = 0, SavedMusicVolume = 0, SavedMidiVolume = 0;
     // The window's place and size before full screen.
     int32_t WindowedLeft = 0, WindowedTop = 0, WindowedWidth = 0, WindowedHeight = 0;
+    // The ground as the render pipeline last drew it, kept to draw it again.
+    std::shared_ptr<GroundCopy> Ground;
     // Footsteps.
     int32_t LastStepFrame = 0;
     int32_t LastStepSoundFrame = 0;

@@ -79,24 +79,26 @@ private:
     float x_, y_;
 };
 
-// The part of the mirror target the mirrors pass last drew on; the rest of it
-// holds the black it was cleared to. Told apart from a later drawing into the
-// target by the target's texture and its count of scenes.
+// The parts of the mirror target the mirrors pass last drew on: the water's
+// cells, in the target's pixels; the rest of it holds the black it was
+// cleared to. Told apart from a later drawing into the target by the target's
+// texture and its count of scenes.
 struct DrawnPart {
     TextureId texture = 0;
     uint32_t scenes = 0;
-    zDDrawModule::DrawArea texels;
+    std::vector<zDDrawModule::DrawArea> water;
     int32_t black = 0;  // the colour the target was cleared to
 };
 DrawnPart gDrawn;
 
 // Lays the connected strips of the mirror target over the view in parts of
-// the target's pixels. Where the texels the mirrors pass drew on can land,
-// and along the view's left and right edges, where the strips' ends swing,
-// the strips themselves are drawn. Everywhere else the strips would only lay
-// the cleared black, which adds nothing to the colour but still sets the
-// depth and alpha; one quad in that black over exactly the rows the strips
-// cover does the same for far less work than hundreds of strips a pixel high.
+// the target's pixels. Where the water the mirrors pass drew on can land, and
+// along the view's left and right edges, where the strips' ends swing, the
+// strips themselves are drawn. Everywhere else the strips would only lay the
+// cleared black, which adds nothing to the colour but still sets the depth and
+// alpha; one quad in that black over exactly the rows the strips cover does the
+// same for far less work than hundreds of strips a pixel high, each of which
+// the renderer shades in blocks four rows high.
 template <class Strips>
 void DrawInParts(const DrawnPart& iDrawn, int32_t iSide, float iOffX, float iOffY, double iSwing, float iTop,
                  float iBottom, Strips&& iStrips) {
@@ -114,13 +116,29 @@ void DrawInParts(const DrawnPart& iDrawn, int32_t iSide, float iOffX, float iOff
         iStrips(-kAllRows, kAllRows);
         return;
     }
-    // The rows a drawn texel can reach, widened by two texels for the
-    // rounding of the scaling.
-    const double th = double(zDDraw.ScreenH) / iSide;
-    const zDDrawModule::DrawArea& t = iDrawn.texels;
-    const int64_t wy0 = pixel((iOffY + (t.Y - 2) * th - 1) * sy, false);
-    const int64_t wy1 = std::max(wy0, pixel((iOffY + (double(t.Y) + t.H + 2) * th + 1) * sy, true));
-    const int64_t far = int64_t(kFar);
+    // Where a drawn texel can land: its place shifted by the image's offset and
+    // any swing, widened by two texels for the rounding of the scaling, and
+    // held to the columns between the edges.
+    const double tw = screenW / iSide, th = double(zDDraw.ScreenH) / iSide;
+    struct Box {
+        int64_t x0, y0, x1, y1;
+    };
+    std::vector<Box> boxes;
+    std::vector<int64_t> rows = {-int64_t(kFar), int64_t(kFar)};
+    for (const auto& t : iDrawn.water) {
+        Box b{pixel((iOffX - iSwing + (t.X - 2) * tw - 1) * sx, false),
+              pixel((iOffY + (t.Y - 2) * th - 1) * sy, false),
+              pixel((iOffX + iSwing + (double(t.X) + t.W + 2) * tw + 1) * sx, true),
+              pixel((iOffY + (double(t.Y) + t.H + 2) * th + 1) * sy, true)};
+        b.x0 = std::max(b.x0, cL);
+        b.x1 = std::min(b.x1, cR);
+        if (b.x1 <= b.x0 || b.y1 <= b.y0) continue;
+        boxes.push_back(b);
+        rows.push_back(b.y0);
+        rows.push_back(b.y1);
+    }
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
 
     const float left = ToSingle(double(std::min<int64_t>(cL, 0)) / sx - 2.0);
     const float right = ToSingle(std::max(double(cR), screenW * sx) / sx + 2.0);
@@ -147,14 +165,43 @@ void DrawInParts(const DrawnPart& iDrawn, int32_t iSide, float iOffX, float iOff
         else black();
         zDDraw.RestoreDrawArea(kept);
     };
-    // The rows the drawn texels can reach, across the whole view; above and
-    // below them, the edges and the black between them.
-    part(-far, wy0, far, wy1, true);
-    for (const auto& [top, bottom] : {std::pair{-far, wy0}, std::pair{wy1, far}}) {
-        part(-far, top, cL, bottom, true);
-        part(cR, top, far, bottom, true);
-        part(cL, top, cR, bottom, false);
+    // The edges from top to bottom; between them, each band of rows between
+    // the boxes' edges: the columns some box holds across the whole band, and
+    // the black around them. A band that holds the same columns as the one
+    // above it goes with it.
+    part(-int64_t(kFar), -int64_t(kFar), cL, int64_t(kFar), true);
+    part(cR, -int64_t(kFar), int64_t(kFar), int64_t(kFar), true);
+    using Spans = std::vector<std::pair<int64_t, int64_t>>;
+    auto held = [&](int64_t y0, int64_t y1) {
+        Spans in, out;
+        for (const Box& b : boxes)
+            if (b.y0 <= y0 && b.y1 >= y1) in.emplace_back(b.x0, b.x1);
+        std::sort(in.begin(), in.end());
+        for (const auto& [x0, x1] : in) {
+            if (!out.empty() && x0 <= out.back().second) out.back().second = std::max(out.back().second, x1);
+            else out.emplace_back(x0, x1);
+        }
+        return out;
+    };
+    auto band = [&](int64_t y0, int64_t y1, const Spans& spans) {
+        int64_t x = cL;
+        for (const auto& [x0, x1] : spans) {
+            part(x, y0, x0, y1, false);
+            part(x0, y0, x1, y1, true);
+            x = x1;
+        }
+        part(x, y0, cR, y1, false);
+    };
+    int64_t from = rows.front();
+    Spans spans = held(rows[0], rows[1]);
+    for (size_t i = 1; i + 1 < rows.size(); ++i) {
+        Spans next = held(rows[i], rows[i + 1]);
+        if (next == spans) continue;
+        band(from, rows[i], spans);
+        from = rows[i];
+        spans = std::move(next);
     }
+    band(from, rows.back(), spans);
 }
 
 // Seconds since midnight, as the game's Single clock gives them.
@@ -203,14 +250,27 @@ void RenderMirrors() {
     // Outside the water the mask below paints everything black, the colour the
     // target was just cleared to, so drawing there would be wasted: the mask
     // ignores depth, so no reflection can show through it.
-    float wx0 = 0, wy0 = 0, wx1 = 0, wy1 = 0;
+    std::vector<zCollisionMap::ViewRect> water;
     gDrawn = {};
-    if (g.mapWater &&
-        g.mapWater->BlockedBounds(cam, 0, float(zDDraw.ScreenW), float(zDDraw.ScreenH), wx0, wy0, wx1, wy1)) {
-        const zDDrawModule::DrawArea texels =
+    float wx0 = 0, wy0 = 0, wx1 = 0, wy1 = 0;
+    const float viewW = float(zDDraw.ScreenW), viewH = float(zDDraw.ScreenH);
+    if (g.mapWater && g.mapWater->BlockedBounds(cam, 0, viewW, viewH, wx0, wy0, wx1, wy1) &&
+        g.mapWater->BlockedRects(cam, 0, viewW, viewH, water)) {
+        double sx = 1, sy = 1;
+        zDDraw.Scale(sx, sy);
+        std::vector<zDDrawModule::DrawArea> texels;
+        for (const auto& r : water) {
+            // As the draw area takes them: whole pixels and one more round.
+            const double x0 = std::floor(r.x0 * sx) - 1, y0 = std::floor(r.y0 * sy) - 1;
+            const double x1 = std::ceil(r.x1 * sx) + 1, y1 = std::ceil(r.y1 * sy) + 1;
+            if (std::fabs(x0) < 1e9 && std::fabs(x1) < 1e9 && std::fabs(y0) < 1e9 && std::fabs(y1) < 1e9)
+                texels.push_back({int32_t(x0), int32_t(y0), int32_t(x1 - x0), int32_t(y1 - y0)});
+        }
+        const zDDrawModule::DrawArea area =
             zDDraw.SetDrawArea(wx0, wy0, std::max(wx1 - wx0, 0.0f), std::max(wy1 - wy0, 0.0f));
         const TextureEntry& e = zDDraw.Textures[size_t(g.MirrorTarget)];
-        if (texels.W > 0 && texels.H > 0) gDrawn = {e.Texture, e.Scenes, texels, black};
+        if (area.W > 0 && area.H > 0 && texels.size() == water.size())
+            gDrawn = {e.Texture, e.Scenes, std::move(texels), black};
     }
 
     // The water picture is the back of the target, and the mask over

@@ -9,6 +9,7 @@
 #include "game/effects/gParticleSystem.h"
 #include "game/effects/gWeather.h"
 #include "game/shell/frmMain.h"
+#include "game/shell/gGroundCopy.h"
 #include "game/shell/mShellWindows.h"
 #include "game/world/gBorder.h"
 #include "game/world/gChar.h"
@@ -226,19 +227,28 @@ void RenderGame() {
             zDDraw.RenderZoom = zoom;
         }
     } lensGuard{bool(lens), keptZoom};
+    const int32_t black = zDDraw.GetGrayColor(0.0f), white = zDDraw.GetGrayColor(1.0f);
+    // The ground's copy is made good before the frame's scene begins: the
+    // copy's own scene shares the depth buffer, which the frame's then clears.
+    const std::shared_ptr<zTileMap> ground = On("RenderGround") ? g.solidGround : nullptr;
+    if (!lens && ground) {
+        if (!frmMain.Ground) frmMain.Ground = std::make_shared<GroundCopy>();
+        frmMain.Ground->Prepare(*ground, cam, black, white);
+    }
     if (!lens) {
-        zDDraw.BeginScene(zDDraw.GetGrayColor(0.0f), 0);
+        zDDraw.BeginScene(black, 0);
     } else {
         zDDraw.RenderZoom = 1.0f;
         lens->Execute("onBeginScene");
         // Only two lens buffers exist; another index draws into the nearest.
         const int32_t index = std::clamp(g.RenderBuffer, int32_t(0), int32_t(1));
-        zDDraw.BeginScene(zDDraw.GetGrayColor(0.0f), g.RenderBuffers[index]);
+        zDDraw.BeginScene(black, g.RenderBuffers[index]);
     }
-    zDDraw.DiffuseColor = zDDraw.GetGrayColor(1.0f);
+    zDDraw.DiffuseColor = white;
 
     if (On("RenderGround")) {
-        RenderLayer(g.solidGround, 0);
+        if (!(ground && ground == g.solidGround && frmMain.Ground && frmMain.Ground->Draw(*ground, cam)))
+            RenderLayer(g.solidGround, 0);
         RenderLayer(g.maskGround, 1);
     }
     if (On("Mirrors") && g.mapWater) {

@@ -277,6 +277,29 @@ TEST_F(Batch, TransparencyReachesLinesAndUntexturedImmediateDrawingButNotPoints)
     EXPECT_EQ(DrawsOf(Primitive::PointList)[0].Vertices[0].Color, 0xFF112233u);
 }
 
+// A full-screen rectangle made wholly transparent is turned away by the alpha
+// test at every pixel: it reaches no device (and still counts as drawn). With
+// the alpha test off, or an alpha it lets through, the same rectangle draws.
+TEST_F(Batch, AnUntexturedDrawTheAlphaTestTurnsAwayWholeReachesNoDevice) {
+    float invisible = 1.0f;
+    zDDraw.SetAlphaMode(2);
+    zDDraw.SetAlphaValue(invisible, 100);
+    rec->ClearLog();
+    zDDraw.BltSurface(0, 0, 640, 480, kWhite);
+    zDDraw.BltPolygonFlat(0, 0, 640, 0, 0, 480, kWhite);
+    zDDraw.BltLine(0, 0, 640, 480, kWhite, kWhite);
+    zDDraw.EndScene(false);
+    EXPECT_TRUE(rec->Draws.empty());
+    EXPECT_EQ(zDDraw.BltCount, 3);
+    float half = 0.5f;
+    zDDraw.SetAlphaValue(half, 100);
+    zDDraw.BltSurface(0, 0, 640, 480, kWhite);
+    EXPECT_EQ(rec->Draws.size(), 1u);
+    zDDraw.SetAlphaMode(0);
+    zDDraw.BltSurface(0, 0, 640, 480, int32_t(0x00FFFFFFu));
+    EXPECT_EQ(rec->Draws.size(), 2u);
+}
+
 TEST_F(Batch, ImmediateDrawsComeBeforeWhatIsStillQueued) {
     int32_t t = AddTexture(16, 16);
     rec->ClearLog();

@@ -186,9 +186,17 @@ TEST_F(Device, BeginSceneDrawsWhatWasQueuedBeforeSwitchingTargets) {
 
 TEST_F(Device, ALostDeviceIsRebuiltInsteadOfSkippingFramesForEver) {
     AddTexture(8, 8);
+    const int32_t rt = zDDraw.CreateRenderTarget(64);
+    ASSERT_TRUE(zDDraw.BeginScene(kWhite, rt));
+    zDDraw.EndTextureScene();
+    std::vector<zDDrawModule::DrawArea> parts;
+    int32_t cleared = 0;
+    ASSERT_TRUE(zDDraw.DrawnParts(rt, parts, cleared));
     rec->NextStatus = DeviceStatus::Lost;
     EXPECT_TRUE(zDDraw.BeginScene(kWhite, 0));
     EXPECT_TRUE(HasCall(*rec, "Reset"));
+    // What the target held went with the device: nothing may be taken as known.
+    EXPECT_FALSE(zDDraw.DrawnParts(rt, parts, cleared));
 }
 
 TEST_F(Device, FrameRateWindows) {
