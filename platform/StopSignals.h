@@ -15,16 +15,11 @@ namespace zun {
 // signals into a quit event that a stuck frame never reads.
 void InstallStopSignals(std::function<void(int iSignal)> iLastWord, int iGraceMs = 300, int iOrderlyLimitMs = 20000);
 
-// The main thread has seen the request and is shutting down in order: the
+// The main thread has seen the request and is shutting down in order, or is
+// on its way there (a box it waited on gave way to the request): the
 // watchdog then waits for it (up to iOrderlyLimitMs of InstallStopSignals)
 // instead of cutting it short and calling the slow end a stuck one.
 void BeginOrderlyStop();
-
-// Runs on the watchdog's thread as soon as a stop signal comes; the grace
-// time starts when it returns. It lets go a wait of the main thread's that no
-// stop request reaches (a box that another process shows). One at a time;
-// empty removes it.
-void SetStopWaitBreaker(std::function<void()> iBreaker);
 
 // The signal that asked the program to stop, or 0.
 int StopSignal();
