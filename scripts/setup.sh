@@ -10,7 +10,7 @@ PACKAGES=(
   libsndfile1-dev libfluidsynth-dev timgm6mb-soundfont
   libstb-dev libavformat-dev libavcodec-dev libswresample-dev libavutil-dev
   libgtest-dev libgmock-dev libbenchmark-dev liblua5.4-dev
-  xvfb xfonts-base
+  xvfb xfonts-base openbox
 )
 
 missing=()
