@@ -19,7 +19,7 @@ std::atomic<int> gSignal{0};
 int gPipe[2] = {-1, -1};
 std::mutex gMutex;
 std::function<void(int)> gLastWord;
-int gGraceMs = 300;
+int gGraceMs = 2000;
 int gOrderlyLimitMs = 20000;
 std::atomic<bool> gOrderly{false};
 

@@ -12,8 +12,12 @@ namespace zun {
 
 // Installs the handlers once (later calls only replace the last word and the
 // grace time). Also keeps SDL from installing its own, which would turn the
-// signals into a quit event that a stuck frame never reads.
-void InstallStopSignals(std::function<void(int iSignal)> iLastWord, int iGraceMs = 300, int iOrderlyLimitMs = 20000);
+// signals into a quit event that a stuck frame never reads. The grace time
+// tells a stuck frame from a slow one: a frame that opens a tool window takes
+// half a second on a machine busy with other programs, and one cut short by
+// the watchdog ends the game without its "onExit".
+void InstallStopSignals(std::function<void(int iSignal)> iLastWord, int iGraceMs = 2000,
+                        int iOrderlyLimitMs = 20000);
 
 // The main thread has seen the request and is shutting down in order, or is
 // on its way there (a box it waited on gave way to the request): the
