@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
@@ -66,12 +67,20 @@ void GoOnToTheEndAfterAStop() {
     if (StopRequested()) BeginOrderlyStop();
 }
 
-// Windows line ends become plain ones for the message box.
+// Windows line ends become plain ones for the message box. A box shows a
+// screen of text at the most; what a script or an error hands it may be far
+// longer, and a process's words have a length the system allows.
 std::string ForDisplay(const std::string& text) {
+    constexpr size_t kMaxShown = 16384;
     std::string s;
-    s.reserve(text.size());
-    for (char c : text)
+    s.reserve(std::min(text.size(), kMaxShown));
+    for (char c : text) {
+        if (s.size() == kMaxShown) {
+            s += "...";
+            break;
+        }
         if (c != '\r') s += c;
+    }
     return Cp1252ToUtf8(s);
 }
 
