@@ -26,6 +26,10 @@ enum : int32_t { Ok = 1, Cancel = 2, Abort = 3, Retry = 4, Ignore = 5, Yes = 6, 
 // program fills it at start-up.
 extern std::string gProgramTitle;
 
+// The answer of a box of that style closed without a choice: its only
+// button, Cancel, No, or Abort.
+int32_t CancelAnswer(int32_t style);
+
 // Shows `text` (Windows-1252) and returns the answer; an empty title shows
 // gProgramTitle. Headless: logs "INF", "MsgBox", the title shown, text and
 // returns the next queued answer, or the
@@ -43,6 +47,15 @@ std::string ShowInputBox(const std::string& prompt, const std::string& title = "
 // The program's modal input box (prompt, title shown, default text) -> the
 // typed text, "" when cancelled. Empty: the SDL box above.
 extern std::function<std::string(const std::string&, const std::string&, const std::string&)> gInputBoxHandler;
+
+// With a display, message boxes are shown by the program's executable started
+// afresh for each box: a copy of the running game would share, and make slow,
+// every page the game writes while the box shows and after it. The program's
+// main() calls this first: in a process started for a box it shows the box,
+// hands the answer to the game and ends the process; in the game it notes that
+// the executable serves boxes and returns. An executable that does not call it
+// shows its boxes itself.
+void ServeBoxProcess(int argc, char** argv);
 
 void PushMessageBoxAnswer(int32_t answer);
 void PushInputBoxAnswer(const std::string& text);

@@ -19,8 +19,7 @@ std::atomic<int> gSignal{0};
 int gPipe[2] = {-1, -1};
 std::mutex gMutex;
 std::function<void(int)> gLastWord;
-std::function<void()> gBreaker;
-int gGraceMs = 300;
+int gGraceMs = 2000;
 int gOrderlyLimitMs = 20000;
 std::atomic<bool> gOrderly{false};
 
@@ -47,14 +46,11 @@ void Watchdog() {
         return;
     }
     int graceMs = 0, orderlyLimitMs = 0;
-    std::function<void()> breaker;
     {
         std::lock_guard<std::mutex> lock(gMutex);
         graceMs = gGraceMs;
         orderlyLimitMs = gOrderlyLimitMs;
-        breaker = gBreaker;
     }
-    if (breaker) breaker();
     std::this_thread::sleep_for(std::chrono::milliseconds(graceMs));
     // A shut-down under way is no stuck frame, only a slow one on a busy
     // machine; it gets its time, and only one that hangs is ended.
@@ -93,11 +89,6 @@ void InstallStopSignals(std::function<void(int)> iLastWord, int iGraceMs, int iO
     sa.sa_flags = SA_RESTART;
     sigaction(SIGTERM, &sa, nullptr);
     sigaction(SIGINT, &sa, nullptr);
-}
-
-void SetStopWaitBreaker(std::function<void()> iBreaker) {
-    std::lock_guard<std::mutex> lock(gMutex);
-    gBreaker = std::move(iBreaker);
 }
 
 void BeginOrderlyStop() { gOrderly.store(true); }

@@ -12,19 +12,18 @@ namespace zun {
 
 // Installs the handlers once (later calls only replace the last word and the
 // grace time). Also keeps SDL from installing its own, which would turn the
-// signals into a quit event that a stuck frame never reads.
-void InstallStopSignals(std::function<void(int iSignal)> iLastWord, int iGraceMs = 300, int iOrderlyLimitMs = 20000);
+// signals into a quit event that a stuck frame never reads. The grace time
+// tells a stuck frame from a slow one: a frame that opens a tool window takes
+// half a second on a machine busy with other programs, and one cut short by
+// the watchdog ends the game without its "onExit".
+void InstallStopSignals(std::function<void(int iSignal)> iLastWord, int iGraceMs = 2000,
+                        int iOrderlyLimitMs = 20000);
 
-// The main thread has seen the request and is shutting down in order: the
+// The main thread has seen the request and is shutting down in order, or is
+// on its way there (a box it waited on gave way to the request): the
 // watchdog then waits for it (up to iOrderlyLimitMs of InstallStopSignals)
 // instead of cutting it short and calling the slow end a stuck one.
 void BeginOrderlyStop();
-
-// Runs on the watchdog's thread as soon as a stop signal comes; the grace
-// time starts when it returns. It lets go a wait of the main thread's that no
-// stop request reaches (a box that another process shows). One at a time;
-// empty removes it.
-void SetStopWaitBreaker(std::function<void()> iBreaker);
 
 // The signal that asked the program to stop, or 0.
 int StopSignal();

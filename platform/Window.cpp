@@ -22,6 +22,7 @@ namespace zun {
 // In XErrorHandler.cpp, apart from the X headers.
 void WatchXConnection(SDL_Window* window);
 bool XWindowGone(SDL_Window* window);
+void WithoutWaitingForGoneWindow(SDL_Window* window, void (*iCall)(SDL_Window*));
 
 namespace {
 
@@ -84,7 +85,11 @@ void ReleaseSdlVideo() {
 }
 
 void DestroySdlWindow(SDL_Window* window) {
-    if (window && LostDisplay().empty()) SDL_DestroyWindow(window);
+    if (window && LostDisplay().empty()) WithoutWaitingForGoneWindow(window, SDL_DestroyWindow);
+}
+
+void ShowSdlWindow(SDL_Window* window) {
+    if (window && LostDisplay().empty()) WithoutWaitingForGoneWindow(window, SDL_ShowWindow);
 }
 
 DisplayModeInfo DesktopDisplayMode() {
@@ -319,7 +324,7 @@ Window::~Window() {
 }
 
 void Window::SetTitle(const std::string& title) { SDL_SetWindowTitle(window_, Cp1252ToUtf8(title).c_str()); }
-void Window::Show() { SDL_ShowWindow(window_); }
+void Window::Show() { ShowSdlWindow(window_); }
 void Window::Hide() { SDL_HideWindow(window_); }
 bool Window::Visible() const { return (SDL_GetWindowFlags(window_) & SDL_WINDOW_SHOWN) != 0; }
 

@@ -163,7 +163,10 @@ bool OpenUrl(const std::string& address, std::string* error = nullptr);
 // ReleaseSdlVideo.
 bool AcquireSdlVideo(std::string* error);
 void ReleaseSdlVideo();
-// SDL_DestroyWindow, but for a window of a display that went away.
+// SDL_DestroyWindow and SDL_ShowWindow, but for a window of a display that
+// went away, or one that another program destroyed: nothing waits for the
+// server's word about a window that is not there.
 void DestroySdlWindow(SDL_Window* window);
+void ShowSdlWindow(SDL_Window* window);
 
 }  // namespace zun

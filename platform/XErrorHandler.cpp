@@ -29,6 +29,7 @@ namespace zun {
 void InstallXErrorHandler();
 void WatchXConnection(SDL_Window* window);
 bool XWindowGone(SDL_Window* window);
+void WithoutWaitingForGoneWindow(SDL_Window* window, void (*iCall)(SDL_Window*));
 std::string LostDisplay();
 
 #if defined(SDL_VIDEO_DRIVER_X11)
@@ -44,6 +45,9 @@ using SetIOErrorExitFn = void (*)(Display*, IOErrorExitFn, void*);
 using DisplayStringFn = char* (*)(Display*);
 using SyncFn = int (*)(Display*, Bool);
 using GetWindowAttributesFn = Status (*)(Display*, ::Window, XWindowAttributes*);
+using PutBackEventFn = int (*)(Display*, XEvent*);
+using EventPredicate = Bool (*)(Display*, XEvent*, XPointer);
+using CheckIfEventFn = Bool (*)(Display*, XEvent*, EventPredicate, XPointer);
 
 GetErrorTextFn gGetErrorText = nullptr;
 // A window that keeps failing fails on every frame: the log takes the first
@@ -162,11 +166,59 @@ bool XWindowGone(SDL_Window* window) {
     return !there || gAskFailed;
 }
 
+namespace {
+
+// Our own word about a window, as it was put in front of the queue: sent,
+// with a serial number the server never gives.
+Bool IsOwnWordAbout(Display*, XEvent* iEvent, XPointer iWindow) {
+    const ::Window w = *reinterpret_cast<::Window*>(iWindow);
+    return iEvent->xany.send_event && iEvent->xany.serial == 0 &&
+           ((iEvent->type == MapNotify && iEvent->xmap.window == w) ||
+            (iEvent->type == UnmapNotify && iEvent->xunmap.window == w));
+}
+
+}  // namespace
+
+void WithoutWaitingForGoneWindow(SDL_Window* window, void (*iCall)(SDL_Window*)) {
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    const auto putBack = XFunction<PutBackEventFn>("XPutBackEvent");
+    const auto checkIf = XFunction<CheckIfEventFn>("XCheckIfEvent");
+    if (!window || !putBack || !checkIf || !SDL_GetWindowWMInfo(window, &info) ||
+        info.subsystem != SDL_SYSWM_X11 || !XWindowGone(window)) {
+        iCall(window);
+        return;
+    }
+    // SDL hides a window before it destroys it and shows one by mapping it,
+    // and then waits for the server to say it is done; about a window that
+    // is gone the server says nothing, and the wait would never end. (SDL
+    // asks first whether the window is mapped, and reads the answer the
+    // server refused to give as if it had been given.) The word it waits for
+    // is put in front of the queue; what it did not take is taken back.
+    Display* d = info.info.x11.display;
+    ::Window w = info.info.x11.window;
+    for (const int type : {MapNotify, UnmapNotify}) {
+        XEvent e{};
+        e.type = type;
+        e.xany.send_event = True;
+        e.xany.serial = 0;
+        e.xany.display = d;
+        if (type == MapNotify) e.xmap.event = e.xmap.window = w;
+        else e.xunmap.event = e.xunmap.window = w;
+        putBack(d, &e);
+    }
+    iCall(window);
+    XEvent left;
+    while (checkIf(d, &left, IsOwnWordAbout, reinterpret_cast<XPointer>(&w))) {
+    }
+}
+
 std::string LostDisplay() { return gLost; }
 #else
 void InstallXErrorHandler() {}
 void WatchXConnection(SDL_Window*) {}
 bool XWindowGone(SDL_Window*) { return false; }
+void WithoutWaitingForGoneWindow(SDL_Window* window, void (*iCall)(SDL_Window*)) { iCall(window); }
 std::string LostDisplay() { return ""; }
 #endif
 

@@ -52,12 +52,16 @@ void BindScriptDevices() {
     d.ScreenW = [] { return zDDraw.ScreenW; };
     d.ScreenH = [] { return zDDraw.ScreenH; };
 
-    gScriptHooks.MessageBox = [](const std::string& text, const std::string& title, int32_t style) {
-        return ShowMessageBox(text, style, title);
-    };
-    gScriptHooks.InputBox = [](const std::string& prompt, const std::string& title) -> std::optional<std::string> {
-        return ShowInputBox(prompt, title);
-    };
+    // The game may have put in boxes of its own (that count what a script
+    // opens); the platform's otherwise.
+    if (!gScriptHooks.MessageBox)
+        gScriptHooks.MessageBox = [](const std::string& text, const std::string& title, int32_t style) {
+            return ShowMessageBox(text, style, title);
+        };
+    if (!gScriptHooks.InputBox)
+        gScriptHooks.InputBox = [](const std::string& prompt, const std::string& title) -> std::optional<std::string> {
+            return ShowInputBox(prompt, title);
+        };
 }
 
 }  // namespace zun

@@ -15,7 +15,7 @@ PACKAGES=(
   fluid-soundfont-gm
   libstb-dev libavformat-dev libavcodec-dev libswresample-dev libavutil-dev
   libgtest-dev libgmock-dev libbenchmark-dev liblua5.4-dev
-  xvfb xfonts-base
+  xvfb xfonts-base openbox
 )
 
 missing=()

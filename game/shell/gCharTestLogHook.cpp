@@ -1,5 +1,6 @@
 // The game's log hook: errors pop up as a message box while the console is
-// hidden; with the console open they are only listed there.
+// hidden; with the console open they are only listed there. The boxes that
+// errors and scripts open share one budget.
 #include "core/zCore.h"
 #include "game/shell/frmLog.h"
 #include "game/world/gCharTest.h"
@@ -19,7 +20,7 @@ constexpr size_t kBoxesRemembered = 32;
 constexpr uint32_t kBoxMinuteMs = 60000;
 
 // True when the same error text came by lately; notes that it came now.
-bool SeenLately(gCharTestModule::ErrorBoxState& ioState, const std::string& iText) {
+bool SeenLately(gCharTestModule::BoxState& ioState, const std::string& iText) {
     auto& recent = ioState.Texts;
     const int32_t now = zCore.Ticks;
     for (auto& [text, tick] : recent) {
@@ -60,21 +61,38 @@ std::string BoxText(const std::string& iText, const std::vector<LogValue>& iEntr
 
 }  // namespace
 
-bool gCharTestModule::ShowErrorBox(const std::string& iText, int32_t iStyle, const std::string& iTitle) {
-    auto& shown = ErrorBoxes.Shown;
+bool gCharTestModule::TakeBox() {
+    auto& shown = Boxes.Shown;
     const int32_t now = zCore.Ticks;
     while (!shown.empty() && uint32_t(now) - uint32_t(shown.front()) >= kBoxMinuteMs) shown.pop_front();
-    if (shown.size() >= kErrorBoxesPerMinute) {
-        if (!ErrorBoxes.Holding) {
-            ErrorBoxes.Holding = true;
-            Log("WARN", "Error boxes", "Too many errors to show: the next ones are only logged for a while");
+    if (shown.size() >= kBoxesPerMinute) {
+        if (!Boxes.Holding) {
+            Boxes.Holding = true;
+            Log("WARN", "Boxes", "Too many boxes to show: the next ones are only logged for a while");
         }
         return false;
     }
-    ErrorBoxes.Holding = false;
+    Boxes.Holding = false;
     shown.push_back(now);
+    return true;
+}
+
+bool gCharTestModule::ShowErrorBox(const std::string& iText, int32_t iStyle, const std::string& iTitle) {
+    if (!TakeBox()) return false;
     ShowMessageBox(iText, iStyle, iTitle);
     return true;
+}
+
+int32_t gCharTestModule::ShowScriptMessageBox(const std::string& iText, const std::string& iTitle, int32_t iStyle) {
+    if (TakeBox()) return ShowMessageBox(iText, iStyle, iTitle);
+    Log("INF", "Box not shown", iTitle.empty() ? gProgramTitle : iTitle, iText);
+    return CancelAnswer(iStyle);
+}
+
+std::string gCharTestModule::ShowScriptInputBox(const std::string& iPrompt, const std::string& iTitle) {
+    if (TakeBox()) return ShowInputBox(iPrompt, iTitle);
+    Log("INF", "Box not shown", iTitle.empty() ? gProgramTitle : iTitle, iPrompt);
+    return "";
 }
 
 bool gCharTestModule::OnLogEntry(const std::string& iText, const std::vector<LogValue>& iEntry) {
@@ -84,7 +102,7 @@ bool gCharTestModule::OnLogEntry(const std::string& iText, const std::vector<Log
     static bool showing = false;
     if (showing) return false;
     const std::string text = BoxText(iText, iEntry);
-    if (SeenLately(ErrorBoxes, text)) return false;
+    if (SeenLately(Boxes, text)) return false;
     struct Guard {
         Guard() { showing = true; }
         ~Guard() { showing = false; }

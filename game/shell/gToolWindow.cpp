@@ -155,7 +155,7 @@ void gToolWindow::SetMinimumSize(int32_t iWidth, int32_t iHeight) {
 
 void gToolWindow::Raise() {
     if (!window_) return;
-    SDL_ShowWindow(window_);
+    ShowSdlWindow(window_);
     SDL_RaiseWindow(window_);
 }
 

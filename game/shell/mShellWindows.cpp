@@ -15,6 +15,7 @@
 #include "game/world/gCharTest.h"
 #include "platform/Dialogs.h"
 #include "platform/Window.h"
+#include "script/zScript.h"
 
 using namespace zun;
 
@@ -75,6 +76,13 @@ void InstallShellWindows(bool iMirrorToStderr) {
     };
     gToolWindows.GameKeyUp = [](int32_t iKey, int32_t iShift) { frmMain.Form_KeyUp(int16_t(iKey), int16_t(iShift)); };
     gProgramTitle = kLevelBoxTitle;
+    // A script's boxes count with the error boxes.
+    gScriptHooks.MessageBox = [](const std::string& iText, const std::string& iTitle, int32_t iStyle) {
+        return gCharTest.ShowScriptMessageBox(iText, iTitle, iStyle);
+    };
+    gScriptHooks.InputBox = [](const std::string& iPrompt, const std::string& iTitle) -> std::optional<std::string> {
+        return gCharTest.ShowScriptInputBox(iPrompt, iTitle);
+    };
     gInputBoxHandler = [](const std::string& prompt, const std::string& title, const std::string& defaultText) {
         return frmInputBoxForm::Ask(prompt, title, defaultText);
     };

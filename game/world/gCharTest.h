@@ -44,10 +44,12 @@ class gPath;
 class gTextArea;
 class gTextSelect;
 
-// Every error box is modal: past this many in a minute, whatever their
-// texts, errors are only logged, so that a flood of them leaves the game
-// playable.
-inline constexpr size_t kErrorBoxesPerMinute = 3;
+// Every box the game opens unasked, for an error or for a script, is modal
+// and waits for the player: past this many in a minute, whoever asks and
+// whatever their texts, they are only logged, so that a flood of them leaves
+// the game playable. A few boxes in a row, each closed by the player, are
+// all shown.
+inline constexpr size_t kBoxesPerMinute = 5;
 
 struct gCharTestModule {
     // ---- controller stack -------------------------------------------------
@@ -179,18 +181,26 @@ struct gCharTestModule {
     // The framework's log hook: "ERR" entries pop up while the console is
     // hidden. Always False.
     bool OnLogEntry(const std::string& iText, const std::vector<zun::LogValue>& iEntry);
-    // Shows a box that tells of an error, unless the boxes of the last
-    // minute are used up (kErrorBoxesPerMinute): the error is then in the
-    // log only, and one line there says that boxes are held back. True when
-    // the box was shown.
+    // The one door of the boxes that errors and scripts open: True when the
+    // box may be shown, which counts it; False when the boxes of the last
+    // minute are used up (kBoxesPerMinute), and one line in the log then
+    // says that boxes are held back.
+    bool TakeBox();
+    // Shows a box that tells of an error, unless TakeBox refuses: the error
+    // is then in the log only. True when the box was shown.
     bool ShowErrorBox(const std::string& iText, int32_t iStyle, const std::string& iTitle = "");
+    // The message and input boxes of the scripts. A box TakeBox refuses goes
+    // to the log ("INF", "Box not shown", title, text) and answers as the box
+    // closed without a choice: Cancel, No or OK; the empty text.
+    int32_t ShowScriptMessageBox(const std::string& iText, const std::string& iTitle, int32_t iStyle);
+    std::string ShowScriptInputBox(const std::string& iPrompt, const std::string& iTitle);
     // The error texts lately boxed (with when each came last), when the
     // latest boxes were shown, and whether boxes are being held back.
-    struct ErrorBoxState {
+    struct BoxState {
         std::deque<std::pair<std::string, int32_t>> Texts;
         std::deque<int32_t> Shown;
         bool Holding = false;
-    } ErrorBoxes;
+    } Boxes;
 };
 extern gCharTestModule gCharTest;
 

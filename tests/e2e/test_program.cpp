@@ -481,23 +481,105 @@ class Hero { }
             zCore.LogText.clear();
             Frame();
             boxes += count("\tMsgBox\t");
-            held += count("WARN\tError boxes\t");
+            held += count("WARN\tBoxes\t");
             missing += count("ERR\tLoadTexture\tFile not found");
         }
     };
     // The start-up's own errors (the test's folder has no fonts) are left behind.
-    gCharTest.ErrorBoxes = {};
+    gCharTest.Boxes = {};
     const int32_t first = zCore.FrameCounter;
     frames(60);
     EXPECT_EQ(zCore.FrameCounter, first + 60);
     EXPECT_GE(missing, 100);  // a hundred texts at least, each new
-    EXPECT_EQ(boxes, int(kErrorBoxesPerMinute));
+    EXPECT_EQ(boxes, int(kBoxesPerMinute));
     EXPECT_EQ(held, 1);
     // A minute on, a few more.
     now += 60000;
     frames(60);
-    EXPECT_EQ(boxes, 2 * int(kErrorBoxesPerMinute));
+    EXPECT_EQ(boxes, 2 * int(kBoxesPerMinute));
     EXPECT_EQ(held, 2);
+}
+
+// A script's boxes count against the one budget of the error boxes. A few in
+// a row, each closed, are shown and answered as ever; a game that opens a
+// hundred a frame, or a thousand input boxes in one frame, shows the minute's
+// few and no more: the rest go to the log, one line saying so, and the script
+// gets what a box closed without a choice gives (No, the empty text). An
+// error then finds the minute's boxes used up as well.
+TEST_F(ProgramTest, AScriptsBoxesCountWithTheErrorBoxes) {
+    Start(R"(
+class Game {
+  player = empty;
+  mode = 0;
+  yes = 0;
+  no = 0;
+  typed = 0;
+  untyped = 0;
+  func onLoad() { player = new("Hero"); }
+  func onUpdate() {
+    if (mode == 1) {
+      if (msgBox("Save?", true)) yes++;
+      if (inputBox("Name?") == "Ann") typed++;
+      msgBox("Saved.");
+    }
+    if (mode == 2) {
+      for (i = 0; i < 100; i++) {
+        if (msgBox("Again?", false)) yes++;
+        else no++;
+      }
+    }
+    if (mode == 3) {
+      for (i = 0; i < 1000; i++) {
+        if (inputBox("Name?", "Name") == "Ann") typed++;
+        else untyped++;
+      }
+    }
+    if (mode == 4) loadImage("missing.png", true, -1);
+  }
+}
+class Hero { }
+)");
+    const auto game = gCharTest.GameObject;
+    auto frames = [&](int32_t iMode, int n) {
+        game->Locals->SetNameValue("mode", HostValue(iMode));
+        zCore.LogText.clear();
+        for (int i = 0; i < n; ++i) Frame();
+        return zCore.LogText;
+    };
+    auto count = [](const std::string& iLog, const char* iWhat) {
+        int n = 0;
+        for (size_t p = iLog.find(iWhat); p != std::string::npos; p = iLog.find(iWhat, p + 1)) ++n;
+        return n;
+    };
+    // The start-up's own errors are left behind.
+    gCharTest.Boxes = {};
+    const int budget = int(kBoxesPerMinute);
+
+    PushInputBoxAnswer("Ann");
+    std::string log = frames(1, 1);
+    EXPECT_EQ(Local(game, "yes"), 1);
+    EXPECT_EQ(Local(game, "typed"), 1);
+    EXPECT_EQ(count(log, "\tMsgBox\t"), 2) << log;
+    EXPECT_EQ(count(log, "Box not shown"), 0) << log;
+
+    // A box asks Yes or No, and shown, it is answered Yes.
+    log = frames(2, 60);
+    EXPECT_EQ(Local(game, "yes"), 1 + budget - 3);
+    EXPECT_EQ(Local(game, "no"), 6000 - (budget - 3));
+    EXPECT_EQ(count(log, "WARN\tBoxes\t"), 1) << log.substr(0, 2000);
+    EXPECT_NE(log.find("INF\tBox not shown\tVorlund\tAgain?"), std::string::npos) << log.substr(0, 2000);
+
+    log = frames(4, 1);
+    EXPECT_NE(log.find("ERR\tLoadTexture"), std::string::npos) << log;
+    EXPECT_EQ(count(log, "\tMsgBox\t"), 0) << log;
+
+    // A minute on, the minute's few again.
+    now += 60000;
+    for (int i = 0; i < 1000; ++i) PushInputBoxAnswer("Ann");
+    log = frames(3, 1);
+    EXPECT_EQ(Local(game, "typed"), 1 + budget);
+    EXPECT_EQ(Local(game, "untyped"), 1000 - budget);
+    EXPECT_EQ(count(log, "WARN\tBoxes\t"), 1) << log.substr(0, 2000);
 }
 
 // Four runs of a game that saves a screenshot under a new name every frame

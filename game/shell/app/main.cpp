@@ -9,6 +9,7 @@
 #include "game/shell/app/mProgram.h"
 #include "game/shell/frmMain.h"
 #include "game/shell/mCommandLine.h"
+#include "platform/Dialogs.h"
 #include "platform/StopSignals.h"
 #include "platform/Window.h"
 
@@ -32,6 +33,8 @@ void WriteLastWord(int iSignal) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // A process started to show a message box ends in here.
+    ServeBoxProcess(argc, argv);
     ConnectProgram();
     const RunSwitches run = ReadRunSwitches();
     ApplyRunSwitches(run);

@@ -29,21 +29,37 @@ int IgnoreXError(Display*, XErrorEvent*) {
     return 0;
 }
 
-}  // namespace
-
-std::string VirtualXServer::Program() {
+std::string OnPath(const std::string& iName) {
     const char* path = std::getenv("PATH");
     std::string dirs = path && *path ? path : "/usr/bin:/bin";
     size_t at = 0;
     while (at <= dirs.size()) {
         size_t end = dirs.find(':', at);
         if (end == std::string::npos) end = dirs.size();
-        const std::string candidate = dirs.substr(at, end - at) + "/Xvfb";
+        const std::string candidate = dirs.substr(at, end - at) + "/" + iName;
         if (end > at && access(candidate.c_str(), X_OK) == 0) return candidate;
         at = end + 1;
     }
     return "";
 }
+
+// Ends a child: asked first, then made to.
+void EndChild(int iPid) {
+    kill(iPid, SIGTERM);
+    int status = 0;
+    for (int i = 0; i < 200; ++i) {
+        if (waitpid(iPid, &status, WNOHANG) == iPid) return;
+        Nap(10);
+    }
+    kill(iPid, SIGKILL);
+    waitpid(iPid, &status, 0);
+}
+
+}  // namespace
+
+std::string VirtualXServer::Program() { return OnPath("Xvfb"); }
+
+std::string VirtualXServer::WindowManagerProgram() { return OnPath("openbox"); }
 
 bool VirtualXServer::Start(std::string& oWhy) {
     const std::string program = Program();
@@ -101,20 +117,69 @@ bool VirtualXServer::Start(std::string& oWhy) {
     return true;
 }
 
+bool VirtualXServer::StartWindowManager(std::string& oWhy) {
+    const std::string program = WindowManagerProgram();
+    if (program.empty()) {
+        oWhy = "openbox is not installed";
+        return false;
+    }
+    const pid_t parent = getpid();
+    const pid_t pid = fork();
+    if (pid < 0) {
+        oWhy = std::string("no process: ") + std::strerror(errno);
+        return false;
+    }
+    if (pid == 0) {
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
+        if (getppid() != parent) _exit(127);
+        const int quiet = open("/dev/null", O_WRONLY);
+        if (quiet >= 0) {
+            dup2(quiet, 1);
+            dup2(quiet, 2);
+        }
+        setenv("DISPLAY", display_.c_str(), 1);
+        execl(program.c_str(), "openbox", "--sm-disable", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    managerPid_ = pid;
+    // A window manager that follows the desktop conventions names its own
+    // window on the root window once it manages windows.
+    ::Display* d = XOpenDisplay(display_.c_str());
+    if (!d) {
+        oWhy = "cannot connect to " + display_;
+        return false;
+    }
+    const Atom check = XInternAtom(d, "_NET_SUPPORTING_WM_CHECK", False);
+    bool managing = false;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!managing && std::chrono::steady_clock::now() < deadline) {
+        Atom type = 0;
+        int format = 0;
+        unsigned long count = 0, rest = 0;
+        unsigned char* data = nullptr;
+        managing = XGetWindowProperty(d, DefaultRootWindow(d), check, 0, 1, False, XA_WINDOW, &type, &format,
+                                      &count, &rest, &data) == Success &&
+                   data && count == 1;
+        if (data) XFree(data);
+        int status = 0;
+        if (!managing && waitpid(pid, &status, WNOHANG) == pid) {
+            managerPid_ = 0;
+            break;
+        }
+        if (!managing) Nap(20);
+    }
+    XCloseDisplay(d);
+    if (!managing) oWhy = "openbox did not start";
+    return managing;
+}
+
 VirtualXServer::~VirtualXServer() { Stop(); }
 
 void VirtualXServer::Stop() {
-    if (pid_ <= 0) return;
-    const pid_t pid = pid_;
+    if (managerPid_ > 0) EndChild(managerPid_);
+    managerPid_ = 0;
+    if (pid_ > 0) EndChild(pid_);
     pid_ = 0;
-    kill(pid, SIGTERM);
-    int status = 0;
-    for (int i = 0; i < 200; ++i) {
-        if (waitpid(pid, &status, WNOHANG) == pid) return;
-        Nap(10);
-    }
-    kill(pid, SIGKILL);
-    waitpid(pid, &status, 0);
 }
 
 struct XUser::State {

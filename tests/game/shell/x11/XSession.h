@@ -23,15 +23,21 @@ public:
 
     // The server's program, looked up in PATH; "" when it is not installed.
     static std::string Program();
+    // The window manager's (openbox), likewise.
+    static std::string WindowManagerProgram();
     // Starts it and waits until it takes clients; false with the reason.
     bool Start(std::string& oWhy);
+    // Starts a window manager on it and waits until it manages windows;
+    // false with the reason.
+    bool StartWindowManager(std::string& oWhy);
     // ":N"
     const std::string& Display() const { return display_; }
-    // Ends the server under its clients' feet.
+    // Ends the server under its clients' feet (the window manager first).
     void Stop();
 
 private:
     int pid_ = 0;
+    int managerPid_ = 0;
     std::string display_;
 };
 
