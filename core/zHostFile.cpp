@@ -386,4 +386,25 @@ int OpenHostLogFile(const std::string& hostPath, std::string& error) {
     return fd;
 }
 
+void ReadHostFileEnd(int fd, size_t n, int64_t& size, std::string& tail) {
+    size = 0;
+    tail.clear();
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return;
+    size = int64_t(st.st_size);
+    // The descriptor may be open only to write: the very file is opened
+    // again to read, never a name that could have changed hands.
+    const std::string self = "/proc/self/fd/" + std::to_string(fd);
+    const int rd = ::open(self.c_str(), kReadFlags & ~O_NOFOLLOW);
+    if (rd < 0) return;
+    struct stat again {};
+    if (::fstat(rd, &again) == 0 && SameFile(again, st)) {
+        const int64_t from = std::max<int64_t>(0, size - int64_t(n));
+        tail.resize(size_t(size - from));
+        const ssize_t got = ::pread(rd, tail.data(), tail.size(), off_t(from));
+        tail.resize(got > 0 ? size_t(got) : 0);
+    }
+    ::close(rd);
+}
+
 }  // namespace zun

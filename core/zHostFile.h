@@ -101,6 +101,9 @@ bool ReplaceHostFile(const std::string& hostPath, const std::vector<uint8_t>& by
 // never through a link and never a FIFO (the file is known to be plain
 // before it is opened for writing). The descriptor, or -1 with the reason.
 int OpenHostLogFile(const std::string& hostPath, std::string& error);
+// The size of the file open at `fd` and its last `n` bytes (none where they
+// cannot be read).
+void ReadHostFileEnd(int fd, size_t n, int64_t& size, std::string& tail);
 // Writes all of `n` bytes to a descriptor; false on an error.
 bool WriteHostDescriptor(int fd, const void* data, size_t n);
 
