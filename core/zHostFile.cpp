@@ -43,14 +43,6 @@ bool RealPath(const std::string& hostPath, std::string& resolved) {
     return true;
 }
 
-bool Inside(const std::string& resolvedFile, const std::string& hostFolder) {
-    std::string root;
-    if (!RealPath(hostFolder, root)) return false;
-    if (root == "/") return true;
-    return resolvedFile.size() > root.size() && resolvedFile.compare(0, root.size(), root) == 0 &&
-           resolvedFile[root.size()] == '/';
-}
-
 bool SameFile(const struct stat& a, const struct stat& b) {
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
@@ -70,6 +62,188 @@ bool SameFile(const HostEntry& a, const HostEntry& b) {
     return a.Device == b.Device && a.Inode == b.Inode;
 }
 
+
+// ---- opening beneath a folder ---------------------------------------------------
+//
+// A file inside a folder is reached name by name from the folder's own
+// descriptor: each name is taken as it stands (a link is read, never
+// followed by the system), so what is checked is what is opened, and a
+// folder swapped for a link to elsewhere half way is met as a link and
+// judged like any other.
+
+constexpr int kMaxLinksFollowed = 40;
+
+// The names of a path, without empty ones and ".".
+void AppendNames(const std::string& path, std::vector<std::string>& names) {
+    size_t i = 0;
+    while (i <= path.size()) {
+        size_t j = path.find('/', i);
+        if (j == std::string::npos) j = path.size();
+        if (j > i && path.compare(i, j - i, ".") != 0) names.push_back(path.substr(i, j - i));
+        i = j + 1;
+    }
+}
+
+// The path made absolute against the current folder, with "//" and "."
+// taken out (".." is left for the walk to judge); no trailing "/" but on "/".
+std::string AbsoluteText(const std::string& path) {
+    std::string p = path;
+    if (p.empty() || p[0] != '/') {
+        char cwd[4096];
+        if (!::getcwd(cwd, sizeof cwd)) return "";
+        p = std::string(cwd) + "/" + p;
+    }
+    std::vector<std::string> names;
+    AppendNames(p, names);
+    std::string out;
+    for (const std::string& n : names) out += "/" + n;
+    return out.empty() ? "/" : out;
+}
+
+// `path` below `folder` as text: the rest after the folder, or false.
+bool TextBelow(const std::string& path, const std::string& folder, std::string& rest) {
+    if (path.empty() || folder.empty()) return false;
+    if (folder == "/") {
+        rest = path.substr(1);
+        return true;
+    }
+    if (path == folder) {
+        rest.clear();
+        return true;
+    }
+    if (path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 && path[folder.size()] == '/') {
+        rest = path.substr(folder.size() + 1);
+        return true;
+    }
+    return false;
+}
+
+// Why a path that leads out of its folder is refused: what stands at its end,
+// looked at without opening it, when that is no file at all.
+std::string OutsideReason(const std::string& hostPath) {
+    struct stat st {};
+    if (::stat(hostPath.c_str(), &st) != 0) return OpenFailure(errno);
+    if (!S_ISREG(st.st_mode)) return NotAFile(st.st_mode);
+    return "a link that leads out of its folder";
+}
+
+struct FolderChain {
+    std::vector<int> Fds;  // the folder, then each folder walked into
+    ~FolderChain() {
+        for (int fd : Fds) ::close(fd);
+    }
+    void PopTo(size_t n) {
+        while (Fds.size() > n) {
+            ::close(Fds.back());
+            Fds.pop_back();
+        }
+    }
+};
+
+// Opens the regular file `rel` below the folder `root` (whose own path is
+// trusted), never leaving it. The descriptor, or -1 with the reason.
+int OpenBeneath(const std::string& root, const std::string& rel, const std::string& hostPath, int64_t& size,
+                std::string& error) {
+    FolderChain chain;
+    const int top = ::open(root.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (top < 0) {
+        error = OpenFailure(errno);
+        return -1;
+    }
+    chain.Fds.push_back(top);
+    std::vector<std::string> names;
+    AppendNames(rel, names);
+    std::reverse(names.begin(), names.end());  // the next name at the back
+    std::string rootText, rootReal;
+    int links = 0;
+    while (!names.empty()) {
+        const std::string name = std::move(names.back());
+        names.pop_back();
+        if (name == "..") {
+            if (chain.Fds.size() == 1) {
+                error = OutsideReason(hostPath);
+                return -1;
+            }
+            chain.PopTo(chain.Fds.size() - 1);
+            continue;
+        }
+        const int fd = ::openat(chain.Fds.back(), name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
+        if (fd < 0) {
+            error = OpenFailure(errno);
+            return -1;
+        }
+        struct stat st {};
+        if (::fstat(fd, &st) != 0) {
+            error = OpenFailure(errno);
+            ::close(fd);
+            return -1;
+        }
+        if (S_ISLNK(st.st_mode)) {
+            // The link's text takes the name's place; one that names a place
+            // outside the folder is refused.
+            std::string target(4096, '\0');
+            const ssize_t n = ::readlinkat(fd, "", target.data(), target.size());
+            ::close(fd);
+            if (n <= 0 || size_t(n) >= target.size() || ++links > kMaxLinksFollowed) {
+                error = OpenFailure(n <= 0 ? ENOENT : ELOOP);
+                return -1;
+            }
+            target.resize(size_t(n));
+            std::string rest = target;
+            if (target[0] == '/') {
+                if (rootText.empty()) {
+                    rootText = AbsoluteText(root);
+                    if (!RealPath(root, rootReal)) rootReal.clear();
+                }
+                const std::string absolute = AbsoluteText(target);
+                if (!TextBelow(absolute, rootText, rest) && !TextBelow(absolute, rootReal, rest)) {
+                    error = OutsideReason(hostPath);
+                    return -1;
+                }
+                chain.PopTo(1);
+            }
+            std::vector<std::string> more;
+            AppendNames(rest, more);
+            names.insert(names.end(), more.rbegin(), more.rend());
+            continue;
+        }
+        if (S_ISDIR(st.st_mode) && !names.empty()) {
+            chain.Fds.push_back(fd);
+            continue;
+        }
+        if (!names.empty()) {
+            ::close(fd);
+            error = "file not found";
+            return -1;
+        }
+        if (!S_ISREG(st.st_mode)) {
+            ::close(fd);
+            error = NotAFile(st.st_mode);
+            return -1;
+        }
+        // The very file looked at is opened to read, through its descriptor:
+        // nothing put at the name meanwhile can take its place.
+        const std::string self = "/proc/self/fd/" + std::to_string(fd);
+        int rd = ::open(self.c_str(), kReadFlags & ~O_NOFOLLOW);
+        if (rd < 0 && errno == ENOENT) rd = ::openat(chain.Fds.back(), name.c_str(), kReadFlags);
+        const int openErr = errno;
+        ::close(fd);
+        if (rd < 0) {
+            error = OpenFailure(openErr);
+            return -1;
+        }
+        struct stat now {};
+        if (::fstat(rd, &now) != 0 || !S_ISREG(now.st_mode) || !SameFile(now, st)) {
+            ::close(rd);
+            error = "the file changed while it was opened";
+            return -1;
+        }
+        size = int64_t(now.st_size);
+        return rd;
+    }
+    error = "a folder, not a file";
+    return -1;
+}
 }  // namespace
 
 // ---- reading -----------------------------------------------------------------
@@ -148,45 +322,68 @@ bool OpenHostFileWithin(const std::string& hostPath, const std::string& hostFold
         error = "file not found";
         return false;
     }
-    // The name is resolved and looked at before anything is opened: a FIFO
-    // or a device is refused without the open that could wait or act.
-    std::string resolved;
-    if (!RealPath(hostPath, resolved)) {
-        error = OpenFailure(errno);
-        return false;
-    }
-    struct stat seen {};
-    if (::stat(resolved.c_str(), &seen) != 0) {
-        error = OpenFailure(errno);
-        return false;
-    }
-    if (!S_ISREG(seen.st_mode)) {
-        error = NotAFile(seen.st_mode);
-        return false;
-    }
-    if (!hostFolder.empty() && !Inside(resolved, hostFolder)) {
-        error = "a link that leads out of its folder";
-        return false;
-    }
-    // Opened without waiting and without following a link, and looked at
-    // again: whatever took the name meanwhile is refused.
-    const int fd = ::open(resolved.c_str(), kReadFlags);
-    if (fd < 0) {
-        error = OpenFailure(errno);
-        return false;
-    }
-    struct stat now {};
-    if (::fstat(fd, &now) != 0 || !S_ISREG(now.st_mode) || !SameFile(now, seen)) {
-        ::close(fd);
-        error = "the file changed while it was opened";
-        return false;
+    int fd = -1;
+    int64_t size = 0;
+    if (hostFolder.empty()) {
+        // The system's own files, named by the program: resolved by the
+        // system, looked at before anything is opened (a FIFO or a device is
+        // refused without the open that could wait or act), then opened
+        // without following a link and looked at again.
+        std::string resolved;
+        if (!RealPath(hostPath, resolved)) {
+            error = OpenFailure(errno);
+            return false;
+        }
+        struct stat seen {};
+        if (::stat(resolved.c_str(), &seen) != 0) {
+            error = OpenFailure(errno);
+            return false;
+        }
+        if (!S_ISREG(seen.st_mode)) {
+            error = NotAFile(seen.st_mode);
+            return false;
+        }
+        fd = ::open(resolved.c_str(), kReadFlags);
+        if (fd < 0) {
+            error = OpenFailure(errno);
+            return false;
+        }
+        struct stat now {};
+        if (::fstat(fd, &now) != 0 || !S_ISREG(now.st_mode) || !SameFile(now, seen)) {
+            ::close(fd);
+            error = "the file changed while it was opened";
+            return false;
+        }
+        size = int64_t(now.st_size);
+    } else {
+        // The path is taken below its folder as written; a path that names
+        // the folder otherwise (through a link above it) is placed by the
+        // folder that holds it, resolved, and walked from there all the same.
+        std::string rel;
+        if (!TextBelow(AbsoluteText(hostPath), AbsoluteText(hostFolder), rel)) {
+            const size_t slash = hostPath.rfind('/');
+            const std::string dir =
+                slash == std::string::npos ? std::string(".") : hostPath.substr(0, slash == 0 ? 1 : slash);
+            std::string realDir, realRoot;
+            if (!RealPath(dir, realDir)) {
+                error = OpenFailure(errno);
+                return false;
+            }
+            if (!RealPath(hostFolder, realRoot) || !TextBelow(realDir, realRoot, rel)) {
+                error = OutsideReason(hostPath);
+                return false;
+            }
+            rel += "/" + hostPath.substr(slash == std::string::npos ? 0 : slash + 1);
+        }
+        fd = OpenBeneath(hostFolder, rel, hostPath, size, error);
+        if (fd < 0) return false;
     }
     // A plain file never makes a read wait; the libraries handed the
     // descriptor get it in its usual mode all the same.
     const int flags = ::fcntl(fd, F_GETFL);
     if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
     file.fd_ = fd;
-    file.size_ = int64_t(now.st_size);
+    file.size_ = size;
     return true;
 }
 

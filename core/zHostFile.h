@@ -9,7 +9,10 @@
 // when its path names a file there, else within the folder that holds the
 // name (or within a folder the caller names). Links that stay inside are
 // followed, so a game maker may share one picture under two names; a link
-// out of the folder is refused, as is a path that climbs out with "..".
+// out of the folder is refused, as is a path that climbs out with "..". The
+// path is resolved and opened as one act, name by name from the folder's own
+// descriptor: no check stands apart from its open, so a folder swapped for a
+// link to elsewhere meanwhile is met as that link and refused.
 #pragma once
 
 #include <cstddef>

@@ -1,9 +1,13 @@
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <stdio.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <regex>
+#include <thread>
 
 #include "core/zFileSystem.h"
 #include "core/zHostFile.h"
@@ -130,6 +134,40 @@ TEST(HostFiles, TheDoorTakesOnlyPlainFilesInsideTheirFolder) {
     EXPECT_FALSE(OpenHostFileWithin("/dev/zero", "", file, error));
     EXPECT_EQ(error, "a device, not a file");
     zFileSystem.AppPath = savedApp;
+}
+
+// A folder of the path swapped again and again for a link to a folder
+// outside, by another program while the game reads: every read either finds
+// the file inside or is refused, none reads the file outside.
+TEST(HostFiles, TheDoorReadsNothingOutsideWhileAFolderIsSwappedForALink) {
+    TempDir app, elsewhere;
+    std::filesystem::create_directories(app.HostPath("img"));
+    zun::test::WriteHostFile(app.HostPath("img/x.png"), {'i', 'n'});
+    zun::test::WriteHostFile(elsewhere.HostPath("x.png"), {'o', 'u', 't'});
+    ASSERT_EQ(::symlink(elsewhere.Host().c_str(), app.HostPath("swap").c_str()), 0);
+    const std::string savedApp = zFileSystem.AppPath;
+    zFileSystem.AppPath = app.Path();
+    std::atomic<bool> stop{false};
+    std::atomic<int64_t> swaps{0};
+    std::thread swapper([&] {
+        const std::string a = app.HostPath("img"), b = app.HostPath("swap");
+        while (!stop) {
+            if (::renameat2(AT_FDCWD, a.c_str(), AT_FDCWD, b.c_str(), RENAME_EXCHANGE) == 0) ++swaps;
+        }
+    });
+    int inside = 0, outside = 0;
+    for (int i = 0; i < 20000 || swaps < 1000; ++i) {
+        std::vector<uint8_t> bytes;
+        std::string error;
+        if (!ReadHostFileBytes(app.HostPath("img/x.png"), 100, bytes, error)) continue;
+        if (bytes.size() == 3) ++outside;
+        else ++inside;
+    }
+    stop = true;
+    swapper.join();
+    zFileSystem.AppPath = savedApp;
+    EXPECT_EQ(outside, 0) << inside << " reads inside, " << swaps << " swaps";
+    EXPECT_GT(inside, 0);
 }
 
 // Every file the program and its tools open goes through the door: code
