@@ -8,6 +8,7 @@
 
 #include "core/zCore.h"
 #include "core/zFileSystem.h"
+#include "core/zMemory.h"
 #include "core/zRuntime.h"
 #include "core/zHostFile.h"
 #include "platform/Image.h"
@@ -172,6 +173,7 @@ bool zDDrawModule::Device_Initialize() {
                 placeholder.H = 256;
                 Textures.assign(1, placeholder);
                 TextureCount = 0;
+                Unhold(HeldKind::Graphics, TextureBytes);
                 TextureBytes = 0;
                 Log("OK", "Device_Initialize");
                 return true;
@@ -456,7 +458,7 @@ int32_t zDDrawModule::CreateRenderTarget(int32_t Size) {
         if (side <= kMaxTargetSide && FindRenderTargetFormat(Adapter) != 0)
             tex = dev.CreateRenderTarget(int32_t(side));
         if (tex == 0) {
-            if (side <= kMaxTargetSide) TextureBytes -= side * side * 4;
+            if (side <= kMaxTargetSide) ReleaseTextureBytes(side, side);
             int32_t result = CreateRenderTarget(int32_t(side / 2));
             zCore.CurrentProc = "CreateRenderTarget";
             Log("ERR", "Could not create RenderTarget", Size);
@@ -576,6 +578,7 @@ void zDDrawModule::Device_Release() {
     }
     Textures.clear();
     TextureCount = 0;
+    Unhold(HeldKind::Graphics, TextureBytes);
     TextureBytes = 0;
     FailedTextureFiles.clear();
     // Nothing queued can be drawn any more.

@@ -122,9 +122,10 @@ struct zDDrawModule {
     // logged error before it takes the machine's memory.
     int64_t TextureBytes = 0;
     int64_t TextureBudget = int64_t(512) << 20;
-    // Counts w x h texels against the budget; logs and answers False when they
-    // do not fit.
+    // Counts w x h texels against the budget and under the program's memory
+    // ceiling (core/zMemory.h); logs and answers False when they do not fit.
     bool ReserveTextureBytes(int64_t iW, int64_t iH, const std::string& iWhat);
+    void ReleaseTextureBytes(int64_t iW, int64_t iH);
 
     // ---- batches -------------------------------------------------------
     std::vector<PolyBuffer<TLVertex>> PolyBuffers{1};  // 1..PolyBufferSize
