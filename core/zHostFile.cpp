@@ -3,9 +3,11 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -447,7 +449,36 @@ HostEntry StatHostEntry(const std::string& hostPath) {
     return FromStat(st);
 }
 
+namespace {
+std::atomic<uint64_t> gFolderListings{0};
+}  // namespace
+
+uint64_t HostFolderListings() { return gFolderListings; }
+
+bool HostFolderStamp::StillHolds(const HostFolderStamp& now) const {
+    // Far wider than the step of the clock file times are taken from.
+    constexpr int64_t kSettled = 100000000;
+    return Exists && now.Exists && Device == now.Device && Inode == now.Inode && Modified == now.Modified &&
+           Changed == now.Changed && Modified < TakenAt - kSettled;
+}
+
+HostFolderStamp StampHostFolder(const std::string& hostDir) {
+    HostFolderStamp stamp;
+    timespec clock {};
+    ::clock_gettime(CLOCK_REALTIME, &clock);
+    stamp.TakenAt = int64_t(clock.tv_sec) * 1000000000 + clock.tv_nsec;
+    struct stat st {};
+    if (::stat(hostDir.empty() ? "." : hostDir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return stamp;
+    stamp.Exists = true;
+    stamp.Device = uint64_t(st.st_dev);
+    stamp.Inode = uint64_t(st.st_ino);
+    stamp.Modified = int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    stamp.Changed = int64_t(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
+    return stamp;
+}
+
 std::vector<std::string> ListHostFolder(const std::string& hostDir, size_t most) {
+    ++gFolderListings;
     std::vector<std::string> names;
     // opendir opens with O_DIRECTORY and without waiting: a FIFO in place of
     // the folder is refused, not waited on.

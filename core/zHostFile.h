@@ -86,6 +86,22 @@ HostEntry StatHostEntry(const std::string& hostPath);
 // The names in a host folder (the first `most` of them), without "." and
 // ".."; none when it cannot be read (or is no folder).
 std::vector<std::string> ListHostFolder(const std::string& hostDir, size_t most = SIZE_MAX);
+// How many folders ListHostFolder has listed in this run.
+uint64_t HostFolderListings();
+// What a folder's listing depends on: a name added, removed or renamed
+// changes it. A listing kept with the stamp taken before it still holds
+// while the folder's stamp stays the same (StillHolds), but for a folder
+// changed just before the stamp was taken: the system's clock for file
+// times moves in steps, so a second change in the same step could keep the
+// stamp, and such a listing is taken again.
+struct HostFolderStamp {
+    bool Exists = false;
+    uint64_t Device = 0, Inode = 0;
+    int64_t Modified = 0, Changed = 0;  // nanoseconds
+    int64_t TakenAt = 0;                // the clock when the stamp was taken
+    bool StillHolds(const HostFolderStamp& now) const;
+};
+HostFolderStamp StampHostFolder(const std::string& hostDir);
 // At most `n` first bytes of a plain file; none for a link or anything else.
 std::vector<uint8_t> ReadHostFileHead(const std::string& hostPath, size_t n);
 

@@ -17,6 +17,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "core/zHostFile.h"
 #include "devices/ByRef.h"
 #include "platform/RenderBackend.h"
 
@@ -280,6 +281,21 @@ private:
     void RememberFailedFile(const std::string& iHostPath, const FileStamp& iStamp, const std::string& iError);
     bool DecodeInto(const TextureEntry& e, const std::string& path, int32_t& w, int32_t& h,
                     std::vector<uint8_t>& rgba) const;
+    // The program's screenshots in the program folder as last looked at:
+    // the folder is listed, and its pictures looked into, again only when it
+    // has changed, so a call refused at the budget costs no walk of it.
+    struct ShotFile {
+        std::string HostName;
+        std::string Key;  // the name as the program compares it, in lower case
+        uint64_t Size = 0;
+    };
+    struct ShotFolder {
+        std::string HostDir;
+        HostFolderStamp Stamp;
+        std::vector<ShotFile> Shots;
+    };
+    ShotFolder Screenshots;
+    ShotFolder& ScreenshotsIn(const std::string& iHostDir);
 };
 extern zDDrawModule zDDraw;
 

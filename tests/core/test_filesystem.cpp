@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <fcntl.h>
 #include <stdio.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -40,6 +41,22 @@ TEST(Paths, CaseInsensitiveLookupFindsAssets) {
     EXPECT_EQ(data.size(), 3u);
     EXPECT_FALSE(FileExists(dir.Path("img")));
     EXPECT_TRUE(FolderExists(dir.Path("Img")));
+}
+
+// A name missing from a large folder costs a look-up, not a listing of the
+// whole folder, until the folder changes; then it is listed anew.
+TEST(Paths, AMissingNameCostsNoListingUntilItsFolderChanges) {
+    TempDir dir;
+    for (int i = 0; i < 1000; ++i) zun::test::WriteHostFile(dir.HostPath("f" + std::to_string(i) + ".png"), {1});
+    // Changed a minute ago, as a game folder is when it is played.
+    const timespec past[2] = {{::time(nullptr) - 60, 0}, {::time(nullptr) - 60, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, dir.Host().c_str(), past, 0), 0);
+    const uint64_t before = HostFolderListings();
+    for (int i = 0; i < 100; ++i) EXPECT_FALSE(FileExists(dir.Path("missing" + std::to_string(i) + ".png")));
+    EXPECT_TRUE(FileExists(dir.Path("F7.PNG")));
+    EXPECT_LE(HostFolderListings() - before, 1u);
+    zun::test::WriteHostFile(dir.HostPath("Late.png"), {1});
+    EXPECT_TRUE(FileExists(dir.Path("LATE.PNG")));
 }
 
 TEST(Paths, GetFilePathPrefersFolderThenAppFolder) {
