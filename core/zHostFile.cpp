@@ -516,6 +516,7 @@ bool WriteHostDescriptor(int fd, const void* data, size_t n) {
     while (done < n) {
         const ssize_t put = ::write(fd, p + done, n - done);
         if (put < 0 && errno == EINTR) continue;
+        if (put == 0) errno = ENOSPC;
         if (put <= 0) return false;
         done += size_t(put);
     }
@@ -527,10 +528,13 @@ bool WriteHostFileNoFollow(const std::string& hostPath, const std::vector<uint8_
     const int flags =
         O_WRONLY | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC | O_NONBLOCK | (replacing.Exists ? 0 : O_CREAT | O_EXCL);
     const int fd = ::open(hostPath.c_str(), flags, 0644);
+    // Each failure says its cause, as the system gives it ("No space left
+    // on device"): the player can act on that.
+    auto because = [](const char* what, int err) { return std::string(what) + " (" + std::strerror(err) + ")"; };
     if (fd < 0) {
         error = errno == ELOOP    ? "the name is a link"
                 : errno == EEXIST ? "the file exists"
-                                  : "cannot create the file";
+                                  : because("cannot create the file", errno);
         return false;
     }
     struct stat st;
@@ -543,11 +547,11 @@ bool WriteHostFileNoFollow(const std::string& hostPath, const std::vector<uint8_
     }
     if (ok && !WriteHostDescriptor(fd, bytes.data(), bytes.size())) {
         ok = false;
-        error = "cannot write the file";
+        error = because("cannot write the file", errno ? errno : EIO);
     }
     if (::close(fd) != 0 && ok) {
         ok = false;
-        error = "cannot write the file";
+        error = because("cannot write the file", errno);
     }
     // A new file that failed is not left behind half written.
     if (!ok && !replacing.Exists) ::unlink(hostPath.c_str());

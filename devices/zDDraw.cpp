@@ -592,7 +592,10 @@ bool zDDrawModule::SaveScreenShot(const std::string& FileName, RECT& Area, int32
             Raise(errInvalidCall, error.empty() ? std::string("Could not encode the picture") : error);
         const uint64_t size = std::max<uint64_t>(bytes.size(), kDiskBlock);
         refuseOver(size);
-        if (!WriteHostFileNoFollow(hostDir + target, bytes, existing, error)) Raise(errPathNotFound, error);
+        if (!WriteHostFileNoFollow(hostDir + target, bytes, existing, error)) {
+            // The file and the cause, for the player to act on.
+            Raise(errPathNotFound, "Cannot save " + FileName + ": " + error);
+        }
         if (replaced) {
             // Written over in place, which leaves the folder as it was.
             replaced->Size = size;

@@ -2,10 +2,14 @@
 // and the main window, driven from scripts against the recording device.
 #include <SDL.h>
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <ctime>
 #include <filesystem>
 
@@ -258,6 +262,33 @@ TEST_F(RenderTest, AScreenshotRefusedAtTheBudgetCostsNoWalkOfTheFolder) {
     std::filesystem::remove(app.HostPath("a.bmp"));
     so->Execute("shot", {HostValue("b.bmp")});
     EXPECT_EQ(LogCount("Screenshot saved"), 3u);
+    zFileSystem.AppPath.clear();
+}
+
+// A screenshot that cannot be written says which file and why, and leaves
+// nothing half written.
+TEST_F(RenderTest, AScreenshotThatCannotBeWrittenSaysWhichAndWhy) {
+    zun::test::TempDir app;
+    zFileSystem.AppPath = app.Path();
+    auto so = Object("R");
+    zDDraw.BeginScene(0, 0);
+    // The disk takes a kilobyte of any file.
+    struct sigaction ignore {}, savedAction {};
+    ignore.sa_handler = SIG_IGN;
+    ASSERT_EQ(::sigaction(SIGXFSZ, &ignore, &savedAction), 0);
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    rlimit small = saved;
+    small.rlim_cur = 1024;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    so->Execute("shot", {HostValue("full.bmp")});
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    ::sigaction(SIGXFSZ, &savedAction, nullptr);
+    EXPECT_EQ(LogCount("ERR\tSaveScreenShot\tCannot save " + app.Path("full.bmp") +
+                       ": cannot write the file (" + std::strerror(EFBIG) + ")"),
+              1u)
+        << Logged();
+    EXPECT_NE(::access(app.HostPath("full.bmp").c_str(), F_OK), 0);
     zFileSystem.AppPath.clear();
 }
 
