@@ -49,6 +49,29 @@ bool SameFile(const struct stat& a, const struct stat& b) {
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
+// Opens again, with `flags`, the very file open at `fd` (through its
+// descriptor, never a name that could have changed hands meanwhile) and
+// checks that it is still the plain file `seen`. The new descriptor, with
+// what it holds in `now`; or -1 with the reason, and errno that of a failed
+// open (0 for a file that changed).
+int ReopenSameFile(int fd, int flags, const struct stat& seen, struct stat& now, std::string& error) {
+    const std::string self = "/proc/self/fd/" + std::to_string(fd);
+    const int again = ::open(self.c_str(), flags | O_CLOEXEC);
+    if (again < 0) {
+        const int err = errno;
+        error = OpenFailure(err);
+        errno = err;
+        return -1;
+    }
+    if (::fstat(again, &now) != 0 || !S_ISREG(now.st_mode) || !SameFile(now, seen)) {
+        ::close(again);
+        error = "the file changed while it was opened";
+        errno = 0;
+        return -1;
+    }
+    return again;
+}
+
 HostEntry FromStat(const struct stat& st) {
     HostEntry e;
     e.Exists = true;
@@ -224,22 +247,22 @@ int OpenBeneath(const std::string& root, const std::string& rel, const std::stri
             return -1;
         }
         // The very file looked at is opened to read, through its descriptor:
-        // nothing put at the name meanwhile can take its place.
-        const std::string self = "/proc/self/fd/" + std::to_string(fd);
-        int rd = ::open(self.c_str(), kReadFlags & ~O_NOFOLLOW);
-        if (rd < 0 && errno == ENOENT) rd = ::openat(chain.Fds.back(), name.c_str(), kReadFlags);
-        const int openErr = errno;
-        ::close(fd);
-        if (rd < 0) {
-            error = OpenFailure(openErr);
-            return -1;
-        }
+        // nothing put at the name meanwhile can take its place. (Without
+        // /proc the name is opened and must still hold that file.)
         struct stat now {};
-        if (::fstat(rd, &now) != 0 || !S_ISREG(now.st_mode) || !SameFile(now, st)) {
-            ::close(rd);
-            error = "the file changed while it was opened";
-            return -1;
+        int rd = ReopenSameFile(fd, kReadFlags & ~O_NOFOLLOW, st, now, error);
+        if (rd < 0 && errno == ENOENT) {
+            rd = ::openat(chain.Fds.back(), name.c_str(), kReadFlags);
+            if (rd < 0) {
+                error = OpenFailure(errno);
+            } else if (::fstat(rd, &now) != 0 || !S_ISREG(now.st_mode) || !SameFile(now, st)) {
+                ::close(rd);
+                rd = -1;
+                error = "the file changed while it was opened";
+            }
         }
+        ::close(fd);
+        if (rd < 0) return -1;
         size = int64_t(now.st_size);
         return rd;
     }
@@ -601,20 +624,9 @@ int OpenHostLogFile(const std::string& hostPath, std::string& error) {
         error = "the file changed while it was opened";
         return -1;
     }
-    const std::string self = "/proc/self/fd/" + std::to_string(probe);
-    const int fd = ::open(self.c_str(), O_WRONLY | O_APPEND | O_NOCTTY | O_CLOEXEC);
-    const int openErr = errno;
-    ::close(probe);
-    if (fd < 0) {
-        error = OpenFailure(openErr);
-        return -1;
-    }
     struct stat written {};
-    if (::fstat(fd, &written) != 0 || !S_ISREG(written.st_mode) || !SameFile(written, seen)) {
-        ::close(fd);
-        error = "the file changed while it was opened";
-        return -1;
-    }
+    const int fd = ReopenSameFile(probe, O_WRONLY | O_APPEND | O_NOCTTY, seen, written, error);
+    ::close(probe);
     return fd;
 }
 
@@ -625,17 +637,15 @@ void ReadHostFileEnd(int fd, size_t n, int64_t& size, std::string& tail) {
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return;
     size = int64_t(st.st_size);
     // The descriptor may be open only to write: the very file is opened
-    // again to read, never a name that could have changed hands.
-    const std::string self = "/proc/self/fd/" + std::to_string(fd);
-    const int rd = ::open(self.c_str(), kReadFlags & ~O_NOFOLLOW);
-    if (rd < 0) return;
+    // again to read.
     struct stat again {};
-    if (::fstat(rd, &again) == 0 && SameFile(again, st)) {
-        const int64_t from = std::max<int64_t>(0, size - int64_t(n));
-        tail.resize(size_t(size - from));
-        const ssize_t got = ::pread(rd, tail.data(), tail.size(), off_t(from));
-        tail.resize(got > 0 ? size_t(got) : 0);
-    }
+    std::string why;
+    const int rd = ReopenSameFile(fd, kReadFlags & ~O_NOFOLLOW, st, again, why);
+    if (rd < 0) return;
+    const int64_t from = std::max<int64_t>(0, size - int64_t(n));
+    tail.resize(size_t(size - from));
+    const ssize_t got = ::pread(rd, tail.data(), tail.size(), off_t(from));
+    tail.resize(got > 0 ? size_t(got) : 0);
     ::close(rd);
 }
 
