@@ -87,7 +87,6 @@ bool SameFile(const HostEntry& a, const HostEntry& b) {
     return a.Device == b.Device && a.Inode == b.Inode;
 }
 
-
 // ---- opening beneath a folder ---------------------------------------------------
 //
 // A file inside a folder is reached name by name from the folder's own
@@ -269,6 +268,7 @@ int OpenBeneath(const std::string& root, const std::string& rel, const std::stri
     error = "a folder, not a file";
     return -1;
 }
+
 }  // namespace
 
 // ---- reading -----------------------------------------------------------------
