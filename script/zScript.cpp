@@ -162,7 +162,7 @@ void zScriptModule::LoadScriptChunks(zFile& iFile, const std::string& iName) {
     }
     const int64_t held = zMemory.Held[size_t(HeldKind::ScriptCode)];
     if (code > int64_t(MaxScriptCodeBytes) - held) {
-        Log("ERR", "LoadScriptFile", "Script code budget used up",  "<" + iName + ">",
+        Log("ERR", "LoadScriptFile", "Script code budget used up", "<" + iName + ">",
             FormatLong(int64_t(held >> 20)) + " of " + FormatLong(int64_t(MaxScriptCodeBytes >> 20)) + " MB");
         return;
     }
