@@ -53,18 +53,27 @@ std::string LogValue::Text() const {
 
 namespace {
 
-// One place the log is written to, with what the run has written there.
+// One place the log is written to, with what it holds: for debug.log, which
+// lasts from run to run, the file's own size counts too.
 struct LogSink {
     int Fd = -1;
     int64_t Written = 0;
     int64_t Unwritten = 0;  // lines past the budget
     bool Spent = false;
+    // The budget line is in the file already: past the budget nothing at all
+    // is written, not even the count at the end.
+    bool Quiet = false;
 };
 LogSink gStderrSink{2};
 LogSink gFileSink;
-// The debug log's descriptor is opened and closed on the main thread and
-// written by the last word from another: the two never overlap.
+// The debug log's descriptor is opened, closed and written on the main
+// thread and written by the last word from another: each holds this.
 std::mutex gFileMutex;
+
+constexpr std::string_view kBudgetNote = "LOG\tLog budget spent\t";
+// Room kept below the budget for the budget line and the count after it, so
+// that a file that fills stays within its budget.
+constexpr int64_t kBudgetNoteRoom = 256;
 
 void WriteToSink(LogSink& s, const std::string& line, const char* end) {
     if (s.Fd < 0) return;
@@ -73,10 +82,11 @@ void WriteToSink(LogSink& s, const std::string& line, const char* end) {
         return;
     }
     std::string out = line + end;
-    if (s.Written + int64_t(out.size()) > zCore.LogSinkBudget) {
+    if (s.Written + int64_t(out.size()) + kBudgetNoteRoom > zCore.LogSinkBudget) {
         s.Spent = true;
         s.Unwritten = 1;
-        out = "LOG\tLog budget spent\t" + FormatLong(int64_t(s.Written)) +
+        if (s.Quiet) return;
+        out = std::string(kBudgetNote) + FormatLong(int64_t(s.Written)) +
               " bytes written here; further lines are counted, not written" + end;
     }
     s.Written += int64_t(out.size());
@@ -84,9 +94,10 @@ void WriteToSink(LogSink& s, const std::string& line, const char* end) {
 }
 
 void WriteUnwritten(LogSink& s, const char* end) {
-    if (s.Fd < 0 || s.Unwritten == 0) return;
+    if (s.Fd < 0 || s.Unwritten == 0 || s.Quiet) return;
     const std::string out = "LOG\tLines past the log budget, not written\t" + FormatLong(s.Unwritten) + end;
     s.Unwritten = 0;
+    s.Written += int64_t(out.size());
     WriteHostDescriptor(s.Fd, out.data(), out.size());
 }
 
@@ -107,8 +118,16 @@ std::string OpenDebugLog() {
     std::string why;
     const int fd = OpenHostLogFile(host, why);
     if (fd < 0) return why;
+    // What earlier runs left counts against the budget; a file whose budget
+    // line is already written takes nothing more.
+    int64_t size = 0;
+    std::string tail;
+    ReadHostFileEnd(fd, kBudgetNoteRoom * 2, size, tail);
     std::lock_guard<std::mutex> lock(gFileMutex);
     gFileSink.Fd = fd;
+    gFileSink.Written = size;
+    gFileSink.Quiet = tail.find(kBudgetNote) != std::string::npos;
+    gFileSink.Spent = gFileSink.Quiet;
     zCore.DebugToFile = true;
     return "";
 }
@@ -197,6 +216,7 @@ void WriteLine(const std::string& line, const std::vector<LogValue>& values) {
     }
     if (zCore.DebugToFile) {
         try {
+            std::lock_guard<std::mutex> lock(gFileMutex);
             WriteToSink(gFileSink, line, "\r\n");
         } catch (...) {
         }
@@ -296,7 +316,8 @@ int32_t CheckSystemFiles(bool) {
 int32_t Core_Start() {
     const char* proc = "ZUN_Initialize";
     zCore.CurrentProc = proc;
-    // A new run: each place the log goes starts its budget afresh.
+    // A new run: standard error starts its budget afresh (debug.log counts
+    // what it holds when it is opened).
     gStderrSink = LogSink{2};
     SkipOnFailure(proc, [] {
         zCore.Ticks = GetTickCount();
@@ -321,6 +342,8 @@ int32_t Core_Start() {
     Log(std::string("[ZUN ") + ZUN_VERSION + "]");
     // The player is told why the log file stays empty.
     if (!refused.empty()) Log("WARN", proc, "Log file refused: " + refused, "<" + zCore.DebugLogPath + ">");
+    if (zCore.DebugToFile && gFileSink.Quiet)
+        Log("WARN", proc, "Log file full: nothing more is written to it", "<" + zCore.DebugLogPath + ">");
     int32_t missing = 0;
     SkipOnFailure(proc, [&] {
         missing = CheckSystemFiles(false);
@@ -332,6 +355,7 @@ int32_t Core_Start() {
 void Core_Release() {
     WriteRepeats();
     WriteUnwritten(gStderrSink, "\n");
+    std::lock_guard<std::mutex> lock(gFileMutex);
     if (zCore.DebugToFile) WriteUnwritten(gFileSink, "\r\n");
 }
 
@@ -347,10 +371,10 @@ void Core_Reset() {
 void LogLastWord(const std::string& line) {
     const std::string text = Cp1252ToUtf8(line) + "\n";
     WriteHostDescriptor(2, text.data(), text.size());
+    // The file's budget holds for the last word too: a run stopped again and
+    // again cannot grow it.
     std::lock_guard<std::mutex> lock(gFileMutex);
-    if (gFileSink.Fd < 0) return;
-    const std::string crlf = line + "\r\n";
-    WriteHostDescriptor(gFileSink.Fd, crlf.data(), crlf.size());
+    WriteToSink(gFileSink, line, "\r\n");
 }
 
 }  // namespace zun

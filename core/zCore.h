@@ -40,9 +40,11 @@ struct zCoreState {
     // The log also goes to standard error (the program's own runs; or with
     // ZUN_LOG_STDERR set).
     bool LogToStderr = false;
-    // What a run may write to each place the log goes (debug.log, standard
-    // error). Past it one line says so and further lines are counted, not
-    // written: a script that logs without end cannot fill the disk. 64 MB is
+    // What each place the log goes may hold: standard error takes this much
+    // a run; debug.log, which lasts from run to run, this much in all, what
+    // earlier runs wrote included. Past it one line says so (once in the
+    // file's life) and further lines are counted, not written: a script that
+    // logs without end cannot fill the disk, in one run or in many. 64 MB is
     // thousands of times what a normal run writes (the demo's start writes
     // 2 KB) and holds three hours of an error repeated every frame (a line of
     // a hundred bytes a frame at 60 frames a second).
@@ -144,7 +146,7 @@ void Core_Release();
 void Core_Reset();
 // The last line of a run that cannot end in order, from any thread: written
 // straight to standard error and to the debug log as it is open, never
-// opening a file; the log text and the budgets are left alone.
+// opening a file; the log text is left alone, and the file's budget holds.
 void LogLastWord(const std::string& line);
 
 int32_t CheckSystemFiles(bool SystemOnly);

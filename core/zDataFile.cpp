@@ -8,10 +8,12 @@
 #include <cstring>
 #include <limits>
 #include <memory>
+#include <optional>
 
 #include "core/zCore.h"
 #include "core/zFileSystem.h"
 #include "core/zHostFile.h"
+#include "core/zMemory.h"
 #include "core/zRuntime.h"
 
 namespace zun {
@@ -66,6 +68,35 @@ bool CheckHeader(const uint8_t* head, size_t headLength, int64_t fileLength, Hea
     h.flags = ReadLE32(head + 12);
     h.plainLast = ReadLE32(head + 16);
     h.plainCrc = ReadLE32(head + 20);
+    return true;
+}
+
+// The plain size a header claims, and whether the file stays within what a
+// file of its kind may hold: its plain bytes, and its stored ones, which
+// packing grows by a few bytes at most where nothing packs.
+int64_t ClaimedSize(const Header& h) {
+    return (h.flags & DataFlagPacked) ? int64_t(h.plainLast) + 1 : int64_t(h.storedLast) + 1;
+}
+bool WithinKind(const Header& h, int64_t MaxPlain) {
+    const int64_t stored = int64_t(h.storedLast) + 1;
+    if (stored > MaxPlain + MaxPlain / 256 + 64) return false;
+    // A claim past what any file may hold is the size error it always was.
+    return MaxPlain >= MaxUnpackedSize || ClaimedSize(h) <= MaxPlain;
+}
+void LogTooLarge(const Header& h, int64_t MaxPlain, const std::string& FileName) {
+    Log("ERR", "File too large", FileName,
+        std::to_string(std::max(ClaimedSize(h), int64_t(h.storedLast) + 1)) + " bytes of at most " +
+            std::to_string(MaxPlain));
+}
+
+// Holds n bytes of a file being loaded under the memory ceiling; false,
+// logged with the file's name, when they do not fit.
+bool HoldLoading(std::optional<HeldBytes>& oHeld, int64_t n, const std::string& FileName) {
+    if (!FitsUnderCeiling(n)) {
+        Log("ERR", "Memory ceiling reached", FileName, CeilingRefusal(HeldKind::UnpackedFiles, n));
+        return false;
+    }
+    oHeld.emplace(HeldKind::UnpackedFiles, n);
     return true;
 }
 
@@ -253,6 +284,8 @@ bool DecodePayload(const Header& h, const uint8_t* stored, size_t n, std::vector
             Log("ERR", "Data size error", FileName);
             return false;
         }
+        std::optional<HeldBytes> unpacking;
+        if (!HoldLoading(unpacking, want, FileName)) return false;
         if (UnzipRange(stored, n - 4, Data, static_cast<int32_t>(want)) < 1)
             Data.assign(stored, stored + n - 4);  // as stored, without the trailer
     } else if (owner) {
@@ -302,12 +335,16 @@ bool SaveDataBytes(const std::vector<uint8_t>& Data, bool Compress, const std::s
 }
 
 bool LoadDataBytes(const std::vector<uint8_t>& File, std::vector<uint8_t>& Data, const std::string& Key,
-                   const std::string& FileName) {
+                   const std::string& FileName, int64_t MaxPlain) {
     try {
         Header h;
         if (!CheckHeader(File.data(), std::min(File.size(), DataFileHeaderSize), static_cast<int64_t>(File.size()), h,
                          FileName))
             return false;
+        if (!WithinKind(h, MaxPlain)) {
+            LogTooLarge(h, MaxPlain, FileName);
+            return false;
+        }
         return DecodePayload(h, File.data() + DataFileHeaderSize, File.size() - DataFileHeaderSize, nullptr, Data,
                              Key, FileName);
     } catch (const std::exception&) {
@@ -333,7 +370,8 @@ bool SaveDataFile(const std::string& FileName, std::vector<uint8_t>& Data, bool 
     }
 }
 
-bool LoadDataFile(const std::string& FileName, std::vector<uint8_t>& Data, const std::string& Key) {
+bool LoadDataFile(const std::string& FileName, std::vector<uint8_t>& Data, const std::string& Key,
+                  int64_t MaxPlain, int64_t* oClaimed) {
     try {
         HostFile f;
         std::string error;
@@ -347,7 +385,16 @@ bool LoadDataFile(const std::string& FileName, std::vector<uint8_t>& Data, const
         const int64_t got = f.ReadFull(head, DataFileHeaderSize);
         Header h;
         if (got < 0 || !CheckHeader(head, size_t(got), f.Size(), h, FileName)) return false;
+        if (!WithinKind(h, MaxPlain)) {
+            if (oClaimed)
+                *oClaimed = std::max(ClaimedSize(h), int64_t(h.storedLast) + 1);
+            else
+                LogTooLarge(h, MaxPlain, FileName);
+            return false;
+        }
         // The size check above ties the payload size to the real file length.
+        std::optional<HeldBytes> reading;
+        if (!HoldLoading(reading, int64_t(h.storedLast) + 1, FileName)) return false;
         std::vector<uint8_t> stored(static_cast<size_t>(h.storedLast) + 1);
         if (f.ReadFull(stored.data(), stored.size()) != int64_t(stored.size())) return false;
         f.Close();

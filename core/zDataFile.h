@@ -29,15 +29,21 @@ int32_t CRC32(const uint8_t* Data, size_t Length);
 // the old one, so a failed save leaves the old file in place.
 bool SaveDataFile(const std::string& FileName, std::vector<uint8_t>& Data, bool Compress, const std::string& Key);
 // Loads a data file into Data. Failures are logged ("ERR", message, FileName)
-// and give False; Data is then not to be used.
-bool LoadDataFile(const std::string& FileName, std::vector<uint8_t>& Data, const std::string& Key);
+// and give False; Data is then not to be used. Each kind of file passes the
+// most plain bytes a file of its kind can need: a file that claims more (or
+// stores more than such a payload can take) is refused before anything is
+// read or unpacked, logged "File too large" unless oClaimed is given, which
+// then gets the size claimed for the caller to tell. The bytes read and
+// unpacked count under the program's memory ceiling while the file loads.
+bool LoadDataFile(const std::string& FileName, std::vector<uint8_t>& Data, const std::string& Key,
+                  int64_t MaxPlain = MaxUnpackedSize, int64_t* oClaimed = nullptr);
 
 // The same two operations on a whole file image in memory (Data is not changed
 // by saving here).
 bool SaveDataBytes(const std::vector<uint8_t>& Data, bool Compress, const std::string& Key,
                    std::vector<uint8_t>& oFile);
 bool LoadDataBytes(const std::vector<uint8_t>& File, std::vector<uint8_t>& Data, const std::string& Key,
-                   const std::string& FileName);
+                   const std::string& FileName, int64_t MaxPlain = MaxUnpackedSize);
 
 namespace zZip {
 // Packs Data in place and appends the plain size (4 bytes, little-endian); False

@@ -34,10 +34,10 @@ std::shared_ptr<iChunk> zFile::FindInstance(const std::string& iName) const {
     return nullptr;
 }
 
-bool zFile::Load(const std::string& iFilename, const std::string& iPassword) {
+bool zFile::Load(const std::string& iFilename, const std::string& iPassword, int64_t iMaxBytes) {
     FileName = iFilename;
     zStream data;
-    if (!data.FileImport(iFilename, iPassword)) return false;
+    if (!data.FileImport(iFilename, iPassword, iMaxBytes)) return false;
     return LoadFromStream(&data);
 }
 
@@ -48,6 +48,7 @@ bool zFile::LoadFromStream(zStream* iStream) {
     // The table is read into a list of its own, so a failure keeps what the file held.
     std::vector<std::shared_ptr<zFileChunk>> chunks;
     int32_t flags = 0;
+    int64_t trailing = 0;
     bool ok = false;
     try {
         int32_t count = 0;
@@ -68,6 +69,7 @@ bool zFile::LoadFromStream(zStream* iStream) {
                 iStream->ReadStream(c->Data);
                 chunks.push_back(std::move(c));
             }
+            trailing = static_cast<int64_t>(iStream->GetLength()) - iStream->Cursor;
             ok = true;
         }
     } catch (const std::exception& e) {
@@ -76,6 +78,7 @@ bool zFile::LoadFromStream(zStream* iStream) {
     iStream->Cursor = 0;
     if (!ok) return false;
     Flags = flags;
+    TrailingBytes = trailing;
     chunks_ = std::move(chunks);
     return true;
 }

@@ -33,6 +33,8 @@ class zFile : public iClass {
 public:
     int32_t Flags = 0;     // stored and loaded, no meaning
     std::string FileName;  // set by Load only
+    // Bytes the last stream read held after the end of its chunk table.
+    int64_t TrailingBytes = 0;
 
     std::string ClassName() const override { return "zFile"; }
     uint8_t ClassVersion() const override { return 1; }
@@ -44,7 +46,8 @@ public:
 
     // Reads a data file and its chunk table. False when the file cannot be read
     // or its table is truncated or corrupt; the chunks held before stay then.
-    bool Load(const std::string& iFilename, const std::string& iPassword = "");
+    // iMaxBytes: the most plain bytes a file of the caller's kind can need.
+    bool Load(const std::string& iFilename, const std::string& iPassword = "", int64_t iMaxBytes = MaxUnpackedSize);
     bool LoadFromStream(zStream* iStream);
     bool Save(const std::string& iFilename, bool iZipped = false, const std::string& iPassword = "");
     bool SaveToStream(zStream* iStream);

@@ -3,10 +3,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string_view>
+#include <unordered_map>
+#include <utility>
 
 #include "core/zCore.h"
 #include "core/zHostFile.h"
@@ -40,11 +43,66 @@ std::string ApplicationFolder() {
     return slash == std::string::npos ? "." : exe.substr(0, slash + 1);
 }
 
+// The names of the folders looked in without regard to case, as last
+// listed, by a hash of their lower-case program form: a folder is listed
+// again only when it has changed, so a missing name costs a look-up, not a
+// listing of the whole folder. What is kept is bounded; a folder of more
+// names than that is listed on every look-up, as before.
+struct FolderNames {
+    HostFolderStamp Stamp;
+    std::string Names;                                 // each host name and a 0
+    std::vector<std::pair<size_t, uint32_t>> Index;    // (hash, offset), by hash, then listing order
+};
+std::unordered_map<std::string, FolderNames> gFolderNames;
+size_t gFolderNamesKept = 0;
+constexpr size_t kMaxFolderNamesKept = size_t(1) << 18;
+
+size_t NameKey(const std::string& lower) { return std::hash<std::string>()(lower); }
+
 // Finds `name` in the host folder `dir` without regard to case (ASCII letters and
 // the letters of the code page alike, compared in the program's own text form).
 bool FindInsensitive(const std::string& dir, const std::string& name, std::string& found) {
     const std::string want = LCase(Utf8ToCp1252(name));
-    for (const std::string& entry : ListHostFolder(dir)) {
+    // Taken before the listing: a change while it is made is a change after it.
+    const HostFolderStamp stamp = StampHostFolder(dir);
+    if (!stamp.Exists) return false;
+    auto kept = gFolderNames.find(dir);
+    if (kept == gFolderNames.end() || !kept->second.Stamp.StillHolds(stamp)) {
+        if (kept != gFolderNames.end()) {
+            gFolderNamesKept -= kept->second.Index.size();
+            gFolderNames.erase(kept);
+        }
+        const std::vector<std::string> entries = ListHostFolder(dir);
+        if (entries.size() > kMaxFolderNamesKept || entries.size() >= UINT32_MAX) {
+            for (const std::string& entry : entries) {
+                if (LCase(Utf8ToCp1252(entry)) == want) {
+                    found = entry;
+                    return true;
+                }
+            }
+            return false;
+        }
+        if (gFolderNamesKept + entries.size() > kMaxFolderNamesKept) {
+            gFolderNames.clear();
+            gFolderNamesKept = 0;
+        }
+        FolderNames listed;
+        listed.Stamp = stamp;
+        listed.Index.reserve(entries.size());
+        for (const std::string& entry : entries) {
+            listed.Index.emplace_back(NameKey(LCase(Utf8ToCp1252(entry))), uint32_t(listed.Names.size()));
+            listed.Names += entry;
+            listed.Names += '\0';
+        }
+        std::sort(listed.Index.begin(), listed.Index.end());
+        gFolderNamesKept += listed.Index.size();
+        kept = gFolderNames.emplace(dir, std::move(listed)).first;
+    }
+    const FolderNames& names = kept->second;
+    const size_t key = NameKey(want);
+    auto at = std::lower_bound(names.Index.begin(), names.Index.end(), std::make_pair(key, uint32_t(0)));
+    for (; at != names.Index.end() && at->first == key; ++at) {
+        const std::string entry(names.Names.c_str() + at->second);
         if (LCase(Utf8ToCp1252(entry)) == want) {
             found = entry;
             return true;

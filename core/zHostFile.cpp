@@ -3,9 +3,11 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -44,16 +46,31 @@ bool RealPath(const std::string& hostPath, std::string& resolved) {
     return true;
 }
 
-bool Inside(const std::string& resolvedFile, const std::string& hostFolder) {
-    std::string root;
-    if (!RealPath(hostFolder, root)) return false;
-    if (root == "/") return true;
-    return resolvedFile.size() > root.size() && resolvedFile.compare(0, root.size(), root) == 0 &&
-           resolvedFile[root.size()] == '/';
-}
-
 bool SameFile(const struct stat& a, const struct stat& b) {
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// Opens again, with `flags`, the very file open at `fd` (through its
+// descriptor, never a name that could have changed hands meanwhile) and
+// checks that it is still the plain file `seen`. The new descriptor, with
+// what it holds in `now`; or -1 with the reason, and errno that of a failed
+// open (0 for a file that changed).
+int ReopenSameFile(int fd, int flags, const struct stat& seen, struct stat& now, std::string& error) {
+    const std::string self = "/proc/self/fd/" + std::to_string(fd);
+    const int again = ::open(self.c_str(), flags | O_CLOEXEC);
+    if (again < 0) {
+        const int err = errno;
+        error = OpenFailure(err);
+        errno = err;
+        return -1;
+    }
+    if (::fstat(again, &now) != 0 || !S_ISREG(now.st_mode) || !SameFile(now, seen)) {
+        ::close(again);
+        error = "the file changed while it was opened";
+        errno = 0;
+        return -1;
+    }
+    return again;
 }
 
 HostEntry FromStat(const struct stat& st) {
@@ -69,6 +86,188 @@ HostEntry FromStat(const struct stat& st) {
 
 bool SameFile(const HostEntry& a, const HostEntry& b) {
     return a.Device == b.Device && a.Inode == b.Inode;
+}
+
+// ---- opening beneath a folder ---------------------------------------------------
+//
+// A file inside a folder is reached name by name from the folder's own
+// descriptor: each name is taken as it stands (a link is read, never
+// followed by the system), so what is checked is what is opened, and a
+// folder swapped for a link to elsewhere half way is met as a link and
+// judged like any other.
+
+constexpr int kMaxLinksFollowed = 40;
+
+// The names of a path, without empty ones and ".".
+void AppendNames(const std::string& path, std::vector<std::string>& names) {
+    size_t i = 0;
+    while (i <= path.size()) {
+        size_t j = path.find('/', i);
+        if (j == std::string::npos) j = path.size();
+        if (j > i && path.compare(i, j - i, ".") != 0) names.push_back(path.substr(i, j - i));
+        i = j + 1;
+    }
+}
+
+// The path made absolute against the current folder, with "//" and "."
+// taken out (".." is left for the walk to judge); no trailing "/" but on "/".
+std::string AbsoluteText(const std::string& path) {
+    std::string p = path;
+    if (p.empty() || p[0] != '/') {
+        char cwd[4096];
+        if (!::getcwd(cwd, sizeof cwd)) return "";
+        p = std::string(cwd) + "/" + p;
+    }
+    std::vector<std::string> names;
+    AppendNames(p, names);
+    std::string out;
+    for (const std::string& n : names) out += "/" + n;
+    return out.empty() ? "/" : out;
+}
+
+// `path` below `folder` as text: the rest after the folder, or false.
+bool TextBelow(const std::string& path, const std::string& folder, std::string& rest) {
+    if (path.empty() || folder.empty()) return false;
+    if (folder == "/") {
+        rest = path.substr(1);
+        return true;
+    }
+    if (path == folder) {
+        rest.clear();
+        return true;
+    }
+    if (path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 && path[folder.size()] == '/') {
+        rest = path.substr(folder.size() + 1);
+        return true;
+    }
+    return false;
+}
+
+// Why a path that leads out of its folder is refused: what stands at its end,
+// looked at without opening it, when that is no file at all.
+std::string OutsideReason(const std::string& hostPath) {
+    struct stat st {};
+    if (::stat(hostPath.c_str(), &st) != 0) return OpenFailure(errno);
+    if (!S_ISREG(st.st_mode)) return NotAFile(st.st_mode);
+    return "a link that leads out of its folder";
+}
+
+struct FolderChain {
+    std::vector<int> Fds;  // the folder, then each folder walked into
+    ~FolderChain() {
+        for (int fd : Fds) ::close(fd);
+    }
+    void PopTo(size_t n) {
+        while (Fds.size() > n) {
+            ::close(Fds.back());
+            Fds.pop_back();
+        }
+    }
+};
+
+// Opens the regular file `rel` below the folder `root` (whose own path is
+// trusted), never leaving it. The descriptor, or -1 with the reason.
+int OpenBeneath(const std::string& root, const std::string& rel, const std::string& hostPath, int64_t& size,
+                std::string& error) {
+    FolderChain chain;
+    const int top = ::open(root.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (top < 0) {
+        error = OpenFailure(errno);
+        return -1;
+    }
+    chain.Fds.push_back(top);
+    std::vector<std::string> names;
+    AppendNames(rel, names);
+    std::reverse(names.begin(), names.end());  // the next name at the back
+    std::string rootText, rootReal;
+    int links = 0;
+    while (!names.empty()) {
+        const std::string name = std::move(names.back());
+        names.pop_back();
+        if (name == "..") {
+            if (chain.Fds.size() == 1) {
+                error = OutsideReason(hostPath);
+                return -1;
+            }
+            chain.PopTo(chain.Fds.size() - 1);
+            continue;
+        }
+        const int fd = ::openat(chain.Fds.back(), name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
+        if (fd < 0) {
+            error = OpenFailure(errno);
+            return -1;
+        }
+        struct stat st {};
+        if (::fstat(fd, &st) != 0) {
+            error = OpenFailure(errno);
+            ::close(fd);
+            return -1;
+        }
+        if (S_ISLNK(st.st_mode)) {
+            // The link's text takes the name's place; one that names a place
+            // outside the folder is refused.
+            std::string target(4096, '\0');
+            const ssize_t n = ::readlinkat(fd, "", target.data(), target.size());
+            ::close(fd);
+            if (n <= 0 || size_t(n) >= target.size() || ++links > kMaxLinksFollowed) {
+                error = OpenFailure(n <= 0 ? ENOENT : ELOOP);
+                return -1;
+            }
+            target.resize(size_t(n));
+            std::string rest = target;
+            if (target[0] == '/') {
+                if (rootText.empty()) {
+                    rootText = AbsoluteText(root);
+                    if (!RealPath(root, rootReal)) rootReal.clear();
+                }
+                const std::string absolute = AbsoluteText(target);
+                if (!TextBelow(absolute, rootText, rest) && !TextBelow(absolute, rootReal, rest)) {
+                    error = OutsideReason(hostPath);
+                    return -1;
+                }
+                chain.PopTo(1);
+            }
+            std::vector<std::string> more;
+            AppendNames(rest, more);
+            names.insert(names.end(), more.rbegin(), more.rend());
+            continue;
+        }
+        if (S_ISDIR(st.st_mode) && !names.empty()) {
+            chain.Fds.push_back(fd);
+            continue;
+        }
+        if (!names.empty()) {
+            ::close(fd);
+            error = "file not found";
+            return -1;
+        }
+        if (!S_ISREG(st.st_mode)) {
+            ::close(fd);
+            error = NotAFile(st.st_mode);
+            return -1;
+        }
+        // The very file looked at is opened to read, through its descriptor:
+        // nothing put at the name meanwhile can take its place. (Without
+        // /proc the name is opened and must still hold that file.)
+        struct stat now {};
+        int rd = ReopenSameFile(fd, kReadFlags & ~O_NOFOLLOW, st, now, error);
+        if (rd < 0 && errno == ENOENT) {
+            rd = ::openat(chain.Fds.back(), name.c_str(), kReadFlags);
+            if (rd < 0) {
+                error = OpenFailure(errno);
+            } else if (::fstat(rd, &now) != 0 || !S_ISREG(now.st_mode) || !SameFile(now, st)) {
+                ::close(rd);
+                rd = -1;
+                error = "the file changed while it was opened";
+            }
+        }
+        ::close(fd);
+        if (rd < 0) return -1;
+        size = int64_t(now.st_size);
+        return rd;
+    }
+    error = "a folder, not a file";
+    return -1;
 }
 
 }  // namespace
@@ -149,45 +348,68 @@ bool OpenHostFileWithin(const std::string& hostPath, const std::string& hostFold
         error = "file not found";
         return false;
     }
-    // The name is resolved and looked at before anything is opened: a FIFO
-    // or a device is refused without the open that could wait or act.
-    std::string resolved;
-    if (!RealPath(hostPath, resolved)) {
-        error = OpenFailure(errno);
-        return false;
-    }
-    struct stat seen {};
-    if (::stat(resolved.c_str(), &seen) != 0) {
-        error = OpenFailure(errno);
-        return false;
-    }
-    if (!S_ISREG(seen.st_mode)) {
-        error = NotAFile(seen.st_mode);
-        return false;
-    }
-    if (!hostFolder.empty() && !Inside(resolved, hostFolder)) {
-        error = "a link that leads out of its folder";
-        return false;
-    }
-    // Opened without waiting and without following a link, and looked at
-    // again: whatever took the name meanwhile is refused.
-    const int fd = ::open(resolved.c_str(), kReadFlags);
-    if (fd < 0) {
-        error = OpenFailure(errno);
-        return false;
-    }
-    struct stat now {};
-    if (::fstat(fd, &now) != 0 || !S_ISREG(now.st_mode) || !SameFile(now, seen)) {
-        ::close(fd);
-        error = "the file changed while it was opened";
-        return false;
+    int fd = -1;
+    int64_t size = 0;
+    if (hostFolder.empty()) {
+        // The system's own files, named by the program: resolved by the
+        // system, looked at before anything is opened (a FIFO or a device is
+        // refused without the open that could wait or act), then opened
+        // without following a link and looked at again.
+        std::string resolved;
+        if (!RealPath(hostPath, resolved)) {
+            error = OpenFailure(errno);
+            return false;
+        }
+        struct stat seen {};
+        if (::stat(resolved.c_str(), &seen) != 0) {
+            error = OpenFailure(errno);
+            return false;
+        }
+        if (!S_ISREG(seen.st_mode)) {
+            error = NotAFile(seen.st_mode);
+            return false;
+        }
+        fd = ::open(resolved.c_str(), kReadFlags);
+        if (fd < 0) {
+            error = OpenFailure(errno);
+            return false;
+        }
+        struct stat now {};
+        if (::fstat(fd, &now) != 0 || !S_ISREG(now.st_mode) || !SameFile(now, seen)) {
+            ::close(fd);
+            error = "the file changed while it was opened";
+            return false;
+        }
+        size = int64_t(now.st_size);
+    } else {
+        // The path is taken below its folder as written; a path that names
+        // the folder otherwise (through a link above it) is placed by the
+        // folder that holds it, resolved, and walked from there all the same.
+        std::string rel;
+        if (!TextBelow(AbsoluteText(hostPath), AbsoluteText(hostFolder), rel)) {
+            const size_t slash = hostPath.rfind('/');
+            const std::string dir =
+                slash == std::string::npos ? std::string(".") : hostPath.substr(0, slash == 0 ? 1 : slash);
+            std::string realDir, realRoot;
+            if (!RealPath(dir, realDir)) {
+                error = OpenFailure(errno);
+                return false;
+            }
+            if (!RealPath(hostFolder, realRoot) || !TextBelow(realDir, realRoot, rel)) {
+                error = OutsideReason(hostPath);
+                return false;
+            }
+            rel += "/" + hostPath.substr(slash == std::string::npos ? 0 : slash + 1);
+        }
+        fd = OpenBeneath(hostFolder, rel, hostPath, size, error);
+        if (fd < 0) return false;
     }
     // A plain file never makes a read wait; the libraries handed the
     // descriptor get it in its usual mode all the same.
     const int flags = ::fcntl(fd, F_GETFL);
     if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
     file.fd_ = fd;
-    file.size_ = int64_t(now.st_size);
+    file.size_ = size;
     return true;
 }
 
@@ -251,7 +473,36 @@ HostEntry StatHostEntry(const std::string& hostPath) {
     return FromStat(st);
 }
 
+namespace {
+std::atomic<uint64_t> gFolderListings{0};
+}  // namespace
+
+uint64_t HostFolderListings() { return gFolderListings; }
+
+bool HostFolderStamp::StillHolds(const HostFolderStamp& now) const {
+    // Far wider than the step of the clock file times are taken from.
+    constexpr int64_t kSettled = 100000000;
+    return Exists && now.Exists && Device == now.Device && Inode == now.Inode && Modified == now.Modified &&
+           Changed == now.Changed && Modified < TakenAt - kSettled;
+}
+
+HostFolderStamp StampHostFolder(const std::string& hostDir) {
+    HostFolderStamp stamp;
+    timespec clock {};
+    ::clock_gettime(CLOCK_REALTIME, &clock);
+    stamp.TakenAt = int64_t(clock.tv_sec) * 1000000000 + clock.tv_nsec;
+    struct stat st {};
+    if (::stat(hostDir.empty() ? "." : hostDir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return stamp;
+    stamp.Exists = true;
+    stamp.Device = uint64_t(st.st_dev);
+    stamp.Inode = uint64_t(st.st_ino);
+    stamp.Modified = int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    stamp.Changed = int64_t(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
+    return stamp;
+}
+
 std::vector<std::string> ListHostFolder(const std::string& hostDir, size_t most) {
+    ++gFolderListings;
     std::vector<std::string> names;
     // opendir opens with O_DIRECTORY and without waiting: a FIFO in place of
     // the folder is refused, not waited on.
@@ -289,6 +540,7 @@ bool WriteHostDescriptor(int fd, const void* data, size_t n) {
     while (done < n) {
         const ssize_t put = ::write(fd, p + done, n - done);
         if (put < 0 && errno == EINTR) continue;
+        if (put == 0) errno = ENOSPC;
         if (put <= 0) return false;
         done += size_t(put);
     }
@@ -300,10 +552,13 @@ bool WriteHostFileNoFollow(const std::string& hostPath, const std::vector<uint8_
     const int flags =
         O_WRONLY | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC | O_NONBLOCK | (replacing.Exists ? 0 : O_CREAT | O_EXCL);
     const int fd = ::open(hostPath.c_str(), flags, 0644);
+    // Each failure says its cause, as the system gives it ("No space left
+    // on device"): the player can act on that.
+    auto because = [](const char* what, int err) { return std::string(what) + " (" + std::strerror(err) + ")"; };
     if (fd < 0) {
         error = errno == ELOOP    ? "the name is a link"
                 : errno == EEXIST ? "the file exists"
-                                  : "cannot create the file";
+                                  : because("cannot create the file", errno);
         return false;
     }
     struct stat st;
@@ -316,11 +571,11 @@ bool WriteHostFileNoFollow(const std::string& hostPath, const std::vector<uint8_
     }
     if (ok && !WriteHostDescriptor(fd, bytes.data(), bytes.size())) {
         ok = false;
-        error = "cannot write the file";
+        error = because("cannot write the file", errno ? errno : EIO);
     }
     if (::close(fd) != 0 && ok) {
         ok = false;
-        error = "cannot write the file";
+        error = because("cannot write the file", errno);
     }
     // A new file that failed is not left behind half written.
     if (!ok && !replacing.Exists) ::unlink(hostPath.c_str());
@@ -370,21 +625,29 @@ int OpenHostLogFile(const std::string& hostPath, std::string& error) {
         error = "the file changed while it was opened";
         return -1;
     }
-    const std::string self = "/proc/self/fd/" + std::to_string(probe);
-    const int fd = ::open(self.c_str(), O_WRONLY | O_APPEND | O_NOCTTY | O_CLOEXEC);
-    const int openErr = errno;
-    ::close(probe);
-    if (fd < 0) {
-        error = OpenFailure(openErr);
-        return -1;
-    }
     struct stat written {};
-    if (::fstat(fd, &written) != 0 || !S_ISREG(written.st_mode) || !SameFile(written, seen)) {
-        ::close(fd);
-        error = "the file changed while it was opened";
-        return -1;
-    }
+    const int fd = ReopenSameFile(probe, O_WRONLY | O_APPEND | O_NOCTTY, seen, written, error);
+    ::close(probe);
     return fd;
+}
+
+void ReadHostFileEnd(int fd, size_t n, int64_t& size, std::string& tail) {
+    size = 0;
+    tail.clear();
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return;
+    size = int64_t(st.st_size);
+    // The descriptor may be open only to write: the very file is opened
+    // again to read.
+    struct stat again {};
+    std::string why;
+    const int rd = ReopenSameFile(fd, kReadFlags & ~O_NOFOLLOW, st, again, why);
+    if (rd < 0) return;
+    const int64_t from = std::max<int64_t>(0, size - int64_t(n));
+    tail.resize(size_t(size - from));
+    const ssize_t got = ::pread(rd, tail.data(), tail.size(), off_t(from));
+    tail.resize(got > 0 ? size_t(got) : 0);
+    ::close(rd);
 }
 
 }  // namespace zun

@@ -9,7 +9,10 @@
 // when its path names a file there, else within the folder that holds the
 // name (or within a folder the caller names). Links that stay inside are
 // followed, so a game maker may share one picture under two names; a link
-// out of the folder is refused, as is a path that climbs out with "..".
+// out of the folder is refused, as is a path that climbs out with "..". The
+// path is resolved and opened as one act, name by name from the folder's own
+// descriptor: no check stands apart from its open, so a folder swapped for a
+// link to elsewhere meanwhile is met as that link and refused.
 #pragma once
 
 #include <cstddef>
@@ -84,6 +87,22 @@ HostEntry StatHostEntry(const std::string& hostPath);
 // The names in a host folder (the first `most` of them), without "." and
 // ".."; none when it cannot be read (or is no folder).
 std::vector<std::string> ListHostFolder(const std::string& hostDir, size_t most = SIZE_MAX);
+// How many folders ListHostFolder has listed in this run.
+uint64_t HostFolderListings();
+// What a folder's listing depends on: a name added, removed or renamed
+// changes it. A listing kept with the stamp taken before it still holds
+// while the folder's stamp stays the same (StillHolds), but for a folder
+// changed just before the stamp was taken: the system's clock for file
+// times moves in steps, so a second change in the same step could keep the
+// stamp, and such a listing is taken again.
+struct HostFolderStamp {
+    bool Exists = false;
+    uint64_t Device = 0, Inode = 0;
+    int64_t Modified = 0, Changed = 0;  // nanoseconds
+    int64_t TakenAt = 0;                // the clock when the stamp was taken
+    bool StillHolds(const HostFolderStamp& now) const;
+};
+HostFolderStamp StampHostFolder(const std::string& hostDir);
 // At most `n` first bytes of a plain file; none for a link or anything else.
 std::vector<uint8_t> ReadHostFileHead(const std::string& hostPath, size_t n);
 
@@ -102,6 +121,9 @@ bool ReplaceHostFile(const std::string& hostPath, const std::vector<uint8_t>& by
 // never through a link and never a FIFO (the file is known to be plain
 // before it is opened for writing). The descriptor, or -1 with the reason.
 int OpenHostLogFile(const std::string& hostPath, std::string& error);
+// The size of the file open at `fd` and its last `n` bytes (none where they
+// cannot be read).
+void ReadHostFileEnd(int fd, size_t n, int64_t& size, std::string& tail);
 // Writes all of `n` bytes to a descriptor; false on an error.
 bool WriteHostDescriptor(int fd, const void* data, size_t n);
 

@@ -62,9 +62,10 @@ bool zStream::FileExport(const std::string& iFilename, bool iZipped, const std::
     return SaveDataFile(iFilename, copy, iZipped, iPassword);
 }
 
-bool zStream::FileImport(const std::string& iFilename, const std::string& iPassword) {
+bool zStream::FileImport(const std::string& iFilename, const std::string& iPassword, int64_t iMaxBytes,
+                         int64_t* oClaimed) {
     std::vector<uint8_t> loaded;
-    bool ok = LoadDataFile(iFilename, loaded, iPassword);
+    bool ok = LoadDataFile(iFilename, loaded, iPassword, iMaxBytes, oClaimed);
     if (ok && static_cast<int64_t>(loaded.size()) <= kMaxLength)
         bytes_ = std::move(loaded);
     else

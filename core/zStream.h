@@ -16,6 +16,7 @@
 #include <type_traits>
 #include <vector>
 
+#include "core/zDataFile.h"
 #include "core/zGrid.h"
 #include "core/zInterfaces.h"
 #include "core/zVector.h"
@@ -65,7 +66,10 @@ public:
     bool FileExport(const std::string& iFilename, bool iZipped, const std::string& iPassword = "");
     // Loads a data file into the stream; on failure the stream is left empty.
     // Cursor = 0 either way.
-    bool FileImport(const std::string& iFilename, const std::string& iPassword = "");
+    // At most iMaxBytes plain bytes (LoadDataFile: what a file of the
+    // caller's kind can need; oClaimed as there).
+    bool FileImport(const std::string& iFilename, const std::string& iPassword = "",
+                    int64_t iMaxBytes = MaxUnpackedSize, int64_t* oClaimed = nullptr);
 
     // ---- writers (append) --------------------------------------------------
     void WriteByte(uint8_t iByte);

@@ -8,6 +8,7 @@
 
 #include "core/zCore.h"
 #include "core/zFileSystem.h"
+#include "core/zMemory.h"
 #include "core/zRuntime.h"
 #include "core/zHostFile.h"
 #include "platform/Image.h"
@@ -172,6 +173,7 @@ bool zDDrawModule::Device_Initialize() {
                 placeholder.H = 256;
                 Textures.assign(1, placeholder);
                 TextureCount = 0;
+                Unhold(HeldKind::Graphics, TextureBytes);
                 TextureBytes = 0;
                 Log("OK", "Device_Initialize");
                 return true;
@@ -520,7 +522,7 @@ int32_t zDDrawModule::CreateRenderTarget(int32_t Size) {
         if (side <= kMaxTargetSide && FindRenderTargetFormat(Adapter) != 0)
             tex = dev.CreateRenderTarget(int32_t(side));
         if (tex == 0) {
-            if (side <= kMaxTargetSide) TextureBytes -= side * side * 4;
+            if (side <= kMaxTargetSide) ReleaseTextureBytes(side, side);
             int32_t result = CreateRenderTarget(int32_t(side / 2));
             zCore.CurrentProc = "CreateRenderTarget";
             Log("ERR", "Could not create RenderTarget", Size);
@@ -550,6 +552,32 @@ void zDDrawModule::UpdateFrameRate() {
     PointCount = 0;
 }
 
+namespace {
+
+// A screenshot is a plain file of one name holding a picture as written
+// here. Anything else is not ours to replace or count.
+bool IsOwnScreenshotFile(const std::string& iHostPath, HostEntry& oEntry) {
+    oEntry = StatHostEntry(iHostPath);
+    return oEntry.Regular && oEntry.Links == 1 &&
+           IsOwnScreenshot(ReadHostFileHead(iHostPath, kScreenshotHeadBytes), oEntry.Size);
+}
+
+}  // namespace
+
+zDDrawModule::ShotFolder& zDDrawModule::ScreenshotsIn(const std::string& iHostDir) {
+    // Taken before the listing: a change while it is made is a change after it.
+    const HostFolderStamp stamp = StampHostFolder(iHostDir.empty() ? "." : iHostDir);
+    if (Screenshots.HostDir == iHostDir && Screenshots.Stamp.StillHolds(stamp)) return Screenshots;
+    Screenshots = ShotFolder{iHostDir, stamp, {}};
+    for (const std::string& entry : ListHostFolder(iHostDir)) {
+        const std::string name = Utf8ToCp1252(entry);
+        HostEntry e;
+        if (IsScreenshotName(name) && IsOwnScreenshotFile(iHostDir + entry, e))
+            Screenshots.Shots.push_back({entry, LCase(name), std::max<uint64_t>(e.Size, kDiskBlock)});
+    }
+    return Screenshots;
+}
+
 bool zDDrawModule::SaveScreenShot(const std::string& FileName, RECT& Area, int32_t Format) {
     return Trap("SaveScreenShot", false, [&] {
         if (Area.Right == 0) Area.Right = ScreenW;
@@ -568,6 +596,43 @@ bool zDDrawModule::SaveScreenShot(const std::string& FileName, RECT& Area, int32
             Raise(errInvalidCall, "Invalid file name");
         if (!IsSavableImageFormat(Format)) Raise(errInvalidCall, "Unsupported image format " + std::to_string(Format));
         if (!IsScreenshotName(name)) Raise(errInvalidCall, "Not a picture's name");
+
+        // The folder is searched without regard to case, as the program finds
+        // its own files: "ZSC" is the compiler, "Story.TXT" the story. The
+        // budget holds for the screenshots the folder keeps, of this run and
+        // of earlier ones; the one replaced gives its room to the new one.
+        std::string hostDir = app.empty() ? std::string() : ToHostPath(app);
+        if (!hostDir.empty() && hostDir.back() != '/') hostDir += '/';
+        const std::string hostName = Cp1252ToUtf8(name);
+        const std::string wanted = LCase(name);
+        ShotFolder& folder = ScreenshotsIn(hostDir);
+        ShotFile* replaced = nullptr;
+        for (ShotFile& shot : folder.Shots) {
+            if (shot.Key == wanted && (!replaced || shot.HostName == hostName)) replaced = &shot;
+        }
+        std::string target = replaced ? replaced->HostName : hostName;
+        HostEntry existing;
+        if (replaced) {
+            // Looked at again as it is now, as the one file written over.
+            if (!IsOwnScreenshotFile(hostDir + target, existing))
+                Raise(errInvalidCall, "Not replacing " + name + ": it is no screenshot");
+        } else {
+            // A file of that name that is none of ours (another's picture, a
+            // program, a link) is never written over.
+            const std::string there = ToHostPath(FromHostPath(hostDir) + name);
+            if (StatHostEntry(there).Exists || StatHostEntry(hostDir + hostName).Exists)
+                Raise(errInvalidCall, "Not replacing " + name + ": it is no screenshot");
+        }
+        uint64_t kept = 0;
+        for (const ShotFile& shot : folder.Shots)
+            if (&shot != replaced) kept += shot.Size;
+        // Refused before a pixel is read when not even the smallest picture fits.
+        auto refuseOver = [&](uint64_t size) {
+            if (kept + size > ScreenshotBudget)
+                Raise(errInvalidCall, "The screenshots in the program folder fill their " +
+                                          std::to_string(ScreenshotBudget) + " bytes");
+        };
+        refuseOver(kDiskBlock);
 
         RenderBackend& dev = Dev();
         int32_t left = std::max(Area.Left, 0), top = std::max(Area.Top, 0);
@@ -589,43 +654,18 @@ bool zDDrawModule::SaveScreenShot(const std::string& FileName, RECT& Area, int32
         std::string error;
         if (!EncodeImage(Format, rgba.data(), right - left, bottom - top, bytes, &error))
             Raise(errInvalidCall, error.empty() ? std::string("Could not encode the picture") : error);
-
-        // The folder is searched without regard to case, as the program finds
-        // its own files: "ZSC" is the compiler, "Story.TXT" the story. The
-        // budget holds for the screenshots the folder keeps, of this run and
-        // of earlier ones; the one replaced gives its room to the new one.
-        std::string hostDir = app.empty() ? std::string() : ToHostPath(app);
-        if (!hostDir.empty() && hostDir.back() != '/') hostDir += '/';
-        const std::string hostName = Cp1252ToUtf8(name);
-        const std::string wanted = LCase(name);
-        std::string target = hostName;
-        HostEntry existing;
-        uint64_t kept = 0;
-        std::vector<std::pair<std::string, uint64_t>> shots;
-        for (const std::string& entry : ListHostFolder(hostDir)) {
-            const std::string entryName = Utf8ToCp1252(entry);
-            const bool same = LCase(entryName) == wanted;
-            if (!same && !IsScreenshotName(entryName)) continue;
-            const HostEntry e = StatHostEntry(hostDir + entry);
-            // A screenshot is a plain file of one name holding a picture as
-            // written here. Anything else is not ours to replace or count.
-            const bool ours =
-                e.Regular && e.Links == 1 &&
-                IsOwnScreenshot(ReadHostFileHead(hostDir + entry, kScreenshotHeadBytes), e.Size);
-            if (same && !ours) Raise(errInvalidCall, "Not replacing " + entryName + ": it is no screenshot");
-            if (same && (!existing.Exists || entry == hostName)) {
-                existing = e;
-                target = entry;
-            }
-            if (ours) shots.emplace_back(entry, std::max<uint64_t>(e.Size, kDiskBlock));
-        }
-        for (const auto& [entry, taken] : shots)
-            if (entry != target || !existing.Exists) kept += taken;
         const uint64_t size = std::max<uint64_t>(bytes.size(), kDiskBlock);
-        if (kept + size > ScreenshotBudget)
-            Raise(errInvalidCall, "The screenshots in the program folder fill their " +
-                                      std::to_string(ScreenshotBudget) + " bytes");
-        if (!WriteHostFileNoFollow(hostDir + target, bytes, existing, error)) Raise(errPathNotFound, error);
+        refuseOver(size);
+        if (!WriteHostFileNoFollow(hostDir + target, bytes, existing, error)) {
+            // The file and the cause, for the player to act on.
+            Raise(errPathNotFound, "Cannot save " + FileName + ": " + error);
+        }
+        if (replaced) {
+            // Written over in place, which leaves the folder as it was.
+            replaced->Size = size;
+        } else {
+            Screenshots.Stamp = HostFolderStamp{};
+        }
         ScreenshotBytes = kept + size;
         Log("INF", "Screenshot saved", FileName);
         return true;
@@ -640,6 +680,7 @@ void zDDrawModule::Device_Release() {
     }
     Textures.clear();
     TextureCount = 0;
+    Unhold(HeldKind::Graphics, TextureBytes);
     TextureBytes = 0;
     FailedTextureFiles.clear();
     // Nothing queued can be drawn any more.

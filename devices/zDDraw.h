@@ -17,6 +17,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "core/zHostFile.h"
 #include "devices/ByRef.h"
 #include "platform/RenderBackend.h"
 
@@ -128,9 +129,10 @@ struct zDDrawModule {
     // logged error before it takes the machine's memory.
     int64_t TextureBytes = 0;
     int64_t TextureBudget = int64_t(512) << 20;
-    // Counts w x h texels against the budget; logs and answers False when they
-    // do not fit.
+    // Counts w x h texels against the budget and under the program's memory
+    // ceiling (core/zMemory.h); logs and answers False when they do not fit.
     bool ReserveTextureBytes(int64_t iW, int64_t iH, const std::string& iWhat);
+    void ReleaseTextureBytes(int64_t iW, int64_t iH);
 
     // ---- batches -------------------------------------------------------
     std::vector<PolyBuffer<TLVertex>> PolyBuffers{1};  // 1..PolyBufferSize
@@ -317,6 +319,21 @@ private:
     static void LogLoadFailure(const std::string& FileName, const std::string& iWhy, bool iTold = false);
     bool DecodeInto(const TextureEntry& e, const std::string& path, int32_t& w, int32_t& h,
                     std::vector<uint8_t>& rgba) const;
+    // The program's screenshots in the program folder as last looked at:
+    // the folder is listed, and its pictures looked into, again only when it
+    // has changed, so a call refused at the budget costs no walk of it.
+    struct ShotFile {
+        std::string HostName;
+        std::string Key;  // the name as the program compares it, in lower case
+        uint64_t Size = 0;
+    };
+    struct ShotFolder {
+        std::string HostDir;
+        HostFolderStamp Stamp;
+        std::vector<ShotFile> Shots;
+    };
+    ShotFolder Screenshots;
+    ShotFolder& ScreenshotsIn(const std::string& iHostDir);
 };
 extern zDDrawModule zDDraw;
 

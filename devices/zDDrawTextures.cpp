@@ -7,6 +7,7 @@
 
 #include "core/zCore.h"
 #include "core/zFileSystem.h"
+#include "core/zMemory.h"
 #include "core/zRuntime.h"
 #include "core/zStream.h"
 #include "devices/zDDraw.h"
@@ -83,8 +84,18 @@ bool zDDrawModule::ReserveTextureBytes(int64_t iW, int64_t iH, const std::string
             FormatLong(int32_t(TextureBytes >> 20)) + " of " + FormatLong(int32_t(TextureBudget >> 20)) + " MB");
         return false;
     }
+    if (!HoldUnderCeiling(HeldKind::Graphics, bytes)) {
+        Log("ERR", "Memory ceiling reached", iWhat, CeilingRefusal(HeldKind::Graphics, bytes));
+        return false;
+    }
     TextureBytes += bytes;
     return true;
+}
+
+void zDDrawModule::ReleaseTextureBytes(int64_t iW, int64_t iH) {
+    const int64_t bytes = std::min(iW * iH * 4, TextureBytes);
+    TextureBytes -= bytes;
+    Unhold(HeldKind::Graphics, bytes);
 }
 
 int32_t zDDrawModule::LoadTexture(const std::string& FileName, bool Smooth, int32_t ColorKey, int32_t MipLevels,
@@ -189,7 +200,7 @@ int32_t zDDrawModule::LoadTextureNamed(const std::string& FileName, bool Content
                 why = error.empty() ? "damaged image file" : error;
                 if (stamped) RememberFailedFile(hostPath, stamp, why);
             }
-            if (tex == 0) TextureBytes -= int64_t(w) * h * 4;
+            if (tex == 0) ReleaseTextureBytes(w, h);
         }
         if (tex != 0) {
             TextureEntry& e = Textures[size_t(TextureCount)];
@@ -234,7 +245,7 @@ void zDDrawModule::ReleaseTextureObject(int32_t Texture) {
     e.Drawn.clear();
     if (Device) Device->DeleteTexture(e.Texture);
     e.Texture = 0;
-    TextureBytes -= int64_t(e.W) * e.H * 4;
+    ReleaseTextureBytes(e.W, e.H);
     if (RenderTargetActive && RenderTarget == Texture) {
         if (Device) Device->SetRenderTarget(0);
         RenderTargetActive = false;

@@ -17,6 +17,10 @@ zMusicSetupState zMusicSetup;
 
 namespace {
 
+// A setup names a track and its timed events: the demo's take 140 bytes, and
+// this holds tens of thousands of events.
+constexpr int64_t kMaxSetupFileBytes = int64_t(1) << 20;
+
 MusicSetupEntry& Entry(int32_t i) { return zMusicSetup.Setups[size_t(i)]; }
 
 int32_t EventPosition(const MusicSetupRecord& s, int32_t n) {
@@ -159,7 +163,7 @@ int32_t StartMusicSetup(const std::string& FileName, bool Looping, bool Restart)
     const bool read = Trap("StartMusicSetup", false, [&] {
         zStream data;
         std::string why;
-        if (data.FileImport(path, "")) {
+        if (data.FileImport(path, "", kMaxSetupFileBytes)) {
             try {
                 record = LoadMusicSetup(data);
                 return true;

@@ -8,6 +8,7 @@
 #include "core/zCore.h"
 #include "core/zFile.h"
 #include "core/zFileSystem.h"
+#include "core/zMemory.h"
 #include "core/zRegistry.h"
 #include "core/zRuntime.h"
 #include "script/zScriptRun.h"
@@ -95,6 +96,7 @@ void zScriptModule::Script_Initialize() {
     RegisterClass(std::make_shared<zScriptClass>());
     BindScriptDevices();
     Classes.clear();
+    Unhold(HeldKind::ScriptCode, zMemory.Held[size_t(HeldKind::ScriptCode)]);
     SavedValues = zScriptArray::New();
     Globals = zScriptArray::New();
     ExecuteDepth = CallDepth = ExprDepth = FreeDepth = 0;
@@ -130,7 +132,15 @@ void zScriptModule::LoadScriptFile(const std::string& iFile) {
     zFile file;
     bool loaded = false;
     try {
-        loaded = file.Load(path);
+        // Read to no more than a compiled script can need, and to the end of
+        // its classes: a file that holds more after them is refused rather
+        // than unpacked whole at every load.
+        loaded = file.Load(path, "", int64_t(MaxScriptFileBytes));
+        if (loaded && file.TrailingBytes > 0) {
+            Log("ERR", "LoadScriptFile", FormatLong(file.TrailingBytes) + " bytes after the end of the script",
+                "<" + iFile + ">");
+            loaded = false;
+        }
     } catch (const std::exception&) {
         loaded = false;
     }
@@ -144,6 +154,25 @@ void zScriptModule::LoadScriptFile(const std::string& iFile) {
 void zScriptModule::LoadScriptChunks(zFile& iFile, const std::string& iName) {
     zCore.CurrentProc = "LoadScriptFile";
     size_t before = Classes.size();
+    // The classes loaded stay for the run, each version of each: what their
+    // code takes is counted, and a file past the budget (or the program's
+    // memory ceiling) loads nothing.
+    int64_t code = 0;
+    for (int32_t i = 1; i <= iFile.ChunkCount(); ++i) {
+        const std::shared_ptr<zFileChunk> chunk = iFile.GetChunk(i);
+        if (chunk->ContentName == "zScriptClass") code += chunk->Data.GetLength();
+    }
+    const int64_t held = zMemory.Held[size_t(HeldKind::ScriptCode)];
+    if (code > int64_t(MaxScriptCodeBytes) - held) {
+        Log("ERR", "LoadScriptFile", "Script code budget used up", "<" + iName + ">",
+            FormatLong(int64_t(held >> 20)) + " of " + FormatLong(int64_t(MaxScriptCodeBytes >> 20)) + " MB");
+        return;
+    }
+    if (!FitsUnderCeiling(code)) {
+        Log("ERR", "LoadScriptFile", "Memory ceiling reached", "<" + iName + ">",
+            CeilingRefusal(HeldKind::ScriptCode, code));
+        return;
+    }
     try {
         iFile.ImportFromStreams();
         // Inheritance copies functions down; a file may not make more than this.
@@ -168,6 +197,7 @@ void zScriptModule::LoadScriptChunks(zFile& iFile, const std::string& iName) {
             cls->LoadInherits();
             Classes.push_back(cls);
         }
+        Hold(HeldKind::ScriptCode, code);
     } catch (const RuntimeError& e) {
         Classes.resize(before);
         Log("ERR", "LoadScriptFile", e.Description, "<" + iName + ">");

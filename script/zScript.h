@@ -81,6 +81,11 @@ struct zScriptModule {
     // budget leaves the program well under a gigabyte even with the texts a
     // script builds on the way.
     size_t MaxScriptBytes = size_t(384) << 20;
+    // A compiled script file unpacks to no more than this (the demo's is
+    // 20 KB); the code of the classes loaded, which stay for the run, every
+    // version of them, takes no more than this in all.
+    size_t MaxScriptFileBytes = size_t(16) << 20;
+    size_t MaxScriptCodeBytes = size_t(64) << 20;
 
     // Registers the class prototype, makes the state new and empty, and binds
     // the host built-ins to the device layer and the dialogs to the platform's.

@@ -1,6 +1,7 @@
 #include "script/zScriptArray.h"
 
 #include "core/zCore.h"
+#include "core/zMemory.h"
 #include "core/zRuntime.h"
 #include "core/zStream.h"
 #include "core/zValues.h"
@@ -11,34 +12,56 @@ namespace zun {
 namespace {
 zScriptArray* gLiveArrays = nullptr;
 size_t gArrayEntries = 0;
-size_t gScriptBytes = 0;
 // What a slot stands for: the slot and the value it holds.
 constexpr size_t kEntryBytes = sizeof(ValueRef) + sizeof(zScriptValue);
+// The script memory counted, kept with the program's other memory under its
+// ceiling; and whether the last refusal was the ceiling's, and of how much.
+int64_t& gScriptBytes = zMemory.Held[size_t(HeldKind::ScriptValues)];
+size_t gCeilingRefused = 0;
+
+bool Fits(size_t n) noexcept {
+    if (n > zScript.MaxScriptBytes || size_t(gScriptBytes) > zScript.MaxScriptBytes - n) {
+        gCeilingRefused = 0;
+        return false;
+    }
+    if (!FitsUnderCeiling(int64_t(n))) {
+        gCeilingRefused = n;
+        return false;
+    }
+    return true;
+}
 }  // namespace
 
 bool TakeScriptBytes(size_t n) noexcept {
-    if (zScript.ExecuteDepth > zScript.FreeDepth && (n > zScript.MaxScriptBytes || gScriptBytes > zScript.MaxScriptBytes - n)) {
-        return false;
-    }
-    gScriptBytes += n;
+    if (zScript.ExecuteDepth > zScript.FreeDepth && !Fits(n)) return false;
+    Hold(HeldKind::ScriptValues, int64_t(n));
     return true;
 }
 
 bool TakeScriptBytesAnywhere(size_t n) noexcept {
-    if (n > zScript.MaxScriptBytes || gScriptBytes > zScript.MaxScriptBytes - n) return false;
-    gScriptBytes += n;
+    if (!Fits(n)) return false;
+    Hold(HeldKind::ScriptValues, int64_t(n));
     return true;
 }
 
-void GiveScriptBytes(size_t n) noexcept { gScriptBytes -= n < gScriptBytes ? n : gScriptBytes; }
+void GiveScriptBytes(size_t n) noexcept { Unhold(HeldKind::ScriptValues, int64_t(n)); }
 
-size_t ScriptBytesInUse() noexcept { return gScriptBytes; }
+size_t ScriptBytesInUse() noexcept { return size_t(gScriptBytes); }
 
-void ScriptOutOfMemory() { Raise(errOutOfMemory); }
+void ScriptOutOfMemory() {
+    // The script's own budget says "Out of memory" as ever; the ceiling
+    // names itself and what holds the memory.
+    const size_t refused = gCeilingRefused;
+    gCeilingRefused = 0;
+    if (refused)
+        Raise(errOutOfMemory,
+              ErrorDescription(errOutOfMemory) + ": " + CeilingRefusal(HeldKind::ScriptValues, int64_t(refused)));
+    Raise(errOutOfMemory);
+}
 
 void ReserveArrayEntries(size_t n) {
     if (n > zScript.MaxArrayEntries || gArrayEntries > zScript.MaxArrayEntries - n) Raise(errOutOfMemory);
-    if (!TakeScriptBytes(n * kEntryBytes)) Raise(errOutOfMemory);
+    if (!TakeScriptBytes(n * kEntryBytes)) ScriptOutOfMemory();
     gArrayEntries += n;
 }
 
@@ -51,7 +74,7 @@ void ReleaseArrayEntries(size_t n) noexcept {
 size_t ArrayEntriesInUse() noexcept { return gArrayEntries; }
 
 zScriptArray::zScriptArray() {
-    if (!TakeScriptBytes(sizeof(zScriptArray))) Raise(errOutOfMemory);
+    if (!TakeScriptBytes(sizeof(zScriptArray))) ScriptOutOfMemory();
     nextLive_ = gLiveArrays;
     if (gLiveArrays) gLiveArrays->prevLive_ = this;
     gLiveArrays = this;

@@ -70,7 +70,7 @@ bool Contained(W&& where, F&& body) {
 }  // namespace
 
 zScriptObject::zScriptObject() : Locals(zScriptArray::New()) {
-    if (!TakeScriptBytes(sizeof(zScriptObject))) Raise(errOutOfMemory);
+    if (!TakeScriptBytes(sizeof(zScriptObject))) ScriptOutOfMemory();
 }
 zScriptObject::~zScriptObject() { GiveScriptBytes(sizeof(zScriptObject)); }
 

@@ -192,7 +192,33 @@ void gWeatherModule::UpdateWeather(float t) {
     }
 }
 
+const char* gWeatherModule::FlashRefusal() {
+    // Three keys a flash, dropped as the flash passes.
+    if (FlashCurve && FlashCurve->PointCount >= 3 * kMaxFlashesWaiting) return "no more than 64 flashes waiting";
+    if (!RoomForSound()) return "no more than 256 weather sounds waiting";
+    return nullptr;
+}
+
+bool gWeatherModule::RoomForSound() {
+    if (SoundCount < kMaxSoundRecords) return true;
+    // The one-shots played go; what waits, and the looping records, stay in
+    // their order.
+    std::vector<WeatherSound> kept(1);
+    int32_t rain = 0;
+    for (int32_t i = 1; i <= SoundCount && size_t(i) < Sounds.size(); ++i) {
+        WeatherSound& s = Sounds[size_t(i)];
+        if (!s.Looping && s.Played) continue;
+        if (i == RainSound) rain = int32_t(kept.size());
+        kept.push_back(std::move(s));
+    }
+    Sounds = std::move(kept);
+    SoundCount = int32_t(Sounds.size()) - 1;
+    RainSound = rain;
+    return SoundCount < kMaxSoundRecords;
+}
+
 void gWeatherModule::Flash(int32_t iTime, float iStrength) {
+    if (FlashRefusal()) return;
     if (!FlashCurve) FlashCurve = std::make_shared<zLerpStream>();
     FlashCurve->AddPoint(iTime, 0.0f, 0);
     FlashCurve->AddPoint(AddLong(iTime, 2), iStrength, 0);
@@ -222,6 +248,7 @@ void gWeatherModule::RenderWeatherOverlay() {
 }
 
 int32_t gWeatherModule::QueueSound(int32_t Time, const std::string& FileName, float Volume, float Speed) {
+    if (!RoomForSound()) return 0;
     WeatherSound s;
     s.Time = Time;
     s.FileName = FileName;

@@ -82,15 +82,26 @@ struct gWeatherModule {
     void UpdateSun(float t);
     // A flash rising from frame iTime to iStrength in 2 frames and gone after
     // 8, and its thunder 30 to 80 frames later ("thunder2.wav" below strength
-    // 0.75, else "thunder1.wav").
+    // 0.75, else "thunder1.wav"). Nothing is queued when FlashRefusal says why.
     void Flash(int32_t iTime, float iStrength);
+    // Why no more flash can wait now ("no more than 64 flashes waiting"), or
+    // null. Flashes and sounds waiting are bounded, so a script that asks
+    // for thousands a frame cannot make every frame walk thousands.
+    const char* FlashRefusal();
+    static constexpr int32_t kMaxFlashesWaiting = 64;
+    // Records the sound queue keeps: past it the one-shots already played
+    // leave it, and a sound is refused while those waiting fill it.
+    static constexpr int32_t kMaxSoundRecords = 256;
     // Samples the flash curve at the current frame and adds its brightness
     // over the whole screen.
     void RenderFlash();
     // The overlay colour over the whole screen at opacity A.
     void RenderWeatherOverlay();
-    // Appends a one-shot record; returns the new SoundCount.
+    // Appends a one-shot record; returns the new SoundCount, 0 when the queue
+    // holds kMaxSoundRecords waiting.
     int32_t QueueSound(int32_t Time, const std::string& FileName, float Volume, float Speed);
+    // Room for one more record: played one-shots leave a full queue.
+    bool RoomForSound();
 };
 extern gWeatherModule gWeather;
 

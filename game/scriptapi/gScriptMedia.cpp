@@ -166,6 +166,9 @@ float FlashStrength() {
 }
 
 void flash(GameCall& c) {
+    if (c.Count <= 2) {
+        if (const char* why = gWeather.FlashRefusal()) Raise(errOutOfMemory, std::string("Out of memory: ") + why);
+    }
     switch (c.Count) {
         case 0: gWeather.Flash(zCore.FrameCounter, FlashStrength()); break;
         case 1: {

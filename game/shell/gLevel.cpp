@@ -109,10 +109,11 @@ bool ReadLevel(zFile& file, const std::string& LevelName) {
         LogTooMany(LevelName, "bytes", size_t(std::min<uintmax_t>(stored, SIZE_MAX)), kMaxLevelBytes);
         return false;
     }
+    // Unpacked to no more than a level may hold, stored or packed.
     zStream data;
-    if (!data.FileImport(path, "")) return false;
-    if (size_t(data.GetLength()) > kMaxLevelBytes) {
-        LogTooMany(LevelName, "bytes", size_t(data.GetLength()), kMaxLevelBytes);
+    int64_t claimed = 0;
+    if (!data.FileImport(path, "", int64_t(kMaxLevelBytes), &claimed)) {
+        if (claimed > int64_t(kMaxLevelBytes)) LogTooMany(LevelName, "bytes", size_t(claimed), kMaxLevelBytes);
         return false;
     }
     file.FileName = path;

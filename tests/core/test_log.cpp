@@ -210,6 +210,60 @@ TEST(Log, EachPlaceTheLogGoesStopsAtItsBudgetWithOneLine) {
     SetApplicationFolder("");
 }
 
+// debug.log lasts from run to run: what earlier runs left counts against its
+// budget, the budget line is written once in the file's life, and a file
+// shipped larger than its budget takes one line and then nothing. Standard
+// error keeps a budget a run.
+TEST(Log, TheDebugFileHoldsItsBudgetAcrossRuns) {
+    TempDir dir;
+    const std::string path = dir.HostPath("debug.log");
+    zun::test::WriteHostFile(path, {});
+    SetApplicationFolder(dir.Host());
+    const int64_t budget = zCore.LogSinkBudget;
+    zCore.LogSinkBudget = 4000;
+    auto text = [&] {
+        const auto bytes = zun::test::ReadHostFile(path);
+        return std::string(bytes.begin(), bytes.end());
+    };
+    auto count = [](const std::string& t, const std::string& what) {
+        int n = 0;
+        for (size_t p = t.find(what); p != std::string::npos; p = t.find(what, p + 1)) ++n;
+        return n;
+    };
+    auto run = [&](int lines) {
+        zCore.LogToStderr = true;
+        testing::internal::CaptureStderr();
+        Core_Start();
+        for (int i = 0; i < lines; ++i) Log("INF", "flood", i);
+        Core_Reset();
+        zCore.LogToStderr = false;
+        return testing::internal::GetCapturedStderr();
+    };
+    const std::string note = "LOG\tLog budget spent\t";
+    size_t sizeAfter = 0;
+    for (int r = 0; r < 4; ++r) {
+        const std::string err = run(r == 0 ? 20 : 1000);
+        const std::string t = text();
+        EXPECT_LE(t.size(), 4000u) << "run " << r;
+        EXPECT_EQ(count(t, note), r == 0 ? 0 : 1) << "run " << r;
+        if (r >= 2) {
+            EXPECT_EQ(t.size(), sizeAfter) << "run " << r;
+        }
+        sizeAfter = t.size();
+        EXPECT_GE(count(err, "INF\tflood\t"), 20) << "standard error has a budget of its own each run";
+    }
+    zun::test::WriteHostFile(path, std::vector<uint8_t>(6000, 'x'));
+    run(10);
+    const std::string once = text();
+    EXPECT_EQ(once.substr(0, 6000), std::string(6000, 'x'));
+    EXPECT_EQ(count(once, note), 1);
+    EXPECT_LT(once.size(), 6000u + 200u);
+    run(10);
+    EXPECT_EQ(text(), once);
+    zCore.LogSinkBudget = budget;
+    SetApplicationFolder("");
+}
+
 TEST(Log, TrapLogsTheProcedureAndReturnsTheFailureValue) {
     LogCapture cap;
     int r = Trap("Texture_Export", -1, []() -> int { Raise(errOverflow); });

@@ -2,6 +2,10 @@
 // compiled script files.
 #include "ScriptTestSupport.h"
 
+#include <algorithm>
+
+#include "core/zMemory.h"
+
 namespace zun::test {
 namespace {
 
@@ -230,6 +234,52 @@ TEST_F(Loading, MissingAndUnreadableFiles) {
     zScript.LoadScriptFile("junk.dat");
     EXPECT_EQ(boxText, "Error loading script:\r\n\r\n<junk.dat>");
     EXPECT_TRUE(zScript.Classes.empty());
+}
+
+// A compiled script is read to the end of its classes and within what a
+// script can need: bytes after the classes, a file that would unpack past
+// that, and classes past what loaded code may take in all (a script that
+// loads its own file again and again) each load nothing, and say so.
+TEST_F(Loading, AScriptFileIsReadToItsEndAndWithinItsBounds) {
+    struct Restore {
+        size_t file = zScript.MaxScriptFileBytes, code = zScript.MaxScriptCodeBytes;
+        ~Restore() {
+            zScript.MaxScriptFileBytes = file;
+            zScript.MaxScriptCodeBytes = code;
+        }
+    } restore;
+    int boxes = 0;
+    gScriptHooks.MessageBox = [&](const std::string&, const std::string&, int32_t) { return ++boxes; };
+    std::vector<uint8_t> tail = ScriptFile({ClassChunk("T", {{"f", RetInt(1)}})});
+    tail.resize(tail.size() + 100000);
+    zStream packed(tail);
+    ASSERT_TRUE(packed.FileExport(dir.Path("tail.dat"), true));
+    zScript.LoadScriptFile("tail.dat");
+    EXPECT_TRUE(log.Contains("ERR\tLoadScriptFile\t100000 bytes after the end of the script\t<tail.dat>"));
+    EXPECT_TRUE(zScript.Classes.empty());
+    EXPECT_EQ(boxes, 1);
+
+    zScript.MaxScriptFileBytes = 50000;
+    zScript.LoadScriptFile("tail.dat");
+    EXPECT_TRUE(log.Contains("ERR\tFile too large\t" + dir.Path("tail.dat") + "\t" + std::to_string(tail.size()) +
+                             " bytes of at most 50000"));
+    EXPECT_TRUE(zScript.Classes.empty());
+    EXPECT_EQ(boxes, 2);
+
+    Write("v.dat", ScriptFile({ClassChunk("V", {{"f", RetInt(1)}})}));
+    const int64_t before = zMemory.Held[size_t(HeldKind::ScriptCode)];
+    zScript.LoadScriptFile("v.dat");
+    const int64_t one = zMemory.Held[size_t(HeldKind::ScriptCode)] - before;
+    ASSERT_GT(one, 0);
+    zScript.MaxScriptCodeBytes = size_t(before + 3 * one);
+    for (int i = 0; i < 5; ++i) zScript.LoadScriptFile("v.dat");
+    EXPECT_EQ(zScript.Classes.size(), 3u);
+    EXPECT_EQ(std::count_if(log.Lines().begin(), log.Lines().end(),
+                            [](const std::string& l) {
+                                return l.rfind("ERR\tLoadScriptFile\tScript code budget used up\t<v.dat>", 0) == 0;
+                            }),
+              3);
+    EXPECT_EQ(Object("V")->Execute("f")->GetLong(), 1);
 }
 
 TEST_F(Loading, ABadClassChunkRegistersNothingFromTheFile) {

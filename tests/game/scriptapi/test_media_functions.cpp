@@ -520,6 +520,30 @@ TEST_F(MediaTest, FlashByArgumentCount) {
     EXPECT_EQ(gWeather.SoundCount, 3);
 }
 
+// Flashes asked for by the thousand a frame wait in a bounded queue, their
+// thunder too: past it the call fails naming the bound, and the weather's
+// update walks no more records however long it goes on.
+TEST_F(MediaTest, FlashesAndTheirThunderWaitInABoundedQueue) {
+    auto so = M();
+    for (int32_t frame = 100; frame < 120; ++frame) {
+        zCore.FrameCounter = frame;
+        for (int32_t i = 0; i < 200; ++i) so->Execute("flash1", {HostValue(int32_t(i % 100))});
+        gWeather.UpdateWeather(0.5f);
+        EXPECT_LE(gWeather.FlashCurve->PointCount, 3 * gWeatherModule::kMaxFlashesWaiting) << frame;
+        EXPECT_LE(gWeather.SoundCount, gWeatherModule::kMaxSoundRecords) << frame;
+    }
+    EXPECT_GT(LogCount("M.flash1\tflash: Out of memory: no more than 64 flashes waiting"), 0u);
+    // Once they have passed, a flash lights up again, with its thunder.
+    zCore.FrameCounter = 1000;
+    gWeather.UpdateWeather(0.5f);
+    const size_t refused = LogCount("Out of memory");
+    so->Execute("flash2", {HostValue(int32_t(0)), HostValue(1.0f)});
+    EXPECT_EQ(LogCount("Out of memory"), refused);
+    gWeather.FlashCurve->SetTime(1002);
+    EXPECT_FLOAT_EQ(gWeather.FlashCurve->Value, 1.0f);
+    EXPECT_EQ(gWeather.Sounds[size_t(gWeather.SoundCount)].FileName, "thunder1.wav");
+}
+
 TEST_F(MediaTest, LensAssignedSwappedAndRemoved) {
     auto a = Object("Lens");
     a->Locals->SetNameValue("who", HostValue("a"));

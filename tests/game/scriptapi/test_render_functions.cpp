@@ -1,11 +1,20 @@
 // Scenes, render targets, the lens buffers, blending, overlays, screenshots
 // and the main window, driven from scripts against the recording device.
 #include <SDL.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+#include <filesystem>
 
 #include "core/zFileSystem.h"
+#include "core/zHostFile.h"
 #include "game/shell/frmMain.h"
 #include "platform/Window.h"
 #include "scene/zCamera.h"
@@ -223,6 +232,63 @@ TEST_F(RenderTest, ScreenshotsReplaceNothingButScreenshotsAndStopAtTheirBudget) 
     EXPECT_EQ(LogCount("Screenshot saved"), 6u);
     EXPECT_EQ(LogCount("ERR\tSaveScreenShot"), 10u);
     EXPECT_NE(::access(app.HostPath("c.bmp").c_str(), F_OK), 0);
+    zFileSystem.AppPath.clear();
+}
+
+// At its budget a screenshot is refused before a pixel is read and without a
+// walk of the program folder, however many files it holds: the folder is
+// listed, and its pictures looked into, again only once it has changed.
+TEST_F(RenderTest, AScreenshotRefusedAtTheBudgetCostsNoWalkOfTheFolder) {
+    zun::test::TempDir app;
+    zFileSystem.AppPath = app.Path();
+    for (int i = 0; i < 500; ++i) zun::test::WriteHostFile(app.HostPath("note" + std::to_string(i)), {'x'});
+    auto so = Object("R");
+    zDDraw.BeginScene(0, 0);
+    so->Execute("shot", {HostValue("a.bmp")});
+    ASSERT_EQ(LogCount("Screenshot saved"), 1u);
+    zDDraw.ScreenshotBudget = zDDraw.ScreenshotBytes;
+    // Changed a minute ago, as a game folder is when it is played.
+    const timespec past[2] = {{::time(nullptr) - 60, 0}, {::time(nullptr) - 60, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, app.Host().c_str(), past, 0), 0);
+    rec->ClearLog();
+    const uint64_t listed = HostFolderListings();
+    for (int i = 0; i < 100; ++i) so->Execute("shot", {HostValue("b.bmp")});
+    EXPECT_EQ(LogCount("ERR\tSaveScreenShot\tThe screenshots in the program folder fill their"), 100u);
+    EXPECT_LE(HostFolderListings() - listed, 2u) << "once for its pictures, once for its names";
+    EXPECT_FALSE(Called("ReadPixels"));
+    // The one there may still be taken again; once it is gone there is room.
+    so->Execute("shot", {HostValue("A.BMP")});
+    EXPECT_EQ(LogCount("Screenshot saved"), 2u);
+    std::filesystem::remove(app.HostPath("a.bmp"));
+    so->Execute("shot", {HostValue("b.bmp")});
+    EXPECT_EQ(LogCount("Screenshot saved"), 3u);
+    zFileSystem.AppPath.clear();
+}
+
+// A screenshot that cannot be written says which file and why, and leaves
+// nothing half written.
+TEST_F(RenderTest, AScreenshotThatCannotBeWrittenSaysWhichAndWhy) {
+    zun::test::TempDir app;
+    zFileSystem.AppPath = app.Path();
+    auto so = Object("R");
+    zDDraw.BeginScene(0, 0);
+    // The disk takes a kilobyte of any file.
+    struct sigaction ignore {}, savedAction {};
+    ignore.sa_handler = SIG_IGN;
+    ASSERT_EQ(::sigaction(SIGXFSZ, &ignore, &savedAction), 0);
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    rlimit small = saved;
+    small.rlim_cur = 1024;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    so->Execute("shot", {HostValue("full.bmp")});
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    ::sigaction(SIGXFSZ, &savedAction, nullptr);
+    EXPECT_EQ(LogCount("ERR\tSaveScreenShot\tCannot save " + app.Path("full.bmp") +
+                       ": cannot write the file (" + std::strerror(EFBIG) + ")"),
+              1u)
+        << Logged();
+    EXPECT_NE(::access(app.HostPath("full.bmp").c_str(), F_OK), 0);
     zFileSystem.AppPath.clear();
 }
 

@@ -9,7 +9,9 @@
 #include <vector>
 
 #include "ScriptApiTestSupport.h"
+#include "core/zDataFile.h"
 #include "core/zFileSystem.h"
+#include "core/zMemory.h"
 #include "game/shell/frmMain.h"
 #include "game/shell/gLevel.h"
 #include "game/world/gGestures.h"
@@ -25,6 +27,7 @@ protected:
         MakeLevel();
         gCharTest.mapEmitters = std::make_shared<zEmitterMap>();
         LoadScript(R"(class B {
+            kept = "";
             func emitters(n) { for (i = 0; i < n; i++) createEmitter(10.0, 10.0, 0.0); record("all"); }
             func items(s, n) { for (i = 0; i < n; i++) itemCreate(s); record("all"); }
             func chars(n) {
@@ -81,6 +84,9 @@ protected:
             func walk(x, y, s) { playerSetPath(x, y, s); }
             func walkChar(c, x, y, s) { charSetPath(c, x, y, s); }
             func walkOwn(x, y, s) { setPath(x, y, s); }
+            func hold(n) { kept = repeat("x", n); record("held"); }
+            func target(n) { record(createRenderTarget(n)); }
+            func load(name) { loadScriptFile(name); record("loaded"); }
             func charThenText() {
                 charCreate(itemCreate(spriteCreate("", 0, 0, 24, 32, 12.0, 28.0)), "V", "", 10, 10);
                 record("made");
@@ -280,6 +286,52 @@ TEST_F(ScriptLimitsTest, WhatTheGameKeepsOfAScriptsTextsAndArraysIsBounded) {
     }
     EXPECT_EQ(gCharTest.CursorEvent.size(), kMaxNameLength);
     EXPECT_EQ(mTimeline.Events.size(), 2u);
+}
+
+// Graphics, script values and a script file being unpacked share one
+// ceiling: with its room taken by one kind, the others are refused with a
+// line naming what was asked and what holds the memory, and the game goes on.
+TEST_F(ScriptLimitsTest, GraphicsScriptValuesAndUnpackedFilesShareOneCeiling) {
+    struct Restore {
+        int64_t ceiling = zMemory.Ceiling;
+        std::string path = zScript.ScriptPath;
+        ~Restore() {
+            zMemory.Ceiling = ceiling;
+            zScript.ScriptPath = path;
+        }
+    } restore;
+    zun::test::TempDir dir;
+    std::vector<uint8_t> packed;
+    ASSERT_TRUE(SaveDataBytes(std::vector<uint8_t>(size_t(3) << 20), true, "", packed));
+    zun::test::WriteHostFile(dir.HostPath("big.dat"), packed);
+    zScript.ScriptPath = dir.Path();
+    auto b = Object("B");
+    constexpr int32_t kMB = 1 << 20;
+    zMemory.Ceiling = zMemory.Total + 3 * kMB + kMB / 2;
+
+    b->Execute("hold", {HostValue(kMB)});
+    b->Execute("target", {HostValue(1024)});
+    EXPECT_EQ(records, (std::vector<std::string>{"held", "0"}));
+    EXPECT_EQ(LogCount("ERR\tMemory ceiling reached\tRenderTarget 1024\t4 MB of graphics past the memory ceiling of "),
+              1u)
+        << Logged();
+    EXPECT_EQ(LogCount("(graphics 0 MB, script values 1 MB"), 1u);
+
+    records.clear();
+    b->Execute("load", {HostValue("big.dat")});
+    EXPECT_EQ(LogCount("ERR\tMemory ceiling reached\t" + dir.Path("big.dat") + "\t3 MB of unpacked files past"), 1u)
+        << Logged();
+    EXPECT_EQ(records, std::vector<std::string>{"loaded"});
+
+    records.clear();
+    b->Execute("target", {HostValue(512)});
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_GT(std::stoi(records[0]), 0);
+    b->Execute("hold", {HostValue(2 * kMB)});
+    EXPECT_EQ(records.size(), 1u);
+    EXPECT_EQ(LogCount("B.hold\tOut of memory: "), 1u) << Logged();
+    EXPECT_EQ(LogCount(" of script values past the memory ceiling of "), 1u) << Logged();
+    EXPECT_LE(zMemory.Total, zMemory.Ceiling);
 }
 
 TEST_F(ScriptLimitsTest, FarValuesAreRefusedWhereTheyComeIn) {
