@@ -500,7 +500,7 @@ void zDDrawModule::EndTextureScene() {
     RenderTargetActive = false;
 }
 
-int32_t zDDrawModule::CreateRenderTarget(int32_t Size) {
+int32_t zDDrawModule::CreateRenderTarget(int32_t Size, bool iDepth) {
     return Trap("CreateRenderTarget", int32_t(0), [&]() -> int32_t {
         if (Size < 16) return 0;
         RenderBackend& dev = Dev();
@@ -520,10 +520,10 @@ int32_t zDDrawModule::CreateRenderTarget(int32_t Size) {
 
         TextureId tex = 0;
         if (side <= kMaxTargetSide && FindRenderTargetFormat(Adapter) != 0)
-            tex = dev.CreateRenderTarget(int32_t(side));
+            tex = iDepth ? dev.CreateRenderTarget(int32_t(side)) : dev.CreateRenderTargetWithoutDepth(int32_t(side));
         if (tex == 0) {
             if (side <= kMaxTargetSide) ReleaseTextureBytes(side, side);
-            int32_t result = CreateRenderTarget(int32_t(side / 2));
+            int32_t result = CreateRenderTarget(int32_t(side / 2), iDepth);
             zCore.CurrentProc = "CreateRenderTarget";
             Log("ERR", "Could not create RenderTarget", Size);
             return result;

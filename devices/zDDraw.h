@@ -189,7 +189,9 @@ struct zDDrawModule {
     // Sets the depth of every pixel of the current target to what a primitive
     // drawn at this depth would leave there, at the cost of a clear.
     void ClearDepth(float Z);
-    int32_t CreateRenderTarget(int32_t Size);
+    // Without depth: the target takes no share of the depth buffer, and
+    // drawing into it tests and keeps no depth.
+    int32_t CreateRenderTarget(int32_t Size, bool iDepth = true);
     void UpdateFrameRate();
     // Only into the program folder itself, as a new file or over a screenshot
     // (never over any other file, never through a link), within the run's

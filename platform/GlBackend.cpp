@@ -227,6 +227,8 @@ public:
     void DeleteTexture(TextureId tex) override;
     bool TextureSize(TextureId tex, int32_t& w, int32_t& h) const override;
     TextureId CreateRenderTarget(int32_t side) override;
+    TextureId CreateRenderTargetWithoutDepth(int32_t side) override;
+    TextureId MakeRenderTarget(int32_t side, bool depth);
     bool SetRenderTarget(TextureId target) override;
     TextureId CurrentTarget() const override { return target_; }
     void CurrentTargetSize(int32_t& w, int32_t& h) const override {
@@ -269,7 +271,7 @@ private:
         for (int i = 0; i < 16 && gl.GetError() != GL_NO_ERROR; ++i) {
         }
     }
-    bool MakeTargetFbo(GLuint tex, GLuint& fbo);
+    bool MakeTargetFbo(GLuint tex, GLuint& fbo, bool depth = true);
     // Binds the selected target, with its viewport and draw area, when it is
     // not bound yet.
     void Bind();
@@ -488,11 +490,11 @@ void GlBackend::SetDrawArea(int32_t x, int32_t y, int32_t w, int32_t h) {
     ApplyScissor();
 }
 
-bool GlBackend::MakeTargetFbo(GLuint tex, GLuint& fbo) {
+bool GlBackend::MakeTargetFbo(GLuint tex, GLuint& fbo, bool depth) {
     gl.GenFramebuffers(1, &fbo);
     gl.BindFramebuffer(GL_FRAMEBUFFER, fbo);
     gl.FramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, tex, 0);
-    gl.FramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, depth_);
+    if (depth) gl.FramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, depth_);
     bool complete = gl.CheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
     // Back to whatever was bound.
     gl.BindFramebuffer(GL_FRAMEBUFFER, boundFbo_);
@@ -566,18 +568,22 @@ bool GlBackend::TextureSize(TextureId id, int32_t& w, int32_t& h) const {
     return true;
 }
 
-TextureId GlBackend::CreateRenderTarget(int32_t side) {
+TextureId GlBackend::CreateRenderTarget(int32_t side) { return MakeRenderTarget(side, true); }
+
+TextureId GlBackend::CreateRenderTargetWithoutDepth(int32_t side) { return MakeRenderTarget(side, false); }
+
+TextureId GlBackend::MakeRenderTarget(int32_t side, bool depth) {
     FlushPending();
     if (side < 1 || side > kMaxTargetSide) return 0;
     Current();
-    if (!EnsureDepth(side, side)) return 0;
+    if (depth && !EnsureDepth(side, side)) return 0;
     DrainErrors();
     Tex t;
     gl.GenTextures(1, &t.tex);
     BindTexture(t.tex);
     gl.TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
     gl.TexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, side, side, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
-    if (gl.GetError() != GL_NO_ERROR || !MakeTargetFbo(t.tex, t.fbo)) {
+    if (gl.GetError() != GL_NO_ERROR || !MakeTargetFbo(t.tex, t.fbo, depth)) {
         gl.DeleteTextures(1, &t.tex);
         boundTex_ = 0;
         return 0;

@@ -131,6 +131,9 @@ public:
     // contents persist between frames until cleared. 0 on failure, which
     // includes side < 1 or side > kMaxTargetSide.
     virtual TextureId CreateRenderTarget(int32_t side) = 0;
+    // The same without the shared depth buffer, for a target drawn without
+    // depth: a large one would otherwise grow the depth buffer to its size.
+    virtual TextureId CreateRenderTargetWithoutDepth(int32_t side) { return CreateRenderTarget(side); }
     // 0 selects the back buffer. False (and no change) for an id that is not a
     // render target. The shared depth buffer goes with every target.
     virtual bool SetRenderTarget(TextureId target) = 0;

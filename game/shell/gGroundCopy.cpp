@@ -138,8 +138,10 @@ bool GroundCopy::MakeTarget(int32_t iW, int32_t iH) {
     made_ = false;
     target_ = 0;
     if (side > kMaxTargetSide) return false;
-    // Through the device's own door, so the copy counts against the graphics memory.
-    const int32_t t = zDDraw.CreateRenderTarget(side);
+    // Through the device's own door, so the copy counts against the graphics
+    // memory; without depth, as the tiles are laid flat, so that a copy
+    // larger than the other targets does not grow the depth buffer to its size.
+    const int32_t t = zDDraw.CreateRenderTarget(side, false);
     if (t <= 0 || size_t(t) >= zDDraw.Textures.size() || zDDraw.Textures[size_t(t)].Texture == 0 ||
         zDDraw.Textures[size_t(t)].W != side)
         return false;
