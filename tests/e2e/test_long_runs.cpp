@@ -61,6 +61,13 @@ pid_t StartInSession(const std::vector<std::string>& iArgv, const std::vector<st
     const pid_t pid = ::fork();
     if (pid != 0) return pid;
     ::setsid();
+    // As from a terminal: a test run started in the background has SIGINT
+    // ignored, and a shell cannot trap a signal ignored when it started.
+    ::signal(SIGINT, SIG_DFL);
+    ::signal(SIGTERM, SIG_DFL);
+    sigset_t none;
+    sigemptyset(&none);
+    ::sigprocmask(SIG_SETMASK, &none, nullptr);
     FILE* out = std::freopen(iOut.c_str(), "w", stdout);
     if (!out || ::dup2(STDOUT_FILENO, STDERR_FILENO) < 0 || ::chdir(iFolder.c_str()) != 0) _exit(126);
     for (const std::string& v : iEnv) ::putenv(const_cast<char*>(v.c_str()));
